@@ -1,0 +1,97 @@
+#include "platform/drives.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+
+using namespace kv::platform;
+
+namespace {
+
+const char* kMounts =
+    "sysfs /sys sysfs rw,nosuid 0 0\n"
+    "proc /proc proc rw 0 0\n"
+    "/dev/sda2 / ext4 rw,relatime 0 0\n"
+    "tmpfs /run tmpfs rw 0 0\n"
+    "/dev/sda1 /boot vfat rw 0 0\n"
+    "/dev/sda3 /home ext4 rw 0 0\n"
+    "/dev/sdb1 /media/My\\040Stick vfat rw 0 0\n"
+    "/dev/sr0 /media/cdrom iso9660 ro 0 0\n"
+    "server:/export /srv/share nfs4 rw 0 0\n"
+    "//nas/music /mnt/music cifs rw 0 0\n"
+    "/dev/sdc1 /run/media/ann/BACKUP ext4 rw 0 0\n"
+    "/dev/sdc2 /run/media/ann ext4 rw 0 0\n"
+    "/dev/loop0 /snap/core/1 squashfs ro 0 0\n"
+    "overlay /var/lib/docker/x overlay rw 0 0\n"
+    "garbage\n"
+    "/dev/sdd1 /home ext4 rw 0 0\n";
+
+bool removableSdb(const std::string& dev) { return dev.rfind("/dev/sdb", 0) == 0; }
+
+}  // namespace
+
+TEST(Drives, MountTableKeepsUserMountsWithTheirKinds) {
+    auto drives = parseMountTable(kMounts, removableSdb);
+    struct Row {
+        const char* mountPoint;
+        const char* device;
+        DriveKind kind;
+    };
+    // /home is mounted twice: the later mount is the one the user sees.
+    const Row expected[] = {
+        {"/", "/dev/sda2", DriveKind::Fixed},
+        {"/boot", "/dev/sda1", DriveKind::Fixed},
+        {"/home", "/dev/sdd1", DriveKind::Fixed},
+        {"/media/My Stick", "/dev/sdb1", DriveKind::Removable},
+        {"/media/cdrom", "/dev/sr0", DriveKind::CdRom},
+        {"/srv/share", "server:/export", DriveKind::Network},
+        {"/mnt/music", "//nas/music", DriveKind::Network},
+        {"/run/media/ann/BACKUP", "/dev/sdc1", DriveKind::Fixed},
+    };
+    ASSERT_EQ(drives.size(), std::size(expected));
+    for (size_t i = 0; i < drives.size(); ++i) {
+        SCOPED_TRACE(expected[i].mountPoint);
+        EXPECT_EQ(drives[i].mountPoint, expected[i].mountPoint);
+        EXPECT_EQ(drives[i].device, expected[i].device);
+        EXPECT_EQ(drives[i].kind, expected[i].kind);
+    }
+}
+
+TEST(Drives, DriveOfTakesLongestWholeComponentPrefix) {
+    auto drives = parseMountTable(kMounts, removableSdb);
+    struct Row {
+        const char* path;
+        const char* mountPoint;
+    };
+    const Row rows[] = {
+        {"/", "/"},
+        {"/etc/passwd", "/"},
+        {"/home", "/home"},
+        {"/home/ann/x", "/home"},
+        {"/homework", "/"},  // a name that merely starts like a mount point
+        {"/media/My Stick/a.txt", "/media/My Stick"},
+        {"/media/cdrom2", "/"},
+    };
+    for (const auto& r : rows) {
+        const DriveInfo* d = driveOf(drives, r.path);
+        ASSERT_NE(d, nullptr) << r.path;
+        EXPECT_EQ(d->mountPoint, r.mountPoint) << r.path;
+    }
+    EXPECT_EQ(driveOf({}, "/x"), nullptr);
+}
+
+TEST(Drives, ThisMachineHasARootAndItsSpaceIs64Bit) {
+    auto drives = listDrives();
+    ASSERT_NE(driveOf(drives, "/"), nullptr);
+    auto space = diskSpace("/");
+    ASSERT_TRUE(space.has_value());
+    EXPECT_GT(space->total, 0u);
+    EXPECT_LE(space->free, space->total);
+}
+
+TEST(Drives, SpaceOfAMissingFolderIsNotReadyAndReturnsPromptly) {
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(diskSpace("/no/such/folder/here").has_value());
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+}

@@ -1,0 +1,17 @@
+#pragma once
+// Names stored by DOS programs are in a DOS code page; we present them as UTF-8 with "/".
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "archive/base/arc_types.h"
+
+namespace kv {
+
+bool isValidUtf8(std::string_view s);
+// A name that is valid UTF-8 stays as it is; otherwise each byte is read in the code page.
+std::string decodeDosName(std::string_view raw, TNameCodePage cp);
+// decodeDosName (skipped when the entry says it is UTF-8), then "\" becomes "/".
+std::string presentName(std::string_view raw, TNameCodePage cp, bool isUtf8 = false);
+
+}  // namespace kv

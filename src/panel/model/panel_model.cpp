@@ -1,0 +1,218 @@
+#include "panel/model/panel_model.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+
+#include "platform/launcher.h"
+
+namespace kv {
+
+namespace {
+
+std::string lowerAscii(std::string s) {
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+    return s;
+}
+
+bool isDirectory(const std::string& p) {
+    struct stat st;
+    return ::stat(p.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+}  // namespace
+
+TFPanelModel::TFPanelModel() {
+    Launch = [](const std::string& file, const std::string& dir, std::string& error) {
+        const auto r = platform::ExecuteFile(file, "", dir, 5);
+        if (!r.ok) error = r.message;
+        return r.ok;
+    };
+    SetDefaults();
+}
+
+void TFPanelModel::SetDefaults() {
+    static_cast<TFPanelSettings&>(*this) = TFPanelSettings{};
+    Style = Side == "Left" ? 1 : 3;
+    if (Style == 3) Columns = 1;
+    Rows = 17;
+    CurDir = "/";
+    Bar_Pos = PosList = 0;
+    CurCol = CurRow = 1;
+    TreePos = 0;
+    SavedBarPos.assign(1, 0);
+    SavedPosList.assign(1, 0);
+    FolderIndent = 0;
+}
+
+int TFPanelModel::columns() const {
+    if (Style == 3) return 1;
+    return Columns < 1 ? 1 : Columns;
+}
+
+int TFPanelModel::pageSize() const { return rows() * columns(); }
+
+std::string TFPanelModel::normalizeDir(std::string dir) {
+    while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
+    if (dir.empty()) dir = "/";
+    return dir;
+}
+
+std::string TFPanelModel::parentOf(const std::string& dir) {
+    const std::string d = normalizeDir(dir);
+    const auto slash = d.find_last_of('/');
+    if (slash == std::string::npos || slash == 0) return "/";
+    return d.substr(0, slash);
+}
+
+std::string TFPanelModel::pathOf(const std::string& fileName) const {
+    if (CurDir == "/") return "/" + fileName;
+    return CurDir + "/" + fileName;
+}
+
+void TFPanelModel::ReadDir() {
+    CurDir = normalizeDir(CurDir);
+    FL.SortType = SortMethod;
+    FL.ProgramsFirst = Param_ExecBegin != 0;
+    FL.FoldersFirst = true;
+    FL.ShowHidden = Show_FileHide != 0;
+    FL.Read(CurDir);  // an unreadable folder lists ".." alone, without a message
+    FilesCount = FL.FilesCount();
+    const std::int64_t fs = platform::freeSpace(CurDir);
+    FreeSpace = fs < 0 ? 0 : fs;
+}
+
+void TFPanelModel::clampCursor() {
+    const int page = pageSize();
+    if (FilesCount <= 0) {
+        Bar_Pos = PosList = 0;
+        return;
+    }
+    if (PosList > FilesCount - 1) PosList = std::max(0, FilesCount - page);
+    if (PosList < 0) PosList = 0;
+    Bar_Pos = std::clamp(Bar_Pos, 0, std::min(page - 1, FilesCount - 1 - PosList));
+}
+
+void TFPanelModel::locateCursor() {
+    const int r = rows();
+    CurCol = columns() == 1 ? 1 : Bar_Pos / r + 1;
+    CurRow = Bar_Pos % r + 1;
+}
+
+void TFPanelModel::publishCurrent() {
+    const int i = cursorIndex();
+    if (!FL.valid(i)) {
+        CurFile.clear();
+        CurPath = CurDir;
+        CurIsDir = 0;
+        CurSize = 0;
+        CurIndex = i;
+        return;
+    }
+    const TDirEntry& e = FL.entry(i);
+    CurFile = e.FileName;
+    CurPath = pathOf(CurFile);
+    CurIsDir = e.isDir() ? 1 : 0;
+    CurSize = e.isDir() ? 0 : e.Size;
+    CurIndex = i;
+}
+
+void TFPanelModel::PushPosition() {
+    ++TreePos;
+    if (static_cast<int>(SavedBarPos.size()) <= TreePos) {
+        SavedBarPos.resize(static_cast<std::size_t>(TreePos) + 1, 0);
+        SavedPosList.resize(static_cast<std::size_t>(TreePos) + 1, 0);
+    }
+    SavedBarPos[static_cast<std::size_t>(TreePos)] = Bar_Pos;
+    SavedPosList[static_cast<std::size_t>(TreePos)] = PosList;
+    Bar_Pos = PosList = 0;
+    locateCursor();
+}
+
+void TFPanelModel::PopPosition() {
+    if (TreePos >= 1 && TreePos < static_cast<int>(SavedBarPos.size())) {
+        Bar_Pos = SavedBarPos[static_cast<std::size_t>(TreePos)];
+        PosList = SavedPosList[static_cast<std::size_t>(TreePos)];
+        --TreePos;
+    } else {
+        Bar_Pos = PosList = 0;
+        TreePos = 0;
+    }
+    // The parent may have lost entries, or the page may have shrunk, since the push.
+    clampCursor();
+    locateCursor();
+}
+
+bool TFPanelModel::GoParent() {
+    if (CurDir == "/") {
+        Bar_Pos = 0;
+        locateCursor();
+        return false;
+    }
+    CurDir = parentOf(CurDir);
+    ReadDir();
+    PopPosition();
+    if (OnChangeFolder) OnChangeFolder(Side);
+    return true;
+}
+
+bool TFPanelModel::EnterItem() {
+    if (Style == 2) return false;
+    if (cursorIndex() == 1 && CurDir != "/") return GoParent();
+    const int i = cursorIndex();
+    if (!FL.valid(i)) return false;
+    const TDirEntry& e = FL.entry(i);
+    if (e.isParent()) return GoParent();
+    if (e.isDir()) {
+        CurDir = pathOf(e.FileName);
+        ReadDir();
+        PushPosition();
+        if (OnChangeFolder) OnChangeFolder(Side);
+        return true;
+    }
+    publishCurrent();
+    if (OnAddFileHistory) OnAddFileHistory(CurFile);
+    const auto dot = CurPath.find_last_of('.');
+    const auto slash = CurPath.find_last_of('/');
+    const std::string ext = dot == std::string::npos || (slash != std::string::npos && dot < slash)
+                                ? std::string()
+                                : lowerAscii(CurPath.substr(dot));
+    if (ext == ".zip" || ext == ".arj" || ext == ".rar" || ext == ".lzh" || ext == ".arc") {
+        if (OnNotice) OnNotice("Excuse, it will be in the complete version of the program");
+        return false;
+    }
+    std::string error;
+    if (Launch && !Launch(CurPath, CurDir, error) && OnLaunchError) OnLaunchError(error);
+    return false;
+}
+
+void TFPanelModel::DirChanged() {
+    ReadDir();
+    clampCursor();
+    locateCursor();
+    publishCurrent();
+}
+
+void TFPanelModel::FolderGone() {
+    std::string dir = CurDir;
+    int levels = 0;
+    while (dir != "/" && !isDirectory(dir)) {
+        dir = parentOf(dir);
+        ++levels;
+    }
+    const bool moved = dir != CurDir;
+    CurDir = dir;
+    ReadDir();
+    if (moved) {
+        // The cursor lands on the first entry; the levels left behind leave the stack.
+        Bar_Pos = PosList = 0;
+        TreePos = std::max(0, TreePos - levels);
+    }
+    clampCursor();
+    locateCursor();
+    publishCurrent();
+    if (moved && OnChangeFolder) OnChangeFolder(Side);
+}
+
+}  // namespace kv

@@ -1,0 +1,103 @@
+#pragma once
+// The data side of one file panel: the folder shown, its listing, the cursor, the
+// saved-position stack and the panel's events. No Qt: the TFPanel widget paints it and
+// TPanelController moves its cursor, and both are tested without a window.
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "panel/model/directory.h"
+#include "panel/model/panel_settings.h"
+
+namespace kv {
+
+class TFPanelModel : public TFPanelSettings {
+public:
+    TFPanelModel();
+
+    // Identity and state.
+    std::string Side = "Left";   // "Left" or "Right"
+    std::uint8_t Active = 0;
+    std::string CurDir = "/";    // no trailing "/" except for the root itself
+    TDirectory FL;
+    int FilesCount = 0;          // entries of FL, ".." included
+    int PosList = 0;             // 0-based index of the first entry shown
+    int Bar_Pos = 0;             // cursor offset from PosList
+    int CurCol = 1, CurRow = 1;  // 1-based cursor cell
+    int Rows = 17;               // entries per column, set by the layout
+
+    // The entry under the cursor, published by publishCurrent().
+    std::string CurFile;
+    std::string CurPath;
+    std::uint8_t CurIsDir = 0;
+    std::int64_t CurSize = 0;
+    int CurIndex = 0;            // 1-based
+
+    std::int64_t FreeSpace = 0;  // free bytes on the panel's file system
+
+    // Saved-position stack: entering a folder pushes (Bar_Pos, PosList), leaving pops.
+    // It grows as deep as the folders go; popping an empty stack puts the cursor on
+    // the first entry and leaves TreePos at 0.
+    int TreePos = 0;
+    std::vector<int> SavedBarPos;   // index 1..TreePos, element 0 unused
+    std::vector<int> SavedPosList;
+
+    // Events; each may be left empty.
+    std::function<void(const std::string& Style)> OnChangeActive;     // always "Active"
+    std::function<void(const std::string& FileName)> OnFileEnter;     // CurPath
+    std::function<void(const std::string& CallPanel)> OnChangeDrive;  // Side
+    std::function<void(int Index)> OnChangePos;                       // CurIndex
+    std::function<void(const std::string& Style)> OnChangeFolder;     // Side
+    std::function<void(const std::string& FN)> OnAddFileHistory;      // CurFile
+    // A notice for the user (the widget shows it in a message box).
+    std::function<void(const std::string& text)> OnNotice;
+    // A file could not be started; the text says what and why.
+    std::function<void(const std::string& text)> OnLaunchError;
+    // Opens a file; defaults to platform::ExecuteFile. Tests replace it.
+    std::function<bool(const std::string& file, const std::string& workDir, std::string& error)> Launch;
+
+    // Every setting to its default; Style by Side; cursor, stack and folder reset.
+    void SetDefaults();
+
+    // Reads CurDir into FL (drops the selection) and updates FilesCount and FreeSpace.
+    // Does not move the cursor; callers clamp or reset it.
+    void ReadDir();
+
+    // Columns as the layout uses them: 1 in style 3, never below 1.
+    int columns() const;
+    // Entries on one page.
+    int pageSize() const;
+    int rows() const { return Rows < 1 ? 1 : Rows; }
+    // 1-based listing index of the cursor entry.
+    int cursorIndex() const { return Bar_Pos + PosList + 1; }
+
+    // Keeps Bar_Pos and PosList on an existing entry and inside the page.
+    void clampCursor();
+    // Sets CurFile, CurPath, CurIsDir, CurSize, CurIndex from the cursor.
+    void publishCurrent();
+    // CurCol and CurRow from Bar_Pos.
+    void locateCursor();
+
+    // Path of an entry shown in CurDir.
+    std::string pathOf(const std::string& fileName) const;
+    // CurDir without its last component ("/" stays "/").
+    static std::string parentOf(const std::string& dir);
+    static std::string normalizeDir(std::string dir);
+
+    // Enter on the entry under the cursor (nothing in style 2). Returns true when the
+    // folder changed (the caller redraws the whole list).
+    bool EnterItem();
+    // Leaves the folder for its parent and restores the cursor from the stack. At the
+    // root only the cursor goes to the first cell of the page. True when the folder changed.
+    bool GoParent();
+    // Re-read after a change on disk: the cursor keeps its index, clamped.
+    void DirChanged();
+    // The watched folder vanished: go to the nearest parent that still exists.
+    void FolderGone();
+
+    void PushPosition();
+    void PopPosition();
+};
+
+}  // namespace kv

@@ -1,0 +1,153 @@
+#include "platform/dir_reader.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <ctime>
+
+namespace kv::platform {
+
+namespace {
+
+// Days since 1970-01-01 to a civil date (proleptic Gregorian).
+void civilFromDays(std::int64_t z, int& y, unsigned& m, unsigned& d) {
+    z += 719468;
+    const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+    const unsigned doe = static_cast<unsigned>(z - era * 146097);
+    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const std::int64_t yy = static_cast<std::int64_t>(yoe) + era * 400;
+    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const unsigned mp = (5 * doy + 2) / 153;
+    d = doy - (153 * mp + 2) / 5 + 1;
+    m = mp < 10 ? mp + 3 : mp - 9;
+    y = static_cast<int>(yy + (m <= 2));
+}
+
+std::int64_t floorDiv(std::int64_t a, std::int64_t b) {
+    std::int64_t q = a / b;
+    if ((a % b != 0) && ((a < 0) != (b < 0))) --q;
+    return q;
+}
+
+}  // namespace
+
+LocalTime toLocalTime(std::int64_t seconds, std::uint32_t nanoseconds) {
+    // localtime_r takes a lock and walks the zone rules on every call; files in one
+    // folder mostly share a few hours, so the UTC offset of the last hour is reused.
+    thread_local std::int64_t cachedHour = INT64_MIN;
+    thread_local long cachedOffset = 0;
+    const std::int64_t hour = floorDiv(seconds, 3600);
+    if (hour != cachedHour) {
+        const time_t t = static_cast<time_t>(hour * 3600);
+        struct tm tmv{};
+        if (!localtime_r(&t, &tmv)) return {};
+        // A zone change inside the hour is possible only at odd offsets; checking the
+        // hour's end keeps such hours out of the cache.
+        const time_t tEnd = t + 3599;
+        struct tm tmEnd{};
+        localtime_r(&tEnd, &tmEnd);
+        cachedOffset = tmv.tm_gmtoff;
+        cachedHour = tmEnd.tm_gmtoff == tmv.tm_gmtoff ? hour : INT64_MIN;
+    }
+    const std::int64_t local = seconds + cachedOffset;
+    const std::int64_t days = floorDiv(local, 86400);
+    const std::int64_t secs = local - days * 86400;
+    int y;
+    unsigned m, d;
+    civilFromDays(days, y, m, d);
+    LocalTime lt;
+    lt.Year = static_cast<std::uint16_t>(y < 0 ? 0 : (y > 65535 ? 65535 : y));
+    lt.Month = static_cast<std::uint16_t>(m);
+    lt.Day = static_cast<std::uint16_t>(d);
+    lt.DayOfWeek = static_cast<std::uint16_t>(((days % 7) + 11) % 7);  // 1970-01-01 was a Thursday
+    lt.Hour = static_cast<std::uint16_t>(secs / 3600);
+    lt.Minute = static_cast<std::uint16_t>(secs / 60 % 60);
+    lt.Second = static_cast<std::uint16_t>(secs % 60);
+    lt.Millisecond = static_cast<std::uint16_t>(nanoseconds / 1000000);
+    return lt;
+}
+
+namespace {
+
+std::uint16_t attrFromMode(mode_t mode, const char* name) {
+    std::uint16_t a = 0;
+    if (S_ISDIR(mode))
+        a |= faDirectory;
+    else if (S_ISREG(mode))
+        a |= faArchive;
+    else
+        a |= faSysFile;
+    if (!(mode & S_IWUSR)) a |= faReadOnly;
+    if (name[0] == '.') a |= faHidden;
+    return a;
+}
+
+void fillFromStatx(DirItem& item, const struct statx& sx, const char* name) {
+    item.attr = attrFromMode(sx.stx_mode, name);
+    item.size = S_ISDIR(sx.stx_mode) ? 0 : static_cast<std::int64_t>(sx.stx_size);
+    item.executable = S_ISREG(sx.stx_mode) && (sx.stx_mode & (S_IXUSR | S_IXGRP | S_IXOTH));
+    item.written = toLocalTime(sx.stx_mtime.tv_sec, sx.stx_mtime.tv_nsec);
+    item.accessed = toLocalTime(sx.stx_atime.tv_sec, sx.stx_atime.tv_nsec);
+    if ((sx.stx_mask & STATX_BTIME) && sx.stx_btime.tv_sec != 0)
+        item.created = toLocalTime(sx.stx_btime.tv_sec, sx.stx_btime.tv_nsec);
+    else
+        item.created = item.written;
+}
+
+constexpr unsigned kMask = STATX_TYPE | STATX_MODE | STATX_SIZE | STATX_MTIME | STATX_ATIME | STATX_BTIME;
+
+}  // namespace
+
+bool readDirectory(const std::string& path, std::vector<DirItem>& out) {
+    out.clear();
+    const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return false;
+    DIR* dir = ::fdopendir(fd);
+    if (!dir) {
+        ::close(fd);
+        return false;
+    }
+    while (const dirent* de = ::readdir(dir)) {
+        const char* name = de->d_name;
+        if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0))) continue;
+        DirItem item;
+        struct statx sx;
+        bool maybeLink = de->d_type == DT_LNK || de->d_type == DT_UNKNOWN;
+        if (maybeLink) {
+            if (::statx(fd, name, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, kMask, &sx) != 0) continue;
+            item.isLink = S_ISLNK(sx.stx_mode);
+            if (item.isLink) {
+                struct statx target;
+                // A dangling link is listed as what it is: a link with no target.
+                if (::statx(fd, name, AT_NO_AUTOMOUNT, kMask, &target) == 0) sx = target;
+            }
+        } else if (::statx(fd, name, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, kMask, &sx) != 0) {
+            continue;
+        }
+        item.name = name;
+        fillFromStatx(item, sx, name);
+        out.push_back(std::move(item));
+    }
+    ::closedir(dir);
+    return true;
+}
+
+std::int64_t freeSpace(const std::string& path) {
+    struct statvfs sv;
+    if (::statvfs(path.c_str(), &sv) != 0) return -1;
+    return static_cast<std::int64_t>(sv.f_bavail) * static_cast<std::int64_t>(sv.f_frsize);
+}
+
+int fileAttributes(const std::string& path) {
+    struct statx sx;
+    if (::statx(AT_FDCWD, path.c_str(), AT_NO_AUTOMOUNT, kMask, &sx) != 0) return -1;
+    const auto slash = path.find_last_of('/');
+    const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+    return attrFromMode(sx.stx_mode, base.c_str());
+}
+
+}  // namespace kv::platform

@@ -1,0 +1,56 @@
+#pragma once
+// Watches one folder (optionally its subtree) with inotify on a worker thread.
+// The worker sleeps in poll() on the inotify descriptor and a stop eventfd, so stop()
+// returns as soon as the thread sees the eventfd, whatever the folder is doing.
+// The callback runs on the worker thread: once per wake-up that carried at least one
+// change the filter asks for, once when the folder itself goes away, and once when the
+// watch cannot be set up at all.
+#include <cstdint>
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <thread>
+
+namespace kv::platform {
+
+// Filter bits, the same words the old change-notification service used.
+enum : std::uint32_t {
+    fwFileName = 0x001,    // a file is created, deleted or renamed
+    fwDirName = 0x002,     // a folder is created, deleted or renamed
+    fwAttributes = 0x004,
+    fwSize = 0x008,
+    fwLastWrite = 0x010,
+    fwSecurity = 0x100,
+};
+
+enum class WatchEvent {
+    Changed,   // something the filter asks for happened
+    Gone,      // the watched folder was deleted, moved away or unmounted
+    Failed,    // the watch could not be set up (the folder is missing or unreadable)
+};
+
+class FolderWatcher {
+public:
+    using Callback = std::function<void(WatchEvent)>;
+
+    FolderWatcher() = default;
+    ~FolderWatcher();
+    FolderWatcher(const FolderWatcher&) = delete;
+    FolderWatcher& operator=(const FolderWatcher&) = delete;
+
+    // Throws std::runtime_error("eventfd") or ("thread") when the resources cannot be
+    // made; a folder that cannot be watched is reported through the callback instead.
+    void start(const std::string& folder, std::uint32_t filter, bool nested, Callback cb);
+    // Wakes the worker and waits for it. Safe to call when not running.
+    void stop();
+    bool running() const { return worker_.joinable(); }
+
+    // The inotify mask that a filter word asks for (without the self-watch bits).
+    static std::uint32_t inotifyMask(std::uint32_t filter, bool nested);
+
+private:
+    std::thread worker_;
+    int stopFd_ = -1;
+};
+
+}  // namespace kv::platform

@@ -1,0 +1,209 @@
+// Listing order: the keys and the tie rule of the old bubble sort, at O(n log n).
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "panel/model/directory.h"
+
+namespace kv {
+namespace {
+
+using platform::DirItem;
+using platform::faArchive;
+using platform::faDirectory;
+using platform::faHidden;
+
+DirItem file(const std::string& name, std::int64_t size = 0, bool exec = false, int year = 2020, int minute = 0) {
+    DirItem d;
+    d.name = name;
+    d.size = size;
+    d.attr = faArchive | (name[0] == '.' ? faHidden : 0);
+    d.executable = exec;
+    d.written.Year = static_cast<std::uint16_t>(year);
+    d.written.Month = 1;
+    d.written.Day = 1;
+    d.written.Minute = static_cast<std::uint16_t>(minute);
+    d.created = d.written;
+    return d;
+}
+
+DirItem folder(const std::string& name) {
+    DirItem d = file(name);
+    d.attr = faDirectory | (name[0] == '.' ? faHidden : 0);
+    return d;
+}
+
+std::vector<std::string> names(const TDirectory& fl) {
+    std::vector<std::string> out;
+    for (const auto& e : fl.Items) out.push_back(e.FileName);
+    return out;
+}
+
+struct OrderCase {
+    const char* what;
+    std::uint8_t sort;
+    bool programsFirst;
+    std::vector<DirItem> arrival;
+    std::vector<std::string> expected;  // after ".."
+};
+
+class SortOrder : public ::testing::TestWithParam<OrderCase> {};
+
+TEST_P(SortOrder, MatchesTheOldOrder) {
+    const OrderCase& c = GetParam();
+    TDirectory fl;
+    fl.SortType = c.sort;
+    fl.ProgramsFirst = c.programsFirst;
+    auto items = c.arrival;
+    fl.Build("/some/folder", std::move(items));
+    std::vector<std::string> want{".."};
+    want.insert(want.end(), c.expected.begin(), c.expected.end());
+    EXPECT_EQ(names(fl), want) << c.what;
+}
+
+const std::string k32(32, 'x');
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, SortOrder,
+    ::testing::Values(
+        OrderCase{"by name, programs not first: a.bat and A.TXT tie on the name, BAT < TXT", stName, false,
+                  {file("b.txt"), file("A.TXT"), file("a.bat"), file("z.exe")},
+                  {"a.bat", "A.TXT", "b.txt", "z.exe"}},
+        OrderCase{"by name, programs first", stName, true,
+                  {file("b.txt"), file("A.TXT"), file("a.bat"), file("z.exe")},
+                  {"a.bat", "z.exe", "A.TXT", "b.txt"}},
+        OrderCase{"an execute bit makes a program too", stName, true,
+                  {file("b.sh"), file("run", 10, true), file("a.txt")},
+                  {"run", "a.txt", "b.sh"}},
+        OrderCase{"by extension: no extension first among files, folders before all", stExt, false,
+                  {file("b.txt"), file("readme"), folder("zdir"), file("a.c")},
+                  {"zdir", "readme", "a.c", "b.txt"}},
+        OrderCase{"by size: largest first, also past 32 bits; folders still first", stSize, false,
+                  {file("small", 10), file("huge", 5'000'000'000LL), folder("d"), file("big", 3'000'000'000LL),
+                   file("mid", 2'000'000'000LL)},
+                  {"d", "huge", "big", "mid", "small"}},
+        OrderCase{"arrival order: folders first, then programs, then files as read", stArrival, true,
+                  {file("c"), folder("y"), file("a"), folder("x"), file("b.exe")},
+                  {"y", "x", "b.exe", "c", "a"}},
+        OrderCase{"by date: newest first", stCreated, false,
+                  {file("old", 0, false, 1999), file("new", 0, false, 2024, 5), file("newer", 0, false, 2024, 6)},
+                  {"newer", "new", "old"}},
+        OrderCase{"equal keys keep reverse arrival order (names equal in their first 32 characters)", stName,
+                  false, {file(k32 + "1.txt"), file(k32 + "2.txt"), file(k32 + "3.txt")},
+                  {k32 + "3.txt", k32 + "2.txt", k32 + "1.txt"}},
+        OrderCase{"case folds for a to z only", stName, false,
+                  {file("_b"), file("B"), file("a"), file("[c")},
+                  {"a", "B", "[c", "_b"}},
+        OrderCase{"a dot name has an empty name part and sorts by its extension", stName, false,
+                  {file("b"), file(".profile"), file("a")},
+                  {".profile", "a", "b"}}));
+
+// The old bubble sort, kept here as the oracle the fast sort must equal.
+std::vector<std::string> bubbleOrder(std::vector<TDirEntry> items) {
+    bool swapped = true;
+    while (swapped) {
+        swapped = false;
+        for (std::size_t i = 1; i < items.size(); ++i) {
+            if (items[i - 1].SortKey > items[i].SortKey) {
+                std::swap(items[i - 1], items[i]);
+                swapped = true;
+            }
+        }
+    }
+    std::vector<std::string> out;
+    for (const auto& e : items) out.push_back(e.FileName);
+    return out;
+}
+
+TEST(SortOrder, EqualsTheBubbleSortOnManyTies) {
+    std::mt19937 rng(7);
+    const std::string longPrefix(31, 'q');
+    for (std::uint8_t sort : {stArrival, stName, stExt, stSize, stCreated}) {
+        std::vector<DirItem> arrival;
+        for (int i = 0; i < 400; ++i) {
+            // Few distinct keys, so most entries tie with others.
+            std::string name = (rng() % 2 ? longPrefix : std::string()) + std::string(1, "abAB"[rng() % 4]) +
+                               "#" + std::to_string(i);
+            if (rng() % 3) name += std::string(".") + "tXt"[rng() % 3] + "x";
+            DirItem d = rng() % 5 == 0 ? folder(name) : file(name, rng() % 3 * 1'000'000'000LL, rng() % 7 == 0,
+                                                             2000 + static_cast<int>(rng() % 2));
+            arrival.push_back(d);
+        }
+        TDirectory fl;
+        fl.SortType = sort;
+        auto copy = arrival;
+        fl.Build("/f", std::move(copy));
+
+        // The old listing: ".." first to arrive, entries chained newest first.
+        std::vector<TDirEntry> chain;
+        TDirEntry up;
+        up.FileName = up.Name = "..";
+        chain.push_back(up);
+        std::uint32_t n = 1;
+        for (const auto& d : arrival) {
+            TDirEntry e;
+            e.FileName = d.name;
+            splitName(d.name, e.Name, e.Ext);
+            e.Size = d.size;
+            e.Attr = d.attr;
+            e.IsExec = d.executable;
+            e.Created = e.Written = d.written;
+            e.SortKey = buildSortKey(e, sort, true, true, ++n);
+            chain.push_back(e);
+        }
+        std::reverse(chain.begin(), chain.end());
+        EXPECT_EQ(names(fl), bubbleOrder(chain)) << "sort type " << int(sort);
+    }
+}
+
+TEST(SortOrder, HiddenEntriesFollowShowHiddenAndTheRootHasNoParentEntry) {
+    TDirectory fl;
+    fl.SortType = stName;
+    fl.ShowHidden = false;
+    fl.Build("/", {file(".hidden"), folder(".cache"), file("seen")});
+    EXPECT_EQ(names(fl), std::vector<std::string>{"seen"});
+
+    fl.ShowHidden = true;
+    fl.Build("/", {file(".hidden"), folder(".cache"), file("seen")});
+    EXPECT_EQ(names(fl), (std::vector<std::string>{".cache", ".hidden", "seen"}));
+    EXPECT_TRUE(fl.IsRoot);
+}
+
+TEST(Selection, TotalsChangeOnlyWithTheStateAndNeverForTheParentEntry) {
+    TDirectory fl;
+    fl.SortType = stName;
+    fl.Build("/x", {file("a", 3'000'000'000LL), file("b", 5), folder("c")});
+    ASSERT_EQ(names(fl), (std::vector<std::string>{"..", "c", "a", "b"}));
+    fl.setSelected(1, true);  // ".."
+    EXPECT_EQ(fl.SelectedCount, 0);
+    fl.setSelected(3, true);
+    fl.setSelected(3, true);
+    fl.setSelected(4, true);
+    EXPECT_EQ(fl.SelectedCount, 2);
+    EXPECT_EQ(fl.SelectedSize, 3'000'000'005LL);
+    fl.setSelected(3, false);
+    fl.setSelected(3, false);
+    EXPECT_EQ(fl.SelectedCount, 1);
+    EXPECT_EQ(fl.SelectedSize, 5);
+    // A folder-size scan result counts in the totals of a selected folder.
+    fl.setSelected(2, true);
+    fl.setSize(2, 100);
+    EXPECT_EQ(fl.SelectedSize, 105);
+    EXPECT_EQ(fl.findByName("b"), 4);
+    EXPECT_EQ(fl.findByName("B"), 0);
+}
+
+TEST(SplitName, KeepsTheWholeNameForPaths) {
+    TDirectory fl;
+    fl.Build("/x", {file("archive.tar.gz"), file("trailing."), file("plain")});
+    const auto& e = fl.entry(fl.findByName("archive.tar.gz"));
+    EXPECT_EQ(e.Name, "archive.tar");
+    EXPECT_EQ(e.Ext, "gz");
+    // "trailing." and "trailing" are different files on Linux: the shown name keeps the dot.
+    EXPECT_NE(fl.findByName("trailing."), 0);
+}
+
+}  // namespace
+}  // namespace kv

@@ -1,0 +1,99 @@
+// The folder reader: attribute word, links, sizes, local times.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <map>
+
+#include "platform/dir_reader.h"
+
+namespace kv::platform {
+namespace {
+
+struct Scratch {
+    std::string path;
+    Scratch() {
+        std::string tmpl = (std::filesystem::temp_directory_path() / "kvdir-XXXXXX").string();
+        path = ::mkdtemp(tmpl.data());
+    }
+    ~Scratch() { std::filesystem::remove_all(path); }
+    std::string operator/(const char* n) const { return path + "/" + n; }
+};
+
+TEST(DirReader, AttributeWordAsTheOldFlags) {
+    Scratch s;
+    std::ofstream(s / "plain") << "12345";
+    std::ofstream(s / "locked") << "";
+    ::chmod((s / "locked").c_str(), 0444);
+    std::ofstream(s / "tool") << "#!/bin/sh\n";
+    ::chmod((s / "tool").c_str(), 0755);
+    std::ofstream(s / ".dot") << "";
+    std::filesystem::create_directory(s / "dir");
+    ::mkfifo((s / "fifo").c_str(), 0644);
+    std::filesystem::create_directory_symlink("dir", s / "dirlink");
+    std::filesystem::create_symlink("nowhere", s / "dangling");
+
+    std::vector<DirItem> items;
+    ASSERT_TRUE(readDirectory(s.path, items));
+    std::map<std::string, DirItem> by;
+    for (auto& i : items) by[i.name] = i;
+    ASSERT_EQ(by.size(), 8u) << "no . or ..";
+
+    struct Row { const char* name; std::uint16_t attr; bool link; bool exec; };
+    for (const Row& r : {Row{"plain", faArchive, false, false}, Row{"locked", faArchive | faReadOnly, false, false},
+                         Row{"tool", faArchive, false, true}, Row{".dot", faArchive | faHidden, false, false},
+                         Row{"dir", faDirectory, false, false}, Row{"fifo", faSysFile, false, false},
+                         Row{"dirlink", faDirectory, true, false}}) {
+        SCOPED_TRACE(r.name);
+        EXPECT_EQ(by[r.name].attr, r.attr);
+        EXPECT_EQ(by[r.name].isLink, r.link);
+        EXPECT_EQ(by[r.name].executable, r.exec);
+    }
+    EXPECT_TRUE(by["dangling"].isLink);
+    EXPECT_EQ(by["plain"].size, 5);
+    EXPECT_EQ(by["dir"].size, 0) << "folders carry no size of their own";
+}
+
+TEST(DirReader, UnreadableFolderIsAFailureWithNothingListed) {
+    std::vector<DirItem> items{DirItem{}};
+    EXPECT_FALSE(readDirectory("/nonexistent/kv", items));
+    EXPECT_TRUE(items.empty());
+}
+
+TEST(DirReader, LocalTimeMatchesTheSystemConversion) {
+    // Across zones with daylight saving, a far-off date, and before 1970.
+    for (const char* tz : {"UTC", "Europe/Berlin", "America/New_York", "Asia/Kolkata"}) {
+        ::setenv("TZ", tz, 1);
+        ::tzset();
+        for (std::int64_t t : {0LL, 1'700'000'000LL, 1'711'846'800LL /* DST switch hour */, -86'400LL * 400,
+                               4'102'444'800LL, 1'699'999'999LL}) {
+            SCOPED_TRACE(std::string(tz) + " " + std::to_string(t));
+            const LocalTime lt = toLocalTime(t, 250'000'000);
+            const time_t tt = static_cast<time_t>(t);
+            struct tm ref;
+            ASSERT_TRUE(localtime_r(&tt, &ref));
+            EXPECT_EQ(lt.Year, ref.tm_year + 1900);
+            EXPECT_EQ(lt.Month, ref.tm_mon + 1);
+            EXPECT_EQ(lt.Day, ref.tm_mday);
+            EXPECT_EQ(lt.Hour, ref.tm_hour);
+            EXPECT_EQ(lt.Minute, ref.tm_min);
+            EXPECT_EQ(lt.Second, ref.tm_sec);
+            EXPECT_EQ(lt.DayOfWeek, ref.tm_wday);
+            EXPECT_EQ(lt.Millisecond, 250);
+        }
+    }
+    ::unsetenv("TZ");
+    ::tzset();
+}
+
+TEST(DirReader, FreeSpaceIsKnownForAFolderAndNotForNothing) {
+    EXPECT_GT(freeSpace("/tmp"), 0);
+    EXPECT_EQ(freeSpace("/nonexistent/kv"), -1);
+}
+
+}  // namespace
+}  // namespace kv::platform

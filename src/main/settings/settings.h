@@ -68,6 +68,7 @@ void Save_INI(platform::PrivateProfileFile& ini, KvConfig& cfg, const TFPanelSet
 struct SaveResult {
     bool ok = true;
     std::string message;  // "Unable to write to <path>" when !ok
+    std::string detail;   // the system's reason, for a log or a second line
     explicit operator bool() const { return ok; }
 };
 // The same onto the file: creates its folder, keeps the lines it does not own (comments, other

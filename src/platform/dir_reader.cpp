@@ -3,7 +3,6 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -136,10 +135,45 @@ bool readDirectory(const std::string& path, std::vector<DirItem>& out) {
     return true;
 }
 
-std::int64_t freeSpace(const std::string& path) {
-    struct statvfs sv;
-    if (::statvfs(path.c_str(), &sv) != 0) return -1;
-    return static_cast<std::int64_t>(sv.f_bavail) * static_cast<std::int64_t>(sv.f_frsize);
+namespace {
+
+// udev writes unsafe characters of a label as "\xNN".
+std::string unescapeUdev(const std::string& s) {
+    std::string out;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == '\\' && i + 3 < s.size() && s[i + 1] == 'x') {
+            out.push_back(static_cast<char>(std::stoi(s.substr(i + 2, 2), nullptr, 16)));
+            i += 3;
+        } else {
+            out.push_back(s[i]);
+        }
+    }
+    return out;
+}
+
+std::string nameForDevice(const char* folder, dev_t dev) {
+    DIR* d = ::opendir(folder);
+    if (!d) return {};
+    std::string found;
+    while (const dirent* de = ::readdir(d)) {
+        if (de->d_name[0] == '.') continue;
+        struct stat st;
+        const std::string p = std::string(folder) + "/" + de->d_name;
+        if (::stat(p.c_str(), &st) == 0 && S_ISBLK(st.st_mode) && st.st_rdev == dev) {
+            found = unescapeUdev(de->d_name);
+            break;
+        }
+    }
+    ::closedir(d);
+    return found;
+}
+
+}  // namespace
+
+VolumeId volumeId(const std::string& path) {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) return {};
+    return {nameForDevice("/dev/disk/by-label", st.st_dev), nameForDevice("/dev/disk/by-uuid", st.st_dev)};
 }
 
 int fileAttributes(const std::string& path) {

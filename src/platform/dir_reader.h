@@ -41,8 +41,13 @@ struct DirItem {
 // An entry that vanishes between readdir and stat is skipped.
 bool readDirectory(const std::string& path, std::vector<DirItem>& out);
 
-// Free bytes for an unprivileged user on the file system holding `path`; -1 when unknown.
-std::int64_t freeSpace(const std::string& path);
+// Label and UUID of the file system holding `path` (from /dev/disk/by-label and
+// by-uuid); empty when it has none or they cannot be found.
+struct VolumeId {
+    std::string label;
+    std::string uuid;
+};
+VolumeId volumeId(const std::string& path);
 
 // Attribute word of one path (following links), or -1 when it cannot be read.
 int fileAttributes(const std::string& path);

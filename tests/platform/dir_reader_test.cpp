@@ -90,10 +90,5 @@ TEST(DirReader, LocalTimeMatchesTheSystemConversion) {
     ::tzset();
 }
 
-TEST(DirReader, FreeSpaceIsKnownForAFolderAndNotForNothing) {
-    EXPECT_GT(freeSpace("/tmp"), 0);
-    EXPECT_EQ(freeSpace("/nonexistent/kv"), -1);
-}
-
 }  // namespace
 }  // namespace kv::platform

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "platform/drives.h"
 #include "platform/launcher.h"
 
 namespace kv {
@@ -46,6 +47,21 @@ void TFPanelModel::SetDefaults() {
     FolderIndent = 0;
 }
 
+void TFPanelModel::computeLayout(int w, int h) {
+    const int fontSize = Font_Size < 1 ? 1 : Font_Size;
+    LineHeight = 2 * fontSize;
+    ListHeight = h - InfoHeight - HeaderHeight - ScrollHeight;
+    X0 = 3;
+    X1 = w - 3;
+    Y0 = HeaderHeight;
+    Y1 = HeaderHeight + ListHeight;
+    ColWidth = std::max(1, (w - 3) / columns());
+    CellWidth = std::max(1, std::min(ColWidth - 2, X1 - 2));
+    Rows = std::max(1, (Y1 - Y0 - 4) / LineHeight);
+    NameRight = (w - 3) / 3 + 24;
+    TimeWidth = X1 - NameRight - SizeWidth - DateWidth;
+}
+
 int TFPanelModel::columns() const {
     if (Style == 3) return 1;
     return Columns < 1 ? 1 : Columns;
@@ -79,8 +95,9 @@ void TFPanelModel::ReadDir() {
     FL.ShowHidden = Show_FileHide != 0;
     FL.Read(CurDir);  // an unreadable folder lists ".." alone, without a message
     FilesCount = FL.FilesCount();
-    const std::int64_t fs = platform::freeSpace(CurDir);
-    FreeSpace = fs < 0 ? 0 : fs;
+    // Asked on a worker with a time limit, so a dead network mount cannot freeze us.
+    const auto space = platform::diskSpace(CurDir);
+    FreeSpace = space ? static_cast<std::int64_t>(space->free) : 0;
 }
 
 void TFPanelModel::clampCursor() {

@@ -36,6 +36,22 @@ public:
 
     std::int64_t FreeSpace = 0;  // free bytes on the panel's file system
 
+    // Layout metrics in pixels. The main window sets HeaderHeight, InfoHeight,
+    // ScrollHeight, SizeWidth and DateWidth (from Length and the font); computeLayout
+    // derives the rest from the panel's size at every paint.
+    int HeaderHeight = 25;
+    int InfoHeight = 38;
+    int ScrollHeight = 11;
+    int ListHeight = 0;
+    int X0 = 3, X1 = 0, Y0 = 25, Y1 = 0;
+    int ColWidth = 1, CellWidth = 1, LineHeight = 16;
+    int NameRight = 0, SizeWidth = 60, DateWidth = 76, TimeWidth = 0;
+    int ThumbPos = 2;
+
+    // Recomputes the derived metrics and Rows for a panel of w x h pixels. Values from a
+    // hand-edited kv.ini never give less than one row or a zero column width.
+    void computeLayout(int w, int h);
+
     // Saved-position stack: entering a folder pushes (Bar_Pos, PosList), leaving pops.
     // It grows as deep as the folders go; popping an empty stack puts the cursor on
     // the first entry and leaves TreePos at 0.

@@ -1,0 +1,521 @@
+#include "panel/fpanel.h"
+
+#include <QFontMetrics>
+#include <QLocale>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QTimer>
+
+#include <cmath>
+#include <unistd.h>
+
+#include "panel/model/panel_format.h"
+#include "panel/panel_colors.h"
+#include "platform/dir_reader.h"
+#include "platform/drives.h"
+#include "platform/system_info.h"
+
+namespace kv {
+
+namespace {
+
+QString qs(const std::string& s) { return QString::fromStdString(s); }
+
+const QColor kYellow(255, 255, 0);
+const QColor kSilver(0xC0, 0xC0, 0xC0);
+const QColor kGrey(0x80, 0x80, 0x80);
+const QColor kWhite(255, 255, 255);
+
+std::string groupSep() {
+    const QString sep = QLocale().groupSeparator();
+    // The C locale has no grouping; the old program always showed one.
+    return sep.isEmpty() || QLocale().language() == QLocale::C ? std::string(",") : sep.toStdString();
+}
+
+QFont fontFrom(const TFPanelSettings& s) {
+    QFont f(s.Font_Name.empty() ? QStringLiteral("DejaVu Sans") : qs(s.Font_Name));
+    f.setPointSize(s.Font_Size < 1 ? 1 : s.Font_Size);
+    f.setBold(s.Font_Bold);
+    f.setItalic(s.Font_Italic);
+    return f;
+}
+
+}  // namespace
+
+TColorRef NameColor(const std::string& name, const TFPanelSettings& s) {
+    if (!s.Show_FileColors) return s.DirectoryColor;
+    const std::uint32_t c = extensionColor(name);
+    return c ? c : s.DirectoryColor;
+}
+
+TFPanel::TFPanel(QWidget* parent) : QWidget(parent), controller_(*this) {
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setMouseTracking(false);
+    fixedFont_ = QFont(QStringLiteral("DejaVu Sans"));
+    fixedFont_.setPointSize(8);
+    TimerDown = new QTimer(this);
+    TimerUp = new QTimer(this);
+    TimerDown->setInterval(20);
+    TimerUp->setInterval(20);
+    connect(TimerDown, &QTimer::timeout, this, [this] { apply(controller_.scrollDownTick()); });
+    connect(TimerUp, &QTimer::timeout, this, [this] { apply(controller_.scrollUpTick()); });
+    Monitor = new TDirMon(this);
+    Monitor->OnDirChange = [this](TDirMon*) { DirChanged(); };
+    Monitor->OnDirGone = [this](TDirMon*) {
+        FolderGone();
+        DrawList();
+    };
+    Monitor->OnWarning = [this](const std::string& text) {
+        QMessageBox::warning(this, QStringLiteral("Warning"), qs(text));
+    };
+    OnNotice = [this](const std::string& text) { QMessageBox::information(this, QStringLiteral("Korvalen"), qs(text)); };
+    OnLaunchError = [this](const std::string& text) { QMessageBox::critical(this, QStringLiteral("Error"), qs(text)); };
+    SetDefaults();
+}
+
+TFPanel::~TFPanel() = default;
+
+void TFPanel::SetDefaults() {
+    TFPanelModel::SetDefaults();
+    ApplyFont();
+}
+
+void TFPanel::ApplyFont() {
+    font_ = fontFrom(*this);
+    if (Length < 1) Length = 1;
+    HeaderHeight = Length == 8 ? 25 : 2 * Length;
+    InfoHeight = Length == 8 ? 38 : 4 * Length;
+    ScrollHeight = Show_ScrollBar ? std::max(ScrollHeight, 11) : 0;
+    const QFontMetrics fm(font_);
+    SizeWidth = fm.horizontalAdvance(QStringLiteral("<Folder>")) + 19;
+    DateWidth = fm.horizontalAdvance(QStringLiteral("17.09.1996;")) + 18;
+    computeLayout(width(), height());
+    update();
+}
+
+// ---- drawing entry points ------------------------------------------------------
+
+void TFPanel::DrawFrame(const std::string&) { update(); }
+
+void TFPanel::DrawList() {
+    diagnostics_ = false;
+    computeLayout(width(), height());
+    update();
+}
+
+void TFPanel::DrawCursor() {
+    computeLayout(width(), height());
+    locateCursor();
+    controller_.cursorShown();
+    update();
+}
+
+void TFPanel::HideCursor() { update(); }
+
+void TFPanel::LocateCursor() { locateCursor(); }
+
+void TFPanel::DrawStatus(const std::string&) { update(); }
+
+void TFPanel::DrawInfo() { update(); }
+
+void TFPanel::ShowDiagnostics() {
+    diagnostics_ = true;
+    update();
+}
+
+// ---- actions -----------------------------------------------------------------
+
+void TFPanel::apply(Repaint r) {
+    if (r == Repaint::None) return;
+    if (r == Repaint::List || diagnostics_) {
+        diagnostics_ = false;
+        update();
+        return;
+    }
+    // Only the two cursor cells, the status strip and the indicator change.
+    const int prevCell = controller_.previousIndex() - 1 - PosList;
+    QRegion region = cellRect(Bar_Pos);
+    if (prevCell >= 0 && prevCell < pageSize()) region += cellRect(prevCell);
+    region += QRect(0, Y1, width(), height() - Y1);
+    update(region);
+}
+
+void TFPanel::CursorUp() { apply(controller_.CursorUp()); }
+void TFPanel::CursorDown() { apply(controller_.CursorDown()); }
+void TFPanel::PageRight() { apply(controller_.PageRight()); }
+void TFPanel::PageLeft() { apply(controller_.PageLeft()); }
+void TFPanel::CursorHome() { apply(controller_.CursorHome()); }
+void TFPanel::CursorEnd() { apply(controller_.CursorEnd()); }
+void TFPanel::EnterItem() { apply(controller_.EnterItem()); }
+void TFPanel::GoParent() { apply(controller_.GoParent()); }
+void TFPanel::ToggleSelect() { apply(controller_.ToggleSelect()); }
+void TFPanel::InvertSelection() { apply(controller_.InvertSelection()); }
+void TFPanel::ToggleHidden() { apply(controller_.ToggleHidden()); }
+void TFPanel::RefreshDir() {
+    computeLayout(width(), height());
+    apply(controller_.Refresh());
+}
+
+void TFPanel::DirChanged() {
+    computeLayout(width(), height());
+    TFPanelModel::DirChanged();
+    controller_.cursorShown();
+    DrawList();
+}
+
+void TFPanel::RestartMonitor() {
+    if (Monitor->Running()) Monitor->Stop();
+    Monitor->SetDirectory(CurDir);
+    Monitor->Start();
+}
+
+// ---- mouse ---------------------------------------------------------------------
+
+namespace {
+MouseButton toButton(Qt::MouseButton b) {
+    if (b == Qt::RightButton) return MouseButton::Right;
+    if (b == Qt::MiddleButton) return MouseButton::Middle;
+    return MouseButton::Left;
+}
+}  // namespace
+
+void TFPanel::mousePressEvent(QMouseEvent* e) {
+    computeLayout(width(), height());
+    const QPoint p = e->position().toPoint();
+    apply(controller_.mousePress(toButton(e->button()), p.x(), p.y()));
+    syncTimers();
+}
+
+void TFPanel::mouseMoveEvent(QMouseEvent* e) {
+    const QPoint p = e->position().toPoint();
+    if (SplitLeft >= 0 && parentWidget()) {
+        const int px = mapToParent(p).x();
+        if (px >= SplitLeft - 1 && px <= SplitRight + 1) return;
+    }
+    apply(controller_.mouseMove(p.x(), p.y()));
+    syncTimers();
+}
+
+void TFPanel::mouseReleaseEvent(QMouseEvent*) {
+    apply(controller_.mouseRelease());
+    syncTimers();
+}
+
+void TFPanel::mouseDoubleClickEvent(QMouseEvent* e) {
+    // Qt sends press, release, double-click, release: the double click is the second press.
+    if (e->button() == Qt::LeftButton) apply(controller_.doubleClick());
+}
+
+void TFPanel::syncTimers() {
+    if (controller_.wantScrollDown() != TimerDown->isActive())
+        controller_.wantScrollDown() ? TimerDown->start() : TimerDown->stop();
+    if (controller_.wantScrollUp() != TimerUp->isActive())
+        controller_.wantScrollUp() ? TimerUp->start() : TimerUp->stop();
+}
+
+void TFPanel::resizeEvent(QResizeEvent*) {
+    computeLayout(width(), height());
+    clampCursor();
+    locateCursor();
+}
+
+// ---- painting --------------------------------------------------------------------
+
+QRect TFPanel::cellRect(int cell) const {
+    const int r = rows();
+    const int col = columns() == 1 ? 0 : cell / r;
+    const int row = cell % r;
+    const int x = X0 + col * ColWidth;
+    const int y = Y0 + 2 + row * LineHeight;
+    const int right = Style == 3 ? X1 : std::min(x + CellWidth, X1 - 1);
+    return QRect(x, y, right - x + 1, LineHeight + 2);
+}
+
+QColor TFPanel::nameColor(const TDirEntry& e) const {
+    if (e.Selected) return kYellow;
+    if (e.isHidden()) return kSilver;
+    return toQColor(NameColor(e.FileName, *this), palette());
+}
+
+void TFPanel::paintEvent(QPaintEvent* ev) {
+    computeLayout(width(), height());
+    locateCursor();
+    QPainter p(this);
+    p.setClipRegion(ev->region());
+    if (diagnostics_) {
+        paintDiagnostics(p);
+        return;
+    }
+    if (Style == 2) {
+        paintInfo(p);
+        return;
+    }
+    paintFrame(p);
+    paintCells(p, ev->rect());
+    paintStatus(p);
+    paintIndicator(p);
+}
+
+void TFPanel::paintFrame(QPainter& p) {
+    const int w = width(), h = height();
+    const QColor fon = toQColor(PanelFon, palette());
+    const QColor line = toQColor(Active || Style == 2 ? LineColor : LineColorSlave, palette());
+    p.fillRect(QRect(0, 0, w, h - ScrollHeight), fon);
+    p.setPen(QPen(line, 2));
+    p.setBrush(Qt::NoBrush);
+    p.drawRect(QRect(QPoint(4, 5), QPoint(w - 5, h - ScrollHeight - 4)));
+    p.drawLine(3, HeaderHeight, w - 4, HeaderHeight);
+    p.drawLine(3, HeaderHeight + ListHeight + 1, w - 4, HeaderHeight + ListHeight + 1);
+    // Column lines.
+    if (Style == 3) {
+        p.drawLine(NameRight, Y0, NameRight, Y1);
+        if (NameRight + SizeWidth < X1) p.drawLine(NameRight + SizeWidth, Y0, NameRight + SizeWidth, Y1);
+        if (NameRight + SizeWidth + DateWidth < w - 4)
+            p.drawLine(NameRight + SizeWidth + DateWidth, Y0, NameRight + SizeWidth + DateWidth, Y1);
+    } else if (columns() > 1) {
+        p.setPen(QPen(line, 1));
+        for (int k = 1; k < columns(); ++k) p.drawLine(2 + k * ColWidth, Y0 + 1, 2 + k * ColWidth, Y1 - 1);
+    }
+    // Outer border: grey left and top, white right and bottom.
+    p.setPen(QPen(kGrey, 1));
+    p.drawLine(0, 0, w - 1, 0);
+    p.drawLine(0, 0, 0, h - 1);
+    p.setPen(QPen(kWhite, 1));
+    p.drawLine(w - 1, 0, w - 1, h - 1);
+    p.drawLine(0, h - 1, w - 1, h - 1);
+    // Header: the current folder, centred.
+    if (Show_CurDir) {
+        p.setFont(font_);
+        p.setPen(toQColor(HeaderTextColor, palette()));
+        const QFontMetrics fm(font_);
+        QString dir = qs(CurDir);
+        dir = fm.elidedText(dir, Qt::ElideMiddle, std::max(10, w - 14));
+        const int tw = fm.horizontalAdvance(dir);
+        const int x = std::max(5, (X1 - X0 - tw) / 2);
+        const int y = std::max(5, (Y0 + 3 - fm.height()) / 2 + 1);
+        p.save();
+        p.setClipRect(QRect(QPoint(4, 5), QPoint(w - 6, HeaderHeight - 2)), Qt::IntersectClip);
+        p.drawText(QRect(x, y, w - x - 6, fm.height()), Qt::AlignLeft | Qt::AlignTop, dir);
+        p.restore();
+    }
+}
+
+void TFPanel::paintCells(QPainter& p, const QRect& area) {
+    const int page = pageSize();
+    const int visible = std::min(page, FilesCount - PosList);
+    for (int cell = 0; cell < visible; ++cell) {
+        const QRect r = cellRect(cell);
+        if (!r.intersects(area)) continue;
+        paintCell(p, cell, Active && cell == Bar_Pos);
+    }
+}
+
+void TFPanel::paintCell(QPainter& p, int cell, bool bar) {
+    const int i = PosList + cell + 1;
+    if (!FL.valid(i)) return;
+    const TDirEntry& e = FL.entry(i);
+    const int r = rows();
+    const int col = columns() == 1 ? 0 : cell / r;
+    const int row = cell % r;
+    const int x = X0 + 3 + col * ColWidth - (col > 0 ? 1 : 0);
+    const int y = Y0 + 4 + row * LineHeight;
+    const int indent = FolderIndent && e.isDir() ? 17 : 0;
+    QFont f = font_;
+    f.setBold(e.isDir() || e.isParent() || font_.bold());
+    p.setFont(f);
+    const QColor colour = nameColor(e);
+    const int cellLeft = X0 + col * ColWidth;
+    const int nameRight = Style == 3 ? NameRight - 2 : std::min(cellLeft + CellWidth, width() - 5) - 3;
+    if (bar) {
+        const int left = cellLeft + (col == 0 ? 2 : 1);
+        const int right = Style == 3 ? X1 - 2 : std::min(cellLeft + CellWidth - 1, X1 - 4);
+        p.fillRect(QRect(QPoint(left, y - 2), QPoint(right, y - 2 + LineHeight)), toQColor(PanelSelectFon, palette()));
+    }
+    p.setPen(Style == 3 && e.Selected ? toQColor(FileSelectColor, palette()) : colour);
+    const QRect nameClip(QPoint(x - 1, y), QPoint(nameRight, y + LineHeight - 1));
+    p.drawText(nameClip.adjusted(1 + indent, 0, 0, 0), Qt::AlignLeft | Qt::AlignTop, qs(e.FileName));
+    if (Style != 3) return;
+    p.setPen(colour);
+    p.setFont(font_);
+    QString size;
+    if (e.isParent())
+        size = QStringLiteral("<UP>");
+    else if (e.isDir())
+        size = e.Size > 0 ? qs(FormatSize(e.Size, groupSep())) : QStringLiteral("<Folder>");
+    else
+        size = QString::number(e.Size);
+    const int sizeLeft = NameRight, dateLeft = NameRight + SizeWidth, timeLeft = dateLeft + DateWidth;
+    p.drawText(QRect(QPoint(sizeLeft + 5 + indent, y), QPoint(dateLeft - 2, y + LineHeight - 1)),
+               Qt::AlignLeft | Qt::AlignTop, size);
+    if (e.isParent()) return;
+    if (DateWidth > 2)
+        p.drawText(QRect(QPoint(dateLeft + 5, y), QPoint(std::min(timeLeft, X1) - 2, y + LineHeight - 1)),
+                   Qt::AlignLeft | Qt::AlignTop, qs(formatDate(e.Written)));
+    if (X1 - timeLeft > 1)
+        p.drawText(QRect(QPoint(timeLeft + 5, y), QPoint(X1 - 2, y + LineHeight - 1)), Qt::AlignLeft | Qt::AlignTop,
+                   qs(formatTime(e.Written)));
+}
+
+void TFPanel::paintStatus(QPainter& p) {
+    const int w = width();
+    const QColor fon = toQColor(PanelFon, palette());
+    p.fillRect(QRect(QPoint(4, Y1 + 2), QPoint(w - 6, height() - ScrollHeight - 5)), fon);
+    p.setFont(font_);
+    const QFontMetrics fm(font_);
+    const std::string sep = groupSep();
+    const int y = Y1 + 4;
+    const QColor sys = toQColor(SysTextColor, palette());
+    const QColor sizeDate = toQColor(SizeDateColor, palette());
+    const bool parent = CurFile == "..";
+    int x = 6;
+    if (Show_FileName) {
+        const QString t = QStringLiteral("<") + qs(CurFile) + QStringLiteral(">");
+        p.setPen(sys);
+        p.drawText(QPoint(x, y + fm.ascent()), t);
+        x += fm.horizontalAdvance(t + QStringLiteral("   "));
+    }
+    if (Show_FileSize && !parent && FL.valid(CurIndex)) {
+        QString t;
+        if (!CurIsDir)
+            t = qs(formatThousands(CurSize, sep, true));
+        else
+            t = FL.size(CurIndex) > 0 ? qs(formatThousands(FL.size(CurIndex), sep)) : QStringLiteral("Folder");
+        p.setPen(sizeDate);
+        p.drawText(QPoint(x, y + fm.ascent()), t);
+    }
+    if (Show_FileDate && !parent && FL.valid(CurIndex)) {
+        const auto& t = FL.written(CurIndex);
+        const QString d = qs(formatDate(t) + "  " + formatTime(t));
+        p.setPen(sizeDate);
+        p.drawText(QPoint(X1 - 10 - fm.horizontalAdvance(d), y + fm.ascent()), d);
+    }
+    const int s = !Show_FreeDisk ? 0 : (Length == 8 ? 13 : static_cast<int>(std::lround(1.5 * Length)));
+    const int y2 = y + s;
+    if (Show_FreeDisk) {
+        p.setPen(sys);
+        p.drawText(QPoint(6, y2 + fm.ascent()),
+                   qs(formatThousands(FreeSpace / 1048576, sep) + " Mb free on current drive"));
+    }
+    if (FL.SelectedCount > 0) {
+        const QString n1 = qs(FL.SelectedSize > 0 ? formatThousands(FL.SelectedSize, sep) : std::string("0"));
+        const QString w1 = QStringLiteral(" bytes in ");
+        const QString n2 = QString::number(FL.SelectedCount);
+        const QString w2 = QStringLiteral(" files");
+        int px = X1 - 10 - fm.horizontalAdvance(n1 + w1 + n2 + w2);
+        const int base = y2 + fm.ascent();
+        p.setPen(kYellow);
+        p.drawText(QPoint(px, base), n1);
+        px += fm.horizontalAdvance(n1);
+        p.setPen(kWhite);
+        p.drawText(QPoint(px, base), w1);
+        px += fm.horizontalAdvance(w1);
+        p.setPen(kYellow);
+        p.drawText(QPoint(px, base), n2);
+        px += fm.horizontalAdvance(n2);
+        p.setPen(kWhite);
+        p.drawText(QPoint(px, base), w2);
+    }
+}
+
+void TFPanel::paintIndicator(QPainter& p) {
+    if (ScrollHeight <= 0) return;
+    const int w = width(), h = height();
+    const QRect strip(QPoint(3, h - ScrollHeight + 2), QPoint(w - 4, h - 2));
+    const QColor face = palette().color(QPalette::Button);
+    p.fillRect(QRect(0, h - ScrollHeight, w, ScrollHeight), face);
+    p.setPen(kGrey);
+    p.drawLine(strip.topLeft(), strip.topRight());
+    p.drawLine(strip.topLeft(), strip.bottomLeft());
+    p.setPen(kWhite);
+    p.drawLine(strip.bottomLeft(), strip.bottomRight());
+    p.drawLine(strip.topRight(), strip.bottomRight());
+    const int n = FilesCount - 1 > 0 ? FilesCount - 1 : 1;
+    const int d = Bar_Pos + PosList;
+    const int track = (w - 4) - 3 - 26;
+    ThumbPos = d == 0 ? 1 : static_cast<int>(std::lround(static_cast<double>(track) * (d + 1) / n));
+    ThumbPos = std::max(1, std::min(ThumbPos, (w - 4) - 26));
+    const QRect box(QPoint(3 + ThumbPos, h - ScrollHeight + 2), QPoint(3 + ThumbPos + 19, h - 5));
+    p.fillRect(box, kSilver);
+    p.setPen(kWhite);
+    p.drawLine(box.topLeft(), box.topRight());
+    p.drawLine(box.topLeft(), box.bottomLeft());
+    p.setPen(kGrey);
+    p.drawLine(box.bottomLeft(), box.bottomRight());
+    p.drawLine(box.topRight(), box.bottomRight());
+}
+
+void TFPanel::paintInfo(QPainter& p) {
+    const int w = width(), h = height();
+    p.fillRect(rect(), toQColor(PanelFon, palette()));
+    QFont f = fixedFont_;
+    f.setBold(true);
+    p.setFont(f);
+    const QFontMetrics fm(f);
+    const QColor text = toQColor(SysInfoText, palette());
+    const QColor line = toQColor(LineColor, palette());
+    const std::string sep = groupSep();
+    // Figures of the working folder's file system, as the old view showed the
+    // program's current drive.
+    char cwdBuf[4096];
+    const std::string cwd = ::getcwd(cwdBuf, sizeof cwdBuf) ? cwdBuf : "/";
+    const auto space = platform::diskSpace(cwd);
+    const auto mem = platform::memoryStatus();
+    const std::uint64_t swap = platform::swapTotal();
+    const TFPanel* active = OtherPanel && OtherPanel->Active ? OtherPanel : this;
+    const auto vol = platform::volumeId(active->CurDir);
+    std::string label = vol.label.empty() ? std::string("No-name") : vol.label;
+    if (label[0] >= 'a' && label[0] <= 'z') label[0] = static_cast<char>(label[0] - 32);
+
+    const double k = fixedFont_.pointSizeF() / 8.0;  // spacing follows the fixed font
+    auto at = [&](int y) { return static_cast<int>(std::lround(y * k)); };
+    auto centred = [&](int y, const QString& s) {
+        const int x = std::max(3, (X1 - fm.horizontalAdvance(s)) / 2);
+        p.setPen(text);
+        p.drawText(QRect(QPoint(std::max(x, 3), at(y)), QPoint(w - 6, at(y) + fm.height())), Qt::AlignLeft | Qt::AlignTop,
+                   s);
+    };
+    auto separator = [&](int y) {
+        p.setPen(QPen(line, 2));
+        p.drawLine(4, at(y), w - 5, at(y));
+    };
+    centred(11, QStringLiteral("Korvalen for Win95/NT"));
+    centred(27, QStringLiteral("Version 1.00 pre-release"));
+    separator(47);
+    centred(51, qs("Total drive size - " + formatThousands(space ? static_cast<std::int64_t>(space->total) : 0, sep) +
+                   " bytes"));
+    centred(67, qs("Free space - " + formatThousands(space ? static_cast<std::int64_t>(space->free) : 0, sep)) +
+                    QStringLiteral(" \u0431"));
+    centred(83, qs("Total memory - " + formatThousands(static_cast<std::int64_t>((mem.totalPhys + 512) / 1024), sep) +
+                   " Kb"));
+    centred(99, swap > 0 ? qs("Swap file - " + formatThousands(static_cast<std::int64_t>(swap), sep)) +
+                               QStringLiteral(" \u0431")
+                         : QStringLiteral("The file swop is not find"));
+    centred(115, QStringLiteral("Memory load - %1 %").arg(mem.memoryLoad));
+    separator(135);
+    centred(139, qs("Volume label " + active->CurDir + ": [" + label + "]"));
+    centred(155, qs("Serial Number: " + vol.uuid));
+    separator(175);
+    p.setPen(kGrey);
+    p.drawLine(0, 0, w - 1, 0);
+    p.drawLine(0, 0, 0, h - 1);
+    p.setPen(kWhite);
+    p.drawLine(w - 1, 0, w - 1, h - 1);
+    p.drawLine(0, h - 1, w - 1, h - 1);
+    p.setPen(QPen(line, 2));
+    p.setBrush(Qt::NoBrush);
+    p.drawRect(QRect(QPoint(3, 4), QPoint(w - 4, h - 4)));
+}
+
+void TFPanel::paintDiagnostics(QPainter& p) {
+    p.fillRect(rect(), toQColor(PanelFon, palette()));
+    p.setFont(fixedFont_);
+    p.setPen(kYellow);
+    const QFontMetrics fm(fixedFont_);
+    p.drawText(QPoint(7, 5 + fm.ascent()), QStringLiteral("Bar_Pos - %1").arg(Bar_Pos));
+    p.drawText(QPoint(7, 21 + fm.ascent()), QStringLiteral("PosList - %1").arg(PosList));
+    p.drawText(QPoint(7, 37 + fm.ascent()), QStringLiteral("FL.FilesCount - %1").arg(FL.FilesCount()));
+    p.drawText(QPoint(7, 53 + fm.ascent()), QStringLiteral("TreePos - %1").arg(TreePos));
+}
+
+}  // namespace kv

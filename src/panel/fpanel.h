@@ -1,0 +1,126 @@
+#pragma once
+// TFPanel: the file panel widget. It is a QWidget and, through TFPanelModel, carries
+// every public field of the panel (Side, Active, Style, CurDir, CurFile, CurPath, Bar_Pos,
+// PosList, FilesCount, FL, the settings of TFPanelSettings, the layout metrics), so the
+// main window and the dialogs read and write them directly, then call the drawing or
+// action methods below.
+//
+// Usage by the main window:
+//   auto* p = new TFPanel(this); p->Side = "Left"; p->SetDefaults(); p->Active = 1;
+//   p->OnChangeActive = ...; p->OnChangeFolder = ...;      (events of TFPanelModel)
+//   p->CurDir = "/home/me"; p->ReadDir(); p->DrawList(); p->DrawCursor();
+//   key handling: p->CursorDown(), p->PageRight(), p->EnterItem(), p->GoParent(), ...
+//   after changing Font_* or Length: p->ApplyFont();
+//   after a folder change (OnChangeFolder): p->RestartMonitor() (stop, point at CurDir, start).
+//
+// Drawing methods keep their old names; in Qt they schedule a repaint of what they name
+// (the widget paints only the visible page, whatever the folder holds).
+#include <QFont>
+#include <QWidget>
+
+#include <memory>
+#include <string>
+
+#include "panel/dir_mon.h"
+#include "panel/model/panel_controller.h"
+#include "panel/model/panel_model.h"
+
+class QTimer;
+
+namespace kv {
+
+class TFPanel : public QWidget, public TFPanelModel {
+    Q_OBJECT
+public:
+    explicit TFPanel(QWidget* parent = nullptr);
+    ~TFPanel() override;
+
+    // Watches CurDir; its change event runs DirChanged. Started by RestartMonitor.
+    TDirMon* Monitor = nullptr;
+    // The two auto-scroll timers (20 ms each); the main window may change the
+    // downward timer's interval.
+    QTimer* TimerDown = nullptr;
+    QTimer* TimerUp = nullptr;
+    // Colours the colours dialog edits but kv.ini does not keep.
+    TColorRef HeaderTextColor = 0xFFFFFF;  // current folder in the header
+    TColorRef SizeDateColor = 0x00FF00;    // size and date in the status strip
+    // The other panel, for the information view (it describes the active panel's
+    // file system). May stay null: the panel then describes its own folder.
+    TFPanel* OtherPanel = nullptr;
+    // The splitter gap in the parent's coordinates; mouse moves over it are ignored.
+    int SplitLeft = -1, SplitRight = -1;
+
+    TPanelController& Controller() { return controller_; }
+
+    // Model defaults plus the canvas font and the drawing metrics.
+    void SetDefaults();
+    // Takes Font_Name/Font_Size/Font_Bold/Font_Italic/Length into the canvas font and
+    // the metrics that depend on them (HeaderHeight, InfoHeight, SizeWidth, DateWidth,
+    // ScrollHeight from Show_ScrollBar), then repaints.
+    void ApplyFont();
+    QFont CanvasFont() const { return font_; }
+
+    // Drawing.
+    void DrawFrame(const std::string& mode);  // "Fon_True" or "Fon_False"
+    void DrawList();
+    void DrawCursor();   // publishes the current entry (CurFile, CurPath, ...) too
+    void HideCursor();
+    void LocateCursor();
+    void DrawStatus(const std::string& what);  // "All" or "File"
+    void DrawInfo();
+    // Shows Bar_Pos, PosList, FL.FilesCount and TreePos until the next repaint.
+    void ShowDiagnostics();
+    // The next click redraws the cursor even on the same cell.
+    void SetForce() { controller_.setForce(); }
+
+    // Actions (the key map of the main window calls these on the active panel).
+    void CursorUp();
+    void CursorDown();
+    void PageRight();
+    void PageLeft();
+    void CursorHome();
+    void CursorEnd();
+    void EnterItem();
+    void GoParent();
+    void ToggleSelect();
+    void InvertSelection();
+    void ToggleHidden();
+    // Re-read and redraw: drops the selection, keeps the cursor index (clamped).
+    void RefreshDir();
+    // Handler of the monitor's change event.
+    void DirChanged();
+    // Stop the monitor if running, point it at CurDir, start it.
+    void RestartMonitor();
+
+protected:
+    void paintEvent(QPaintEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
+    void mousePressEvent(QMouseEvent* e) override;
+    void mouseMoveEvent(QMouseEvent* e) override;
+    void mouseReleaseEvent(QMouseEvent* e) override;
+    void mouseDoubleClickEvent(QMouseEvent* e) override;
+
+private:
+    void apply(Repaint r);
+    void syncTimers();
+    QRect cellRect(int cell) const;
+    void paintFrame(class QPainter& p);
+    void paintCells(QPainter& p, const QRect& area);
+    void paintCell(QPainter& p, int cell, bool bar);
+    void paintStatus(QPainter& p);
+    void paintIndicator(QPainter& p);
+    void paintInfo(QPainter& p);
+    void paintDiagnostics(QPainter& p);
+    QColor nameColor(const TDirEntry& e) const;
+
+    TPanelController controller_;
+    QFont font_;
+    QFont fixedFont_;
+    bool diagnostics_ = false;
+};
+
+// NameColor: the colour of a name by its extension (DirectoryColor when colours are off
+// or the extension is not listed).
+TColorRef NameColor(const std::string& name, const TFPanelSettings& s);
+
+}  // namespace kv

@@ -1,0 +1,52 @@
+// LSB-first bit reader for the older ZIP methods (explode, unshrink, unreduce), which
+// are not speed-critical: whole bytes are pulled from an InputSource as needed.
+#pragma once
+
+#include "archive/codec/input_source.h"
+
+#include <cstdint>
+
+namespace kv::codec {
+
+class BitReader {
+public:
+    explicit BitReader(InputSource& in) : in_(in) {}
+
+    // Makes at least n (<= 32) bits available. False when the input ends first.
+    bool need(unsigned n)
+    {
+        while (count_ < n) {
+            if (in_.pos() == in_.end() && !in_.refill())
+                return false;
+            buf_ |= uint64_t(*in_.pos()) << count_;
+            in_.advance(in_.pos() + 1);
+            count_ += 8;
+        }
+        return true;
+    }
+    uint32_t peek(unsigned n) const { return uint32_t(buf_ & ((uint64_t(1) << n) - 1)); }
+    void drop(unsigned n)
+    {
+        buf_ >>= n;
+        count_ -= n;
+    }
+    // Reads n bits; false at the end of input.
+    bool get(unsigned n, uint32_t& v)
+    {
+        if (!need(n))
+            return false;
+        v = peek(n);
+        drop(n);
+        return true;
+    }
+    unsigned available() const { return count_; }
+    bool aborted() const { return in_.aborted(); }
+    uint64_t inputUsed() const { return in_.delivered() - count_ / 8; }
+
+private:
+    InputSource& in_;
+    uint64_t buf_ = 0;
+    unsigned count_ = 0;
+};
+
+} // namespace kv::codec

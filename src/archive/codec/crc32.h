@@ -1,0 +1,15 @@
+// CRC-32 of ZIP (reflected 0xEDB88320, start and end complemented), eight bytes per step.
+// The component base has its own table for the small jobs; this one keeps extraction fast.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace kv::codec {
+
+// Continues `crc` (0 to begin) over `size` bytes.
+uint32_t crc32Update(uint32_t crc, const uint8_t* data, size_t size);
+// One step of the plain byte-wise register (no complement), as the PKWARE keys use it.
+uint32_t crc32Byte(uint32_t reg, uint8_t b);
+
+} // namespace kv::codec

@@ -1,0 +1,377 @@
+// Our inflate against zlib as the control, then damaged streams, limits and streaming.
+#include "archive/codec/inflate.h"
+#include "test_codec_util.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#ifdef KV_HAVE_ZLIB
+#include <zlib.h>
+#endif
+
+namespace kv::codec {
+namespace {
+
+using test::randomData;
+using test::textData;
+
+#ifdef KV_HAVE_ZLIB
+// Raw deflate (no zlib header) at `level` with `strategy`.
+std::vector<uint8_t> zlibDeflate(const std::vector<uint8_t>& in, int level, int strategy = Z_DEFAULT_STRATEGY)
+{
+    z_stream z{};
+    EXPECT_EQ(deflateInit2(&z, level, Z_DEFLATED, -15, 9, strategy), Z_OK);
+    std::vector<uint8_t> out(deflateBound(&z, uLong(in.size())) + 16);
+    z.next_in = const_cast<Bytef*>(in.data());
+    z.avail_in = uInt(in.size());
+    z.next_out = out.data();
+    z.avail_out = uInt(out.size());
+    EXPECT_EQ(deflate(&z, Z_FINISH), Z_STREAM_END);
+    out.resize(z.total_out);
+    deflateEnd(&z);
+    return out;
+}
+
+struct Sample {
+    const char* name;
+    std::vector<uint8_t> data;
+};
+
+std::vector<Sample> samples()
+{
+    std::vector<uint8_t> mixed = textData(150000, 3);
+    auto r = randomData(70000, 4);
+    mixed.insert(mixed.begin() + 60000, r.begin(), r.end());
+    std::vector<uint8_t> runs(200000);
+    for (size_t i = 0; i < runs.size(); ++i)
+        runs[i] = uint8_t((i / 1000) % 3 == 0 ? 'a' : i % 7); // distance-1 and short-distance matches
+    return {{"empty", {}},
+            {"one byte", {0x42}},
+            {"text", textData(300000, 1)},
+            {"random", randomData(100000, 2)},
+            {"mixed", mixed},
+            {"runs", runs}};
+}
+
+TEST(Inflate, MatchesZlibAtEveryLevelAndStrategy)
+{
+    const int strategies[] = {Z_DEFAULT_STRATEGY, Z_FIXED, Z_HUFFMAN_ONLY, Z_RLE, Z_FILTERED};
+    for (const auto& s : samples()) {
+        for (int level = 0; level <= 9; ++level) {
+            for (int strategy : strategies) {
+                if (level == 0 && strategy != Z_DEFAULT_STRATEGY)
+                    continue;
+                auto packed = zlibDeflate(s.data, level, strategy);
+                std::vector<uint8_t> out(s.data.size());
+                Result r = kv::codec::inflate(packed, out);
+                ASSERT_TRUE(r.ok()) << s.name << " level " << level << " strategy " << strategy
+                                    << " id " << r.messageId;
+                EXPECT_EQ(r.output, s.data.size());
+                EXPECT_EQ(r.inputUsed, packed.size()) << s.name << " level " << level;
+                ASSERT_TRUE(out == s.data) << s.name << " level " << level << " strategy " << strategy;
+            }
+        }
+    }
+}
+
+// The same streams through the window and small input chunks, which exercise every
+// slow path: refills across chunk edges, window slides and the flush to the sink.
+TEST(Inflate, StreamsThroughWindowAndSmallChunks)
+{
+    for (const auto& s : samples()) {
+        for (int level : {0, 1, 6, 9}) {
+            auto packed = zlibDeflate(s.data, level);
+            for (size_t chunk : {size_t(1), size_t(7), size_t(4096)}) {
+                size_t at = 0;
+                InputSource in([&](uint8_t* dst, size_t cap) -> long {
+                    size_t n = std::min({cap, chunk, packed.size() - at});
+                    std::memcpy(dst, packed.data() + at, n);
+                    at += n;
+                    return long(n);
+                }, chunk);
+                std::vector<uint8_t> got;
+                OutputWindow out([&](const uint8_t* p, size_t n) {
+                    got.insert(got.end(), p, p + n);
+                    return true;
+                }, s.data.size(), 32768, 70000);
+                Result r = kv::codec::inflate(in, out);
+                ASSERT_TRUE(r.ok()) << s.name << " level " << level << " chunk " << chunk;
+                EXPECT_EQ(r.inputUsed, packed.size());
+                ASSERT_TRUE(got == s.data) << s.name << " level " << level << " chunk " << chunk;
+            }
+        }
+    }
+}
+
+TEST(Inflate, StopsAtTheDeclaredSize)
+{
+    // A bomb: 64 MiB of zeros packs to about 64 KiB; the entry claims 1000 bytes.
+    std::vector<uint8_t> zeros(64u << 20);
+    auto packed = zlibDeflate(zeros, 9);
+    uint64_t written = 0;
+    OutputWindow out([&](const uint8_t*, size_t n) {
+        written += n;
+        return true;
+    }, 1000);
+    InputSource in(packed);
+    Result r = kv::codec::inflate(in, out);
+    EXPECT_EQ(r.status, Status::OutputLimit);
+    EXPECT_EQ(r.messageId, msg::SizeDifferent);
+    EXPECT_LE(written, 1000u);
+
+    std::vector<uint8_t> small(999);
+    EXPECT_EQ(kv::codec::inflate(packed, small).status, Status::OutputLimit);
+}
+
+TEST(Inflate, RefusedWriteIsReported)
+{
+    auto data = textData(200000);
+    auto packed = zlibDeflate(data, 6);
+    OutputWindow out([](const uint8_t*, size_t) { return false; }, data.size());
+    InputSource in(packed);
+    Result r = kv::codec::inflate(in, out);
+    EXPECT_EQ(r.status, Status::SinkFailed);
+    EXPECT_EQ(r.messageId, msg::WriteError);
+}
+
+TEST(Inflate, EveryTruncationIsShortInput)
+{
+    auto data = textData(5000, 9);
+    for (int level : {0, 1, 9}) {
+        auto packed = zlibDeflate(data, level);
+        for (size_t cut = 0; cut < packed.size(); ++cut) {
+            std::vector<uint8_t> part(packed.begin(), packed.begin() + long(cut));
+            std::vector<uint8_t> out(data.size());
+            Result r = kv::codec::inflate(part, out);
+            ASSERT_EQ(r.status, Status::ShortInput) << "level " << level << " cut " << cut;
+            ASSERT_EQ(r.messageId, msg::BadBlock);
+        }
+    }
+}
+
+TEST(Inflate, TrailingBytesAreNotConsumed)
+{
+    auto data = textData(3000);
+    auto packed = zlibDeflate(data, 6);
+    size_t streamSize = packed.size();
+    packed.insert(packed.end(), {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12});
+    std::vector<uint8_t> out(data.size());
+    Result r = kv::codec::inflate(packed, out);
+    ASSERT_TRUE(r.ok());
+    EXPECT_EQ(r.inputUsed, streamSize);
+}
+#endif // KV_HAVE_ZLIB
+
+// Hand-made damaged streams, written bit by bit (LSB first, Huffman codes MSB first).
+class BitWriter {
+public:
+    void bits(uint32_t v, unsigned n)
+    {
+        for (unsigned i = 0; i < n; ++i)
+            put((v >> i) & 1);
+    }
+    void code(uint32_t c, unsigned n)
+    {
+        for (unsigned i = n; i-- > 0;)
+            put((c >> i) & 1);
+    }
+    std::vector<uint8_t> done()
+    {
+        if (count_)
+            out_.push_back(cur_);
+        return out_;
+    }
+
+private:
+    void put(unsigned b)
+    {
+        cur_ |= uint8_t(b << count_);
+        if (++count_ == 8) {
+            out_.push_back(cur_);
+            cur_ = 0;
+            count_ = 0;
+        }
+    }
+    std::vector<uint8_t> out_;
+    uint8_t cur_ = 0;
+    unsigned count_ = 0;
+};
+
+// The start of a final dynamic block with the given code-length code lengths.
+void dynamicHeader(unsigned hlit, unsigned hdist, const std::vector<uint8_t>& clLens,
+                                   BitWriter& w)
+{
+    w.bits(1, 1);   // final
+    w.bits(2, 2);   // dynamic
+    w.bits(hlit - 257, 5);
+    w.bits(hdist - 1, 5);
+    w.bits(19 - 4, 4);
+    static const uint8_t order[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
+    for (unsigned i = 0; i < 19; ++i)
+        w.bits(clLens[order[i]], 3);
+}
+
+struct BrokenCase {
+    const char* what;
+    std::vector<uint8_t> stream;
+    Status status;
+    int id;
+};
+
+std::vector<BrokenCase> brokenStreams()
+{
+    std::vector<BrokenCase> cases;
+    {
+        BitWriter w;
+        w.bits(1, 1);
+        w.bits(3, 2); // reserved block type
+        w.bits(0, 16);
+        cases.push_back({"block type 3", w.done(), Status::BadData, msg::BadBlock});
+    }
+    {
+        // Stored block: LEN 5, NLEN not its complement.
+        cases.push_back({"stored lengths disagree", {0x01, 0x05, 0x00, 0x00, 0x00, 'a', 'b', 'c', 'd', 'e'},
+                         Status::BadData, msg::BadBlock});
+    }
+    {
+        // Code-length code: lengths 1,1,1 for three symbols: over-subscribed.
+        std::vector<uint8_t> cl(19, 0);
+        cl[0] = cl[8] = cl[18] = 1;
+        BitWriter w;
+        dynamicHeader(257, 1, cl, w);
+        w.bits(0, 32);
+        cases.push_back({"over-subscribed code-length code", w.done(), Status::BadData, msg::BadLengths});
+    }
+    {
+        // Code-length code with one symbol of length 2: incomplete.
+        std::vector<uint8_t> cl(19, 0);
+        cl[8] = 2;
+        BitWriter w;
+        dynamicHeader(257, 1, cl, w);
+        w.bits(0, 32);
+        cases.push_back({"incomplete code-length code", w.done(), Status::BadData, msg::IncompleteCodeSet});
+    }
+    // Code-length code used below: symbols 0, 8, 16, 18 with 2 bits each (codes 00, 01, 10, 11
+    // for 0, 8, 16, 18 in symbol order).
+    std::vector<uint8_t> cl4(19, 0);
+    cl4[0] = cl4[8] = cl4[16] = cl4[18] = 2;
+    {
+        // First length is "repeat previous": nothing to repeat.
+        BitWriter w;
+        dynamicHeader(257, 1, cl4, w);
+        w.code(2, 2); // 16
+        w.bits(0, 2);
+        w.bits(0, 32);
+        cases.push_back({"repeat with nothing before", w.done(), Status::BadData, msg::BadLengths});
+    }
+    {
+        // 138 zeros twice = 276, then 138 more would run past 258 lengths.
+        BitWriter w;
+        dynamicHeader(257, 1, cl4, w);
+        w.code(3, 2);
+        w.bits(127, 7);
+        w.code(3, 2);
+        w.bits(127, 7);
+        w.bits(0, 32);
+        cases.push_back({"repeat past the end", w.done(), Status::BadData, msg::BadLengths});
+    }
+    {
+        // Literal/length lengths: 256 symbols of 8 bits and the end code of 8 bits:
+        // 257 codes of 8 bits over-subscribe the 256 available.
+        BitWriter w;
+        dynamicHeader(257, 1, cl4, w);
+        for (int i = 0; i < 257; ++i)
+            w.code(1, 2); // 8
+        w.code(1, 2);     // distance length 8
+        w.bits(0, 32);
+        cases.push_back({"over-subscribed literal set", w.done(), Status::BadData, msg::BadLengths});
+    }
+    {
+        // Only 255 literals of 8 bits plus the end code: one 8-bit code unused.
+        BitWriter w;
+        dynamicHeader(257, 1, cl4, w);
+        w.code(0, 2); // literal 0 unused
+        for (int i = 1; i < 257; ++i)
+            w.code(1, 2);
+        w.code(1, 2);
+        w.bits(0, 32);
+        cases.push_back({"incomplete literal set", w.done(), Status::BadData, msg::IncompleteCodeSet});
+    }
+    {
+        // HLIT of 287 symbols is more than the alphabet has.
+        BitWriter w;
+        dynamicHeader(287, 1, cl4, w);
+        w.bits(0, 32);
+        cases.push_back({"too many literal/length codes", w.done(), Status::BadData, msg::BadLengths});
+    }
+    {
+        // Fixed block using literal/length symbol 286 (code 11000110).
+        BitWriter w;
+        w.bits(1, 1);
+        w.bits(1, 2);
+        w.code(0xC6, 8);
+        w.bits(0, 16);
+        cases.push_back({"fixed code 286", w.done(), Status::BadData, msg::BadHuffmanCode});
+    }
+    {
+        // Fixed block using distance symbol 30 (5-bit code 11110) after a length of 3.
+        BitWriter w;
+        w.bits(1, 1);
+        w.bits(1, 2);
+        w.code(0x30 + 'a', 8); // literal 'a'
+        w.code(1, 7);          // symbol 257: length 3
+        w.code(30, 5);
+        w.bits(0, 16);
+        cases.push_back({"fixed distance 30", w.done(), Status::BadData, msg::BadHuffmanCode});
+    }
+    {
+        // A match two bytes back when one byte has been written.
+        BitWriter w;
+        w.bits(1, 1);
+        w.bits(1, 2);
+        w.code(0x30 + 'a', 8);
+        w.code(1, 7);  // length 3
+        w.code(1, 5);  // distance 2
+        w.code(0, 7);  // end
+        cases.push_back({"distance before the start", w.done(), Status::BadData, msg::CorruptInput});
+    }
+    return cases;
+}
+
+TEST(Inflate, DamagedStreamsGiveTheirIds)
+{
+    for (const auto& c : brokenStreams()) {
+        std::vector<uint8_t> out(1 << 16);
+        Result r = kv::codec::inflate(c.stream, out);
+        EXPECT_EQ(r.status, c.status) << c.what;
+        EXPECT_EQ(r.messageId, c.id) << c.what;
+    }
+}
+
+TEST(Inflate, HandMadeBlocksDecode)
+{
+    // Stored block "hello" then a fixed block with "a" and a match of length 4, distance 1.
+    BitWriter w;
+    w.bits(0, 1);
+    w.bits(0, 2);
+    std::vector<uint8_t> s = w.done();
+    s.insert(s.end(), {0x05, 0x00, 0xFA, 0xFF, 'h', 'e', 'l', 'l', 'o'});
+    BitWriter f;
+    f.bits(1, 1);
+    f.bits(1, 2);
+    f.code(0x30 + 'a', 8);
+    f.code(2, 7); // symbol 258: length 4
+    f.code(0, 5); // distance 1
+    f.code(0, 7); // end of block
+    auto tail = f.done();
+    s.insert(s.end(), tail.begin(), tail.end());
+    std::vector<uint8_t> out(10);
+    Result r = kv::codec::inflate(s, out);
+    ASSERT_TRUE(r.ok()) << r.messageId;
+    EXPECT_EQ(std::string(out.begin(), out.end()), "helloaaaaa");
+    EXPECT_EQ(r.inputUsed, s.size());
+}
+
+} // namespace
+} // namespace kv::codec

@@ -1,0 +1,145 @@
+#include "test_codec_util.h"
+
+#include <array>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+
+namespace kv::codec::test {
+
+std::vector<uint8_t> readFile(const std::string& path)
+{
+    std::ifstream f(path, std::ios::binary);
+    if (!f)
+        throw std::runtime_error("cannot open " + path);
+    return {std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
+}
+
+namespace {
+
+constexpr std::array<uint32_t, 64> kK = {
+    0x428a2f98, 0x71374491, 0xb5c0fbcf, 0xe9b5dba5, 0x3956c25b, 0x59f111f1, 0x923f82a4, 0xab1c5ed5,
+    0xd807aa98, 0x12835b01, 0x243185be, 0x550c7dc3, 0x72be5d74, 0x80deb1fe, 0x9bdc06a7, 0xc19bf174,
+    0xe49b69c1, 0xefbe4786, 0x0fc19dc6, 0x240ca1cc, 0x2de92c6f, 0x4a7484aa, 0x5cb0a9dc, 0x76f988da,
+    0x983e5152, 0xa831c66d, 0xb00327c8, 0xbf597fc7, 0xc6e00bf3, 0xd5a79147, 0x06ca6351, 0x14292967,
+    0x27b70a85, 0x2e1b2138, 0x4d2c6dfc, 0x53380d13, 0x650a7354, 0x766a0abb, 0x81c2c92e, 0x92722c85,
+    0xa2bfe8a1, 0xa81a664b, 0xc24b8b70, 0xc76c51a3, 0xd192e819, 0xd6990624, 0xf40e3585, 0x106aa070,
+    0x19a4c116, 0x1e376c08, 0x2748774c, 0x34b0bcb5, 0x391c0cb3, 0x4ed8aa4a, 0x5b9cca4f, 0x682e6ff3,
+    0x748f82ee, 0x78a5636f, 0x84c87814, 0x8cc70208, 0x90befffa, 0xa4506ceb, 0xbef9a3f7, 0xc67178f2};
+
+uint32_t rotr(uint32_t x, int n) { return (x >> n) | (x << (32 - n)); }
+
+uint16_t le16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
+uint32_t le32(const uint8_t* p) { return uint32_t(p[0] | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24); }
+
+} // namespace
+
+std::string sha256Hex(const std::vector<uint8_t>& data)
+{
+    uint32_t h[8] = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
+                     0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19};
+    std::vector<uint8_t> m(data);
+    uint64_t bits = uint64_t(data.size()) * 8;
+    m.push_back(0x80);
+    while (m.size() % 64 != 56)
+        m.push_back(0);
+    for (int i = 7; i >= 0; --i)
+        m.push_back(uint8_t(bits >> (i * 8)));
+    for (size_t off = 0; off < m.size(); off += 64) {
+        uint32_t w[64];
+        for (int i = 0; i < 16; ++i)
+            w[i] = uint32_t(m[off + i * 4]) << 24 | uint32_t(m[off + i * 4 + 1]) << 16 |
+                   uint32_t(m[off + i * 4 + 2]) << 8 | m[off + i * 4 + 3];
+        for (int i = 16; i < 64; ++i) {
+            uint32_t s0 = rotr(w[i - 15], 7) ^ rotr(w[i - 15], 18) ^ (w[i - 15] >> 3);
+            uint32_t s1 = rotr(w[i - 2], 17) ^ rotr(w[i - 2], 19) ^ (w[i - 2] >> 10);
+            w[i] = w[i - 16] + s0 + w[i - 7] + s1;
+        }
+        uint32_t a = h[0], b = h[1], c = h[2], d = h[3], e = h[4], f = h[5], g = h[6], hh = h[7];
+        for (int i = 0; i < 64; ++i) {
+            uint32_t t1 = hh + (rotr(e, 6) ^ rotr(e, 11) ^ rotr(e, 25)) + ((e & f) ^ (~e & g)) + kK[size_t(i)] + w[i];
+            uint32_t t2 = (rotr(a, 2) ^ rotr(a, 13) ^ rotr(a, 22)) + ((a & b) ^ (a & c) ^ (b & c));
+            hh = g, g = f, f = e, e = d + t1, d = c, c = b, b = a, a = t1 + t2;
+        }
+        h[0] += a, h[1] += b, h[2] += c, h[3] += d, h[4] += e, h[5] += f, h[6] += g, h[7] += hh;
+    }
+    char out[65];
+    for (int i = 0; i < 8; ++i)
+        std::snprintf(out + i * 8, 9, "%08x", h[i]);
+    return std::string(out, 64);
+}
+
+std::vector<RawZipEntry> rawZipEntries(const std::vector<uint8_t>& z)
+{
+    if (z.size() < 22)
+        throw std::runtime_error("not a zip");
+    size_t eocd = z.size() - 22;
+    while (le32(&z[eocd]) != 0x06054B50) {
+        if (eocd == 0)
+            throw std::runtime_error("no end record");
+        --eocd;
+    }
+    unsigned count = le16(&z[eocd + 10]);
+    size_t p = le32(&z[eocd + 16]);
+    std::vector<RawZipEntry> out;
+    for (unsigned i = 0; i < count; ++i) {
+        if (p + 46 > z.size() || le32(&z[p]) != 0x02014B50)
+            throw std::runtime_error("bad central header");
+        RawZipEntry e;
+        e.flags = le16(&z[p + 8]);
+        e.method = le16(&z[p + 10]);
+        e.dosTime = le16(&z[p + 12]);
+        e.crc = le32(&z[p + 16]);
+        e.packedSize = le32(&z[p + 20]);
+        e.size = le32(&z[p + 24]);
+        unsigned nameLen = le16(&z[p + 28]), extraLen = le16(&z[p + 30]), commentLen = le16(&z[p + 32]);
+        size_t local = le32(&z[p + 42]);
+        e.name.assign(reinterpret_cast<const char*>(&z[p + 46]), nameLen);
+        p += 46 + nameLen + extraLen + commentLen;
+        if (local + 30 > z.size() || le32(&z[local]) != 0x04034B50)
+            throw std::runtime_error("bad local header");
+        size_t data = local + 30 + le16(&z[local + 26]) + le16(&z[local + 28]);
+        if (data + e.packedSize > z.size())
+            throw std::runtime_error("entry past the end");
+        e.data.assign(z.begin() + long(data), z.begin() + long(data + e.packedSize));
+        out.push_back(std::move(e));
+    }
+    return out;
+}
+
+std::vector<uint8_t> textData(size_t size, uint32_t seed)
+{
+    static const char* words[] = {"the ",   "archive ", "panel ",  "of ",     "folder ", "and ",
+                                  "file ",  "copy ",    "a ",      "inflate ", "window ", "to ",
+                                  "entry ", "\n",       "bytes, ", "table ",   "Korvalen. ", "zip "};
+    std::vector<uint8_t> out;
+    out.reserve(size);
+    uint32_t x = seed * 2654435761u + 1;
+    while (out.size() < size) {
+        x ^= x << 13, x ^= x >> 17, x ^= x << 5;
+        const char* w = words[x % std::size(words)];
+        for (; *w && out.size() < size; ++w)
+            out.push_back(uint8_t(*w));
+    }
+    return out;
+}
+
+std::vector<uint8_t> randomData(size_t size, uint32_t seed)
+{
+    std::vector<uint8_t> out(size);
+    uint32_t x = seed * 747796405u + 2891336453u;
+    for (auto& b : out) {
+        x ^= x << 13, x ^= x >> 17, x ^= x << 5;
+        b = uint8_t(x >> 11);
+    }
+    return out;
+}
+
+std::string fixture(const std::string& relative)
+{
+    return std::string(KV_TEST_DATA) + "/archives/zip/" + relative;
+}
+
+} // namespace kv::codec::test

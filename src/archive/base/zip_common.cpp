@@ -36,6 +36,10 @@ void TZipCommon::detect() {
 
 void TZipCommon::report(int id, const std::string& path, const std::string& extra,
                         const std::string& volumeId) {
+  if (LastError == 0) {
+    LastError = id;
+    LastErrorExtra = extra;
+  }
   if (Cancel() || !OnError) return;
   OnError(*this, std::string(fileNamePart(path)), extra, volumeId, id);
 }

@@ -91,6 +91,11 @@ class TZipCommon : public TAwkMain {
   TReadEvent OnRead;
 
   // --- Error reporting ----------------------------------------------------------------------
+  // The first id reported since the last clearErrors (0: none) and its extra text; set even
+  // when no OnError handler is assigned, so a caller can tell a broken job from a good one.
+  int LastError = 0;
+  std::string LastErrorExtra;
+  void clearErrors() { LastError = 0; LastErrorExtra.clear(); }
   // Calls OnError (unless Cancel is set) with the file-name part of path and goes on.
   void report(int id, const std::string& path, const std::string& extra = {},
               const std::string& volumeId = "0");

@@ -1,0 +1,43 @@
+// Type detection and every directory reader on arbitrary bytes. The first byte picks the
+// file's extension (so the name-based types are reached too); the rest is the file.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <iterator>
+#include <string>
+
+#include "archive/kelmo/kelmo.h"
+
+namespace {
+
+constexpr const char* kExtensions[] = {"", ".zip", ".arj", ".lzh", ".rar", ".arc", ".pak",
+                                       ".zoo", ".bh", ".cab", ".gz", ".tar", ".uue", ".exe",
+                                       ".ha", ".Z"};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size < 1) return 0;
+  static const std::string dir = [] {
+    std::string t = "/tmp/kv-archive-fuzz-" + std::to_string(getpid());
+    mkdir(t.c_str(), 0700);
+    return t;
+  }();
+  std::string path = dir + "/input" + kExtensions[data[0] % std::size(kExtensions)];
+  FILE* f = std::fopen(path.c_str(), "wb");
+  if (!f) return 0;
+  std::fwrite(data + 1, 1, size - 1, f);
+  std::fclose(f);
+  kv::TKelmo k;
+  k.ShowBlankDirs = data[0] & 0x80;
+  uint64_t sum = 0;
+  k.OnRead = [&](kv::TZipCommon& s, int64_t off, int n) {
+    sum += s.FileName.size() + s.PackedSize + uint64_t(off) + uint64_t(n);
+  };
+  k.setArchiveFile(path);
+  k.Activate();
+  std::remove(path.c_str());
+  return sum == 1 ? 0 : 0;
+}

@@ -1,0 +1,137 @@
+// LHA/LZH archives, header levels 0 to 3.
+#include "archive/base/names.h"
+#include "archive/kelmo/block_reader.h"
+#include "archive/kelmo/kelmo.h"
+
+namespace kv {
+namespace {
+
+// Folder names use 0xFF (and some programs "\") as separators.
+std::string lhaPath(std::string_view raw) {
+  std::string s(raw);
+  for (char& c : s)
+    if (uint8_t(c) == 0xFF) c = '/';
+  return s;
+}
+
+}  // namespace
+
+void TKelmo::listLha() {
+  BlockReader& r = *reader_;
+  const uint64_t size = file_.size();
+  uint64_t cursor = ArcStart - 1;
+  if (const uint8_t* p = r.get(cursor, 1); p && p[0] == 0) cursor += 128;
+  while (cursor + 22 <= size && !Cancel()) {
+    const uint8_t* h = r.get(cursor, 22);
+    if (!h || h[0] == 0) return;  // a zero header size is the end mark
+    const uint8_t level = h[20];
+    if (level > 3 || h[2] != '-' || h[6] != '-') {
+      report(msg::BadFileHeader, ArchiveFile());
+      return;
+    }
+    clearEntry();
+    uint64_t headerLen;  // bytes before the data, extended headers included
+    uint64_t packed = le32(h + 7);
+    uint64_t next;
+    std::string dir, name;
+    uint32_t stamp = le32(h + 15);
+    ExternalAttr = h[19];
+    InternalAttr = 32;
+    VersionMadeBy = VersionNeeded = 0;
+    MethodNo = h[5];
+    UnpackedSize = le32(h + 11);
+    bool unixTime = level >= 2;
+    // Extended headers: a chain of (size, type, data) whose size field has sizeWidth bytes
+    // and sits at the end of the previous header.
+    auto walk = [&](uint64_t pos, uint64_t firstSize, int sizeWidth, uint64_t& total) -> bool {
+      uint64_t extSize = firstSize;
+      for (int guard = 0; extSize != 0; ++guard) {
+        if (guard > 4096 || extSize < uint64_t(1 + sizeWidth)) return false;
+        const uint8_t* x = r.get(pos, static_cast<size_t>(extSize));
+        if (!x) return false;
+        uint8_t type = x[0];
+        std::string_view data(reinterpret_cast<const char*>(x + 1), extSize - 1 - sizeWidth);
+        if (type == 0x01) name = std::string(data);
+        else if (type == 0x02) dir = lhaPath(data);
+        else if (type == 0x54 && data.size() >= 4) {
+          stamp = le32(x + 1);
+          unixTime = true;
+        }
+        total += extSize;
+        pos += extSize;
+        const uint8_t* s = x + extSize - sizeWidth;
+        extSize = sizeWidth == 2 ? le16(s) : le32(s);
+      }
+      return true;
+    };
+    bool ok = true;
+    if (level <= 1) {
+      uint64_t hsize = uint64_t(h[0]) + 2;
+      uint8_t nameLen = h[21];
+      const uint8_t* full = r.get(cursor, static_cast<size_t>(hsize));
+      if (!full || 22 + uint64_t(nameLen) + 2 > hsize) {
+        report(msg::BadFileHeader, ArchiveFile());
+        return;
+      }
+      name = std::string(reinterpret_cast<const char*>(full + 22), nameLen);
+      FileCRC = le16(full + 22 + nameLen);
+      headerLen = hsize;
+      next = cursor + hsize + packed;
+      if (level == 1 && hsize >= 22 + uint64_t(nameLen) + 5) {
+        uint64_t extTotal = 0;
+        ok = walk(cursor + hsize, le16(full + hsize - 2), 2, extTotal);
+        // In level 1 the stored size counts the extended headers too.
+        packed = extTotal <= packed ? packed - extTotal : 0;
+        headerLen += extTotal;
+      }
+      // A "\" in a level 0/1 name is a folder separator.
+      for (char& c : name)
+        if (uint8_t(c) == 0xFF) c = '/';
+    } else {
+      int width = level == 2 ? 2 : 4;
+      uint64_t hsize = level == 2 ? le16(h) : 0;
+      const uint8_t* full = r.get(cursor, level == 2 ? 26 : 32);
+      if (!full) {
+        report(msg::ReadError, ArchiveFile());
+        return;
+      }
+      FileCRC = le16(full + 21);
+      uint64_t firstExt = level == 2 ? le16(full + 24) : le32(full + 28);
+      uint64_t base = level == 2 ? 26 : 32;
+      uint64_t extTotal = 0;
+      ok = walk(cursor + base, firstExt, width, extTotal);
+      if (level == 3) hsize = le32(full + 24);
+      if (hsize < base) hsize = base + extTotal;
+      headerLen = hsize;
+      next = cursor + hsize + packed;
+    }
+    if (!ok) {
+      report(msg::BadFileHeader, ArchiveFile());
+      return;
+    }
+    (void)headerLen;
+    PackedSize = packed;
+    if (!dir.empty() && dir.back() != '/') dir += '/';
+    FileName = presentName(dir + name, NameCodePage);
+    FileDate = unixTime ? unixTimeToDateTime(stamp) : convertDate(stamp);
+    IsDirectory = h[3] == 'l' && h[4] == 'h' && h[5] == 'd';
+    if (IsDirectory) MethodName = "Dir";
+    else if (h[3] == 'l' && h[4] == 'h' && h[5] == '0') MethodName = "Stored";
+    else if (h[3] == 'l' && h[4] == 'h' && h[5] >= '1' && h[5] <= '6')
+      MethodName = std::string("Frozen-") + char(h[5]);
+    else MethodName = "Unknown";
+    uint64_t entryPos = cursor;
+    if (next <= cursor) {
+      report(msg::BadFileHeader, ArchiveFile());
+      return;
+    }
+    fireEntry(int64_t(entryPos));
+    if (next > size) {
+      report(msg::ReadError, ArchiveFile());
+      return;
+    }
+    cursor = next;
+  }
+}
+
+}  // namespace kv

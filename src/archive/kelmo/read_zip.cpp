@@ -1,0 +1,172 @@
+// ZIP central directory (also self-extracting and ZIP64 archives).
+#include <algorithm>
+#include <vector>
+
+#include "archive/base/names.h"
+#include "archive/kelmo/block_reader.h"
+#include "archive/kelmo/kelmo.h"
+
+namespace kv {
+
+std::string zipMethodName(uint16_t method, uint16_t flags) {
+  switch (method) {
+    case 0: return "Stored";
+    case 1: return "Shrunk";
+    case 2: case 3: case 4: case 5: return "Reduce-" + std::to_string(method - 1);
+    case 6: return "Imploded";
+    case 7: return "Tokened";
+    case 8:
+      switch ((flags >> 1) & 3) {
+        case 0: return "DeflateN";
+        case 1: return "DeflateX";
+        case 2: return "DeflateF";
+        default: return "DeflateS";
+      }
+    default: return "Unknown";
+  }
+}
+
+namespace {
+
+constexpr uint32_t kCentral = 0x02014B50, kEnd = 0x06054B50, kEnd64 = 0x06064B50,
+                   kEnd64Locator = 0x07064B50;
+// The largest comment (65535) plus the end record: any valid archive's end record is found.
+constexpr uint64_t kEndSearch = 65535 + 22;
+
+}  // namespace
+
+void TKelmo::listZip() {
+  BlockReader& r = *reader_;
+  const uint64_t size = file_.size();
+  // Find the end record, searching backwards from the last place it fits.
+  uint64_t window = std::min<uint64_t>(size, kEndSearch);
+  std::vector<uint8_t> tail(static_cast<size_t>(window));
+  if (window < 22 || !file_.readExact(size - window, tail)) reportAndRaise(msg::HeaderIdError, ArchiveFile());
+  uint64_t endPos = UINT64_MAX;
+  for (size_t i = tail.size() - 22 + 1; i-- > 0;) {
+    if (le32(&tail[i]) == kEnd) {
+      endPos = size - window + i;
+      break;
+    }
+  }
+  if (endPos == UINT64_MAX) reportAndRaise(msg::HeaderIdError, ArchiveFile());
+  const uint8_t* e = &tail[static_cast<size_t>(endPos - (size - window))];
+  uint16_t commentLen = le16(e + 20);
+  uint64_t entries = le16(e + 10);
+  uint64_t cdSize = le32(e + 12), cdOffset = le32(e + 16);
+  if (commentLen) {
+    uint64_t avail = size - endPos - 22;
+    size_t n = static_cast<size_t>(std::min<uint64_t>(commentLen, avail));
+    ArchiveComment = presentName(std::string_view(reinterpret_cast<const char*>(e + 22), n),
+                                 NameCodePage);
+  }
+  // ZIP64: the locator right before the end record names the 64-bit end record.
+  uint64_t dirEnd = endPos;
+  if (endPos >= 20) {
+    const uint8_t* loc = r.get(endPos - 20, 20);
+    if (loc && le32(loc) == kEnd64Locator) {
+      uint64_t e64Pos = le64(loc + 8);
+      const uint8_t* e64 = r.get(e64Pos, 56);
+      if (e64 && le32(e64) == kEnd64 && e64Pos < endPos) {
+        entries = le64(e64 + 32);
+        cdSize = le64(e64 + 40);
+        cdOffset = le64(e64 + 48);
+        dirEnd = e64Pos;
+      }
+    }
+  }
+  if (entries == 0 && cdSize == 0) return;  // an empty archive is a complete listing
+
+  // Where the directory really starts. Offsets of an executable whose archive was appended
+  // without fixing them are relative to the archive: then the directory is found right
+  // before the end record, and every offset is moved by the same distance.
+  uint64_t cdPos = cdOffset;
+  if (SfxOffset > 0 && ArcStart == SfxOffset + 1) cdPos += SfxOffset;
+  int64_t delta = int64_t(cdPos) - int64_t(cdOffset);
+  auto isCentral = [&](uint64_t pos) {
+    const uint8_t* h = r.get(pos, 4);
+    return h && le32(h) == kCentral;
+  };
+  if (!isCentral(cdPos)) {
+    if (cdSize <= dirEnd && isCentral(dirEnd - cdSize)) {
+      cdPos = dirEnd - cdSize;
+      delta = int64_t(cdPos) - int64_t(cdOffset);
+    } else {
+      reportAndRaise(msg::HeaderIdError, ArchiveFile());
+    }
+  }
+
+  uint64_t cursor = cdPos;
+  bool fired = false;
+  while (cursor + 46 <= size && !Cancel()) {
+    const uint8_t* h = r.get(cursor, 46);
+    if (!h || le32(h) != kCentral) break;
+    uint16_t nameLen = le16(h + 28), extraLen = le16(h + 30), commentLen2 = le16(h + 32);
+    size_t total = 46 + size_t(nameLen) + extraLen + commentLen2;
+    h = r.get(cursor, total);
+    if (!h) {
+      report(msg::ReadError, ArchiveFile());
+      return;
+    }
+    clearEntry();
+    uint16_t flags = le16(h + 8);
+    VersionMadeBy = h[4];
+    VersionNeeded = h[6];
+    Encrypted = flags & 1;
+    MethodNo = le16(h + 10);
+    FileDate = convertDate(le32(h + 12));
+    FileCRC = le32(h + 16);
+    PackedSize = le32(h + 20);
+    UnpackedSize = le32(h + 24);
+    InternalAttr = le16(h + 36);
+    ExternalAttr = le32(h + 38);
+    uint64_t localOffset = le32(h + 42);
+    if (flags > 1) DeflateOption = (flags & 6) == 6 ? 6 : (flags & 4) ? 4 : (flags & 2) ? 2 : 0;
+    const char* name = reinterpret_cast<const char*>(h + 46);
+    FileName = presentName(std::string_view(name, nameLen), NameCodePage, flags & 0x800);
+    // ZIP64 sizes and offset, present for the fields that hold all ones.
+    const uint8_t* x = h + 46 + nameLen;
+    for (size_t p = 0; p + 4 <= extraLen;) {
+      uint16_t id = le16(x + p), len = le16(x + p + 2);
+      if (p + 4 + len > extraLen) break;
+      if (id == 0x0001) {
+        const uint8_t* v = x + p + 4;
+        size_t left = len;
+        auto take = [&](uint64_t& field) {
+          if (field != 0xFFFFFFFFu || left < 8) return;
+          field = le64(v);
+          v += 8;
+          left -= 8;
+        };
+        take(UnpackedSize);
+        take(PackedSize);
+        take(localOffset);
+      }
+      p += 4 + size_t(len);
+    }
+    if (commentLen2)
+      FileComment = presentName(
+          std::string_view(reinterpret_cast<const char*>(h + 46 + nameLen + extraLen), commentLen2),
+          NameCodePage, flags & 0x800);
+    IsDirectory = (ExternalAttr & 0x10) || (!FileName.empty() && FileName.back() == '/');
+    MethodName = IsDirectory ? "Dir" : zipMethodName(MethodNo, flags);
+    cursor += total;
+    fired = true;
+    int64_t offset = int64_t(localOffset) + delta;
+    if (IsDirectory) {
+      // Folders are shown on request but never counted.
+      if (ShowBlankDirs) {
+        if (OnReadFile) OnReadFile(*this, FileName);
+        computeRatio();
+        if (OnReadBegin) OnReadBegin(*this);
+        if (OnRead) OnRead(*this, offset, Count);
+        if (OnReadEnd) OnReadEnd(*this);
+      }
+      continue;
+    }
+    fireEntry(offset);
+  }
+  if (!fired) reportAndRaise(msg::BadFileHeader, ArchiveFile());
+}
+
+}  // namespace kv

@@ -1,0 +1,107 @@
+#include "kvarc/kvarc_extract.h"
+
+#include <cstdio>
+#include <string>
+
+#include "archive/base/messages.h"
+#include "archive/unzip/un_zip.h"
+
+namespace kvarc {
+namespace {
+
+// Errors that stop a job before any entry: the archive itself cannot be read.
+bool unreadable(int id) {
+  return id == kv::msg::InvalidFileName || id == kv::msg::UnsupportedArcType ||
+         id == kv::msg::OpenError || id == kv::msg::BadFileHeader || id == kv::msg::HeaderIdError;
+}
+
+void printError(const std::string& fn, int id, const std::string& extra) {
+  std::string_view text = kv::messageText(id);
+  std::fprintf(stderr, "kvarc: %s: %.*s (%d)%s%s\n", fn.c_str(), int(text.size()), text.data(), id,
+               extra.empty() ? "" : ": ", extra.c_str());
+}
+
+struct Job {
+  kv::TUnZIP zip;
+  bool started = false;  // the walk over the entries began
+  int failed = 0;
+};
+
+// Prepares the extractor; answers an exit status when the archive is no ZIP we can read.
+int setUp(Job& job, const std::string& archive) {
+  job.zip.OnError = [&job](kv::TZipCommon&, const std::string& fn, const std::string& extra,
+                           const std::string&, int id) { printError(fn, id, extra); };
+  job.zip.OnActivate = [&job](kv::TZipCommon&) { job.started = true; };
+  job.zip.setArchiveFile(archive);
+  kv::TArcType t = job.zip.ArcType();
+  if (t == kv::atFileOpenErr) {
+    std::fprintf(stderr, "kvarc: %s: cannot open\n", archive.c_str());
+    return 2;
+  }
+  if (t != kv::atZIP && t != kv::atZipExe && t != kv::atZip250 && t != kv::atZip250Exe) {
+    std::fprintf(stderr, "kvarc: %s: not a ZIP archive (only ZIP can be tested or extracted yet)\n",
+                 archive.c_str());
+    return 2;
+  }
+  return -1;
+}
+
+int finish(Job& job) {
+  if (!job.started || (unreadable(job.zip.LastError) && job.zip.ExtractedCount == 0 && job.zip.FailedCount == 0))
+    return 2;
+  return job.zip.FailedCount > 0 || job.zip.Cancel() ? 1 : 0;
+}
+
+}  // namespace
+
+int testCommand(const Args& args) {
+  if (args.size() != 1) {
+    std::fputs("usage: kvarc t ARCHIVE\n", stderr);
+    return 2;
+  }
+  Job job;
+  if (int rc = setUp(job, args[0]); rc >= 0) return rc;
+  job.zip.OnEnd = [](kv::TZipCommon& z, const std::string&, bool pass) {
+    std::printf("%s  %s\n", pass ? "OK    " : "FAILED", z.FileName.c_str());
+  };
+  job.zip.Test();
+  int rc = finish(job);
+  if (rc != 2)
+    std::printf("%d tested, %d failed\n", job.zip.ExtractedCount + job.zip.FailedCount, job.zip.FailedCount);
+  return rc;
+}
+
+int extractCommand(const Args& args) {
+  std::string archive, dir, password;
+  bool overwrite = false;
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "-y") overwrite = true;
+    else if (args[i] == "-p" && i + 1 < args.size()) password = args[++i];
+    else if (archive.empty()) archive = args[i];
+    else if (dir.empty()) dir = args[i];
+    else archive.clear(), i = args.size();
+  }
+  if (archive.empty() || dir.empty()) {
+    std::fputs("usage: kvarc x ARCHIVE DIR [-p PASSWORD] [-y]\n", stderr);
+    return 2;
+  }
+  Job job;
+  if (int rc = setUp(job, archive); rc >= 0) return rc;
+  job.zip.setExtractDir(dir);
+  if (!password.empty()) job.zip.Passwords.push_back(password);
+  int skipped = 0;
+  job.zip.OnFileExists = [&](kv::TZipCommon&, const std::string& fn, const kv::TDateTime&, bool& accept) {
+    accept = overwrite;
+    if (!overwrite) {
+      std::printf("skipped (exists): %s\n", fn.c_str());
+      ++skipped;
+    }
+  };
+  job.zip.OnEnd = [](kv::TZipCommon& z, const std::string&, bool pass) {
+    if (!pass) std::fprintf(stderr, "kvarc: %s: not extracted\n", z.FileName.c_str());
+  };
+  job.zip.Activate();
+  return finish(job);
+}
+
+}  // namespace kvarc

@@ -1,0 +1,38 @@
+// kvarc: the archive engine from the command line.
+#include <cstdio>
+#include <cstring>
+#include <string_view>
+
+#include "kvarc/commands.h"
+#include "kvarc/kvarc_extract.h"
+
+namespace {
+
+struct Command {
+  std::string_view name;
+  int (*run)(const kvarc::Args&);
+  std::string_view usage;
+};
+
+// One line per command.
+constexpr Command kCommands[] = {
+    {"l", kvarc::listCommand, "l [--tsv] ARCHIVE      list the entries"},
+    {"t", kvarc::testCommand, "t ARCHIVE              test every entry's CRC"},
+    {"x", kvarc::extractCommand, "x ARCHIVE DIR [-p PASSWORD] [-y]   extract (existing files are skipped without -y)"},
+};
+
+int usage() {
+  std::fputs("usage: kvarc COMMAND ...\n", stderr);
+  for (const Command& c : kCommands) std::fprintf(stderr, "  kvarc %.*s\n", int(c.usage.size()), c.usage.data());
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) return usage();
+  std::string_view word = argv[1];
+  for (const Command& c : kCommands)
+    if (c.name == word) return c.run(kvarc::Args(argv + 2, argv + argc));
+  return usage();
+}

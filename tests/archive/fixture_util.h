@@ -1,0 +1,88 @@
+#pragma once
+// Helpers of the archive tests: list an archive in-process, run a program, temp folders.
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "archive/kelmo/kelmo.h"
+
+namespace kvtest {
+
+struct Listed {
+  std::string name;
+  uint64_t size = 0, packed = 0;
+  uint32_t crc = 0;
+  uint16_t method = 0;
+  std::string methodName;
+  bool encrypted = false, dir = false;
+  kv::TDateTime date;
+  std::string volume;
+};
+
+struct Listing {
+  kv::TArcType type = kv::atNA;
+  bool ok = false;
+  int error = 0;
+  int totals = -1;
+  std::vector<Listed> entries;
+  std::string comment;
+};
+
+inline Listing listArchive(const std::string& path, bool showDirs = false) {
+  kv::TKelmo k;
+  k.ShowBlankDirs = showDirs;
+  Listing out;
+  k.OnRead = [&](kv::TZipCommon& s, int64_t, int) {
+    out.entries.push_back({s.FileName, s.UnpackedSize, s.PackedSize, s.FileCRC, s.MethodNo,
+                           s.MethodName, s.Encrypted, s.IsDirectory, s.FileDate, s.VolumeName});
+  };
+  k.OnTotals = [&](kv::TZipCommon&, int n) { out.totals = n; };
+  k.setArchiveFile(path);
+  out.type = k.ArcType();
+  out.ok = k.Activate();
+  out.error = k.LastError;
+  out.comment = k.ArchiveComment;
+  return out;
+}
+
+// Runs a shell command; answers its standard output and sets status to its exit code.
+inline std::string run(const std::string& cmd, int* status = nullptr) {
+  std::string out;
+  FILE* p = popen(cmd.c_str(), "r");
+  if (!p) return out;
+  char buf[65536];
+  size_t n;
+  while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+  int rc = pclose(p);
+  if (status) *status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+  return out;
+}
+
+inline bool haveTool(const std::string& tool) {
+  int st = 0;
+  run("command -v " + tool + " >/dev/null 2>&1", &st);
+  return st == 0;
+}
+
+// A fresh folder under the system temp folder, removed with the object.
+struct TempDir {
+  std::filesystem::path path;
+  TempDir() {
+    std::string tmpl = (std::filesystem::temp_directory_path() / "kvarchXXXXXX").string();
+    path = mkdtemp(tmpl.data());
+  }
+  ~TempDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(path, ec);
+  }
+  std::string operator/(const std::string& name) const { return (path / name).string(); }
+};
+
+inline std::string shellQuote(const std::string& s) {
+  std::string q = "'";
+  for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return q + "'";
+}
+
+}  // namespace kvtest

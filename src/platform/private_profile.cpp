@@ -200,22 +200,29 @@ bool PrivateProfileFile::ReadBool(std::string_view section, std::string_view key
     return ReadInteger(section, key, def ? 1 : 0) != 0;
 }
 
-void PrivateProfileFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
-    const std::string line = oneLine(trim(key)) + "=" + oneLine(value);
+bool PrivateProfileFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
+    section = trim(section);
+    key = trim(key);
+    auto hasBreak = [](std::string_view s) { return s.find_first_of("\r\n") != std::string_view::npos; };
+    if (section.empty() || key.empty() || hasBreak(section) || hasBreak(key) ||
+        section.find(']') != std::string_view::npos || key.find('=') != std::string_view::npos ||
+        key.front() == '[' || key.front() == ';')
+        return false;
+    const std::string line = std::string(key) + "=" + oneLine(value);
     const Found f = find(section, key);
     if (f.keyLine != npos) {
         if (lines_[f.keyLine] != line) {
             lines_[f.keyLine] = line;
             dirty_ = true;
         }
-        return;
+        return true;
     }
     dirty_ = true;
     if (f.sectionLine == npos) {
         if (!lines_.empty() && !trim(lines_.back()).empty()) lines_.emplace_back();
-        lines_.push_back("[" + oneLine(trim(section)) + "]");
+        lines_.push_back("[" + std::string(section) + "]");
         lines_.push_back(line);
-        return;
+        return true;
     }
     // After the section's last key: blank lines and comments that follow it belong to the next
     // section in a hand-kept file.
@@ -226,14 +233,15 @@ void PrivateProfileFile::WriteString(std::string_view section, std::string_view 
         if (v.kind == LineKind::Key) insertAt = i + 1;
     }
     lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(insertAt), line);
+    return true;
 }
 
-void PrivateProfileFile::WriteInteger(std::string_view section, std::string_view key, int value) {
-    WriteString(section, key, std::to_string(value));
+bool PrivateProfileFile::WriteInteger(std::string_view section, std::string_view key, int value) {
+    return WriteString(section, key, std::to_string(value));
 }
 
-void PrivateProfileFile::WriteBool(std::string_view section, std::string_view key, bool value) {
-    WriteString(section, key, value ? "1" : "0");
+bool PrivateProfileFile::WriteBool(std::string_view section, std::string_view key, bool value) {
+    return WriteString(section, key, value ? "1" : "0");
 }
 
 std::string PrivateProfileFile::Text() const {
@@ -312,7 +320,7 @@ int GetPrivateProfileInt(std::string_view section, std::string_view key, int def
 ProfileWriteResult WritePrivateProfileString(std::string_view section, std::string_view key,
                                              std::string_view value, const std::filesystem::path& file) {
     PrivateProfileFile f(file);
-    f.WriteString(section, key, value);
+    if (!f.WriteString(section, key, value)) return {false, "a section or key name the file cannot hold"};
     return f.Commit();
 }
 

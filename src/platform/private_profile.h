@@ -51,9 +51,11 @@ public:
     bool KeyExists(std::string_view section, std::string_view key) const;
 
     // Line breaks in a value become blanks, so a value can never add lines to the file.
-    void WriteString(std::string_view section, std::string_view key, std::string_view value);
-    void WriteInteger(std::string_view section, std::string_view key, int value);
-    void WriteBool(std::string_view section, std::string_view key, bool value);  // "1" / "0"
+    // Names the format cannot hold (empty, with a line break, a key with "=" or starting with
+    // "[" or ";", a section with "]") are refused: false, nothing written.
+    bool WriteString(std::string_view section, std::string_view key, std::string_view value);
+    bool WriteInteger(std::string_view section, std::string_view key, int value);
+    bool WriteBool(std::string_view section, std::string_view key, bool value);  // "1" / "0"
 
     bool dirty() const { return dirty_; }
     // Writes the profile to its file when it changed: temporary file in the same folder, flushed

@@ -155,6 +155,12 @@ TEST(PrivateProfileWrite, KeepsCrLfAndCannotInjectLines) {
     ini.WriteString("A", "x", "evil\n[B]\r\ny=2");
     EXPECT_EQ(ini.Text(), "[A]\r\nx=evil [B]  y=2\r\n");
     EXPECT_FALSE(ini.KeyExists("B", "y"));
+
+    // Names that would read back as something else are refused.
+    const std::pair<std::string_view, std::string_view> refused[] = {
+        {"A", "[B]"}, {"A", ";x"}, {"A", "a=b"}, {"A", ""}, {"A", "k\nz=1"}, {"B]x", "k"}, {"", "k"}, {"A\n[C", "k"}};
+    for (const auto& [section, key] : refused) EXPECT_FALSE(ini.WriteString(section, key, "v")) << key;
+    EXPECT_EQ(ini.Text(), "[A]\r\nx=evil [B]  y=2\r\n");
 }
 
 TEST_F(ProfileDir, OneCallWritesAreReadBackAndMissingFilesReadDefaults) {

@@ -395,8 +395,7 @@ Result Inflater::huffmanBlock()
         uint8_t* const start = out_.start(); // moves when the window slides
         // Fast loop: at least 8 input bytes and room for the longest match plus the
         // 8-byte copy overrun, so nothing below needs a bounds check.
-        uint8_t* fastEnd = out_.end - (258 + 16);
-        while (iend_ - ip_ >= 8 && op < fastEnd) {
+        while (iend_ - ip_ >= 8 && out_.end - op >= 258 + 16) {
             bitbuf_ |= load64(ip_) << bitcnt_;
             ip_ += (63 - bitcnt_) >> 3;
             bitcnt_ |= 56;

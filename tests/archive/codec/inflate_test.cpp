@@ -122,6 +122,8 @@ TEST(Inflate, StopsAtTheDeclaredSize)
 
     std::vector<uint8_t> small(999);
     EXPECT_EQ(kv::codec::inflate(packed, small).status, Status::OutputLimit);
+    // A declared size of 0 (no buffer at all) once made the fast loop's bound wrap.
+    EXPECT_EQ(kv::codec::inflate(packed, std::span<uint8_t>()).status, Status::OutputLimit);
 }
 
 TEST(Inflate, RefusedWriteIsReported)

@@ -1,6 +1,7 @@
 #include "panel/model/directory.h"
 
 #include <algorithm>
+#include <cstring>
 #include <numeric>
 
 namespace kv {
@@ -117,6 +118,10 @@ void TDirectory::Build(const std::string& folder, std::vector<platform::DirItem>
         up.FileName = up.Name = "..";  // empty key: always entry 1
         arrived.push_back(std::move(up));
     }
+    // Keys of one listing all have the same length, so they live side by side in one
+    // buffer: no allocation per key and cache-friendly comparisons.
+    std::string keys;
+    std::size_t stride = 0;
     for (auto& it : items) {
         if (!ShowHidden && it.name[0] == '.') continue;
         TDirEntry e;
@@ -130,25 +135,36 @@ void TDirectory::Build(const std::string& folder, std::vector<platform::DirItem>
         e.Accessed = it.accessed;
         e.Written = it.written;
         TotalSize += e.Size;
-        e.SortKey = buildSortKey(e, SortType, FoldersFirst, ProgramsFirst,
-                                 static_cast<std::uint32_t>(arrived.size() + 1));
+        const std::string key = buildSortKey(e, SortType, FoldersFirst, ProgramsFirst,
+                                             static_cast<std::uint32_t>(arrived.size() + 1));
+        if (stride == 0) {
+            stride = key.size();
+            keys.reserve(stride * (items.size() + 1));
+            if (!IsRoot) keys.append(stride, '\0');  // "..": sorts before every key
+        }
+        keys += key;
         arrived.push_back(std::move(e));
     }
     // The old listing chained entries newest first and bubble-sorted that chain, which
     // never swaps equal keys. A stable sort of the reversed arrival order by the same
     // byte-wise key comparison gives exactly that order in O(n log n).
-    std::reverse(arrived.begin(), arrived.end());
-    if (arrived.size() >= 2) {
-        std::vector<std::uint32_t> order(arrived.size());
-        std::iota(order.begin(), order.end(), 0u);
-        std::stable_sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
-            return arrived[a].SortKey < arrived[b].SortKey;
+    const std::size_t n = arrived.size();
+    std::vector<std::uint32_t> order(n);
+    for (std::size_t i = 0; i < n; ++i) order[i] = static_cast<std::uint32_t>(n - 1 - i);
+    if (n >= 2 && stride > 0) {
+        const char* base = keys.data();
+        std::stable_sort(order.begin(), order.end(), [base, stride](std::uint32_t a, std::uint32_t b) {
+            return std::memcmp(base + a * stride, base + b * stride, stride) < 0;
         });
-        Items.reserve(arrived.size());
-        for (std::uint32_t i : order) Items.push_back(std::move(arrived[i]));
-    } else {
-        Items = std::move(arrived);
     }
+    Items.reserve(n);
+    for (std::uint32_t i : order) Items.push_back(std::move(arrived[i]));
+}
+
+std::string TDirectory::sortKey(int i) const {
+    if (!valid(i) || entry(i).isParent()) return {};
+    // The arrival number is not kept; a listing by arrival order reports 0 here.
+    return buildSortKey(entry(i), SortType, FoldersFirst, ProgramsFirst, 0);
 }
 
 void TDirectory::setSize(int i, std::int64_t size) {

@@ -25,7 +25,6 @@ struct TDirEntry {
     std::uint8_t Selected = 0;
     bool IsLink = false;
     bool IsExec = false;  // a regular file with an execute bit
-    std::string SortKey;
 
     bool isDir() const { return Attr & platform::faDirectory; }
     bool isParent() const { return FileName == ".."; }
@@ -74,6 +73,9 @@ public:
     std::uint16_t attr(int i) const { return entry(i).Attr; }
     bool isFolder(int i) const { return entry(i).isDir(); }
     bool selected(int i) const { return entry(i).Selected; }
+
+    // The key entry i was sorted by (recomputed; the listing does not keep keys).
+    std::string sortKey(int i) const;
 
     void setSize(int i, std::int64_t size);
     // Changes the totals only when the state really changes; ".." is never selected.

@@ -101,7 +101,11 @@ INSTANTIATE_TEST_SUITE_P(
                   {".profile", "a", "b"}}));
 
 // The old bubble sort, kept here as the oracle the fast sort must equal.
-std::vector<std::string> bubbleOrder(std::vector<TDirEntry> items) {
+struct Keyed {
+    TDirEntry e;
+    std::string SortKey;
+};
+std::vector<std::string> bubbleOrder(std::vector<Keyed> items) {
     bool swapped = true;
     while (swapped) {
         swapped = false;
@@ -113,7 +117,7 @@ std::vector<std::string> bubbleOrder(std::vector<TDirEntry> items) {
         }
     }
     std::vector<std::string> out;
-    for (const auto& e : items) out.push_back(e.FileName);
+    for (const auto& k : items) out.push_back(k.e.FileName);
     return out;
 }
 
@@ -137,10 +141,10 @@ TEST(SortOrder, EqualsTheBubbleSortOnManyTies) {
         fl.Build("/f", std::move(copy));
 
         // The old listing: ".." first to arrive, entries chained newest first.
-        std::vector<TDirEntry> chain;
+        std::vector<Keyed> chain;
         TDirEntry up;
         up.FileName = up.Name = "..";
-        chain.push_back(up);
+        chain.push_back({up, ""});
         std::uint32_t n = 1;
         for (const auto& d : arrival) {
             TDirEntry e;
@@ -150,8 +154,7 @@ TEST(SortOrder, EqualsTheBubbleSortOnManyTies) {
             e.Attr = d.attr;
             e.IsExec = d.executable;
             e.Created = e.Written = d.written;
-            e.SortKey = buildSortKey(e, sort, true, true, ++n);
-            chain.push_back(e);
+            chain.push_back({e, buildSortKey(e, sort, true, true, ++n)});
         }
         std::reverse(chain.begin(), chain.end());
         EXPECT_EQ(names(fl), bubbleOrder(chain)) << "sort type " << int(sort);

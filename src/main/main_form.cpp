@@ -1,0 +1,566 @@
+#include "main/main_form.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFontMetrics>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPainter>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QResizeEvent>
+#include <QSystemTrayIcon>
+#include <QTimer>
+#include <QStyle>
+#include <QToolButton>
+
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "main/app_icon.h"
+#include "main/tray_menu.h"
+
+namespace kv {
+
+namespace {
+
+// The client area: it never erases its own background; the layout pass says which
+// gaps between the controls get the window colour.
+class ClientArea : public QWidget {
+public:
+    explicit ClientArea(TForm1* form) : QWidget(form), form_(form) {}
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        const QColor window = palette().color(QPalette::Window);
+        for (const QRect& r : form_->layout().backgroundGaps) p.fillRect(r, window);
+    }
+
+private:
+    TForm1* form_;
+};
+
+std::string currentDirectory() {
+    std::error_code ec;
+    auto cwd = std::filesystem::current_path(ec);
+    return ec ? std::string("/") : cwd.string();
+}
+
+QFont promptFont() {
+    QFont f(QStringLiteral("DejaVu Sans"));
+    f.setPointSize(8);
+    f.setBold(true);
+    return f;
+}
+
+}  // namespace
+
+TForm1::TForm1(Options options, QWidget* parent)
+    : QMainWindow(parent), options_(std::move(options)), cfg_(kvConfig()) {
+    FormCreate();
+}
+
+TForm1::~TForm1() { qApp->removeEventFilter(this); }
+
+TFPanel* TForm1::activePanel() const { return cfg_.Main.Active == "Left" ? LeftPanel : RightPanel; }
+TFPanel* TForm1::passivePanel() const { return cfg_.Main.Active == "Left" ? RightPanel : LeftPanel; }
+
+int TForm1::outerWidth() const { return centralWidget() ? centralWidget()->width() + 8 : width() + 8; }
+
+QAction* TForm1::menuItem(const std::string& name) const {
+    auto it = items_.find(name);
+    return it == items_.end() ? nullptr : it->second;
+}
+
+QMenu* TForm1::menu(const std::string& name) const {
+    auto it = menus_.find(name);
+    return it == menus_.end() ? nullptr : it->second;
+}
+
+// --- start-up ---------------------------------------------------------------------
+
+void TForm1::FormCreate() {
+    cfg_.Main.Build = "30";
+    if (options_.programFolder.empty()) options_.programFolder = ExecutableFolder().string();
+    if (options_.pluginFolders.empty()) options_.pluginFolders = defaultPluginFolders(options_.programFolder);
+    iniPath_ = options_.iniPath.empty() ? FindKvIni() : options_.iniPath;
+
+    setWindowTitle(QStringLiteral("Korvalen v1.00"));
+    setWindowIcon(korvalenIcon());
+    resize(452, 288);
+    move(159, 112);
+    buildRegions();
+    buildMenu();
+    loadPlugins();
+    Super_Global();
+    FilePanels_Init();
+    Global_Init(cfg_, options_.programFolder);
+    Default_Init(cfg_);
+    cfg_.MainForm.Left = x();
+    cfg_.MainForm.Top = y();
+    cfg_.MainForm.Width = width();
+    cfg_.MainForm.Height = height();
+    Load_INI(iniPath_, cfg_, *LeftPanel, *RightPanel);
+    applyWindowBounds();
+    if (RxTrayIcon1) RxTrayIcon1->setVisible(cfg_.Main.SysTrayIcon && QSystemTrayIcon::isSystemTrayAvailable());
+    PostLoadInit();
+    for (TFPanel* p : {LeftPanel, RightPanel}) {
+        p->ReadDir();
+        p->LocateCursor();
+        p->DrawList();
+    }
+    // CreateHotDrives: the drive bars are not built yet; the top strip keeps their room.
+    Load_Language();
+    TimerMainTimer();
+    SetActive("Left", LeftPanel, "Show");
+    ChangeFolderEv("Left");
+    ComLine->setFocus();
+    qApp->installEventFilter(this);
+}
+
+void TForm1::loadPlugins() {
+    QMenu* pluginMenu = menu("Plugin1");
+    for (const auto& folder : options_.pluginFolders) {
+        for (const auto& file : collectPluginFiles(folder)) {
+            std::string why;
+            auto plugin = TTestPlugIn::load(file, reinterpret_cast<void*>(this), &why);
+            if (!plugin) {
+                pluginErrors_.push_back(why);
+                continue;
+            }
+            pluginMenu->menuAction()->setVisible(true);
+            const int tag = static_cast<int>(plugins_.size());
+            QAction* item = pluginMenu->addAction(QString::fromStdString(plugin->Name));
+            item->setData(tag);
+            connect(item, &QAction::triggered, this, [this, tag] {
+                if (tag < static_cast<int>(plugins_.size())) plugins_[tag]->InsertText();
+            });
+            plugins_.push_back(std::move(plugin));
+        }
+    }
+}
+
+void TForm1::Super_Global() {
+    // The players belong to the music commands; the tray icon starts off.
+    if (RxTrayIcon1) RxTrayIcon1->setVisible(false);
+    qApp->setApplicationName(QStringLiteral("Korvalen"));
+    qApp->setWindowIcon(windowIcon());
+    // kv.ini and kv_rus.ini: found once, kept as paths for the whole run.
+    kvLanguage().Open(FindKvRusIni(iniPath_));
+}
+
+void TForm1::FilePanels_Init() {
+    cfg_.Main.Active = "Left";
+    const std::string start = options_.startFolder.empty() ? currentDirectory() : options_.startFolder;
+    QWidget* client = centralWidget();
+    LeftPanel = new TFPanel(client);
+    RightPanel = new TFPanel(client);
+    LeftPanel->Side = "Left";
+    RightPanel->Side = "Right";
+    for (TFPanel* p : {LeftPanel, RightPanel}) {
+        p->setGeometry(20, 40, 250, 270);
+        p->SetDefaults();
+        p->CurDir = start;
+        p->show();
+        const bool left = p == LeftPanel;
+        p->OnChangeActive = [this, left](const std::string& style) {
+            left ? ActiveLeft(style) : ActiveRight(style);
+        };
+        p->OnFileEnter = [this](const std::string& f) { File_Work(f); };
+        p->OnChangeDrive = [this](const std::string& side) { ChangeDrive(side); };
+        p->OnChangePos = [this](int index) { ChangeFilePos(index); };
+        p->OnChangeFolder = [this](const std::string& side) { ChangeFolderEv(side); };
+        p->OnAddFileHistory = [this](const std::string& text) { AddFileToHistory(text); };
+        p->OnNotice = [this](const std::string& text) {
+            QMessageBox::information(this, QStringLiteral("Information"), QString::fromStdString(text));
+        };
+        p->OnLaunchError = [this](const std::string& text) {
+            QMessageBox::critical(this, QStringLiteral("Error"), QString::fromStdString(text));
+        };
+    }
+    LeftPanel->Active = 1;
+    RightPanel->Active = 0;
+}
+
+void TForm1::applyWindowBounds() {
+    const auto& b = cfg_.MainForm;
+    if (b.Maximized) {
+        setWindowState(windowState() | Qt::WindowMaximized);
+        return;
+    }
+    // A hand-edited size below a usable minimum would leave no room for the panels.
+    move(b.Left, b.Top);
+    resize(std::max(b.Width, 200), std::max(b.Height, 150));
+}
+
+void TForm1::PostLoadInit() {
+    StatusBar1->setVisible(cfg_.Main.Show_StatusBar);
+    topStripHeight_ = 56;
+    if (!cfg_.Main.Show_DriveBar) topStripHeight_ = 29;
+    if (!cfg_.Main.Show_ToolBar) topStripHeight_ = 0;
+    // WinType is "WinNT" here, so the panels keep their 20 ms auto-scroll.
+    if (cfg_.Main.WinType != "WinNT")
+        for (TFPanel* p : {LeftPanel, RightPanel}) p->TimerDown->setInterval(1);
+    const bool onTop = windowFlags().testFlag(Qt::WindowStaysOnTopHint);
+    if (onTop != cfg_.Main.OnTop) setWindowFlag(Qt::WindowStaysOnTopHint, cfg_.Main.OnTop);
+    cfg_.FilesPanel.Panel_Width = outerWidth() / 2 - cfg_.Main.Main_Splitter;
+    // The loaded font and Length give the header and status heights (25 and 38 for
+    // Length 8, else 2 and 4 times Length), the size and date column widths, and the
+    // scroll bar's height (11 when shown).
+    for (TFPanel* p : {LeftPanel, RightPanel}) p->ApplyFont();
+    FormResize();
+}
+
+// --- regions and layout ----------------------------------------------------------
+
+void TForm1::buildRegions() {
+    auto* client = new ClientArea(this);
+    client->setAttribute(Qt::WA_OpaquePaintEvent);
+    setCentralWidget(client);
+
+    Panel3 = new QWidget(client);
+    Panel3->setObjectName(QStringLiteral("Panel3"));
+    Panel3->setAutoFillBackground(true);
+    ToolBar = new QWidget(Panel3);
+    ToolBar->setObjectName(QStringLiteral("ToolBar"));
+    ToolBar->setGeometry(0, 0, 4000, 29);
+
+    Panel_Down = new QWidget(client);
+    Panel_Down->setObjectName(QStringLiteral("Panel_Down"));
+    Panel_Down->setAutoFillBackground(true);
+    Panel_Dos = new QFrame(Panel_Down);
+    Panel_Dos->setObjectName(QStringLiteral("Panel_Dos"));
+    static_cast<QFrame*>(Panel_Dos)->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    QPalette black = Panel_Dos->palette();
+    black.setColor(QPalette::Window, Qt::black);
+    black.setColor(QPalette::Base, Qt::black);
+    black.setColor(QPalette::WindowText, Qt::white);
+    black.setColor(QPalette::Text, Qt::white);
+    Panel_Dos->setPalette(black);
+    Panel_Dos->setAutoFillBackground(true);
+    ComRead = new QLabel(Panel_Dos);
+    ComRead->setObjectName(QStringLiteral("ComRead"));
+    ComRead->setFont(promptFont());
+    ComRead->setPalette(black);
+    ComLine = new QLineEdit(Panel_Dos);
+    ComLine->setObjectName(QStringLiteral("ComLine"));
+    ComLine->setFont(promptFont());
+    ComLine->setPalette(black);
+    ComLine->setFrame(false);
+    connect(ComLine, &QLineEdit::returnPressed, this, [] {});  // Enter is the key map's
+
+    HotKeyBox = new QWidget(Panel_Down);
+    HotKeyBox->setObjectName(QStringLiteral("HotKeyBox"));
+    HotKeyBox->setAutoFillBackground(true);
+    static const char* captions[7] = {"2-Menu", "3-View", "4-Edit", "5-Copy", "6-Rename", "7-MkDir", "8-Delete"};
+    static const char* names[7] = {"F2", "F3", "F4", "F5", "F6", "F7", "F8"};
+    for (int i = 0; i < 7; ++i) {
+        auto* b = new QPushButton(QString::fromLatin1(captions[i]), HotKeyBox);
+        b->setObjectName(QString::fromLatin1(names[i]));
+        b->setFocusPolicy(Qt::NoFocus);
+        HotKeys[static_cast<size_t>(i)] = b;
+    }
+
+    StatusBar1 = new QFrame(client);
+    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    static_cast<QFrame*>(StatusBar1)->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    StatusBar1->setAutoFillBackground(true);
+    Label2 = new QLabel(StatusBar1);
+    Label2->setObjectName(QStringLiteral("Label2"));
+    Label1 = new QLabel(QStringLiteral("Wave volume"), StatusBar1);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Panel5 = new QFrame(StatusBar1);
+    Panel5->setFrameStyle(QFrame::VLine | QFrame::Sunken);
+    VolBar = new QProgressBar(StatusBar1);
+    VolBar->setObjectName(QStringLiteral("VolBar"));
+    VolBar->setRange(0, 100);
+    VolBar->setValue(0);
+    VolBar->setTextVisible(false);
+
+    PanelSearch = new QFrame(client);
+    PanelSearch->setObjectName(QStringLiteral("PanelSearch"));
+    auto* searchLayout = new QHBoxLayout(PanelSearch);
+    searchLayout->setContentsMargins(4, 2, 4, 2);
+    searchLayout->addWidget(new QLabel(QStringLiteral("  Search"), PanelSearch));
+    Edit1 = new QLineEdit(PanelSearch);
+    searchLayout->addWidget(Edit1);
+    PanelSearch->hide();
+    connect(Edit1, &QLineEdit::textChanged, this, [this](const QString& t) { FastFind(t); });
+
+    ComList = new QListWidget(client);
+    ComList->hide();
+
+    TimerMain = new QTimer(this);
+    TimerMain->setInterval(500);
+    connect(TimerMain, &QTimer::timeout, this, &TForm1::TimerMainTimer);
+    TimerMain->start();
+    Timer3 = new QTimer(this);
+    Timer3->setInterval(100);
+
+    buildTray();
+}
+
+void TForm1::FormResize() {
+    if (!centralWidget() || !LeftPanel) return;
+    QWidget* client = centralWidget();
+    MainLayoutInput in;
+    in.outerWidth = outerWidth();
+    in.clientWidth = client->width();
+    in.clientHeight = client->height();
+    in.splitter = cfg_.Main.Main_Splitter;
+    in.topStripHeight = topStripHeight_;
+    in.statusBarVisible = StatusBar1->isVisible() || (!isVisible() && cfg_.Main.Show_StatusBar);
+    in.promptWidth = ComRead->sizeHint().width() + 2;
+    layout_ = computeMainLayout(in);
+
+    Panel3->setGeometry(layout_.panel3);
+    Panel3->setVisible(layout_.panel3.height() > 0);
+    LeftPanel->setGeometry(layout_.leftPanel);
+    RightPanel->setGeometry(layout_.rightPanel);
+    Panel_Down->setGeometry(layout_.panelDown);
+    Panel_Dos->setGeometry(layout_.panelDos);
+    ComRead->setGeometry(layout_.comRead.translated(2, 1));
+    ComLine->setGeometry(layout_.comLine.translated(2, 1).adjusted(0, 0, -2, 0));
+    HotKeyBox->setGeometry(layout_.hotKeyBox);
+    for (size_t i = 0; i < HotKeys.size(); ++i) HotKeys[i]->setGeometry(layout_.functionKeys[i]);
+    StatusBar1->setGeometry(layout_.statusBar);
+
+    // Status bar: Label1 right-aligned with 12 px to spare, VolBar 9 px left of it,
+    // Panel5 12 px left of VolBar, Label2 from x = 3.
+    const int sh = layout_.statusBar.height();
+    const int label1W = Label1->sizeHint().width();
+    Label1->setGeometry(layout_.statusBar.width() - 12 - label1W, 2, label1W, sh - 4);
+    VolBar->setGeometry(Label1->x() - 9 - 150, 4, 150, sh - 8);
+    Panel5->setGeometry(VolBar->x() - 12, 2, 2, sh - 4);
+    Label2->setGeometry(3, 2, std::max(0, Panel5->x() - 6), sh - 4);
+
+    PanelSearch->setGeometry(layout_.leftPanel.left() + 8, layout_.leftPanel.bottom() - 28, 200, 26);
+
+    const QRect& s = layout_.splitRect;
+    cfg_.FilesPanel.SplitRect = {s.left(), s.top(), s.right() + 1, s.bottom() + 1};
+    client->update();
+}
+
+void TForm1::refitCommandLine() {
+    const int left = ComRead->sizeHint().width() + 2;
+    layout_.comRead.setWidth(left);
+    layout_.comLine = QRect(left, 0, std::max(0, layout_.panelDos.width() - left - 2), layout_.comLine.height());
+    ComRead->setGeometry(layout_.comRead.translated(2, 1));
+    ComLine->setGeometry(layout_.comLine.translated(2, 1).adjusted(0, 0, -2, 0));
+}
+
+void TForm1::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    FormResize();
+}
+
+void TForm1::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange && centralWidget()) centralWidget()->update();
+}
+
+// --- the active panel ------------------------------------------------------------
+
+void TForm1::SetActive(const std::string& side, TFPanel* /*panel*/, const std::string& mode) {
+    if (side == "Left") {
+        cfg_.Main.Active = "Left";
+        LeftPanel->Active = 1;
+        RightPanel->Active = 0;
+        RightPanel->HideCursor();
+    } else if (side == "Right") {
+        cfg_.Main.Active = "Right";
+        RightPanel->Active = 1;
+        LeftPanel->Active = 0;
+        LeftPanel->HideCursor();
+    } else {
+        return;
+    }
+    for (TFPanel* p : {LeftPanel, RightPanel}) {
+        p->DrawFrame("Fon_False");
+        p->DrawList();
+        p->LocateCursor();
+        p->SetForce();
+        if (mode == "Show") p->DrawCursor();
+    }
+}
+
+void TForm1::ActiveLeft(const std::string& style) {
+    if (style == "Active") SetActive("Left", LeftPanel, "");
+}
+
+void TForm1::ActiveRight(const std::string& style) {
+    if (style == "Active") SetActive("Right", RightPanel, "");
+}
+
+void TForm1::activeLeftItem() {
+    QAction* p1 = menuItem("P1");
+    if (isMarked(p1)) return;
+    setMark(p1, true);
+    setMark(menuItem("P2"), false);
+    SetActive("Left", LeftPanel, "Show");
+}
+
+void TForm1::activeRightItem() {
+    QAction* p2 = menuItem("P2");
+    if (isMarked(p2)) return;
+    setMark(p2, true);
+    setMark(menuItem("P1"), false);
+    SetActive("Right", RightPanel, "Show");
+}
+
+void TForm1::N32Click() {
+    const std::string other = cfg_.Main.Active != "Left" ? "Left" : "Right";
+    SetActive(other, panelOf(other), "Show");
+    ChangeFolderEv(other);
+}
+
+void TForm1::ChangeFolderEv(const std::string& side) {
+    TFPanel* p = panelOf(side);
+    try {
+        p->RestartMonitor();
+    } catch (const std::exception& e) {
+        Label2->setText(QString::fromStdString(e.what()));
+    }
+    // "/" is the root: no second slash.
+    const std::string prompt = p->CurDir == "/" ? p->CurDir : p->CurDir + "/";
+    ComRead->setText(QString::fromStdString(prompt));
+    refitCommandLine();
+}
+
+void TForm1::ChangeFilePos(int /*index*/) {
+    // Only the quick view follows the other panel's cursor, and its menu item is disabled.
+}
+
+void TForm1::ChangeDrive(const std::string& side) {
+    // The drive chooser itself is not built yet; its target is kept for it.
+    cfg_.FilesPanel.DriveTarget = side == "Left" ? "Left" : "Right";
+}
+
+void TForm1::AddFileToHistory(const std::string& text) {
+    history_.push_back(text);
+    ComList->addItem(QString::fromStdString(text));
+    historyIndex_ = static_cast<int>(history_.size()) - 1;
+    historyBrowsing_ = false;
+}
+
+QStringList TForm1::history() const {
+    QStringList out;
+    for (const auto& h : history_) out << QString::fromStdString(h);
+    return out;
+}
+
+void TForm1::File_Work(const std::string& /*fileName*/) {
+    // Viewers, players and the folder-size scan are not built yet: nothing opens.
+}
+
+void TForm1::Update_AllPanels() {
+    // Each panel re-reads its folder, drops the selection and keeps the cursor's index,
+    // clamped to the new listing.
+    for (TFPanel* p : {LeftPanel, RightPanel}) p->RefreshDir();
+}
+
+void TForm1::TimerMainTimer() {
+    if (!ReadVolume) return;
+    const QString channelName = Label1->text();
+    const int channel = channelName == QLatin1String("Midi volume")       ? 2
+                        : channelName == QLatin1String("AudioCD volume") ? 0
+                                                                          : 1;
+    if (auto v = ReadVolume(channel)) VolBar->setValue(qRound(*v / 255.0 * 100));
+}
+
+// --- shutdown --------------------------------------------------------------------
+
+bool TForm1::FormCloseQuery() {
+    if (!cfg_.Confirm.Exit) return true;
+    // Always in English.
+    return QMessageBox::question(this, QStringLiteral("Confirm"), QStringLiteral("Do you want to quit Korvalen ?"),
+                                 QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
+}
+
+void TForm1::FormClose() {
+    cfg_.MainForm.Maximized = isMaximized();
+    const QRect normal = isMaximized() ? normalGeometry() : geometry();
+    cfg_.MainForm.Left = normal.x();
+    cfg_.MainForm.Top = normal.y();
+    cfg_.MainForm.Width = normal.width();
+    cfg_.MainForm.Height = normal.height();
+    for (;;) {
+        auto r = Save_INI(iniPath_, cfg_, *LeftPanel, *RightPanel);
+        if (r) break;
+        // The old file is untouched; the user may free the folder and retry.
+        auto answer = QMessageBox::critical(this, QStringLiteral("Error"), QString::fromStdString(r.message),
+                                            QMessageBox::Retry | QMessageBox::Close, QMessageBox::Retry);
+        if (answer != QMessageBox::Retry) break;
+    }
+    for (TFPanel* p : {LeftPanel, RightPanel})
+        if (p->Monitor && p->Monitor->Running()) p->Monitor->Stop();
+    if (RxTrayIcon1) RxTrayIcon1->hide();
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+    if (closing_) {
+        event->accept();
+        return;
+    }
+    if (!FormCloseQuery()) {
+        event->ignore();
+        return;
+    }
+    closing_ = true;
+    FormClose();
+    event->accept();
+}
+
+void TForm1::exitProgram() { close(); }
+
+}  // namespace kv
+
+namespace kv {
+
+void TForm1::buildTray() {
+    RxTrayIcon1 = new QSystemTrayIcon(korvalenIcon(), this);
+    RxTrayIcon1->setToolTip(QStringLiteral("Korvalen"));
+    PopupMenu1 = new TTrayMenu(this);
+    PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
+    QStyle* st = style();
+    // PopupImg: one picture for each of the tags 1..4.
+    const QIcon pictures[4] = {korvalenIcon(), st->standardIcon(QStyle::SP_DialogHelpButton),
+                               st->standardIcon(QStyle::SP_MessageBoxInformation),
+                               st->standardIcon(QStyle::SP_DialogCloseButton)};
+    auto add = [&](const QString& text, int tag, auto handler) {
+        QAction* a = PopupMenu1->addAction(text);
+        a->setData(tag);
+        if (tag >= 1 && tag <= 4) a->setIcon(pictures[tag - 1]);
+        connect(a, &QAction::triggered, this, handler);
+        return a;
+    };
+    auto restore = [this] {
+        showNormal();
+        raise();
+        activateWindow();
+    };
+    QAction* def = add(QStringLiteral("Korvalen"), 1, restore);
+    PopupMenu1->setDefaultAction(def);
+    add(QStringLiteral("Help contents"), 2, [this] { showHelp(); });
+    add(QStringLiteral("About program"), 3, [this] { showAbout(); });
+    PopupMenu1->addSeparator();
+    // Their windows are not built yet.
+    add(QStringLiteral("Configuration"), 0, [] {});
+    add(QStringLiteral("System Info"), 0, [] {});
+    add(QStringLiteral("View clipboard"), 0, [] {});
+    PopupMenu1->addSeparator();
+    add(QStringLiteral("Exit"), 4, [this] { close(); });
+    RxTrayIcon1->setContextMenu(PopupMenu1);
+    connect(RxTrayIcon1, &QSystemTrayIcon::activated, this, [restore](QSystemTrayIcon::ActivationReason why) {
+        if (why == QSystemTrayIcon::Trigger || why == QSystemTrayIcon::DoubleClick) restore();
+    });
+}
+
+}  // namespace kv

@@ -1,0 +1,222 @@
+#pragma once
+// TForm1: the main window. It owns the two file panels and every control around them,
+// keeps track of the active panel, lays the window out, loads the plug-ins, reads
+// kv.ini at start and writes it back at close, and receives every command: a key press
+// is matched against the main menu's shortcuts first, then against the window's own key
+// map (FormKeyDown), and only then reaches the command line.
+#include <QMainWindow>
+#include <QKeyCombination>
+#include <QPointer>
+#include <QStringList>
+
+#include <array>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "main/main_layout.h"
+#include "main/plugins.h"
+#include "main/settings/settings.h"
+#include "panel/fpanel.h"
+
+class QAction;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QMenu;
+class QProgressBar;
+class QPushButton;
+class QSystemTrayIcon;
+class QTimer;
+class QToolButton;
+
+namespace kv {
+
+class TForm1 : public QMainWindow {
+    Q_OBJECT
+public:
+    // What a run needs from outside; the defaults are those of the installed program.
+    struct Options {
+        std::string programFolder;               // Main.Root; empty: the executable's folder
+        std::vector<std::string> pluginFolders;  // empty: defaultPluginFolders(programFolder)
+        std::filesystem::path iniPath;           // empty: FindKvIni()
+        std::string startFolder;                 // empty: the working directory
+    };
+
+    explicit TForm1(Options options = {}, QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    KvConfig& cfg() { return cfg_; }
+    const std::filesystem::path& iniPath() const { return iniPath_; }
+
+    // The panels and the active one (the one Main.Active names).
+    TFPanel* LeftPanel = nullptr;
+    TFPanel* RightPanel = nullptr;
+    TFPanel* activePanel() const;
+    TFPanel* passivePanel() const;
+    TFPanel* panelOf(const std::string& side) const { return side == "Left" ? LeftPanel : RightPanel; }
+
+    // Window regions, by their old control names.
+    QWidget* Panel3 = nullptr;      // top strip: tool bar and drive bars
+    QWidget* ToolBar = nullptr;
+    QWidget* Panel_Down = nullptr;  // command strip
+    QWidget* Panel_Dos = nullptr;
+    QLabel* ComRead = nullptr;      // the prompt
+    QLineEdit* ComLine = nullptr;   // the command line
+    QWidget* HotKeyBox = nullptr;
+    std::array<QPushButton*, 7> HotKeys{};  // F2..F8
+    QWidget* StatusBar1 = nullptr;
+    QLabel* Label2 = nullptr;  // message text
+    QLabel* Label1 = nullptr;  // the volume channel's name
+    QFrame* Panel5 = nullptr;
+    QProgressBar* VolBar = nullptr;
+    QWidget* PanelSearch = nullptr;  // fast find, hidden
+    QLineEdit* Edit1 = nullptr;
+    QListWidget* ComList = nullptr;  // command history, never shown
+    QTimer* TimerMain = nullptr;
+    QTimer* Timer3 = nullptr;
+    QSystemTrayIcon* RxTrayIcon1 = nullptr;
+    QMenu* PopupMenu1 = nullptr;
+
+    // Menus and items by component name ("N32", "P3", "Plugin1", ...); null when unknown.
+    QAction* menuItem(const std::string& name) const;
+    QMenu* menu(const std::string& name) const;
+    // The plug-ins in load order; the plug-in menu item at tag i calls Plugins[i].
+    const std::vector<std::unique_ptr<TTestPlugIn>>& plugins() const { return plugins_; }
+    const std::vector<std::string>& pluginErrors() const { return pluginErrors_; }
+
+    // The last layout pass.
+    const MainLayout& layout() const { return layout_; }
+    // W of the layout rule: the client width plus the old window's 4 px frame on each side.
+    int outerWidth() const;
+
+    // --- operations of the main window ---
+    void FormResize();  // the layout pass
+    void SetActive(const std::string& side, TFPanel* panel, const std::string& mode);
+    void ActiveLeft(const std::string& style);
+    void ActiveRight(const std::string& style);
+    void N32Click();  // Tab: the other panel
+    void ChangeFolderEv(const std::string& side);
+    void ChangeFilePos(int index);
+    void ChangeDrive(const std::string& side);
+    void AddFileToHistory(const std::string& text);
+    void File_Work(const std::string& fileName);
+    void Update_AllPanels();
+    void TimerMainTimer();
+    void N16Click();               // refresh the Panel menu's check marks
+    void Configuretoolbar1Click();  // refresh the bar check marks
+    void Load_Language();
+
+    // A key press as the window dispatches it; true when it was used up before the
+    // command line. Public so tests can drive it like the event filter does.
+    bool dispatchKey(int key, Qt::KeyboardModifiers mods, const QString& text);
+    // The window's own key map; returns true when a row said "stop".
+    bool FormKeyDown(int key, Qt::KeyboardModifiers mods);
+
+    // Volume of a sound channel 0..255 (0 AudioCD, 1 wave, 2 MIDI); empty when no mixer
+    // is available. Set by the sound system when it exists.
+    std::function<std::optional<int>(int channel)> ReadVolume;
+    std::function<void(int channel, int value)> WriteVolume;
+
+    // Fast-find: moves the active panel's cursor to the first entry whose name starts
+    // with text (case-insensitive).
+    void FastFind(const QString& text);
+
+    // The command history (ComList) and the browsing flag.
+    QStringList history() const;
+
+signals:
+    // A menu command ran (by click, function-key button or shortcut), by component name.
+    void commandRun(const QString& name);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    // One menu item of the shortcut table.
+    struct MenuEntry {
+        std::string name;
+        QAction* action = nullptr;
+        QKeyCombination shortcut;
+        bool hasShortcut = false;
+        std::vector<QAction*> parents;        // menus holding it, outermost first
+        void (TForm1::*handler)() = nullptr;  // null: the command's window is not built yet
+    };
+    void FormCreate();
+    void loadPlugins();
+    void Super_Global();
+    void FilePanels_Init();
+    void PostLoadInit();
+    void buildRegions();
+    void buildMenu();
+    void buildTray();
+    void applyWindowBounds();
+    bool FormCloseQuery();
+    void FormClose();
+    void refitCommandLine();
+    void paintGaps(QWidget* client);
+    void updateTitle();
+
+    // Menu commands.
+    void runMenuEntry(const MenuEntry& e, bool fromShortcut);
+    void runMenuEntryNamed(const std::string& name, bool fromShortcut);
+    bool matchShortcut(int key, Qt::KeyboardModifiers mods);
+    void setStyle(QAction* mark, QAction* unmark, int style, int columns);
+    void viewCurrent();
+    void changeDriveItem();
+    void toggleToolBar();
+    void toggleDriveBar();
+    void toggleStatusBar();
+    QString aboutCaption() const;
+    void setMark(QAction* action, bool on);
+    void setItemEnabled(QAction* action, bool on);
+    bool itemEnabled(QAction* action) const;
+    void setCaption(QAction* action, const QString& caption);  // keeps the shortcut text
+    QString caption(QAction* action) const;
+    bool isMarked(QAction* action) const;
+    void showAbout();
+    void showHelp();
+    void showCalculator();
+    void styleShowFiles();
+    void styleExtendedView();
+    void styleInformation();
+    void activeLeftItem();
+    void activeRightItem();
+    void invertSelection();
+    void resourceExplorer();
+    void msDosWindow();
+    void toggleBar(int which);
+    void setDefaultConfiguration();
+    void exitProgram();
+    void runCommandLine();
+    void appendCurrentToCommandLine();
+    void deleteLastWord();
+    void historyBack();
+
+    Options options_;
+    KvConfig& cfg_;
+    std::filesystem::path iniPath_;
+    MainLayout layout_;
+    std::vector<std::unique_ptr<TTestPlugIn>> plugins_;
+    std::vector<std::string> pluginErrors_;
+    std::vector<MenuEntry> menuEntries_;  // in menu order
+    std::map<std::string, QAction*> items_;
+    std::map<std::string, QMenu*> menus_;
+    std::map<QAction*, bool> marks_;
+    std::vector<std::string> history_;
+    int historyIndex_ = -1;
+    bool historyBrowsing_ = false;
+    bool forwarding_ = false;  // a key copy on its way to the command line
+    bool closing_ = false;
+    int topStripHeight_ = 56;
+};
+
+}  // namespace kv

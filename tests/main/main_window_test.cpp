@@ -1,0 +1,221 @@
+// The main window: start-up, plug-ins, the layout pass, the active panel and shutdown.
+#include <dlfcn.h>
+
+#include <QAction>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+
+#include "main/main_layout.h"
+#include "main_window_fixture.h"
+
+using namespace kvtest;
+
+namespace {
+
+fs::path samplePlugin(const std::string& name) { return fs::path(KV_TEST_PLUGIN_DIR) / (name + ".so"); }
+
+int pluginCalls(const fs::path& copy) {
+    // The same path gives the handle the program already holds, so its counter.
+    void* h = ::dlopen(copy.c_str(), RTLD_NOW | RTLD_NOLOAD);
+    if (!h) return -1;
+    auto calls = reinterpret_cast<int (*)()>(::dlsym(h, "SampleCalls"));
+    int n = calls ? calls() : -1;
+    ::dlclose(h);
+    return n;
+}
+
+}  // namespace
+
+TEST_F(MainWindowTest, StartsWithBothPanelsInTheWorkingFolderAndTheLeftOneActive) {
+    auto& f = start();
+    EXPECT_EQ(f.cfg().Main.Active, "Left");
+    EXPECT_TRUE(f.LeftPanel->Active);
+    EXPECT_FALSE(f.RightPanel->Active);
+    for (kv::TFPanel* p : {f.LeftPanel, f.RightPanel}) {
+        EXPECT_EQ(p->CurDir, work.string());
+        // "..", the two folders and the two files.
+        EXPECT_EQ(p->FL.FilesCount(), 5);
+    }
+    EXPECT_EQ(f.ComRead->text().toStdString(), work.string() + "/");
+    EXPECT_EQ(f.windowTitle(), QStringLiteral("Korvalen v1.00"));
+    EXPECT_FALSE(f.menu("Plugin1")->menuAction()->isVisible()) << "no plug-ins, no menu";
+    EXPECT_FALSE(fs::exists(iniPath)) << "nothing is written before the window closes";
+}
+
+TEST_F(MainWindowTest, PluginsLoadFilesBeforeSubfoldersWithTagsInLoadOrder) {
+    const fs::path plugins = root / "prog" / "Plugins";
+    // "a_sub" sorts before the files, yet its plug-in comes after them.
+    fs::create_directories(plugins / "a_sub");
+    fs::create_directories(plugins / ".hidden");
+    fs::copy_file(samplePlugin("sample_alpha"), plugins / "Alpha.SO");
+    fs::copy_file(samplePlugin("sample_beta"), plugins / "z_beta.so");
+    fs::copy_file(samplePlugin("sample_gamma"), plugins / "a_sub" / "gamma.so");
+    fs::copy_file(samplePlugin("sample_broken"), plugins / "broken.so");
+    fs::copy_file(samplePlugin("sample_alpha"), plugins / ".hidden" / "skipped.so");
+    writeFile(plugins / "readme.txt", "not a plug-in");
+    writeFile(plugins / "garbage.so", "not an ELF file");
+
+    auto& f = start({plugins.string()});
+
+    ASSERT_EQ(f.plugins().size(), 3u);
+    const char* names[] = {"Alpha plug-in", "Beta plug-in", "\xD0\x93\xD0\xB0\xD0\xBC\xD0\xBC\xD0\xB0 plug-in"};
+    QMenu* menu = f.menu("Plugin1");
+    EXPECT_TRUE(menu->menuAction()->isVisible());
+    const auto items = menu->actions();
+    ASSERT_EQ(items.size(), 3) << "the broken plug-ins get no menu item";
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(f.plugins()[static_cast<size_t>(i)]->Name, names[i]);
+        EXPECT_EQ(items[i]->text(), QString::fromUtf8(names[i]));
+        EXPECT_EQ(items[i]->data().toInt(), i);
+    }
+    EXPECT_EQ(f.pluginErrors().size(), 2u) << "broken.so lacks InsertText; garbage.so does not load";
+
+    // A click calls the InsertText of the plug-in at the item's tag, and only that one.
+    items[1]->trigger();
+    items[1]->trigger();
+    EXPECT_EQ(pluginCalls(plugins / "z_beta.so"), 2);
+    EXPECT_EQ(pluginCalls(plugins / "Alpha.SO"), 0);
+    EXPECT_EQ(pluginCalls(plugins / "a_sub" / "gamma.so"), 0);
+}
+
+TEST(MainLayout, PanelWidthsFollowTheWindowAndTheSplitter) {
+    struct Row {
+        int outer, splitter, left, rightLeft, right;
+    };
+    const Row rows[] = {
+        {640, 7, 313, 321, 310},
+        {800, 7, 393, 401, 390},
+        {641, 1, 319, 321, 311},
+        {640, 60, 260, 321, 310},
+        {100, 60, 0, 61, 30},  // a splitter wider than half the window leaves no negative width
+    };
+    for (const Row& r : rows) {
+        kv::MainLayoutInput in;
+        in.outerWidth = r.outer;
+        in.clientWidth = r.outer - 8;
+        in.clientHeight = 400;
+        in.splitter = r.splitter;
+        auto L = kv::computeMainLayout(in);
+        SCOPED_TRACE(testing::Message() << r.outer << " px, splitter " << r.splitter);
+        EXPECT_EQ(L.leftPanel.left(), 1);
+        EXPECT_EQ(L.leftPanel.width(), r.left);
+        EXPECT_EQ(L.rightPanel.left(), r.rightLeft);
+        EXPECT_EQ(L.rightPanel.width(), r.right);
+        EXPECT_EQ(L.splitRect.width(), r.splitter);
+    }
+}
+
+TEST(MainLayout, StripsAndFunctionKeys) {
+    kv::MainLayoutInput in;
+    in.outerWidth = 640;
+    in.clientWidth = 632;
+    in.clientHeight = 400;
+    in.topStripHeight = 56;
+    auto L = kv::computeMainLayout(in);
+    // Panels from 3 px under the top strip to 1 px above the command strip.
+    EXPECT_EQ(L.leftPanel.top(), 59);
+    EXPECT_EQ(L.statusBar, QRect(0, 381, 632, 19));
+    EXPECT_EQ(L.panelDown, QRect(0, 339, 632, 42));
+    EXPECT_EQ(L.leftPanel.bottom() + 1, L.panelDown.top() - 1);
+    // F2..F7 take (632 - 16) div 7 = 88 px each with 2 px gaps; F8 ends 2 px before the edge.
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(L.functionKeys[static_cast<size_t>(i)], QRect(2 + 90 * i, 0, 88, 23));
+    EXPECT_EQ(L.functionKeys[6].left(), 542);
+    EXPECT_EQ(L.functionKeys[6].right(), 629);
+
+    in.topStripHeight = 0;
+    in.statusBarVisible = false;
+    L = kv::computeMainLayout(in);
+    EXPECT_EQ(L.leftPanel.top(), 3);
+    EXPECT_EQ(L.panelDown.bottom(), 399);
+}
+
+TEST_F(MainWindowTest, LayoutPassPlacesThePanels) {
+    auto& f = start();
+    f.resize(632, 420);  // 640 px with the frame
+    QApplication::processEvents();
+    EXPECT_EQ(f.outerWidth(), 640);
+    EXPECT_EQ(f.LeftPanel->geometry().width(), 313);
+    EXPECT_EQ(f.RightPanel->geometry().width(), 310);
+    EXPECT_EQ(f.RightPanel->geometry().left(), 321);
+    EXPECT_EQ(f.cfg().FilesPanel.SplitRect.Left, 314);
+    EXPECT_EQ(f.cfg().FilesPanel.SplitRect.Right, 321);
+    // The command line fills the strip right of the prompt.
+    EXPECT_EQ(f.ComLine->geometry().left(), f.ComRead->geometry().right() + 1);
+}
+
+TEST_F(MainWindowTest, TabTwiceReturnsToTheStartingPanel) {
+    auto& f = start();
+    // The right panel shows another folder, so the prompt tells them apart.
+    f.RightPanel->CurDir = (work / "beta").string();
+    f.RightPanel->ReadDir();
+
+    key(Qt::Key_Tab);
+    EXPECT_EQ(f.cfg().Main.Active, "Right");
+    EXPECT_TRUE(f.RightPanel->Active);
+    EXPECT_FALSE(f.LeftPanel->Active);
+    EXPECT_EQ(f.activePanel(), f.RightPanel);
+    EXPECT_EQ(f.ComRead->text().toStdString(), (work / "beta").string() + "/");
+
+    key(Qt::Key_Tab);
+    EXPECT_EQ(f.cfg().Main.Active, "Left");
+    EXPECT_TRUE(f.LeftPanel->Active);
+    EXPECT_FALSE(f.RightPanel->Active);
+    EXPECT_EQ(f.ComRead->text().toStdString(), work.string() + "/");
+    EXPECT_TRUE(f.ComLine->text().isEmpty()) << "Tab never types into the command line";
+}
+
+TEST_F(MainWindowTest, PromptAtTheRootHasOneSlash) {
+    auto& f = start();
+    f.LeftPanel->CurDir = "/";
+    f.LeftPanel->ReadDir();
+    f.ChangeFolderEv("Left");
+    EXPECT_EQ(f.ComRead->text(), QStringLiteral("/"));
+}
+
+TEST_F(MainWindowTest, ExitConfirmationNoKeepsRunningAndSavesNothing) {
+    writeFile(iniPath, "[Confirm]\nExit=1\n");
+    const std::string before = readFile(iniPath);
+    auto& f = start();
+    ASSERT_TRUE(f.cfg().Confirm.Exit);
+
+    QString asked;
+    answerNextMessageBox(QMessageBox::No, &asked);
+    key(Qt::Key_F10);
+    EXPECT_EQ(asked, QStringLiteral("Do you want to quit Korvalen ?"));
+    EXPECT_TRUE(f.isVisible());
+    EXPECT_EQ(readFile(iniPath), before);
+
+    answerNextMessageBox(QMessageBox::Yes);
+    key(Qt::Key_F10);
+    EXPECT_FALSE(f.isVisible());
+    EXPECT_NE(readFile(iniPath).find("IniLoad=1"), std::string::npos);
+}
+
+TEST_F(MainWindowTest, F10WithoutConfirmationSavesEveryKey) {
+    auto& f = start();
+    key(Qt::Key_Tab);  // the right panel is active when the window closes
+    key(Qt::Key_F10);
+    EXPECT_FALSE(f.isVisible());
+    const std::string ini = readFile(iniPath);
+    // The sections in their order, with IniLoad=1; Active is what it was at close.
+    size_t at = 0;
+    for (const char* section : {"[Global]", "[MainForm]", "[Form_Clipboard]", "[Interface]", "[DialUp]", "[Confirm]",
+                                "[Panel_Left]", "[Panel_Right]"}) {
+        const size_t next = ini.find(section, at);
+        ASSERT_NE(next, std::string::npos) << section << " missing or out of order in\n" << ini;
+        at = next;
+    }
+    EXPECT_NE(ini.find("IniLoad=1"), std::string::npos);
+    EXPECT_NE(ini.find("Active=Right"), std::string::npos);
+    EXPECT_NE(ini.find("Right_Style=3"), std::string::npos);
+}
+
+TEST_F(MainWindowTest, AfterAFirstRunKvIniSaysIniLoadAndActiveLeft) {
+    start();
+    key(Qt::Key_F10);
+    const std::string ini = readFile(iniPath);
+    EXPECT_NE(ini.find("IniLoad=1"), std::string::npos) << ini;
+    EXPECT_NE(ini.find("Active=Left"), std::string::npos) << ini;
+}

@@ -203,8 +203,10 @@ void TFPanel::mouseReleaseEvent(QMouseEvent*) {
 }
 
 void TFPanel::mouseDoubleClickEvent(QMouseEvent* e) {
-    // Qt sends press, release, double-click, release: the double click is the second press.
+    // Qt sends press, release, double-click, release: the double click stands for the
+    // second press, so it runs the double-click action and then that press.
     if (e->button() == Qt::LeftButton) apply(controller_.doubleClick());
+    mousePressEvent(e);
 }
 
 void TFPanel::syncTimers() {

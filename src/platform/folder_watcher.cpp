@@ -53,19 +53,38 @@ void addTree(int ino, const std::string& dir, std::uint32_t mask,
     ::closedir(d);
 }
 
-void run(std::string folder, std::uint32_t filter, bool nested, int stopFd,
-         FolderWatcher::Callback cb) {
-    const int ino = ::inotify_init1(IN_CLOEXEC | IN_NONBLOCK);
-    const std::uint32_t mask = FolderWatcher::inotifyMask(filter, nested);
+struct Setup {
+    int ino = -1;
     int root = -1;
-    if (ino >= 0) root = ::inotify_add_watch(ino, folder.c_str(), mask | kSelfEvents | IN_ONLYDIR);
-    if (root < 0) {
-        if (ino >= 0) ::close(ino);
+    std::unordered_map<int, std::string> wds;
+};
+
+// Done on the caller's thread, so a change made right after start() is never missed.
+Setup watch(const std::string& folder, std::uint32_t filter, bool nested) {
+    Setup s;
+    s.ino = ::inotify_init1(IN_CLOEXEC | IN_NONBLOCK);
+    if (s.ino < 0) return s;
+    const std::uint32_t mask = FolderWatcher::inotifyMask(filter, nested);
+    s.root = ::inotify_add_watch(s.ino, folder.c_str(), mask | kSelfEvents | IN_ONLYDIR);
+    if (s.root < 0) {
+        ::close(s.ino);
+        s.ino = -1;
+        return s;
+    }
+    s.wds[s.root] = folder;
+    if (nested) addTree(s.ino, folder, mask, s.wds, 0);
+    return s;
+}
+
+void run(Setup setup, std::uint32_t filter, bool nested, int stopFd, FolderWatcher::Callback cb) {
+    if (setup.ino < 0) {
         if (cb) cb(WatchEvent::Failed);
         return;  // the owner still counts the watcher as running until stop()
     }
-    std::unordered_map<int, std::string> wds{{root, folder}};
-    if (nested) addTree(ino, folder, mask, wds, 0);
+    const int ino = setup.ino;
+    const int root = setup.root;
+    const std::uint32_t mask = FolderWatcher::inotifyMask(filter, nested);
+    std::unordered_map<int, std::string> wds = std::move(setup.wds);
 
     bool gone = false;
     alignas(inotify_event) char buf[16 * 1024];
@@ -134,7 +153,14 @@ void FolderWatcher::start(const std::string& folder, std::uint32_t filter, bool 
     stopFd_ = ::eventfd(0, EFD_CLOEXEC);
     if (stopFd_ < 0) throw std::runtime_error("eventfd");
     try {
-        worker_ = std::thread(run, folder, filter, nested, stopFd_, std::move(cb));
+        Setup setup = watch(folder, filter, nested);
+        const int ino = setup.ino;
+        try {
+            worker_ = std::thread(run, std::move(setup), filter, nested, stopFd_, std::move(cb));
+        } catch (...) {
+            if (ino >= 0) ::close(ino);
+            throw;
+        }
     } catch (const std::system_error&) {
         ::close(stopFd_);
         stopFd_ = -1;

@@ -1,0 +1,122 @@
+// TDirMon: events arrive on the GUI thread, one per notification, and its errors.
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QThread>
+
+#include <filesystem>
+#include <fstream>
+
+#include "../model/temp_dir.h"
+#include "panel/dir_mon.h"
+#include "qt_app.h"
+
+namespace kv {
+namespace {
+
+using test::TempDir;
+
+// Runs the event loop until pred() holds or ms pass.
+template <class P>
+bool spinUntil(P pred, int ms = 2000) {
+    QElapsedTimer t;
+    t.start();
+    while (!pred() && t.elapsed() < ms) {
+        test::qtApp().processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(5);
+    }
+    return pred();
+}
+
+TEST(DirMon, ReportsChangesOnTheGuiThread) {
+    test::qtApp();
+    TempDir t;
+    TDirMon mon;
+    int changes = 0;
+    bool onGuiThread = true;
+    mon.OnDirChange = [&](TDirMon* sender) {
+        ++changes;
+        onGuiThread = onGuiThread && QThread::currentThread() == test::qtApp().thread() && sender == &mon;
+    };
+    int started = 0, stopped = 0;
+    mon.OnStart = [&](TDirMon*) { ++started; };
+    mon.OnStop = [&](TDirMon*) { ++stopped; };
+    mon.SetDirectory(t.path());
+    mon.Start();
+    EXPECT_EQ(started, 1);
+    t.file("created");
+    EXPECT_TRUE(spinUntil([&] { return changes > 0; }));
+    EXPECT_TRUE(onGuiThread);
+
+    // Content changes do not count with the default filter.
+    changes = 0;
+    std::ofstream(t / "created", std::ios::app) << "more";
+    spinUntil([] { return false; }, 300);
+    EXPECT_EQ(changes, 0);
+
+    // A notification still queued when the monitor is stopped is not delivered.
+    t.file("late");
+    QThread::msleep(100);
+    mon.Stop();
+    EXPECT_EQ(stopped, 1);
+    spinUntil([] { return false; }, 200);
+    EXPECT_EQ(changes, 0);
+}
+
+TEST(DirMon, ErrorsHaveTheirTexts) {
+    test::qtApp();
+    TempDir t;
+    TDirMon mon;
+    mon.SetDirectory(t.path());
+    const auto message = [](auto&& f) {
+        try {
+            f();
+        } catch (const std::exception& e) {
+            return std::string(e.what());
+        }
+        return std::string("no error");
+    };
+    EXPECT_EQ(message([&] { mon.Stop(); }), "DirMon not started");
+    mon.Start();
+    EXPECT_EQ(message([&] { mon.Start(); }), "DirMon already started");
+    EXPECT_EQ(message([&] { mon.SetDirectory("/"); }), "Unable to change Directory when DirMon is running");
+    EXPECT_EQ(message([&] { mon.SetNotifyFilter(dmcDirName); }), "Unable to change NotifyFilter when DirMon is running");
+    EXPECT_EQ(message([&] { mon.SetDirectory(t.path()); }), "no error") << "the same folder is no change";
+    mon.Stop();
+    mon.SetNotifyFilter(dmcFileName | dmcDirName);
+    EXPECT_EQ(mon.NotifyFilter(), 0x003u);
+}
+
+TEST(DirMon, AMissingFolderWarnsOnceAndStillCountsAsRunning) {
+    test::qtApp();
+    TDirMon mon;
+    std::vector<std::string> warnings;
+    mon.OnWarning = [&](const std::string& w) { warnings.push_back(w); };
+    mon.SetDirectory("/nonexistent/kv-watch");
+    mon.Start();
+    EXPECT_TRUE(spinUntil([&] { return !warnings.empty(); }));
+    spinUntil([] { return false; }, 100);
+    EXPECT_EQ(warnings, std::vector<std::string>{"FindFirstChangeNotification() failed"});
+    EXPECT_TRUE(mon.Running());
+    mon.Stop();
+}
+
+TEST(DirMon, StopRightAfterStartIsPromptAndDestroyingARunningMonitorIsSafe) {
+    test::qtApp();
+    TempDir t;
+    QElapsedTimer timer;
+    timer.start();
+    for (int i = 0; i < 20; ++i) {
+        TDirMon mon;
+        mon.SetDirectory(t.path());
+        mon.Start();
+        mon.Stop();
+        TDirMon running;
+        running.SetDirectory(t.path());
+        running.Start();
+    }
+    EXPECT_LT(timer.elapsed(), 2000);
+}
+
+}  // namespace
+}  // namespace kv

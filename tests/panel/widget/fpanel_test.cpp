@@ -1,0 +1,192 @@
+// The panel widget alone: what it paints, the mouse, and the folder monitor behind it.
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QImage>
+#include <QMouseEvent>
+#include <QTest>
+#include <QThread>
+#include <QTimer>
+
+#include <filesystem>
+
+#include "../model/temp_dir.h"
+#include "panel/fpanel.h"
+#include "panel/panel_colors.h"
+#include "qt_app.h"
+
+namespace kv {
+namespace {
+
+using test::TempDir;
+
+template <class P>
+bool spinUntil(P pred, int ms = 2000) {
+    QElapsedTimer t;
+    t.start();
+    while (!pred() && t.elapsed() < ms) {
+        test::qtApp().processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(5);
+    }
+    return pred();
+}
+
+struct PanelFixture : ::testing::Test {
+    TempDir dir;
+    std::unique_ptr<TFPanel> panel;
+    std::vector<std::string> events;
+
+    void SetUp() override {
+        test::qtApp();
+        dir.dir("alpha");
+        dir.dir("beta");
+        for (int i = 0; i < 60; ++i) dir.file("file" + std::to_string(100 + i) + ".txt", std::string(i, 'x'));
+        panel = std::make_unique<TFPanel>();
+        panel->Side = "Left";
+        panel->SetDefaults();
+        panel->Active = 1;
+        panel->SortMethod = srName;
+        panel->resize(320, 400);
+        panel->CurDir = dir.path();
+        panel->ReadDir();
+        panel->show();
+        panel->DrawList();
+        panel->DrawCursor();
+        panel->OnChangeFolder = [this](const std::string& s) { events.push_back("folder:" + s); };
+        panel->OnChangeActive = [this](const std::string& s) { events.push_back("active:" + s); };
+        panel->OnChangeDrive = [this](const std::string& s) { events.push_back("drive:" + s); };
+        panel->OnFileEnter = [this](const std::string& s) { events.push_back("enter:" + s); };
+    }
+
+    QImage shot() { return panel->grab().toImage(); }
+    QPoint cellCentre(int cell) const {
+        const int col = cell / panel->rows(), row = cell % panel->rows();
+        return {panel->X0 + col * panel->ColWidth + 20, panel->Y0 + 2 + row * panel->LineHeight + panel->LineHeight / 2};
+    }
+    // Whether any pixel of the rectangle has exactly this colour.
+    static bool has(const QImage& img, const QRect& r, const QColor& c) {
+        for (int y = r.top(); y <= r.bottom(); ++y)
+            for (int x = r.left(); x <= r.right(); ++x)
+                if (img.pixelColor(x, y).rgb() == c.rgb()) return true;
+        return false;
+    }
+};
+
+TEST_F(PanelFixture, TheCursorBarShowsOnlyOnTheActivePanelAndTheFrameTakesTheSideColour) {
+    panel->LineColor = 0x00FF00FF;       // magenta
+    panel->LineColorSlave = 0x0000FF00;  // green
+    panel->CursorDown();
+    panel->CursorDown();
+    const QRect bar(panel->X0 + 2, cellCentre(2).y() - 2, 3, 4);
+    QImage img = shot();
+    EXPECT_TRUE(has(img, bar, toQColor(panel->PanelSelectFon)));
+    EXPECT_TRUE(has(img, QRect(5, panel->HeaderHeight, 200, 1), QColor(255, 0, 255)));
+
+    panel->Active = 0;
+    panel->DrawFrame("Fon_False");
+    img = shot();
+    EXPECT_FALSE(has(img, QRect(panel->X0, panel->Y0 + 2, panel->width() - 10, panel->Y1 - panel->Y0 - 4),
+                     toQColor(panel->PanelSelectFon)));
+    EXPECT_TRUE(has(img, QRect(5, panel->HeaderHeight, 200, 1), QColor(0, 255, 0)));
+}
+
+TEST_F(PanelFixture, SelectionTotalsAndNameColours) {
+    const QColor yellow(255, 255, 0);
+    const QRect secondLine(panel->width() / 2, panel->Y1 + 16, panel->width() / 2 - 10, 14);
+    EXPECT_FALSE(has(shot(), secondLine, yellow)) << "no totals without a selection";
+    panel->CursorDown();
+    panel->CursorDown();
+    panel->CursorDown();
+    panel->ToggleSelect();  // file100.txt (0 bytes)
+    panel->ToggleSelect();  // file101.txt (1 byte)
+    EXPECT_EQ(panel->FL.SelectedCount, 2);
+    EXPECT_EQ(panel->FL.SelectedSize, 1);
+    EXPECT_TRUE(has(shot(), secondLine, yellow));
+    // ".txt" names are red, selected ones yellow.
+    const QImage img = shot();
+    EXPECT_TRUE(has(img, QRect(cellCentre(3).x() - 15, cellCentre(3).y() - 5, 40, 10), yellow));
+    EXPECT_TRUE(has(img, QRect(cellCentre(6).x() - 15, cellCentre(6).y() - 5, 40, 10), QColor(255, 0, 0)));
+
+    // A refresh drops the selection and keeps the cursor index.
+    const int before = panel->cursorIndex();
+    panel->RefreshDir();
+    EXPECT_EQ(panel->FL.SelectedCount, 0);
+    EXPECT_EQ(panel->cursorIndex(), before);
+    EXPECT_FALSE(has(shot(), secondLine, yellow));
+}
+
+TEST_F(PanelFixture, ClicksMoveTheCursorAndRaiseThePanelEvents) {
+    panel->Active = 0;
+    QTest::mouseClick(panel.get(), Qt::LeftButton, {}, cellCentre(4));
+    EXPECT_EQ(panel->Bar_Pos, 4);
+    EXPECT_EQ(events, (std::vector<std::string>{"active:Active", "folder:Left"}));
+    events.clear();
+    QTest::mouseClick(panel.get(), Qt::RightButton, {}, QPoint(60, 8));
+    QTest::mouseClick(panel.get(), Qt::MiddleButton, {}, cellCentre(5));
+    EXPECT_EQ(events.front(), "drive:Left");
+    EXPECT_EQ(events.back(), "enter:" + dir / "file102.txt");
+    // A right click flips the entry under it.
+    QTest::mouseClick(panel.get(), Qt::RightButton, {}, cellCentre(6));
+    EXPECT_TRUE(panel->FL.selected(7));
+}
+
+TEST_F(PanelFixture, DoubleClickOnAFolderEntersItAndBackspaceComesBack) {
+    // As a real double click arrives: press, release, then the double click.
+    QTest::mouseClick(panel.get(), Qt::LeftButton, {}, cellCentre(2));
+    QTest::mouseDClick(panel.get(), Qt::LeftButton, {}, cellCentre(2));
+    QTest::mouseRelease(panel.get(), Qt::LeftButton, {}, cellCentre(2));
+    EXPECT_EQ(panel->CurDir, dir / "beta");
+    EXPECT_EQ(panel->CurFile, "..");
+    panel->GoParent();
+    EXPECT_EQ(panel->CurDir, dir.path());
+    EXPECT_EQ(panel->CurFile, "beta");
+}
+
+TEST_F(PanelFixture, HoldingTheButtonBelowTheListScrollsUntilRelease) {
+    panel->Style = 3;
+    panel->Columns = 1;
+    panel->DrawList();
+    QTest::mousePress(panel.get(), Qt::LeftButton, {}, cellCentre(1));
+    const QPoint below(40, panel->Y1 + 20);
+    QMouseEvent move(QEvent::MouseMove, below, panel->mapToGlobal(below), Qt::NoButton, Qt::LeftButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(panel.get(), &move);
+    EXPECT_TRUE(panel->TimerDown->isActive());
+    const int start = panel->cursorIndex();
+    EXPECT_TRUE(spinUntil([&] { return panel->cursorIndex() >= start + 5; }));
+    QTest::mouseRelease(panel.get(), Qt::LeftButton, {}, below);
+    EXPECT_FALSE(panel->TimerDown->isActive());
+    const int stopped = panel->cursorIndex();
+    spinUntil([] { return false; }, 100);
+    EXPECT_EQ(panel->cursorIndex(), stopped);
+}
+
+TEST_F(PanelFixture, TheMonitorRereadsAndFollowsAVanishedFolder) {
+    panel->RestartMonitor();
+    const int before = panel->FilesCount;
+    dir.file("newcomer.txt");
+    EXPECT_TRUE(spinUntil([&] { return panel->FilesCount == before + 1; }));
+
+    dir.dir("beta/deep");
+    panel->CurDir = dir / "beta/deep";
+    panel->ReadDir();
+    panel->RestartMonitor();
+    std::filesystem::remove_all(dir / "beta");
+    EXPECT_TRUE(spinUntil([&] { return panel->CurDir == dir.path(); }));
+    EXPECT_EQ(events.back(), "folder:Left");
+    panel->Monitor->Stop();
+}
+
+TEST_F(PanelFixture, ToggleHiddenRereadsFromTheTop) {
+    dir.file(".hidden");
+    panel->RefreshDir();
+    const int withHidden = panel->FilesCount;
+    panel->CursorEnd();
+    panel->ToggleHidden();
+    EXPECT_EQ(panel->FilesCount, withHidden - 1);
+    EXPECT_EQ(panel->cursorIndex(), 1);
+    EXPECT_EQ(panel->Show_FileHide, 0);
+}
+
+}  // namespace
+}  // namespace kv

@@ -101,6 +101,8 @@ void TKelmo::listArc(bool pak) {
       return;
     }
   }
+  // No end mark (1A 00) before the end of the file: the archive was cut short.
+  if (!Cancel()) report(msg::ReadError, ArchiveFile());
 }
 
 }  // namespace kv

@@ -22,19 +22,19 @@ struct ArjHeader {
 };
 
 // Reads the header at pos. False at the end marker (size 0), on a wrong id or when the
-// header does not fit the file; bad is set for the last two.
-bool readArjHeader(BlockReader& r, uint64_t pos, ArjHeader& h, bool& bad) {
-  bad = false;
+// header does not fit the file: bad is then the message id (0 at the end marker).
+bool readArjHeader(BlockReader& r, uint64_t pos, ArjHeader& h, int& bad) {
+  bad = 0;
   const uint8_t* p = r.get(pos, 4);
-  if (!p) { bad = true; return false; }
-  if (le16(p) != kArjId) { bad = true; return false; }
+  if (!p) { bad = msg::ReadError; return false; }
+  if (le16(p) != kArjId) { bad = msg::BadFileHeader; return false; }
   h.size = le16(p + 2);
   if (h.size == 0) return false;
-  if (h.size > kMaxBasicHeader || h.size < 30) { bad = true; return false; }
+  if (h.size > kMaxBasicHeader || h.size < 30) { bad = msg::BadFileHeader; return false; }
   p = r.get(pos + 4, size_t(h.size) + 4);
-  if (!p) { bad = true; return false; }
+  if (!p) { bad = msg::ReadError; return false; }
   uint8_t first = p[0];
-  if (first > h.size) { bad = true; return false; }
+  if (first > h.size || first < 30) { bad = msg::BadFileHeader; return false; }
   h.pos = pos;
   // Name and comment are zero-terminated strings inside the basic header.
   size_t i = first;
@@ -49,7 +49,8 @@ bool readArjHeader(BlockReader& r, uint64_t pos, ArjHeader& h, bool& bad) {
   uint64_t q = pos + 4 + h.size + 4;
   for (int guard = 0;; ++guard) {
     const uint8_t* s = r.get(q, 2);
-    if (!s || guard > 1000) { bad = true; return false; }
+    if (!s) { bad = msg::ReadError; return false; }
+    if (guard > 1000) { bad = msg::BadFileHeader; return false; }
     uint16_t extSize = le16(s);
     q += 2;
     if (extSize == 0) break;
@@ -57,7 +58,7 @@ bool readArjHeader(BlockReader& r, uint64_t pos, ArjHeader& h, bool& bad) {
   }
   h.next = q;
   h.b = r.get(pos + 4, h.size);  // refreshed: the loop above may have moved the buffer
-  if (!h.b) { bad = true; return false; }
+  if (!h.b) { bad = msg::ReadError; return false; }
   return true;
 }
 
@@ -66,7 +67,7 @@ bool readArjHeader(BlockReader& r, uint64_t pos, ArjHeader& h, bool& bad) {
 void TKelmo::listArj() {
   BlockReader& r = *reader_;
   ArjHeader main;
-  bool bad = false;
+  int bad = 0;
   if (!readArjHeader(r, ArcStart - 1, main, bad)) reportAndRaise(msg::HeaderIdError, ArchiveFile());
   ArchiveComment = presentName(main.comment, NameCodePage);
   const bool volumeSet = main.b[4] & 0x04;
@@ -78,7 +79,7 @@ void TKelmo::listArj() {
   while (!Cancel()) {
     ArjHeader h;
     if (!readArjHeader(r, cursor, h, bad)) {
-      if (bad) report(msg::BadFileHeader, ArchiveFile());
+      if (bad) report(bad, ArchiveFile());
       return;
     }
     const uint8_t* b = h.b;

@@ -91,7 +91,10 @@ void TKelmo::listCab() {
     }
     if (nextCab.empty()) return;
     std::string next = std::string(folderPart(cabPath)) + nextCab;
-    if (!visited.insert(next).second || visited.size() > 1000) return;  // a set that loops
+    if (!visited.insert(next).second || visited.size() > 1000) {  // a set that loops
+      report(msg::CabWrongSet, next);
+      return;
+    }
     if (!requestVolume(next, std::to_string(cabinet + 2))) return;
     ArcFile nextFile;
     if (!nextFile.open(next)) {

@@ -45,7 +45,11 @@ void TKelmo::listGzip() {
   ExternalAttr = ::stat(ArchiveFile().c_str(), &st) == 0 ? static_cast<uint32_t>(st.st_mode) : 0;
   FileDate = ArchiveDate;
   std::string stored;
-  if (deflate && size >= 18) {
+  if (deflate && size < 18) {  // no room for a header and the trailer
+    report(msg::UnexpectedEof, ArchiveFile());
+    return;
+  }
+  if (deflate) {
     uint8_t flags = h[3];
     uint32_t mtime = le32(h + 4);
     if (mtime) FileDate = unixTimeToDateTime(mtime);
@@ -128,6 +132,7 @@ void TKelmo::listTar() {
     }
     cursor = next;
   }
+  if (!Cancel() && cursor < size) report(msg::ReadError, ArchiveFile());  // a partial header
 }
 
 void TKelmo::listUue() {

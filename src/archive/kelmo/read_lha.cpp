@@ -43,12 +43,16 @@ void TKelmo::listLha() {
     bool unixTime = level >= 2;
     // Extended headers: a chain of (size, type, data) whose size field has sizeWidth bytes
     // and sits at the end of the previous header.
+    bool shortRead = false;
     auto walk = [&](uint64_t pos, uint64_t firstSize, int sizeWidth, uint64_t& total) -> bool {
       uint64_t extSize = firstSize;
       for (int guard = 0; extSize != 0; ++guard) {
         if (guard > 4096 || extSize < uint64_t(1 + sizeWidth)) return false;
         const uint8_t* x = r.get(pos, static_cast<size_t>(extSize));
-        if (!x) return false;
+        if (!x) {
+          shortRead = true;
+          return false;
+        }
         uint8_t type = x[0];
         std::string_view data(reinterpret_cast<const char*>(x + 1), extSize - 1 - sizeWidth);
         if (type == 0x01) name = std::string(data);
@@ -70,7 +74,7 @@ void TKelmo::listLha() {
       uint8_t nameLen = h[21];
       const uint8_t* full = r.get(cursor, static_cast<size_t>(hsize));
       if (!full || 22 + uint64_t(nameLen) + 2 > hsize) {
-        report(msg::BadFileHeader, ArchiveFile());
+        report(full ? msg::BadFileHeader : msg::ReadError, ArchiveFile());
         return;
       }
       name = std::string(reinterpret_cast<const char*>(full + 22), nameLen);
@@ -106,7 +110,7 @@ void TKelmo::listLha() {
       next = cursor + hsize + packed;
     }
     if (!ok) {
-      report(msg::BadFileHeader, ArchiveFile());
+      report(shortRead ? msg::ReadError : msg::BadFileHeader, ArchiveFile());
       return;
     }
     (void)headerLen;
@@ -131,6 +135,11 @@ void TKelmo::listLha() {
       return;
     }
     cursor = next;
+  }
+  // Bytes left that hold neither a header nor the end mark: the archive was cut short.
+  if (!Cancel() && cursor < size) {
+    const uint8_t* t = r.get(cursor, 1);
+    if (t && t[0] != 0) report(msg::ReadError, ArchiveFile());
   }
 }
 

@@ -283,6 +283,10 @@ void TKelmo::listRar() {
       }
       cursor = next;
     }
+    if (!damaged && !sawEnd && cursor < size && !Cancel()) {  // a partial block header
+      report(msg::ReadError, volumePath);
+      damaged = true;
+    }
     // Old writers end volumes without an end block: then only a split file asks for more.
     if (damaged || !moreVolumes || (!sawEnd && !pending)) break;
     std::string nextName = nextRarVolumeName(volumePath, mainFlags & 0x0010);

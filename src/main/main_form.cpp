@@ -72,7 +72,7 @@ TForm1::~TForm1() { qApp->removeEventFilter(this); }
 TFPanel* TForm1::activePanel() const { return cfg_.Main.Active == "Left" ? LeftPanel : RightPanel; }
 TFPanel* TForm1::passivePanel() const { return cfg_.Main.Active == "Left" ? RightPanel : LeftPanel; }
 
-int TForm1::outerWidth() const { return centralWidget() ? centralWidget()->width() + 8 : width() + 8; }
+int TForm1::outerWidth() const { return width() + 8; }
 
 QAction* TForm1::menuItem(const std::string& name) const {
     auto it = items_.find(name);
@@ -116,7 +116,7 @@ void TForm1::FormCreate() {
         p->LocateCursor();
         p->DrawList();
     }
-    // CreateHotDrives: the drive bars are not built yet; the top strip keeps their room.
+    CreateHotDrives();
     Load_Language();
     TimerMainTimer();
     SetActive("Left", LeftPanel, "Show");
@@ -231,6 +231,36 @@ void TForm1::buildRegions() {
     ToolBar = new QWidget(Panel3);
     ToolBar->setObjectName(QStringLiteral("ToolBar"));
     ToolBar->setGeometry(0, 0, 4000, 29);
+    struct Tool {
+        const char* name;
+        const char* hint;
+        QStyle::StandardPixmap picture;
+    };
+    const Tool tools[8] = {{"RxSpeedButton2", "Information", QStyle::SP_MessageBoxInformation},
+                           {"RxSpeedButton3", "NotePad", QStyle::SP_FileIcon},
+                           {"RxSpeedButton4", "SysInfo", QStyle::SP_ComputerIcon},
+                           {"RxSpeedButton5", "Internet", QStyle::SP_DriveNetIcon},
+                           {"RxSpeedButton6", "Clipboard", QStyle::SP_FileDialogContentsView},
+                           {"RxSpeedButton7", "CD-Player", QStyle::SP_DriveCDIcon},
+                           {"RxSpeedButton8", "Calculator", QStyle::SP_FileDialogListView},
+                           {"RxSpeedButton9", "Resource Explorer", QStyle::SP_FileDialogDetailedView}};
+    for (int i = 0; i < 8; ++i) {
+        auto* b = new QToolButton(ToolBar);
+        b->setObjectName(QString::fromLatin1(tools[i].name));
+        b->setAutoRaise(true);
+        b->setFocusPolicy(Qt::NoFocus);
+        b->setIcon(style()->standardIcon(tools[i].picture));
+        b->setIconSize(QSize(16, 16));
+        b->setToolTip(QString::fromLatin1(tools[i].hint));
+        b->setGeometry(3 + 25 * i, 3, 25, 23);
+        SpeedButtons[static_cast<size_t>(i)] = b;
+    }
+    // The tools that exist so far; the others' windows are not built yet.
+    connect(SpeedButtons[0], &QToolButton::clicked, this, [this] { showHelp(); });
+    connect(SpeedButtons[6], &QToolButton::clicked, this, [this] { showCalculator(); });
+    connect(SpeedButtons[7], &QToolButton::clicked, this, [this] { resourceExplorer(); });
+    DriveBarLeft = new TMyToolBar("Left", Panel3);
+    DriveBarRight = new TMyToolBar("Right", Panel3);
 
     Panel_Down = new QWidget(client);
     Panel_Down->setObjectName(QStringLiteral("Panel_Down"));
@@ -341,6 +371,14 @@ void TForm1::FormResize() {
     Panel5->setGeometry(VolBar->x() - 12, 2, 2, sh - 4);
     Label2->setGeometry(3, 2, std::max(0, Panel5->x() - 6), sh - 4);
 
+    // Drive bars: the right one follows the right panel; the left one ends before the
+    // left panel's right edge, or grows back to its full width when there is room.
+    DriveBarRight->move(layout_.rightPanel.left() + 5, 32);
+    DriveBarRight->resize(DriveBarRight->fullWidth(), TMyToolBar::kStep);
+    DriveBarLeft->move(3, 32);
+    const int leftLimit = layout_.leftPanel.right() - 1 - DriveBarLeft->x();
+    DriveBarLeft->resize(std::max(0, std::min(DriveBarLeft->fullWidth(), leftLimit)), TMyToolBar::kStep);
+
     PanelSearch->setGeometry(layout_.leftPanel.left() + 8, layout_.leftPanel.bottom() - 28, 200, 26);
 
     const QRect& s = layout_.splitRect;
@@ -364,6 +402,24 @@ void TForm1::resizeEvent(QResizeEvent* event) {
 void TForm1::changeEvent(QEvent* event) {
     QMainWindow::changeEvent(event);
     if (event->type() == QEvent::PaletteChange && centralWidget()) centralWidget()->update();
+}
+
+void TForm1::CreateHotDrives() {
+    const auto drives = platform::listDrives();
+    for (TMyToolBar* bar : {DriveBarLeft, DriveBarRight}) {
+        bar->setDrives(drives);
+        bar->OnDriveClick = [this](const std::string& side, const std::string& mount) {
+            TFPanel* p = panelOf(side);
+            p->CurDir = mount;
+            p->ReadDir();
+            p->Bar_Pos = p->PosList = 0;
+            p->TreePos = 0;
+            p->LocateCursor();
+            p->DrawList();
+            ChangeFolderEv(side);
+        };
+    }
+    FormResize();
 }
 
 // --- the active panel ------------------------------------------------------------

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "main/drive_bar.h"
 #include "main/main_layout.h"
 #include "main/plugins.h"
 #include "main/settings/settings.h"
@@ -64,6 +65,9 @@ public:
     // Window regions, by their old control names.
     QWidget* Panel3 = nullptr;      // top strip: tool bar and drive bars
     QWidget* ToolBar = nullptr;
+    std::array<QToolButton*, 8> SpeedButtons{};  // the tool bar's picture buttons
+    TMyToolBar* DriveBarLeft = nullptr;
+    TMyToolBar* DriveBarRight = nullptr;
     QWidget* Panel_Down = nullptr;  // command strip
     QWidget* Panel_Dos = nullptr;
     QLabel* ComRead = nullptr;      // the prompt
@@ -111,6 +115,7 @@ public:
     void N16Click();               // refresh the Panel menu's check marks
     void Configuretoolbar1Click();  // refresh the bar check marks
     void Load_Language();
+    void CreateHotDrives();
 
     // A key press as the window dispatches it; true when it was used up before the
     // command line. Public so tests can drive it like the event filter does.

@@ -72,6 +72,24 @@ bool linkStaysInside(const std::string& entryName, const std::string& target) {
   return true;
 }
 
+// Stored names that must never be written: absolute paths, drive prefixes, any ".." step
+// (backslashes count as separators), and names with nothing left to create.
+bool refusedName(const std::string& name) {
+  if (name.empty() || name[0] == '/' || name[0] == '\\') return true;
+  if (name.size() >= 2 && name[1] == ':') return true;
+  size_t start = 0;
+  bool any = false;
+  while (start <= name.size()) {
+    size_t end = name.find_first_of("/\\", start);
+    if (end == std::string::npos) end = name.size();
+    std::string_view part(name.data() + start, end - start);
+    if (part == "..") return true;
+    if (!part.empty() && part != ".") any = true;
+    start = end + 1;
+  }
+  return !any;
+}
+
 }  // namespace
 
 struct TUnZIP::Entry {
@@ -241,13 +259,13 @@ void TUnZIP::walk(uint64_t cdPos, uint64_t cdEnd, int64_t delta) {
       if (UseStoredDirs && Sink.selector == TOutputSink::ToFile) {
         std::string dirName = e.name;
         while (!dirName.empty() && dirName.back() == '/') dirName.pop_back();
-        std::string probe = outputName(dirName + "/x");
-        if (!dirName.empty() && !probe.empty() && safeTarget(probe))
+        std::string probe = refusedName(dirName) ? std::string() : outputName(dirName + "/x");
+        if (!probe.empty() && safeTarget(probe))
           createDirs(std::string(folderPart(probe)));
       }
       continue;
     }
-    std::string outPath = outputName(e.name);
+    std::string outPath = refusedName(e.name) ? std::string() : outputName(e.name);
     bool go = true;
     if (outPath.empty() || (Sink.selector == TOutputSink::ToFile && !safeTarget(outPath))) {
       // "..", absolute names, drive prefixes or links on the way that lead out of the

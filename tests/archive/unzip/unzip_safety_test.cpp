@@ -1,0 +1,246 @@
+// TUnZIP on hand-made archives: names that lead out of the folder, damaged and lying
+// entries, passwords, and the events that decide what is written.
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <ctime>
+
+#include "archive/base/date_time.h"
+#include "archive/base/messages.h"
+#include "archive/unzip/un_zip.h"
+#include "test_unzip_util.h"
+
+namespace kv::unzip_test {
+namespace {
+
+struct Job {
+  TUnZIP zip;
+  std::vector<int> errors;
+  std::vector<std::pair<std::string, bool>> ends;
+
+  Job(const fs::path& archive, const fs::path& dir) {
+    zip.OnError = [this](TZipCommon&, const std::string&, const std::string&, const std::string&, int id) {
+      errors.push_back(id);
+    };
+    zip.OnEnd = [this](TZipCommon&, const std::string& fn, bool pass) {
+      ends.emplace_back(fs::path(fn).filename().string(), pass);
+    };
+    zip.setArchiveFile(archive.string());
+    zip.setExtractDir(dir.string());
+  }
+  bool hasError(int id) const { return std::count(errors.begin(), errors.end(), id) > 0; }
+};
+
+fs::path writeZip(const TempDir& t, const std::vector<HandEntry>& entries, const char* name = "a.zip") {
+  fs::path p = t.path() / name;
+  writeFile(p, makeZip(entries));
+  return p;
+}
+
+// Only these names may exist beside the archive after a job.
+std::vector<std::string> topLevel(const fs::path& root) {
+  std::vector<std::string> names;
+  for (auto& e : fs::directory_iterator(root)) names.push_back(e.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+TEST(UnzipSafety, NamesThatLeaveTheFolderAreRefusedAndTheRestExtracts) {
+  TempDir t;
+  fs::create_directories(t.path() / "outside");
+  fs::create_directories(t.path() / "out");
+  // A link already in the target folder that points out of it.
+  fs::create_directory_symlink(t.path() / "outside", t.path() / "out" / "escape");
+  auto p = writeZip(t, {
+                           {"../evil1.txt", bytes("x")},
+                           {"/tmp/kv-evil2.txt", bytes("x")},
+                           {"C:\\evil3.txt", bytes("x")},
+                           {"a\\..\\..\\evil4.txt", bytes("x")},
+                           {"sub/../../evil5.txt", bytes("x")},
+                           {"./", bytes("")},
+                           {"escape/evil6.txt", bytes("x")},
+                           {"link", bytes("../outside"), 0, 0120777},
+                           {"inlink", bytes("sub/good2.txt"), 0, 0120777},
+                           {"good.txt", bytes("fine")},
+                           {"sub/good2.txt", bytes("fine too")},
+                       });
+  Job job(p, t.path() / "out");
+  job.zip.Activate();
+  EXPECT_EQ(topLevel(t.path()), (std::vector<std::string>{"a.zip", "out", "outside"}));
+  EXPECT_TRUE(fs::is_empty(t.path() / "outside"));
+  EXPECT_FALSE(fs::exists("/tmp/kv-evil2.txt"));
+  EXPECT_EQ(readAll(t.path() / "out" / "good.txt"), bytes("fine"));
+  EXPECT_EQ(readAll(t.path() / "out" / "sub" / "good2.txt"), bytes("fine too"));
+  EXPECT_FALSE(fs::exists(fs::symlink_status(t.path() / "out" / "link")));
+  ASSERT_TRUE(fs::is_symlink(t.path() / "out" / "inlink"));
+  EXPECT_EQ(fs::read_symlink(t.path() / "out" / "inlink"), "sub/good2.txt");
+  EXPECT_EQ(std::count(job.errors.begin(), job.errors.end(), msg::InvalidFileName), 7);
+  EXPECT_EQ(job.zip.ExtractedCount, 3);
+}
+
+TEST(UnzipSafety, DamagedEntryNeverReplacesAnExistingFile) {
+  for (bool keepDamaged : {false, true}) {
+    TempDir t;
+    writeFile(t.path() / "out" / "keep.txt", bytes("old content"));
+    auto p = writeZip(t, {{"keep.txt", bytes("new but damaged"), 0, 0, true},
+                          {"next.txt", bytes("next"), 8}});
+    Job job(p, t.path() / "out");
+    job.zip.KeepDamaged = keepDamaged;
+    job.zip.Activate();
+    EXPECT_EQ(readAll(t.path() / "out" / "keep.txt"), bytes(keepDamaged ? "new but damaged" : "old content"));
+    EXPECT_EQ(readAll(t.path() / "out" / "next.txt"), bytes("next"));
+    ASSERT_EQ(job.ends.size(), 2u);
+    EXPECT_EQ(job.ends[0], std::make_pair(std::string("keep.txt"), false));
+    EXPECT_EQ(job.ends[1], std::make_pair(std::string("next.txt"), true));
+    // No temporary file is left behind.
+    EXPECT_EQ(topLevel(t.path() / "out"), (std::vector<std::string>{"keep.txt", "next.txt"}));
+  }
+}
+
+TEST(UnzipSafety, SizesThatLieStopAtTheDeclaredSize) {
+  TempDir t;
+  std::vector<uint8_t> zeros(64u << 20);
+  auto p = writeZip(t, {{"bomb.bin", zeros, 8, 0, false, 1000},
+                        {"long.txt", std::vector<uint8_t>(100, 'a'), 0, 0, false, 10},
+                        {"short.txt", std::vector<uint8_t>(10, 'a'), 0, 0, false, 100},
+                        {"ok.txt", bytes("ok")}});
+  Job job(p, t.path() / "out");
+  job.zip.Activate();
+  EXPECT_EQ(topLevel(t.path() / "out"), (std::vector<std::string>{"ok.txt"}));
+  EXPECT_TRUE(job.hasError(msg::SizeDifferent));
+  EXPECT_TRUE(job.hasError(msg::BadBlock));  // the short entry runs out of data
+  EXPECT_EQ(job.zip.FailedCount, 3);
+}
+
+TEST(UnzipSafety, OverlappingEntriesAndUnknownMethodsWriteNothing) {
+  TempDir t;
+  auto zip = makeZip({{"first.txt", bytes("shared data")}, {"second.txt", bytes("other data!")},
+                      {"bzip.txt", bytes("BZh..."), 12}});
+  // Point the second central entry at the first entry's local header.
+  size_t second = 0;
+  for (size_t i = 0, seen = 0; i + 4 <= zip.size(); ++i)
+    if (zip[i] == 'P' && zip[i + 1] == 'K' && zip[i + 2] == 1 && zip[i + 3] == 2 && ++seen == 2) second = i;
+  ASSERT_NE(second, 0u);
+  std::fill(zip.begin() + long(second + 42), zip.begin() + long(second + 46), 0);
+  writeFile(t.path() / "a.zip", zip);
+  Job job(t.path() / "a.zip", t.path() / "out");
+  job.zip.Activate();
+  EXPECT_EQ(topLevel(t.path() / "out"), (std::vector<std::string>{"first.txt"}));
+  EXPECT_TRUE(job.hasError(msg::InconsistentLocalHeader));
+  EXPECT_TRUE(job.hasError(msg::UnsupportedMethod));
+}
+
+TEST(UnzipSafety, PasswordsAreTriedInOrderAndAWrongOneWritesNothing) {
+  TempDir t;
+  auto p = writeZip(t, {{"secret.txt", bytes("classified"), 8, 0, false, -1, "right"},
+                        {"plain.txt", bytes("plain")},
+                        {"secret2.txt", bytes("more"), 0, 0, false, -1, "right"}});
+  {
+    // The second string of Passwords fits: no question asked.
+    Job job(p, t.path() / "a");
+    job.zip.Passwords = {"wrong", "right"};
+    int asked = 0;
+    job.zip.OnGetPassword = [&](TZipCommon&, const std::string&, std::string&, bool&) { ++asked; };
+    job.zip.Activate();
+    EXPECT_EQ(asked, 0);
+    EXPECT_EQ(readAll(t.path() / "a" / "secret.txt"), bytes("classified"));
+    EXPECT_EQ(readAll(t.path() / "a" / "secret2.txt"), bytes("more"));
+  }
+  {
+    // No fitting password and nobody to ask: the entry is skipped, the walk goes on.
+    Job job(p, t.path() / "b");
+    job.zip.Passwords = {"wrong"};
+    job.zip.Activate();
+    EXPECT_EQ(topLevel(t.path() / "b"), (std::vector<std::string>{"plain.txt"}));
+    EXPECT_EQ(job.ends.front(), std::make_pair(std::string("secret.txt"), false));
+  }
+  {
+    // Asked three times with wrong answers: each is reported, then the job ends.
+    Job job(p, t.path() / "c");
+    int asked = 0;
+    job.zip.OnGetPassword = [&](TZipCommon&, const std::string&, std::string& pw, bool& again) {
+      ++asked;
+      pw = "nope";
+      again = true;
+    };
+    job.zip.Activate();
+    EXPECT_EQ(asked, 3);
+    EXPECT_EQ(std::count(job.errors.begin(), job.errors.end(), msg::InvalidPassword), 3);
+    EXPECT_TRUE(job.hasError(msg::PasswordFailed));
+    EXPECT_FALSE(fs::exists(t.path() / "c" / "plain.txt"));
+  }
+  {
+    // A password learned from the question is kept first in Passwords for later entries.
+    Job job(p, t.path() / "d");
+    int asked = 0;
+    job.zip.OnGetPassword = [&](TZipCommon&, const std::string&, std::string& pw, bool&) {
+      ++asked;
+      pw = "right";
+    };
+    job.zip.Activate();
+    EXPECT_EQ(asked, 1);
+    ASSERT_FALSE(job.zip.Passwords.empty());
+    EXPECT_EQ(job.zip.Passwords.front(), "right");
+    EXPECT_EQ(readAll(t.path() / "d" / "secret2.txt"), bytes("more"));
+  }
+}
+
+TEST(UnzipSafety, EventsDecideWhatIsWritten) {
+  TempDir t;
+  auto p = writeZip(t, {{"a.txt", bytes("A")}, {"dir/b.TXT", bytes("B")}, {"c.bin", bytes("C")},
+                        {"exists.txt", bytes("new")}});
+  writeFile(t.path() / "out" / "exists.txt", bytes("mine"));
+  Job job(p, t.path() / "out");
+  job.zip.setFileSpec("*.txt");
+  std::vector<std::pair<std::string, int>> begun;
+  job.zip.OnFileExists = [](TZipCommon&, const std::string&, const TDateTime&, bool& accept) { accept = false; };
+  job.zip.OnBegin = [&](TZipCommon&, const std::string& fn, int recNum, bool&) {
+    begun.emplace_back(fs::path(fn).filename().string(), recNum);
+  };
+  job.zip.Activate();
+  EXPECT_EQ(begun, (std::vector<std::pair<std::string, int>>{{"a.txt", 1}, {"b.TXT", 2}}));
+  EXPECT_EQ(readAll(t.path() / "out" / "exists.txt"), bytes("mine"));
+  EXPECT_EQ(readAll(t.path() / "out" / "dir" / "b.TXT"), bytes("B"));
+  EXPECT_FALSE(fs::exists(t.path() / "out" / "c.bin"));
+
+  // A plain name (no wildcard) stops the walk after its entry.
+  Job one(p, t.path() / "one");
+  one.zip.setFileSpec("a.txt");
+  one.zip.Activate();
+  EXPECT_EQ(topLevel(t.path() / "one"), (std::vector<std::string>{"a.txt"}));
+}
+
+TEST(UnzipSafety, ModesAndDatesAreRestored) {
+  TempDir t;
+  auto p = writeZip(t, {{"tool.sh", bytes("#!/bin/sh\n"), 0, 0100750}, {"doc.txt", bytes("doc"), 8}});
+  Job job(p, t.path() / "out");
+  job.zip.Activate();
+  struct stat st;
+  ASSERT_EQ(::stat((t.path() / "out" / "tool.sh").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0750u);
+  int64_t expected = dateTimeToUnixTime(dosDateTimeToDateTime(0x5A2B6400));
+  EXPECT_EQ(int64_t(st.st_mtime), expected);
+
+  Job now(p, t.path() / "now");
+  now.zip.setSetDateTo(TSetDate::sdSysDate);
+  now.zip.Activate();
+  ASSERT_EQ(::stat((t.path() / "now" / "doc.txt").c_str(), &st), 0);
+  EXPECT_LT(std::abs(int64_t(st.st_mtime) - int64_t(std::time(nullptr))), 120);
+}
+
+TEST(UnzipSafety, StartErrorsEndTheJob) {
+  TempDir t;
+  writeFile(t.path() / "text.zip", bytes("just some text, no archive at all"));
+  Job job(t.path() / "text.zip", t.path() / "out");
+  job.zip.Activate();
+  EXPECT_EQ(job.zip.LastError, msg::BadFileHeader);
+  Job none(t.path() / "missing.zip", t.path() / "out");
+  none.zip.Activate();
+  EXPECT_NE(none.zip.LastError, 0);
+  EXPECT_EQ(none.zip.ExtractedCount, 0);
+}
+
+}  // namespace
+}  // namespace kv::unzip_test

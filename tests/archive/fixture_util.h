@@ -18,6 +18,7 @@ struct Listed {
   bool encrypted = false, dir = false;
   kv::TDateTime date;
   std::string volume;
+  int64_t offset = 0;
 };
 
 struct Listing {
@@ -25,6 +26,7 @@ struct Listing {
   bool ok = false;
   int error = 0;
   int totals = -1;
+  uint64_t arcStart = 0, sfxOffset = 0;
   std::vector<Listed> entries;
   std::string comment;
 };
@@ -33,13 +35,16 @@ inline Listing listArchive(const std::string& path, bool showDirs = false) {
   kv::TKelmo k;
   k.ShowBlankDirs = showDirs;
   Listing out;
-  k.OnRead = [&](kv::TZipCommon& s, int64_t, int) {
+  k.OnRead = [&](kv::TZipCommon& s, int64_t offset, int) {
     out.entries.push_back({s.FileName, s.UnpackedSize, s.PackedSize, s.FileCRC, s.MethodNo,
-                           s.MethodName, s.Encrypted, s.IsDirectory, s.FileDate, s.VolumeName});
+                           s.MethodName, s.Encrypted, s.IsDirectory, s.FileDate, s.VolumeName,
+                           offset});
   };
   k.OnTotals = [&](kv::TZipCommon&, int n) { out.totals = n; };
   k.setArchiveFile(path);
   out.type = k.ArcType();
+  out.arcStart = k.ArcStart;
+  out.sfxOffset = k.SfxOffset;
   out.ok = k.Activate();
   out.error = k.LastError;
   out.comment = k.ArchiveComment;

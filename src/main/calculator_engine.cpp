@@ -8,11 +8,9 @@ namespace kv {
 
 std::string formatNumber(double v) {
     if (v == 0) return "0";  // also turns -0 into 0
+    // 15 significant digits hide the binary rounding (0.1 + 0.2 shows 0.3).
     char buf[64];
-    for (int precision = 1; precision <= 17; ++precision) {
-        std::snprintf(buf, sizeof buf, "%.*g", precision, v);
-        if (std::strtod(buf, nullptr) == v) break;
-    }
+    std::snprintf(buf, sizeof buf, "%.15g", v);
     return buf;
 }
 

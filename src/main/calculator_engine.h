@@ -32,7 +32,7 @@ private:
     bool error_ = false;
 };
 
-// The shortest text that reads back as v ("0.1", "1e+20"), without trailing zeros.
+// v with up to 15 significant digits and no trailing zeros ("0.3", "20", "1e+20").
 std::string formatNumber(double v);
 
 }  // namespace kv

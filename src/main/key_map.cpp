@@ -141,9 +141,8 @@ bool TForm1::FormKeyDown(int rawKey, Qt::KeyboardModifiers mods) {
     if (key == Qt::Key_L && ctrl && panel->Style != 2) {
         TFPanel* other = passivePanel();
         other->Style = other->Style == 2 ? 1 : 2;
-        other->LocateCursor();
         other->DrawList();
-        other->update();
+        other->LocateCursor();
         return true;
     }
     // 22

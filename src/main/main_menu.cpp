@@ -297,12 +297,11 @@ void TForm1::setStyle(QAction* mark, QAction* unmark, int style, int columns) {
     p->Bar_Pos = 0;
     p->CurCol = 1;
     p->CurRow = 1;
-    p->LocateCursor();
     p->Style = style;
     p->Columns = columns;
+    p->DrawList();  // new grid first, so the cursor lands in it
     p->LocateCursor();
-    p->DrawList();
-    p->update();
+    p->DrawCursor();
 }
 
 void TForm1::styleShowFiles() { setStyle(menuItem("P3"), menuItem("P5"), 1, 3); }
@@ -313,7 +312,6 @@ void TForm1::styleInformation() {
     TFPanel* p = activePanel();
     p->Style = 2;
     p->DrawList();
-    p->update();
 }
 
 // --- other commands --------------------------------------------------------------

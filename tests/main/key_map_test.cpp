@@ -1,0 +1,266 @@
+// Keys as the user presses them on the main window: menu shortcuts first, then the
+// window's key map, then the command line.
+#include <QAction>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QSignalSpy>
+
+#include <chrono>
+#include <thread>
+
+#include "main_window_fixture.h"
+
+using namespace kvtest;
+
+namespace {
+
+// Index of the entry named `name` in a panel's listing, 1-based.
+int indexOf(const kv::TFPanel* p, const std::string& name) {
+    for (int i = 1; i <= p->FL.FilesCount(); ++i)
+        if (p->FL.displayName(i) == name) return i;
+    return 0;
+}
+
+void placeCursor(kv::TFPanel* p, int index) {
+    p->PosList = 0;
+    p->Bar_Pos = index - 1;
+    p->LocateCursor();
+    p->DrawCursor();
+}
+
+}  // namespace
+
+// One row per line of the key map: the key, what to arrange first, what must follow.
+TEST_F(MainWindowTest, KeyMapRows) {
+    struct Row {
+        const char* what;
+        int key;
+        Qt::KeyboardModifiers mods;
+        std::function<void(kv::TForm1&)> arrange;
+        std::function<void(kv::TForm1&)> check;
+    };
+    const Row rows[] = {
+        {"Down moves the cursor", Qt::Key_Down, Qt::NoModifier, [](kv::TForm1&) {},
+         [&](kv::TForm1& f) { EXPECT_EQ(f.LeftPanel->cursorIndex(), 2); }},
+        {"Up moves it back", Qt::Key_Up, Qt::NoModifier, [](kv::TForm1& f) { placeCursor(f.LeftPanel, 3); },
+         [&](kv::TForm1& f) { EXPECT_EQ(f.LeftPanel->cursorIndex(), 2); }},
+        {"End goes to the last entry", Qt::Key_End, Qt::NoModifier, [](kv::TForm1&) {},
+         [&](kv::TForm1& f) { EXPECT_EQ(f.LeftPanel->cursorIndex(), f.LeftPanel->FL.FilesCount()); }},
+        {"Home goes to the first", Qt::Key_Home, Qt::NoModifier, [](kv::TForm1& f) { placeCursor(f.LeftPanel, 4); },
+         [&](kv::TForm1& f) { EXPECT_EQ(f.LeftPanel->cursorIndex(), 1); }},
+        {"Right pages to the last entry of a short list", Qt::Key_Right, Qt::NoModifier, [](kv::TForm1&) {},
+         [&](kv::TForm1& f) { EXPECT_EQ(f.LeftPanel->cursorIndex(), f.LeftPanel->FL.FilesCount()); }},
+        {"PgUp pages back", Qt::Key_PageUp, Qt::NoModifier, [](kv::TForm1& f) { placeCursor(f.LeftPanel, 2); },
+         [&](kv::TForm1& f) { EXPECT_EQ(f.LeftPanel->cursorIndex(), 1); }},
+        {"Enter opens the folder under the cursor", Qt::Key_Return, Qt::NoModifier,
+         [](kv::TForm1& f) { placeCursor(f.LeftPanel, indexOf(f.LeftPanel, "alpha")); },
+         [this](kv::TForm1& f) {
+             EXPECT_EQ(f.LeftPanel->CurDir, (work / "alpha").string());
+             EXPECT_EQ(f.ComRead->text().toStdString(), (work / "alpha").string() + "/");
+         }},
+        {"Backspace on an empty line leaves it and restores the cursor", Qt::Key_Backspace, Qt::NoModifier,
+         [](kv::TForm1& f) {
+             placeCursor(f.LeftPanel, indexOf(f.LeftPanel, "alpha"));
+             f.LeftPanel->EnterItem();
+         },
+         [this](kv::TForm1& f) {
+             EXPECT_EQ(f.LeftPanel->CurDir, work.string());
+             EXPECT_EQ(f.LeftPanel->cursorIndex(), indexOf(f.LeftPanel, "alpha"));
+         }},
+        {"Ctrl+PgUp goes to the parent", Qt::Key_PageUp, Qt::ControlModifier,
+         [this](kv::TForm1& f) {
+             f.LeftPanel->CurDir = (work / "beta").string();
+             f.LeftPanel->ReadDir();
+         },
+         [this](kv::TForm1& f) { EXPECT_EQ(f.LeftPanel->CurDir, work.string()); }},
+        {"Alt+F1 aims the drive chooser at the left panel", Qt::Key_F1, Qt::AltModifier,
+         [](kv::TForm1& f) { f.cfg().FilesPanel.DriveTarget = "Right"; },
+         [](kv::TForm1& f) { EXPECT_EQ(f.cfg().FilesPanel.DriveTarget, "Left"); }},
+        {"Alt+F2 at the right one", Qt::Key_F2, Qt::AltModifier, [](kv::TForm1&) {},
+         [](kv::TForm1& f) { EXPECT_EQ(f.cfg().FilesPanel.DriveTarget, "Right"); }},
+        {"Ctrl+Enter appends the entry's name", Qt::Key_Return, Qt::ControlModifier,
+         [](kv::TForm1& f) {
+             f.ComLine->setText(QStringLiteral("less"));
+             placeCursor(f.LeftPanel, indexOf(f.LeftPanel, "notes.txt"));
+         },
+         [](kv::TForm1& f) { EXPECT_EQ(f.ComLine->text(), QStringLiteral("less notes.txt")); }},
+        {"Ctrl+Backspace deletes the last word", Qt::Key_Backspace, Qt::ControlModifier,
+         [](kv::TForm1& f) { f.ComLine->setText(QStringLiteral("copy file.txt")); },
+         [this](kv::TForm1& f) {
+             EXPECT_EQ(f.ComLine->text(), QStringLiteral("copy file"));
+             EXPECT_EQ(f.LeftPanel->CurDir, work.string());
+         }},
+        {"Ctrl+H shows or hides dot files", Qt::Key_H, Qt::ControlModifier,
+         [this](kv::TForm1& f) {
+             writeFile(work / ".hidden", "x");
+             f.LeftPanel->ReadDir();
+         },
+         [](kv::TForm1& f) {
+             EXPECT_EQ(f.LeftPanel->Show_FileHide, 0);
+             EXPECT_EQ(indexOf(f.LeftPanel, ".hidden"), 0);
+         }},
+        {"Ctrl+I toggles the folder indent of both panels", Qt::Key_I, Qt::ControlModifier, [](kv::TForm1&) {},
+         [](kv::TForm1& f) {
+             EXPECT_EQ(f.LeftPanel->FolderIndent, 1);
+             EXPECT_EQ(f.RightPanel->FolderIndent, 1);
+         }},
+        {"Ctrl+0 grows the active panel's scroll bar", Qt::Key_0, Qt::ControlModifier, [](kv::TForm1&) {},
+         [](kv::TForm1& f) {
+             EXPECT_EQ(f.LeftPanel->ScrollHeight, 12);
+             EXPECT_EQ(f.RightPanel->ScrollHeight, 11);
+         }},
+        {"Ctrl+0 stops at 60", Qt::Key_0, Qt::ControlModifier, [](kv::TForm1& f) { f.LeftPanel->ScrollHeight = 60; },
+         [](kv::TForm1& f) { EXPECT_EQ(f.LeftPanel->ScrollHeight, 60); }},
+        {"Ctrl+L puts the other panel into the information view", Qt::Key_L, Qt::ControlModifier,
+         [](kv::TForm1&) {}, [](kv::TForm1& f) { EXPECT_EQ(f.RightPanel->Style, 2); }},
+        {"Ctrl+L again takes it back to brief", Qt::Key_L, Qt::ControlModifier,
+         [](kv::TForm1& f) { f.RightPanel->Style = 2; }, [](kv::TForm1& f) { EXPECT_EQ(f.RightPanel->Style, 1); }},
+        {"Ctrl+L does nothing while the active panel shows information", Qt::Key_L, Qt::ControlModifier,
+         [](kv::TForm1& f) { f.LeftPanel->Style = 2; }, [](kv::TForm1& f) { EXPECT_EQ(f.RightPanel->Style, 3); }},
+        {"Esc without the search box changes nothing", Qt::Key_Escape, Qt::NoModifier,
+         [](kv::TForm1& f) { f.ComLine->setText(QStringLiteral("kept")); },
+         [](kv::TForm1& f) { EXPECT_EQ(f.ComLine->text(), QStringLiteral("kept")); }},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.what);
+        auto& f = start();
+        r.arrange(f);
+        key(r.key, r.mods);
+        r.check(f);
+        form.reset();
+    }
+}
+
+TEST_F(MainWindowTest, MenuShortcutsComeFirstAndFollowTheHiddenAndDisabledRules) {
+    struct Row {
+        int key;
+        Qt::KeyboardModifiers mods;
+        const char* command;  // empty: the key is swallowed
+    };
+    const Row rows[] = {
+        {Qt::Key_A, Qt::ControlModifier, "N23"},  // Attributes, never "Play last file" or "Associations"
+        {Qt::Key_M, Qt::ControlModifier, "N29"},  // Stop music, never "Main menu"
+        {Qt::Key_F7, Qt::AltModifier, ""},        // Find file: hidden and disabled
+        {Qt::Key_F1, Qt::ShiftModifier, ""},      // Add to archive: hidden and disabled
+        {Qt::Key_4, Qt::AltModifier, ""},         // Quick view: hidden and disabled
+        {Qt::Key_Tab, Qt::NoModifier, "N32"},     // hidden, still acts
+        {Qt::Key_9, Qt::ControlModifier, "WinMedia1"},
+        {Qt::Key_F5, Qt::NoModifier, "N11"},
+        {Qt::Key_F12, Qt::ControlModifier, "N37"},
+        {Qt::Key_T, Qt::ControlModifier, "Configuretoolbar1"},
+        {Qt::Key_F2, Qt::ShiftModifier, "N35"},
+        {Qt::Key_F4, Qt::ShiftModifier, "Createnewfile1"},
+    };
+    auto& f = start();
+    QSignalSpy spy(&f, &kv::TForm1::commandRun);
+    for (const Row& r : rows) {
+        SCOPED_TRACE(testing::Message() << QKeySequence(QKeyCombination(r.mods, static_cast<Qt::Key>(r.key))).toString().toStdString());
+        spy.clear();
+        const std::string dir = f.activePanel()->CurDir;
+        key(r.key, r.mods);
+        if (*r.command) {
+            ASSERT_EQ(spy.count(), 1);
+            EXPECT_EQ(spy.at(0).at(0).toString().toStdString(), r.command);
+        } else {
+            EXPECT_EQ(spy.count(), 0);
+        }
+        // A shortcut never reaches the key map or the command line.
+        EXPECT_TRUE(f.ComLine->text().isEmpty());
+        EXPECT_EQ(f.activePanel()->CurDir, dir);
+    }
+}
+
+TEST_F(MainWindowTest, AltXClosesTheProgramThroughItsHiddenMenu) {
+    auto& f = start();
+    key(Qt::Key_X, Qt::AltModifier);
+    EXPECT_FALSE(f.isVisible());
+    EXPECT_TRUE(fs::exists(iniPath));
+}
+
+TEST_F(MainWindowTest, TypingReachesTheCommandLineButCommandKeysDoNot) {
+    auto& f = start();
+    type(QStringLiteral("ls -la"));
+    EXPECT_EQ(f.ComLine->text(), QStringLiteral("ls -la"));
+    key(Qt::Key_B, Qt::ControlModifier);
+    key(Qt::Key_V, Qt::ControlModifier);
+    key(Qt::Key_Q, Qt::AltModifier);
+    key(Qt::Key_Asterisk, Qt::KeypadModifier);
+    EXPECT_EQ(f.ComLine->text(), QStringLiteral("ls -la"));
+    // Backspace with text edits the line and leaves the folder alone.
+    placeCursor(f.LeftPanel, indexOf(f.LeftPanel, "alpha"));
+    f.LeftPanel->EnterItem();
+    const std::string inside = f.LeftPanel->CurDir;
+    key(Qt::Key_Backspace);
+    EXPECT_EQ(f.ComLine->text(), QStringLiteral("ls -l"));
+    EXPECT_EQ(f.LeftPanel->CurDir, inside);
+    EXPECT_FALSE(f.ComLine->isReadOnly());
+}
+
+TEST_F(MainWindowTest, EnterRunsTheCommandLineInThePanelsFolder) {
+    auto& f = start();
+    type(QStringLiteral("touch made_by_kv"));
+    key(Qt::Key_Return);
+    EXPECT_TRUE(f.ComLine->text().isEmpty());
+    EXPECT_EQ(f.LeftPanel->CurDir, work.string()) << "the panel stays where it was";
+    ASSERT_EQ(f.history(), QStringList{QStringLiteral("touch made_by_kv")});
+    for (int i = 0; i < 100 && !fs::exists(work / "made_by_kv"); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_TRUE(fs::exists(work / "made_by_kv"));
+}
+
+TEST_F(MainWindowTest, CtrlEStepsBackThroughTheHistory) {
+    auto& f = start();
+    for (const char* c : {"one", "two", "three"}) f.AddFileToHistory(c);
+    const char* expected[] = {"three", "two", "one", "one"};
+    for (const char* e : expected) {
+        key(Qt::Key_E, Qt::ControlModifier);
+        EXPECT_EQ(f.ComLine->text().toStdString(), e);
+    }
+    f.AddFileToHistory("four");
+    key(Qt::Key_E, Qt::ControlModifier);
+    EXPECT_EQ(f.ComLine->text(), QStringLiteral("four"));
+}
+
+TEST_F(MainWindowTest, SelectionTotalsAfterInsertAndStar) {
+    auto& f = start();
+    kv::TFPanel* p = f.LeftPanel;
+    placeCursor(p, indexOf(p, "data.bin"));
+    key(Qt::Key_Insert);
+    EXPECT_EQ(p->FL.SelectedCount, 1);
+    EXPECT_EQ(p->FL.SelectedSize, 1536);
+    EXPECT_EQ(p->cursorIndex(), indexOf(p, "data.bin") + 1) << "Insert moves down";
+
+    placeCursor(p, indexOf(p, "alpha"));
+    key(Qt::Key_Insert);  // folders can be selected with Insert
+    EXPECT_EQ(p->FL.SelectedCount, 2);
+
+    // Keypad "*" flips the files only: data.bin off, notes.txt on, alpha stays.
+    key(Qt::Key_Asterisk, Qt::KeypadModifier);
+    EXPECT_EQ(p->FL.SelectedCount, 2);
+    EXPECT_EQ(p->FL.SelectedSize, 6);
+    EXPECT_TRUE(p->FL.selected(indexOf(p, "alpha")));
+    EXPECT_TRUE(p->FL.selected(indexOf(p, "notes.txt")));
+    EXPECT_FALSE(p->FL.selected(indexOf(p, "data.bin")));
+    EXPECT_FALSE(p->FL.selected(1)) << "\"..\" is never selected";
+    EXPECT_TRUE(f.ComLine->text().isEmpty());
+}
+
+TEST_F(MainWindowTest, RefreshClearsTheSelectionAndKeepsTheCursorIndex) {
+    auto& f = start();
+    kv::TFPanel* p = f.LeftPanel;
+    placeCursor(p, 4);
+    key(Qt::Key_Asterisk, Qt::KeypadModifier);
+    ASSERT_GT(p->FL.SelectedCount, 0);
+    f.Update_AllPanels();
+    EXPECT_EQ(p->FL.SelectedCount, 0);
+    EXPECT_EQ(p->cursorIndex(), 4);
+
+    // Entries gone: the cursor index is clamped to the new listing.
+    placeCursor(p, 5);
+    fs::remove(work / "notes.txt");
+    fs::remove(work / "data.bin");
+    f.Update_AllPanels();
+    EXPECT_EQ(p->FL.FilesCount(), 3);
+    EXPECT_EQ(p->cursorIndex(), 3);
+}

@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QTimer>
 
+#include <chrono>
 #include <cmath>
 #include <unistd.h>
 
@@ -64,6 +65,9 @@ TFPanel::TFPanel(QWidget* parent) : QWidget(parent), controller_(*this) {
     Monitor->OnDirChange = [this](TDirMon*) { DirChanged(); };
     Monitor->OnDirGone = [this](TDirMon*) {
         FolderGone();
+        // The main window re-points the monitor on the folder event; without one bound,
+        // the panel does it itself so it never watches a folder that is gone.
+        if (Monitor->Running() && Monitor->Directory() != CurDir) RestartMonitor();
         DrawList();
     };
     Monitor->OnWarning = [this](const std::string& text) {
@@ -86,7 +90,7 @@ void TFPanel::ApplyFont() {
     if (Length < 1) Length = 1;
     HeaderHeight = Length == 8 ? 25 : 2 * Length;
     InfoHeight = Length == 8 ? 38 : 4 * Length;
-    ScrollHeight = Show_ScrollBar ? std::max(ScrollHeight, 11) : 0;
+    ScrollHeight = Show_ScrollBar ? 11 : 0;
     const QFontMetrics fm(font_);
     SizeWidth = fm.horizontalAdvance(QStringLiteral("<Folder>")) + 19;
     DateWidth = fm.horizontalAdvance(QStringLiteral("17.09.1996;")) + 18;
@@ -117,7 +121,10 @@ void TFPanel::LocateCursor() { locateCursor(); }
 
 void TFPanel::DrawStatus(const std::string&) { update(); }
 
-void TFPanel::DrawInfo() { update(); }
+void TFPanel::DrawInfo() {
+    info_.reset();
+    update();
+}
 
 void TFPanel::ShowDiagnostics() {
     diagnostics_ = true;
@@ -450,24 +457,40 @@ void TFPanel::paintIndicator(QPainter& p) {
 void TFPanel::paintInfo(QPainter& p) {
     const int w = width(), h = height();
     p.fillRect(rect(), toQColor(PanelFon, palette()));
-    QFont f = fixedFont_;
-    f.setBold(true);
-    p.setFont(f);
-    const QFontMetrics fm(f);
+    QFont bold = fixedFont_;
+    bold.setBold(true);
+    p.setFont(bold);
+    const QFontMetrics fm(bold);
     const QColor text = toQColor(SysInfoText, palette());
     const QColor line = toQColor(LineColor, palette());
     const std::string sep = groupSep();
-    // Figures of the working folder's file system, as the old view showed the
-    // program's current drive.
-    char cwdBuf[4096];
-    const std::string cwd = ::getcwd(cwdBuf, sizeof cwdBuf) ? cwdBuf : "/";
-    const auto space = platform::diskSpace(cwd);
-    const auto mem = platform::memoryStatus();
-    const std::uint64_t swap = platform::swapTotal();
     const TFPanel* active = OtherPanel && OtherPanel->Active ? OtherPanel : this;
-    const auto vol = platform::volumeId(active->CurDir);
-    std::string label = vol.label.empty() ? std::string("No-name") : vol.label;
-    if (label[0] >= 'a' && label[0] <= 'z') label[0] = static_cast<char>(label[0] - 32);
+    // The figures are gathered at most every two seconds: painting must not wait on
+    // the file systems each time.
+    const auto now = std::chrono::steady_clock::now();
+    if (!info_ || now - info_->taken > std::chrono::seconds(2) || info_->dir != active->CurDir) {
+        InfoFigures f;
+        f.taken = now;
+        f.dir = active->CurDir;
+        // Figures of the working folder's file system, as the old view showed the
+        // program's current drive.
+        char cwdBuf[4096];
+        const std::string cwd = ::getcwd(cwdBuf, sizeof cwdBuf) ? cwdBuf : "/";
+        if (const auto space = platform::diskSpace(cwd)) {
+            f.total = static_cast<std::int64_t>(space->total);
+            f.free = static_cast<std::int64_t>(space->free);
+        }
+        const auto mem = platform::memoryStatus();
+        f.memKb = static_cast<std::int64_t>((mem.totalPhys + 512) / 1024);
+        f.load = mem.memoryLoad;
+        f.swap = static_cast<std::int64_t>(platform::swapTotal());
+        const auto vol = platform::volumeId(active->CurDir);
+        f.label = vol.label.empty() ? std::string("No-name") : vol.label;
+        if (f.label[0] >= 'a' && f.label[0] <= 'z') f.label[0] = static_cast<char>(f.label[0] - 32);
+        f.uuid = vol.uuid;
+        info_ = f;
+    }
+    const InfoFigures& f = *info_;
 
     const double k = fixedFont_.pointSizeF() / 8.0;  // spacing follows the fixed font
     auto at = [&](int y) { return static_cast<int>(std::lround(y * k)); };
@@ -484,19 +507,15 @@ void TFPanel::paintInfo(QPainter& p) {
     centred(11, QStringLiteral("Korvalen for Win95/NT"));
     centred(27, QStringLiteral("Version 1.00 pre-release"));
     separator(47);
-    centred(51, qs("Total drive size - " + formatThousands(space ? static_cast<std::int64_t>(space->total) : 0, sep) +
-                   " bytes"));
-    centred(67, qs("Free space - " + formatThousands(space ? static_cast<std::int64_t>(space->free) : 0, sep)) +
-                    QStringLiteral(" \u0431"));
-    centred(83, qs("Total memory - " + formatThousands(static_cast<std::int64_t>((mem.totalPhys + 512) / 1024), sep) +
-                   " Kb"));
-    centred(99, swap > 0 ? qs("Swap file - " + formatThousands(static_cast<std::int64_t>(swap), sep)) +
-                               QStringLiteral(" \u0431")
-                         : QStringLiteral("The file swop is not find"));
-    centred(115, QStringLiteral("Memory load - %1 %").arg(mem.memoryLoad));
+    centred(51, qs("Total drive size - " + formatThousands(f.total, sep) + " bytes"));
+    centred(67, qs("Free space - " + formatThousands(f.free, sep)) + QStringLiteral(" \u0431"));
+    centred(83, qs("Total memory - " + formatThousands(f.memKb, sep) + " Kb"));
+    centred(99, f.swap > 0 ? qs("Swap file - " + formatThousands(f.swap, sep)) + QStringLiteral(" \u0431")
+                           : QStringLiteral("The file swop is not find"));
+    centred(115, QStringLiteral("Memory load - %1 %").arg(f.load));
     separator(135);
-    centred(139, qs("Volume label " + active->CurDir + ": [" + label + "]"));
-    centred(155, qs("Serial Number: " + vol.uuid));
+    centred(139, qs("Volume label " + f.dir + ": [" + f.label + "]"));
+    centred(155, qs("Serial Number: " + f.uuid));
     separator(175);
     p.setPen(kGrey);
     p.drawLine(0, 0, w - 1, 0);

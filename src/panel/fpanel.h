@@ -18,7 +18,9 @@
 #include <QFont>
 #include <QWidget>
 
+#include <chrono>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "panel/dir_mon.h"
@@ -112,6 +114,14 @@ private:
     void paintInfo(QPainter& p);
     void paintDiagnostics(QPainter& p);
     QColor nameColor(const TDirEntry& e) const;
+
+    struct InfoFigures {
+        std::chrono::steady_clock::time_point taken;
+        std::string dir, label, uuid;
+        std::int64_t total = 0, free = 0, memKb = 0, swap = 0;
+        int load = 0;
+    };
+    std::optional<InfoFigures> info_;
 
     TPanelController controller_;
     QFont font_;

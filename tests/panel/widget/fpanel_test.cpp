@@ -190,3 +190,81 @@ TEST_F(PanelFixture, ToggleHiddenRereadsFromTheTop) {
 
 }  // namespace
 }  // namespace kv
+
+namespace kv {
+namespace {
+
+TEST(PanelMetrics, LengthAndFontSetTheStripsAndTheIndicatorReachesBothEnds) {
+    test::qtApp();
+    TFPanel p;
+    p.resize(400, 300);
+    p.Length = 10;
+    p.ApplyFont();
+    EXPECT_EQ(p.HeaderHeight, 20);
+    EXPECT_EQ(p.InfoHeight, 40);
+    p.Length = 8;
+    p.Show_ScrollBar = 0;
+    p.ApplyFont();
+    EXPECT_EQ(p.HeaderHeight, 25);
+    EXPECT_EQ(p.InfoHeight, 38);
+    EXPECT_EQ(p.ScrollHeight, 0);
+    p.Length = 0;  // hand-edited
+    p.ApplyFont();
+    EXPECT_GE(p.HeaderHeight, 1);
+
+    p.Length = 8;
+    p.Show_ScrollBar = 1;
+    p.ApplyFont();
+    std::vector<platform::DirItem> items(50);
+    for (int i = 0; i < 50; ++i) items[static_cast<std::size_t>(i)].name = "n" + std::to_string(i);
+    p.FL.Build("/x", std::move(items));
+    p.FilesCount = p.FL.FilesCount();
+    p.Active = 1;
+    p.show();
+    p.grab();
+    EXPECT_EQ(p.ThumbPos, 1);
+    p.CursorEnd();
+    p.grab();
+    EXPECT_EQ(p.ThumbPos, (p.width() - 4) - 26);
+}
+
+TEST(PanelInfoView, ClicksAskForTheDriveOrActivationAndEnterDoesNothing) {
+    test::qtApp();
+    TempDir t;
+    t.file("a.txt");
+    TFPanel p;
+    p.Style = 2;
+    p.resize(300, 300);
+    p.CurDir = t.path();
+    p.ReadDir();
+    p.show();
+    std::vector<std::string> events;
+    p.OnChangeDrive = [&](const std::string& s) { events.push_back("drive:" + s); };
+    p.OnChangeActive = [&](const std::string& s) { events.push_back("active:" + s); };
+    p.Launch = [&](const std::string& f, const std::string&, std::string&) {
+        events.push_back("launch:" + f);
+        return true;
+    };
+    QTest::mouseClick(&p, Qt::RightButton, {}, QPoint(150, 200));
+    QTest::mouseClick(&p, Qt::LeftButton, {}, QPoint(150, 150));
+    p.Bar_Pos = 1;
+    p.EnterItem();
+    EXPECT_EQ(events, (std::vector<std::string>{"drive:Left", "active:Active"}));
+    EXPECT_FALSE(p.grab().isNull());
+}
+
+TEST(PanelDiagnostics, ShowsTheCursorFieldsUntilTheNextAction) {
+    test::qtApp();
+    TFPanel p;
+    p.resize(300, 300);
+    p.show();
+    const QImage before = p.grab().toImage();
+    p.ShowDiagnostics();
+    const QImage diag = p.grab().toImage();
+    EXPECT_NE(before, diag);
+    p.DrawList();
+    EXPECT_EQ(p.grab().toImage(), before);
+}
+
+}  // namespace
+}  // namespace kv

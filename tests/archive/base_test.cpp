@@ -48,7 +48,7 @@ TEST(ArchiveBase, RatioAndPercent) {
 }
 
 TEST(ArchiveBase, WildcardMatch) {
-  struct { const char* mask; const char* name; bool nameOnly; bool match; } rows[] = {
+  struct { const char* mask; std::string name; bool nameOnly; bool match; } rows[] = {
       {"*.TXT", "readme.txt", true, true},
       {"README", "readme.", true, true},
       {"*", "", true, true},
@@ -63,7 +63,7 @@ TEST(ArchiveBase, WildcardMatch) {
       {"a*b*c*d", "aXbXcXd", true, true},
       {"a*b*c*d", "aXbXcX", true, false},
       {"x", "", true, false},
-      {"*a*a*a*a*a*a*a*a*a*a*b", std::string(200, 'a').c_str(), true, false},
+      {"*a*a*a*a*a*a*a*a*a*a*b", std::string(200, 'a'), true, false},
   };
   for (auto& r : rows)
     EXPECT_EQ(wildcardMatch(r.mask, r.name, r.nameOnly), r.match) << r.mask << " vs " << r.name;

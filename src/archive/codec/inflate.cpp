@@ -395,67 +395,105 @@ Result Inflater::huffmanBlock()
         uint8_t* const start = out_.start(); // moves when the window slides
         // Fast loop: at least 8 input bytes and room for the longest match plus the
         // 8-byte copy overrun, so nothing below needs a bounds check.
-        while (iend_ - ip_ >= 8 && out_.end - op >= 258 + 16) {
-            bitbuf_ |= load64(ip_) << bitcnt_;
-            ip_ += (63 - bitcnt_) >> 3;
-            bitcnt_ |= 56;
+        // Locals: stores through `op` may alias any member, so the hot state lives in
+        // registers and goes back to the members whenever the loop is left.
+        uint64_t bb = bitbuf_;
+        unsigned bc = bitcnt_;
+        const uint8_t* ip = ip_;
+        const uint8_t* const iend = iend_;
+        uint8_t* const outEnd = out_.end;
+        auto sync = [&] {
+            bitbuf_ = bb;
+            bitcnt_ = bc;
+            ip_ = ip;
+            out_.pos = op;
+        };
+        while (iend - ip >= 8 && outEnd - op >= 258 + 32) {
+            bb |= load64(ip) << bc;
+            ip += (63 - bc) >> 3;
+            bc |= 56;
+            uint32_t e = lit[bb & litMask];
 
-            uint32_t e = lit[bitbuf_ & litMask];
             if (e & kSub) {
-                bitbuf_ >>= kLitBits;
-                bitcnt_ -= kLitBits;
-                e = lit[(e >> 16) + (bitbuf_ & ((1u << ((e >> 8) & 15)) - 1))];
+                bb >>= kLitBits;
+                bc -= kLitBits;
+                e = lit[(e >> 16) + (bb & ((1u << ((e >> 8) & 15)) - 1))];
             }
-            bitbuf_ >>= e & 0xff;
-            bitcnt_ -= e & 0xff;
+            bb >>= e & 0xff;
+            bc -= e & 0xff;
             if (e & kLit) {
+                // Up to two more literals fit in the bits left (56 - 3 * 15 >= 0).
                 *op++ = uint8_t(e >> 16);
-                // A second literal fits in the bits left (56 - 15 >= 15).
-                e = lit[bitbuf_ & litMask];
+                e = lit[bb & litMask];
+                if ((e & (kLit | kSub)) != kLit)
+                    goto notLiteral;
+                bb >>= e & 0xff;
+                bc -= e & 0xff;
+                *op++ = uint8_t(e >> 16);
+                e = lit[bb & litMask];
                 if ((e & (kLit | kSub)) == kLit) {
-                    bitbuf_ >>= e & 0xff;
-                    bitcnt_ -= e & 0xff;
+                    bb >>= e & 0xff;
+                    bc -= e & 0xff;
                     *op++ = uint8_t(e >> 16);
                 }
                 continue;
+            notLiteral:
+                // Not a plain literal: finish it only when enough bits remain for a match.
+                if (bc < 48)
+                    continue;
+                if (e & kSub) {
+                    bb >>= kLitBits;
+                    bc -= kLitBits;
+                    e = lit[(e >> 16) + (bb & ((1u << ((e >> 8) & 15)) - 1))];
+                }
+                bb >>= e & 0xff;
+                bc -= e & 0xff;
+                if (e & kLit) {
+                    *op++ = uint8_t(e >> 16);
+                    continue;
+                }
             }
             if (e & (kEob | kBad)) {
-                if (e & kBad) {
-                    out_.pos = op;
+                sync();
+                if (e & kBad)
                     return fail(Status::BadData, msg::BadHuffmanCode);
-                }
-                out_.pos = op;
                 return finish(Status::Ok, 0);
             }
             unsigned extra = (e >> 8) & 15;
-            size_t len = (e >> 16) + (bitbuf_ & ((1u << extra) - 1));
-            bitbuf_ >>= extra;
-            bitcnt_ -= extra;
+            size_t len = (e >> 16) + (bb & ((1u << extra) - 1));
+            bb >>= extra;
+            bc -= extra;
 
-            uint32_t d = dist[bitbuf_ & distMask];
+            uint32_t d = dist[bb & distMask];
             if (d & kSub) {
-                bitbuf_ >>= kDistBits;
-                bitcnt_ -= kDistBits;
-                d = dist[(d >> 16) + (bitbuf_ & ((1u << ((d >> 8) & 15)) - 1))];
+                bb >>= kDistBits;
+                bc -= kDistBits;
+                d = dist[(d >> 16) + (bb & ((1u << ((d >> 8) & 15)) - 1))];
             }
             if (d & kBad) {
-                out_.pos = op;
+                sync();
                 return fail(Status::BadData, msg::BadHuffmanCode);
             }
-            bitbuf_ >>= d & 0xff;
-            bitcnt_ -= d & 0xff;
+            bb >>= d & 0xff;
+            bc -= d & 0xff;
             extra = (d >> 8) & 15;
-            size_t distance = (d >> 16) + (bitbuf_ & ((1u << extra) - 1));
-            bitbuf_ >>= extra;
-            bitcnt_ -= extra;
+            size_t distance = (d >> 16) + (bb & ((1u << extra) - 1));
+            bb >>= extra;
+            bc -= extra;
             if (distance > size_t(op - start)) {
-                out_.pos = op;
+                sync();
                 return fail(Status::BadData, msg::CorruptInput);
             }
             const uint8_t* src = op - distance;
             uint8_t* dst = op;
             op += len;
-            if (distance >= 8) {
+            if (distance >= 16) {
+                do {
+                    std::memcpy(dst, src, 16);
+                    dst += 16;
+                    src += 16;
+                } while (dst < op);
+            } else if (distance >= 8) {
                 do {
                     std::memcpy(dst, src, 8);
                     dst += 8;
@@ -469,6 +507,7 @@ Result Inflater::huffmanBlock()
                 } while (dst < op);
             }
         }
+        sync();
 
         // Slow path: near the end of the input or of the output room.
         out_.pos = op;

@@ -15,12 +15,25 @@ OutputWindow::OutputWindow(std::span<uint8_t> out)
 OutputWindow::OutputWindow(Sink sink, uint64_t limit, size_t history, size_t capacity)
     : sink_(std::move(sink)), limit_(limit), history_(history)
 {
-    capacity = std::max(capacity, history * 2 + 4096);
+    init(own_, capacity);
+}
+
+OutputWindow::OutputWindow(Sink sink, uint64_t limit, std::vector<uint8_t>& scratch, size_t history,
+                           size_t capacity)
+    : sink_(std::move(sink)), limit_(limit), history_(history)
+{
+    init(scratch, capacity);
+}
+
+void OutputWindow::init(std::vector<uint8_t>& storage, size_t capacity)
+{
+    capacity = std::max(capacity, history_ * 2 + 4096);
     // A small entry needs no megabyte of window.
-    if (limit < capacity - history)
-        capacity = std::max<size_t>(static_cast<size_t>(limit) + 512, 4096);
-    own_.resize(capacity);
-    buf_ = flushed_ = pos = own_.data();
+    if (limit_ < capacity - history_)
+        capacity = std::max<size_t>(static_cast<size_t>(limit_) + 512, 4096);
+    if (storage.size() < capacity)
+        storage.resize(capacity);
+    buf_ = flushed_ = pos = storage.data();
     bufEnd_ = buf_ + capacity;
     setEnd();
 }

@@ -21,6 +21,10 @@ public:
     explicit OutputWindow(std::span<uint8_t> out);
     // Streams into `sink` through a window of `capacity` bytes keeping `history` of them.
     OutputWindow(Sink sink, uint64_t limit, size_t history = 32768, size_t capacity = 1u << 20);
+    // The same, with the window kept in `scratch` (grown when too small), so a job that
+    // decodes many entries allocates and faults in its window pages once.
+    OutputWindow(Sink sink, uint64_t limit, std::vector<uint8_t>& scratch, size_t history = 32768,
+                 size_t capacity = 1u << 20);
 
     uint8_t* start() const { return buf_; }
     uint8_t* pos = nullptr;   // next byte to write
@@ -41,6 +45,7 @@ public:
 
 private:
     void setEnd();
+    void init(std::vector<uint8_t>& storage, size_t capacity);
 
     std::vector<uint8_t> own_;
     Sink sink_;

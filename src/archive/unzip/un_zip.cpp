@@ -192,6 +192,7 @@ void TUnZIP::mainJob() {
   }
   if (Cancel() && LastError == 0) LastError = msg::UserAborted;
   if (OnElaspedTime) OnElaspedTime(*this, elapsedSeconds());
+  window_ = {};
   if (opened) {
     file_.close();
     if (OnDeactivate) OnDeactivate(*this);
@@ -516,7 +517,7 @@ bool TUnZIP::decode(Entry& e, uint64_t dataPos, uint64_t packed, const std::stri
     if (r.status == codec::Status::Ok && written < e.size) r.status = codec::Status::ShortInput;
     r.messageId = codec::defaultMessageId(r.status);
   } else {
-    codec::OutputWindow out(sink, e.size);
+    codec::OutputWindow out(sink, e.size, window_);
     switch (e.method) {
       case 1: r = codec::unshrink(in, out); break;
       case 2: case 3: case 4: case 5: r = codec::unreduce(in, out, e.method - 1); break;

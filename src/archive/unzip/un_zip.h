@@ -5,6 +5,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "archive/base/arc_file.h"
 #include "archive/base/un_base.h"
@@ -45,6 +46,7 @@ class TUnZIP : public TUnBase {
   std::string realExtractRoot_;
   std::string lastCheckedFolder_;
   std::map<uint64_t, uint64_t> usedRanges_;  // local header start -> data end, for overlaps
+  std::vector<uint8_t> window_;              // the decoders' output window, kept for the job
 };
 
 }  // namespace kv

@@ -171,7 +171,20 @@ void TFPanel::DirChanged() {
     DrawList();
 }
 
+void TFPanel::ReadDir() {
+    TFPanelModel::ReadDir();
+    if (!monitorStarted_ && !Monitor->Running()) {
+        try {
+            RestartMonitor();
+        } catch (const std::exception& e) {
+            if (Monitor->OnWarning) Monitor->OnWarning(e.what());
+        }
+    }
+    monitorStarted_ = true;
+}
+
 void TFPanel::RestartMonitor() {
+    monitorStarted_ = true;
     if (Monitor->Running()) Monitor->Stop();
     Monitor->SetDirectory(CurDir);
     Monitor->Start();
@@ -484,6 +497,10 @@ void TFPanel::paintInfo(QPainter& p) {
         f.memKb = static_cast<std::int64_t>((mem.totalPhys + 512) / 1024);
         f.load = mem.memoryLoad;
         f.swap = static_cast<std::int64_t>(platform::swapTotal());
+        // The label belongs to the file system, so the line names its mount point.
+        const auto drives = platform::listDrives();
+        const platform::DriveInfo* drive = platform::driveOf(drives, active->CurDir);
+        f.mount = drive ? drive->mountPoint : active->CurDir;
         const auto vol = platform::volumeId(active->CurDir);
         f.label = vol.label.empty() ? std::string("No-name") : vol.label;
         if (f.label[0] >= 'a' && f.label[0] <= 'z') f.label[0] = static_cast<char>(f.label[0] - 32);
@@ -514,7 +531,7 @@ void TFPanel::paintInfo(QPainter& p) {
                            : QStringLiteral("The file swop is not find"));
     centred(115, QStringLiteral("Memory load - %1 %").arg(f.load));
     separator(135);
-    centred(139, qs("Volume label " + f.dir + ": [" + f.label + "]"));
+    centred(139, qs("Volume label " + f.mount + ": [" + f.label + "]"));
     centred(155, qs("Serial Number: " + f.uuid));
     separator(175);
     p.setPen(kGrey);

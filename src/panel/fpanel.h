@@ -89,6 +89,10 @@ public:
     void ToggleHidden();
     // Re-read and redraw: drops the selection, keeps the cursor index (clamped).
     void RefreshDir();
+    // Reads CurDir (TFPanelModel::ReadDir). The first read also starts the monitor on
+    // the folder, as a new panel watches its folder from the start; after that only
+    // RestartMonitor (the main window's folder event) re-points it.
+    void ReadDir();
     // Handler of the monitor's change event.
     void DirChanged();
     // Stop the monitor if running, point it at CurDir, start it.
@@ -117,7 +121,7 @@ private:
 
     struct InfoFigures {
         std::chrono::steady_clock::time_point taken;
-        std::string dir, label, uuid;
+        std::string dir, mount, label, uuid;
         std::int64_t total = 0, free = 0, memKb = 0, swap = 0;
         int load = 0;
     };
@@ -127,6 +131,7 @@ private:
     QFont font_;
     QFont fixedFont_;
     bool diagnostics_ = false;
+    bool monitorStarted_ = false;
 };
 
 // NameColor: the colour of a name by its extension (DirectoryColor when colours are off

@@ -1,0 +1,125 @@
+// The tray menu, the volume keys, "Set default configuration", a kv.ini that cannot be
+// written, and the frame painter.
+#include <QAction>
+#include <QImage>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPainter>
+#include <QProgressBar>
+
+#include "main/frame3d.h"
+#include "main_window_fixture.h"
+
+using namespace kvtest;
+
+TEST_F(MainWindowTest, TrayMenuItemsTagsAndTheContextMenuKey) {
+    auto& f = start();
+    struct Item {
+        const char* text;
+        int tag;
+    };
+    const Item expected[] = {{"Korvalen", 1}, {"Help contents", 2}, {"About program", 3}, {"-", 0},
+                             {"Configuration", 0}, {"System Info", 0}, {"View clipboard", 0}, {"-", 0},
+                             {"Exit", 4}};
+    const auto actions = f.PopupMenu1->actions();
+    ASSERT_EQ(actions.size(), static_cast<int>(std::size(expected)));
+    for (int i = 0; i < actions.size(); ++i) {
+        const Item& e = expected[i];
+        if (*e.text == '-') {
+            EXPECT_TRUE(actions[i]->isSeparator()) << i;
+            continue;
+        }
+        EXPECT_EQ(actions[i]->text(), QString::fromLatin1(e.text));
+        EXPECT_EQ(actions[i]->data().toInt(), e.tag);
+        EXPECT_EQ(actions[i]->icon().isNull(), e.tag == 0) << "tags 1..4 carry a picture";
+    }
+    EXPECT_EQ(f.PopupMenu1->defaultAction(), actions[0]);
+
+    key(Qt::Key_Menu);
+    EXPECT_TRUE(f.PopupMenu1->isVisible());
+    f.PopupMenu1->hide();
+
+    actions[8]->trigger();  // "Exit" closes the main window and saves
+    EXPECT_FALSE(f.isVisible());
+    EXPECT_TRUE(fs::exists(iniPath));
+}
+
+TEST_F(MainWindowTest, VolumeKeysStepTheWaveVolumeInsideItsLimits) {
+    struct Row {
+        int start, key, after;
+    };
+    const Row rows[] = {
+        {100, Qt::Key_F12, 102}, {100, Qt::Key_F11, 98}, {254, Qt::Key_F12, 254},
+        {254, Qt::Key_F11, 254}, {2, Qt::Key_F11, 2},     {3, Qt::Key_F11, 1},
+    };
+    auto& f = start();
+    int wave = 0;
+    f.ReadVolume = [&](int channel) -> std::optional<int> {
+        if (channel == 1) return wave;
+        return std::nullopt;
+    };
+    f.WriteVolume = [&](int channel, int v) {
+        if (channel == 1) wave = v;
+    };
+    for (const Row& r : rows) {
+        wave = r.start;
+        key(r.key);
+        EXPECT_EQ(wave, r.after) << r.start << (r.key == Qt::Key_F12 ? " F12" : " F11");
+        if (r.after != r.start) {
+            EXPECT_EQ(f.VolBar->value(), qRound(wave / 255.0 * 100)) << "the bar follows a change";
+        }
+    }
+}
+
+TEST_F(MainWindowTest, SetDefaultConfigurationAsksThenResets) {
+    writeFile(iniPath, "[Global]\nLeft_Style=3\nRight_Style=1\nMain_Splitter=20\n");
+    auto& f = start();
+    ASSERT_EQ(f.LeftPanel->Style, 3);
+
+    answerNextMessageBox(QMessageBox::Cancel);
+    f.menuItem("N30")->trigger();
+    EXPECT_EQ(f.LeftPanel->Style, 3);
+    EXPECT_EQ(f.cfg().Main.Main_Splitter, 20);
+
+    QString asked;
+    answerNextMessageBox(QMessageBox::Ok, &asked);
+    f.menuItem("N30")->trigger();
+    EXPECT_EQ(asked, QStringLiteral("Do you want set default configuration of Korvalen ?"));
+    EXPECT_EQ(f.LeftPanel->Style, 1);
+    EXPECT_EQ(f.RightPanel->Style, 3);
+    EXPECT_EQ(f.cfg().Main.Main_Splitter, 7);
+    EXPECT_EQ(f.size(), QSize(640, 453));
+    EXPECT_EQ(f.LeftPanel->geometry().width(), (640 + 8) / 2 - 7);
+}
+
+TEST_F(MainWindowTest, AKvIniThatCannotBeWrittenIsReportedAndTheOldFileKept) {
+    // The kv.ini's folder is a file, so nothing can be written there (also as root).
+    writeFile(root / "blocked", "a file, not a folder");
+    iniPath = root / "blocked" / "kv.ini";
+    auto& f = start();
+    QString text;
+    answerNextMessageBox(QMessageBox::Close, &text);
+    key(Qt::Key_F10);
+    EXPECT_TRUE(text.startsWith(QStringLiteral("Unable to write to"))) << text.toStdString();
+    EXPECT_FALSE(f.isVisible()) << "Close ends the program without saving";
+    EXPECT_EQ(readFile(root / "blocked"), "a file, not a folder");
+}
+
+TEST(Frame3D, RingsInwardWithTheBottomColourWinningItsCorners) {
+    QImage img(10, 10, QImage::Format_RGB32);
+    img.fill(Qt::black);
+    QPainter p(&img);
+    QRect r(0, 0, 10, 10);
+    kv::Frame3D(p, r, 2, Qt::white, Qt::gray);
+    p.end();
+    EXPECT_EQ(r, QRect(2, 2, 6, 6));
+    struct Px {
+        int x, y;
+        QColor c;
+    };
+    const Px pixels[] = {{0, 0, Qt::white}, {5, 0, Qt::white}, {0, 5, Qt::white}, {9, 0, Qt::gray},
+                         {0, 9, Qt::gray},  {9, 9, Qt::gray},  {5, 9, Qt::gray},  {1, 1, Qt::white},
+                         {8, 1, Qt::gray},  {1, 8, Qt::gray},  {5, 5, Qt::black}, {2, 2, Qt::black}};
+    for (const Px& px : pixels)
+        EXPECT_EQ(img.pixelColor(px.x, px.y), px.c) << px.x << "," << px.y;
+}

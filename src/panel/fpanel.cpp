@@ -308,9 +308,11 @@ void TFPanel::paintFrame(QPainter& p) {
     p.drawLine(0, h - 1, w - 1, h - 1);
     // Header: the current folder, centred.
     if (Show_CurDir) {
-        p.setFont(font_);
+        QFont normal = font_;
+        normal.setBold(false);
+        p.setFont(normal);
         p.setPen(toQColor(HeaderTextColor, palette()));
-        const QFontMetrics fm(font_);
+        const QFontMetrics fm(normal);
         QString dir = qs(CurDir);
         dir = fm.elidedText(dir, Qt::ElideMiddle, std::max(10, w - 14));
         const int tw = fm.horizontalAdvance(dir);
@@ -344,7 +346,7 @@ void TFPanel::paintCell(QPainter& p, int cell, bool bar) {
     const int y = Y0 + 4 + row * LineHeight;
     const int indent = FolderIndent && e.isDir() ? 17 : 0;
     QFont f = font_;
-    f.setBold(e.isDir() || e.isParent() || font_.bold());
+    f.setBold(e.isDir() || e.isParent());  // the cell sets the style, whatever the font's
     p.setFont(f);
     const QColor colour = nameColor(e);
     const int cellLeft = X0 + col * ColWidth;
@@ -359,7 +361,6 @@ void TFPanel::paintCell(QPainter& p, int cell, bool bar) {
     p.drawText(nameClip.adjusted(1 + indent, 0, 0, 0), Qt::AlignLeft | Qt::AlignTop, qs(e.FileName));
     if (Style != 3) return;
     p.setPen(colour);
-    p.setFont(font_);
     QString size;
     if (e.isParent())
         size = QStringLiteral("<UP>");
@@ -383,8 +384,10 @@ void TFPanel::paintStatus(QPainter& p) {
     const int w = width();
     const QColor fon = toQColor(PanelFon, palette());
     p.fillRect(QRect(QPoint(4, Y1 + 2), QPoint(w - 6, height() - ScrollHeight - 5)), fon);
-    p.setFont(font_);
-    const QFontMetrics fm(font_);
+    QFont normal = font_;
+    normal.setBold(false);
+    p.setFont(normal);
+    const QFontMetrics fm(normal);
     const std::string sep = groupSep();
     const int y = Y1 + 4;
     const QColor sys = toQColor(SysTextColor, palette());

@@ -115,4 +115,10 @@ LaunchResult ExecuteFile(const std::string& file, const std::string& params,
     return runDetached(argv, workDir);
 }
 
+std::int64_t GetFileSize(const std::string& path) {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) return -1;
+    return static_cast<std::int64_t>(st.st_size);
+}
+
 }  // namespace kv::platform

@@ -1,6 +1,7 @@
 #pragma once
 // Starting programs and opening files, detached from kv: the child is reparented to
 // init at once, so it never becomes a zombie and outlives kv.
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -22,5 +23,8 @@ LaunchResult runDetached(const std::vector<std::string>& argv, const std::string
 // `show` is kept for callers that pass the old show-window value; it has no effect.
 LaunchResult ExecuteFile(const std::string& file, const std::string& params,
                          const std::string& workDir, int show = 5);
+
+// Size in bytes of the file at `path` (links followed), or -1 when there is none.
+std::int64_t GetFileSize(const std::string& path);
 
 }  // namespace kv::platform

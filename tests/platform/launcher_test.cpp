@@ -85,5 +85,12 @@ TEST(Launcher, FailuresAreReportedNotSwallowed) {
     EXPECT_EQ(waitForFile(out), deep.string() + "\n");
 }
 
+TEST(Launcher, GetFileSizeGivesTheSizeOrMinusOne) {
+    Scratch s;
+    std::ofstream(s.path / "five") << "12345";
+    EXPECT_EQ(GetFileSize((s.path / "five").string()), 5);
+    EXPECT_EQ(GetFileSize((s.path / "none").string()), -1);
+}
+
 }  // namespace
 }  // namespace kv::platform

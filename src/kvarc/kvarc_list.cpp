@@ -17,10 +17,11 @@ std::string trimmed(std::string_view s) {
 }  // namespace
 
 int listCommand(const Args& args) {
-  bool tsv = false;
+  bool tsv = false, cp866 = false;
   std::string archive;
   for (const std::string& a : args) {
     if (a == "--tsv") tsv = true;
+    else if (a == "--cp866") cp866 = true;
     else if (archive.empty()) archive = a;
     else {
       std::fputs("kvarc l: one archive at a time\n", stderr);
@@ -28,10 +29,12 @@ int listCommand(const Args& args) {
     }
   }
   if (archive.empty()) {
-    std::fputs("usage: kvarc l [--tsv] ARCHIVE\n", stderr);
+    std::fputs("usage: kvarc l [--tsv] [--cp866] ARCHIVE\n", stderr);
     return 2;
   }
   kv::TKelmo k;
+  // Names of DOS archives are CP437 unless the user's language says Cyrillic.
+  if (cp866) k.NameCodePage = kv::TNameCodePage::cp866;
   std::string firstError;
   k.OnError = [&](kv::TZipCommon&, const std::string& fn, const std::string& extra,
                   const std::string&, int code) {

@@ -203,6 +203,43 @@ TEST(HostileNames, ZeroLengthAnd64KNamesList) {
   }
 }
 
+TEST(ZipNames, DosCodePagesAndUtf8) {
+  TempDir dir;
+  const std::string cyrillic866 = "\x8F\xE0\xA8\xA2\xA5\xE2.txt";  // "Привет.txt" in CP866
+  writeFile(dir / "dos.zip", makeZip(cyrillic866, "x"));
+  writeFile(dir / "utf8.zip", makeZip("caf\xC3\xA9\\sub\\x.txt", "x"));
+  struct { const char* file; kv::TNameCodePage cp; const char* name; } rows[] = {
+      {"dos.zip", kv::TNameCodePage::cp866, "\u041F\u0440\u0438\u0432\u0435\u0442.txt"},
+      {"dos.zip", kv::TNameCodePage::cp437, "\u00C5\u03B1\u00BF\u00F3\u00D1\u0393.txt"},
+      {"utf8.zip", kv::TNameCodePage::cp866, "caf\u00E9/sub/x.txt"},  // valid UTF-8 stays
+  };
+  for (auto& r : rows) {
+    kv::TKelmo k;
+    k.NameCodePage = r.cp;
+    std::string got;
+    k.OnRead = [&](kv::TZipCommon& s, int64_t, int) { got = s.FileName; };
+    k.setArchiveFile(dir / r.file);
+    EXPECT_TRUE(k.Activate());
+    EXPECT_EQ(got, r.name) << r.file;
+  }
+}
+
+TEST(ZipNames, EndRecordFoundBehindALongComment) {
+  TempDir dir;
+  // 40 000 bytes of comment: more than the old 32 KiB search window, less than the format's
+  // 65 535 limit; and one at that limit.
+  for (size_t len : {size_t(1000), size_t(40000), size_t(65535)}) {
+    Bytes z = makeZip("a.txt", "data");
+    put16(z, z.size() - 2, uint16_t(len));
+    z.resize(z.size() + len, 'c');
+    writeFile(dir / "c.zip", z);
+    Listing l = listArchive(dir / "c.zip");
+    EXPECT_TRUE(l.ok) << len;
+    EXPECT_EQ(l.entries.size(), 1u) << len;
+    EXPECT_EQ(l.comment.size(), len);
+  }
+}
+
 TEST(CabinetSets, ASetThatNamesItselfStops) {
   TempDir dir;
   // The first cabinet of a two-part set, copied under the second one's name too: the

@@ -1,6 +1,9 @@
 // kvarc l: the directory of an archive as a table or as tab-separated lines.
+#include <charconv>
 #include <cstdio>
 #include <string>
+
+#include <sys/stat.h>
 
 #include "archive/base/messages.h"
 #include "archive/kelmo/kelmo.h"
@@ -8,6 +11,12 @@
 
 namespace kvarc {
 namespace {
+
+void appendNumber(std::string& out, uint64_t v) {
+  char buf[24];
+  auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v);
+  out.append(buf, end);
+}
 
 std::string trimmed(std::string_view s) {
   while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
@@ -32,6 +41,11 @@ int listCommand(const Args& args) {
     std::fputs("usage: kvarc l [--tsv] [--cp866] ARCHIVE\n", stderr);
     return 2;
   }
+  struct stat st {};
+  if (::stat(archive.c_str(), &st) != 0) {
+    std::fprintf(stderr, "kvarc: %s: %s\n", archive.c_str(), std::string(kv::messageText(kv::msg::FileNotFound)).c_str());
+    return 2;
+  }
   kv::TKelmo k;
   // Names of DOS archives are CP437 unless the user's language says Cyrillic.
   if (cp866) k.NameCodePage = kv::TNameCodePage::cp866;
@@ -46,27 +60,36 @@ int listCommand(const Args& args) {
   std::string out;
   out.reserve(1 << 16);
   char line[64];
+  // Entries of one archive mostly share a few dates: the last one is kept formatted.
+  kv::TDateTime lastDate{0, 0, 0, 0, 0, 0};
+  std::string lastDateText;
   k.OnRead = [&](kv::TZipCommon& s, int64_t, int) {
-    std::snprintf(line, sizeof line, "%08x", s.FileCRC);
+    static constexpr char kHex[] = "0123456789abcdef";
+    for (int i = 0; i < 8; ++i) line[i] = kHex[(s.FileCRC >> (28 - 4 * i)) & 0xF];
+    line[8] = 0;
+    if (!(s.FileDate == lastDate)) {
+      lastDate = s.FileDate;
+      lastDateText = kv::formatDateTime(s.FileDate);
+    }
     if (tsv) {
       out += s.FileName;
       out += '\t';
-      out += std::to_string(s.UnpackedSize);
+      appendNumber(out, s.UnpackedSize);
       out += '\t';
-      out += std::to_string(s.PackedSize);
+      appendNumber(out, s.PackedSize);
       out += '\t';
-      out += line;
+      out.append(line, 8);
       out += '\t';
       out += s.MethodName;
       out += '\t';
-      out += kv::formatDateTime(s.FileDate);
+      out += lastDateText;
       out += s.Encrypted ? "\t1\n" : "\t0\n";
     } else {
       char row[160];
       std::snprintf(row, sizeof row, "%12llu %12llu %3d%% %-9s %s %s%s  ",
                     static_cast<unsigned long long>(s.UnpackedSize),
                     static_cast<unsigned long long>(s.PackedSize), s.Ratio, s.MethodName.c_str(),
-                    kv::formatDateTime(s.FileDate).c_str(), line, s.Encrypted ? "*" : " ");
+                    lastDateText.c_str(), line, s.Encrypted ? "*" : " ");
       out += row;
       out += s.FileName;
       out += '\n';

@@ -104,7 +104,11 @@ bool TZipCommon::requestVolume(std::string& fullName, const std::string& volumeI
     std::string prevDir = dir;
     bool cancel = false;
     OnNextVolume(*this, dir, fn, volumeId, cancel);
-    if (cancel) return false;
+    if (cancel) {
+      // The user's choice, not a fault: nothing is reported, but the job is known incomplete.
+      if (LastError == 0) LastError = msg::UserAborted;
+      return false;
+    }
     if (!folderPart(fn).empty()) {
       dir = std::string(folderPart(fn));
       fn = std::string(fileNamePart(fn));

@@ -111,7 +111,8 @@ class TZipCommon : public TAwkMain {
                                         const std::string& extractDir, bool useStoredDirs) const;
   virtual TDateTime convertDate(uint32_t dos) const { return dosDateTimeToDateTime(dos); }
   // Finds a volume that is not where expected: asks OnNextVolume until the file exists or the
-  // user cancels. fullName is the wanted name on entry and the found one on success.
+  // user cancels (LastError becomes 25300, unreported). fullName is the wanted name on entry
+  // and the found one on success.
   bool requestVolume(std::string& fullName, const std::string& volumeId);
   // Progress through OnProgress with the current FileName, then pending input runs.
   void reportProgress(uint64_t done, uint64_t total);

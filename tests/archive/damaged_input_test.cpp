@@ -87,6 +87,9 @@ struct Case {
   int minEntries = 0;                  // entries still listed before the damage
 };
 
+// Test names and failure messages show the case's description, not its bytes.
+void PrintTo(const Case& c, std::ostream* os) { *os << c.what; }
+
 class DamagedInput : public ::testing::TestWithParam<Case> {};
 
 TEST_P(DamagedInput, StopsWithTheRightMessage) {

@@ -47,7 +47,8 @@ void TKelmo::listLha() {
     auto walk = [&](uint64_t pos, uint64_t firstSize, int sizeWidth, uint64_t& total) -> bool {
       uint64_t extSize = firstSize;
       for (int guard = 0; extSize != 0; ++guard) {
-        if (guard > 4096 || extSize < uint64_t(1 + sizeWidth)) return false;
+        // Real extended headers are small; a huge size is damage, not a reason to read it.
+        if (guard > 4096 || extSize < uint64_t(1 + sizeWidth) || extSize > (1u << 20)) return false;
         const uint8_t* x = r.get(pos, static_cast<size_t>(extSize));
         if (!x) {
           shortRead = true;

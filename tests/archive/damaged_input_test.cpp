@@ -243,6 +243,45 @@ TEST(ZipNames, EndRecordFoundBehindALongComment) {
   }
 }
 
+// A level-2 LHA entry written by hand: base header, a file-name extended header, the data.
+void appendLha2(Bytes& b, const std::string& name, const std::string& method, size_t dataSize, char fill) {
+  Bytes h(26, 0);
+  uint16_t ext = uint16_t(1 + name.size() + 2);
+  put16(h, 0, uint16_t(26 + ext));
+  std::copy(method.begin(), method.end(), h.begin() + 2);
+  put32(h, 7, uint32_t(dataSize));
+  put32(h, 11, uint32_t(dataSize));
+  put32(h, 15, 981173106);
+  h[19] = 0x20;
+  h[20] = 2;
+  h[23] = 'U';
+  put16(h, 24, ext);
+  b.insert(b.end(), h.begin(), h.end());
+  b.push_back(0x01);
+  appendStr(b, name);
+  b.push_back(0);
+  b.push_back(0);
+  b.resize(b.size() + dataSize, uint8_t(fill));
+}
+
+TEST(LargeArchives, HeadersAcrossReadBlocksStayIntact) {
+  // The second header starts 24 bytes before a 256 KiB boundary, so its extended header is
+  // read from the next block; the data behind it is large enough to refill the whole buffer.
+  TempDir dir;
+  Bytes b;
+  appendLha2(b, "a.bin", "-lh0-", (256u << 10) - 24 - (26 + 8), 'A');
+  ASSERT_EQ(b.size(), (256u << 10) - 24);
+  appendLha2(b, "b.bin", "-lh5-", 600u << 10, 'Z');
+  b.push_back(0);
+  writeFile(dir / "big.lzh", b);
+  Listing l = listArchive(dir / "big.lzh");
+  EXPECT_TRUE(l.ok) << l.error;
+  ASSERT_EQ(l.entries.size(), 2u);
+  EXPECT_EQ(l.entries[1].name, "b.bin");
+  EXPECT_EQ(l.entries[1].methodName, "Frozen-5");
+  EXPECT_EQ(l.entries[1].size, 600u << 10);
+}
+
 TEST(CabinetSets, ASetThatNamesItselfStops) {
   TempDir dir;
   // The first cabinet of a two-part set, copied under the second one's name too: the

@@ -1,4 +1,6 @@
 // LHA/LZH archives, header levels 0 to 3.
+#include <cstring>
+
 #include "archive/base/names.h"
 #include "archive/kelmo/block_reader.h"
 #include "archive/kelmo/kelmo.h"
@@ -22,8 +24,11 @@ void TKelmo::listLha() {
   uint64_t cursor = ArcStart - 1;
   if (const uint8_t* p = r.get(cursor, 1); p && p[0] == 0) cursor += 128;
   while (cursor + 22 <= size && !Cancel()) {
-    const uint8_t* h = r.get(cursor, 22);
-    if (!h || h[0] == 0) return;  // a zero header size is the end mark
+    const uint8_t* first = r.get(cursor, 22);
+    if (!first || first[0] == 0) return;  // a zero header size is the end mark
+    // A copy: the reads of the extended headers below may refill the reader's buffer.
+    uint8_t h[22];
+    std::memcpy(h, first, sizeof h);
     const uint8_t level = h[20];
     if (level > 3 || h[2] != '-' || h[6] != '-') {
       report(msg::BadFileHeader, ArchiveFile());
@@ -103,9 +108,9 @@ void TKelmo::listLha() {
       FileCRC = le16(full + 21);
       uint64_t firstExt = level == 2 ? le16(full + 24) : le32(full + 28);
       uint64_t base = level == 2 ? 26 : 32;
+      if (level == 3) hsize = le32(full + 24);
       uint64_t extTotal = 0;
       ok = walk(cursor + base, firstExt, width, extTotal);
-      if (level == 3) hsize = le32(full + 24);
       if (hsize < base) hsize = base + extTotal;
       headerLen = hsize;
       next = cursor + hsize + packed;

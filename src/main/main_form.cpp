@@ -120,6 +120,8 @@ void TForm1::FormCreate() {
     Load_Language();
     TimerMainTimer();
     SetActive("Left", LeftPanel, "Show");
+    // Both panels watch their folders from the start; the prompt shows the left one.
+    ChangeFolderEv("Right");
     ChangeFolderEv("Left");
     ComLine->setFocus();
     qApp->installEventFilter(this);

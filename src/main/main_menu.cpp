@@ -396,7 +396,7 @@ void TForm1::showHelp() {
 
 void TForm1::showCalculator() {
     const std::string title =
-        kvLanguage().Text(cfg_.Main.Language, "Calculator", "Caption", "Calculator", "Calculator");
+        kvLanguage().DialogText(cfg_.Main.Language, "Calculator", "Caption", "Calculator");
     TCalculatorForm calc(this, QString::fromStdString(title));
     calc.exec();
 }

@@ -219,3 +219,13 @@ TEST_F(MainWindowTest, AfterAFirstRunKvIniSaysIniLoadAndActiveLeft) {
     EXPECT_NE(ini.find("IniLoad=1"), std::string::npos) << ini;
     EXPECT_NE(ini.find("Active=Left"), std::string::npos) << ini;
 }
+
+TEST_F(MainWindowTest, BothPanelsFollowFilesCreatedOnDisk) {
+    auto& f = start();
+    ASSERT_EQ(f.RightPanel->FL.FilesCount(), 5);
+    writeFile(work / "new.txt", "new");
+    for (int i = 0; i < 100 && (f.LeftPanel->FL.FilesCount() < 6 || f.RightPanel->FL.FilesCount() < 6); ++i)
+        QTest::qWait(20);
+    EXPECT_EQ(f.LeftPanel->FL.FilesCount(), 6);
+    EXPECT_EQ(f.RightPanel->FL.FilesCount(), 6) << "the right panel watches its folder from the start";
+}

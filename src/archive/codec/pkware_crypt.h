@@ -33,7 +33,7 @@ public:
 private:
     uint8_t streamByte() const
     {
-        uint16_t t = uint16_t(key2_ | 2);
+        uint32_t t = (key2_ | 2) & 0xffff; // unsigned: the product overflows an int
         return uint8_t((t * (t ^ 1)) >> 8);
     }
     void update(uint8_t p);

@@ -2,6 +2,7 @@
 
 #include <QFrame>
 #include <QLabel>
+#include <QScreen>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -38,6 +39,12 @@ TAboutForm::TAboutForm(QWidget* parent, const QString& caption) : QDialog(parent
     ok->setGeometry(136, 174, 75, 25);
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+}
+
+// Centred on the screen, not on the main window.
+void TAboutForm::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (QScreen* screen = this->screen()) move(screen->availableGeometry().center() - rect().center());
 }
 
 }  // namespace kv

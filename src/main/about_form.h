@@ -8,6 +8,9 @@ class TAboutForm : public QDialog {
     Q_OBJECT
 public:
     TAboutForm(QWidget* parent, const QString& caption);
+
+protected:
+    void showEvent(QShowEvent* event) override;
 };
 
 }  // namespace kv

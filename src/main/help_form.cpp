@@ -1,6 +1,7 @@
 #include "main/help_form.h"
 
 #include <QLabel>
+#include <QScreen>
 #include <QPushButton>
 
 #include "platform/launcher.h"
@@ -46,6 +47,12 @@ TFormHelp::TFormHelp(QWidget* parent, const QString& caption, const QString& bui
     ok->setGeometry(212, 164, 80, 27);
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+}
+
+// Centred on the screen, not on the main window.
+void TFormHelp::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (QScreen* screen = this->screen()) move(screen->availableGeometry().center() - rect().center());
 }
 
 }  // namespace kv

@@ -11,6 +11,9 @@ public:
     static constexpr const char* kHomePage = "https://korvalen.example.org/";
     TFormHelp(QWidget* parent, const QString& caption, const QString& build);
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 signals:
     void aboutRequested();
 };

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QProgressBar>
 
 #include "main/main_form.h"
@@ -36,6 +37,8 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() != QEvent::KeyPress || forwarding_) return false;
     auto* w = qobject_cast<QWidget*>(watched);
     if (!w || w->window() != this || QApplication::activePopupWidget()) return false;
+    // The menu bar in keyboard mode (after a lone Alt) steers with its own keys.
+    if (qobject_cast<QMenuBar*>(w)) return false;
     auto* ke = static_cast<QKeyEvent*>(event);
     if (dispatchKey(ke->key(), ke->modifiers(), ke->text())) return true;
     // The key reaches the command line (or the fast-find box), as a copy so the original

@@ -365,6 +365,7 @@ void TForm1::setDefaultConfiguration() {
         return;
     SetDefaultConfiguration(cfg_, *LeftPanel, *RightPanel);
     for (TFPanel* p : {LeftPanel, RightPanel}) {
+        p->ApplyFont();  // the reset font; with Length 8 the header is 25 px
         p->HeaderHeight = 25;
         p->ReadDir();
         p->Bar_Pos = p->PosList = 0;

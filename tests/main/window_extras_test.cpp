@@ -123,3 +123,12 @@ TEST(Frame3D, RingsInwardWithTheBottomColourWinningItsCorners) {
     for (const Px& px : pixels)
         EXPECT_EQ(img.pixelColor(px.x, px.y), px.c) << px.x << "," << px.y;
 }
+
+TEST_F(MainWindowTest, MaximisedWindowComesBackMaximisedAndKeepsItsNormalBounds) {
+    writeFile(iniPath, "[MainForm]\nStateWin=1\nLeft=30\nTop=20\nWidth=500\nHeight=300\n");
+    auto& f = start();
+    EXPECT_TRUE(f.isMaximized());
+    key(Qt::Key_F10);
+    const std::string ini = readFile(iniPath);
+    EXPECT_NE(ini.find("StateWin=1"), std::string::npos) << ini;
+}

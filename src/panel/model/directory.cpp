@@ -48,10 +48,10 @@ constexpr std::uint64_t kSizeTop = 9999999999999999999ULL;
 
 }  // namespace
 
-std::string buildSortKey(const TDirEntry& e, std::uint8_t sortType, bool foldersFirst,
-                         bool programsFirst, std::uint32_t arrival) {
-    std::string key;
-    key.reserve(72);
+namespace {
+
+void appendSortKey(std::string& key, const TDirEntry& e, std::uint8_t sortType, bool foldersFirst,
+                   bool programsFirst, std::uint32_t arrival) {
     if (foldersFirst && e.isDir())
         key.push_back(' ');
     else if (programsFirst && !e.isDir() && (isProgramExt(e.Ext) || e.IsExec))
@@ -88,6 +88,15 @@ std::string buildSortKey(const TDirEntry& e, std::uint8_t sortType, bool folders
         break;
     }
     }
+}
+
+}  // namespace
+
+std::string buildSortKey(const TDirEntry& e, std::uint8_t sortType, bool foldersFirst,
+                         bool programsFirst, std::uint32_t arrival) {
+    std::string key;
+    key.reserve(72);
+    appendSortKey(key, e, sortType, foldersFirst, programsFirst, arrival);
     return key;
 }
 
@@ -135,14 +144,14 @@ void TDirectory::Build(const std::string& folder, std::vector<platform::DirItem>
         e.Accessed = it.accessed;
         e.Written = it.written;
         TotalSize += e.Size;
-        const std::string key = buildSortKey(e, SortType, FoldersFirst, ProgramsFirst,
-                                             static_cast<std::uint32_t>(arrived.size() + 1));
+        const std::size_t before = keys.size();
+        appendSortKey(keys, e, SortType, FoldersFirst, ProgramsFirst, static_cast<std::uint32_t>(arrived.size() + 1));
         if (stride == 0) {
-            stride = key.size();
-            keys.reserve(stride * (items.size() + 1));
-            if (!IsRoot) keys.append(stride, '\0');  // "..": sorts before every key
+            stride = keys.size() - before;
+            keys.reserve(stride * (items.size() + 2));
+            // "..": all zero bytes sort before every key.
+            if (!IsRoot) keys.insert(0, stride, '\0');
         }
-        keys += key;
         arrived.push_back(std::move(e));
     }
     // The old listing chained entries newest first and bubble-sorted that chain, which

@@ -178,6 +178,25 @@ TEST_F(PanelFixture, TheMonitorRereadsAndFollowsAVanishedFolder) {
     panel->Monitor->Stop();
 }
 
+TEST_F(PanelFixture, HiddenNamesAreSilverAndColoursCanBeTurnedOff) {
+    dir.file(".hidden.txt");
+    panel->RefreshDir();
+    const int hiddenCell = panel->FL.findByName(".hidden.txt") - 1;
+    const int txtCell = panel->FL.findByName("file100.txt") - 1;
+    const auto around = [&](int cell) { return QRect(cellCentre(cell).x() - 15, cellCentre(cell).y() - 5, 40, 10); };
+    QImage img = shot();
+    EXPECT_TRUE(has(img, around(hiddenCell), QColor(0xC0, 0xC0, 0xC0)));
+    EXPECT_FALSE(has(img, around(hiddenCell), QColor(255, 0, 0))) << "silver wins over the extension";
+    EXPECT_TRUE(has(img, around(txtCell), QColor(255, 0, 0)));
+
+    panel->Show_FileColors = 0;
+    panel->DirectoryColor = 0x00FF8000;  // a blue no extension has
+    panel->DrawList();
+    img = shot();
+    EXPECT_FALSE(has(img, around(txtCell), QColor(255, 0, 0)));
+    EXPECT_TRUE(has(img, around(txtCell), QColor(0, 0x80, 0xFF)));
+}
+
 TEST_F(PanelFixture, ToggleHiddenRereadsFromTheTop) {
     dir.file(".hidden");
     panel->RefreshDir();

@@ -47,6 +47,11 @@ int setUp(Job& job, const std::string& archive) {
 }
 
 int finish(Job& job) {
+  // One summary of everything that went wrong, after the per-entry lines.
+  for (const auto& f : job.zip.Failures) {
+    std::string_view text = kv::messageText(f.id);
+    std::fprintf(stderr, "failed: %s: %.*s\n", f.name.c_str(), int(text.size()), text.data());
+  }
   if (!job.started || (unreadable(job.zip.LastError) && job.zip.ExtractedCount == 0 && job.zip.FailedCount == 0))
     return 2;
   return job.zip.FailedCount > 0 || job.zip.Cancel() ? 1 : 0;

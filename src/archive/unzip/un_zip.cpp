@@ -112,6 +112,8 @@ void TUnZIP::Test() {
 void TUnZIP::mainJob() {
   RecNum = 0;
   ExtractedCount = FailedCount = 0;
+  Failures.clear();
+  currentPassword_.clear();
   clearErrors();
   usedRanges_.clear();
   lastCheckedFolder_.clear();
@@ -272,7 +274,7 @@ void TUnZIP::walk(uint64_t cdPos, uint64_t cdEnd, int64_t delta) {
       // "..", absolute names, drive prefixes or links on the way that lead out of the
       // folder: nothing is written for this entry, the rest goes on.
       report(msg::InvalidFileName, e.name, e.name);
-      ++FailedCount;
+      noteFailure(e.name, msg::InvalidFileName);
       if (OnEnd) OnEnd(*this, outPath.empty() ? e.name : outPath, false);
     } else {
       go = extractEntry(e, outPath);
@@ -336,7 +338,7 @@ bool TUnZIP::extractEntry(Entry& e, const std::string& outPath) {
   const uint64_t localPos = e.localOffset + uint64_t(e.delta);
   if (!file_.readExact(localPos, lh) || (le32(lh) != kLocalSig && le32(lh) != kLocalSigOld)) {
     report(msg::InconsistentLocalHeader, outPath);
-    ++FailedCount;
+    noteFailure(e.name, msg::InconsistentLocalHeader);
     return true;
   }
   ++RecNum;
@@ -352,7 +354,7 @@ bool TUnZIP::extractEntry(Entry& e, const std::string& outPath) {
   }
   auto fail = [&](int id) {
     if (id) report(id, outPath);
-    ++FailedCount;
+    noteFailure(e.name, id);
     if (OnEnd) OnEnd(*this, outPath, false);
     return true;
   };
@@ -377,7 +379,8 @@ bool TUnZIP::extractEntry(Entry& e, const std::string& outPath) {
     checkByte_ = (localFlags & 8) ? uint8_t(localDos >> 8) : uint8_t(le32(lh + 14) >> 24);
     bool endJob = false;
     if (!findPassword(e, outPath, header, endJob, password)) {
-      fail(0);
+      noteFailure(e.name, endJob ? msg::PasswordFailed : msg::PasswordProtected);
+      if (OnEnd) OnEnd(*this, outPath, false);
       return !endJob;
     }
     dataPos += 12;
@@ -450,8 +453,15 @@ bool TUnZIP::extractEntry(Entry& e, const std::string& outPath) {
 
   if (OnEnd) OnEnd(*this, outPath, good);
   else if (ok && !good) report(msg::CrcFailed, outPath);
-  good ? ++ExtractedCount : ++FailedCount;
+  if (good) ++ExtractedCount;
+  else noteFailure(e.name, !ok ? (errorId ? errorId : msg::UserAborted)
+                              : written != e.size ? msg::SizeDifferent : msg::CrcFailed);
   return true;
+}
+
+void TUnZIP::noteFailure(const std::string& name, int id) {
+  ++FailedCount;
+  Failures.push_back({name, id});
 }
 
 bool TUnZIP::decode(Entry& e, uint64_t dataPos, uint64_t packed, const std::string* password,

@@ -21,6 +21,12 @@ class TUnZIP : public TUnBase {
   // Job results for callers that show a summary (kvarc, the extraction window).
   int ExtractedCount = 0;  // entries written (or tested) and found good
   int FailedCount = 0;     // entries that failed: damaged, wrong password, refused name
+  // Every failed entry with the message id that says why, for one summary at the end.
+  struct Failure {
+    std::string name;
+    int id;
+  };
+  std::vector<Failure> Failures;
 
   // Checks every selected entry's data and CRC without writing anything.
   void Test();
@@ -39,6 +45,7 @@ class TUnZIP : public TUnBase {
               const uint8_t* header12, int fd, std::string* capture, uint32_t& crc,
               uint64_t& written, int& errorId);
   bool safeTarget(const std::string& outPath);
+  void noteFailure(const std::string& name, int id);
 
   ArcFile file_;
   std::string currentPassword_;

@@ -111,7 +111,11 @@ TEST(UnzipSafety, SizesThatLieStopAtTheDeclaredSize) {
   EXPECT_EQ(topLevel(t.path() / "out"), (std::vector<std::string>{"ok.txt"}));
   EXPECT_TRUE(job.hasError(msg::SizeDifferent));
   EXPECT_TRUE(job.hasError(msg::BadBlock));  // the short entry runs out of data
-  EXPECT_EQ(job.zip.FailedCount, 3);
+  ASSERT_EQ(job.zip.Failures.size(), 3u);
+  EXPECT_EQ(job.zip.Failures[0].name, "bomb.bin");
+  EXPECT_EQ(job.zip.Failures[0].id, msg::SizeDifferent);
+  EXPECT_EQ(job.zip.Failures[1].id, msg::SizeDifferent);
+  EXPECT_EQ(job.zip.Failures[2].id, msg::BadBlock);
 }
 
 TEST(UnzipSafety, OverlappingEntriesAndUnknownMethodsWriteNothing) {

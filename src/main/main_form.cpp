@@ -132,7 +132,7 @@ void TForm1::loadPlugins() {
     for (const auto& folder : options_.pluginFolders) {
         for (const auto& file : collectPluginFiles(folder)) {
             std::string why;
-            auto plugin = TTestPlugIn::load(file, reinterpret_cast<void*>(this), &why);
+            auto plugin = TTestPlugIn::load(file, platform::programModuleHandle(), &why);
             if (!plugin) {
                 pluginErrors_.push_back(why);
                 continue;

@@ -49,4 +49,10 @@ void* LoadedModule::symbol(const char* name) {
     return p;
 }
 
+void* programModuleHandle() {
+    // Opened once and kept: the program's own handle stays valid for the whole run.
+    static void* const self = ::dlopen(nullptr, RTLD_NOW);
+    return self;
+}
+
 }  // namespace kv::platform

@@ -34,4 +34,8 @@ private:
     std::string error_;
 };
 
+// The running program's own module handle (what dlopen(nullptr) gives), the handle a
+// plug-in's Init receives; symbols exported by the program can be looked up through it.
+void* programModuleHandle();
+
 }  // namespace kv::platform

@@ -16,12 +16,12 @@ namespace {
 
 fs::path samplePlugin(const std::string& name) { return fs::path(KV_TEST_PLUGIN_DIR) / (name + ".so"); }
 
-int pluginCalls(const fs::path& copy) {
+int pluginCall(const fs::path& copy, const char* function) {
     // The same path gives the handle the program already holds, so its counter.
     void* h = ::dlopen(copy.c_str(), RTLD_NOW | RTLD_NOLOAD);
     if (!h) return -1;
-    auto calls = reinterpret_cast<int (*)()>(::dlsym(h, "SampleCalls"));
-    int n = calls ? calls() : -1;
+    auto f = reinterpret_cast<int (*)()>(::dlsym(h, function));
+    int n = f ? f() : -1;
     ::dlclose(h);
     return n;
 }
@@ -75,9 +75,11 @@ TEST_F(MainWindowTest, PluginsLoadFilesBeforeSubfoldersWithTagsInLoadOrder) {
     // A click calls the InsertText of the plug-in at the item's tag, and only that one.
     items[1]->trigger();
     items[1]->trigger();
-    EXPECT_EQ(pluginCalls(plugins / "z_beta.so"), 2);
-    EXPECT_EQ(pluginCalls(plugins / "Alpha.SO"), 0);
-    EXPECT_EQ(pluginCalls(plugins / "a_sub" / "gamma.so"), 0);
+    EXPECT_EQ(pluginCall(plugins / "z_beta.so", "SampleCalls"), 2);
+    EXPECT_EQ(pluginCall(plugins / "Alpha.SO", "SampleCalls"), 0);
+    EXPECT_EQ(pluginCall(plugins / "a_sub" / "gamma.so", "SampleCalls"), 0);
+    for (const char* p : {"z_beta.so", "Alpha.SO", "a_sub/gamma.so"})
+        EXPECT_EQ(pluginCall(plugins / p, "SampleInitialised"), 1) << p << ": Init got the program's handle";
 }
 
 TEST(MainLayout, PanelWidthsFollowTheWindowAndTheSplitter) {

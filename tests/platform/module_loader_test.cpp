@@ -1,5 +1,6 @@
 #include "platform/module_loader.h"
 
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 using kv::platform::LoadedModule;
@@ -29,4 +30,11 @@ TEST(ModuleLoader, FailuresSayWhy) {
         EXPECT_FALSE(m.error().empty()) << path;
         EXPECT_EQ(m.symbol("Init"), nullptr);
     }
+}
+
+TEST(ModuleLoader, TheProgramsOwnHandleFindsWhatTheProgramLinks) {
+    void* self = kv::platform::programModuleHandle();
+    ASSERT_NE(self, nullptr);
+    EXPECT_EQ(self, kv::platform::programModuleHandle());
+    EXPECT_NE(::dlsym(self, "malloc"), nullptr);
 }

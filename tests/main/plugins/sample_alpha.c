@@ -1,4 +1,6 @@
 /* A sample plug-in: counts its InsertText calls so a test can see the menu item work. */
+#include <dlfcn.h>
+
 static int calls;
 static void* host;
 
@@ -7,4 +9,5 @@ const char* GetName(void) { return "Alpha plug-in"; }
 void InsertText(void) { ++calls; }
 
 int SampleCalls(void) { return calls; }
-int SampleInitialised(void) { return host != 0; }
+/* Init received the program's own module: it can look up what the program links. */
+int SampleInitialised(void) { return host != 0 && dlsym(host, "malloc") != 0; }

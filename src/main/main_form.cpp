@@ -286,7 +286,6 @@ void TForm1::buildRegions() {
     ComLine->setFont(promptFont());
     ComLine->setPalette(black);
     ComLine->setFrame(false);
-    connect(ComLine, &QLineEdit::returnPressed, this, [] {});  // Enter is the key map's
 
     HotKeyBox = new QWidget(Panel_Down);
     HotKeyBox->setObjectName(QStringLiteral("HotKeyBox"));

@@ -4,6 +4,7 @@
 #include <QLocale>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QWheelEvent>
 #include <QPainter>
 #include <QTimer>
 
@@ -227,6 +228,19 @@ void TFPanel::mouseDoubleClickEvent(QMouseEvent* e) {
     // second press, so it runs the double-click action and then that press.
     if (e->button() == Qt::LeftButton) apply(controller_.doubleClick());
     mousePressEvent(e);
+}
+
+void TFPanel::wheelEvent(QWheelEvent* e) {
+    if (Style == 2) return;
+    wheelRest_ += e->angleDelta().y();
+    Repaint r = Repaint::None;
+    for (; wheelRest_ >= 120; wheelRest_ -= 120)
+        for (int i = 0; i < 3; ++i) r = r | controller_.CursorUp();
+    for (; wheelRest_ <= -120; wheelRest_ += 120)
+        for (int i = 0; i < 3; ++i) r = r | controller_.CursorDown();
+    // Several steps may have left several cells; repaint the list once.
+    if (r != Repaint::None) apply(Repaint::List);
+    e->accept();
 }
 
 void TFPanel::syncTimers() {

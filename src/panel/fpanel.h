@@ -105,6 +105,9 @@ protected:
     void mouseMoveEvent(QMouseEvent* e) override;
     void mouseReleaseEvent(QMouseEvent* e) override;
     void mouseDoubleClickEvent(QMouseEvent* e) override;
+    // The wheel moves the cursor three entries per notch, as users of other file
+    // managers expect; it does not make the panel active.
+    void wheelEvent(QWheelEvent* e) override;
 
 private:
     void apply(Repaint r);
@@ -132,6 +135,7 @@ private:
     QFont fixedFont_;
     bool diagnostics_ = false;
     bool monitorStarted_ = false;
+    int wheelRest_ = 0;  // wheel movement below one notch, kept for the next event
 };
 
 // NameColor: the colour of a name by its extension (DirectoryColor when colours are off

@@ -4,6 +4,7 @@
 #include <QElapsedTimer>
 #include <QImage>
 #include <QMouseEvent>
+#include <QWheelEvent>
 #include <QTest>
 #include <QThread>
 #include <QTimer>
@@ -176,6 +177,23 @@ TEST_F(PanelFixture, TheMonitorRereadsAndFollowsAVanishedFolder) {
     EXPECT_TRUE(spinUntil([&] { return panel->CurDir == dir.path(); }));
     EXPECT_EQ(events.back(), "folder:Left");
     panel->Monitor->Stop();
+}
+
+TEST_F(PanelFixture, TheWheelMovesTheCursorThreeEntriesPerNotch) {
+    const auto wheel = [&](int delta) {
+        const QPointF at = cellCentre(1);
+        QWheelEvent ev(at, panel->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton, Qt::NoModifier,
+                       Qt::NoScrollPhase, false);
+        QApplication::sendEvent(panel.get(), &ev);
+    };
+    wheel(-120);
+    EXPECT_EQ(panel->cursorIndex(), 4);
+    wheel(-60);
+    EXPECT_EQ(panel->cursorIndex(), 4) << "half a notch waits for the other half";
+    wheel(-60);
+    EXPECT_EQ(panel->cursorIndex(), 7);
+    wheel(240);
+    EXPECT_EQ(panel->cursorIndex(), 1);
 }
 
 TEST_F(PanelFixture, HiddenNamesAreSilverAndColoursCanBeTurnedOff) {

@@ -62,6 +62,22 @@ uint32_t symbolEntry(Kind kind, unsigned sym)
     return kBad;
 }
 
+// Length and distance entries consume their code and extra bits in one shift: bits 0-7
+// hold the sum, bits 8-11 the code length, so the extra value is read from the bits
+// saved before the shift while the shift itself goes ahead.
+uint32_t withLength(uint32_t e, unsigned len)
+{
+    if (e & (kLit | kEob | kBad))
+        return e | len;
+    unsigned extra = (e >> 8) & 15;
+    return (e & ~0xfffu) | (len << 8) | (len + extra);
+}
+
+inline size_t extraValue(uint64_t saved, uint32_t e)
+{
+    return size_t((saved & ((uint64_t(1) << (e & 0xff)) - 1)) >> ((e >> 8) & 15));
+}
+
 unsigned reverseBits(unsigned code, unsigned len)
 {
     unsigned r = 0;
@@ -124,8 +140,9 @@ int buildTable(const uint8_t* lens, unsigned n, Kind kind, unsigned primary, uin
         uint32_t e = symbolEntry(kind, sym);
         if (len <= primary) {
             unsigned rev = reverseBits(code, len);
+            uint32_t full = withLength(e, len);
             for (size_t i = rev; i < primarySize; i += size_t(1) << len)
-                table[i] = e | len;
+                table[i] = full;
             continue;
         }
         unsigned prefix = code >> (len - primary);
@@ -152,8 +169,9 @@ int buildTable(const uint8_t* lens, unsigned n, Kind kind, unsigned primary, uin
         }
         unsigned rem = len - primary;
         unsigned rev = reverseBits(code & ((1u << rem) - 1), rem);
+        uint32_t full = withLength(e, rem);
         for (size_t i = rev; i < (size_t(1) << subBits); i += size_t(1) << rem)
-            table[subStart + i] = e | rem;
+            table[subStart + i] = full;
     }
     return 0;
 }
@@ -419,6 +437,7 @@ Result Inflater::huffmanBlock()
                 bc -= kLitBits;
                 e = lit[(e >> 16) + (bb & ((1u << ((e >> 8) & 15)) - 1))];
             }
+            uint64_t saved = bb;
             bb >>= e & 0xff;
             bc -= e & 0xff;
             if (e & kLit) {
@@ -446,6 +465,7 @@ Result Inflater::huffmanBlock()
                     bc -= kLitBits;
                     e = lit[(e >> 16) + (bb & ((1u << ((e >> 8) & 15)) - 1))];
                 }
+                saved = bb;
                 bb >>= e & 0xff;
                 bc -= e & 0xff;
                 if (e & kLit) {
@@ -459,10 +479,7 @@ Result Inflater::huffmanBlock()
                     return fail(Status::BadData, msg::BadHuffmanCode);
                 return finish(Status::Ok, 0);
             }
-            unsigned extra = (e >> 8) & 15;
-            size_t len = (e >> 16) + (bb & ((1u << extra) - 1));
-            bb >>= extra;
-            bc -= extra;
+            size_t len = (e >> 16) + extraValue(saved, e);
 
             uint32_t d = dist[bb & distMask];
             if (d & kSub) {
@@ -474,12 +491,10 @@ Result Inflater::huffmanBlock()
                 sync();
                 return fail(Status::BadData, msg::BadHuffmanCode);
             }
+            saved = bb;
             bb >>= d & 0xff;
             bc -= d & 0xff;
-            extra = (d >> 8) & 15;
-            size_t distance = (d >> 16) + (bb & ((1u << extra) - 1));
-            bb >>= extra;
-            bc -= extra;
+            size_t distance = (d >> 16) + extraValue(saved, d);
             if (distance > size_t(op - start)) {
                 sync();
                 return fail(Status::BadData, msg::CorruptInput);
@@ -515,9 +530,11 @@ Result Inflater::huffmanBlock()
         uint32_t e = decodeSlow(lit, kLitBits);
         if (e & kBad)
             return fail(Status::BadData, msg::BadHuffmanCode);
-        drop(e & 0xff);
-        if (pastEnd())
-            return fail(Status::ShortInput, msg::BadBlock);
+        if (e & (kLit | kEob)) {
+            drop(e & 0xff);
+            if (pastEnd())
+                return fail(Status::ShortInput, msg::BadBlock);
+        }
         if (e & kEob)
             return finish(Status::Ok, 0);
         if (e & kLit) {
@@ -528,17 +545,14 @@ Result Inflater::huffmanBlock()
             op = out_.pos;
             continue;
         }
-        unsigned extra = (e >> 8) & 15;
-        size_t len = (e >> 16) + bits(extra);
-        drop(extra);
+        size_t len = (e >> 16) + extraValue(bitbuf_, e);
+        drop(e & 0xff);
         refill();
         uint32_t d = decodeSlow(dist, kDistBits);
         if (d & kBad)
             return fail(Status::BadData, msg::BadHuffmanCode);
+        size_t distance = (d >> 16) + extraValue(bitbuf_, d);
         drop(d & 0xff);
-        extra = (d >> 8) & 15;
-        size_t distance = (d >> 16) + bits(extra);
-        drop(extra);
         if (pastEnd())
             return fail(Status::ShortInput, msg::BadBlock);
         for (; len > 0; --len) {

@@ -95,23 +95,35 @@ void TFPanel::ApplyFont() {
     const QFontMetrics fm(font_);
     SizeWidth = fm.horizontalAdvance(QStringLiteral("<Folder>")) + 19;
     DateWidth = fm.horizontalAdvance(QStringLiteral("17.09.1996;")) + 18;
-    computeLayout(width(), height());
+    layoutNow();
     update();
 }
 
 // ---- drawing entry points ------------------------------------------------------
 
+void TFPanel::layoutNow() {
+    computeLayout(width(), height());
+    // A smaller page (a style or font change, a smaller window) keeps the cursor on
+    // its entry by scrolling, never leaving it outside the page.
+    const int page = pageSize();
+    if (Bar_Pos > page - 1) {
+        PosList += Bar_Pos - (page - 1);
+        Bar_Pos = page - 1;
+    }
+    clampCursor();
+    locateCursor();
+}
+
 void TFPanel::DrawFrame(const std::string&) { update(); }
 
 void TFPanel::DrawList() {
     diagnostics_ = false;
-    computeLayout(width(), height());
+    layoutNow();
     update();
 }
 
 void TFPanel::DrawCursor() {
-    computeLayout(width(), height());
-    locateCursor();
+    layoutNow();
     controller_.cursorShown();
     update();
 }
@@ -149,24 +161,57 @@ void TFPanel::apply(Repaint r) {
     update(region);
 }
 
-void TFPanel::CursorUp() { apply(controller_.CursorUp()); }
-void TFPanel::CursorDown() { apply(controller_.CursorDown()); }
-void TFPanel::PageRight() { apply(controller_.PageRight()); }
-void TFPanel::PageLeft() { apply(controller_.PageLeft()); }
-void TFPanel::CursorHome() { apply(controller_.CursorHome()); }
-void TFPanel::CursorEnd() { apply(controller_.CursorEnd()); }
-void TFPanel::EnterItem() { apply(controller_.EnterItem()); }
-void TFPanel::GoParent() { apply(controller_.GoParent()); }
-void TFPanel::ToggleSelect() { apply(controller_.ToggleSelect()); }
-void TFPanel::InvertSelection() { apply(controller_.InvertSelection()); }
-void TFPanel::ToggleHidden() { apply(controller_.ToggleHidden()); }
+void TFPanel::CursorUp() {
+    layoutNow();
+    apply(controller_.CursorUp());
+}
+void TFPanel::CursorDown() {
+    layoutNow();
+    apply(controller_.CursorDown());
+}
+void TFPanel::PageRight() {
+    layoutNow();
+    apply(controller_.PageRight());
+}
+void TFPanel::PageLeft() {
+    layoutNow();
+    apply(controller_.PageLeft());
+}
+void TFPanel::CursorHome() {
+    layoutNow();
+    apply(controller_.CursorHome());
+}
+void TFPanel::CursorEnd() {
+    layoutNow();
+    apply(controller_.CursorEnd());
+}
+void TFPanel::EnterItem() {
+    layoutNow();
+    apply(controller_.EnterItem());
+}
+void TFPanel::GoParent() {
+    layoutNow();
+    apply(controller_.GoParent());
+}
+void TFPanel::ToggleSelect() {
+    layoutNow();
+    apply(controller_.ToggleSelect());
+}
+void TFPanel::InvertSelection() {
+    layoutNow();
+    apply(controller_.InvertSelection());
+}
+void TFPanel::ToggleHidden() {
+    layoutNow();
+    apply(controller_.ToggleHidden());
+}
 void TFPanel::RefreshDir() {
-    computeLayout(width(), height());
+    layoutNow();
     apply(controller_.Refresh());
 }
 
 void TFPanel::DirChanged() {
-    computeLayout(width(), height());
+    layoutNow();
     TFPanelModel::DirChanged();
     controller_.cursorShown();
     DrawList();
@@ -202,7 +247,7 @@ MouseButton toButton(Qt::MouseButton b) {
 }  // namespace
 
 void TFPanel::mousePressEvent(QMouseEvent* e) {
-    computeLayout(width(), height());
+    layoutNow();
     const QPoint p = e->position().toPoint();
     apply(controller_.mousePress(toButton(e->button()), p.x(), p.y()));
     syncTimers();
@@ -251,9 +296,7 @@ void TFPanel::syncTimers() {
 }
 
 void TFPanel::resizeEvent(QResizeEvent*) {
-    computeLayout(width(), height());
-    clampCursor();
-    locateCursor();
+    layoutNow();
 }
 
 // ---- painting --------------------------------------------------------------------
@@ -275,8 +318,7 @@ QColor TFPanel::nameColor(const TDirEntry& e) const {
 }
 
 void TFPanel::paintEvent(QPaintEvent* ev) {
-    computeLayout(width(), height());
-    locateCursor();
+    layoutNow();
     QPainter p(this);
     p.setClipRegion(ev->region());
     if (diagnostics_) {

@@ -111,6 +111,8 @@ protected:
 
 private:
     void apply(Repaint r);
+    // Metrics from the current size, with the cursor kept inside the page.
+    void layoutNow();
     void syncTimers();
     QRect cellRect(int cell) const;
     void paintFrame(class QPainter& p);

@@ -179,6 +179,22 @@ TEST_F(PanelFixture, TheMonitorRereadsAndFollowsAVanishedFolder) {
     panel->Monitor->Stop();
 }
 
+TEST_F(PanelFixture, ASmallerPageKeepsTheCursorOnItsEntry) {
+    panel->CursorEnd();  // 63 entries fit the brief page: the cursor sits in column 3
+    const std::string entry = panel->CurFile;
+    ASSERT_GT(panel->Bar_Pos, 2 * panel->rows());
+    panel->Style = 3;
+    panel->Columns = 1;
+    panel->DrawList();
+    panel->DrawCursor();
+    EXPECT_LT(panel->Bar_Pos, panel->pageSize());
+    EXPECT_EQ(panel->CurFile, entry);
+    panel->resize(320, 120);
+    panel->DrawCursor();
+    EXPECT_LT(panel->Bar_Pos, panel->pageSize());
+    EXPECT_EQ(panel->CurFile, entry);
+}
+
 TEST_F(PanelFixture, TheWheelMovesTheCursorThreeEntriesPerNotch) {
     const auto wheel = [&](int delta) {
         const QPointF at = cellCentre(1);

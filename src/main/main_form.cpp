@@ -67,7 +67,10 @@ TForm1::TForm1(Options options, QWidget* parent)
     FormCreate();
 }
 
-TForm1::~TForm1() { qApp->removeEventFilter(this); }
+TForm1::~TForm1() {
+    mountWatcher_.stop();
+    qApp->removeEventFilter(this);
+}
 
 TFPanel* TForm1::activePanel() const { return cfg_.Main.Active == "Left" ? LeftPanel : RightPanel; }
 TFPanel* TForm1::passivePanel() const { return cfg_.Main.Active == "Left" ? RightPanel : LeftPanel; }
@@ -117,6 +120,8 @@ void TForm1::FormCreate() {
         p->DrawList();
     }
     CreateHotDrives();
+    // A stick plugged in later gets its button; the worker only asks the GUI thread.
+    mountWatcher_.start([this] { QMetaObject::invokeMethod(this, [this] { CreateHotDrives(); }, Qt::QueuedConnection); });
     Load_Language();
     TimerMainTimer();
     SetActive("Left", LeftPanel, "Show");
@@ -556,6 +561,7 @@ void TForm1::FormClose() {
                                             QMessageBox::Retry | QMessageBox::Close, QMessageBox::Retry);
         if (answer != QMessageBox::Retry) break;
     }
+    mountWatcher_.stop();
     for (TFPanel* p : {LeftPanel, RightPanel})
         if (p->Monitor && p->Monitor->Running()) p->Monitor->Stop();
     if (RxTrayIcon1) RxTrayIcon1->hide();

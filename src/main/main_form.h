@@ -22,6 +22,7 @@
 #include "main/main_layout.h"
 #include "main/plugins.h"
 #include "main/settings/settings.h"
+#include "platform/mount_watcher.h"
 #include "panel/fpanel.h"
 
 class QAction;
@@ -222,6 +223,7 @@ private:
     bool forwarding_ = false;  // a key copy on its way to the command line
     bool closing_ = false;
     int topStripHeight_ = 56;
+    platform::MountWatcher mountWatcher_;  // rebuilds the drive bars when mounts change
 };
 
 }  // namespace kv

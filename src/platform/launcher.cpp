@@ -71,6 +71,9 @@ LaunchResult runDetached(const std::vector<std::string>& argv, const std::string
             ::_exit(1);
         }
         if (g > 0) ::_exit(0);
+        // Descriptors kv holds (sockets, pipes, watches) are not the program's business;
+        // the error pipe is close-on-exec already, so it still reports a failed exec.
+        ::close_range(3, ~0U, CLOSE_RANGE_CLOEXEC);
         int e = 0;
         if (!workDir.empty() && ::chdir(workDir.c_str()) != 0) {
             e = errno;

@@ -1,7 +1,9 @@
 // Detached launching: working folder, arguments, and errors that come back.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
@@ -49,6 +51,21 @@ TEST(Launcher, AnExecutableRunsInTheGivenFolderWithItsParameters) {
     const auto r = ExecuteFile(prog.string(), "one two", (s.path / "work dir").string());
     ASSERT_TRUE(r.ok) << r.message;
     EXPECT_EQ(waitForFile(out), (s.path / "work dir").string() + " one two\n");
+}
+
+TEST(Launcher, TheProgramInheritsNoDescriptorsOfOurs) {
+    Scratch s;
+    const int held = ::open((s.path / "held").c_str(), O_CREAT | O_WRONLY, 0644);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(::dup2(held, 50), 50);  // an inheritable descriptor, as a careless library leaves one
+    const auto out = s.path / "fd.txt";
+    const auto prog = s.script("prog", "if [ -e /proc/$$/fd/50 ]; then echo inherited; else echo clean; fi > '" +
+                                           out.string() + "'");
+    const auto r = runDetached({prog.string()}, "");
+    ::close(50);
+    ::close(held);
+    ASSERT_TRUE(r.ok) << r.message;
+    EXPECT_EQ(waitForFile(out), "clean\n");
 }
 
 TEST(Launcher, OtherFilesGoToXdgOpen) {

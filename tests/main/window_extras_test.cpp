@@ -132,3 +132,19 @@ TEST_F(MainWindowTest, MaximisedWindowComesBackMaximisedAndKeepsItsNormalBounds)
     const std::string ini = readFile(iniPath);
     EXPECT_NE(ini.find("StateWin=1"), std::string::npos) << ini;
 }
+
+TEST_F(MainWindowTest, TrayMenuMarginIsAGreenGradient) {
+    auto& f = start();
+    f.PopupMenu1->adjustSize();
+    const QImage img = f.PopupMenu1->grab().toImage();
+    ASSERT_GT(img.height(), 40);
+    const QColor top = img.pixelColor(2, 1);
+    const QColor bottom = img.pixelColor(2, img.height() - 2);
+    EXPECT_EQ(top.red(), 0);
+    EXPECT_EQ(top.blue(), 0);
+    EXPECT_GT(top.green(), 240);
+    EXPECT_LT(bottom.green(), 80);
+    EXPECT_GT(bottom.green(), 55);
+    // The items start right of the margin.
+    EXPECT_GE(f.PopupMenu1->actionGeometry(f.PopupMenu1->actions().first()).left(), 30);
+}

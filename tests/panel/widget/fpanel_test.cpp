@@ -282,6 +282,22 @@ TEST(PanelMetrics, LengthAndFontSetTheStripsAndTheIndicatorReachesBothEnds) {
     EXPECT_EQ(p.ThumbPos, (p.width() - 4) - 26);
 }
 
+TEST(PanelColours, StoredColoursReadAsBlueGreenRedAndSystemColoursComeFromThePalette) {
+    test::qtApp();
+    QPalette pal;
+    pal.setColor(QPalette::Button, QColor(1, 2, 3));
+    pal.setColor(QPalette::Highlight, QColor(4, 5, 6));
+    struct Case { TColorRef stored; QColor want; };
+    for (const Case& c : {Case{0x800000, QColor(0, 0, 0x80)}, Case{0x00A8A800, QColor(0, 0xA8, 0xA8)},
+                          Case{0x0000FF, QColor(0xFF, 0, 0)}, Case{0x8000000F, QColor(1, 2, 3)},
+                          Case{0x8000000D, QColor(4, 5, 6)}}) {
+        EXPECT_EQ(toQColor(c.stored, pal), c.want) << std::hex << c.stored;
+        if (!(c.stored & 0x80000000u)) {
+            EXPECT_EQ(fromQColor(c.want), c.stored);
+        }
+    }
+}
+
 TEST(PanelInfoView, ClicksAskForTheDriveOrActivationAndEnterDoesNothing) {
     test::qtApp();
     TempDir t;

@@ -536,7 +536,14 @@ void TFPanel::paintInfo(QPainter& p) {
     const QColor text = toQColor(SysInfoText, palette());
     const QColor line = toQColor(LineColor, palette());
     const std::string sep = groupSep();
-    const TFPanel* active = OtherPanel && OtherPanel->Active ? OtherPanel : this;
+    const TFPanel* active = this;
+    if (OtherPanel && OtherPanel->Active) {
+        active = OtherPanel;
+    } else if (!OtherPanel && !Active && parentWidget()) {
+        // Without an OtherPanel set, the active sibling panel is the one described.
+        for (const TFPanel* sib : parentWidget()->findChildren<TFPanel*>(Qt::FindDirectChildrenOnly))
+            if (sib != this && sib->Active) active = sib;
+    }
     // The figures are gathered at most every two seconds: painting must not wait on
     // the file systems each time.
     const auto now = std::chrono::steady_clock::now();

@@ -47,7 +47,7 @@ public:
     TColorRef HeaderTextColor = 0xFFFFFF;  // current folder in the header
     TColorRef SizeDateColor = 0x00FF00;    // size and date in the status strip
     // The other panel, for the information view (it describes the active panel's
-    // file system). May stay null: the panel then describes its own folder.
+    // file system). May stay null: the active panel among the siblings is used.
     TFPanel* OtherPanel = nullptr;
     // The splitter gap in the parent's coordinates; mouse moves over it are ignored.
     int SplitLeft = -1, SplitRight = -1;

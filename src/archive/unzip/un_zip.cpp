@@ -298,9 +298,8 @@ bool TUnZIP::safeTarget(const std::string& outPath) {
   return inside;
 }
 
-bool TUnZIP::findPassword(const Entry& e, const std::string& outPath, const uint8_t* header12,
-                          bool& endJob, std::string& fitting) {
-  (void)e;
+bool TUnZIP::findPassword(const std::string& outPath, const uint8_t* header12, bool& endJob,
+                          std::string& fitting) {
   std::span<const uint8_t, 12> header(header12, 12);
   const uint8_t check = checkByte_;
   auto fits = [&](const std::string& pw) { return codec::pkwareHeaderFits(header, pw, check); };
@@ -378,7 +377,7 @@ bool TUnZIP::extractEntry(Entry& e, const std::string& outPath) {
     if (packed < 12 || !file_.readExact(dataPos, header)) return fail(msg::BadBlock);
     checkByte_ = (localFlags & 8) ? uint8_t(localDos >> 8) : uint8_t(le32(lh + 14) >> 24);
     bool endJob = false;
-    if (!findPassword(e, outPath, header, endJob, password)) {
+    if (!findPassword(outPath, header, endJob, password)) {
       noteFailure(e.name, endJob ? msg::PasswordFailed : msg::PasswordProtected);
       if (OnEnd) OnEnd(*this, outPath, false);
       return !endJob;
@@ -492,18 +491,17 @@ bool TUnZIP::decode(Entry& e, uint64_t dataPos, uint64_t packed, const std::stri
     }
     return long(got);
   });
-  bool sinkOk = true;
   auto sink = [&](const uint8_t* p, size_t n) {
     crc = codec::crc32Update(crc, p, n);
     written += n;
     if (capture) {
-      if (capture->size() + n > 4096) return sinkOk = false;
+      if (capture->size() + n > 4096) return false;
       capture->append(reinterpret_cast<const char*>(p), n);
       return true;
     }
-    if (fd >= 0) return sinkOk = writeAll(fd, p, n);
+    if (fd >= 0) return writeAll(fd, p, n);
     if (Sink.selector != TOutputSink::ToFile && Sink.selector != TOutputSink::TestOnly)
-      return sinkOk = Sink.write(std::span<const uint8_t>(p, n));
+      return Sink.write(std::span<const uint8_t>(p, n));
     return true;
   };
 
@@ -538,7 +536,6 @@ bool TUnZIP::decode(Entry& e, uint64_t dataPos, uint64_t packed, const std::stri
   if (r.ok() && lastPercent < 100 && !Cancel()) reportProgress(packed, packed);
   if (r.status == codec::Status::SinkFailed && fd >= 0 && errno == ENOSPC) r.messageId = msg::DiskFull;
   errorId = r.ok() ? 0 : r.messageId;
-  (void)sinkOk;
   return r.ok();
 }
 

@@ -39,8 +39,8 @@ class TUnZIP : public TUnBase {
   void walk(uint64_t cdPos, uint64_t cdEnd, int64_t localDelta);
   // Answers false when the walk must stop after this entry.
   bool extractEntry(Entry& e, const std::string& outPath);
-  bool findPassword(const Entry& e, const std::string& outPath, const uint8_t* header12,
-                    bool& endJob, std::string& fitting);
+  bool findPassword(const std::string& outPath, const uint8_t* header12, bool& endJob,
+                    std::string& fitting);
   bool decode(Entry& e, uint64_t dataPos, uint64_t packed, const std::string* password,
               const uint8_t* header12, int fd, std::string* capture, uint32_t& crc,
               uint64_t& written, int& errorId);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <string>
 
 #include "archive/unzip/un_zip.h"
 #include "test_unzip_util.h"
@@ -11,17 +12,26 @@
 namespace kv::unzip_test {
 namespace {
 
+// Alternating stretches of words and of noise, so both the literal and the match paths
+// of the decoder are exercised; fast to make (eight noise bytes per step).
 std::vector<uint8_t> mixedContent(size_t size, uint32_t seed) {
-  std::mt19937 rng(seed);
+  uint64_t x = 0x9E3779B97F4A7C15ull * (seed + 1);
+  auto next = [&x] {
+    x ^= x << 13, x ^= x >> 7, x ^= x << 17;
+    return x;
+  };
   std::vector<uint8_t> out;
-  out.reserve(size);
+  out.reserve(size + 4096);
   const std::string words[] = {"panel ", "archive ", "copy ", "folder ", "the ", "of ", "\n", "Korvalen "};
   while (out.size() < size) {
-    if (rng() % 4 == 0) {
-      for (int i = 0; i < 2000 && out.size() < size; ++i) out.push_back(uint8_t(rng()));
+    if (next() % 4 == 0) {
+      for (int i = 0; i < 250; ++i) {
+        uint64_t v = next();
+        out.insert(out.end(), reinterpret_cast<uint8_t*>(&v), reinterpret_cast<uint8_t*>(&v) + 8);
+      }
     } else {
-      for (int i = 0; i < 500 && out.size() < size; ++i) {
-        const std::string& w = words[rng() % std::size(words)];
+      for (int i = 0; i < 500; ++i) {
+        const std::string& w = words[next() % std::size(words)];
         out.insert(out.end(), w.begin(), w.end());
       }
     }

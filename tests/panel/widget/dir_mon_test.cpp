@@ -14,19 +14,8 @@
 namespace kv {
 namespace {
 
+using test::spinUntil;
 using test::TempDir;
-
-// Runs the event loop until pred() holds or ms pass.
-template <class P>
-bool spinUntil(P pred, int ms = 2000) {
-    QElapsedTimer t;
-    t.start();
-    while (!pred() && t.elapsed() < ms) {
-        test::qtApp().processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(5);
-    }
-    return pred();
-}
 
 TEST(DirMon, ReportsChangesOnTheGuiThread) {
     test::qtApp();

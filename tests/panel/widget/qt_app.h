@@ -1,6 +1,8 @@
 #pragma once
 // One QApplication for the whole test program (GoogleTest owns main).
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QThread>
 
 namespace kv::test {
 
@@ -12,6 +14,18 @@ inline QApplication& qtApp() {
     // after the application that owns them.
     static QApplication* app = new QApplication(argc, argv);
     return *app;
+}
+
+// Runs the event loop until pred() holds or ms pass; says whether it held.
+template <class P>
+bool spinUntil(P pred, int ms = 2000) {
+    QElapsedTimer t;
+    t.start();
+    while (!pred() && t.elapsed() < ms) {
+        qtApp().processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(5);
+    }
+    return pred();
 }
 
 }  // namespace kv::test

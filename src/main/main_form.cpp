@@ -97,8 +97,9 @@ void TForm1::FormCreate() {
 
     setWindowTitle(QStringLiteral("Korvalen v1.00"));
     setWindowIcon(korvalenIcon());
-    resize(452, 288);
-    move(159, 112);
+    const TMainFormBounds design;
+    resize(design.Width, design.Height);
+    move(design.Left, design.Top);
     buildRegions();
     buildMenu();
     loadPlugins();
@@ -389,6 +390,12 @@ void TForm1::FormResize() {
 
     const QRect& s = layout_.splitRect;
     cfg_.FilesPanel.SplitRect = {s.left(), s.top(), s.right() + 1, s.bottom() + 1};
+    // Both panels ignore drag moves over the gap (their parent is the client area, the
+    // rectangle's frame too).
+    for (TFPanel* p : {LeftPanel, RightPanel}) {
+        p->SplitLeft = cfg_.FilesPanel.SplitRect.Left;
+        p->SplitRight = cfg_.FilesPanel.SplitRect.Right;
+    }
     client->update();
 }
 

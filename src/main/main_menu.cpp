@@ -417,6 +417,12 @@ void TForm1::Load_Language() {
         setCaption(action, QString::fromStdString(
                                texts.MainText(lang, "MainMenu", key.toStdString(), caption(action).toStdString())));
     }
+    // The panels' words; a key the file lacks keeps the English word, so no figure is
+    // ever shown without its unit.
+    for (TFPanel* p : {LeftPanel, RightPanel}) {
+        for (const auto& [key, field] : kPanelTextKeys) p->Texts.*field = texts.Read("Panel", key, p->Texts.*field);
+        p->update();
+    }
 }
 
 }  // namespace kv

@@ -36,10 +36,15 @@ std::string groupSep() {
 }
 
 QFont fontFrom(const TFPanelSettings& s) {
-    QFont f(s.Font_Name.empty() ? QStringLiteral("DejaVu Sans") : qs(s.Font_Name));
+    // Liberation Sans has the widths of the old sans-serif screen font, which the
+    // panel's pixel figures (column widths, NameRight) were made for.
+    QFont f(s.Font_Name.empty() ? QStringLiteral("Liberation Sans") : qs(s.Font_Name));
     f.setPointSize(s.Font_Size < 1 ? 1 : s.Font_Size);
     f.setBold(s.Font_Bold);
     f.setItalic(s.Font_Italic);
+    // Stems snapped to whole pixels: at 8 pt lightly hinted letters blur into the
+    // coloured background.
+    f.setHintingPreference(QFont::PreferFullHinting);
     return f;
 }
 
@@ -54,8 +59,11 @@ TColorRef NameColor(const std::string& name, const TFPanelSettings& s) {
 TFPanel::TFPanel(QWidget* parent) : QWidget(parent), controller_(*this) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(false);
-    fixedFont_ = QFont(QStringLiteral("DejaVu Sans"));
-    fixedFont_.setPointSize(8);
+    // The information view's font: its lines keep the spacing of the old 8 pt font, but
+    // at 9 pt Liberation Sans draws the Cyrillic byte sign with its flat top stroke; in
+    // smaller or rounder bold faces it reads as a "6" after a number.
+    fixedFont_ = QFont(QStringLiteral("Liberation Sans"));
+    fixedFont_.setPointSize(9);
     TimerDown = new QTimer(this);
     TimerUp = new QTimer(this);
     TimerDown->setInterval(20);
@@ -311,6 +319,16 @@ QRect TFPanel::cellRect(int cell) const {
     return QRect(x, y, right - x + 1, LineHeight + 2);
 }
 
+QString TFPanel::SizeText(const TDirEntry& e, const QFont& font, int room) const {
+    if (e.isParent()) return QStringLiteral("<UP>");
+    if (e.isDir()) return e.Size > 0 ? qs(FormatSize(e.Size, groupSep())) : QStringLiteral("<Folder>");
+    const QString bytes = QString::number(e.Size);
+    // A clipped number would read as a smaller size: too long for the column, it is
+    // shown in Kb or Mb instead.
+    if (QFontMetrics(font).horizontalAdvance(bytes) <= room) return bytes;
+    return qs(FormatSize(e.Size, groupSep()));
+}
+
 QColor TFPanel::nameColor(const TDirEntry& e) const {
     if (e.Selected) return kYellow;
     if (e.isHidden()) return kSilver;
@@ -417,16 +435,9 @@ void TFPanel::paintCell(QPainter& p, int cell, bool bar) {
     p.drawText(nameClip.adjusted(1 + indent, 0, 0, 0), Qt::AlignLeft | Qt::AlignTop, qs(e.FileName));
     if (Style != 3) return;
     p.setPen(colour);
-    QString size;
-    if (e.isParent())
-        size = QStringLiteral("<UP>");
-    else if (e.isDir())
-        size = e.Size > 0 ? qs(FormatSize(e.Size, groupSep())) : QStringLiteral("<Folder>");
-    else
-        size = QString::number(e.Size);
     const int sizeLeft = NameRight, dateLeft = NameRight + SizeWidth, timeLeft = dateLeft + DateWidth;
-    p.drawText(QRect(QPoint(sizeLeft + 5 + indent, y), QPoint(dateLeft - 2, y + LineHeight - 1)),
-               Qt::AlignLeft | Qt::AlignTop, size);
+    const QRect sizeClip(QPoint(sizeLeft + 5 + indent, y), QPoint(dateLeft - 2, y + LineHeight - 1));
+    p.drawText(sizeClip, Qt::AlignLeft | Qt::AlignTop, SizeText(e, f, sizeClip.width()));
     if (e.isParent()) return;
     if (DateWidth > 2)
         p.drawText(QRect(QPoint(dateLeft + 5, y), QPoint(std::min(timeLeft, X1) - 2, y + LineHeight - 1)),
@@ -461,7 +472,7 @@ void TFPanel::paintStatus(QPainter& p) {
         if (!CurIsDir)
             t = qs(formatThousands(CurSize, sep, true));
         else
-            t = FL.size(CurIndex) > 0 ? qs(formatThousands(FL.size(CurIndex), sep)) : QStringLiteral("Folder");
+            t = FL.size(CurIndex) > 0 ? qs(formatThousands(FL.size(CurIndex), sep)) : qs(Texts.Folder);
         p.setPen(sizeDate);
         p.drawText(QPoint(x, y + fm.ascent()), t);
     }
@@ -476,13 +487,13 @@ void TFPanel::paintStatus(QPainter& p) {
     if (Show_FreeDisk) {
         p.setPen(sys);
         p.drawText(QPoint(6, y2 + fm.ascent()),
-                   qs(formatThousands(FreeSpace / 1048576, sep) + " Mb free on current drive"));
+                   qs(formatThousands(FreeSpace / 1048576, sep) + Texts.FreeOnDrive));
     }
     if (FL.SelectedCount > 0) {
         const QString n1 = qs(FL.SelectedSize > 0 ? formatThousands(FL.SelectedSize, sep) : std::string("0"));
-        const QString w1 = QStringLiteral(" bytes in ");
+        const QString w1 = qs(Texts.BytesIn);
         const QString n2 = QString::number(FL.SelectedCount);
-        const QString w2 = QStringLiteral(" files");
+        const QString w2 = qs(Texts.Files);
         int px = X1 - 10 - fm.horizontalAdvance(n1 + w1 + n2 + w2);
         const int base = y2 + fm.ascent();
         p.setPen(kYellow);
@@ -575,30 +586,28 @@ void TFPanel::paintInfo(QPainter& p) {
     }
     const InfoFigures& f = *info_;
 
-    const double k = fixedFont_.pointSizeF() / 8.0;  // spacing follows the fixed font
-    auto at = [&](int y) { return static_cast<int>(std::lround(y * k)); };
     auto centred = [&](int y, const QString& s) {
         const int x = std::max(3, (X1 - fm.horizontalAdvance(s)) / 2);
         p.setPen(text);
-        p.drawText(QRect(QPoint(std::max(x, 3), at(y)), QPoint(w - 6, at(y) + fm.height())), Qt::AlignLeft | Qt::AlignTop,
+        p.drawText(QRect(QPoint(std::max(x, 3), y), QPoint(w - 6, y + fm.height())), Qt::AlignLeft | Qt::AlignTop,
                    s);
     };
     auto separator = [&](int y) {
         p.setPen(QPen(line, 2));
-        p.drawLine(4, at(y), w - 5, at(y));
+        p.drawLine(4, y, w - 5, y);
     };
     centred(11, QStringLiteral("Korvalen for Win95/NT"));
     centred(27, QStringLiteral("Version 1.00 pre-release"));
     separator(47);
-    centred(51, qs("Total drive size - " + formatThousands(f.total, sep) + " bytes"));
-    centred(67, qs("Free space - " + formatThousands(f.free, sep)) + QStringLiteral(" \u0431"));
-    centred(83, qs("Total memory - " + formatThousands(f.memKb, sep) + " Kb"));
-    centred(99, f.swap > 0 ? qs("Swap file - " + formatThousands(f.swap, sep)) + QStringLiteral(" \u0431")
-                           : QStringLiteral("The file swop is not find"));
-    centred(115, QStringLiteral("Memory load - %1 %").arg(f.load));
+    centred(51, qs(Texts.TotalDriveSize + formatThousands(f.total, sep) + Texts.Bytes));
+    centred(67, qs(Texts.FreeSpace + formatThousands(f.free, sep)) + QStringLiteral(" \u0431"));
+    centred(83, qs(Texts.TotalMemory + formatThousands(f.memKb, sep) + Texts.Kb));
+    centred(99, f.swap > 0 ? qs(Texts.SwapFile + formatThousands(f.swap, sep)) + QStringLiteral(" \u0431")
+                           : qs(Texts.NoSwapFile));
+    centred(115, qs(Texts.MemoryLoad) + QStringLiteral("%1 %").arg(f.load));
     separator(135);
-    centred(139, qs("Volume label " + f.mount + ": [" + f.label + "]"));
-    centred(155, qs("Serial Number: " + f.uuid));
+    centred(139, qs(Texts.VolumeLabel + f.mount + ": [" + f.label + "]"));
+    centred(155, qs(Texts.SerialNumber + f.uuid));
     separator(175);
     p.setPen(kGrey);
     p.drawLine(0, 0, w - 1, 0);

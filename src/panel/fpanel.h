@@ -26,6 +26,7 @@
 #include "panel/dir_mon.h"
 #include "panel/model/panel_controller.h"
 #include "panel/model/panel_model.h"
+#include "panel/panel_texts.h"
 
 class QTimer;
 
@@ -51,8 +52,15 @@ public:
     TFPanel* OtherPanel = nullptr;
     // The splitter gap in the parent's coordinates; mouse moves over it are ignored.
     int SplitLeft = -1, SplitRight = -1;
+    // The words of the status strip and the information view, in the user's language.
+    TPanelTexts Texts;
 
     TPanelController& Controller() { return controller_; }
+
+    // The size column's text for an entry in the given font and room (pixels):
+    // "<UP>", "<Folder>" or a scanned folder's size, else the bytes as a plain number,
+    // or in Kb/Mb when the number would not fit whole.
+    QString SizeText(const TDirEntry& e, const QFont& font, int room) const;
 
     // Model defaults plus the canvas font and the drawing metrics.
     void SetDefaults();

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QPushButton>
 
 #include "main/main_layout.h"
@@ -145,6 +146,33 @@ TEST_F(MainWindowTest, LayoutPassPlacesThePanels) {
     EXPECT_EQ(f.cfg().FilesPanel.SplitRect.Right, 321);
     // The command line fills the strip right of the prompt.
     EXPECT_EQ(f.ComLine->geometry().left(), f.ComRead->geometry().right() + 1);
+}
+
+// A drag that crosses the gap between the panels must not act on the point over the gap:
+// the downward auto-scroll starts below the list inside the panel, never over the gap.
+TEST_F(MainWindowTest, DragMovesOverTheSplitterAreIgnored) {
+    auto& f = start();
+    f.resize(632, 420);
+    QApplication::processEvents();
+    const int gapLeft = f.cfg().FilesPanel.SplitRect.Left, gapRight = f.cfg().FilesPanel.SplitRect.Right;
+    for (kv::TFPanel* p : {f.LeftPanel, f.RightPanel}) {
+        SCOPED_TRACE(p->Side);
+        const int y = p->Y1 + 20;  // below the list
+        auto moveTo = [&](int parentX) {
+            const QPoint at(parentX - p->x(), y);
+            QMouseEvent move(QEvent::MouseMove, at, p->mapToGlobal(at), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(p, &move);
+        };
+        QTest::mousePress(p, Qt::LeftButton, {}, QPoint(30, p->Y0 + 10));
+        moveTo((gapLeft + gapRight) / 2);
+        EXPECT_FALSE(p->TimerDown->isActive()) << "a move over the gap";
+        moveTo(p == f.LeftPanel ? gapLeft - 1 : gapRight + 1);
+        EXPECT_FALSE(p->TimerDown->isActive()) << "one pixel beside the gap still counts as the gap";
+        moveTo(p->x() + 40);
+        EXPECT_TRUE(p->TimerDown->isActive()) << "a move inside the panel";
+        QTest::mouseRelease(p, Qt::LeftButton, {}, QPoint(40, y));
+        EXPECT_FALSE(p->TimerDown->isActive());
+    }
 }
 
 TEST_F(MainWindowTest, TabTwiceReturnsToTheStartingPanel) {

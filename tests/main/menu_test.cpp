@@ -131,7 +131,8 @@ TEST_F(MainWindowTest, MenuOrderCaptionsAndSeparators) {
 TEST_F(MainWindowTest, RussianCaptionsComeFromTheLanguageFileAndMissingKeysAreEmpty) {
     writeFile(iniPath, "[Global]\nLanguage=russian\n");
     writeFile(iniPath.parent_path() / "kv_rus.ini",
-              "[HotButtons]\nMenu=2-Меню\nCopy=5-Копия\n[MainMenu]\nKV_Exit=Выход\nFile_Copy=Копировать\n");
+              "[HotButtons]\nMenu=2-Меню\nCopy=5-Копия\n[MainMenu]\nKV_Exit=Выход\nFile_Copy=Копировать\n"
+              "[Panel]\nFreeOnDrive=\" Мб свободно\"\nFolder=Папка\n");
     auto& f = start();
     EXPECT_EQ(f.HotKeys[0]->text(), QStringLiteral("2-Меню"));
     EXPECT_EQ(f.HotKeys[3]->text(), QStringLiteral("5-Копия"));
@@ -139,6 +140,12 @@ TEST_F(MainWindowTest, RussianCaptionsComeFromTheLanguageFileAndMissingKeysAreEm
     EXPECT_EQ(f.menuItem("N7")->text(), QStringLiteral("Выход\tF10"));
     EXPECT_EQ(f.menuItem("N11")->text(), QStringLiteral("Копировать\tF5"));
     EXPECT_EQ(f.menuItem("N4")->text(), QString());
+    // The panels' words follow too, but a missing one keeps its English word.
+    for (kv::TFPanel* p : {f.LeftPanel, f.RightPanel}) {
+        EXPECT_EQ(p->Texts.FreeOnDrive, " Мб свободно");
+        EXPECT_EQ(p->Texts.Folder, "Папка");
+        EXPECT_EQ(p->Texts.BytesIn, " bytes in ");
+    }
 }
 
 TEST_F(MainWindowTest, InformationDialogOpensAboutAndEscapeClosesIt) {

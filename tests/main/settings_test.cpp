@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "main/settings/settings.h"
+#include "panel/panel_texts.h"
 #include "platform/text_codec.h"
 
 namespace fs = std::filesystem;
@@ -149,7 +150,7 @@ TEST(LoadIni, CleansStylesColumnsAndHandEditedGarbage) {
          [](const StartState& s) {
              EXPECT_TRUE(s.cfg.MainForm.Maximized);
              EXPECT_EQ(s.cfg.MainForm.Left, 159);
-             EXPECT_EQ(s.cfg.MainForm.Width, 452);
+             EXPECT_EQ(s.cfg.MainForm.Width, 640);
          }},
         {"normal window reads the bounds", "[MainForm]\nStateWin=0\nTop=5\nLeft=6\nWidth=700\nHeight=500\n",
          [](const StartState& s) {
@@ -160,7 +161,7 @@ TEST(LoadIni, CleansStylesColumnsAndHandEditedGarbage) {
              EXPECT_EQ(s.cfg.MainForm.Height, 500);
          }},
         {"a window of no size keeps its size", "[MainForm]\nWidth=0\nHeight=-3\n",
-         [](const StartState& s) { EXPECT_EQ(std::pair(s.cfg.MainForm.Width, s.cfg.MainForm.Height), std::pair(452, 288)); }},
+         [](const StartState& s) { EXPECT_EQ(std::pair(s.cfg.MainForm.Width, s.cfg.MainForm.Height), std::pair(640, 453)); }},
         {"bold font", "[Panel_Left]\nFont_Style=[fsBold]\n",
          [](const StartState& s) { EXPECT_TRUE(s.left.Font_Bold); }},
         {"bold italic loads regular", "[Panel_Left]\nFont_Style=[fsBold,fsItalic]\n",
@@ -334,11 +335,14 @@ TEST(ShippedRussianTexts, EveryKeyIsThereInUtf8) {
     ASSERT_TRUE(kv::platform::IsValidUtf8(bytes.str()));
     const kv::TLanguage lang(file);
 
+    std::vector<std::string_view> panelKeys;
+    for (const auto& k : kv::kPanelTextKeys) panelKeys.push_back(k.first);
     std::vector<std::pair<std::string_view, std::vector<std::string_view>>> sections = {
         {"HotButtons", {kv::kHotButtonKeys.begin(), kv::kHotButtonKeys.end()}},
         {"MainMenu", {std::begin(kv::kMainMenuKeys), std::end(kv::kMainMenuKeys)}},
         {"Commands", {"Confirm_ClearRecycle", "Message_LastPlayFile", "Confirm_SetDefaultConfig"}},
         {"Calculator", {"Caption"}},
+        {"Panel", panelKeys},
         {"Menu", {"Caption", "Start", "Cancel", "Configuration", "Insert", "Delete", "Change", "ProgramCaption",
                   "CommandForRun"}},
         {"Copy", {"Caption", "Button_OK", "Button_Cancel", "Label_From", "Label_To", "CheckBox_CheckFreeSpace",

@@ -71,9 +71,10 @@ struct TClipboardBounds {
 };
 
 // Section "MainForm": the main window's bounds (position and size as QWidget::move/resize take
-// them) and whether it is maximised ("StateWin" 1). The defaults are the window's design bounds.
+// them) and whether it is maximised ("StateWin" 1). The defaults are the window's design bounds:
+// the size "Set default configuration" gives, so a first start shows every button caption whole.
 struct TMainFormBounds {
-    int Left = 159, Top = 112, Width = 452, Height = 288;
+    int Left = 159, Top = 112, Width = 640, Height = 453;
     bool Maximized = false;
 };
 

@@ -447,6 +447,50 @@ void TFPanel::paintCell(QPainter& p, int cell, bool bar) {
                    qs(formatTime(e.Written)));
 }
 
+TFPanel::StatusStrip TFPanel::StatusTexts(const QFontMetrics& fm) const {
+    StatusStrip st;
+    const std::string sep = groupSep();
+    const bool parent = CurFile == "..";
+    const bool entry = !parent && FL.valid(CurIndex);
+    if (Show_FileDate && entry) {
+        const auto& t = FL.written(CurIndex);
+        st.date = qs(formatDate(t) + "  " + formatTime(t));
+        st.dateX = X1 - 10 - fm.horizontalAdvance(st.date);
+    }
+    if (Show_FileSize && entry) {
+        if (!CurIsDir)
+            st.size = qs(formatThousands(CurSize, sep, true));
+        else
+            st.size = FL.size(CurIndex) > 0 ? qs(formatThousands(FL.size(CurIndex), sep)) : qs(Texts.Folder);
+    }
+    // A long name gives way to the size and the date rather than running under them; its
+    // middle goes, so the start and the extension stay.
+    const int lineEnd = st.date.isEmpty() ? X1 - 10 : st.dateX - 8;
+    st.nameX = 6;
+    if (Show_FileName) {
+        const QString gap = QStringLiteral("   ");
+        const int room = lineEnd - st.nameX - fm.horizontalAdvance(QStringLiteral("<>") + gap + st.size);
+        st.name = QStringLiteral("<") + fm.elidedText(qs(CurFile), Qt::ElideMiddle, std::max(0, room)) +
+                  QStringLiteral(">");
+        st.sizeX = st.nameX + fm.horizontalAdvance(st.name + gap);
+    } else {
+        st.sizeX = st.nameX;
+    }
+    if (FL.SelectedCount > 0) {
+        st.totals = {qs(FL.SelectedSize > 0 ? formatThousands(FL.SelectedSize, sep) : std::string("0")),
+                     qs(Texts.BytesIn), QString::number(FL.SelectedCount), qs(Texts.Files)};
+        st.totalsX = X1 - 10 - fm.horizontalAdvance(st.totals.join(QString()));
+    }
+    if (Show_FreeDisk) {
+        // The selection totals share the line and win it: the free space is shortened
+        // to end before them.
+        const QString free = qs(formatThousands(FreeSpace / 1048576, sep) + Texts.FreeOnDrive);
+        const int end = st.totals.isEmpty() ? X1 - 10 : st.totalsX - 8;
+        st.free = fm.horizontalAdvance(free) <= end - 6 ? free : fm.elidedText(free, Qt::ElideRight, std::max(0, end - 6));
+    }
+    return st;
+}
+
 void TFPanel::paintStatus(QPainter& p) {
     const int w = width();
     const QColor fon = toQColor(PanelFon, palette());
@@ -455,58 +499,27 @@ void TFPanel::paintStatus(QPainter& p) {
     normal.setBold(false);
     p.setFont(normal);
     const QFontMetrics fm(normal);
-    const std::string sep = groupSep();
-    const int y = Y1 + 4;
+    const StatusStrip st = StatusTexts(fm);
+    const int base = Y1 + 4 + fm.ascent();
     const QColor sys = toQColor(SysTextColor, palette());
     const QColor sizeDate = toQColor(SizeDateColor, palette());
-    const bool parent = CurFile == "..";
-    int x = 6;
-    if (Show_FileName) {
-        const QString t = QStringLiteral("<") + qs(CurFile) + QStringLiteral(">");
-        p.setPen(sys);
-        p.drawText(QPoint(x, y + fm.ascent()), t);
-        x += fm.horizontalAdvance(t + QStringLiteral("   "));
-    }
-    if (Show_FileSize && !parent && FL.valid(CurIndex)) {
-        QString t;
-        if (!CurIsDir)
-            t = qs(formatThousands(CurSize, sep, true));
-        else
-            t = FL.size(CurIndex) > 0 ? qs(formatThousands(FL.size(CurIndex), sep)) : qs(Texts.Folder);
-        p.setPen(sizeDate);
-        p.drawText(QPoint(x, y + fm.ascent()), t);
-    }
-    if (Show_FileDate && !parent && FL.valid(CurIndex)) {
-        const auto& t = FL.written(CurIndex);
-        const QString d = qs(formatDate(t) + "  " + formatTime(t));
-        p.setPen(sizeDate);
-        p.drawText(QPoint(X1 - 10 - fm.horizontalAdvance(d), y + fm.ascent()), d);
-    }
+    p.setPen(sys);
+    if (!st.name.isEmpty()) p.drawText(QPoint(st.nameX, base), st.name);
+    p.setPen(sizeDate);
+    if (!st.size.isEmpty()) p.drawText(QPoint(st.sizeX, base), st.size);
+    if (!st.date.isEmpty()) p.drawText(QPoint(st.dateX, base), st.date);
     const int s = !Show_FreeDisk ? 0 : (Length == 8 ? 13 : static_cast<int>(std::lround(1.5 * Length)));
-    const int y2 = y + s;
-    if (Show_FreeDisk) {
+    const int base2 = base + s;
+    if (!st.free.isEmpty()) {
         p.setPen(sys);
-        p.drawText(QPoint(6, y2 + fm.ascent()),
-                   qs(formatThousands(FreeSpace / 1048576, sep) + Texts.FreeOnDrive));
+        p.drawText(QPoint(6, base2), st.free);
     }
-    if (FL.SelectedCount > 0) {
-        const QString n1 = qs(FL.SelectedSize > 0 ? formatThousands(FL.SelectedSize, sep) : std::string("0"));
-        const QString w1 = qs(Texts.BytesIn);
-        const QString n2 = QString::number(FL.SelectedCount);
-        const QString w2 = qs(Texts.Files);
-        int px = X1 - 10 - fm.horizontalAdvance(n1 + w1 + n2 + w2);
-        const int base = y2 + fm.ascent();
-        p.setPen(kYellow);
-        p.drawText(QPoint(px, base), n1);
-        px += fm.horizontalAdvance(n1);
-        p.setPen(kWhite);
-        p.drawText(QPoint(px, base), w1);
-        px += fm.horizontalAdvance(w1);
-        p.setPen(kYellow);
-        p.drawText(QPoint(px, base), n2);
-        px += fm.horizontalAdvance(n2);
-        p.setPen(kWhite);
-        p.drawText(QPoint(px, base), w2);
+    // Numbers in yellow, words in white.
+    int px = st.totalsX;
+    for (int i = 0; i < st.totals.size(); ++i) {
+        p.setPen(i % 2 == 0 ? kYellow : kWhite);
+        p.drawText(QPoint(px, base2), st.totals[i]);
+        px += fm.horizontalAdvance(st.totals[i]);
     }
 }
 

@@ -16,6 +16,8 @@
 // Drawing methods keep their old names; in Qt they schedule a repaint of what they name
 // (the widget paints only the visible page, whatever the folder holds).
 #include <QFont>
+#include <QFontMetrics>
+#include <QStringList>
 #include <QWidget>
 
 #include <chrono>
@@ -61,6 +63,17 @@ public:
     // "<UP>", "<Folder>" or a scanned folder's size, else the bytes as a plain number,
     // or in Kb/Mb when the number would not fit whole.
     QString SizeText(const TDirEntry& e, const QFont& font, int room) const;
+
+    // The status strip's texts and where they start: the current entry's name, size and
+    // date on the first line; the free space and the selection totals (number, " bytes
+    // in ", number, " files") on the second. Texts that would run into each other are
+    // shortened.
+    struct StatusStrip {
+        QString name, size, date, free;
+        QStringList totals;
+        int nameX = 6, sizeX = 6, dateX = 0, totalsX = 0;
+    };
+    StatusStrip StatusTexts(const QFontMetrics& fm) const;
 
     // Model defaults plus the canvas font and the drawing metrics.
     void SetDefaults();

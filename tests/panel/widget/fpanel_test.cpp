@@ -210,6 +210,42 @@ TEST_F(PanelFixture, TheWheelMovesTheCursorThreeEntriesPerNotch) {
     EXPECT_EQ(panel->cursorIndex(), 1);
 }
 
+// Long texts of the status strip must not run into the texts beside them.
+TEST_F(PanelFixture, StatusTextsNeverOverlap) {
+    dir.file(std::string(80, 'n') + ".txt", std::string(123456, 'x'));
+    panel->RefreshDir();
+    panel->PosList = 0;
+    panel->Bar_Pos = panel->FL.findByName(std::string(80, 'n') + ".txt") - 1;
+    panel->InvertSelection();  // every file
+    panel->FreeSpace = 987654321LL << 20;  // a 10-digit count of Mb
+    for (const int width : {320, 240}) {
+        SCOPED_TRACE(width);
+        panel->resize(width, 400);
+        panel->DrawCursor();
+        QFont normal = panel->CanvasFont();
+        normal.setBold(false);
+        const QFontMetrics fm(normal);
+        const TFPanel::StatusStrip st = panel->StatusTexts(fm);
+        ASSERT_FALSE(st.date.isEmpty());
+        ASSERT_EQ(st.totals.size(), 4);
+        EXPECT_LT(st.sizeX + fm.horizontalAdvance(st.size), st.dateX) << "name and size end before the date";
+        EXPECT_TRUE(st.name.endsWith(QStringLiteral(".txt>"))) << st.name.toStdString();
+        EXPECT_EQ(st.size, QStringLiteral("123,456"));
+        EXPECT_LT(6 + fm.horizontalAdvance(st.free), st.totalsX) << "free space ends before the totals";
+        EXPECT_TRUE(st.free.startsWith(QStringLiteral("987,654,321"))) << st.free.toStdString();
+        EXPECT_EQ(st.totals.join(QString()).toStdString(), "125,226 bytes in 61 files");
+    }
+    // Without a selection the free space has the line to itself.
+    panel->InvertSelection();
+    panel->FreeSpace = 5LL << 20;
+    panel->resize(320, 400);
+    QFont normal = panel->CanvasFont();
+    normal.setBold(false);
+    const TFPanel::StatusStrip st = panel->StatusTexts(QFontMetrics(normal));
+    EXPECT_TRUE(st.totals.isEmpty());
+    EXPECT_EQ(st.free, QStringLiteral("5 Mb free on current drive"));
+}
+
 TEST_F(PanelFixture, HiddenNamesAreSilverAndColoursCanBeTurnedOff) {
     dir.file(".hidden.txt");
     panel->RefreshDir();

@@ -8,7 +8,7 @@ namespace {
 
 struct Crc32Tables {
     std::array<std::array<uint32_t, 256>, 8> t{};
-    Crc32Tables()
+    constexpr Crc32Tables()
     {
         for (uint32_t i = 0; i < 256; ++i) {
             uint32_t c = i;
@@ -22,10 +22,12 @@ struct Crc32Tables {
     }
 };
 
+// Built at compile time: no first-use guard on the hot path.
+constexpr Crc32Tables kTables;
+
 const Crc32Tables& tables()
 {
-    static const Crc32Tables tables;
-    return tables;
+    return kTables;
 }
 
 } // namespace

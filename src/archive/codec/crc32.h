@@ -1,5 +1,5 @@
 // CRC-32 of ZIP (reflected 0xEDB88320, start and end complemented), eight bytes per step.
-// The component base has its own table for the small jobs; this one keeps extraction fast.
+// The component base's crc32Update (archive/base/crc.h) answers through this one.
 #pragma once
 
 #include <cstddef>

@@ -9,6 +9,8 @@
 namespace kv {
 
 bool isValidUtf8(std::string_view s);
+// Appends one Unicode code point (up to U+10FFFF) in UTF-8.
+void appendUtf8(std::string& out, uint32_t cp);
 // A name that is valid UTF-8 stays as it is; otherwise each byte is read in the code page.
 std::string decodeDosName(std::string_view raw, TNameCodePage cp);
 // decodeDosName (skipped when the entry says it is UTF-8), then "\" becomes "/".

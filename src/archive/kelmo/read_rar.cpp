@@ -16,19 +16,6 @@ std::string rarMethodName(uint16_t code) {
   return code >= 0x30 && code <= 0x35 ? kRarMethods[code - 0x30] : "Unknown";
 }
 
-void appendUtf8(std::string& out, uint32_t cp) {
-  if (cp < 0x80) {
-    out += char(cp);
-  } else if (cp < 0x800) {
-    out += char(0xC0 | (cp >> 6));
-    out += char(0x80 | (cp & 0x3F));
-  } else {
-    out += char(0xE0 | (cp >> 12));
-    out += char(0x80 | ((cp >> 6) & 0x3F));
-    out += char(0x80 | (cp & 0x3F));
-  }
-}
-
 // The Unicode form of a RAR 2.x-4.x name: after the zero ending the plain name comes a
 // compact encoding whose 2-bit opcodes either take bytes of their own or copy runs of the
 // plain name, both against one stored high byte. Surrogate pairs are not formed; such a

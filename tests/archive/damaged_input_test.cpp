@@ -13,23 +13,11 @@
 
 namespace fs = std::filesystem;
 using namespace kvtest;
-using Bytes = std::vector<uint8_t>;
 
 namespace {
 
 const std::string kRoot = KV_TEST_DATA "/archives/";
 
-Bytes readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return Bytes((std::istreambuf_iterator<char>(in)), {});
-}
-void writeFile(const std::string& path, const Bytes& b) {
-  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(b.data()), std::streamsize(b.size()));
-}
-void put16(Bytes& b, size_t at, uint16_t v) { b.at(at) = uint8_t(v); b.at(at + 1) = uint8_t(v >> 8); }
-void put32(Bytes& b, size_t at, uint32_t v) { put16(b, at, uint16_t(v)); put16(b, at + 2, uint16_t(v >> 16)); }
-uint32_t get32(const Bytes& b, size_t at) { return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | uint32_t(b[at + 3]) << 24; }
-uint16_t get16(const Bytes& b, size_t at) { return uint16_t(b[at] | b[at + 1] << 8); }
 void append(Bytes& b, std::initializer_list<uint32_t> le32s) {
   for (uint32_t v : le32s) for (int i = 0; i < 4; ++i) b.push_back(uint8_t(v >> (8 * i)));
 }

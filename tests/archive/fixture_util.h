@@ -1,13 +1,31 @@
 #pragma once
 // Helpers of the archive tests: list an archive in-process, run a program, temp folders.
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
 #include "archive/kelmo/kelmo.h"
 
 namespace kvtest {
+
+// Whole files as bytes, and little-endian fields patched into them.
+using Bytes = std::vector<uint8_t>;
+
+inline Bytes readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return Bytes((std::istreambuf_iterator<char>(in)), {});
+}
+inline void writeFile(const std::string& path, const Bytes& b) {
+  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(b.data()), std::streamsize(b.size()));
+}
+inline void put16(Bytes& b, size_t at, uint16_t v) { b.at(at) = uint8_t(v); b.at(at + 1) = uint8_t(v >> 8); }
+inline void put32(Bytes& b, size_t at, uint32_t v) { put16(b, at, uint16_t(v)); put16(b, at + 2, uint16_t(v >> 16)); }
+inline uint16_t get16(const Bytes& b, size_t at) { return uint16_t(b.at(at) | b.at(at + 1) << 8); }
+inline uint32_t get32(const Bytes& b, size_t at) { return get16(b, at) | uint32_t(get16(b, at + 2)) << 16; }
 
 struct Listed {
   std::string name;

@@ -11,21 +11,10 @@
 
 namespace fs = std::filesystem;
 using namespace kvtest;
-using Bytes = std::vector<uint8_t>;
 
 namespace {
 
 const std::string kRoot = KV_TEST_DATA "/archives/";
-
-Bytes readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return Bytes((std::istreambuf_iterator<char>(in)), {});
-}
-void writeFile(const std::string& path, const Bytes& b) {
-  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(b.data()), std::streamsize(b.size()));
-}
-void put16(Bytes& b, size_t at, uint16_t v) { b.at(at) = uint8_t(v); b.at(at + 1) = uint8_t(v >> 8); }
-void put32(Bytes& b, size_t at, uint32_t v) { put16(b, at, uint16_t(v)); put16(b, at + 2, uint16_t(v >> 16)); }
 
 // A real (tiny) DOS program: a two-paragraph header and "mov ax,4C00h; int 21h". Its load
 // image ends at its last byte, where a self-extractor's archive begins.

@@ -71,6 +71,8 @@ TFPanel::TFPanel(QWidget* parent) : QWidget(parent), controller_(*this) {
     connect(TimerDown, &QTimer::timeout, this, [this] { apply(controller_.scrollDownTick()); });
     connect(TimerUp, &QTimer::timeout, this, [this] { apply(controller_.scrollUpTick()); });
     Monitor = new TDirMon(this);
+    // Folders made or removed by other programs must show too, not only files.
+    Monitor->SetNotifyFilter(platform::fwFileName | platform::fwDirName);
     Monitor->OnDirChange = [this](TDirMon*) { DirChanged(); };
     Monitor->OnDirGone = [this](TDirMon*) {
         FolderGone();

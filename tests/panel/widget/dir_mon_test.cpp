@@ -52,6 +52,47 @@ TEST(DirMon, ReportsChangesOnTheGuiThread) {
     EXPECT_EQ(changes, 0);
 }
 
+// With the filter the panel uses (file and folder names), every change of the folder's
+// names is reported; a changed content or another folder's change is not.
+TEST(DirMon, NameChangesFireAndContentChangesDoNot) {
+    test::qtApp();
+    namespace fs = std::filesystem;
+    const struct {
+        const char* what;
+        void (*act)(const TempDir&, const TempDir& elsewhere);
+        bool fires;
+    } rows[] = {
+        {"create a file", [](const TempDir& t, const TempDir&) { t.file("new"); }, true},
+        {"create a folder", [](const TempDir& t, const TempDir&) { t.dir("sub"); }, true},
+        {"delete a file", [](const TempDir& t, const TempDir&) { fs::remove(t / "old"); }, true},
+        {"rename inside", [](const TempDir& t, const TempDir&) { fs::rename(t / "old", t / "renamed"); }, true},
+        {"move out", [](const TempDir& t, const TempDir& e) { fs::rename(t / "old", e / "old"); }, true},
+        {"move in", [](const TempDir& t, const TempDir& e) { fs::rename(e.file("in"), t / "in"); }, true},
+        {"append to a file", [](const TempDir& t, const TempDir&) { std::ofstream(t / "old", std::ios::app) << "more"; },
+         false},
+        {"change elsewhere", [](const TempDir&, const TempDir& e) { e.file("other"); }, false},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.what);
+        TempDir t, elsewhere;
+        t.file("old");
+        TDirMon mon;
+        int changes = 0;
+        mon.OnDirChange = [&](TDirMon*) { ++changes; };
+        mon.SetNotifyFilter(platform::fwFileName | platform::fwDirName);
+        mon.SetDirectory(t.path());
+        mon.Start();
+        r.act(t, elsewhere);
+        if (r.fires) {
+            EXPECT_TRUE(spinUntil([&] { return changes > 0; }));
+        } else {
+            spinUntil([] { return false; }, 300);
+            EXPECT_EQ(changes, 0);
+        }
+        mon.Stop();
+    }
+}
+
 TEST(DirMon, ErrorsHaveTheirTexts) {
     test::qtApp();
     TempDir t;

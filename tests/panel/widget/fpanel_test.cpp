@@ -166,6 +166,8 @@ TEST_F(PanelFixture, TheMonitorRereadsAndFollowsAVanishedFolder) {
     const int before = panel->FilesCount;
     dir.file("newcomer.txt");
     EXPECT_TRUE(spinUntil([&] { return panel->FilesCount == before + 1; }));
+    dir.dir("new folder");
+    EXPECT_TRUE(spinUntil([&] { return panel->FilesCount == before + 2; })) << "folders count as changes too";
 
     dir.dir("beta/deep");
     panel->CurDir = dir / "beta/deep";

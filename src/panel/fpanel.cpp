@@ -10,7 +10,7 @@
 
 #include <chrono>
 #include <cmath>
-#include <unistd.h>
+#include <filesystem>
 
 #include "panel/model/panel_format.h"
 #include "panel/panel_colors.h"
@@ -579,8 +579,9 @@ void TFPanel::paintInfo(QPainter& p) {
         f.dir = active->CurDir;
         // Figures of the working folder's file system, as the old view showed the
         // program's current drive.
-        char cwdBuf[4096];
-        const std::string cwd = ::getcwd(cwdBuf, sizeof cwdBuf) ? cwdBuf : "/";
+        std::error_code ec;
+        const std::filesystem::path cwdPath = std::filesystem::current_path(ec);
+        const std::string cwd = ec ? std::string("/") : cwdPath.string();
         if (const auto space = platform::diskSpace(cwd)) {
             f.total = static_cast<std::int64_t>(space->total);
             f.free = static_cast<std::int64_t>(space->free);

@@ -1,6 +1,7 @@
 // Keys as the user presses them on the main window: menu shortcuts first, then the
 // window's key map, then the command line.
 #include <QAction>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -27,6 +28,19 @@ void placeCursor(kv::TFPanel* p, int index) {
     p->Bar_Pos = index - 1;
     p->LocateCursor();
     p->DrawCursor();
+}
+
+// Whether the panel shows yellow text in its top-left corner, where only the figures of
+// ShowDiagnostics ("Bar_Pos - 0", ...) are ever yellow.
+bool hasYellowAtTheTop(kv::TFPanel* p) {
+    QApplication::processEvents();
+    const QImage img = p->grab().toImage();
+    for (int y = 5; y < 20; ++y)
+        for (int x = 7; x < 60; ++x) {
+            const QColor c = img.pixelColor(x, y);
+            if (c.red() > 200 && c.green() > 200 && c.blue() < 60) return true;
+        }
+    return false;
 }
 
 }  // namespace
@@ -118,6 +132,23 @@ TEST_F(MainWindowTest, KeyMapRows) {
          [](kv::TForm1& f) { f.RightPanel->Style = 2; }, [](kv::TForm1& f) { EXPECT_EQ(f.RightPanel->Style, 1); }},
         {"Ctrl+L does nothing while the active panel shows information", Qt::Key_L, Qt::ControlModifier,
          [](kv::TForm1& f) { f.LeftPanel->Style = 2; }, [](kv::TForm1& f) { EXPECT_EQ(f.RightPanel->Style, 3); }},
+        {"Esc hides the fast-find box and gives the command line the keys", Qt::Key_Escape, Qt::NoModifier,
+         [](kv::TForm1& f) {
+             f.PanelSearch->show();
+             f.Edit1->setFocus();
+         },
+         [](kv::TForm1& f) {
+             EXPECT_FALSE(f.PanelSearch->isVisible());
+             EXPECT_TRUE(f.ComLine->hasFocus());
+         }},
+        {"Ctrl+Z shows the figures on the inactive panel only", Qt::Key_Z, Qt::ControlModifier,
+         [](kv::TForm1& f) {
+             EXPECT_FALSE(hasYellowAtTheTop(f.RightPanel));
+         },
+         [](kv::TForm1& f) {
+             EXPECT_TRUE(hasYellowAtTheTop(f.RightPanel));
+             EXPECT_FALSE(hasYellowAtTheTop(f.LeftPanel));
+         }},
         {"Esc without the search box changes nothing", Qt::Key_Escape, Qt::NoModifier,
          [](kv::TForm1& f) { f.ComLine->setText(QStringLiteral("kept")); },
          [](kv::TForm1& f) { EXPECT_EQ(f.ComLine->text(), QStringLiteral("kept")); }},

@@ -109,6 +109,7 @@ TEST_F(SettingsDir, FirstRunWritesEveryKeyInOrderWithIniLoadAndActiveLeft) {
     EXPECT_EQ(f.ReadString("Global", "Root", ""), "/opt/korvalen/bin");
     EXPECT_EQ(f.ReadString("Global", "ProgVersion", ""), "1.00 pre-release30");
     EXPECT_EQ(f.ReadString("Panel_Left", "LineColorSlave", ""), "-2147483633");  // button face
+    EXPECT_EQ(f.ReadString("Panel_Right", "Font_Color", ""), "16777215");  // white
     // No kv.ini reads as "srName", although a fresh panel sorts by extension.
     EXPECT_EQ(f.ReadString("Panel_Left", "SorthMethod", ""), "srName");
     EXPECT_EQ(f.ReadString("Panel_Right", "Columns", ""), "1");

@@ -48,7 +48,7 @@ struct TFPanelSettings {
     // The canvas font; an empty name means the default fixed font of the platform.
     std::string Font_Name;
     int Font_Size = 8;
-    TColorRef Font_Color = 0x000000;
+    TColorRef Font_Color = 0xFFFFFF;  // the panel font is white, like its names
     bool Font_Bold = false;
     bool Font_Italic = false;  // never written; a bold italic font saves as "[]"
 

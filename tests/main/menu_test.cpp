@@ -211,3 +211,13 @@ TEST_F(MainWindowTest, ItemsWithoutTheirWindowsYetDoNothingQuietly) {
     for (QAction* top : f.menuBar()->actions()) walk(top->menu());
     for (kv::TFPanel* p : {f.LeftPanel, f.RightPanel}) EXPECT_EQ(p->CurDir, work.string());
 }
+
+TEST_F(MainWindowTest, AltLetterOpensItsMenu) {
+    auto& f = start();
+    key(Qt::Key_P, Qt::AltModifier);
+    QApplication::processEvents();
+    QWidget* popup = QApplication::activePopupWidget();
+    ASSERT_NE(popup, nullptr);
+    EXPECT_EQ(popup, f.menu("N16"));
+    popup->close();
+}

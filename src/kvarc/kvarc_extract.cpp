@@ -4,6 +4,7 @@
 #include <string>
 
 #include "archive/base/messages.h"
+#include "archive/base/util.h"
 #include "archive/unzip/un_zip.h"
 
 namespace kvarc {
@@ -35,7 +36,9 @@ int setUp(Job& job, const std::string& archive) {
   job.zip.setArchiveFile(archive);
   kv::TArcType t = job.zip.ArcType();
   if (t == kv::atFileOpenErr) {
-    std::fprintf(stderr, "kvarc: %s: cannot open\n", archive.c_str());
+    std::string_view why = kv::fileExists(archive) ? std::string_view("cannot open")
+                                                   : kv::messageText(kv::msg::FileNotFound);
+    std::fprintf(stderr, "kvarc: %s: %.*s\n", archive.c_str(), int(why.size()), why.data());
     return 2;
   }
   if (t != kv::atZIP && t != kv::atZipExe && t != kv::atZip250 && t != kv::atZip250Exe) {
@@ -60,12 +63,22 @@ int finish(Job& job) {
 }  // namespace
 
 int testCommand(const Args& args) {
-  if (args.size() != 1) {
-    std::fputs("usage: kvarc t ARCHIVE\n", stderr);
+  std::string archive, password;
+  bool bad = false, cp866 = false;
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "-p" && i + 1 < args.size()) password = args[++i];
+    else if (args[i] == "--cp866") cp866 = true;
+    else if (archive.empty()) archive = args[i];
+    else bad = true;
+  }
+  if (archive.empty() || bad) {
+    std::fputs("usage: kvarc t ARCHIVE [-p PASSWORD] [--cp866]\n", stderr);
     return 2;
   }
   Job job;
-  if (int rc = setUp(job, args[0]); rc >= 0) return rc;
+  if (int rc = setUp(job, archive); rc >= 0) return rc;
+  if (cp866) job.zip.NameCodePage = kv::TNameCodePage::cp866;
+  if (!password.empty()) job.zip.Passwords.push_back(password);
   job.zip.OnEnd = [](kv::TZipCommon& z, const std::string&, bool pass) {
     std::printf("%s  %s\n", pass ? "OK    " : "FAILED", z.FileName.c_str());
   };
@@ -78,20 +91,22 @@ int testCommand(const Args& args) {
 
 int extractCommand(const Args& args) {
   std::string archive, dir, password;
-  bool overwrite = false;
+  bool overwrite = false, cp866 = false;
   for (size_t i = 0; i < args.size(); ++i) {
     if (args[i] == "-y") overwrite = true;
+    else if (args[i] == "--cp866") cp866 = true;
     else if (args[i] == "-p" && i + 1 < args.size()) password = args[++i];
     else if (archive.empty()) archive = args[i];
     else if (dir.empty()) dir = args[i];
     else archive.clear(), i = args.size();
   }
   if (archive.empty() || dir.empty()) {
-    std::fputs("usage: kvarc x ARCHIVE DIR [-p PASSWORD] [-y]\n", stderr);
+    std::fputs("usage: kvarc x ARCHIVE DIR [-p PASSWORD] [-y] [--cp866]\n", stderr);
     return 2;
   }
   Job job;
   if (int rc = setUp(job, archive); rc >= 0) return rc;
+  if (cp866) job.zip.NameCodePage = kv::TNameCodePage::cp866;
   job.zip.setExtractDir(dir);
   if (!password.empty()) job.zip.Passwords.push_back(password);
   int skipped = 0;

@@ -17,8 +17,8 @@ struct Command {
 // One line per command.
 constexpr Command kCommands[] = {
     {"l", kvarc::listCommand, "l [--tsv] [--cp866] ARCHIVE   list the entries (--cp866: DOS names are Cyrillic)"},
-    {"t", kvarc::testCommand, "t ARCHIVE              test every entry's CRC"},
-    {"x", kvarc::extractCommand, "x ARCHIVE DIR [-p PASSWORD] [-y]   extract (existing files are skipped without -y)"},
+    {"t", kvarc::testCommand, "t ARCHIVE [-p PASSWORD] [--cp866]   test every entry's CRC"},
+    {"x", kvarc::extractCommand, "x ARCHIVE DIR [-p PASSWORD] [-y] [--cp866]   extract (existing files are skipped without -y)"},
 };
 
 int usage() {

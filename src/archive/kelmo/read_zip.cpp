@@ -30,8 +30,6 @@ namespace {
 
 constexpr uint32_t kCentral = 0x02014B50, kEnd = 0x06054B50, kEnd64 = 0x06064B50,
                    kEnd64Locator = 0x07064B50;
-// The largest comment (65535) plus the end record: any valid archive's end record is found.
-constexpr uint64_t kEndSearch = 65535 + 22;
 
 }  // namespace
 
@@ -39,7 +37,7 @@ void TKelmo::listZip() {
   BlockReader& r = *reader_;
   const uint64_t size = file_.size();
   // Find the end record, searching backwards from the last place it fits.
-  uint64_t window = std::min<uint64_t>(size, kEndSearch);
+  uint64_t window = std::min<uint64_t>(size, kZipEndSearch);
   std::vector<uint8_t> tail(static_cast<size_t>(window));
   if (window < 22 || !file_.readExact(size - window, tail)) reportAndRaise(msg::HeaderIdError, ArchiveFile());
   uint64_t endPos = UINT64_MAX;
@@ -57,7 +55,7 @@ void TKelmo::listZip() {
   if (commentLen) {
     uint64_t avail = size - endPos - 22;
     size_t n = static_cast<size_t>(std::min<uint64_t>(commentLen, avail));
-    ArchiveComment = presentName(std::string_view(reinterpret_cast<const char*>(e + 22), n),
+    ArchiveComment = presentText(std::string_view(reinterpret_cast<const char*>(e + 22), n),
                                  NameCodePage);
   }
   // ZIP64: the locator right before the end record names the 64-bit end record.
@@ -145,7 +143,7 @@ void TKelmo::listZip() {
       p += 4 + size_t(len);
     }
     if (commentLen2)
-      FileComment = presentName(
+      FileComment = presentText(
           std::string_view(reinterpret_cast<const char*>(h + 46 + nameLen + extraLen), commentLen2),
           NameCodePage, flags & 0x800);
     IsDirectory = (ExternalAttr & 0x10) || (!FileName.empty() && FileName.back() == '/');

@@ -126,8 +126,8 @@ void TUnZIP::mainJob() {
     opened = true;
     const uint64_t size = file_.size();
 
-    // End record: searched backwards through the last 32 KiB.
-    std::vector<uint8_t> tail(size_t(std::min<uint64_t>(size, 32768)));
+    // End record: searched backwards through the window the lister searches.
+    std::vector<uint8_t> tail(size_t(std::min<uint64_t>(size, kZipEndSearch)));
     if (!file_.readExact(size - tail.size(), tail)) reportAndRaise(msg::BadFileHeader, ArchiveFile());
     long hit = -1;
     for (long i = long(tail.size()) - 22; i >= 0; --i)
@@ -164,6 +164,15 @@ void TUnZIP::mainJob() {
       if (dirEnd >= cdSize && centralAt(dirEnd - cdSize)) {
         cdPos = dirEnd - cdSize;
         delta = int64_t(cdPos) - int64_t(cdOffset);
+        // The shift is only a guess: when the first entry's local header is where its
+        // stored offset says and not at the shifted place, the directory offset itself is
+        // what was damaged, and the stored local offsets stay as they are.
+        uint8_t ch[46], lh[4];
+        auto localAt = [&](uint64_t pos) { return file_.readExact(pos, lh) && (le32(lh) == kLocalSig || le32(lh) == kLocalSigOld); };
+        if (file_.readExact(cdPos, ch)) {
+          uint64_t first = le32(ch + 42);
+          if (!localAt(first + uint64_t(delta)) && localAt(first)) delta = 0;
+        }
       } else {
         bool found = false;
         std::vector<uint8_t> win(size_t(std::min<uint64_t>(size, 32768)));
@@ -378,7 +387,9 @@ bool TUnZIP::extractEntry(Entry& e, const std::string& outPath) {
     checkByte_ = (localFlags & 8) ? uint8_t(localDos >> 8) : uint8_t(le32(lh + 14) >> 24);
     bool endJob = false;
     if (!findPassword(outPath, header, endJob, password)) {
-      noteFailure(e.name, endJob ? msg::PasswordFailed : msg::PasswordProtected);
+      // With passwords given, none of them fitted: say so rather than "protected".
+      noteFailure(e.name, endJob ? msg::PasswordFailed
+                                 : Passwords.empty() ? msg::PasswordProtected : msg::InvalidPassword);
       if (OnEnd) OnEnd(*this, outPath, false);
       return !endJob;
     }

@@ -112,6 +112,17 @@ TEST(UnzipPeer, KvarcExitCodesAndExistingFiles) {
   EXPECT_EQ(run(k + " t " + quote(t.path() / "bad.zip") + " >/dev/null"), 1);
   EXPECT_EQ(run(k + " t " + quote(t.path() / "text.zip") + " >/dev/null 2>&1"), 2);
   EXPECT_EQ(run(k + " t " + quote(t.path() / "missing.zip") + " >/dev/null 2>&1"), 2);
+  // Encrypted entries test with -p; without it, or with a wrong one, they fail and say why.
+  writeFile(t.path() / "pw.zip", makeZip({{"s.txt", bytes("secret"), 8, 0, false, -1, "right"}}));
+  EXPECT_EQ(run(k + " t " + quote(t.path() / "pw.zip") + " -p right >/dev/null"), 0);
+  EXPECT_EQ(run(k + " t " + quote(t.path() / "pw.zip") + " >/dev/null 2>&1"), 1);
+  EXPECT_EQ(run(k + " t " + quote(t.path() / "pw.zip") + " -p wrong 2>&1 | grep -q 'Invalid password'"), 0);
+  // A DOS name without the UTF-8 flag: CP437 by default, Cyrillic with --cp866.
+  writeFile(t.path() / "dos.zip", makeZip({{"\x8F\xE0\xA8.txt", bytes("x")}}));
+  EXPECT_EQ(run(k + " x " + quote(t.path() / "dos.zip") + " " + quote(t.path() / "437") + " >/dev/null"), 0);
+  EXPECT_TRUE(fs::exists(t.path() / "437" / "\xC3\x85\xCE\xB1\xC2\xBF.txt"));  // "Åα¿"
+  EXPECT_EQ(run(k + " x " + quote(t.path() / "dos.zip") + " " + quote(t.path() / "866") + " --cp866 >/dev/null"), 0);
+  EXPECT_TRUE(fs::exists(t.path() / "866" / "\xD0\x9F\xD1\x80\xD0\xB8.txt"));  // "При"
 
   // Without -y an existing file is skipped and named; with -y it is replaced.
   writeFile(t.path() / "out" / "a.txt", bytes("mine"));

@@ -159,6 +159,24 @@ TEST(UnzipSafety, PasswordsAreTriedInOrderAndAWrongOneWritesNothing) {
     job.zip.Activate();
     EXPECT_EQ(topLevel(t.path() / "b"), (std::vector<std::string>{"plain.txt"}));
     EXPECT_EQ(job.ends.front(), std::make_pair(std::string("secret.txt"), false));
+    // The summary says the given password was wrong, not merely that one is needed.
+    ASSERT_FALSE(job.zip.Failures.empty());
+    EXPECT_EQ(job.zip.Failures.front().id, msg::InvalidPassword);
+  }
+  {
+    // Nobody answers (TryAgain false at once): asked once, 26522, and the job ends there.
+    Job job(p, t.path() / "e");
+    int asked = 0;
+    job.zip.OnGetPassword = [&](TZipCommon&, const std::string&, std::string&, bool& again) {
+      ++asked;
+      again = false;
+    };
+    job.zip.Activate();
+    EXPECT_EQ(asked, 1);
+    EXPECT_TRUE(job.hasError(msg::PasswordFailed));
+    EXPECT_FALSE(job.hasError(msg::InvalidPassword));
+    EXPECT_EQ(job.ends, (std::vector<std::pair<std::string, bool>>{{"secret.txt", false}}));
+    EXPECT_FALSE(fs::exists(t.path() / "e" / "plain.txt"));
   }
   {
     // Asked three times with wrong answers: each is reported, then the job ends.
@@ -232,6 +250,53 @@ TEST(UnzipSafety, ModesAndDatesAreRestored) {
   now.zip.Activate();
   ASSERT_EQ(::stat((t.path() / "now" / "doc.txt").c_str(), &st), 0);
   EXPECT_LT(std::abs(int64_t(st.st_mtime) - int64_t(std::time(nullptr))), 120);
+}
+
+TEST(UnzipSafety, ProgressCountsCompressedBytesInSteps) {
+  TempDir t;
+  std::vector<uint8_t> big(1 << 20);  // four reads of the input
+  for (size_t i = 0; i < big.size(); ++i) big[i] = uint8_t(i * 2654435761u >> 13);
+  auto p = writeZip(t, {{"big.bin", big}, {"small.txt", bytes("x"), 8}});
+  for (TProgressNotify step : {TProgressNotify::Ten, TProgressNotify::TwentyFive}) {
+    Job job(p, t.path() / "out");
+    job.zip.ProgressNotify = step;
+    job.zip.setFileSpec("big.bin");
+    std::vector<int> seen;
+    job.zip.OnProgress = [&](TZipCommon&, const std::string&, int percent) { seen.push_back(percent); };
+    job.zip.Activate();
+    const int stepPercent = (int(step) + 1) * 5;
+    ASSERT_GE(seen.size(), 3u);  // reported while the entry runs, not only at its end
+    EXPECT_EQ(seen.back(), 100);
+    EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
+    // Never more reports than steps (plus the final 100), and each lands in a new step.
+    EXPECT_LE(seen.size(), size_t(100 / stepPercent + 1));
+    for (size_t i = 1; i < seen.size(); ++i) EXPECT_GT(seen[i] / stepPercent, seen[i - 1] / stepPercent);
+  }
+}
+
+// The extractor finds the end record wherever the lister does (behind a comment of up to
+// 64 KiB), and a damaged directory offset does not shift every local header away.
+TEST(UnzipSafety, EndRecordAndDirectoryFoundLikeTheLister) {
+  TempDir t;
+  for (size_t len : {size_t(40000), size_t(65535)}) {
+    auto z = makeZip({{"a.txt", bytes("alpha")}, {"b.txt", bytes("beta"), 8}});
+    z[z.size() - 2] = uint8_t(len);
+    z[z.size() - 1] = uint8_t(len >> 8);
+    z.resize(z.size() + len, 'c');
+    writeFile(t.path() / "c.zip", z);
+    Job job(t.path() / "c.zip", t.path() / ("out" + std::to_string(len)));
+    job.zip.Activate();
+    EXPECT_EQ(job.zip.LastError, 0) << len;
+    EXPECT_EQ(readAll(t.path() / ("out" + std::to_string(len)) / "b.txt"), bytes("beta")) << len;
+  }
+  auto z = makeZip({{"a.txt", bytes("alpha")}, {"b.txt", bytes("beta"), 8}});
+  z[z.size() - 22 + 16] ^= 0x40;  // the directory offset in the end record
+  writeFile(t.path() / "d.zip", z);
+  Job job(t.path() / "d.zip", t.path() / "d");
+  job.zip.Activate();
+  EXPECT_EQ(job.zip.FailedCount, 0);
+  EXPECT_EQ(readAll(t.path() / "d" / "a.txt"), bytes("alpha"));
+  EXPECT_EQ(readAll(t.path() / "d" / "b.txt"), bytes("beta"));
 }
 
 TEST(UnzipSafety, StartErrorsEndTheJob) {

@@ -150,6 +150,103 @@ TEST_F(PeerArchives, ZipFromAPipeWithDataDescriptors) {
   EXPECT_EQ(ours.entries[0].name, "-");
 }
 
+// The fields a ZIP listing sets beyond the table columns, against zipinfo -v: versions,
+// deflate option (zipinfo names it for deflated entries only), attributes, file comments
+// and the archive comment.
+TEST_F(PeerArchives, ZipEntryFieldsAgreeWithZipinfo) {
+  if (!haveTool("zip") || !haveTool("zipinfo")) GTEST_SKIP() << "zip/zipinfo not installed";
+  in("printf 'first note\\nC:\\\\DOS\\\\x\\n' | zip -q -1 -c f.zip hello.txt digits.txt");
+  in("zip -q -9 f.zip random.bin && zip -q -0 f.zip empty.txt && zip -q -3 f.zip sub/inner.txt");
+  in("chmod 0640 sub/inner.txt; zip -q -3 f.zip sub/inner.txt");
+  in("printf 'see C:\\\\TEMP\\n' | zip -q -z f.zip");
+
+  struct Want {
+    int madeBy = -1, needed = -1, deflateOption = -1, text = -1;  // -1: zipinfo does not say
+    uint32_t unixMode = 0, dosAttr = 0;
+    std::string comment;
+  };
+  std::vector<Want> want;
+  bool inComment = false;
+  std::regex num(R"(^\s+(version of encoding software|minimum software version required to extract):\s+(\d+)\.(\d+)\s*$)");
+  std::regex mode(R"(^\s+Unix file attributes \((\d+) octal\).*$)");
+  std::regex dos(R"(^\s+MS-DOS file attributes \(([0-9A-Fa-f]+) hex\).*$)");
+  for (const std::string& l : lines(run("zipinfo -v " + shellQuote(dir / "f.zip")))) {
+    std::smatch m;
+    if (l.rfind("Central directory entry #", 0) == 0) { want.emplace_back(); continue; }
+    if (want.empty()) continue;
+    Want& w = want.back();
+    if (l.find("file comment begins") != std::string::npos) { inComment = true; continue; }
+    if (l.find("file comment ends") != std::string::npos) { inComment = false; continue; }
+    if (inComment) { w.comment += (w.comment.empty() ? "" : "\n") + l; continue; }
+    if (std::regex_match(l, m, num)) {
+      int v = std::stoi(m[2]) * 10 + std::stoi(m[3]);
+      (std::string(m[1])[0] == 'v' ? w.madeBy : w.needed) = v;
+    } else if (std::regex_match(l, m, mode)) {
+      w.unixMode = uint32_t(std::stoul(m[1], nullptr, 8));
+    } else if (std::regex_match(l, m, dos)) {
+      w.dosAttr = uint32_t(std::stoul(m[1], nullptr, 16));
+    } else if (l.find("compression sub-type (deflation):") != std::string::npos) {
+      w.deflateOption = l.find("superfast") != std::string::npos ? 6 : l.find("fast") != std::string::npos ? 4
+                      : l.find("maximum") != std::string::npos ? 2 : 0;
+    } else if (l.find("apparent file type:") != std::string::npos) {
+      w.text = l.find("text") != std::string::npos ? 1 : 0;
+    }
+  }
+  ASSERT_EQ(want.size(), 5u);
+
+  struct Got {
+    int madeBy, needed, deflateOption, internal;
+    uint32_t external;
+    std::string comment;
+  };
+  std::vector<Got> got;
+  kv::TKelmo k;
+  k.OnRead = [&](kv::TZipCommon& z, int64_t, int) {
+    got.push_back({z.VersionMadeBy, z.VersionNeeded, z.DeflateOption, z.InternalAttr, z.ExternalAttr, z.FileComment});
+  };
+  k.setArchiveFile(dir / "f.zip");
+  ASSERT_TRUE(k.Activate());
+  ASSERT_EQ(got.size(), want.size());
+  for (size_t i = 0; i < want.size(); ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(got[i].madeBy, want[i].madeBy);
+    EXPECT_EQ(got[i].needed, want[i].needed);
+    if (want[i].deflateOption >= 0) { EXPECT_EQ(got[i].deflateOption, want[i].deflateOption); }
+    EXPECT_EQ(got[i].internal & 1, want[i].text);
+    EXPECT_EQ(got[i].external >> 16, want[i].unixMode);
+    EXPECT_EQ(got[i].external & 0xFF, want[i].dosAttr);
+    EXPECT_EQ(got[i].comment, want[i].comment);
+  }
+  // Comments are text, not names: a backslash in them stays a backslash.
+  EXPECT_EQ(want[1].comment, "C:\\DOS\\x");
+  EXPECT_EQ(k.ArchiveComment, "see C:\\TEMP");
+}
+
+// Every named entry reaches OnReadFile before the FileSpec test, also those it leaves out.
+TEST_F(PeerArchives, OnReadFileSeesEntriesTheSpecLeavesOut) {
+  struct { const char* archive; const char* cmd; const char* tool; } cases[] = {
+      {"s.zip", "zip -q -r s.zip hello.txt random.bin sub", "zip"},
+      {"s.tar", "tar cf s.tar hello.txt random.bin sub/inner.txt", "tar"},
+      {"s.arj", "arj a s.arj hello.txt random.bin", "arj"},
+  };
+  for (auto& c : cases) {
+    SCOPED_TRACE(c.archive);
+    if (!haveTool(c.tool)) continue;
+    in(c.cmd);
+    kv::TKelmo k;
+    std::vector<std::string> seen, listed;
+    k.OnReadFile = [&](kv::TZipCommon&, const std::string& name) { seen.push_back(name); };
+    k.OnRead = [&](kv::TZipCommon& z, int64_t, int) { listed.push_back(z.FileName); };
+    k.setFileSpec("*.txt");
+    k.setArchiveFile(dir / c.archive);
+    ASSERT_TRUE(k.Activate());
+    EXPECT_NE(std::find(seen.begin(), seen.end(), "random.bin"), seen.end());
+    EXPECT_NE(std::find(seen.begin(), seen.end(), "hello.txt"), seen.end());
+    EXPECT_EQ(std::find(listed.begin(), listed.end(), "random.bin"), listed.end());
+    EXPECT_NE(std::find(listed.begin(), listed.end(), "hello.txt"), listed.end());
+  }
+}
+
 // arj v: "NNN) name" then a line with version, host, sizes, ratio, date and the method.
 std::vector<Peer> arjListing(const std::string& arj, bool volumes = false) {
   std::vector<Peer> out;

@@ -92,8 +92,12 @@ std::string decodeDosName(std::string_view raw, TNameCodePage cp) {
   return out;
 }
 
+std::string presentText(std::string_view raw, TNameCodePage cp, bool isUtf8) {
+  return isUtf8 ? std::string(raw) : decodeDosName(raw, cp);
+}
+
 std::string presentName(std::string_view raw, TNameCodePage cp, bool isUtf8) {
-  std::string s = isUtf8 ? std::string(raw) : decodeDosName(raw, cp);
+  std::string s = presentText(raw, cp, isUtf8);
   for (char& c : s)
     if (c == '\\') c = '/';
   return s;

@@ -13,7 +13,10 @@ bool isValidUtf8(std::string_view s);
 void appendUtf8(std::string& out, uint32_t cp);
 // A name that is valid UTF-8 stays as it is; otherwise each byte is read in the code page.
 std::string decodeDosName(std::string_view raw, TNameCodePage cp);
-// decodeDosName (skipped when the entry says it is UTF-8), then "\" becomes "/".
+// decodeDosName, skipped when the entry says it is UTF-8; for comments, whose backslashes
+// are text and stay as they are.
+std::string presentText(std::string_view raw, TNameCodePage cp, bool isUtf8 = false);
+// presentText, then "\" becomes "/".
 std::string presentName(std::string_view raw, TNameCodePage cp, bool isUtf8 = false);
 
 }  // namespace kv

@@ -69,7 +69,7 @@ void TKelmo::listArj() {
   ArjHeader main;
   int bad = 0;
   if (!readArjHeader(r, ArcStart - 1, main, bad)) reportAndRaise(msg::HeaderIdError, ArchiveFile());
-  ArchiveComment = presentName(main.comment, NameCodePage);
+  ArchiveComment = presentText(main.comment, NameCodePage);
   const bool volumeSet = main.b[4] & 0x04;
   std::string volumePath = ArchiveFile();
   if (volumeSet) VolumeName = std::string(fileNamePart(volumePath));
@@ -101,7 +101,7 @@ void TKelmo::listArj() {
     ExternalAttr = le16(b + 26);
     IsDirectory = fileType == 3;
     FileName = presentName(h.name, NameCodePage);
-    FileComment = presentName(h.comment, NameCodePage);
+    FileComment = presentText(h.comment, NameCodePage);
     MethodName = IsDirectory ? "Dir" : MethodNo < 5 ? kArjMethods[MethodNo] : "Unknown";
     if (fileType == 4) {  // a volume label is no entry
       cursor = h.next + le32(b + 12);

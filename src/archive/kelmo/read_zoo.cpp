@@ -19,7 +19,7 @@ void TKelmo::listZoo() {
   uint16_t commentLen = le16(a + 39);
   if (a[32] >= 2 && commentPos && commentLen) {
     if (const uint8_t* c = r.get(commentPos, commentLen))
-      ArchiveComment = presentName(std::string_view(reinterpret_cast<const char*>(c), commentLen), NameCodePage);
+      ArchiveComment = presentText(std::string_view(reinterpret_cast<const char*>(c), commentLen), NameCodePage);
   }
   while (cursor + 56 <= size && !Cancel()) {
     const uint8_t* h = r.get(cursor, 58 <= size - cursor ? 58 : 56);

@@ -138,17 +138,20 @@ void TUnZIP::mainJob() {
     if (hit < 0) reportAndRaise(msg::BadFileHeader, ArchiveFile());
     const uint64_t endPos = size - tail.size() + uint64_t(hit);
     const uint8_t* end = &tail[size_t(hit)];
-    uint64_t cdSize = le32(end + 12), cdOffset = le32(end + 16);
+    uint64_t cdSize = le32(end + 12), cdOffset = le32(end + 16), entries = le16(end + 10);
     uint64_t zip64EndPos = 0;
     if ((cdOffset == 0xFFFFFFFF || cdSize == 0xFFFFFFFF || le16(end + 10) == 0xFFFF) && endPos >= 20) {
       uint8_t loc[20], rec[56];
       if (file_.readExact(endPos - 20, loc) && le32(loc) == kZip64LocatorSig &&
           file_.readExact(le64(loc + 8), rec) && le32(rec) == kZip64EndSig) {
+        entries = le64(rec + 32);
         cdSize = le64(rec + 40);
         cdOffset = le64(rec + 48);
         zip64EndPos = le64(loc + 8);
       }
     }
+    // An archive with no entries at all is complete as it is: nothing to extract, no error.
+    const bool empty = entries == 0 && cdSize == 0;
 
     int64_t delta = 0;
     if (SfxOffset >= 1 && ArcStart == SfxOffset + 1) delta = int64_t(SfxOffset);
@@ -157,7 +160,7 @@ void TUnZIP::mainJob() {
     auto centralAt = [&](uint64_t pos) {
       return pos < size && file_.readExact(pos, sig) && le32(sig) == kCentralSig;
     };
-    if (!centralAt(cdPos)) {
+    if (!empty && !centralAt(cdPos)) {
       // A ZIP appended to a stub without adjusting its offsets: the directory sits right
       // before the end records, and every stored offset is short by the same amount.
       uint64_t dirEnd = zip64EndPos ? zip64EndPos : endPos;
@@ -197,7 +200,7 @@ void TUnZIP::mainJob() {
       createDirs(root);
       realExtractRoot_ = realPath(root);
     }
-    walk(cdPos, std::max(cdPos, endPos), delta);
+    if (!empty) walk(cdPos, std::max(cdPos, endPos), delta);
   } catch (const E_RAISE&) {
     // reported already; the job ends here
   }
@@ -422,6 +425,8 @@ bool TUnZIP::extractEntry(Entry& e, const std::string& outPath) {
   bool good = ok && crc == e.crc && written == e.size;
   if (!ok && errorId && errorId != msg::UserAborted) report(errorId, outPath);
   else if (ok && written != e.size) report(msg::SizeDifferent, outPath);
+  // Why a decoded entry still failed after decoding: its link, closing or renaming it.
+  int placeError = 0;
 
   if (toFile) {
     bool keep = good || (KeepDamaged && !Cancel());
@@ -434,6 +439,7 @@ bool TUnZIP::extractEntry(Entry& e, const std::string& outPath) {
       if (!linkStaysInside(e.name, linkTarget) || ::symlink(linkTarget.c_str(), tmp.c_str()) != 0) {
         report(msg::InvalidFileName, e.name, linkTarget);
         keep = good = false;
+        placeError = msg::InvalidFileName;
       }
     }
     if (fd >= 0 && keep) {
@@ -453,19 +459,23 @@ bool TUnZIP::extractEntry(Entry& e, const std::string& outPath) {
     if (fd >= 0 && ::close(fd) != 0 && keep) {
       report(msg::CloseError, outPath);
       keep = good = false;
+      placeError = msg::CloseError;
     }
     if (keep && !renameWithReplace(tmp, outPath)) {
       report(msg::WriteError, outPath);
       keep = good = false;
+      placeError = msg::WriteError;
     }
     if (!keep) ::unlink(tmp.c_str());
   }
 
+  const bool crcFailed = ok && written == e.size && crc != e.crc;
   if (OnEnd) OnEnd(*this, outPath, good);
-  else if (ok && !good) report(msg::CrcFailed, outPath);
+  else if (crcFailed) report(msg::CrcFailed, outPath);
   if (good) ++ExtractedCount;
   else noteFailure(e.name, !ok ? (errorId ? errorId : msg::UserAborted)
-                              : written != e.size ? msg::SizeDifferent : msg::CrcFailed);
+                              : written != e.size ? msg::SizeDifferent
+                              : crcFailed ? msg::CrcFailed : placeError);
   return true;
 }
 

@@ -77,7 +77,10 @@ TEST(UnzipSafety, NamesThatLeaveTheFolderAreRefusedAndTheRestExtracts) {
   ASSERT_TRUE(fs::is_symlink(t.path() / "out" / "inlink"));
   EXPECT_EQ(fs::read_symlink(t.path() / "out" / "inlink"), "sub/good2.txt");
   EXPECT_EQ(std::count(job.errors.begin(), job.errors.end(), msg::InvalidFileName), 7);
+  EXPECT_FALSE(job.hasError(msg::CrcFailed));
   EXPECT_EQ(job.zip.ExtractedCount, 3);
+  // The summary names the refused name as the reason for every one, the link included.
+  for (const auto& f : job.zip.Failures) EXPECT_EQ(f.id, msg::InvalidFileName) << f.name;
 }
 
 TEST(UnzipSafety, DamagedEntryNeverReplacesAnExistingFile) {
@@ -301,6 +304,19 @@ TEST(UnzipSafety, EndRecordAndDirectoryFoundLikeTheLister) {
 
 TEST(UnzipSafety, StartErrorsEndTheJob) {
   TempDir t;
+  // An empty archive (only the end record) is no error: the job runs and writes nothing.
+  std::vector<uint8_t> empty(22, 0);
+  empty[0] = 0x50, empty[1] = 0x4B, empty[2] = 0x05, empty[3] = 0x06;
+  writeFile(t.path() / "empty.zip", empty);
+  Job nothing(t.path() / "empty.zip", t.path() / "e");
+  bool activated = false;
+  nothing.zip.OnActivate = [&](TZipCommon&) { activated = true; };
+  nothing.zip.Activate();
+  EXPECT_TRUE(activated);
+  EXPECT_EQ(nothing.zip.LastError, 0);
+  EXPECT_TRUE(nothing.errors.empty());
+  EXPECT_EQ(nothing.zip.ExtractedCount + nothing.zip.FailedCount, 0);
+
   writeFile(t.path() / "text.zip", bytes("just some text, no archive at all"));
   Job job(t.path() / "text.zip", t.path() / "out");
   job.zip.Activate();

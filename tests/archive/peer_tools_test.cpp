@@ -247,6 +247,35 @@ TEST_F(PeerArchives, OnReadFileSeesEntriesTheSpecLeavesOut) {
   }
 }
 
+// ShowBlankDirs: ZIP folders are fired only when it is set and never counted; in a TAR it
+// switches FileSpec from the name alone to the whole path.
+TEST_F(PeerArchives, ShowBlankDirs) {
+  if (!haveTool("zip") || !haveTool("tar")) GTEST_SKIP() << "zip/tar not installed";
+  in("zip -q -r d.zip hello.txt sub && tar cf d.tar hello.txt sub");
+  Listing hidden = listArchive(dir / "d.zip", false), shown = listArchive(dir / "d.zip", true);
+  ASSERT_TRUE(hidden.ok && shown.ok);
+  auto names = [](const Listing& l) {
+    std::vector<std::string> n;
+    for (const Listed& e : l.entries) n.push_back(e.name + (e.dir ? " (dir)" : ""));
+    return n;
+  };
+  EXPECT_EQ(names(hidden), (std::vector<std::string>{"hello.txt", "sub/inner.txt"}));
+  EXPECT_EQ(names(shown), (std::vector<std::string>{"hello.txt", "sub/ (dir)", "sub/inner.txt"}));
+  EXPECT_EQ(hidden.totals, 2);
+  EXPECT_EQ(shown.totals, 2);
+
+  for (bool show : {false, true}) {
+    kv::TKelmo k;
+    std::vector<std::string> listed;
+    k.ShowBlankDirs = show;
+    k.OnRead = [&](kv::TZipCommon& z, int64_t, int) { listed.push_back(z.FileName); };
+    k.setFileSpec("inner.txt");
+    k.setArchiveFile(dir / "d.tar");
+    ASSERT_TRUE(k.Activate());
+    EXPECT_EQ(listed, show ? std::vector<std::string>{} : std::vector<std::string>{"sub/inner.txt"}) << show;
+  }
+}
+
 // arj v: "NNN) name" then a line with version, host, sizes, ratio, date and the method.
 std::vector<Peer> arjListing(const std::string& arj, bool volumes = false) {
   std::vector<Peer> out;

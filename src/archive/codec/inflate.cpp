@@ -1,7 +1,14 @@
-// Table-driven inflate. A 64-bit bit buffer is refilled with one unaligned load while
-// at least 8 input bytes remain; the literal/length table resolves 11 bits and the
-// distance table 8 bits in one lookup, with sub-tables for longer codes. Matches are
-// copied 8 bytes at a time when they do not overlap closer than that.
+// Table-driven inflate.
+//
+// The fast loop runs while at least kInMargin input bytes and kOutMargin output bytes
+// remain, so it checks bounds once per iteration and never per symbol. Its 64-bit bit
+// buffer is refilled with one unaligned load; the literal/length table resolves 11 bits
+// in one lookup, and where two literal codes fit in those bits one entry yields both
+// bytes. Length and distance entries carry their base and extra-bit count, so one lookup
+// and one shift decode a symbol with its extra bits. Matches are copied 16 or 8 bytes at
+// a time, overrunning into the margin. Every path of the loop ends by looking up the next
+// symbol's entry, so that load overlaps the copy and the loop checks. Near the end of the
+// input or of the output room a slow path decodes one symbol at a time with full checks.
 //
 // Error ids: a code-length set that is over-subscribed or a repeat that runs past the
 // end or has nothing to repeat -> "Bad lengths"; a set with unused codes (other than the
@@ -20,13 +27,26 @@ namespace {
 constexpr unsigned kLitBits = 11;
 constexpr unsigned kDistBits = 8;
 constexpr unsigned kClBits = 7;
+static_assert(kLitBits <= 12, "pairLiterals keeps a copy of the primary table on the stack");
 
-// Table entry: bits 0-7 bits to consume, 8-11 extra bits (or sub-table index bits),
-// 12-15 flags, 16-31 value (literal, length or distance base, sub-table offset).
-constexpr uint32_t kLit = 1u << 12;
-constexpr uint32_t kEob = 1u << 13;
-constexpr uint32_t kSub = 1u << 14;
-constexpr uint32_t kBad = 1u << 15;
+// Literal/length entries. Bits 0-7: bits to consume (code plus extra bits, or both codes
+// of a literal pair, or the primary bits of a sub-table pointer).
+//   literal:  kLit | second << 16 | first << 8 | consume, with kPair when both are set
+//   length:   base << 16 | code length << 8 | consume
+//   end:      kExc | kEob | consume
+//   bad code: kExc
+//   sub-table pointer: kExc | kSub | offset << 12 | index bits << 8 | primary bits
+// kPair and kExc share a bit: it means one or the other by kLit. The byte count of a
+// literal entry is then (e >> 30) - 1.
+constexpr uint32_t kLit = 1u << 31;
+constexpr uint32_t kPair = 1u << 30;
+constexpr uint32_t kExc = 1u << 30;
+constexpr uint32_t kEob = 1u << 29;
+constexpr uint32_t kSub = 1u << 28;
+// Distance and code-length entries: value << 16 | code length << 8 | consume; bad codes
+// are kDExc, sub-table pointers kDExc | kDSub | offset << 16 | index bits << 8 | primary.
+constexpr uint32_t kDExc = 1u << 31;
+constexpr uint32_t kDSub = 1u << 30;
 
 constexpr uint16_t kLenBase[29] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23, 27,
                                    31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
@@ -41,54 +61,80 @@ constexpr uint8_t kClOrder[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3
 
 enum class Kind { LitLen, Dist, CodeLen };
 
-uint32_t symbolEntry(Kind kind, unsigned sym)
+// The entry for `sym` when `len` bits of its code remain to be read at this table level.
+template <Kind kind>
+uint32_t leafEntry(unsigned sym, unsigned len)
 {
-    switch (kind) {
-    case Kind::LitLen:
+    if constexpr (kind == Kind::LitLen) {
         if (sym < 256)
-            return kLit | (sym << 16);
+            return kLit | (sym << 8) | len;
         if (sym == 256)
-            return kEob;
+            return kExc | kEob | len;
         if (sym < 286)
-            return (uint32_t(kLenBase[sym - 257]) << 16) | (uint32_t(kLenExtra[sym - 257]) << 8);
-        return kBad;
-    case Kind::Dist:
+            return (uint32_t(kLenBase[sym - 257]) << 16) | (len << 8) | (len + kLenExtra[sym - 257]);
+        return kExc;
+    } else if constexpr (kind == Kind::Dist) {
         if (sym < 30)
-            return (uint32_t(kDistBase[sym]) << 16) | (uint32_t(kDistExtra[sym]) << 8);
-        return kBad;
-    case Kind::CodeLen:
-        return sym << 16;
+            return (uint32_t(kDistBase[sym]) << 16) | (len << 8) | (len + kDistExtra[sym]);
+        return kDExc;
+    } else {
+        return (sym << 16) | (len << 8) | len;
     }
-    return kBad;
 }
 
-// Length and distance entries consume their code and extra bits in one shift: bits 0-7
-// hold the sum, bits 8-11 the code length, so the extra value is read from the bits
-// saved before the shift while the shift itself goes ahead.
-uint32_t withLength(uint32_t e, unsigned len)
+inline unsigned subOffset(uint32_t e) { return (e >> 12) & 0xffff; }
+inline unsigned subOffsetDist(uint32_t e) { return (e >> 16) & 0x3fff; }
+
+// The next code of `len` bits in canonical order, both kept bit-reversed (the stream
+// sends codes first bit first, so a reversed code is the table index): the highest zero
+// bit becomes one and the ones above it zeros. Appending a zero to a code, which moves
+// to the next length, leaves its reversed value unchanged.
+inline unsigned nextReversed(unsigned rev, unsigned len)
 {
-    if (e & (kLit | kEob | kBad))
-        return e | len;
-    unsigned extra = (e >> 8) & 15;
-    return (e & ~0xfffu) | (len << 8) | (len + extra);
+    unsigned zeros = ~rev & ((1u << len) - 1);
+    unsigned bit = 1u << (31 - __builtin_clz(zeros | 1)); // no zero: the codes are used up
+    return (rev & (bit - 1)) | bit;
 }
 
-inline size_t extraValue(uint64_t saved, uint32_t e)
+// Turns literal entries of the primary table into pairs where the next code is a literal
+// that fits in the index bits left. `revs` holds the reversed code of each of the
+// `placed` symbols in `sorted` (shortest first). Branch-free inside: whether an entry
+// pairs is as good as random.
+void pairLiterals(uint32_t* table, unsigned primary, const uint8_t* lens, const uint16_t* sorted,
+                  const uint16_t* revs, unsigned placed)
 {
-    return size_t((saved & ((uint64_t(1) << (e & 0xff)) - 1)) >> ((e >> 8) & 15));
+    unsigned minLit = 0;
+    for (unsigned k = 0; k < placed && !minLit; ++k)
+        if (sorted[k] < 256)
+            minLit = lens[sorted[k]];
+    if (!minLit || 2 * minLit > primary)
+        return;
+    uint32_t single[1u << 12];
+    std::memcpy(single, table, sizeof(uint32_t) << primary);
+    for (unsigned k = 0; k < placed; ++k) {
+        unsigned sym = sorted[k];
+        unsigned len1 = lens[sym];
+        if (len1 + minLit > primary)
+            break;
+        if (sym >= 256)
+            continue;
+        const unsigned room = primary - len1;
+        const uint32_t e1 = single[revs[k]];
+        const uint32_t base = e1 | kPair;
+        uint32_t* const out = table + revs[k];
+        for (size_t j = 0; j < (size_t(1) << room); ++j) {
+            uint32_t e2 = single[j];
+            uint32_t fits = uint32_t(0) - ((e2 >> 31) & uint32_t((e2 & 0xff) <= room));
+            uint32_t pair = (base + (e2 & 0xff)) | ((e2 & 0xff00) << 8);
+            out[j << len1] = (pair & fits) | (e1 & ~fits);
+        }
+    }
 }
 
-unsigned reverseBits(unsigned code, unsigned len)
-{
-    unsigned r = 0;
-    for (unsigned i = 0; i < len; ++i, code >>= 1)
-        r = (r << 1) | (code & 1);
-    return r;
-}
-
-// Builds a lookup table for `n` code lengths. Answers 0 or the message id of the fault.
-int buildTable(const uint8_t* lens, unsigned n, Kind kind, unsigned primary, uint32_t* table,
-               size_t tableSize)
+// Builds a lookup table for `n` code lengths: a primary table of `primary` index bits,
+// then sub-tables for longer codes. Answers 0 or the message id of the fault.
+template <Kind kind>
+int buildTable(const uint8_t* lens, unsigned n, unsigned primary, uint32_t* table, size_t tableSize)
 {
     unsigned count[16] = {};
     for (unsigned i = 0; i < n; ++i)
@@ -102,8 +148,7 @@ int buildTable(const uint8_t* lens, unsigned n, Kind kind, unsigned primary, uin
             return msg::BadLengths;
         used += count[len];
     }
-    bool incomplete = left > 0;
-    if (incomplete) {
+    if (left > 0) {
         // RFC 1951 allows a distance set of one code (or none, for literal-only data);
         // zlib accepts the same for the literal/length set when only one code is used.
         bool single = used == 1 && count[1] == 1;
@@ -121,64 +166,72 @@ int buildTable(const uint8_t* lens, unsigned n, Kind kind, unsigned primary, uin
         if (lens[i])
             sorted[offs[lens[i]]++] = uint16_t(i);
 
-    const size_t primarySize = size_t(1) << primary;
-    std::fill(table, table + primarySize, kBad);
-    size_t next = primarySize;
-    unsigned code = 0;
-    unsigned prevLen = 0;
-    long curPrefix = -1;
-    unsigned subBits = 0;
-    size_t subStart = 0;
-    for (unsigned k = 0; k < used; ++k) {
-        unsigned sym = sorted[k];
-        unsigned len = lens[sym];
-        if (k > 0)
-            code = (code + 1) << (len - prevLen);
-        else
-            code = 0;
-        prevLen = len;
-        uint32_t e = symbolEntry(kind, sym);
-        if (len <= primary) {
-            unsigned rev = reverseBits(code, len);
-            uint32_t full = withLength(e, len);
-            for (size_t i = rev; i < primarySize; i += size_t(1) << len)
-                table[i] = full;
-            continue;
+    // Codes of up to `primary` bits: the table grows by doubling, so each code is written
+    // once at its reversed value and the copy repeats it for every longer index.
+    const uint32_t bad = kind == Kind::LitLen ? kExc : kDExc;
+    uint16_t revs[288];
+    table[0] = bad;
+    unsigned rev = 0;
+    unsigned k = 0;
+    for (unsigned len = 1; len <= primary; ++len) {
+        size_t half = size_t(1) << (len - 1);
+        std::memcpy(table + half, table, half * sizeof(uint32_t));
+        for (unsigned c = count[len]; c > 0; --c, ++k) {
+            table[rev] = leafEntry<kind>(sorted[k], len);
+            revs[k] = uint16_t(rev);
+            rev = nextReversed(rev, len);
         }
-        unsigned prefix = code >> (len - primary);
-        if (long(prefix) != curPrefix) {
-            curPrefix = prefix;
-            // The longest code under this prefix is the last one of it in canonical order.
-            unsigned maxLen = len;
-            unsigned c = code, pl = len;
-            for (unsigned j = k + 1; j < used; ++j) {
-                unsigned l2 = lens[sorted[j]];
-                c = (c + 1) << (l2 - pl);
-                pl = l2;
-                if ((c >> (l2 - primary)) != prefix)
-                    break;
-                maxLen = l2;
-            }
-            subBits = maxLen - primary;
-            subStart = next;
-            next += size_t(1) << subBits;
-            if (next > tableSize)
-                return msg::BadLengths; // cannot happen for valid sizes; guards the table
-            std::fill(table + subStart, table + next, kBad);
-            table[reverseBits(prefix, primary)] = kSub | (uint32_t(subStart) << 16) | (subBits << 8) | primary;
-        }
-        unsigned rem = len - primary;
-        unsigned rev = reverseBits(code & ((1u << rem) - 1), rem);
-        uint32_t full = withLength(e, rem);
-        for (size_t i = rev; i < (size_t(1) << subBits); i += size_t(1) << rem)
-            table[subStart + i] = full;
     }
+    const unsigned placed = k;
+
+    // Longer codes: every run of codes sharing their first `primary` bits gets a
+    // sub-table as wide as the longest code of the run needs.
+    const size_t primaryMask = (size_t(1) << primary) - 1;
+    size_t next = size_t(1) << primary;
+    size_t prefix = ~size_t(0);
+    size_t subStart = 0;
+    unsigned subBits = 0;
+    unsigned remaining[16];
+    std::copy(count, count + 16, remaining);
+    for (unsigned len = primary + 1; len <= 15; ++len) {
+        for (; remaining[len] > 0; --remaining[len], ++k) {
+            if ((rev & primaryMask) != prefix) {
+                prefix = rev & primaryMask;
+                // Grow the sub-table until the codes left from this length on fill it.
+                subBits = len - primary;
+                int room = 1 << subBits;
+                for (unsigned l = len; l <= 15; ++l) {
+                    room -= int(remaining[l]);
+                    if (room <= 0)
+                        break;
+                    ++subBits;
+                    room <<= 1;
+                }
+                subBits = std::min(subBits, 15 - primary);
+                subStart = next;
+                next += size_t(1) << subBits;
+                if (next > tableSize)
+                    return msg::BadLengths; // cannot happen for valid sizes; guards the table
+                std::fill(table + subStart, table + next, bad);
+                uint32_t pointer = kind == Kind::LitLen ? kExc | kSub | (uint32_t(subStart) << 12)
+                                                        : kDExc | kDSub | (uint32_t(subStart) << 16);
+                table[prefix] = pointer | (subBits << 8) | primary;
+            }
+            unsigned rest = len - primary;
+            uint32_t e = leafEntry<kind>(sorted[k], rest);
+            for (size_t i = rev >> primary; i < (size_t(1) << subBits); i += size_t(1) << rest)
+                table[subStart + i] = e;
+            rev = nextReversed(rev, len);
+        }
+    }
+    if constexpr (kind == Kind::LitLen)
+        pairLiterals(table, primary, lens, sorted, revs, placed);
     return 0;
 }
 
 struct Tables {
-    uint32_t lit[2048 + 288 * 16];
-    uint32_t dist[256 + 32 * 128];
+    uint32_t lit[(1u << kLitBits) + 288 * 16];
+    uint32_t dist[(1u << kDistBits) + 32 * 128];
 };
 
 void buildFixed(Tables& t)
@@ -189,8 +242,8 @@ void buildFixed(Tables& t)
     std::fill(lens + 256, lens + 280, 7);
     std::fill(lens + 280, lens + 288, 8);
     std::fill(lens + 288, lens + 320, 5);
-    buildTable(lens, 288, Kind::LitLen, kLitBits, t.lit, std::size(t.lit));
-    buildTable(lens + 288, 32, Kind::Dist, kDistBits, t.dist, std::size(t.dist));
+    buildTable<Kind::LitLen>(lens, 288, kLitBits, t.lit, std::size(t.lit));
+    buildTable<Kind::Dist>(lens + 288, 32, kDistBits, t.dist, std::size(t.dist));
 }
 
 inline uint64_t load64(const uint8_t* p)
@@ -199,6 +252,217 @@ inline uint64_t load64(const uint8_t* p)
     std::memcpy(&v, p, 8);
     return v; // little-endian hosts only (x86-64, arm64)
 }
+
+inline void store16(uint8_t* p, uint32_t v)
+{
+    uint16_t w = uint16_t(v);
+    std::memcpy(p, &w, 2);
+}
+
+// The extra bits of a length or distance entry from the bit buffer as it was before the
+// entry's code and extra bits were dropped in one shift.
+inline size_t extraValue(uint64_t saved, uint32_t e)
+{
+    return size_t((saved & ((uint64_t(1) << (e & 63)) - 1)) >> ((e >> 8) & 63));
+}
+
+// Bytes the fast loop needs: two 8-byte refills per iteration, each advancing at most 7
+// bytes; six literal bytes (the pair store writes one more), then a match of up to 258
+// bytes whose word copies run up to 29 bytes past it.
+constexpr ptrdiff_t kInMargin = 16;
+constexpr ptrdiff_t kOutMargin = 320;
+
+struct FastState {
+    const uint8_t* ip;
+    const uint8_t* ipLast; // an iteration may start at most here
+    uint64_t bb;
+    unsigned bc;
+    uint8_t* op;
+    uint8_t* opLast;       // an iteration may start at most here
+    const uint8_t* start;  // matches may not reach before this
+    const uint32_t* lit;
+    const uint32_t* dist;
+};
+
+enum class FastExit { Room, EndOfBlock, BadCode, BadDistance };
+
+// The fast loop, written once and compiled for the baseline CPU and, where the CPU has
+// them, for BMI2's shifts and bit extraction, which take fewer instructions.
+[[gnu::always_inline]] inline FastExit fastLoop(FastState& s)
+{
+    constexpr uint64_t litMask = (uint64_t(1) << kLitBits) - 1;
+    constexpr uint64_t distMask = (uint64_t(1) << kDistBits) - 1;
+    // Locals: stores through `op` may alias anything, so the state lives in registers.
+    uint64_t bb = s.bb;
+    unsigned bc = s.bc;
+    const uint8_t* ip = s.ip;
+    uint8_t* op = s.op;
+    const uint8_t* const ipLast = s.ipLast;
+    uint8_t* const opLast = s.opLast;
+    const uint8_t* const start = s.start;
+    const uint32_t* const lit = s.lit;
+    const uint32_t* const dist = s.dist;
+    FastExit exit = FastExit::Room;
+
+    // Macros, not lambdas: a lambda holding references to the locals made GCC keep them
+    // in memory, where every store through `op` forced a reload.
+#define KV_REFILL()                  \
+    do {                             \
+        bb |= load64(ip) << bc;      \
+        ip += (63 - bc) >> 3;        \
+        bc |= 56;                    \
+    } while (0)
+#define KV_CONSUME(e)                \
+    do {                             \
+        bb >>= (e) & 63;             \
+        bc -= (e) & 0xff;            \
+    } while (0)
+#define KV_LITERAL(e)                \
+    do {                             \
+        KV_CONSUME(e);               \
+        store16(op, (e) >> 8);       \
+        op += ((e) >> 30) - 1;       \
+    } while (0)
+
+    // Each path ends with a refill and the entry of the next symbol already looked up,
+    // so that lookup overlaps the copy and the checks at the top of the loop.
+    KV_REFILL();
+    uint32_t e = lit[bb & litMask];
+    while (ip <= ipLast && op <= opLast) {
+        if (e & kLit) {
+            // Up to three literal entries (six bytes) fit in the 56 bits after a refill,
+            // with at least 23 bits left to look up the next entry.
+            KV_LITERAL(e);
+            e = lit[bb & litMask];
+            if (e & kLit) {
+                KV_LITERAL(e);
+                e = lit[bb & litMask];
+                if (e & kLit) {
+                    KV_LITERAL(e);
+                    e = lit[bb & litMask];
+                    KV_REFILL();
+                    continue;
+                }
+            }
+            // A length needs up to 48 bits with its distance.
+            KV_REFILL();
+        }
+        if (__builtin_expect(e & kExc, 0)) {
+            if (e & kSub) {
+                bb >>= kLitBits;
+                bc -= kLitBits;
+                e = lit[subOffset(e) + (bb & ((uint64_t(1) << ((e >> 8) & 15)) - 1))];
+                if (e & kLit) {
+                    KV_LITERAL(e);
+                    e = lit[bb & litMask];
+                    KV_REFILL();
+                    continue;
+                }
+            }
+            if (e & kExc) {
+                if (e & kEob) {
+                    KV_CONSUME(e);
+                    exit = FastExit::EndOfBlock;
+                } else {
+                    exit = FastExit::BadCode;
+                }
+                break;
+            }
+        }
+        uint64_t saved = bb;
+        KV_CONSUME(e);
+        size_t len = (e >> 16) + extraValue(saved, e);
+
+        uint32_t d = dist[bb & distMask];
+        if (__builtin_expect(d & kDExc, 0)) {
+            if (!(d & kDSub)) {
+                exit = FastExit::BadCode;
+                break;
+            }
+            bb >>= kDistBits;
+            bc -= kDistBits;
+            d = dist[subOffsetDist(d) + (bb & ((uint64_t(1) << ((d >> 8) & 15)) - 1))];
+            if (d & kDExc) {
+                exit = FastExit::BadCode;
+                break;
+            }
+        }
+        saved = bb;
+        KV_CONSUME(d);
+        size_t distance = (d >> 16) + extraValue(saved, d);
+        if (__builtin_expect(distance > size_t(op - start), 0)) {
+            exit = FastExit::BadDistance;
+            break;
+        }
+        KV_REFILL();
+        e = lit[bb & litMask];
+
+        // Copies in whole words may run up to 29 bytes past the match (into the margin).
+        const uint8_t* src = op - distance;
+        uint8_t* dst = op;
+        op += len;
+        if (__builtin_expect(distance >= 16, 1)) {
+            std::memcpy(dst, src, 16);
+            std::memcpy(dst + 16, src + 16, 16);
+            if (__builtin_expect(len > 32, 0)) {
+                dst += 32;
+                src += 32;
+                do {
+                    std::memcpy(dst, src, 16);
+                    dst += 16;
+                    src += 16;
+                } while (dst < op);
+            }
+        } else if (distance >= 8) {
+            std::memcpy(dst, src, 8);
+            std::memcpy(dst + 8, src + 8, 8);
+            if (len > 16) {
+                dst += 16;
+                src += 16;
+                do {
+                    std::memcpy(dst, src, 8);
+                    dst += 8;
+                    src += 8;
+                } while (dst < op);
+            }
+        } else if (distance == 1) {
+            uint64_t v = uint64_t(*src) * 0x0101010101010101u;
+            do {
+                std::memcpy(dst, &v, 8);
+                dst += 8;
+            } while (dst < op);
+        } else {
+            do {
+                *dst++ = *src++;
+            } while (dst < op);
+        }
+    }
+#undef KV_LITERAL
+#undef KV_CONSUME
+#undef KV_REFILL
+    s.bb = bb;
+    s.bc = bc;
+    s.ip = ip;
+    s.op = op;
+    return exit;
+}
+
+FastExit fastLoopBaseline(FastState& s) { return fastLoop(s); }
+
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+[[gnu::target("bmi,bmi2")]] FastExit fastLoopBmi2(FastState& s) { return fastLoop(s); }
+
+FastExit runFastLoop(FastState& s)
+{
+    static const auto fn = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("bmi2") ? fastLoopBmi2 : fastLoopBaseline;
+    }();
+    return fn(s);
+}
+#else
+FastExit runFastLoop(FastState& s) { return fastLoopBaseline(s); }
+#endif
 
 class Inflater {
 public:
@@ -269,7 +533,9 @@ private:
     int readDynamic();
     Result storedBlock();
     Result huffmanBlock();
-    uint32_t decodeSlow(const uint32_t* table, unsigned primary);
+    bool slowSymbol(Result& r);
+    uint32_t decodeLitLen();
+    uint32_t decodeDist();
 
     InputSource& in_;
     OutputWindow& out_;
@@ -281,14 +547,24 @@ private:
     Tables* tables_ = nullptr;
 };
 
-uint32_t Inflater::decodeSlow(const uint32_t* table, unsigned primary)
+uint32_t Inflater::decodeLitLen()
 {
-    uint32_t e = table[bits(primary)];
-    if (e & kSub) {
-        drop(primary);
-        e = table[(e >> 16) + bits((e >> 8) & 15)];
+    uint32_t e = tables_->lit[bits(kLitBits)];
+    if ((e & (kLit | kSub)) == kSub) {
+        drop(kLitBits);
+        e = tables_->lit[subOffset(e) + bits((e >> 8) & 15)];
     }
     return e;
+}
+
+uint32_t Inflater::decodeDist()
+{
+    uint32_t d = tables_->dist[bits(kDistBits)];
+    if ((d & (kDExc | kDSub)) == (kDExc | kDSub)) {
+        drop(kDistBits);
+        d = tables_->dist[subOffsetDist(d) + bits((d >> 8) & 15)];
+    }
+    return d;
 }
 
 int Inflater::readDynamic()
@@ -308,15 +584,15 @@ int Inflater::readDynamic()
         clLens[kClOrder[i]] = uint8_t(bits(3));
         drop(3);
     }
-    uint32_t clTable[128];
-    if (int err = buildTable(clLens, 19, Kind::CodeLen, kClBits, clTable, std::size(clTable)))
+    uint32_t clTable[1u << kClBits];
+    if (int err = buildTable<Kind::CodeLen>(clLens, 19, kClBits, clTable, std::size(clTable)))
         return err;
     uint8_t lens[286 + 30];
     unsigned total = hlit + hdist;
     for (unsigned i = 0; i < total;) {
         refill();
         uint32_t e = clTable[bits(kClBits)];
-        if (e & kBad)
+        if (e & kDExc)
             return msg::BadHuffmanCode;
         drop(e & 0xff);
         unsigned sym = e >> 16;
@@ -348,9 +624,9 @@ int Inflater::readDynamic()
         return -1;
     if (lens[256] == 0)
         return msg::IncompleteCodeSet; // no end-of-block code: the block could never end
-    if (int err = buildTable(lens, hlit, Kind::LitLen, kLitBits, tables_->lit, std::size(tables_->lit)))
+    if (int err = buildTable<Kind::LitLen>(lens, hlit, kLitBits, tables_->lit, std::size(tables_->lit)))
         return err;
-    return buildTable(lens + hlit, hdist, Kind::Dist, kDistBits, tables_->dist, std::size(tables_->dist));
+    return buildTable<Kind::Dist>(lens + hlit, hdist, kDistBits, tables_->dist, std::size(tables_->dist));
 }
 
 Result Inflater::storedBlock()
@@ -401,170 +677,90 @@ Result Inflater::storedBlock()
     return finish(Status::Ok, 0);
 }
 
+// One symbol with every check, for the ends of the input and of the output room.
+// Answers false when the block is over: `r` then holds the outcome.
+bool Inflater::slowSymbol(Result& r)
+{
+    refill();
+    uint32_t e = decodeLitLen();
+    if ((e & (kLit | kExc | kEob)) == kExc) {
+        r = fail(Status::BadData, msg::BadHuffmanCode);
+        return false;
+    }
+    if (e & (kLit | kEob)) {
+        drop(e & 0xff);
+        if (pastEnd()) {
+            r = fail(Status::ShortInput, msg::BadBlock);
+            return false;
+        }
+    }
+    if (e & kEob) {
+        r = finish(Status::Ok, 0);
+        return false;
+    }
+    if (e & kLit) {
+        // One or two literals (a pair entry when both codes were in the index bits).
+        for (unsigned k = 0, n = (e >> 30) - 1; k < n; ++k) {
+            Status s = out_.makeRoom();
+            if (s != Status::Ok) {
+                r = fail(s, defaultMessageId(s));
+                return false;
+            }
+            *out_.pos++ = uint8_t(e >> (8 + 8 * k));
+        }
+        return true;
+    }
+    size_t len = (e >> 16) + extraValue(bitbuf_, e);
+    drop(e & 0xff);
+    refill();
+    uint32_t d = decodeDist();
+    if (d & kDExc) {
+        r = fail(Status::BadData, msg::BadHuffmanCode);
+        return false;
+    }
+    size_t distance = (d >> 16) + extraValue(bitbuf_, d);
+    drop(d & 0xff);
+    if (pastEnd()) {
+        r = fail(Status::ShortInput, msg::BadBlock);
+        return false;
+    }
+    for (; len > 0; --len) {
+        Status s = out_.makeRoom();
+        if (s != Status::Ok) {
+            r = fail(s, defaultMessageId(s));
+            return false;
+        }
+        if (distance > size_t(out_.pos - out_.start())) {
+            r = fail(Status::BadData, msg::CorruptInput);
+            return false;
+        }
+        *out_.pos = *(out_.pos - distance);
+        ++out_.pos;
+    }
+    return true;
+}
+
 Result Inflater::huffmanBlock()
 {
-    const uint32_t* lit = tables_->lit;
-    const uint32_t* dist = tables_->dist;
-    constexpr uint32_t litMask = (1u << kLitBits) - 1;
-    constexpr uint32_t distMask = (1u << kDistBits) - 1;
-    uint8_t* op = out_.pos;
-
     for (;;) {
-        uint8_t* const start = out_.start(); // moves when the window slides
-        // Fast loop: at least 8 input bytes and room for the longest match plus the
-        // 8-byte copy overrun, so nothing below needs a bounds check.
-        // Locals: stores through `op` may alias any member, so the hot state lives in
-        // registers and goes back to the members whenever the loop is left.
-        uint64_t bb = bitbuf_;
-        unsigned bc = bitcnt_;
-        const uint8_t* ip = ip_;
-        const uint8_t* const iend = iend_;
-        uint8_t* const outEnd = out_.end;
-        auto sync = [&] {
-            bitbuf_ = bb;
-            bitcnt_ = bc;
-            ip_ = ip;
-            out_.pos = op;
-        };
-        while (iend - ip >= 8 && outEnd - op >= 258 + 32) {
-            bb |= load64(ip) << bc;
-            ip += (63 - bc) >> 3;
-            bc |= 56;
-            uint32_t e = lit[bb & litMask];
-
-            if (e & kSub) {
-                bb >>= kLitBits;
-                bc -= kLitBits;
-                e = lit[(e >> 16) + (bb & ((1u << ((e >> 8) & 15)) - 1))];
-            }
-            uint64_t saved = bb;
-            bb >>= e & 0xff;
-            bc -= e & 0xff;
-            if (e & kLit) {
-                // Up to two more literals fit in the bits left (56 - 3 * 15 >= 0).
-                *op++ = uint8_t(e >> 16);
-                e = lit[bb & litMask];
-                if ((e & (kLit | kSub)) != kLit)
-                    goto notLiteral;
-                bb >>= e & 0xff;
-                bc -= e & 0xff;
-                *op++ = uint8_t(e >> 16);
-                e = lit[bb & litMask];
-                if ((e & (kLit | kSub)) == kLit) {
-                    bb >>= e & 0xff;
-                    bc -= e & 0xff;
-                    *op++ = uint8_t(e >> 16);
-                }
-                continue;
-            notLiteral:
-                // Not a plain literal: finish it only when enough bits remain for a match.
-                if (bc < 48)
-                    continue;
-                if (e & kSub) {
-                    bb >>= kLitBits;
-                    bc -= kLitBits;
-                    e = lit[(e >> 16) + (bb & ((1u << ((e >> 8) & 15)) - 1))];
-                }
-                saved = bb;
-                bb >>= e & 0xff;
-                bc -= e & 0xff;
-                if (e & kLit) {
-                    *op++ = uint8_t(e >> 16);
-                    continue;
-                }
-            }
-            if (e & (kEob | kBad)) {
-                sync();
-                if (e & kBad)
-                    return fail(Status::BadData, msg::BadHuffmanCode);
-                return finish(Status::Ok, 0);
-            }
-            size_t len = (e >> 16) + extraValue(saved, e);
-
-            uint32_t d = dist[bb & distMask];
-            if (d & kSub) {
-                bb >>= kDistBits;
-                bc -= kDistBits;
-                d = dist[(d >> 16) + (bb & ((1u << ((d >> 8) & 15)) - 1))];
-            }
-            if (d & kBad) {
-                sync();
-                return fail(Status::BadData, msg::BadHuffmanCode);
-            }
-            saved = bb;
-            bb >>= d & 0xff;
-            bc -= d & 0xff;
-            size_t distance = (d >> 16) + extraValue(saved, d);
-            if (distance > size_t(op - start)) {
-                sync();
-                return fail(Status::BadData, msg::CorruptInput);
-            }
-            const uint8_t* src = op - distance;
-            uint8_t* dst = op;
-            op += len;
-            if (distance >= 16) {
-                do {
-                    std::memcpy(dst, src, 16);
-                    dst += 16;
-                    src += 16;
-                } while (dst < op);
-            } else if (distance >= 8) {
-                do {
-                    std::memcpy(dst, src, 8);
-                    dst += 8;
-                    src += 8;
-                } while (dst < op);
-            } else if (distance == 1) {
-                std::memset(dst, *src, len);
-            } else {
-                do {
-                    *dst++ = *src++;
-                } while (dst < op);
+        if (iend_ - ip_ >= kInMargin && out_.end - out_.pos >= kOutMargin) {
+            FastState s{ip_, iend_ - kInMargin, bitbuf_, bitcnt_, out_.pos, out_.end - kOutMargin,
+                        out_.start(), tables_->lit, tables_->dist};
+            FastExit x = runFastLoop(s);
+            ip_ = s.ip;
+            bitbuf_ = s.bb;
+            bitcnt_ = s.bc;
+            out_.pos = s.op;
+            switch (x) {
+            case FastExit::Room: break;
+            case FastExit::EndOfBlock: return finish(Status::Ok, 0);
+            case FastExit::BadCode: return fail(Status::BadData, msg::BadHuffmanCode);
+            case FastExit::BadDistance: return fail(Status::BadData, msg::CorruptInput);
             }
         }
-        sync();
-
-        // Slow path: near the end of the input or of the output room.
-        out_.pos = op;
-        refill();
-        uint32_t e = decodeSlow(lit, kLitBits);
-        if (e & kBad)
-            return fail(Status::BadData, msg::BadHuffmanCode);
-        if (e & (kLit | kEob)) {
-            drop(e & 0xff);
-            if (pastEnd())
-                return fail(Status::ShortInput, msg::BadBlock);
-        }
-        if (e & kEob)
-            return finish(Status::Ok, 0);
-        if (e & kLit) {
-            Status s = out_.makeRoom();
-            if (s != Status::Ok)
-                return fail(s, defaultMessageId(s));
-            *out_.pos++ = uint8_t(e >> 16);
-            op = out_.pos;
-            continue;
-        }
-        size_t len = (e >> 16) + extraValue(bitbuf_, e);
-        drop(e & 0xff);
-        refill();
-        uint32_t d = decodeSlow(dist, kDistBits);
-        if (d & kBad)
-            return fail(Status::BadData, msg::BadHuffmanCode);
-        size_t distance = (d >> 16) + extraValue(bitbuf_, d);
-        drop(d & 0xff);
-        if (pastEnd())
-            return fail(Status::ShortInput, msg::BadBlock);
-        for (; len > 0; --len) {
-            Status s = out_.makeRoom();
-            if (s != Status::Ok)
-                return fail(s, defaultMessageId(s));
-            if (distance > size_t(out_.pos - out_.start()))
-                return fail(Status::BadData, msg::CorruptInput);
-            *out_.pos = *(out_.pos - distance);
-            ++out_.pos;
-        }
-        op = out_.pos;
+        Result r;
+        if (!slowSymbol(r))
+            return r;
     }
 }
 

@@ -82,7 +82,7 @@ TEST(Inflate, StreamsThroughWindowAndSmallChunks)
     for (const auto& s : samples()) {
         for (int level : {0, 1, 6, 9}) {
             auto packed = zlibDeflate(s.data, level);
-            for (size_t chunk : {size_t(1), size_t(7), size_t(4096)}) {
+            for (size_t chunk : {size_t(1), size_t(7), size_t(8), size_t(15), size_t(16), size_t(17), size_t(4096)}) {
                 size_t at = 0;
                 InputSource in([&](uint8_t* dst, size_t cap) -> long {
                     size_t n = std::min({cap, chunk, packed.size() - at});
@@ -101,6 +101,116 @@ TEST(Inflate, StreamsThroughWindowAndSmallChunks)
                 ASSERT_TRUE(got == s.data) << s.name << " level " << level << " chunk " << chunk;
             }
         }
+    }
+}
+
+// Short repeats of every distance from 1 to 16 between runs of literals from a small
+// alphabet (whose short codes pair up in one table entry).
+std::vector<uint8_t> shortRepeats(size_t size)
+{
+    std::vector<uint8_t> out;
+    uint32_t x = 12345;
+    auto next = [&x] {
+        x = x * 1103515245u + 12345u;
+        return x >> 16;
+    };
+    for (unsigned d = 1; out.size() < size; d = d % 16 + 1) {
+        for (unsigned i = 0; i < d; ++i)
+            out.push_back(uint8_t('a' + next() % 8));
+        for (unsigned i = 0, n = 3 + next() % 30; i < n; ++i)
+            out.push_back(out[out.size() - d]);
+        for (unsigned i = 0, n = next() % 6; i < n; ++i)
+            out.push_back(uint8_t('a' + next() % 8));
+    }
+    out.resize(size);
+    return out;
+}
+
+// The fast loop stops a fixed margin before the end of the output and the slow path
+// finishes; each length below puts that hand-over at another place in the stream, with
+// literal pairs and short-distance matches crossing it. One byte less than the stream
+// holds must be the output limit, never a silent cut.
+TEST(Inflate, EveryOutputEndAroundTheFastLoopMargin)
+{
+    const auto data = shortRepeats(2400);
+    for (size_t n = 1500; n <= data.size(); ++n) {
+        const std::vector<uint8_t> part(data.begin(), data.begin() + long(n));
+        for (int level : {1, 9}) {
+            auto packed = zlibDeflate(part, level);
+            std::vector<uint8_t> out(n);
+            Result r = kv::codec::inflate(packed, out);
+            ASSERT_TRUE(r.ok()) << "size " << n << " level " << level << " id " << r.messageId;
+            ASSERT_EQ(r.inputUsed, packed.size()) << "size " << n;
+            ASSERT_TRUE(out == part) << "size " << n << " level " << level;
+            std::vector<uint8_t> less(n - 1);
+            ASSERT_EQ(kv::codec::inflate(packed, less).status, Status::OutputLimit) << "size " << n;
+        }
+    }
+}
+
+// With two literals only, their one- and two-bit codes make nearly every table entry a
+// pair: a pair whose second byte is one past the limit must stop at the limit, in the
+// slow path (short outputs) and after the fast loop (long ones).
+TEST(Inflate, LiteralPairsStopAtTheLimit)
+{
+    for (size_t n : {1, 2, 3, 4, 5, 6, 7, 333, 334, 335, 1001, 1002}) {
+        std::vector<uint8_t> data(n);
+        uint32_t x = uint32_t(n);
+        for (auto& b : data) {
+            x = x * 1103515245u + 12345u;
+            b = (x >> 20) % 3 ? 'x' : 'y';
+        }
+        auto packed = zlibDeflate(data, 6, Z_HUFFMAN_ONLY);
+        std::vector<uint8_t> out(n);
+        Result r = kv::codec::inflate(packed, out);
+        ASSERT_TRUE(r.ok()) << "size " << n;
+        ASSERT_TRUE(out == data) << "size " << n;
+        std::vector<uint8_t> less(n - 1);
+        Result cut = kv::codec::inflate(packed, less);
+        EXPECT_EQ(cut.status, Status::OutputLimit) << "size " << n;
+        EXPECT_EQ(cut.output, n - 1) << "size " << n;
+    }
+}
+
+// Byte frequencies in a Fibonacci series give the rarest bytes 15-bit codes, longer
+// than the tables index in one lookup: they are read through sub-tables, in the fast
+// loop and, near the end and in small chunks, in the slow path.
+TEST(Inflate, CodesLongerThanTheTableIndex)
+{
+    std::vector<uint8_t> data;
+    uint32_t a = 1, b = 1;
+    for (uint8_t sym = 0; sym < 24; ++sym) {
+        data.insert(data.end(), a, uint8_t(sym * 7));
+        uint32_t c = a + b;
+        a = b;
+        b = c;
+    }
+    uint32_t x = 99;
+    for (size_t i = data.size(); i > 1; --i) {
+        x = x * 1103515245u + 12345u;
+        std::swap(data[i - 1], data[(x >> 8) % i]);
+    }
+    for (int strategy : {Z_HUFFMAN_ONLY, Z_DEFAULT_STRATEGY}) {
+        auto packed = zlibDeflate(data, 9, strategy);
+        std::vector<uint8_t> out(data.size());
+        Result r = kv::codec::inflate(packed, out);
+        ASSERT_TRUE(r.ok()) << strategy;
+        EXPECT_TRUE(out == data) << strategy;
+
+        size_t at = 0;
+        InputSource in([&](uint8_t* dst, size_t cap) -> long {
+            size_t n = std::min({cap, size_t(3), packed.size() - at});
+            std::memcpy(dst, packed.data() + at, n);
+            at += n;
+            return long(n);
+        }, 3);
+        std::vector<uint8_t> got;
+        OutputWindow win([&](const uint8_t* p, size_t n) {
+            got.insert(got.end(), p, p + n);
+            return true;
+        }, data.size());
+        ASSERT_TRUE(kv::codec::inflate(in, win).ok()) << strategy;
+        EXPECT_TRUE(got == data) << strategy;
     }
 }
 

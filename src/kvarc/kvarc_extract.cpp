@@ -13,7 +13,8 @@ namespace {
 // Errors that stop a job before any entry: the archive itself cannot be read.
 bool unreadable(int id) {
   return id == kv::msg::InvalidFileName || id == kv::msg::UnsupportedArcType ||
-         id == kv::msg::OpenError || id == kv::msg::BadFileHeader || id == kv::msg::HeaderIdError;
+         id == kv::msg::OpenError || id == kv::msg::BadFileHeader || id == kv::msg::HeaderIdError ||
+         id == kv::msg::CreateDirError;
 }
 
 void printError(const std::string& fn, int id, const std::string& extra) {

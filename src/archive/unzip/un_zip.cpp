@@ -191,15 +191,17 @@ void TUnZIP::mainJob() {
       }
     }
 
+    if (Sink.selector == TOutputSink::ToFile) {
+      // A target folder that cannot be made (a file of that name, no permission) is a start
+      // error: one message, instead of the same failure for every entry.
+      std::string probe = outputName("x");
+      std::string root = probe.substr(0, probe.size() - 1);
+      if (!createDirs(root) || (realExtractRoot_ = realPath(root)).empty())
+        reportAndRaise(msg::CreateDirError, root.size() > 1 ? root.substr(0, root.size() - 1) : root);
+    }
     if (OnActivate) OnActivate(*this);
     setCancel(false);
     if (OnElaspedTime) startStopwatch();
-    if (Sink.selector == TOutputSink::ToFile) {
-      std::string probe = outputName("x");
-      std::string root = probe.substr(0, probe.size() - 1);
-      createDirs(root);
-      realExtractRoot_ = realPath(root);
-    }
     if (!empty) walk(cdPos, std::max(cdPos, endPos), delta);
   } catch (const E_RAISE&) {
     // reported already; the job ends here

@@ -136,6 +136,9 @@ TEST(UnzipPeer, KvarcExitCodesAndExistingFiles) {
   EXPECT_EQ(run(k + " x " + quote(t.path() / "good.zip") + " " + quote(t.path() / "out") + " -y >/dev/null"), 0);
   EXPECT_EQ(readAll(t.path() / "out" / "a.txt"), bytes("alpha"));
   EXPECT_EQ(run(k + " x " + quote(t.path() / "bad.zip") + " " + quote(t.path() / "out2") + " >/dev/null 2>&1"), 1);
+  // A target that is a file: one start error, exit 2, nothing written.
+  EXPECT_EQ(run(k + " x " + quote(t.path() / "good.zip") + " " + quote(t.path() / "log.txt") + " >/dev/null 2>&1"), 2);
+  EXPECT_EQ(readAll(log), logged);
 }
 
 // The fixtures with shrunk, reduced and imploded entries test clean through kvarc (their

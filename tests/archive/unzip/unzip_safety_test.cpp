@@ -99,6 +99,14 @@ TEST(UnzipSafety, DamagedEntryNeverReplacesAnExistingFile) {
     EXPECT_EQ(job.ends[1], std::make_pair(std::string("next.txt"), true));
     // No temporary file is left behind.
     EXPECT_EQ(topLevel(t.path() / "out"), (std::vector<std::string>{"keep.txt", "next.txt"}));
+    // OnEnd carries the verdict; only without it is the CRC failure reported as 25121.
+    EXPECT_FALSE(job.hasError(msg::CrcFailed));
+    ASSERT_EQ(job.zip.Failures.size(), 1u);
+    EXPECT_EQ(job.zip.Failures[0].id, msg::CrcFailed);
+    Job silent(p, t.path() / "silent");
+    silent.zip.OnEnd = nullptr;
+    silent.zip.Activate();
+    EXPECT_TRUE(silent.hasError(msg::CrcFailed));
   }
 }
 
@@ -137,6 +145,15 @@ TEST(UnzipSafety, OverlappingEntriesAndUnknownMethodsWriteNothing) {
   EXPECT_EQ(topLevel(t.path() / "out"), (std::vector<std::string>{"first.txt"}));
   EXPECT_TRUE(job.hasError(msg::InconsistentLocalHeader));
   EXPECT_TRUE(job.hasError(msg::UnsupportedMethod));
+
+  // A local header without its signature: 25148 for that entry, the next one still extracts.
+  auto broken = makeZip({{"first.txt", bytes("one")}, {"second.txt", bytes("two")}});
+  broken[0] = 'X';
+  writeFile(t.path() / "b.zip", broken);
+  Job next(t.path() / "b.zip", t.path() / "out2");
+  next.zip.Activate();
+  EXPECT_TRUE(next.hasError(msg::InconsistentLocalHeader));
+  EXPECT_EQ(topLevel(t.path() / "out2"), (std::vector<std::string>{"second.txt"}));
 }
 
 TEST(UnzipSafety, PasswordsAreTriedInOrderAndAWrongOneWritesNothing) {

@@ -337,9 +337,17 @@ TEST_F(PeerArchives, ArjVolumesAreFollowed) {
     }
   }
   expectSame(ours, merged);
-  bool sawLaterVolume = false;
-  for (auto& e : ours.entries) sawLaterVolume |= e.volume != "vol.arj";
-  EXPECT_TRUE(sawLaterVolume);
+  // Each entry names the volume it ends in: the first one here, the last one for the last.
+  std::string lastVolume = "vol.arj";
+  for (int n = 1; n < 100; ++n) {
+    char ext[8];
+    std::snprintf(ext, sizeof ext, "vol.a%02d", n);
+    if (fs::exists(dir / ext)) lastVolume = ext;
+  }
+  ASSERT_NE(lastVolume, "vol.arj");
+  ASSERT_FALSE(ours.entries.empty());
+  EXPECT_EQ(ours.entries.front().volume, "vol.arj");
+  EXPECT_EQ(ours.entries.back().volume, lastVolume);
   // Without the second volume the listing stops and says which file is missing.
   fs::remove(dir / "vol.a01");
   Listing cut = listArchive(dir / "vol.arj");

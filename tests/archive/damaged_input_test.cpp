@@ -65,6 +65,11 @@ size_t zipCentral(const Bytes& z) { return get32(z, z.size() - 22 + 16); }
 
 // The header after the ARJ main header.
 size_t arjFirstFile(const Bytes& a) { return 4 + get16(a, 2) + 4 + 2; }
+// After a field of the ARJ header at `at` was changed: its CRC made right again.
+void fixArjCrc(Bytes& a, size_t at) {
+  size_t size = get16(a, at + 2);
+  put32(a, at + 4 + size, kv::crc32(std::span<const uint8_t>(a.data() + at + 4, size)));
+}
 
 struct Case {
   const char* what;
@@ -113,7 +118,11 @@ const Case kCases[] = {
     {"arj: basic header size past the end", "arj/m0.arj", ".arj",
      [](Bytes& b) { put16(b, arjFirstFile(b) + 2, 2600); b.resize(arjFirstFile(b) + 100); }, kv::msg::ReadError},
     {"arj: compressed size past the end", "arj/m0.arj", ".arj",
-     [](Bytes& b) { put32(b, arjFirstFile(b) + 16, 0x7FFFFFFF); }, kv::msg::ReadError, 1},
+     [](Bytes& b) { put32(b, arjFirstFile(b) + 16, 0x7FFFFFFF); fixArjCrc(b, arjFirstFile(b)); }, kv::msg::ReadError, 1},
+    {"arj: header CRC does not match (a damaged size)", "arj/m0.arj", ".arj",
+     [](Bytes& b) { b[arjFirstFile(b) + 16] ^= 0x01; }, kv::msg::HeaderCrcError},
+    {"arj: main header CRC does not match", "arj/m0.arj", ".arj", [](Bytes& b) { b[8] ^= 0x01; },
+     kv::msg::HeaderCrcError},
     {"arj: wrong header id", "arj/m0.arj", ".arj", [](Bytes& b) { b[arjFirstFile(b)] = 0x61; },
      kv::msg::BadFileHeader},
     {"lha: packed size past the end", "lha/lh5-l2.lzh", ".lzh", [](Bytes& b) { put32(b, 7, 0x7FFFFFFF); },

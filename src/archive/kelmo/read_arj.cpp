@@ -1,6 +1,7 @@
 // ARJ archives, following a file that continues into the next volume.
 #include <cstring>
 
+#include "archive/base/crc.h"
 #include "archive/base/names.h"
 #include "archive/base/util.h"
 #include "archive/kelmo/block_reader.h"
@@ -33,6 +34,8 @@ bool readArjHeader(BlockReader& r, uint64_t pos, ArjHeader& h, int& bad) {
   if (h.size > kMaxBasicHeader || h.size < 30) { bad = msg::BadFileHeader; return false; }
   p = r.get(pos + 4, size_t(h.size) + 4);
   if (!p) { bad = msg::ReadError; return false; }
+  // Every basic header carries its CRC-32: a damaged one would list made-up names and sizes.
+  if (crc32(std::span<const uint8_t>(p, h.size)) != le32(p + h.size)) { bad = msg::HeaderCrcError; return false; }
   uint8_t first = p[0];
   if (first > h.size || first < 30) { bad = msg::BadFileHeader; return false; }
   h.pos = pos;
@@ -68,7 +71,8 @@ void TKelmo::listArj() {
   BlockReader& r = *reader_;
   ArjHeader main;
   int bad = 0;
-  if (!readArjHeader(r, ArcStart - 1, main, bad)) reportAndRaise(msg::HeaderIdError, ArchiveFile());
+  if (!readArjHeader(r, ArcStart - 1, main, bad))
+    reportAndRaise(bad == msg::HeaderCrcError ? bad : msg::HeaderIdError, ArchiveFile());
   ArchiveComment = presentText(main.comment, NameCodePage);
   const bool volumeSet = main.b[4] & 0x04;
   std::string volumePath = ArchiveFile();

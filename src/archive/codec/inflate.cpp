@@ -28,6 +28,7 @@ constexpr unsigned kLitBits = 11;
 constexpr unsigned kDistBits = 8;
 constexpr unsigned kClBits = 7;
 static_assert(kLitBits <= 12, "pairLiterals keeps a copy of the primary table on the stack");
+static_assert(5 * kLitBits <= 56, "four literal entries and the next lookup fit in one refill");
 
 // Literal/length entries. Bits 0-7: bits to consume (code plus extra bits, or both codes
 // of a literal pair, or the primary bits of a sub-table pointer).
@@ -267,7 +268,7 @@ inline size_t extraValue(uint64_t saved, uint32_t e)
 }
 
 // Bytes the fast loop needs: two 8-byte refills per iteration, each advancing at most 7
-// bytes; six literal bytes (the pair store writes one more), then a match of up to 258
+// bytes; eight literal bytes (the pair store writes one more), then a match of up to 258
 // bytes whose word copies run up to 29 bytes past it.
 constexpr ptrdiff_t kInMargin = 16;
 constexpr ptrdiff_t kOutMargin = 320;
@@ -306,16 +307,18 @@ enum class FastExit { Room, EndOfBlock, BadCode, BadDistance };
 
     // Macros, not lambdas: a lambda holding references to the locals made GCC keep them
     // in memory, where every store through `op` forced a reload.
-#define KV_REFILL()                  \
-    do {                             \
-        bb |= load64(ip) << bc;      \
-        ip += (63 - bc) >> 3;        \
-        bc |= 56;                    \
+    // Only the low six bits of `bc` count: consuming subtracts the whole entry (its low
+    // byte is the bit count, the bits above only borrow into bits above the sixth).
+#define KV_REFILL()                            \
+    do {                                       \
+        bb |= load64(ip) << (bc & 63);         \
+        ip += 7 - ((bc >> 3) & 7);             \
+        bc |= 56;                              \
     } while (0)
-#define KV_CONSUME(e)                \
-    do {                             \
-        bb >>= (e) & 63;             \
-        bc -= (e) & 0xff;            \
+#define KV_CONSUME(e)                          \
+    do {                                       \
+        bb >>= (e) & 63;                       \
+        bc -= (e);                             \
     } while (0)
 #define KV_LITERAL(e)                \
     do {                             \
@@ -330,8 +333,8 @@ enum class FastExit { Room, EndOfBlock, BadCode, BadDistance };
     uint32_t e = lit[bb & litMask];
     while (ip <= ipLast && op <= opLast) {
         if (e & kLit) {
-            // Up to three literal entries (six bytes) fit in the 56 bits after a refill,
-            // with at least 23 bits left to look up the next entry.
+            // Up to four literal entries (eight bytes) fit in the 56 bits after a refill,
+            // with at least 12 bits left to look up the next entry.
             KV_LITERAL(e);
             e = lit[bb & litMask];
             if (e & kLit) {
@@ -340,6 +343,10 @@ enum class FastExit { Room, EndOfBlock, BadCode, BadDistance };
                 if (e & kLit) {
                     KV_LITERAL(e);
                     e = lit[bb & litMask];
+                    if (e & kLit) {
+                        KV_LITERAL(e);
+                        e = lit[bb & litMask];
+                    }
                     KV_REFILL();
                     continue;
                 }
@@ -441,7 +448,7 @@ enum class FastExit { Room, EndOfBlock, BadCode, BadDistance };
 #undef KV_CONSUME
 #undef KV_REFILL
     s.bb = bb;
-    s.bc = bc;
+    s.bc = bc & 63;
     s.ip = ip;
     s.op = op;
     return exit;

@@ -129,6 +129,8 @@ const Case kCases[] = {
      kv::msg::ReadError, 1},
     {"lha: extended header too short to hold itself", "lha/lh5-l2.lzh", ".lzh", [](Bytes& b) { put16(b, 24, 1); },
      kv::msg::BadFileHeader},
+    {"lha: level 0 header sum does not match (a damaged size)", "lha/lh5-l0.lzh", ".lzh",
+     [](Bytes& b) { b[7] ^= 0x01; }, kv::msg::HeaderCrcError},
     {"lha: cut inside the first header", "lha/lh5-l0.lzh", ".lzh", [](Bytes& b) { b.resize(12); },
      kv::msg::ReadError},
     {"lha: header names more bytes than the file has", "lha/lh5-l0.lzh", ".lzh",

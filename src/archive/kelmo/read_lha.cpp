@@ -34,6 +34,18 @@ void TKelmo::listLha() {
       report(msg::BadFileHeader, ArchiveFile());
       return;
     }
+    if (level <= 1) {
+      // Level 0 and 1 headers carry a byte sum of themselves: a damaged one would list
+      // made-up names and sizes. (A header cut short is reported below as a short read.)
+      if (const uint8_t* whole = r.get(cursor, size_t(h[0]) + 2)) {
+        uint8_t sum = 0;
+        for (size_t i = 2; i < size_t(h[0]) + 2; ++i) sum = uint8_t(sum + whole[i]);
+        if (sum != h[1]) {
+          report(msg::HeaderCrcError, ArchiveFile());
+          return;
+        }
+      }
+    }
     clearEntry();
     uint64_t headerLen;  // bytes before the data, extended headers included
     uint64_t packed = le32(h + 7);

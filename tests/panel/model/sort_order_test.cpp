@@ -49,6 +49,9 @@ struct OrderCase {
     std::vector<std::string> expected;  // after ".."
 };
 
+// Test lists show the case's description, not the bytes of the struct.
+void PrintTo(const OrderCase& c, std::ostream* os) { *os << c.what; }
+
 class SortOrder : public ::testing::TestWithParam<OrderCase> {};
 
 TEST_P(SortOrder, MatchesTheOldOrder) {

@@ -42,7 +42,7 @@ TEST(VolumeRequests, LaterVolumesFromAnotherFolder) {
   struct { const char* first; std::vector<const char*> later; } sets[] = {
       {"arj/volumes.arj", {"arj/volumes.a01", "arj/volumes.a02"}},
       {"cab/libarchive/test_read_format_cab_multi.p1.cab", {"cab/libarchive/test_read_format_cab_multi.p2.cab"}},
-      {"rar/rarfile/rar3-vols.part1.rar", {"rar/rarfile/rar3-vols.part2.rar", "rar/rarfile/rar3-vols.part3.rar"}},
+      {"rar/rarfile/rar3-vols1.rar", {"rar/rarfile/rar3-vols2.rar", "rar/rarfile/rar3-vols3.rar"}},
   };
   for (auto& set : sets) {
     SCOPED_TRACE(set.first);

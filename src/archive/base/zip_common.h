@@ -13,10 +13,6 @@
 
 namespace kv {
 
-// How far before the end a ZIP end record may start: the largest comment plus the record.
-// The lister and the extractor search the same window, so what lists also extracts.
-inline constexpr uint64_t kZipEndSearch = 65535 + 22;
-
 class TZipCommon;
 
 using TNotifyEvent = std::function<void(TZipCommon& Sender)>;

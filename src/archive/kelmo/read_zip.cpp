@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "archive/base/names.h"
+#include "archive/base/zip_end.h"
 #include "archive/kelmo/block_reader.h"
 #include "archive/kelmo/kelmo.h"
 
@@ -28,51 +29,17 @@ std::string zipMethodName(uint16_t method, uint16_t flags) {
 
 namespace {
 
-constexpr uint32_t kCentral = 0x02014B50, kEnd = 0x06054B50, kEnd64 = 0x06064B50,
-                   kEnd64Locator = 0x07064B50;
+constexpr uint32_t kCentral = 0x02014B50;
 
 }  // namespace
 
 void TKelmo::listZip() {
   BlockReader& r = *reader_;
   const uint64_t size = file_.size();
-  // Find the end record, searching backwards from the last place it fits.
-  uint64_t window = std::min<uint64_t>(size, kZipEndSearch);
-  std::vector<uint8_t> tail(static_cast<size_t>(window));
-  if (window < 22 || !file_.readExact(size - window, tail)) reportAndRaise(msg::HeaderIdError, ArchiveFile());
-  uint64_t endPos = UINT64_MAX;
-  for (size_t i = tail.size() - 22 + 1; i-- > 0;) {
-    if (le32(&tail[i]) == kEnd) {
-      endPos = size - window + i;
-      break;
-    }
-  }
-  if (endPos == UINT64_MAX) reportAndRaise(msg::HeaderIdError, ArchiveFile());
-  const uint8_t* e = &tail[static_cast<size_t>(endPos - (size - window))];
-  uint16_t commentLen = le16(e + 20);
-  uint64_t entries = le16(e + 10);
-  uint64_t cdSize = le32(e + 12), cdOffset = le32(e + 16);
-  if (commentLen) {
-    uint64_t avail = size - endPos - 22;
-    size_t n = static_cast<size_t>(std::min<uint64_t>(commentLen, avail));
-    ArchiveComment = presentText(std::string_view(reinterpret_cast<const char*>(e + 22), n),
-                                 NameCodePage);
-  }
-  // ZIP64: the locator right before the end record names the 64-bit end record.
-  uint64_t dirEnd = endPos;
-  if (endPos >= 20) {
-    const uint8_t* loc = r.get(endPos - 20, 20);
-    if (loc && le32(loc) == kEnd64Locator) {
-      uint64_t e64Pos = le64(loc + 8);
-      const uint8_t* e64 = r.get(e64Pos, 56);
-      if (e64 && le32(e64) == kEnd64 && e64Pos < endPos) {
-        entries = le64(e64 + 32);
-        cdSize = le64(e64 + 40);
-        cdOffset = le64(e64 + 48);
-        dirEnd = e64Pos;
-      }
-    }
-  }
+  ZipEnd end;
+  if (!findZipEnd(file_, end)) reportAndRaise(msg::HeaderIdError, ArchiveFile());
+  if (!end.comment.empty()) ArchiveComment = presentText(end.comment, NameCodePage);
+  const uint64_t entries = end.entries, cdSize = end.cdSize, cdOffset = end.cdOffset, dirEnd = end.dirEnd;
   if (entries == 0 && cdSize == 0) return;  // an empty archive is a complete listing
 
   // Where the directory really starts. Offsets of an executable whose archive was appended

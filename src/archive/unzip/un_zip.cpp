@@ -12,6 +12,7 @@
 
 #include "archive/base/names.h"
 #include "archive/base/util.h"
+#include "archive/base/zip_end.h"
 #include "archive/codec/crc32.h"
 #include "archive/codec/explode.h"
 #include "archive/codec/inflate.h"
@@ -23,9 +24,8 @@ namespace kv {
 
 namespace {
 
-constexpr uint32_t kEndSig = 0x06054B50, kCentralSig = 0x02014B50, kLocalSig = 0x04034B50;
+constexpr uint32_t kCentralSig = 0x02014B50, kLocalSig = 0x04034B50;
 constexpr uint32_t kLocalSigOld = 0x50000000;  // accepted as a local header too
-constexpr uint32_t kZip64LocatorSig = 0x07064B50, kZip64EndSig = 0x06064B50;
 
 bool isZipType(TArcType t) {
   return t == atZIP || t == atZipExe || t == atZip250 || t == atZip250Exe;
@@ -126,30 +126,10 @@ void TUnZIP::mainJob() {
     opened = true;
     const uint64_t size = file_.size();
 
-    // End record: searched backwards through the window the lister searches.
-    std::vector<uint8_t> tail(size_t(std::min<uint64_t>(size, kZipEndSearch)));
-    if (!file_.readExact(size - tail.size(), tail)) reportAndRaise(msg::BadFileHeader, ArchiveFile());
-    long hit = -1;
-    for (long i = long(tail.size()) - 22; i >= 0; --i)
-      if (le32(&tail[size_t(i)]) == kEndSig) {
-        hit = i;
-        break;
-      }
-    if (hit < 0) reportAndRaise(msg::BadFileHeader, ArchiveFile());
-    const uint64_t endPos = size - tail.size() + uint64_t(hit);
-    const uint8_t* end = &tail[size_t(hit)];
-    uint64_t cdSize = le32(end + 12), cdOffset = le32(end + 16), entries = le16(end + 10);
-    uint64_t zip64EndPos = 0;
-    if ((cdOffset == 0xFFFFFFFF || cdSize == 0xFFFFFFFF || le16(end + 10) == 0xFFFF) && endPos >= 20) {
-      uint8_t loc[20], rec[56];
-      if (file_.readExact(endPos - 20, loc) && le32(loc) == kZip64LocatorSig &&
-          file_.readExact(le64(loc + 8), rec) && le32(rec) == kZip64EndSig) {
-        entries = le64(rec + 32);
-        cdSize = le64(rec + 40);
-        cdOffset = le64(rec + 48);
-        zip64EndPos = le64(loc + 8);
-      }
-    }
+    ZipEnd zipEnd;
+    if (!findZipEnd(file_, zipEnd)) reportAndRaise(msg::BadFileHeader, ArchiveFile());
+    const uint64_t endPos = zipEnd.endPos, entries = zipEnd.entries, cdSize = zipEnd.cdSize,
+                   cdOffset = zipEnd.cdOffset;
     // An archive with no entries at all is complete as it is: nothing to extract, no error.
     const bool empty = entries == 0 && cdSize == 0;
 
@@ -163,7 +143,7 @@ void TUnZIP::mainJob() {
     if (!empty && !centralAt(cdPos)) {
       // A ZIP appended to a stub without adjusting its offsets: the directory sits right
       // before the end records, and every stored offset is short by the same amount.
-      uint64_t dirEnd = zip64EndPos ? zip64EndPos : endPos;
+      const uint64_t dirEnd = zipEnd.dirEnd;
       if (dirEnd >= cdSize && centralAt(dirEnd - cdSize)) {
         cdPos = dirEnd - cdSize;
         delta = int64_t(cdPos) - int64_t(cdOffset);

@@ -29,8 +29,28 @@ struct Job {
   int failed = 0;
 };
 
+// What t and x are given: [-p PASSWORD] [--cp866], and for x a folder and [-y].
+struct JobArgs {
+  std::string archive, dir, password;
+  bool overwrite = false, cp866 = false;
+};
+
+// False on a missing archive (or folder), an extra word, or -y where it does not belong.
+bool parseJobArgs(const Args& args, bool withDir, JobArgs& out) {
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "-p" && i + 1 < args.size()) out.password = args[++i];
+    else if (args[i] == "--cp866") out.cp866 = true;
+    else if (withDir && args[i] == "-y") out.overwrite = true;
+    else if (out.archive.empty()) out.archive = args[i];
+    else if (withDir && out.dir.empty()) out.dir = args[i];
+    else return false;
+  }
+  return !out.archive.empty() && (!withDir || !out.dir.empty());
+}
+
 // Prepares the extractor; answers an exit status when the archive is no ZIP we can read.
-int setUp(Job& job, const std::string& archive) {
+int setUp(Job& job, const JobArgs& a) {
+  const std::string& archive = a.archive;
   job.zip.OnError = [&job](kv::TZipCommon&, const std::string& fn, const std::string& extra,
                            const std::string&, int id) { printError(fn, id, extra); };
   job.zip.OnActivate = [&job](kv::TZipCommon&) { job.started = true; };
@@ -47,6 +67,8 @@ int setUp(Job& job, const std::string& archive) {
                  archive.c_str());
     return 2;
   }
+  if (a.cp866) job.zip.NameCodePage = kv::TNameCodePage::cp866;
+  if (!a.password.empty()) job.zip.Passwords.push_back(a.password);
   return -1;
 }
 
@@ -64,22 +86,13 @@ int finish(Job& job) {
 }  // namespace
 
 int testCommand(const Args& args) {
-  std::string archive, password;
-  bool bad = false, cp866 = false;
-  for (size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "-p" && i + 1 < args.size()) password = args[++i];
-    else if (args[i] == "--cp866") cp866 = true;
-    else if (archive.empty()) archive = args[i];
-    else bad = true;
-  }
-  if (archive.empty() || bad) {
+  JobArgs a;
+  if (!parseJobArgs(args, false, a)) {
     std::fputs("usage: kvarc t ARCHIVE [-p PASSWORD] [--cp866]\n", stderr);
     return 2;
   }
   Job job;
-  if (int rc = setUp(job, archive); rc >= 0) return rc;
-  if (cp866) job.zip.NameCodePage = kv::TNameCodePage::cp866;
-  if (!password.empty()) job.zip.Passwords.push_back(password);
+  if (int rc = setUp(job, a); rc >= 0) return rc;
   job.zip.OnEnd = [](kv::TZipCommon& z, const std::string&, bool pass) {
     std::printf("%s  %s\n", pass ? "OK    " : "FAILED", z.FileName.c_str());
   };
@@ -91,25 +104,15 @@ int testCommand(const Args& args) {
 }
 
 int extractCommand(const Args& args) {
-  std::string archive, dir, password;
-  bool overwrite = false, cp866 = false;
-  for (size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "-y") overwrite = true;
-    else if (args[i] == "--cp866") cp866 = true;
-    else if (args[i] == "-p" && i + 1 < args.size()) password = args[++i];
-    else if (archive.empty()) archive = args[i];
-    else if (dir.empty()) dir = args[i];
-    else archive.clear(), i = args.size();
-  }
-  if (archive.empty() || dir.empty()) {
+  JobArgs a;
+  if (!parseJobArgs(args, true, a)) {
     std::fputs("usage: kvarc x ARCHIVE DIR [-p PASSWORD] [-y] [--cp866]\n", stderr);
     return 2;
   }
   Job job;
-  if (int rc = setUp(job, archive); rc >= 0) return rc;
-  if (cp866) job.zip.NameCodePage = kv::TNameCodePage::cp866;
-  job.zip.setExtractDir(dir);
-  if (!password.empty()) job.zip.Passwords.push_back(password);
+  if (int rc = setUp(job, a); rc >= 0) return rc;
+  job.zip.setExtractDir(a.dir);
+  const bool overwrite = a.overwrite;
   int skipped = 0;
   job.zip.OnFileExists = [&](kv::TZipCommon&, const std::string& fn, const kv::TDateTime&, bool& accept) {
     accept = overwrite;

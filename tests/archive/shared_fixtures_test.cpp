@@ -139,6 +139,7 @@ TEST_P(SharedFixture, ListingAgreesWithIndependentTools) {
       EXPECT_EQ(methodCode(e.format, g, w.method), w.method);
     }
     EXPECT_EQ(g.encrypted, w.encrypted == "yes");
+    EXPECT_EQ(g.dir, w.kind == "dir");
   }
 }
 

@@ -250,7 +250,11 @@ void TKelmo::listRar() {
                          ? presentName(std::string_view(reinterpret_cast<const char*>(name), zero), NameCodePage)
                          : presentName(decoded, NameCodePage, true);
           Encrypted = flags & 0x0004;
-          IsDirectory = (flags & 0x00E0) == 0x00E0 || (ExternalAttr & 0x10);
+          // Archives made on Unix (host 3) store the file mode, whose 0x10 is a permission
+          // bit: there only the mode's file type says folder.
+          const bool unixHost = f[15] == 3;
+          IsDirectory = (flags & 0x00E0) == 0x00E0 ||
+                        (unixHost ? (ExternalAttr & 0xF000) == 0x4000 : (ExternalAttr & 0x10) != 0);
           MethodName = IsDirectory ? "Dir" : rarMethodName(MethodNo);
           pending = true;
           pendingOffset = int64_t(cursor);

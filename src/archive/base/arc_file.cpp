@@ -10,13 +10,16 @@
 namespace kv {
 
 ArcFile::ArcFile(ArcFile&& o) noexcept
-    : fd_(std::exchange(o.fd_, -1)), size_(o.size_), path_(std::move(o.path_)) {}
+    : fd_(std::exchange(o.fd_, -1)), size_(o.size_), device_(o.device_), inode_(o.inode_),
+      path_(std::move(o.path_)) {}
 
 ArcFile& ArcFile::operator=(ArcFile&& o) noexcept {
   if (this != &o) {
     close();
     fd_ = std::exchange(o.fd_, -1);
     size_ = o.size_;
+    device_ = o.device_;
+    inode_ = o.inode_;
     path_ = std::move(o.path_);
   }
   return *this;
@@ -24,15 +27,22 @@ ArcFile& ArcFile::operator=(ArcFile&& o) noexcept {
 
 bool ArcFile::open(const std::string& path) {
   close();
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // O_NONBLOCK: opening a FIFO (or a device) named as an archive or as its next volume
+  // would otherwise wait for a writer forever. Only regular files are kept, and reads of
+  // those never block, so the flag is cleared again.
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   if (fd < 0) return false;
   struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+  int flags = -1;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || (flags = ::fcntl(fd, F_GETFL)) < 0 ||
+      ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
     ::close(fd);
     return false;
   }
   fd_ = fd;
   size_ = static_cast<uint64_t>(st.st_size);
+  device_ = static_cast<uint64_t>(st.st_dev);
+  inode_ = static_cast<uint64_t>(st.st_ino);
   path_ = path;
   return true;
 }

@@ -16,13 +16,21 @@ class ArcFile {
   ArcFile(ArcFile&& o) noexcept;
   ArcFile& operator=(ArcFile&& o) noexcept;
 
-  // Opens read-only and takes the size; false when the file cannot be opened or is no file.
+  // Opens read-only and takes the size; false when the file cannot be opened or is not a
+  // regular file (a FIFO, device or folder is refused at once, without waiting on it).
   bool open(const std::string& path);
   // False when closing reported an error.
   bool close();
   bool isOpen() const { return fd_ >= 0; }
   uint64_t size() const { return size_; }
   const std::string& path() const { return path_; }
+  // The open file's identity: equal for two opens of one file under any spelling of its
+  // path, so a volume set that names a file already read can be told apart.
+  bool sameFile(const ArcFile& o) const {
+    return isOpen() && o.isOpen() && device_ == o.device_ && inode_ == o.inode_;
+  }
+  uint64_t device() const { return device_; }
+  uint64_t inode() const { return inode_; }
 
   // Reads up to out.size() bytes at pos; answers the bytes read (short at the end of file,
   // 0 past it or on an error).
@@ -35,6 +43,7 @@ class ArcFile {
  private:
   int fd_ = -1;
   uint64_t size_ = 0;
+  uint64_t device_ = 0, inode_ = 0;
   std::string path_;
 };
 

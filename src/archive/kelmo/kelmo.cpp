@@ -28,6 +28,31 @@ void TKelmo::fireEntry(int64_t offset, bool nameOnly) {
   if (OnReadEnd) OnReadEnd(*this);
 }
 
+void TKelmo::listEntry(int64_t offset, bool nameOnly) {
+  if (FileName.size() > kMaxNameBytes) reportAndRaise(msg::InvalidFileName, ArchiveFile());
+  fireEntry(offset, nameOnly);
+}
+
+bool TKelmo::openNextVolume(std::string& name, const std::string& volumeId, int loopId) {
+  if (!requestVolume(name, volumeId)) return false;
+  ArcFile next;
+  if (!next.open(name)) {
+    report(msg::ReadError, name);
+    return false;
+  }
+  const std::pair<uint64_t, uint64_t> id{next.device(), next.inode()};
+  for (const auto& seen : filesRead_) {
+    if (seen == id) {
+      report(loopId, name);
+      return false;
+    }
+  }
+  filesRead_.push_back(id);
+  file_ = std::move(next);
+  if (reader_) reader_->invalidate();
+  return true;
+}
+
 bool TKelmo::Activate() {
   setCancel(false);
   clearErrors();
@@ -51,6 +76,7 @@ bool TKelmo::Activate() {
     }
     if (!file_.open(ArchiveFile())) reportAndRaise(msg::ReadError, ArchiveFile());
     opened = true;
+    filesRead_.assign(1, {file_.device(), file_.inode()});
     ArchiveSize = file_.size();
     if (OnActivate) OnActivate(*this);
     ArchiveComment.clear();

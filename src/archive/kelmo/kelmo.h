@@ -2,6 +2,8 @@
 // TKelmo: lists an archive's entries without extracting anything.
 #include <functional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "archive/base/zip_common.h"
 
@@ -39,10 +41,20 @@ class TKelmo : public TZipCommon {
   // OnReadFile, the FileSpec match, totals and the OnRead events for the current entry.
   // nameOnly=false matches the whole path (TAR with ShowBlankDirs).
   void fireEntry(int64_t offset, bool nameOnly = true);
+  // fireEntry after refusing a FileName longer than kMaxNameBytes: such a name ends the
+  // listing with InvalidFileName (raised), so names built from nested records stay bounded.
+  void listEntry(int64_t offset, bool nameOnly = true);
   void clearEntry();
+  // The next volume (or cabinet) of a set: asked for through requestVolume, opened and put
+  // in place of file_. A file already read in this listing is refused with loopId, so a set
+  // that names itself or an earlier part ends. False when the listing cannot go on (the
+  // reason was reported, or the user cancelled).
+  bool openNextVolume(std::string& name, const std::string& volumeId, int loopId);
 
   ArcFile file_;
   BlockReader* reader_ = nullptr;
+  // (device, inode) of every file of the set read so far.
+  std::vector<std::pair<uint64_t, uint64_t>> filesRead_;
 };
 
 // MethodName of a format's method code.

@@ -7,6 +7,8 @@
 namespace kv {
 namespace {
 
+constexpr int kMaxArcDepth = 64;
+
 std::string arcMethodName(uint16_t m, bool pak) {
   if (pak) {
     switch (m) {
@@ -42,7 +44,7 @@ void TKelmo::listArc(bool pak) {
   uint64_t cursor = ArcStart - 1;
   std::string prefix;
   int depth = 0;
-  while (cursor + 2 <= size && !Cancel()) {
+  while (cursor < size && size - cursor >= 2 && !Cancel()) {
     const uint8_t* h = r.get(cursor, 2);
     if (!h) break;
     if (h[0] != 0x1A) {
@@ -78,13 +80,16 @@ void TKelmo::listArc(bool pak) {
     PackedSize = packed;
     MethodNo = method;
     if (!pak && method == 30) {  // a folder: its entries follow at once
+      // Every entry repeats the whole folder path, so deep nesting multiplies the listing;
+      // DOS paths never held more than a few dozen levels.
+      if (depth >= kMaxArcDepth) reportAndRaise(msg::TooManyNestedDirs, ArchiveFile());
       PackedSize = UnpackedSize = 0;
       IsDirectory = true;
       MethodName = "Dir";
       ExternalAttr = 16;
       InternalAttr = 16;
       FileName = prefix + name + "/";
-      if (ShowBlankDirs) fireEntry(int64_t(cursor));
+      if (ShowBlankDirs) listEntry(int64_t(cursor));
       prefix += name + "/";
       ++depth;
       cursor += headerLen;
@@ -94,12 +99,13 @@ void TKelmo::listArc(bool pak) {
     FileName = prefix + name;
     MethodName = arcMethodName(method, pak);
     uint64_t entryPos = cursor;
-    cursor += headerLen + packed;
-    fireEntry(int64_t(entryPos));
-    if (cursor > size) {
+    listEntry(int64_t(entryPos));
+    uint64_t next;
+    if (!checkedAdd(cursor, headerLen + packed, next) || next > size) {
       report(msg::ReadError, ArchiveFile());
       return;
     }
+    cursor = next;
   }
   // No end mark (1A 00) before the end of the file: the archive was cut short.
   if (!Cancel()) report(msg::ReadError, ArchiveFile());

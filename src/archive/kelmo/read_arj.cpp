@@ -32,7 +32,9 @@ bool readArjHeader(BlockReader& r, uint64_t pos, ArjHeader& h, int& bad) {
   h.size = le16(p + 2);
   if (h.size == 0) return false;
   if (h.size > kMaxBasicHeader || h.size < 30) { bad = msg::BadFileHeader; return false; }
-  p = r.get(pos + 4, size_t(h.size) + 4);
+  uint64_t basicPos;
+  if (!checkedAdd(pos, 4, basicPos)) { bad = msg::ReadError; return false; }
+  p = r.get(basicPos, size_t(h.size) + 4);
   if (!p) { bad = msg::ReadError; return false; }
   // Every basic header carries its CRC-32: a damaged one would list made-up names and sizes.
   if (crc32(std::span<const uint8_t>(p, h.size)) != le32(p + h.size)) { bad = msg::HeaderCrcError; return false; }
@@ -49,7 +51,7 @@ bool readArjHeader(BlockReader& r, uint64_t pos, ArjHeader& h, int& bad) {
   h.comment = c < h.size ? std::string(reinterpret_cast<const char*>(p + c), commentEnd - c)
                          : std::string();
   // Extended headers follow the header CRC: size, data and CRC each, until a size of 0.
-  uint64_t q = pos + 4 + h.size + 4;
+  uint64_t q = basicPos + h.size + 4;
   for (int guard = 0;; ++guard) {
     const uint8_t* s = r.get(q, 2);
     if (!s) { bad = msg::ReadError; return false; }
@@ -57,10 +59,10 @@ bool readArjHeader(BlockReader& r, uint64_t pos, ArjHeader& h, int& bad) {
     uint16_t extSize = le16(s);
     q += 2;
     if (extSize == 0) break;
-    q += uint64_t(extSize) + 4;
+    q += uint64_t(extSize) + 4;  // at most 1000 * 64 KiB past a position inside the file
   }
   h.next = q;
-  h.b = r.get(pos + 4, h.size);  // refreshed: the loop above may have moved the buffer
+  h.b = r.get(basicPos, h.size);  // refreshed: the loop above may have moved the buffer
   if (!h.b) { bad = msg::ReadError; return false; }
   return true;
 }
@@ -107,14 +109,12 @@ void TKelmo::listArj() {
     FileName = presentName(h.name, NameCodePage);
     FileComment = presentText(h.comment, NameCodePage);
     MethodName = IsDirectory ? "Dir" : MethodNo < 5 ? kArjMethods[MethodNo] : "Unknown";
-    if (fileType == 4) {  // a volume label is no entry
-      cursor = h.next + le32(b + 12);
-      continue;
-    }
+    // Every header starts past the one before (next > pos), so the walk always advances.
+    const bool pastEnd = !checkedAdd(h.next, le32(b + 12), cursor) || cursor > file_.size();
+    if (fileType == 4 && !pastEnd) continue;  // a volume label is no entry
     uint64_t entryPos = h.pos;
-    cursor = h.next + uint64_t(le32(b + 12));
-    if (cursor > file_.size()) {
-      fireEntry(int64_t(entryPos));
+    if (pastEnd) {
+      if (fileType != 4) listEntry(int64_t(entryPos));
       report(msg::ReadError, ArchiveFile());
       return;
     }
@@ -124,21 +124,13 @@ void TKelmo::listArj() {
     while (continues && !Cancel()) {
       std::string next = nextArjVolumeName(volumePath, volumeCounter);
       if (next.empty()) {
-        fireEntry(int64_t(entryPos));
+        listEntry(int64_t(entryPos));
         reportAndRaise(msg::MaxVolumes, ArchiveFile());
       }
-      if (!requestVolume(next, std::to_string(volumeCounter + 1))) {
+      if (!openNextVolume(next, std::to_string(volumeCounter + 1), msg::InvalidFileName)) {
         volumeFailed = true;
         break;
       }
-      ArcFile nextFile;
-      if (!nextFile.open(next)) {
-        report(msg::ReadError, next);
-        volumeFailed = true;
-        break;
-      }
-      file_ = std::move(nextFile);
-      r.invalidate();
       volumePath = next;
       VolumeName = std::string(fileNamePart(volumePath));
       ArjHeader vmain, part;
@@ -152,7 +144,7 @@ void TKelmo::listArj() {
       continues = part.b[4] & 0x04;
       cursor = part.next + uint64_t(le32(part.b + 12));
     }
-    fireEntry(int64_t(entryPos));
+    listEntry(int64_t(entryPos));
     if (volumeFailed) return;
   }
 }

@@ -1,5 +1,6 @@
 // GZip (and compress/pack) files, TAR archives and UUE files.
 #include <algorithm>
+#include <cstdint>
 #include <sys/stat.h>
 
 #include "archive/base/names.h"
@@ -15,8 +16,9 @@ namespace {
 uint64_t octalField(const uint8_t* p, size_t len, bool& ok) {
   ok = false;
   if (len > 0 && (p[0] & 0x80)) {
+    // A value past 64 bits stays at the largest one, which no file can hold.
     uint64_t v = p[0] & 0x3F;
-    for (size_t i = 1; i < len; ++i) v = (v << 8) | p[i];
+    for (size_t i = 1; i < len; ++i) v = v >> 56 ? UINT64_MAX : (v << 8) | p[i];
     ok = true;
     return v;
   }
@@ -85,7 +87,7 @@ void TKelmo::listGzip() {
     stored = std::string(base.substr(0, base.find('.')));
   }
   FileName = presentName(stored, NameCodePage);
-  fireEntry(0);
+  listEntry(0);
 }
 
 void TKelmo::listTar() {
@@ -124,9 +126,13 @@ void TKelmo::listTar() {
     ExternalAttr = InternalAttr = 0;
     IsDirectory = type == '5';
     uint64_t entryPos = cursor;
-    uint64_t next = cursor + 512 + (data + 511) / 512 * 512;
-    if (type == 0 || type == '0' || type == '1') fireEntry(int64_t(entryPos), !ShowBlankDirs);
-    if (next > size) {
+    // The data fills whole 512-byte blocks after the header. A size near 2^64 must not wrap
+    // the next header back onto this one.
+    const uint64_t blocks = data / 512 + (data % 512 != 0);
+    uint64_t next = 0;
+    const bool nextFits = blocks <= (UINT64_MAX - 512) / 512 && checkedAdd(cursor, 512 + blocks * 512, next);
+    if (type == 0 || type == '0' || type == '1') listEntry(int64_t(entryPos), !ShowBlankDirs);
+    if (!nextFits || next > size) {
       report(msg::ReadError, ArchiveFile());
       return;
     }
@@ -160,7 +166,7 @@ void TKelmo::listUue() {
       MethodNo = 0;
       MethodName.clear();
       VersionMadeBy = VersionNeeded = 0;
-      fireEntry(0);
+      listEntry(0);
       return;
     }
     size_t lf = text.find('\n', pos);

@@ -1,5 +1,6 @@
 // HA and BH archives.
 #include "archive/base/names.h"
+#include "archive/base/util.h"
 #include "archive/kelmo/block_reader.h"
 #include "archive/kelmo/kelmo.h"
 
@@ -14,9 +15,12 @@ void TKelmo::listHa() {
   uint64_t cursor = 4;
   // Entry: type, packed size, original size, CRC-32, Unix time, then the zero-terminated
   // path and name, then the machine-specific bytes (a length byte and its data).
-  while (left-- > 0 && cursor + 17 <= size && !Cancel()) {
+  for (; left > 0 && !Cancel(); --left) {
     const uint8_t* h = r.get(cursor, 17);
-    if (!h) break;
+    if (!h) {  // the header promised more entries than the file holds
+      report(msg::ReadError, ArchiveFile());
+      return;
+    }
     clearEntry();
     uint8_t type = h[0];
     MethodNo = type & 0x0F;
@@ -36,10 +40,7 @@ void TKelmo::listHa() {
         }
         ++p;
         if (*c == 0) break;
-        if (part.size() > 65535) {
-          report(msg::BadFileHeader, ArchiveFile());
-          return;
-        }
+        if (part.size() >= kMaxNameBytes) reportAndRaise(msg::InvalidFileName, ArchiveFile());
         part += char(*c == 0xFF ? '/' : *c);
       }
     }
@@ -56,9 +57,8 @@ void TKelmo::listHa() {
     static constexpr const char* kNames[] = {"Cpy", "Asc", "HSC"};
     MethodName = MethodNo < 3 ? kNames[MethodNo] : MethodNo == 14 ? "Dir" : MethodNo == 15 ? "Special" : "Unknown";
     uint64_t entryPos = cursor;
-    cursor = p + PackedSize;
-    fireEntry(int64_t(entryPos));
-    if (cursor > size) {
+    listEntry(int64_t(entryPos));
+    if (!checkedAdd(p, PackedSize, cursor) || cursor > size) {
       report(msg::ReadError, ArchiveFile());
       return;
     }
@@ -69,9 +69,13 @@ void TKelmo::listBh() {
   BlockReader& r = *reader_;
   const uint64_t size = file_.size();
   uint64_t cursor = ArcStart - 1;
-  while (cursor + 37 <= size && !Cancel()) {
+  while (cursor < size && !Cancel()) {
     const uint8_t* h = r.get(cursor, 37);
-    if (!h || h[0] != 'B' || h[1] != 'H' || h[2] != 5 || h[3] != 7 || h[4] == 0) return;
+    if (!h) {  // bytes left that cannot hold a header: the archive was cut short
+      report(msg::ReadError, ArchiveFile());
+      return;
+    }
+    if (h[0] != 'B' || h[1] != 'H' || h[2] != 5 || h[3] != 7 || h[4] == 0) return;
     uint16_t nameLen = le16(h + 33);
     h = r.get(cursor, 37 + size_t(nameLen));
     if (!h) {
@@ -94,9 +98,8 @@ void TKelmo::listBh() {
     static constexpr const char* kNames[] = {"Stored", "Fused", "Deflate"};
     MethodName = IsDirectory ? "Dir" : MethodNo < 3 ? kNames[MethodNo] : "Unknown";
     uint64_t entryPos = cursor;
-    cursor += 37 + uint64_t(nameLen) + PackedSize;
-    fireEntry(int64_t(entryPos));
-    if (cursor > size) {
+    listEntry(int64_t(entryPos));
+    if (!checkedAdd(cursor, 37 + uint64_t(nameLen) + PackedSize, cursor) || cursor > size) {
       report(msg::ReadError, ArchiveFile());
       return;
     }

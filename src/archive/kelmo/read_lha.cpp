@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "archive/base/names.h"
+#include "archive/base/util.h"
 #include "archive/kelmo/block_reader.h"
 #include "archive/kelmo/kelmo.h"
 
@@ -49,7 +50,8 @@ void TKelmo::listLha() {
     clearEntry();
     uint64_t headerLen;  // bytes before the data, extended headers included
     uint64_t packed = le32(h + 7);
-    uint64_t next;
+    uint64_t next = 0;
+    bool nextFits = true;
     std::string dir, name;
     uint32_t stamp = le32(h + 15);
     ExternalAttr = h[19];
@@ -98,7 +100,7 @@ void TKelmo::listLha() {
       name = std::string(reinterpret_cast<const char*>(full + 22), nameLen);
       FileCRC = le16(full + 22 + nameLen);
       headerLen = hsize;
-      next = cursor + hsize + packed;
+      nextFits = checkedAdd(cursor, hsize + packed, next);
       if (level == 1 && hsize >= 22 + uint64_t(nameLen) + 5) {
         uint64_t extTotal = 0;
         ok = walk(cursor + hsize, le16(full + hsize - 2), 2, extTotal);
@@ -125,7 +127,7 @@ void TKelmo::listLha() {
       ok = walk(cursor + base, firstExt, width, extTotal);
       if (hsize < base) hsize = base + extTotal;
       headerLen = hsize;
-      next = cursor + hsize + packed;
+      nextFits = checkedAdd(cursor, hsize + packed, next);
     }
     if (!ok) {
       report(shortRead ? msg::ReadError : msg::BadFileHeader, ArchiveFile());
@@ -143,12 +145,12 @@ void TKelmo::listLha() {
       MethodName = std::string("Frozen-") + char(h[5]);
     else MethodName = "Unknown";
     uint64_t entryPos = cursor;
-    if (next <= cursor) {
+    if (nextFits && next <= cursor) {
       report(msg::BadFileHeader, ArchiveFile());
       return;
     }
-    fireEntry(int64_t(entryPos));
-    if (next > size) {
+    listEntry(int64_t(entryPos));
+    if (!nextFits || next > size) {
       report(msg::ReadError, ArchiveFile());
       return;
     }

@@ -153,7 +153,7 @@ void TKelmo::listRar() {
   bool pending = false;
   int64_t pendingOffset = 0;
   auto firePending = [&] {
-    if (pending) fireEntry(pendingOffset);
+    if (pending) listEntry(pendingOffset);
     pending = false;
   };
   for (int volume = 0; volume < 1000 && !Cancel(); ++volume) {
@@ -194,7 +194,8 @@ void TKelmo::listRar() {
         }
         addSize = le32(a + 7);
       }
-      uint64_t next = cursor + headSize + addSize;
+      uint64_t next = 0;
+      bool nextFits = checkedAdd(cursor, uint64_t(headSize) + addSize, next);
       if (type == 0x74) {
         const uint8_t* f = r.get(cursor, headSize);
         if (!f || headSize < 32) {
@@ -213,7 +214,7 @@ void TKelmo::listRar() {
           packed |= uint64_t(le32(f + 32)) << 32;
           unpacked |= uint64_t(le32(f + 36)) << 32;
           namePos = 40;
-          next = cursor + headSize + packed;
+          nextFits = checkedAdd(cursor, headSize, next) && checkedAdd(next, packed, next);
         }
         if (flags & 0x0001) {  // the rest of a file begun in an earlier volume
           if (pending) {
@@ -261,12 +262,12 @@ void TKelmo::listRar() {
           if (!(flags & 0x0002)) firePending();
         }
       }
-      if (next <= cursor) {
+      if (nextFits && next <= cursor) {
         report(msg::BadFileHeader, volumePath);
         damaged = true;
         break;
       }
-      if (next > size) {
+      if (!nextFits || next > size) {
         firePending();
         report(msg::ReadError, volumePath);
         damaged = true;
@@ -281,14 +282,9 @@ void TKelmo::listRar() {
     // Old writers end volumes without an end block: then only a split file asks for more.
     if (damaged || !moreVolumes || (!sawEnd && !pending)) break;
     std::string nextName = nextRarVolumeName(volumePath, mainFlags & 0x0010);
-    if (nextName.empty() || !requestVolume(nextName, std::to_string(volume + 2))) break;
-    ArcFile nextFile;
-    if (!nextFile.open(nextName)) {
-      report(msg::ReadError, nextName);
+    if (nextName.empty() ||
+        !openNextVolume(nextName, std::to_string(volume + 2), msg::InvalidFileName))
       break;
-    }
-    file_ = std::move(nextFile);
-    r.invalidate();
     volumePath = nextName;
     start = 0;
     const uint8_t* mk = r.get(0, 7);
@@ -327,7 +323,12 @@ void TKelmo::listRar5(uint64_t start) {
       report(msg::BadFileHeader, ArchiveFile());
       return;
     }
-    uint64_t next = cursor + end + dataSize;
+    // A data size near 2^64 would wrap the position around: no real header says so.
+    uint64_t next;
+    if (!checkedAdd(cursor, end, next) || !checkedAdd(next, dataSize, next)) {
+      report(msg::BadFileHeader, ArchiveFile());
+      return;
+    }
     if (type == 4) reportAndRaise(msg::PasswordProtected, ArchiveFile());  // headers encrypted
     if (type == 5) return;
     if (type == 2) {
@@ -356,18 +357,24 @@ void TKelmo::listRar5(uint64_t start) {
         size_t recEnd = extraPos + static_cast<size_t>(recSize);
         if (!readVint(h, recEnd, extraPos, recType)) break;
         if (recType == 1) Encrypted = true;
-        if (recType == 3) {  // high-precision times: flags, then mtime first if present
+        if (recType == 3) {  // file times: flags, then mtime first if present
+          // Flag 1 says the times are Unix seconds (4 bytes each); without it they are
+          // Windows file times (8 bytes, 100 ns since 1601).
           uint64_t tflags;
           if (readVint(h, recEnd, extraPos, tflags) && (tflags & 2)) {
             if (tflags & 1) {
-              if (extraPos + 8 <= recEnd) {
-                uint64_t ft = le64(h + extraPos);  // 100 ns since 1601
-                mtime = static_cast<uint32_t>(ft / 10000000 - 11644473600ull);
+              if (extraPos + 4 <= recEnd) {
+                mtime = le32(h + extraPos);
                 fflags |= 2;
               }
-            } else if (extraPos + 4 <= recEnd) {
-              mtime = le32(h + extraPos);
-              fflags |= 2;
+            } else if (extraPos + 8 <= recEnd) {
+              uint64_t ft = le64(h + extraPos);
+              constexpr uint64_t kUnixEpochIn1601 = 11644473600ull;
+              uint64_t secs = ft / 10000000;
+              if (secs >= kUnixEpochIn1601 && secs - kUnixEpochIn1601 <= UINT32_MAX) {
+                mtime = static_cast<uint32_t>(secs - kUnixEpochIn1601);
+                fflags |= 2;
+              }
             }
           }
         }
@@ -386,7 +393,7 @@ void TKelmo::listRar5(uint64_t start) {
       IsDirectory = fflags & 1;
       MethodName = IsDirectory ? "Dir" : rarMethodName(MethodNo);
       // A file continued from the previous volume was listed there.
-      if (!(hflags & 0x08)) fireEntry(int64_t(cursor));
+      if (!(hflags & 0x08)) listEntry(int64_t(cursor));
     }
     if (next <= cursor) {
       report(msg::BadFileHeader, ArchiveFile());
@@ -398,6 +405,8 @@ void TKelmo::listRar5(uint64_t start) {
     }
     cursor = next;
   }
+  // Every RAR 5 archive (and volume) closes with an end-of-archive header.
+  if (!Cancel()) report(msg::ReadError, ArchiveFile());
 }
 
 }  // namespace kv

@@ -62,7 +62,7 @@ void TKelmo::listZoo() {
     if (!dir.empty() && dir.back() != '/' && dir.back() != '\\') dir += '/';
     FileName = presentName(dir + name, NameCodePage);
     MethodName = MethodNo == 0 ? "Stored" : MethodNo == 1 ? "Fastest" : MethodNo == 2 ? "Greatest" : "Unknown";
-    if (!deleted) fireEntry(int64_t(cursor));
+    if (!deleted) listEntry(int64_t(cursor));
     cursor = next;
   }
   if (cursor + 56 > size) report(msg::ReadError, ArchiveFile());

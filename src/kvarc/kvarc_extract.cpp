@@ -6,9 +6,13 @@
 #include "archive/base/messages.h"
 #include "archive/base/util.h"
 #include "archive/unzip/un_zip.h"
+#include "platform/display_text.h"
 
 namespace kvarc {
 namespace {
+
+// Names, paths and messages come from the archive: printed raw they could drive the terminal.
+std::string shown(std::string_view text) { return kv::platform::escapeControls(text); }
 
 // Errors that stop a job before any entry: the archive itself cannot be read.
 bool unreadable(int id) {
@@ -19,8 +23,8 @@ bool unreadable(int id) {
 
 void printError(const std::string& fn, int id, const std::string& extra) {
   std::string_view text = kv::messageText(id);
-  std::fprintf(stderr, "kvarc: %s: %.*s (%d)%s%s\n", fn.c_str(), int(text.size()), text.data(), id,
-               extra.empty() ? "" : ": ", extra.c_str());
+  std::fprintf(stderr, "kvarc: %s: %.*s (%d)%s%s\n", shown(fn).c_str(), int(text.size()), text.data(), id,
+               extra.empty() ? "" : ": ", shown(extra).c_str());
 }
 
 struct Job {
@@ -59,12 +63,12 @@ int setUp(Job& job, const JobArgs& a) {
   if (t == kv::atFileOpenErr) {
     std::string_view why = kv::fileExists(archive) ? std::string_view("cannot open")
                                                    : kv::messageText(kv::msg::FileNotFound);
-    std::fprintf(stderr, "kvarc: %s: %.*s\n", archive.c_str(), int(why.size()), why.data());
+    std::fprintf(stderr, "kvarc: %s: %.*s\n", shown(archive).c_str(), int(why.size()), why.data());
     return 2;
   }
   if (t != kv::atZIP && t != kv::atZipExe && t != kv::atZip250 && t != kv::atZip250Exe) {
     std::fprintf(stderr, "kvarc: %s: not a ZIP archive (only ZIP can be tested or extracted yet)\n",
-                 archive.c_str());
+                 shown(archive).c_str());
     return 2;
   }
   if (a.cp866) job.zip.NameCodePage = kv::TNameCodePage::cp866;
@@ -76,7 +80,7 @@ int finish(Job& job) {
   // One summary of everything that went wrong, after the per-entry lines.
   for (const auto& f : job.zip.Failures) {
     std::string_view text = kv::messageText(f.id);
-    std::fprintf(stderr, "failed: %s: %.*s\n", f.name.c_str(), int(text.size()), text.data());
+    std::fprintf(stderr, "failed: %s: %.*s\n", shown(f.name).c_str(), int(text.size()), text.data());
   }
   if (!job.started || (unreadable(job.zip.LastError) && job.zip.ExtractedCount == 0 && job.zip.FailedCount == 0))
     return 2;
@@ -94,7 +98,7 @@ int testCommand(const Args& args) {
   Job job;
   if (int rc = setUp(job, a); rc >= 0) return rc;
   job.zip.OnEnd = [](kv::TZipCommon& z, const std::string&, bool pass) {
-    std::printf("%s  %s\n", pass ? "OK    " : "FAILED", z.FileName.c_str());
+    std::printf("%s  %s\n", pass ? "OK    " : "FAILED", shown(z.FileName).c_str());
   };
   job.zip.Test();
   int rc = finish(job);
@@ -117,12 +121,12 @@ int extractCommand(const Args& args) {
   job.zip.OnFileExists = [&](kv::TZipCommon&, const std::string& fn, const kv::TDateTime&, bool& accept) {
     accept = overwrite;
     if (!overwrite) {
-      std::printf("skipped (exists): %s\n", fn.c_str());
+      std::printf("skipped (exists): %s\n", shown(fn).c_str());
       ++skipped;
     }
   };
   job.zip.OnEnd = [](kv::TZipCommon& z, const std::string&, bool pass) {
-    if (!pass) std::fprintf(stderr, "kvarc: %s: not extracted\n", z.FileName.c_str());
+    if (!pass) std::fprintf(stderr, "kvarc: %s: not extracted\n", shown(z.FileName).c_str());
   };
   job.zip.Activate();
   return finish(job);

@@ -8,6 +8,7 @@
 #include "archive/base/messages.h"
 #include "archive/kelmo/kelmo.h"
 #include "kvarc/commands.h"
+#include "platform/display_text.h"
 
 namespace kvarc {
 namespace {
@@ -16,6 +17,28 @@ void appendNumber(std::string& out, uint64_t v) {
   char buf[24];
   auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v);
   out.append(buf, end);
+}
+
+// Names, comments and messages come from the archive: printed raw they could drive the
+// terminal or, with a TAB or LF, forge a row of the --tsv output.
+std::string shown(std::string_view text) { return kv::platform::escapeControls(text); }
+
+// A comment keeps its lines (CR LF or LF): each is escaped on its own and the following ones
+// are indented under the first.
+std::string shownComment(std::string_view comment) {
+  std::string out = "Comment: ";
+  for (bool first = true;; first = false) {
+    const size_t lf = comment.find('\n');
+    std::string_view line = comment.substr(0, lf);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (!first) out += "         ";
+    out += shown(line);
+    out += '\n';
+    if (lf == std::string_view::npos) break;
+    comment.remove_prefix(lf + 1);
+    if (comment.empty()) break;
+  }
+  return out;
 }
 
 std::string trimmed(std::string_view s) {
@@ -43,7 +66,7 @@ int listCommand(const Args& args) {
   }
   struct stat st {};
   if (::stat(archive.c_str(), &st) != 0) {
-    std::fprintf(stderr, "kvarc: %s: %s\n", archive.c_str(), std::string(kv::messageText(kv::msg::FileNotFound)).c_str());
+    std::fprintf(stderr, "kvarc: %s: %s\n", shown(archive).c_str(), std::string(kv::messageText(kv::msg::FileNotFound)).c_str());
     return 2;
   }
   kv::TKelmo k;
@@ -72,7 +95,7 @@ int listCommand(const Args& args) {
       lastDateText = kv::formatDateTime(s.FileDate);
     }
     if (tsv) {
-      out += s.FileName;
+      out += shown(s.FileName);
       out += '\t';
       appendNumber(out, s.UnpackedSize);
       out += '\t';
@@ -80,7 +103,7 @@ int listCommand(const Args& args) {
       out += '\t';
       out.append(line, 8);
       out += '\t';
-      out += s.MethodName;
+      out += shown(s.MethodName);
       out += '\t';
       out += lastDateText;
       out += s.Encrypted ? "\t1\n" : "\t0\n";
@@ -88,10 +111,10 @@ int listCommand(const Args& args) {
       char row[160];
       std::snprintf(row, sizeof row, "%12llu %12llu %3d%% %-9s %s %s%s  ",
                     static_cast<unsigned long long>(s.UnpackedSize),
-                    static_cast<unsigned long long>(s.PackedSize), s.Ratio, s.MethodName.c_str(),
+                    static_cast<unsigned long long>(s.PackedSize), s.Ratio, shown(s.MethodName).c_str(),
                     lastDateText.c_str(), line, s.Encrypted ? "*" : " ");
       out += row;
-      out += s.FileName;
+      out += shown(s.FileName);
       out += '\n';
     }
     if (out.size() > (1 << 20)) {
@@ -101,7 +124,7 @@ int listCommand(const Args& args) {
   };
   k.setArchiveFile(archive);
   std::string header = tsv ? "type\t" + trimmed(kv::arcTypeName(k.ArcType())) + "\n"
-                           : "Archive: " + archive + "  (" + trimmed(kv::arcTypeName(k.ArcType())) + ")\n" +
+                           : "Archive: " + shown(archive) + "  (" + trimmed(kv::arcTypeName(k.ArcType())) + ")\n" +
                                  "    Unpacked       Packed Ratio Method   Date       Time  CRC        Name\n";
   std::fwrite(header.data(), 1, header.size(), stdout);
   bool ok = k.Activate();
@@ -111,13 +134,13 @@ int listCommand(const Args& args) {
                   static_cast<unsigned long long>(k.TotalUnpacked),
                   static_cast<unsigned long long>(k.TotalPacked), k.OverallRatio, k.Count);
     out += row;
-    if (!k.ArchiveComment.empty()) out += "Comment: " + k.ArchiveComment + "\n";
+    if (!k.ArchiveComment.empty()) out += shownComment(k.ArchiveComment);
   }
   std::fwrite(out.data(), 1, out.size(), stdout);
   std::fflush(stdout);
   if (!ok) {
     if (firstError.empty()) firstError = archive + ": " + std::string(kv::messageText(k.LastError));
-    std::fprintf(stderr, "kvarc: %s\n", firstError.c_str());
+    std::fprintf(stderr, "kvarc: %s\n", shown(firstError).c_str());
     return 2;
   }
   return 0;

@@ -389,7 +389,7 @@ void TFPanel::paintFrame(QPainter& p) {
         p.setFont(normal);
         p.setPen(toQColor(HeaderTextColor, palette()));
         const QFontMetrics fm(normal);
-        QString dir = qs(CurDir);
+        QString dir = qs(shownName(CurDir));
         dir = fm.elidedText(dir, Qt::ElideMiddle, std::max(10, w - 14));
         const int tw = fm.horizontalAdvance(dir);
         const int x = std::max(5, (X1 - X0 - tw) / 2);
@@ -434,7 +434,7 @@ void TFPanel::paintCell(QPainter& p, int cell, bool bar) {
     }
     p.setPen(Style == 3 && e.Selected ? toQColor(FileSelectColor, palette()) : colour);
     const QRect nameClip(QPoint(x - 1, y), QPoint(nameRight, y + LineHeight - 1));
-    p.drawText(nameClip.adjusted(1 + indent, 0, 0, 0), Qt::AlignLeft | Qt::AlignTop, qs(e.FileName));
+    p.drawText(nameClip.adjusted(1 + indent, 0, 0, 0), Qt::AlignLeft | Qt::AlignTop, qs(shownName(e.FileName)));
     if (Style != 3) return;
     p.setPen(colour);
     const int sizeLeft = NameRight, dateLeft = NameRight + SizeWidth, timeLeft = dateLeft + DateWidth;
@@ -472,7 +472,7 @@ TFPanel::StatusStrip TFPanel::StatusTexts(const QFontMetrics& fm) const {
     if (Show_FileName) {
         const QString gap = QStringLiteral("   ");
         const int room = lineEnd - st.nameX - fm.horizontalAdvance(QStringLiteral("<>") + gap + st.size);
-        st.name = QStringLiteral("<") + fm.elidedText(qs(CurFile), Qt::ElideMiddle, std::max(0, room)) +
+        st.name = QStringLiteral("<") + fm.elidedText(qs(shownName(CurFile)), Qt::ElideMiddle, std::max(0, room)) +
                   QStringLiteral(">");
         st.sizeX = st.nameX + fm.horizontalAdvance(st.name + gap);
     } else {

@@ -2,7 +2,11 @@
 
 #include <cstdio>
 
+#include "platform/display_text.h"
+
 namespace kv {
+
+std::string shownName(std::string_view name) { return platform::visibleControls(name); }
 
 std::string formatThousands(std::int64_t n, const std::string& sep, bool emptyForZero) {
     if (n == 0) return emptyForZero ? std::string() : std::string("0");

@@ -1,11 +1,16 @@
 #pragma once
-// Texts the panel shows: sizes in digit groups, Kb/Mb sizes, dates and times.
+// Texts the panel shows: names, sizes in digit groups, Kb/Mb sizes, dates and times.
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "platform/dir_reader.h"
 
 namespace kv {
+
+// A file or folder name as the panel draws it: names on disk and in archives may hold
+// control characters (ESC, LF, ...), which are shown as visible stand-ins, never passed on.
+std::string shownName(std::string_view name);
 
 // n in groups of three digits ("12,345"); "" for 0 when emptyForZero.
 std::string formatThousands(std::int64_t n, const std::string& sep = ",", bool emptyForZero = false);

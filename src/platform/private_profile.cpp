@@ -1,17 +1,15 @@
 #include "platform/private_profile.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
-#include <chrono>
 #include <cstring>
 #include <fstream>
 #include <limits>
 #include <sstream>
 #include <system_error>
+
+#include "platform/atomic_file.h"
 
 namespace kv::platform {
 namespace {
@@ -78,18 +76,6 @@ std::string oneLine(std::string_view s) {
 
 std::string systemError(const char* what, int err) {
     return std::string(what) + ": " + std::strerror(err);
-}
-
-bool writeAll(int fd, std::string_view data) {
-    while (!data.empty()) {
-        const ssize_t n = ::write(fd, data.data(), data.size());
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        data.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
 }
 
 }  // namespace
@@ -272,38 +258,10 @@ ProfileWriteResult ReplaceFileAtomically(const std::filesystem::path& file, std:
         if (ec) break;
         target = to.is_absolute() ? to : target.parent_path() / to;
     }
-    const fs::path dir = target.has_parent_path() ? target.parent_path() : fs::path(".");
-
-    static std::atomic<unsigned> counter{0};
-    const auto stamp = static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count());
-    int fd = -1;
-    fs::path temp;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temp = dir / ("." + target.filename().string() + "." + std::to_string(::getpid()) + "." +
-                      std::to_string(stamp % 1000000007ULL) + "." + std::to_string(counter++) + ".tmp");
-        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST) return {false, systemError("cannot create a file in the folder", errno)};
-    }
-    if (fd < 0) return {false, "cannot create a temporary file"};
-
-    auto fail = [&](const char* what) {
-        const int err = errno;
-        if (fd >= 0) ::close(fd);
-        ::unlink(temp.c_str());
-        return ProfileWriteResult{false, systemError(what, err)};
-    };
-    struct stat old {};
-    if (::stat(target.c_str(), &old) == 0 && ::fchmod(fd, old.st_mode & 07777) != 0) return fail("cannot set the mode");
-    if (!writeAll(fd, contents)) return fail("cannot write");
-    if (::fsync(fd) != 0) return fail("cannot flush");
-    const int closed = ::close(fd);
-    fd = -1;
-    if (closed != 0) return fail("cannot close");
-    if (::rename(temp.c_str(), target.c_str()) != 0) return fail("cannot replace the file");
-    if (const int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); dfd >= 0) {
-        ::fsync(dfd);  // the rename itself survives a crash; failure here loses nothing
-        ::close(dfd);
-    }
+    AtomicFile out;
+    if (!out.begin(AT_FDCWD, target.string())) return {false, systemError("cannot create a file in the folder", out.error())};
+    if (!out.write(contents.data(), contents.size())) return {false, systemError("cannot write", out.error())};
+    if (!out.commit(true)) return {false, systemError("cannot replace the file", out.error())};
     return {};
 }
 

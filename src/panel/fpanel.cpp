@@ -36,9 +36,7 @@ std::string groupSep() {
 }
 
 QFont fontFrom(const TFPanelSettings& s) {
-    // Liberation Sans has the widths of the old sans-serif screen font, which the
-    // panel's pixel figures (column widths, NameRight) were made for.
-    QFont f(s.Font_Name.empty() ? QStringLiteral("Liberation Sans") : qs(s.Font_Name));
+    QFont f(QString::fromUtf8(s.Font_Name.empty() ? kPanelFontName : s.Font_Name.c_str()));
     f.setPointSize(s.Font_Size < 1 ? 1 : s.Font_Size);
     f.setBold(s.Font_Bold);
     f.setItalic(s.Font_Italic);

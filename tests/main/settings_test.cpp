@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <climits>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -82,6 +84,37 @@ std::vector<std::pair<std::string, std::string>> expectedKeyOrder() {
     return keys;
 }
 
+// A row's default as the file holds it.
+std::string defaultText(const kv::SettingSpec& row) {
+    switch (row.kind) {
+        case kv::SettingKind::Flag: return row.number ? "1" : "0";
+        case kv::SettingKind::Integer:
+        case kv::SettingKind::WindowState: return std::to_string(row.number);
+        case kv::SettingKind::Color: return std::to_string(static_cast<std::int32_t>(static_cast<std::uint32_t>(row.number)));
+        case kv::SettingKind::Text: return std::string(row.text);
+        case kv::SettingKind::SortName: return std::string(kv::SortMethodName(static_cast<int>(row.number)));
+        case kv::SettingKind::FontStyle: return row.number ? "[fsBold]" : "[]";
+    }
+    return {};
+}
+
+// A value of the row's kind that is not its default (and inside its range), as the file holds it.
+std::string otherThanDefault(const kv::SettingSpec& row) {
+    switch (row.kind) {
+        case kv::SettingKind::Flag: return row.number ? "0" : "1";
+        case kv::SettingKind::Integer:
+            if (!row.ranged()) return std::to_string(row.number + 1);
+            return std::to_string(row.number != row.min ? row.min : row.max);
+        case kv::SettingKind::Color:
+            return std::to_string(static_cast<std::int32_t>(static_cast<std::uint32_t>(row.number) ^ 0x010203u));
+        case kv::SettingKind::Text: return std::string(row.text) + "x";
+        case kv::SettingKind::SortName: return row.number == kv::srNone ? "srDate" : "srNone";
+        case kv::SettingKind::FontStyle: return row.number ? "[]" : "[fsBold]";
+        case kv::SettingKind::WindowState: return row.number ? "0" : "1";
+    }
+    return {};
+}
+
 std::vector<std::pair<std::string, std::string>> keysInFile(const std::string& text) {
     std::vector<std::pair<std::string, std::string>> keys;
     std::istringstream in(text);
@@ -113,6 +146,10 @@ TEST_F(SettingsDir, FirstRunWritesEveryKeyInOrderWithIniLoadAndActiveLeft) {
     // No kv.ini reads as "srName", although a fresh panel sorts by extension.
     EXPECT_EQ(f.ReadString("Panel_Left", "SorthMethod", ""), "srName");
     EXPECT_EQ(f.ReadString("Panel_Right", "Columns", ""), "1");
+    // The font the panels draw with, by its name: an empty name would leave the choice to whoever
+    // reads the file next.
+    EXPECT_EQ(f.ReadString("Panel_Left", "Font_Name", ""), "Liberation Sans");
+    EXPECT_EQ(f.ReadString("Panel_Right", "Font_Name", ""), "Liberation Sans");
 }
 
 TEST(LoadIni, CleansStylesColumnsAndHandEditedGarbage) {
@@ -141,6 +178,12 @@ TEST(LoadIni, CleansStylesColumnsAndHandEditedGarbage) {
          [](const StartState& s) { EXPECT_EQ(s.cfg.Main.Main_Splitter, 7); }},
         {"font size 0 is the default size", "[Panel_Left]\nFont_Size=0\n[Panel_Right]\nFont_Size=300\n",
          [](const StartState& s) { EXPECT_EQ(std::pair(s.left.Font_Size, s.right.Font_Size), std::pair(8, 72)); }},
+        {"font size 4 is the smallest kept, 3 the default", "[Panel_Left]\nFont_Size=4\n[Panel_Right]\nFont_Size=3\n",
+         [](const StartState& s) { EXPECT_EQ(std::pair(s.left.Font_Size, s.right.Font_Size), std::pair(4, 8)); }},
+        {"font size 72 is the largest", "[Panel_Left]\nFont_Size=72\n[Panel_Right]\nFont_Size=73\n",
+         [](const StartState& s) { EXPECT_EQ(std::pair(s.left.Font_Size, s.right.Font_Size), std::pair(72, 72)); }},
+        {"an empty font name is kept, it draws the panel font", "[Panel_Left]\nFont_Name=\n",
+         [](const StartState& s) { EXPECT_EQ(s.left.Font_Name, ""); }},
         {"missing sort key sorts by name", "",
          [](const StartState& s) { EXPECT_EQ(s.left.SortMethod, kv::srName); }},
         {"unknown sort name keeps the panel's order", "[Panel_Left]\nSorthMethod=srFoo\n",
@@ -195,8 +238,10 @@ TEST(SaveIni, BoldItalicSavesAsRegularAndOtherSortValuesAsName) {
     s.left.Font_Italic = true;
     s.right.Font_Bold = true;
     s.right.SortMethod = 9;
+    s.right.Font_Name.clear();
     s.cfg.Main.Language.clear();
     const auto ini = PrivateProfileFile::FromText(s.save());
+    EXPECT_EQ(ini.ReadString("Panel_Right", "Font_Name", ""), "Liberation Sans");
     EXPECT_EQ(ini.ReadString("Panel_Left", "Font_Style", ""), "[]");
     EXPECT_EQ(ini.ReadString("Panel_Right", "Font_Style", ""), "[fsBold]");
     EXPECT_EQ(ini.ReadString("Panel_Right", "SorthMethod", ""), "srName");
@@ -249,6 +294,104 @@ TEST(SaveIni, LoadOfASaveGivesTheSameSettings) {
     EXPECT_EQ(back.right.Font_Name, "DejaVu Sans Mono");
     EXPECT_EQ(back.cfg.Confirm.Exit, true);
     EXPECT_TRUE(back.cfg.Main.IniLoad);
+}
+
+// The schema's rows against the records they describe: what a row says is the default is what a
+// fresh start holds and saves, and every default lies in the row's range.
+TEST(SettingsSchema, RowDefaultsAreTheFreshStateAndLieInTheirRanges) {
+    StartState fresh;
+    const auto saved = PrivateProfileFile::FromText(fresh.save());
+    for (const kv::SettingPlace& place : kv::SettingsInFileOrder()) {
+        const kv::SettingSpec& row = *place.spec;
+        SCOPED_TRACE(place.section + "/" + std::string(row.key));
+        if (row.kind == kv::SettingKind::Integer) {
+            EXPECT_LE(row.min, row.number);
+            EXPECT_GE(row.max, row.number);
+        }
+        if (row.key == "Root") continue;  // the program's folder
+        if (place.section == "Panel_Right" && row.key == "Columns") {
+            EXPECT_EQ(saved.ReadString(place.section, row.key, "?"), "1");  // style 3 has one column
+            continue;
+        }
+        EXPECT_EQ(saved.ReadString(place.section, row.key, "?"), row.savedAsOne ? "1" : defaultText(row));
+        EXPECT_EQ(kv::FindSetting(place.section, row.key), &row);
+    }
+    // The lookup the options dialogs take their ranges from, case-insensitive like the file.
+    const kv::SettingSpec* font = kv::FindSetting("panel_right", "FONT_SIZE");
+    ASSERT_NE(font, nullptr);
+    EXPECT_EQ(std::pair(font->min, font->max), std::pair(4, 72));
+    const kv::SettingSpec* splitter = kv::FindSetting("Global", "Main_Splitter");
+    ASSERT_NE(splitter, nullptr);
+    EXPECT_EQ(std::pair(splitter->min, splitter->max), std::pair(1, 60));
+    EXPECT_EQ(kv::FindSetting("Panel_Left", "Language"), nullptr);
+    EXPECT_EQ(kv::FindSetting("Global", "Font_Size"), nullptr);
+}
+
+// Every readable key is read and written: a file with each key off its default loads into a
+// fresh state that saves those values; the defaults' file loaded over that state gives the
+// defaults back.
+TEST(SettingsSchema, DefaultsSavedAndLoadedBackAreEqual) {
+    StartState fresh;
+    const std::string defaults = fresh.save();
+
+    PrivateProfileFile changed = PrivateProfileFile::FromText("");
+    std::vector<std::pair<const kv::SettingPlace*, std::string>> written;
+    const auto places = kv::SettingsInFileOrder();
+    for (const kv::SettingPlace& place : places) {
+        const kv::SettingSpec& row = *place.spec;
+        // Not read back; the styles are cleaned as a pair (covered above); a maximised window
+        // would keep the bounds rather than read them.
+        if (row.writtenOnly || row.outside == kv::OutOfRange::ResetsBothStyles ||
+            row.kind == kv::SettingKind::WindowState)
+            continue;
+        written.emplace_back(&place, otherThanDefault(row));
+        changed.WriteString(place.section, row.key, written.back().second);
+    }
+    StartState s;
+    s.load(changed.Text());
+    const auto resaved = PrivateProfileFile::FromText(s.save());
+    for (const auto& [place, value] : written)
+        EXPECT_EQ(resaved.ReadString(place->section, place->spec->key, "?"), value)
+            << place->section << "/" << place->spec->key;
+
+    s.load(defaults);
+    EXPECT_EQ(s.save(), defaults);
+}
+
+// Each ranged key, at its edges and one beyond, loads as its row says.
+TEST(SettingsSchema, RangedKeysLoadAtTheirEdgesAndCleanedBeyond) {
+    int ranged = 0;
+    for (const kv::SettingPlace& place : kv::SettingsInFileOrder()) {
+        const kv::SettingSpec& row = *place.spec;
+        if (!row.ranged()) continue;
+        ++ranged;
+        const bool styles = row.outside == kv::OutOfRange::ResetsBothStyles;
+        auto expectedBelow = [&]() -> long long {
+            switch (row.outside) {
+                case kv::OutOfRange::Clamp: return row.min;
+                case kv::OutOfRange::BelowMinIsDefault:
+                case kv::OutOfRange::BelowMinKeepsValue: return row.number;  // a fresh start holds the default
+                case kv::OutOfRange::ResetsBothStyles: return 1;
+            }
+            return 0;
+        };
+        std::vector<std::pair<long long, long long>> cases;  // {in the file, loaded}
+        if (row.min != INT_MIN) cases.insert(cases.end(), {{row.min, row.min}, {row.min - 1LL, expectedBelow()}});
+        if (row.max != INT_MAX) cases.insert(cases.end(), {{row.max, row.max}, {row.max + 1LL, styles ? 1 : row.max}});
+        for (const auto& [in, out] : cases) {
+            SCOPED_TRACE(place.section + "/" + std::string(row.key) + "=" + std::to_string(in));
+            // Panels in style 1, so the full view's one column does not hide the column count.
+            const std::string styleLines = styles ? "" : "[Global]\nLeft_Style=1\nRight_Style=1\n";
+            StartState s;
+            s.load(styleLines + "[" + place.section + "]\n" + std::string(row.key) + "=" + std::to_string(in) + "\n");
+            const auto saved = PrivateProfileFile::FromText(s.save());
+            EXPECT_EQ(saved.ReadString(place.section, row.key, "?"), std::to_string(out));
+            if (styles && out != in) {
+                EXPECT_EQ(std::pair(s.left.Style, s.right.Style), std::pair(1, 1));
+            }
+        }
+    }
+    EXPECT_GE(ranged, 8);  // styles, splitter, window size, and each panel's columns, length, font size
 }
 
 TEST_F(SettingsDir, SaveKeepsWhatItDoesNotOwnAndReportsAFileItCannotWrite) {

@@ -1,5 +1,6 @@
 // The settings every start begins from, and "Set default configuration".
 #include "main/settings/settings.h"
+#include "main/settings/settings_engine.h"
 
 namespace kv {
 
@@ -9,32 +10,20 @@ KvConfig& kvConfig() {
 }
 
 void Global_Init(KvConfig& cfg, std::string root) {
+    ApplyConfigDefaults(ResetBy::GlobalInit, cfg);  // name, date, "Left" active, bar flags ...
     TMainSettings& m = cfg.Main;
-    m.ProgName = "Korvalen";
     m.ProgVersion = "1.00 pre-release" + m.Build;
-    m.ProgDate = "15.09.1998";
     m.Title = "Korvalen v1.00";
-    m.Active = "Left";
-    m.IniLoad = false;
     while (root.size() > 1 && root.back() == '/') root.pop_back();
     m.Root = std::move(root);
-    m.Show_ToolBar = m.Show_StatusBar = m.Show_DriveBar = true;
     m.WinType = "WinNT";  // the NT branches (20 ms auto-scroll) are the ones that fit Linux
-    m.DelToRecycle = false;
 }
 
-void Default_Init(KvConfig& cfg) {
-    cfg.Confirm = TConfirmSettings{.Copy = true, .Move = true, .Delete = true, .Exit = false};
-    cfg.Main.SysTrayIcon = true;
-    cfg.Main.Sync_Panels = false;
-    cfg.Main.Language = std::string(kEnglish);
-    cfg.Main.Main_Splitter = 7;
-    cfg.FilesPanel.InterfaceFlags = TInterfaceFlags{};
-    cfg.DialUpSettings = TDialUpSettings{.Redial = true, .CloseOnBusy = false, .CloseOnConnect = false, .RedialTime = 10};
-}
+void Default_Init(KvConfig& cfg) { ApplyConfigDefaults(ResetBy::DefaultInit, cfg); }
 
 void ResetPanelSettings(TFPanelSettings& panel, std::string_view side) {
     panel = TFPanelSettings{};
+    ApplyPanelDefaults(panel);
     panel.Style = side == "Left" ? 1 : 3;
     panel.Columns = panel.Style == 3 ? 1 : 3;
 }

@@ -21,7 +21,8 @@
 //                on OK SetDefaultConfiguration(cfg, left, right), then apply cfg.MainForm, caption
 //                cfg.Main.Title, header height 25 on both panels, ReadDir, layout pass, repaint.
 // Panel fonts are stored by name; "MS Sans Serif" (the reset font) is for the GUI to map to an
-// installed font (QFont::insertSubstitution), and an empty name means the GUI's default font.
+// installed font (QFont::insertSubstitution); a fresh panel names its real font (kPanelFontName),
+// and a name emptied by hand draws that font and is saved as its name.
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -29,16 +30,14 @@
 #include "main/settings/config_paths.h"
 #include "main/settings/language.h"
 #include "main/settings/settings_records.h"
+#include "main/settings/settings_schema.h"
 #include "panel/model/panel_settings.h"
 #include "platform/private_profile.h"
 
 namespace kv {
 
-// Ranges of the options dialog's spin boxes; Load_INI pulls hand-edited values into them.
-inline constexpr int kColumnsMin = 1, kColumnsMax = 12;
-inline constexpr int kLengthMin = 4, kLengthMax = 100;
-inline constexpr int kSplitterMin = 1, kSplitterMax = 60;
-inline constexpr int kFontSizeMin = 4, kFontSizeMax = 72;  // below: the default 8 pt
+// The keys' defaults and the ranges of the options dialog's spin boxes are the schema's rows:
+// FindSetting(section, key) (settings_schema.h).
 
 // Identity fields of Main, the three bar flags, DelToRecycle, Active "Left", IniLoad false.
 // `root` is the executable's folder (Main.Root).
@@ -51,8 +50,8 @@ void Default_Init(KvConfig& cfg);
 
 // Reads kv.ini into the records and both panels, each key with the current value as its default,
 // then cleans what was read: the two styles (both 2: left becomes 1; either outside 1..3: both 1),
-// style 3 forces one column, and columns, Length, splitter and font size are pulled into the
-// ranges above. A missing file changes nothing but the cleaning.
+// style 3 forces one column, and every ranged key (columns, Length, splitter, font size, window
+// size) is pulled into its row's range as the row says. A missing file changes nothing but the cleaning.
 // `left` gets section "Panel_Left" and "Left_Style", `right` "Panel_Right" and "Right_Style".
 void Load_INI(const platform::PrivateProfileFile& ini, KvConfig& cfg, TFPanelSettings& left,
               TFPanelSettings& right);

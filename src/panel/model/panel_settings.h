@@ -10,6 +10,10 @@ namespace kv {
 // Colours are 0x00BBGGRR; a set top bit means a system colour (0x8000000F is button face).
 using TColorRef = std::uint32_t;
 
+// The panels' own font: Liberation Sans has the widths of the old sans-serif screen font, which
+// the panel's pixel figures (column widths, NameRight) were made for. A fresh kv.ini names it.
+inline constexpr const char* kPanelFontName = "Liberation Sans";
+
 enum TSortMethod : std::uint8_t { srNone = 0, srName = 1, srExt = 2, srSize = 3, srDate = 4 };
 
 struct TFPanelSettings {
@@ -45,8 +49,8 @@ struct TFPanelSettings {
     TColorRef SysTextColor = 0x00FFFF;
     TColorRef SysInfoText = 0xFFFFFF;
 
-    // The canvas font; an empty name means the default fixed font of the platform.
-    std::string Font_Name;
+    // The canvas font; an empty name (hand-edited kv.ini) draws kPanelFontName.
+    std::string Font_Name = kPanelFontName;
     int Font_Size = 8;
     TColorRef Font_Color = 0xFFFFFF;  // the panel font is white, like its names
     bool Font_Bold = false;

@@ -2,6 +2,7 @@
 // made of it (expected/*.txt), read the way our reader reads each format.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -159,6 +160,30 @@ std::string testName(const ::testing::TestParamInfo<std::string>& info) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Archives, SharedFixture, ::testing::ValuesIn(allExpected()), testName);
+
+// The RAR 5 and RAR 3 fixtures hold the same tree, archived at the same time: RAR 3 keeps
+// the local time of the maker (DOS stamps, 2-second steps), RAR 5 Unix time. Their dates
+// differ by one whole-hour zone offset and lie in 2020, as the expected listing's files do.
+TEST(SharedFixtureDates, Rar5TimesAgreeWithRar3) {
+  Listing rar3 = listArchive(kRoot + "/rar/rarfile/rar3-subdirs.rar");
+  Listing rar5 = listArchive(kRoot + "/rar/rarfile/rar5-subdirs.rar");
+  ASSERT_TRUE(rar3.ok);
+  ASSERT_TRUE(rar5.ok);
+  Expected e = readExpected(kRoot + "/expected/rar/rarfile/rar5-subdirs.rar.txt");
+  ASSERT_EQ(rar5.entries.size(), e.rows.size());
+  ASSERT_EQ(rar3.entries.size(), rar5.entries.size());
+  const int64_t offset = kv::dateTimeToUnixTime(rar3.entries[0].date) - kv::dateTimeToUnixTime(rar5.entries[0].date);
+  const int64_t zone = (offset + (offset >= 0 ? 1800 : -1800)) / 3600 * 3600;
+  EXPECT_LE(std::abs(zone), 14 * 3600);
+  for (size_t i = 0; i < rar5.entries.size(); ++i) {
+    SCOPED_TRACE(rar5.entries[i].name);
+    EXPECT_EQ(rar5.entries[i].name + (rar5.entries[i].dir ? "/" : ""), e.rows[i].name);
+    EXPECT_EQ(rar5.entries[i].name, rar3.entries[i].name);
+    EXPECT_EQ(rar5.entries[i].date.Year, 2020);
+    const int64_t diff = kv::dateTimeToUnixTime(rar3.entries[i].date) - kv::dateTimeToUnixTime(rar5.entries[i].date);
+    EXPECT_LE(std::abs(diff - zone), 2);  // DOS seconds are even
+  }
+}
 
 // Types the detector must give the fixtures (by signature, by executable search, by name).
 TEST(SharedFixtureTypes, Detection) {

@@ -130,7 +130,8 @@ void TKelmo::listTar() {
     // the next header back onto this one.
     const uint64_t blocks = data / 512 + (data % 512 != 0);
     uint64_t next = 0;
-    const bool nextFits = blocks <= (UINT64_MAX - 512) / 512 && checkedAdd(cursor, 512 + blocks * 512, next);
+    const bool nextFits = blocks <= UINT64_MAX / 512 && checkedAdd(cursor, 512, next) &&
+                          checkedAdd(next, blocks * 512, next);
     if (type == 0 || type == '0' || type == '1') listEntry(int64_t(entryPos), !ShowBlankDirs);
     if (!nextFits || next > size) {
       report(msg::ReadError, ArchiveFile());

@@ -82,6 +82,16 @@ int finish(Job& job) {
     std::string_view text = kv::messageText(f.id);
     std::fprintf(stderr, "failed: %s: %.*s\n", shown(f.name).c_str(), int(text.size()), text.data());
   }
+  for (const auto& f : job.zip.Skipped) {
+    std::string_view text = kv::messageText(f.id);
+    std::fprintf(stderr, "skipped: %s: %.*s\n", shown(f.name).c_str(), int(text.size()), text.data());
+  }
+  // Entries after a damaged directory were never seen: the archive was not read whole.
+  if (job.zip.DirectoryIncomplete) {
+    std::fprintf(stderr, "kvarc: %s: the directory could not be read to its end\n",
+                 shown(job.zip.ArchiveFile()).c_str());
+    return 2;
+  }
   if (!job.started || (unreadable(job.zip.LastError) && job.zip.ExtractedCount == 0 && job.zip.FailedCount == 0))
     return 2;
   return job.zip.FailedCount > 0 || job.zip.Cancel() ? 1 : 0;

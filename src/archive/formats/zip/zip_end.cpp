@@ -1,4 +1,4 @@
-#include "archive/base/zip_end.h"
+#include "archive/formats/zip/zip_end.h"
 
 #include <algorithm>
 #include <cstddef>

@@ -15,6 +15,9 @@ function(kv_add_gtest)
   endforeach()
   add_executable(${T_NAME} ${srcs})
   target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main)
+  if(TARGET kv_test_support)  # the shared test helpers (tests/support)
+    target_link_libraries(${T_NAME} PRIVATE kv_test_support)
+  endif()
   target_compile_definitions(${T_NAME} PRIVATE
     KV_TEST_DATA="${PROJECT_SOURCE_DIR}/tests/data"
     KV_BUILD_DIR="${PROJECT_BINARY_DIR}")

@@ -1,4 +1,5 @@
 #include "platform/atomic_file.h"
+#include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -20,16 +21,8 @@ namespace {
 
 class AtomicFileDir : public ::testing::Test {
 protected:
-    void SetUp() override {
-        std::string tmpl = (fs::temp_directory_path() / "kv_atomic_XXXXXX").string();
-        ASSERT_NE(::mkdtemp(tmpl.data()), nullptr);
-        dir = tmpl;
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::permissions(dir, fs::perms::owner_all, fs::perm_options::add, ec);
-        fs::remove_all(dir, ec);
-    }
+    kv::test::TempDir tmp{"kv_atomic"};
+    fs::path dir = tmp.path();
     static void put(const fs::path& p, std::string_view text) { std::ofstream(p, std::ios::binary) << text; }
     static std::string get(const fs::path& p) {
         std::ifstream in(p, std::ios::binary);
@@ -47,7 +40,6 @@ protected:
         EXPECT_EQ(::lstat(p.c_str(), &st), 0);
         return st.st_mode & 07777;
     }
-    fs::path dir;
 };
 
 TEST_F(AtomicFileDir, TheNewFileAppearsOnlyAtCommitAndNoTemporaryRemains) {

@@ -10,19 +10,12 @@
 #include <map>
 
 #include "platform/dir_reader.h"
+#include "support/temp_dir.h"
 
 namespace kv::platform {
 namespace {
 
-struct Scratch {
-    std::string path;
-    Scratch() {
-        std::string tmpl = (std::filesystem::temp_directory_path() / "kvdir-XXXXXX").string();
-        path = ::mkdtemp(tmpl.data());
-    }
-    ~Scratch() { std::filesystem::remove_all(path); }
-    std::string operator/(const char* n) const { return path + "/" + n; }
-};
+using Scratch = test::TempDir;
 
 TEST(DirReader, AttributeWordAsTheOldFlags) {
     Scratch s;
@@ -38,7 +31,7 @@ TEST(DirReader, AttributeWordAsTheOldFlags) {
     std::filesystem::create_symlink("nowhere", s / "dangling");
 
     std::vector<DirItem> items;
-    ASSERT_TRUE(readDirectory(s.path, items));
+    ASSERT_TRUE(readDirectory(s.path(), items));
     std::map<std::string, DirItem> by;
     for (auto& i : items) by[i.name] = i;
     ASSERT_EQ(by.size(), 8u) << "no . or ..";

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/folder_watcher.h"
+#include "support/temp_dir.h"
 
 namespace kv::platform {
 namespace {
@@ -44,13 +45,9 @@ struct Recorder {
 };
 
 struct WatchedDir : ::testing::Test {
-    std::filesystem::path dir;
-    void SetUp() override {
-        std::string tmpl = (std::filesystem::temp_directory_path() / "kvwatch-XXXXXX").string();
-        dir = ::mkdtemp(tmpl.data());
-        std::ofstream(dir / "existing") << "a";
-    }
-    void TearDown() override { std::filesystem::remove_all(dir); }
+    test::TempDir tmp{"kvwatch"};
+    std::filesystem::path dir = tmp.path();
+    void SetUp() override { std::ofstream(dir / "existing") << "a"; }
 };
 
 TEST_F(WatchedDir, FileNamesFireAndContentOrSubfoldersDoNot) {

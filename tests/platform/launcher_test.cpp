@@ -12,17 +12,14 @@
 #include <thread>
 
 #include "platform/launcher.h"
+#include "support/temp_dir.h"
 
 namespace kv::platform {
 namespace {
 
 struct Scratch {
-    std::filesystem::path path;
-    Scratch() {
-        std::string tmpl = (std::filesystem::temp_directory_path() / "kvlaunch-XXXXXX").string();
-        path = ::mkdtemp(tmpl.data());
-    }
-    ~Scratch() { std::filesystem::remove_all(path); }
+    test::TempDir tmp{"kvlaunch"};
+    std::filesystem::path path = tmp.path();
     std::filesystem::path script(const char* name, const std::string& body) const {
         const auto p = path / name;
         std::ofstream(p) << "#!/bin/sh\n" << body << "\n";

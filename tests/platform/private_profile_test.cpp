@@ -1,4 +1,5 @@
 #include "platform/private_profile.h"
+#include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -19,16 +20,7 @@ namespace {
 // A fresh folder per test, removed afterwards.
 class ProfileDir : public ::testing::Test {
 protected:
-    void SetUp() override {
-        std::string tmpl = (fs::temp_directory_path() / "kv_profile_XXXXXX").string();
-        ASSERT_NE(::mkdtemp(tmpl.data()), nullptr);
-        dir = tmpl;
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::permissions(dir, fs::perms::owner_all, fs::perm_options::add, ec);
-        fs::remove_all(dir, ec);
-    }
+    kv::test::TempDir tmp{"kv_profile"};
     static void put(const fs::path& p, std::string_view text) {
         std::ofstream(p, std::ios::binary) << text;
     }
@@ -43,7 +35,7 @@ protected:
         for (const auto& e : fs::directory_iterator(dir)) out.push_back(e.path().filename().string());
         return out;
     }
-    fs::path dir;
+    fs::path dir = tmp.path();
 };
 
 constexpr std::string_view kSample =

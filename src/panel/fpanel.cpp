@@ -120,6 +120,10 @@ void TFPanel::layoutNow() {
     }
     clampCursor();
     locateCursor();
+    // Every way the cursor or the listing can change (a re-read, a new folder from the drive
+    // bar, new settings) ends in a layout pass before the paint: the status strip and
+    // CurFile then always name the entry under the cursor.
+    publishCurrent();
 }
 
 void TFPanel::DrawFrame(const std::string&) { update(); }

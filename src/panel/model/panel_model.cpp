@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <unordered_set>
 
 #include "platform/drives.h"
 #include "platform/launcher.h"
@@ -205,8 +206,26 @@ bool TFPanelModel::EnterItem() {
 }
 
 void TFPanelModel::DirChanged() {
+    // Another program changed the folder. Entries before the cursor may have come or gone,
+    // so its index now means another file, one that the next delete would hit: follow the
+    // entry by name, and keep the selection of the entries that are still there.
+    const int before = cursorIndex();
+    const std::string cursorName = FL.valid(before) ? FL.entry(before).FileName : std::string();
+    std::unordered_set<std::string> selectedNames;
+    for (const TDirEntry& e : FL.Items)
+        if (e.Selected) selectedNames.insert(e.FileName);
+
     ReadDir();
-    clampCursor();
+    if (!selectedNames.empty())
+        for (int i = 1; i <= FilesCount; ++i)
+            if (selectedNames.count(FL.entry(i).FileName)) FL.setSelected(i, true);
+
+    if (const int now = cursorName.empty() ? 0 : FL.findByName(cursorName); now > 0) {
+        // The same screen row when the entry can stay there, else the top of the page.
+        PosList = std::max(0, now - 1 - Bar_Pos);
+        Bar_Pos = now - 1 - PosList;
+    }
+    clampCursor();  // the entry is gone: the old index, clamped
     locateCursor();
     publishCurrent();
 }

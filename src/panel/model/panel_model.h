@@ -107,7 +107,9 @@ public:
     // Leaves the folder for its parent and restores the cursor from the stack. At the
     // root only the cursor goes to the first cell of the page. True when the folder changed.
     bool GoParent();
-    // Re-read after a change on disk: the cursor keeps its index, clamped.
+    // Re-read after a change on disk by another program: the cursor stays on its entry (by
+    // name) and the entries still there stay selected; when the cursor's entry is gone, the
+    // cursor keeps its index, clamped. The program's own re-reads (RefreshDir) keep the index.
     void DirChanged();
     // The watched folder vanished: go to the nearest parent that still exists.
     void FolderGone();

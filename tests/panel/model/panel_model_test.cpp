@@ -195,21 +195,44 @@ TEST(PanelModel, EnterOnFiles) {
     EXPECT_EQ(error, "xdg-open: No such file or directory");
 }
 
-TEST(PanelModel, ChangesOnDiskKeepTheCursorIndexClampedAndDropTheSelection) {
-    TempDir t;
-    for (const char* f : {"a", "b", "c", "d", "e"}) t.file(f);
-    TFPanelModel m;
-    m.SortMethod = srName;
-    m.CurDir = t.path();
-    m.ReadDir();
-    m.FL.setSelected(2, true);
-    m.Bar_Pos = 5;
-    std::filesystem::remove(t / "e");
-    std::filesystem::remove(t / "d");
-    m.DirChanged();
-    EXPECT_EQ(m.FL.SelectedCount, 0);
-    EXPECT_EQ(m.Bar_Pos, 3);
-    EXPECT_EQ(m.CurFile, "c");
+// Another program changes the folder: the cursor stays on its entry by name (an F8 right
+// after must hit the file the user is looking at), the entries still there stay selected,
+// and only a cursor entry that is gone falls back to the old index, clamped.
+TEST(PanelModel, OutsideChangesKeepTheCursorEntryAndTheSelection) {
+    const struct {
+        const char* name;
+        std::vector<std::string> add, remove;
+        std::string cursorAfter;
+        std::vector<std::string> selectedAfter;
+    } cases[] = {
+        {"a name sorting before the cursor appears", {"0new"}, {}, "c", {"b", "d"}},
+        {"names before the cursor vanish", {}, {"a", "b"}, "c", {"d"}},
+        {"the cursor's entry vanishes: the index, clamped", {}, {"c", "e"}, "d", {"b", "d"}},
+        {"the last entries vanish: clamped to the end", {}, {"c", "d", "e"}, "b", {"b"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir t;
+        for (const char* f : {"a", "b", "c", "d", "e"}) t.file(f);
+        TFPanelModel m;
+        m.SortMethod = srName;
+        m.CurDir = t.path();
+        m.ReadDir();
+        m.FL.setSelected(3, true);  // b
+        m.FL.setSelected(5, true);  // d
+        m.Bar_Pos = 3;              // c
+        for (const auto& f : c.add) t.file(f);
+        for (const auto& f : c.remove) std::filesystem::remove(t / f);
+        m.DirChanged();
+        EXPECT_EQ(m.CurFile, c.cursorAfter);
+        EXPECT_EQ(m.FL.entry(m.cursorIndex()).FileName, c.cursorAfter);
+        std::vector<std::string> selected;
+        for (const auto& e : m.FL.Items)
+            if (e.Selected) selected.push_back(e.FileName);
+        EXPECT_EQ(selected, c.selectedAfter);
+        EXPECT_EQ(m.FL.SelectedCount, static_cast<int>(c.selectedAfter.size()));
+        EXPECT_EQ(m.FL.SelectedSize, static_cast<std::int64_t>(c.selectedAfter.size()));  // one byte each
+    }
 }
 
 TEST(PanelModel, AVanishedFolderMovesToTheNearestExistingParent) {

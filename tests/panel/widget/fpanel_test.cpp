@@ -179,6 +179,45 @@ TEST_F(PanelFixture, TheMonitorRereadsAndFollowsAVanishedFolder) {
     panel->Monitor->Stop();
 }
 
+// A file made by another program before the cursor's entry shifts every index after it: the
+// panel still shows, publishes and would delete the entry the user had under the cursor.
+TEST_F(PanelFixture, AnOutsideChangeKeepsTheCursorOnItsEntryAndTheSelection) {
+    ASSERT_TRUE(panel->Monitor->Running());
+    for (int i = 0; i < 13; ++i) panel->CursorDown();  // "..", alpha, beta, file100.txt ...
+    const std::string entry = panel->CurFile;
+    ASSERT_EQ(entry, "file110.txt");
+    panel->FL.setSelected(panel->FL.findByName("file120.txt"), true);
+    panel->FL.setSelected(panel->FL.findByName("file130.txt"), true);
+    const int before = panel->FilesCount;
+
+    dir.file("file000.txt");  // sorts before the cursor's entry
+    ASSERT_TRUE(spinUntil([&] { return panel->FilesCount == before + 1; }));
+    EXPECT_EQ(panel->CurFile, entry);
+    EXPECT_EQ(panel->FL.displayName(panel->cursorIndex()), entry);
+    EXPECT_EQ(panel->FL.SelectedCount, 2);
+    EXPECT_TRUE(panel->FL.selected(panel->FL.findByName("file120.txt")));
+    EXPECT_TRUE(panel->FL.selected(panel->FL.findByName("file130.txt")));
+    EXPECT_EQ(panel->StatusTexts(QFontMetrics(panel->CanvasFont())).name, QString::fromStdString("<" + entry + ">"));
+    panel->Monitor->Stop();
+}
+
+// Whatever moved the cursor (here a new folder set from outside, as the drive bar does, with
+// no cursor call after it), the status strip names the entry under the cursor.
+TEST_F(PanelFixture, TheStatusStripNamesTheEntryUnderTheCursorAfterEveryRepaint) {
+    for (int i = 0; i < 5; ++i) panel->CursorDown();
+    ASSERT_EQ(panel->CurFile, "file102.txt");
+    dir.file("alpha/inside.txt");
+    panel->CurDir = dir / "alpha";
+    panel->ReadDir();
+    panel->Bar_Pos = 2;  // past the end of the two entries: the layout pass clamps it
+    panel->PosList = 0;
+    panel->DrawList();
+    EXPECT_EQ(panel->CurFile, "inside.txt");
+    EXPECT_EQ(panel->StatusTexts(QFontMetrics(panel->CanvasFont())).name, QStringLiteral("<inside.txt>"));
+    panel->repaint();
+    EXPECT_EQ(panel->CurPath, dir / "alpha/inside.txt");
+}
+
 TEST_F(PanelFixture, ASmallerPageKeepsTheCursorOnItsEntry) {
     panel->CursorEnd();  // 63 entries fit the brief page: the cursor sits in column 3
     const std::string entry = panel->CurFile;

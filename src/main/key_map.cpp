@@ -1,37 +1,81 @@
 // How a key press travels: menu shortcut, then the window's key map, then the command line.
+#include "main/key_map.h"
+
 #include <QApplication>
-#include <QCursor>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QLineEdit>
-#include <QMenu>
 #include <QMenuBar>
-#include <QProgressBar>
 
 #include "main/main_form.h"
-#include "platform/launcher.h"
+#include "main/main_menu.h"
 
 namespace kv {
 
 namespace {
 
 constexpr Qt::KeyboardModifiers kShiftState = Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier;
+constexpr Qt::KeyboardModifiers kCtrl = Qt::ControlModifier, kAlt = Qt::AltModifier, kShift = Qt::ShiftModifier;
+constexpr ModSet kPlainEnter = allBut(kAlt) & allBut(kCtrl) & allBut(kShift);
+constexpr ModSet kNotCtrl = allBut(kCtrl);
 
 bool isEnter(int key) { return key == Qt::Key_Return || key == Qt::Key_Enter; }
 
-// A name as a shell word: quoted when it holds anything a shell would act on.
-std::string shellWord(const std::string& name) {
-    bool plain = !name.empty();
-    for (unsigned char c : name)
-        if (!(std::isalnum(c) || c == '.' || c == '_' || c == '-' || c == '/' || c == '+' || c == ',' || c >= 0x80))
-            plain = false;
-    if (plain) return name;
-    std::string out = "'";
-    for (char c : name) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return out + "'";
+}  // namespace
+
+const std::vector<KeyRow>& mainKeyMap() {
+    using C = KeyCondition;
+    using P = Keypad;
+    static const std::vector<KeyRow> rows = {
+        {Qt::Key_Return, kPlainEnter, P::Either, C::CommandLineEmpty, "panel.enter", false},
+        {Qt::Key_Return, kPlainEnter, P::Either, C::CommandLineHasText, "cmdline.run", false},
+        {Qt::Key_Up, kAnyMods, P::Either, C::Always, "panel.cursorUp", false},
+        {Qt::Key_Down, kAnyMods, P::Either, C::Always, "panel.cursorDown", false},
+        {Qt::Key_Right, kNotCtrl, P::Either, C::Always, "panel.pageRight", false},
+        {Qt::Key_PageDown, kNotCtrl, P::Either, C::Always, "panel.pageRight", false},
+        {Qt::Key_Left, kNotCtrl, P::Either, C::Always, "panel.pageLeft", false},
+        {Qt::Key_PageUp, kNotCtrl, P::Either, C::Always, "panel.pageLeft", false},
+        {Qt::Key_Home, kAnyMods, P::Either, C::Always, "panel.home", false},
+        {Qt::Key_End, kAnyMods, P::Either, C::Always, "panel.end", false},
+        {Qt::Key_F1, only(kAlt), P::Either, C::Always, "drive.targetLeft", false},
+        {Qt::Key_F2, only(kAlt), P::Either, C::Always, "drive.targetRight", false},
+        {Qt::Key_Return, only(kCtrl), P::Either, C::Always, "cmdline.appendCurrent", false},
+        {Qt::Key_Backspace, kNotCtrl, P::Either, C::CommandLineEmpty, "panel.parent", true},
+        {Qt::Key_Backspace, only(kCtrl), P::Either, C::Always, "cmdline.deleteWord", false},
+        {Qt::Key_PageUp, only(kCtrl), P::Either, C::Always, "panel.parent", false},
+        {Qt::Key_Asterisk, kAnyMods, P::Only, C::Always, "panel.invertSelection", false},
+        // Keypad "+" (select group) gets its row with its dialog; until then it types a "+".
+        {Qt::Key_I, only(kCtrl), P::Either, C::Always, "panels.toggleIndent", false},
+        {Qt::Key_0, only(kCtrl), P::Never, C::Always, "panel.growScrollBar", false},
+        {Qt::Key_H, only(kCtrl), P::Either, C::Always, "panel.toggleHidden", false},
+        {Qt::Key_Insert, allBut(kCtrl) & allBut(kAlt), P::Either, C::Always, "panel.toggleSelect", false},
+        {Qt::Key_L, only(kCtrl), P::Either, C::ActivePanelNotInformation, "panel.otherInformation", true},
+        {Qt::Key_F11, kAnyMods, P::Either, C::VolumeControl, "volume.down", false},
+        {Qt::Key_F12, kAnyMods, P::Either, C::VolumeControl, "volume.up", false},
+        {Qt::Key_Escape, kAnyMods, P::Either, C::FastFindShown, "fastfind.close", true},
+        {Qt::Key_E, only(kCtrl), P::Either, C::HistoryNotEmpty, "history.back", false},
+        {Qt::Key_Z, only(kCtrl), P::Either, C::Always, "panel.diagnostics", false},
+        {Qt::Key_Menu, kAnyMods, P::Either, C::Always, "tray.popup", false},
+    };
+    return rows;
 }
 
-}  // namespace
+bool runKeyMap(const std::vector<KeyRow>& rows, int rawKey, Qt::KeyboardModifiers mods,
+               const std::function<bool(KeyCondition)>& holds, const std::function<void(std::string_view)>& run) {
+    const int key = rawKey == Qt::Key_Enter ? Qt::Key_Return : rawKey;
+    const bool keypad = mods.testFlag(Qt::KeypadModifier);
+    const ModSet state = only(mods & kShiftState);
+    bool matched = false;
+    for (const KeyRow& r : rows) {
+        if (r.key != key || !(r.mods & state)) continue;
+        if ((r.keypad == Keypad::Only && !keypad) || (r.keypad == Keypad::Never && keypad)) continue;
+        // Asked only now: an earlier row's command may have changed what holds.
+        if (r.when != KeyCondition::Always && !holds(r.when)) continue;
+        matched = true;
+        run(r.command);
+        if (r.stops) break;
+    }
+    return matched;
+}
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() != QEvent::KeyPress || forwarding_) return false;
@@ -56,12 +100,11 @@ bool TForm1::dispatchKey(int key, Qt::KeyboardModifiers mods, const QString& /*t
     // Keypad keys are other keys than their main-block twins (keypad 1 is not "1"), so
     // they never match a menu shortcut; keypad Enter is Enter.
     const bool keypad = mods.testFlag(Qt::KeypadModifier) && !isEnter(key);
-    if (!keypad && matchShortcut(key, shift)) return true;
+    if (!keypad && mainMenu_->matchShortcut(key, shift)) return true;
 
     if (PanelSearch->isVisible() && shift != Qt::AltModifier && shift != Qt::ControlModifier) {
         if (key == Qt::Key_Escape) {
-            PanelSearch->hide();
-            ComLine->setFocus();
+            runCommand("fastfind.close");
             return true;
         }
         return false;  // to the fast-find box
@@ -69,148 +112,26 @@ bool TForm1::dispatchKey(int key, Qt::KeyboardModifiers mods, const QString& /*t
     return FormKeyDown(key, mods);
 }
 
-bool TForm1::FormKeyDown(int rawKey, Qt::KeyboardModifiers mods) {
+bool TForm1::FormKeyDown(int key, Qt::KeyboardModifiers mods) {
     const Qt::KeyboardModifiers shift = mods & kShiftState;
-    const bool keypad = mods.testFlag(Qt::KeypadModifier);
-    const int key = rawKey == Qt::Key_Enter ? Qt::Key_Return : rawKey;
-    const bool none = shift == Qt::NoModifier;
-    const bool ctrl = shift == Qt::ControlModifier;
-    const bool alt = shift == Qt::AltModifier;
-    const bool shiftOnly = shift == Qt::ShiftModifier;
-    const bool star = keypad && key == Qt::Key_Asterisk;
-    const bool plus = keypad && key == Qt::Key_Plus;
-    (void)none;
-
-    // Only ordinary typing reaches the command line.
-    ComLine->setReadOnly(key == Qt::Key_Return || key == Qt::Key_Escape || star || alt || ctrl);
-
-    TFPanel* panel = activePanel();
-    // 1
-    if (key == Qt::Key_Return && !alt && !ctrl && !shiftOnly) {
-        if (ComLine->text().isEmpty()) {
-            panel->HideCursor();
-            panel->EnterItem();
-            panel->LocateCursor();
-            panel->DrawCursor();
-        } else {
-            runCommandLine();
+    const bool star = mods.testFlag(Qt::KeypadModifier) && key == Qt::Key_Asterisk;
+    // Only ordinary typing may edit the command line: a Ctrl or Alt key that is no command
+    // still reaches it (to copy or select), but read-only.
+    ComLine->setReadOnly(isEnter(key) || key == Qt::Key_Escape || star || shift == Qt::AltModifier ||
+                         shift == Qt::ControlModifier);
+    auto holds = [this](KeyCondition c) {
+        switch (c) {
+            case KeyCondition::Always: return true;
+            case KeyCondition::CommandLineEmpty: return ComLine->text().isEmpty();
+            case KeyCondition::CommandLineHasText: return !ComLine->text().isEmpty();
+            case KeyCondition::HistoryNotEmpty: return !History.empty();
+            case KeyCondition::ActivePanelNotInformation: return activePanel()->Style != 2;
+            case KeyCondition::VolumeControl: return static_cast<bool>(ReadVolume) && static_cast<bool>(WriteVolume);
+            case KeyCondition::FastFindShown: return PanelSearch->isVisible();
         }
-    }
-    // 2..7
-    if (key == Qt::Key_Up) panel->CursorUp();
-    if (key == Qt::Key_Down) panel->CursorDown();
-    if ((key == Qt::Key_Right || key == Qt::Key_PageDown) && !ctrl) panel->PageRight();
-    if ((key == Qt::Key_Left || key == Qt::Key_PageUp) && !ctrl) panel->PageLeft();
-    if (key == Qt::Key_Home) panel->CursorHome();
-    if (key == Qt::Key_End) panel->CursorEnd();
-    // 8, 9: the drive chooser (not built yet) learns its target.
-    if (key == Qt::Key_F1 && alt) cfg_.FilesPanel.DriveTarget = "Left";
-    if (key == Qt::Key_F2 && alt) cfg_.FilesPanel.DriveTarget = "Right";
-    // 10
-    if (key == Qt::Key_Return && ctrl) appendCurrentToCommandLine();
-    // 11
-    if (key == Qt::Key_Backspace && !ctrl && ComLine->text().isEmpty()) {
-        panel->GoParent();
-        return true;
-    }
-    // 12
-    if (key == Qt::Key_Backspace && ctrl) deleteLastWord();
-    // 13
-    if (key == Qt::Key_E && ctrl && !history_.empty()) ComLine->setText(QString::fromStdString(history_.back()));
-    // 14
-    if (key == Qt::Key_PageUp && ctrl) panel->GoParent();
-    // 15
-    if (star) panel->InvertSelection();
-    // 16: the select-group dialog is not built yet.
-    (void)plus;
-    // 17
-    if (key == Qt::Key_I && ctrl) {
-        for (TFPanel* p : {LeftPanel, RightPanel}) p->FolderIndent = !p->FolderIndent;
-        FormResize();
-        LeftPanel->update();
-        RightPanel->update();
-    }
-    // 18
-    if (key == Qt::Key_0 && ctrl && !keypad) {
-        if (panel->ScrollHeight < 60) ++panel->ScrollHeight;
-        FormResize();
-        panel->update();
-    }
-    // 19
-    if (key == Qt::Key_H && ctrl) panel->ToggleHidden();
-    // 20
-    if (key == Qt::Key_Insert && !ctrl && !alt) panel->ToggleSelect();
-    // 21
-    if (key == Qt::Key_L && ctrl && panel->Style != 2) {
-        TFPanel* other = passivePanel();
-        other->Style = other->Style == 2 ? 1 : 2;
-        other->DrawList();
-        other->LocateCursor();
-        return true;
-    }
-    // 22
-    if ((key == Qt::Key_F11 || key == Qt::Key_F12) && ReadVolume && WriteVolume) {
-        if (auto wave = ReadVolume(1); wave && *wave > 2 && *wave < 254) {
-            WriteVolume(1, key == Qt::Key_F12 ? *wave + 2 : *wave - 2);
-            TimerMainTimer();
-        }
-    }
-    // 23
-    if (key == Qt::Key_Escape && PanelSearch->isVisible()) {
-        PanelSearch->hide();
-        ComLine->setFocus();
-        return true;
-    }
-    // 24
-    if (key == Qt::Key_E && ctrl && !history_.empty()) historyBack();
-    // 25: quick extraction is not built yet.
-    // 26: the rename dialog is not built yet.
-    // 27
-    if (key == Qt::Key_Z && ctrl) passivePanel()->ShowDiagnostics();
-    // 28
-    if (key == Qt::Key_Menu) PopupMenu1->popup(QCursor::pos());
-    return false;
-}
-
-void TForm1::runCommandLine() {
-    const std::string text = ComLine->text().toStdString();
-    AddFileToHistory(text);
-    // The shell runs it, detached, in the active panel's folder.
-    auto r = platform::runDetached({"/bin/sh", "-c", text}, activePanel()->CurDir);
-    if (!r.ok) Label2->setText(QString::fromStdString(r.message));
-    ComLine->clear();
-}
-
-void TForm1::appendCurrentToCommandLine() {
-    TFPanel* p = activePanel();
-    p->publishCurrent();
-    if (p->CurFile.empty()) return;
-    QString line = ComLine->text();
-    if (!line.isEmpty()) line += QLatin1Char(' ');
-    line += QString::fromStdString(shellWord(p->CurFile));
-    ComLine->setText(line);
-    ComLine->end(false);
-}
-
-void TForm1::deleteLastWord() {
-    QString line = ComLine->text();
-    while (!line.isEmpty()) {
-        const QChar last = line.back();
-        if (last == QLatin1Char(' ') || last == QLatin1Char('.')) {
-            if (line.size() != 3) line.chop(1);
-            break;
-        }
-        line.chop(1);
-    }
-    ComLine->setText(line);
-}
-
-void TForm1::historyBack() {
-    if (historyBrowsing_ && historyIndex_ > 0) --historyIndex_;
-    if (historyIndex_ < 0 || historyIndex_ >= static_cast<int>(history_.size()))
-        historyIndex_ = static_cast<int>(history_.size()) - 1;
-    ComLine->setText(QString::fromStdString(history_[static_cast<size_t>(historyIndex_)]));
-    historyBrowsing_ = true;
+        return false;
+    };
+    return runKeyMap(mainKeyMap(), key, mods, holds, [this](std::string_view id) { runCommand(id); });
 }
 
 void TForm1::FastFind(const QString& text) {

@@ -3,12 +3,14 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFontMetrics>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScreen>
 #include <QMessageBox>
 #include <QPainter>
 #include <QProgressBar>
@@ -77,14 +79,14 @@ TFPanel* TForm1::passivePanel() const { return cfg_.Main.Active == "Left" ? Righ
 
 int TForm1::outerWidth() const { return width() + 8; }
 
-QAction* TForm1::menuItem(const std::string& name) const {
-    auto it = items_.find(name);
-    return it == items_.end() ? nullptr : it->second;
-}
+QAction* TForm1::menuItem(const std::string& name) const { return mainMenu_->item(name); }
+QMenu* TForm1::menu(const std::string& name) const { return mainMenu_->menu(name); }
 
-QMenu* TForm1::menu(const std::string& name) const {
-    auto it = menus_.find(name);
-    return it == menus_.end() ? nullptr : it->second;
+bool TForm1::runCommand(std::string_view id) {
+    if (!commands_.isEnabled(id, *this)) return false;
+    emit commandRun(QString::fromUtf8(id.data(), static_cast<qsizetype>(id.size())));
+    commands_.run(id, *this);
+    return true;
 }
 
 // --- start-up ---------------------------------------------------------------------
@@ -97,20 +99,20 @@ void TForm1::FormCreate() {
 
     setWindowTitle(QStringLiteral("Korvalen v1.00"));
     setWindowIcon(korvalenIcon());
-    const TMainFormBounds design;
-    resize(design.Width, design.Height);
-    move(design.Left, design.Top);
+    registerAllCommands(commands_);
     buildRegions();
-    buildMenu();
+    mainMenu_ = std::make_unique<TMainMenu>(*this);
+    mainMenu_->build(menuBar());
+    mainMenu_->refreshEnabled();
+    // The design bounds: what a kv.ini without a [MainForm] section leaves.
+    move(159, 112);
+    resize(452, 288 + menuBar()->sizeHint().height());
     loadPlugins();
     Super_Global();
     FilePanels_Init();
     Global_Init(cfg_, options_.programFolder);
     Default_Init(cfg_);
-    cfg_.MainForm.Left = x();
-    cfg_.MainForm.Top = y();
-    cfg_.MainForm.Width = width();
-    cfg_.MainForm.Height = height();
+    cfg_.MainForm = outerBounds();
     Load_INI(iniPath_, cfg_, *LeftPanel, *RightPanel);
     applyWindowBounds();
     if (RxTrayIcon1) RxTrayIcon1->setVisible(cfg_.Main.SysTrayIcon && QSystemTrayIcon::isSystemTrayAvailable());
@@ -144,12 +146,12 @@ void TForm1::loadPlugins() {
                 continue;
             }
             pluginMenu->menuAction()->setVisible(true);
-            const int tag = static_cast<int>(plugins_.size());
+            const size_t tag = plugins_.size();
             QAction* item = pluginMenu->addAction(QString::fromStdString(plugin->Name));
-            item->setData(tag);
-            connect(item, &QAction::triggered, this, [this, tag] {
-                if (tag < static_cast<int>(plugins_.size())) plugins_[tag]->InsertText();
-            });
+            item->setData(static_cast<int>(tag));
+            const std::string id = "plugin." + std::to_string(tag);
+            commands_.add(id, [tag](TForm1& f) { f.plugins_[tag]->InsertText(); });
+            connect(item, &QAction::triggered, this, [this, id] { runCommand(id); });
             plugins_.push_back(std::move(plugin));
         }
     }
@@ -197,22 +199,49 @@ void TForm1::FilePanels_Init() {
     RightPanel->Active = 0;
 }
 
+TMainFormBounds TForm1::outerBounds() const {
+    // Maximised, the normal bounds are kept; they are the client's, so the frame's offset
+    // is taken off to get the position move() takes.
+    const QRect client = isMaximized() ? normalGeometry() : geometry();
+    const QPoint frameOffset = geometry().topLeft() - pos();
+    const QPoint at = isMaximized() ? client.topLeft() - frameOffset : pos();
+    const int menuHeight = menuBar()->sizeHint().height();
+    TMainFormBounds b;
+    b.Left = at.x();
+    b.Top = at.y();
+    b.Width = client.width() + kOldFrameWidth;
+    b.Height = client.height() - menuHeight + kOldFrameHeight;
+    b.Maximized = isMaximized();
+    return b;
+}
+
 void TForm1::applyWindowBounds() {
     const auto& b = cfg_.MainForm;
     if (b.Maximized) {
         setWindowState(windowState() | Qt::WindowMaximized);
         return;
     }
+    std::vector<QRect> screens;
+    for (QScreen* s : QGuiApplication::screens()) screens.push_back(s->availableGeometry());
+    const QScreen* primary = QGuiApplication::primaryScreen();
+    const QRect outer = placeOnScreens(QRect(b.Left, b.Top, b.Width, b.Height), screens,
+                                       primary ? primary->availableGeometry() : QRect());
     // A hand-edited size below a usable minimum would leave no room for the panels.
-    move(b.Left, b.Top);
-    resize(std::max(b.Width, 200), std::max(b.Height, 150));
+    const int menuHeight = menuBar()->sizeHint().height();
+    move(outer.topLeft());
+    resize(std::max(outer.width() - kOldFrameWidth, 200), std::max(outer.height() - kOldFrameHeight + menuHeight, 150));
 }
 
-void TForm1::PostLoadInit() {
+void TForm1::applyBarVisibility() {
     StatusBar1->setVisible(cfg_.Main.Show_StatusBar);
+    // A hidden tool bar also hides the drive bars under it.
     topStripHeight_ = 56;
     if (!cfg_.Main.Show_DriveBar) topStripHeight_ = 29;
     if (!cfg_.Main.Show_ToolBar) topStripHeight_ = 0;
+    FormResize();
+}
+
+void TForm1::PostLoadInit() {
     // WinType is "WinNT" here, so the panels keep their 20 ms auto-scroll.
     if (cfg_.Main.WinType != "WinNT")
         for (TFPanel* p : {LeftPanel, RightPanel}) p->TimerDown->setInterval(1);
@@ -223,7 +252,7 @@ void TForm1::PostLoadInit() {
     // Length 8, else 2 and 4 times Length), the size and date column widths, and the
     // scroll bar's height (11 when shown).
     for (TFPanel* p : {LeftPanel, RightPanel}) p->ApplyFont();
-    FormResize();
+    applyBarVisibility();
 }
 
 // --- regions and layout ----------------------------------------------------------
@@ -243,15 +272,17 @@ void TForm1::buildRegions() {
         const char* name;
         const char* hint;
         QStyle::StandardPixmap picture;
+        const char* command;
     };
-    const Tool tools[8] = {{"RxSpeedButton2", "Information", QStyle::SP_MessageBoxInformation},
-                           {"RxSpeedButton3", "NotePad", QStyle::SP_FileIcon},
-                           {"RxSpeedButton4", "SysInfo", QStyle::SP_ComputerIcon},
-                           {"RxSpeedButton5", "Internet", QStyle::SP_DriveNetIcon},
-                           {"RxSpeedButton6", "Clipboard", QStyle::SP_FileDialogContentsView},
-                           {"RxSpeedButton7", "CD-Player", QStyle::SP_DriveCDIcon},
-                           {"RxSpeedButton8", "Calculator", QStyle::SP_FileDialogListView},
-                           {"RxSpeedButton9", "Resource Explorer", QStyle::SP_FileDialogDetailedView}};
+    const Tool tools[8] = {
+        {"RxSpeedButton2", "Information", QStyle::SP_MessageBoxInformation, "help.information"},
+        {"RxSpeedButton3", "NotePad", QStyle::SP_FileIcon, "tools.notepad"},
+        {"RxSpeedButton4", "SysInfo", QStyle::SP_ComputerIcon, "utils.systemInfo"},
+        {"RxSpeedButton5", "Internet", QStyle::SP_DriveNetIcon, "utils.dialer"},
+        {"RxSpeedButton6", "Clipboard", QStyle::SP_FileDialogContentsView, "utils.clipboard"},
+        {"RxSpeedButton7", "CD-Player", QStyle::SP_DriveCDIcon, "utils.cdPlayer"},
+        {"RxSpeedButton8", "Calculator", QStyle::SP_FileDialogListView, "utils.calculator"},
+        {"RxSpeedButton9", "Resource Explorer", QStyle::SP_FileDialogDetailedView, "utils.resourceExplorer"}};
     for (int i = 0; i < 8; ++i) {
         auto* b = new QToolButton(ToolBar);
         b->setObjectName(QString::fromLatin1(tools[i].name));
@@ -261,12 +292,10 @@ void TForm1::buildRegions() {
         b->setIconSize(QSize(16, 16));
         b->setToolTip(QString::fromLatin1(tools[i].hint));
         b->setGeometry(3 + 25 * i, 3, 25, 23);
+        b->setProperty("command", QString::fromLatin1(tools[i].command));
+        connect(b, &QToolButton::clicked, this, [this, id = std::string(tools[i].command)] { runCommand(id); });
         SpeedButtons[static_cast<size_t>(i)] = b;
     }
-    // The tools that exist so far; the others' windows are not built yet.
-    connect(SpeedButtons[0], &QToolButton::clicked, this, [this] { showHelp(); });
-    connect(SpeedButtons[6], &QToolButton::clicked, this, [this] { showCalculator(); });
-    connect(SpeedButtons[7], &QToolButton::clicked, this, [this] { resourceExplorer(); });
     DriveBarLeft = new TMyToolBar("Left", Panel3);
     DriveBarRight = new TMyToolBar("Right", Panel3);
 
@@ -298,10 +327,15 @@ void TForm1::buildRegions() {
     HotKeyBox->setAutoFillBackground(true);
     static const char* captions[7] = {"2-Menu", "3-View", "4-Edit", "5-Copy", "6-Rename", "7-MkDir", "8-Delete"};
     static const char* names[7] = {"F2", "F3", "F4", "F5", "F6", "F7", "F8"};
+    // The commands of the File menu's first seven items.
+    static const char* keyCommands[7] = {"file.userMenu", "file.view",       "file.edit",  "file.copy",
+                                         "file.rename",   "file.makeFolder", "file.delete"};
     for (int i = 0; i < 7; ++i) {
         auto* b = new QPushButton(QString::fromLatin1(captions[i]), HotKeyBox);
         b->setObjectName(QString::fromLatin1(names[i]));
         b->setFocusPolicy(Qt::NoFocus);
+        b->setProperty("command", QString::fromLatin1(keyCommands[i]));
+        connect(b, &QPushButton::clicked, this, [this, id = std::string(keyCommands[i])] { runCommand(id); });
         HotKeys[static_cast<size_t>(i)] = b;
     }
 
@@ -354,7 +388,7 @@ void TForm1::FormResize() {
     in.splitter = cfg_.Main.Main_Splitter;
     in.topStripHeight = topStripHeight_;
     in.statusBarVisible = StatusBar1->isVisible() || (!isVisible() && cfg_.Main.Show_StatusBar);
-    in.promptWidth = ComRead->sizeHint().width() + 2;
+    in.promptWidth = promptWidth();
     layout_ = computeMainLayout(in);
 
     Panel3->setGeometry(layout_.panel3);
@@ -363,8 +397,7 @@ void TForm1::FormResize() {
     RightPanel->setGeometry(layout_.rightPanel);
     Panel_Down->setGeometry(layout_.panelDown);
     Panel_Dos->setGeometry(layout_.panelDos);
-    ComRead->setGeometry(layout_.comRead.translated(2, 1));
-    ComLine->setGeometry(layout_.comLine.translated(2, 1).adjusted(0, 0, -2, 0));
+    fitCommandLine();
     HotKeyBox->setGeometry(layout_.hotKeyBox);
     for (size_t i = 0; i < HotKeys.size(); ++i) HotKeys[i]->setGeometry(layout_.functionKeys[i]);
     StatusBar1->setGeometry(layout_.statusBar);
@@ -399,10 +432,21 @@ void TForm1::FormResize() {
     client->update();
 }
 
-void TForm1::refitCommandLine() {
-    const int left = ComRead->sizeHint().width() + 2;
+int TForm1::promptWidth() const {
+    return QFontMetrics(ComRead->font()).horizontalAdvance(promptText_) + ComRead->margin() * 2 + 4;
+}
+
+void TForm1::fitCommandLine() {
+    // The prompt gives way in a deep folder: shortened in the middle, so the command line
+    // keeps a third of the strip and what is typed stays in sight.
+    const int left = promptRoom(promptWidth(), layout_.panelDos.width());
     layout_.comRead.setWidth(left);
     layout_.comLine = QRect(left, 0, std::max(0, layout_.panelDos.width() - left - 2), layout_.comLine.height());
+    const QFontMetrics fm(ComRead->font());
+    ComRead->setText(fm.horizontalAdvance(promptText_) + 4 <= left
+                         ? promptText_
+                         : fm.elidedText(promptText_, Qt::ElideMiddle, std::max(0, left - 4)));
+    ComRead->setToolTip(promptText_);
     ComRead->setGeometry(layout_.comRead.translated(2, 1));
     ComLine->setGeometry(layout_.comLine.translated(2, 1).adjusted(0, 0, -2, 0));
 }
@@ -422,14 +466,16 @@ void TForm1::CreateHotDrives() {
     for (TMyToolBar* bar : {DriveBarLeft, DriveBarRight}) {
         bar->setDrives(drives);
         bar->OnDriveClick = [this](const std::string& side, const std::string& mount) {
-            TFPanel* p = panelOf(side);
-            p->CurDir = mount;
-            p->ReadDir();
-            p->Bar_Pos = p->PosList = 0;
-            p->TreePos = 0;
-            p->LocateCursor();
-            p->DrawList();
-            ChangeFolderEv(side);
+            std::error_code ec;
+            if (!std::filesystem::is_directory(mount, ec) || ::access(mount.c_str(), R_OK | X_OK) != 0) {
+                QMessageBox::critical(this, QStringLiteral("Error"),
+                                      QStringLiteral("Drive not ready, please select another drive"));
+                return;
+            }
+            changeFolder(panelOf(side), mount);
+            // An information view shows data of the other panel's drive.
+            TFPanel* other = side == "Left" ? RightPanel : LeftPanel;
+            if (other->Style == 2) other->update();
         };
     }
     FormResize();
@@ -468,28 +514,6 @@ void TForm1::ActiveRight(const std::string& style) {
     if (style == "Active") SetActive("Right", RightPanel, "");
 }
 
-void TForm1::activeLeftItem() {
-    QAction* p1 = menuItem("P1");
-    if (isMarked(p1)) return;
-    setMark(p1, true);
-    setMark(menuItem("P2"), false);
-    SetActive("Left", LeftPanel, "Show");
-}
-
-void TForm1::activeRightItem() {
-    QAction* p2 = menuItem("P2");
-    if (isMarked(p2)) return;
-    setMark(p2, true);
-    setMark(menuItem("P1"), false);
-    SetActive("Right", RightPanel, "Show");
-}
-
-void TForm1::N32Click() {
-    const std::string other = cfg_.Main.Active != "Left" ? "Left" : "Right";
-    SetActive(other, panelOf(other), "Show");
-    ChangeFolderEv(other);
-}
-
 void TForm1::ChangeFolderEv(const std::string& side) {
     TFPanel* p = panelOf(side);
     try {
@@ -499,8 +523,19 @@ void TForm1::ChangeFolderEv(const std::string& side) {
     }
     // "/" is the root: no second slash.
     const std::string prompt = p->CurDir == "/" ? p->CurDir : p->CurDir + "/";
-    ComRead->setText(QString::fromStdString(prompt));
-    refitCommandLine();
+    promptText_ = QString::fromStdString(prompt);
+    fitCommandLine();
+}
+
+void TForm1::changeFolder(TFPanel* p, const std::string& folder) {
+    p->HideCursor();
+    p->CurDir = folder;
+    p->ReadDir();
+    p->PosList = p->Bar_Pos = 0;
+    p->LocateCursor();
+    p->DrawList();
+    p->DrawCursor();
+    if (p->OnChangeFolder) p->OnChangeFolder(p->Side);
 }
 
 void TForm1::ChangeFilePos(int /*index*/) {
@@ -513,15 +548,13 @@ void TForm1::ChangeDrive(const std::string& side) {
 }
 
 void TForm1::AddFileToHistory(const std::string& text) {
-    history_.push_back(text);
+    History.add(text);
     ComList->addItem(QString::fromStdString(text));
-    historyIndex_ = static_cast<int>(history_.size()) - 1;
-    historyBrowsing_ = false;
 }
 
 QStringList TForm1::history() const {
     QStringList out;
-    for (const auto& h : history_) out << QString::fromStdString(h);
+    for (const auto& h : History.items()) out << QString::fromStdString(h);
     return out;
 }
 
@@ -544,6 +577,22 @@ void TForm1::TimerMainTimer() {
     if (auto v = ReadVolume(channel)) VolBar->setValue(qRound(*v / 255.0 * 100));
 }
 
+void TForm1::Load_Language() {
+    const std::string& lang = cfg_.Main.Language;
+    if (IsEnglish(lang)) return;
+    const TLanguage& texts = kvLanguage();
+    static const char* english[7] = {"2-Menu", "3-View", "4-Edit", "5-Copy", "6-Rename", "7-MkDir", "8-Delete"};
+    for (size_t i = 0; i < HotKeys.size(); ++i)
+        HotKeys[i]->setText(QString::fromStdString(texts.MainText(lang, "HotButtons", kHotButtonKeys[i], english[i])));
+    mainMenu_->translate(texts, lang);
+    // The panels' words; a key the file lacks keeps the English word, so no figure is
+    // ever shown without its unit.
+    for (TFPanel* p : {LeftPanel, RightPanel}) {
+        for (const auto& [key, field] : kPanelTextKeys) p->Texts.*field = texts.Read("Panel", key, p->Texts.*field);
+        p->update();
+    }
+}
+
 // --- shutdown --------------------------------------------------------------------
 
 bool TForm1::FormCloseQuery() {
@@ -554,12 +603,7 @@ bool TForm1::FormCloseQuery() {
 }
 
 void TForm1::FormClose() {
-    cfg_.MainForm.Maximized = isMaximized();
-    const QRect normal = isMaximized() ? normalGeometry() : geometry();
-    cfg_.MainForm.Left = normal.x();
-    cfg_.MainForm.Top = normal.y();
-    cfg_.MainForm.Width = normal.width();
-    cfg_.MainForm.Height = normal.height();
+    cfg_.MainForm = outerBounds();
     for (;;) {
         auto r = Save_INI(iniPath_, cfg_, *LeftPanel, *RightPanel);
         if (r) break;
@@ -588,8 +632,6 @@ void TForm1::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
-void TForm1::exitProgram() { close(); }
-
 }  // namespace kv
 
 namespace kv {
@@ -604,32 +646,26 @@ void TForm1::buildTray() {
     const QIcon pictures[4] = {korvalenIcon(), st->standardIcon(QStyle::SP_DialogHelpButton),
                                st->standardIcon(QStyle::SP_MessageBoxInformation),
                                st->standardIcon(QStyle::SP_DialogCloseButton)};
-    auto add = [&](const QString& text, int tag, auto handler) {
+    auto add = [&](const QString& text, int tag, const char* command) {
         QAction* a = PopupMenu1->addAction(text);
         a->setData(tag);
+        a->setProperty("command", QString::fromLatin1(command));
         if (tag >= 1 && tag <= 4) a->setIcon(pictures[tag - 1]);
-        connect(a, &QAction::triggered, this, handler);
+        connect(a, &QAction::triggered, this, [this, id = std::string(command)] { runCommand(id); });
         return a;
     };
-    auto restore = [this] {
-        showNormal();
-        raise();
-        activateWindow();
-    };
-    QAction* def = add(QStringLiteral("Korvalen"), 1, restore);
-    PopupMenu1->setDefaultAction(def);
-    add(QStringLiteral("Help contents"), 2, [this] { showHelp(); });
-    add(QStringLiteral("About program"), 3, [this] { showAbout(); });
+    PopupMenu1->setDefaultAction(add(QStringLiteral("Korvalen"), 1, "window.restore"));
+    add(QStringLiteral("Help contents"), 2, "help.information");
+    add(QStringLiteral("About program"), 3, "help.about");
     PopupMenu1->addSeparator();
-    // Their windows are not built yet.
-    add(QStringLiteral("Configuration"), 0, [] {});
-    add(QStringLiteral("System Info"), 0, [] {});
-    add(QStringLiteral("View clipboard"), 0, [] {});
+    add(QStringLiteral("Configuration"), 0, "config.mainOptions");
+    add(QStringLiteral("System Info"), 0, "utils.systemInfo");
+    add(QStringLiteral("View clipboard"), 0, "utils.clipboard");
     PopupMenu1->addSeparator();
-    add(QStringLiteral("Exit"), 4, [this] { close(); });
+    add(QStringLiteral("Exit"), 4, "app.exit");
     RxTrayIcon1->setContextMenu(PopupMenu1);
-    connect(RxTrayIcon1, &QSystemTrayIcon::activated, this, [restore](QSystemTrayIcon::ActivationReason why) {
-        if (why == QSystemTrayIcon::Trigger || why == QSystemTrayIcon::DoubleClick) restore();
+    connect(RxTrayIcon1, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason why) {
+        if (why == QSystemTrayIcon::Trigger || why == QSystemTrayIcon::DoubleClick) runCommand("window.restore");
     });
 }
 

@@ -1,25 +1,27 @@
 #pragma once
 // TForm1: the main window. It owns the two file panels and every control around them,
 // keeps track of the active panel, lays the window out, loads the plug-ins, reads
-// kv.ini at start and writes it back at close, and receives every command: a key press
-// is matched against the main menu's shortcuts first, then against the window's own key
-// map (FormKeyDown), and only then reaches the command line.
+// kv.ini at start and writes it back at close. Its commands are rows of the command table
+// (commands/), registered by the files of their subsystems; a key press is matched against
+// the main menu's shortcuts first, then against the window's key map (key_map.h), and only
+// then reaches the command line.
 #include <QMainWindow>
-#include <QKeyCombination>
-#include <QPointer>
 #include <QStringList>
 
 #include <array>
 #include <filesystem>
 #include <functional>
-#include <map>
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "main/command_history.h"
+#include "main/commands/command_table.h"
 #include "main/drive_bar.h"
 #include "main/main_layout.h"
+#include "main/main_menu.h"
 #include "main/plugins.h"
 #include "main/settings/settings.h"
 #include "platform/mount_watcher.h"
@@ -91,21 +93,32 @@ public:
     // Menus and items by component name ("N32", "P3", "Plugin1", ...); null when unknown.
     QAction* menuItem(const std::string& name) const;
     QMenu* menu(const std::string& name) const;
+    TMainMenu& mainMenu() { return *mainMenu_; }
     // The plug-ins in load order; the plug-in menu item at tag i calls Plugins[i].
     const std::vector<std::unique_ptr<TTestPlugIn>>& plugins() const { return plugins_; }
     const std::vector<std::string>& pluginErrors() const { return pluginErrors_; }
+
+    // Every command of the window; menu items, buttons, tray items and keys name their ids.
+    CommandTable& commands() { return commands_; }
+    const CommandTable& commands() const { return commands_; }
+    // Runs a command when its rule enables it (and says so with commandRun); false when not.
+    bool runCommand(std::string_view id);
 
     // The last layout pass.
     const MainLayout& layout() const { return layout_; }
     // W of the layout rule: the client width plus the old window's 4 px frame on each side.
     int outerWidth() const;
+    // The window's bounds as kv.ini keeps them (the old window's outer bounds), and back.
+    TMainFormBounds outerBounds() const;
+    void applyWindowBounds();
+    // The bars' visibility from Main.Show_*: status bar, top strip height, layout pass.
+    void applyBarVisibility();
 
-    // --- operations of the main window ---
+    // --- window life ---
     void FormResize();  // the layout pass
     void SetActive(const std::string& side, TFPanel* panel, const std::string& mode);
     void ActiveLeft(const std::string& style);
     void ActiveRight(const std::string& style);
-    void N32Click();  // Tab: the other panel
     void ChangeFolderEv(const std::string& side);
     void ChangeFilePos(int index);
     void ChangeDrive(const std::string& side);
@@ -113,15 +126,16 @@ public:
     void File_Work(const std::string& fileName);
     void Update_AllPanels();
     void TimerMainTimer();
-    void N16Click();               // refresh the Panel menu's check marks
-    void Configuretoolbar1Click();  // refresh the bar check marks
     void Load_Language();
     void CreateHotDrives();
+    // Sends a panel to another folder as entering a folder does: cursor on the first entry,
+    // then the panel's folder event (prompt and folder monitor follow).
+    void changeFolder(TFPanel* panel, const std::string& folder);
 
     // A key press as the window dispatches it; true when it was used up before the
     // command line. Public so tests can drive it like the event filter does.
     bool dispatchKey(int key, Qt::KeyboardModifiers mods, const QString& text);
-    // The window's own key map; returns true when a row said "stop".
+    // The window's own key map (key_map.h); true when the key was a command key.
     bool FormKeyDown(int key, Qt::KeyboardModifiers mods);
 
     // Volume of a sound channel 0..255 (0 AudioCD, 1 wave, 2 MIDI); empty when no mixer
@@ -133,12 +147,15 @@ public:
     // with text (case-insensitive).
     void FastFind(const QString& text);
 
-    // The command history (ComList) and the browsing flag.
+    // The command history (ComList shows it).
+    CommandHistory History;
     QStringList history() const;
+    // The prompt's whole text; ComRead shows it shortened in the middle when it is long.
+    const QString& promptText() const { return promptText_; }
 
 signals:
-    // A menu command ran (by click, function-key button or shortcut), by component name.
-    void commandRun(const QString& name);
+    // A command ran (from the menu, a button, the tray or a key), by its id.
+    void commandRun(const QString& id);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -147,65 +164,17 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
-    // One menu item of the shortcut table.
-    struct MenuEntry {
-        std::string name;
-        QAction* action = nullptr;
-        QKeyCombination shortcut;
-        bool hasShortcut = false;
-        std::vector<QAction*> parents;        // menus holding it, outermost first
-        void (TForm1::*handler)() = nullptr;  // null: the command's window is not built yet
-    };
     void FormCreate();
     void loadPlugins();
     void Super_Global();
     void FilePanels_Init();
     void PostLoadInit();
     void buildRegions();
-    void buildMenu();
     void buildTray();
-    void applyWindowBounds();
     bool FormCloseQuery();
     void FormClose();
-    void refitCommandLine();
-    void paintGaps(QWidget* client);
-    void updateTitle();
-
-    // Menu commands.
-    void runMenuEntry(const MenuEntry& e, bool fromShortcut);
-    void runMenuEntryNamed(const std::string& name, bool fromShortcut);
-    bool matchShortcut(int key, Qt::KeyboardModifiers mods);
-    void setStyle(QAction* mark, QAction* unmark, int style, int columns);
-    void viewCurrent();
-    void changeDriveItem();
-    void toggleToolBar();
-    void toggleDriveBar();
-    void toggleStatusBar();
-    QString aboutCaption() const;
-    void setMark(QAction* action, bool on);
-    void setItemEnabled(QAction* action, bool on);
-    bool itemEnabled(QAction* action) const;
-    void setCaption(QAction* action, const QString& caption);  // keeps the shortcut text
-    QString caption(QAction* action) const;
-    bool isMarked(QAction* action) const;
-    void showAbout();
-    void showHelp();
-    void showCalculator();
-    void styleShowFiles();
-    void styleExtendedView();
-    void styleInformation();
-    void activeLeftItem();
-    void activeRightItem();
-    void invertSelection();
-    void resourceExplorer();
-    void msDosWindow();
-    void toggleBar(int which);
-    void setDefaultConfiguration();
-    void exitProgram();
-    void runCommandLine();
-    void appendCurrentToCommandLine();
-    void deleteLastWord();
-    void historyBack();
+    void fitCommandLine();
+    int promptWidth() const;
 
     Options options_;
     KvConfig& cfg_;
@@ -213,13 +182,9 @@ private:
     MainLayout layout_;
     std::vector<std::unique_ptr<TTestPlugIn>> plugins_;
     std::vector<std::string> pluginErrors_;
-    std::vector<MenuEntry> menuEntries_;  // in menu order
-    std::map<std::string, QAction*> items_;
-    std::map<std::string, QMenu*> menus_;
-    std::map<QAction*, bool> marks_;
-    std::vector<std::string> history_;
-    int historyIndex_ = -1;
-    bool historyBrowsing_ = false;
+    CommandTable commands_;
+    std::unique_ptr<TMainMenu> mainMenu_;
+    QString promptText_;
     bool forwarding_ = false;  // a key copy on its way to the command line
     bool closing_ = false;
     int topStripHeight_ = 56;

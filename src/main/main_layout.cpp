@@ -29,7 +29,7 @@ MainLayout computeMainLayout(const MainLayoutInput& in) {
     L.rightPanel = QRect(rightLeft, top, std::max(0, W - leftWidth - S - 10), height);
 
     // Command line: from the prompt's right edge to 2 px before the strip's end.
-    L.comRead = QRect(0, 0, std::max(0, in.promptWidth), MainLayout::kPromptHeight - 2);
+    L.comRead = QRect(0, 0, promptRoom(in.promptWidth, L.panelDos.width()), MainLayout::kPromptHeight - 2);
     const int comLeft = L.comRead.left() + L.comRead.width();
     L.comLine = QRect(comLeft, 0, std::max(0, L.panelDos.width() - comLeft - 2), MainLayout::kPromptHeight - 2);
 
@@ -61,6 +61,22 @@ MainLayout computeMainLayout(const MainLayoutInput& in) {
         QRect(rightEdge - 1, top, std::max(4, cw - rightEdge + 1), height),
     };
     return L;
+}
+
+int promptRoom(int wanted, int stripWidth) {
+    // The command line ends 2 px before the strip's end and keeps at least a third of it.
+    const int most = std::max(0, stripWidth - 2 - (stripWidth + 2) / 3);
+    return std::clamp(wanted, 0, most);
+}
+
+QRect placeOnScreens(const QRect& window, const std::vector<QRect>& screens, const QRect& primary) {
+    for (const QRect& s : screens)
+        if (s.intersects(window)) return window;
+    if (primary.isEmpty()) return window;
+    const QSize size = window.size().boundedTo(primary.size());
+    const int x = std::clamp(window.x(), primary.left(), primary.left() + primary.width() - size.width());
+    const int y = std::clamp(window.y(), primary.top(), primary.top() + primary.height() - size.height());
+    return QRect(QPoint(x, y), size);
 }
 
 }  // namespace kv

@@ -15,7 +15,7 @@ struct MainLayoutInput {
     int splitter = 7;         // S: Main_Splitter, the gap between the panels
     int topStripHeight = 56;  // Panel3: 56 with tool bar and drive bars, 29 with the tool bar, 0
     bool statusBarVisible = true;
-    int promptWidth = 0;      // ComRead's width (it sizes itself to the folder text)
+    int promptWidth = 0;      // ComRead's wanted width (the whole folder text)
 };
 
 struct MainLayout {
@@ -32,5 +32,18 @@ struct MainLayout {
 };
 
 MainLayout computeMainLayout(const MainLayoutInput& in);
+
+// The prompt's width in a prompt strip `stripWidth` wide: what it wants, but never more than
+// leaves the command line a third of the strip.
+int promptRoom(int wanted, int stripWidth);
+
+// The old window's frame around its client area: 4 px at the sides and the bottom, a 19 px
+// caption and a 19 px menu bar at the top. kv.ini keeps the window's outer bounds.
+inline constexpr int kOldFrameWidth = 8;    // W = client width + 8
+inline constexpr int kOldFrameHeight = 46;  // H = client height + 46
+
+// Where a window with outer bounds `window` goes: where it is when it overlaps one of
+// `screens`, else onto `primary` (a monitor unplugged since), keeping its size where it fits.
+QRect placeOnScreens(const QRect& window, const std::vector<QRect>& screens, const QRect& primary);
 
 }  // namespace kv

@@ -1,26 +1,20 @@
-// The main menu: its items in display order, their shortcuts, and the commands behind them.
+// The main menu's rows: layout only (name, caption, language key, shortcut, flags) and the
+// id of the command each item runs. What a command does and when it is enabled is the
+// command table's (commands/).
+#include "main/main_menu.h"
+
 #include <QAction>
-#include <QApplication>
 #include <QMenu>
-#include <QLabel>
 #include <QMenuBar>
-#include <QMessageBox>
-#include <QPushButton>
-#include <QSystemTrayIcon>
 
-#include <cstdlib>
-
-#include "main/about_form.h"
-#include "main/calculator_form.h"
-#include "main/help_form.h"
+#include "main/commands/command_table.h"
 #include "main/main_form.h"
-#include "platform/launcher.h"
 
 namespace kv {
 
 namespace {
 
-enum : unsigned { Hidden = 1, Disabled = 2, Checked = 4, SepAfter = 8, Checkable = 16 };
+enum : unsigned { Hidden = 1, Checked = 2, SepAfter = 4, Checkable = 8 };
 
 struct ItemDef {
     const char* name;
@@ -28,7 +22,9 @@ struct ItemDef {
     const char* langKey;  // section "MainMenu"; null: no language key
     QKeyCombination shortcut;
     unsigned flags;
-    void (TForm1::*handler)();
+    const char* command;
+    std::vector<ItemDef> items = {};  // a submenu's items
+    const char* opens = nullptr;      // a submenu's open command
 };
 
 struct MenuDef {
@@ -37,6 +33,7 @@ struct MenuDef {
     const char* langKey;
     std::vector<ItemDef> items;
     unsigned flags = 0;
+    const char* opens = nullptr;  // runs when the menu opens, and before its shortcuts
 };
 
 constexpr QKeyCombination none() { return QKeyCombination(Qt::Key_unknown); }
@@ -45,87 +42,138 @@ constexpr QKeyCombination ctrl(Qt::Key k) { return QKeyCombination(Qt::ControlMo
 constexpr QKeyCombination alt(Qt::Key k) { return QKeyCombination(Qt::AltModifier, k); }
 constexpr QKeyCombination shift(Qt::Key k) { return QKeyCombination(Qt::ShiftModifier, k); }
 
-}  // namespace
-
-void TForm1::buildMenu() {
-    using F = TForm1;
-    // Configure toolbars is a submenu; its items are added below.
-    const std::vector<MenuDef> menus = {
+const std::vector<MenuDef>& menuRows() {
+    static const std::vector<MenuDef> menus = {
         {"KV1", "&KV", nullptr,
-         {{"N4", "About program", "KV_About", none(), 0, &F::showAbout},
-          {"N5", "Information", "KV_Help", key(Qt::Key_F1), SepAfter, &F::showHelp},
-          {"Tetris1", "Tetris game", "KV_Tetris", none(), 0, nullptr},
-          {"Gamelife1", "Life game", "KV_Life", none(), SepAfter, nullptr},
-          {"N7", "Exit", "KV_Exit", key(Qt::Key_F10), 0, &F::exitProgram}}},
+         {{"N4", "About program", "KV_About", none(), 0, "help.about"},
+          {"N5", "Information", "KV_Help", key(Qt::Key_F1), SepAfter, "help.information"},
+          {"Tetris1", "Tetris game", "KV_Tetris", none(), 0, "games.tetris"},
+          {"Gamelife1", "Life game", "KV_Life", none(), SepAfter, "games.life"},
+          {"N7", "Exit", "KV_Exit", key(Qt::Key_F10), 0, "app.exit"}}},
         {"N1", "&File", "File",
-         {{"N8", "Menu", "File_Menu", key(Qt::Key_F2), 0, nullptr},
-          {"N9", "View", "File_Viewer", key(Qt::Key_F3), 0, &F::viewCurrent},
-          {"N10", "Edit", "File_Editor", key(Qt::Key_F4), 0, nullptr},
-          {"N11", "Copy", "File_Copy", key(Qt::Key_F5), 0, nullptr},
-          {"N12", "Rename", "File_Rename", key(Qt::Key_F6), 0, nullptr},
-          {"N13", "Create folder", "File_NewDir", key(Qt::Key_F7), 0, nullptr},
-          {"N14", "Delete", "File_DelFile", key(Qt::Key_F8), SepAfter, nullptr},
-          {"Findfile1", "Find file", "File_FindFile", alt(Qt::Key_F7), Hidden | Disabled, nullptr},
-          {"N23", "Attributes", "File_Attrib", ctrl(Qt::Key_A), 0, nullptr},
-          {"Createnewfile1", "Create new file", "File_Createfile", shift(Qt::Key_F4), SepAfter, nullptr},
-          {"N34", "Add to archive", "File_Add_Arc", shift(Qt::Key_F1), Hidden | Disabled, nullptr},
-          {"N35", "Extract files", "File_Extract_Arc", shift(Qt::Key_F2), 0, nullptr}}},
+         {{"N8", "Menu", "File_Menu", key(Qt::Key_F2), 0, "file.userMenu"},
+          {"N9", "View", "File_Viewer", key(Qt::Key_F3), 0, "file.view"},
+          {"N10", "Edit", "File_Editor", key(Qt::Key_F4), 0, "file.edit"},
+          {"N11", "Copy", "File_Copy", key(Qt::Key_F5), 0, "file.copy"},
+          {"N12", "Rename", "File_Rename", key(Qt::Key_F6), 0, "file.rename"},
+          {"N13", "Create folder", "File_NewDir", key(Qt::Key_F7), 0, "file.makeFolder"},
+          {"N14", "Delete", "File_DelFile", key(Qt::Key_F8), SepAfter, "file.delete"},
+          {"Findfile1", "Find file", "File_FindFile", alt(Qt::Key_F7), Hidden, "file.find"},
+          {"N23", "Attributes", "File_Attrib", ctrl(Qt::Key_A), 0, "file.attributes"},
+          {"Createnewfile1", "Create new file", "File_Createfile", shift(Qt::Key_F4), SepAfter, "file.createFile"},
+          {"N34", "Add to archive", "File_Add_Arc", shift(Qt::Key_F1), Hidden, "file.addToArchive"},
+          {"N35", "Extract files", "File_Extract_Arc", shift(Qt::Key_F2), 0, "file.extract"}}},
         {"N3", "&Utilities", "Utils",
-         {{"N15", "About system", "Utils_System", ctrl(Qt::Key_1), 0, nullptr},
-          {"Internet2", "Internet dialer", "Utils_InetDialer", ctrl(Qt::Key_2), 0, nullptr},
-          {"Clipboard1", "View clipboard", "Utils_Clipboard", ctrl(Qt::Key_3), 0, nullptr},
-          {"CDPlayer1", "CD-Player", "Utils_AudioPlayer", ctrl(Qt::Key_4), 0, nullptr},
-          {"N18", "Calculator", "Utils_Calc", ctrl(Qt::Key_5), 0, &F::showCalculator},
-          {"Changevideomode1", "Change video mode", "Utils_ChangeVideo", ctrl(Qt::Key_6), 0, nullptr},
-          {"ResourceExplorer1", "Resource Explorer", nullptr, ctrl(Qt::Key_7), SepAfter, &F::resourceExplorer},
-          {"MSDOS1", "MS-DOS window", "Utils_MSDOS", ctrl(Qt::Key_8), 0, &F::msDosWindow},
-          {"WinMedia1", "MediaPlayer", "Utils_Media", ctrl(Qt::Key_9), 0, nullptr},
-          {"Formatdrive1", "Format floppy drive", nullptr, none(), 0, nullptr}}},
+         {{"N15", "About system", "Utils_System", ctrl(Qt::Key_1), 0, "utils.systemInfo"},
+          {"Internet2", "Internet dialer", "Utils_InetDialer", ctrl(Qt::Key_2), 0, "utils.dialer"},
+          {"Clipboard1", "View clipboard", "Utils_Clipboard", ctrl(Qt::Key_3), 0, "utils.clipboard"},
+          {"CDPlayer1", "CD-Player", "Utils_AudioPlayer", ctrl(Qt::Key_4), 0, "utils.cdPlayer"},
+          {"N18", "Calculator", "Utils_Calc", ctrl(Qt::Key_5), 0, "utils.calculator"},
+          {"Changevideomode1", "Change video mode", "Utils_ChangeVideo", ctrl(Qt::Key_6), 0, "utils.videoMode"},
+          {"ResourceExplorer1", "Resource Explorer", nullptr, ctrl(Qt::Key_7), SepAfter, "utils.resourceExplorer"},
+          {"MSDOS1", "MS-DOS window", "Utils_MSDOS", ctrl(Qt::Key_8), 0, "utils.console"},
+          {"WinMedia1", "MediaPlayer", "Utils_Media", ctrl(Qt::Key_9), 0, "utils.mediaPlayer"},
+          {"Formatdrive1", "Format floppy drive", nullptr, none(), 0, "utils.formatFloppy"}}},
         {"N26", "&Commands", "Commands",
-         {{"Playcurrentfile1", "Play music file", "Command_PlayMusic", none(), 0, &F::viewCurrent},
-          {"Playlastfile1", "Play last file", "Command_PlayLastMusic", ctrl(Qt::Key_A), 0, nullptr},
-          {"N29", "Stop music", "Command_StopMusic", ctrl(Qt::Key_M), 0, nullptr},
-          {"N38", "What playing", "Command_WhatPlay", ctrl(Qt::Key_W), SepAfter, nullptr},
-          {"History1", "Commands history", "Command_ViewHistory", none(), Hidden, nullptr},
-          {"ClearRecyce1", "Empty Recycle Bin", "Command_ClearRecycle", none(), 0, nullptr},
-          {"ClearRecentDocs1", "Clear Recent Docs", "Command_ClearDocs", none(), SepAfter, nullptr},
-          {"Selectgroup1", "Select group", nullptr, none(), 0, nullptr},
-          {"Invertselection1", "Invert selection", nullptr, none(), SepAfter, &F::invertSelection},
-          {"Viewresource1", "View file resource", "Command_ViewResource", ctrl(Qt::Key_R), 0, nullptr}}},
+         {{"Playcurrentfile1", "Play music file", "Command_PlayMusic", none(), 0, "music.playCurrent"},
+          {"Playlastfile1", "Play last file", "Command_PlayLastMusic", ctrl(Qt::Key_A), 0, "music.playLast"},
+          {"N29", "Stop music", "Command_StopMusic", ctrl(Qt::Key_M), 0, "music.stop"},
+          {"N38", "What playing", "Command_WhatPlay", ctrl(Qt::Key_W), SepAfter, "music.whatPlaying"},
+          {"History1", "Commands history", "Command_ViewHistory", none(), Hidden, "history.view"},
+          {"ClearRecyce1", "Empty Recycle Bin", "Command_ClearRecycle", none(), 0, "system.emptyTrash"},
+          {"ClearRecentDocs1", "Clear Recent Docs", "Command_ClearDocs", none(), SepAfter, "system.clearRecentDocs"},
+          {"Selectgroup1", "Select group", nullptr, none(), 0, "panel.selectGroup"},
+          {"Invertselection1", "Invert selection", nullptr, none(), SepAfter, "panel.invertSelection"},
+          {"Viewresource1", "View file resource", "Command_ViewResource", ctrl(Qt::Key_R), 0, "utils.viewResource"}}},
         {"N16", "&Panel", "Panel",
-         {{"N32", "Cnange panel", nullptr, key(Qt::Key_Tab), Hidden, &F::N32Click},
-          {"P1", "Active left", "Panel_Left", none(), Checkable | Checked, &F::activeLeftItem},
-          {"P2", "Active right", "Panel_Right", none(), Checkable | SepAfter, &F::activeRightItem},
-          {"P3", "Show files", "Panel_ShowFiles", alt(Qt::Key_1), Checkable | Checked, &F::styleShowFiles},
-          {"P5", "Extended view", "Panel_ShowExtView", alt(Qt::Key_2), Checkable, &F::styleExtendedView},
-          {"P4", "Information", "Panel_Show_Info", alt(Qt::Key_3), Checkable, &F::styleInformation},
-          {"P7", "Quick view", "Panel_ShowQuickView", alt(Qt::Key_4), Checkable | Hidden | Disabled | SepAfter,
-           nullptr},
-          {"N37", "Sort modes", "Panel_SortMode", ctrl(Qt::Key_F12), 0, nullptr},
-          {"CD1", "Change drive", "Panel_ChangeDrive", none(), 0, &F::changeDriveItem}}},
+         {{"N32", "Cnange panel", nullptr, key(Qt::Key_Tab), Hidden, "panel.switch"},
+          {"P1", "Active left", "Panel_Left", none(), Checkable | Checked, "panel.activeLeft"},
+          {"P2", "Active right", "Panel_Right", none(), Checkable | SepAfter, "panel.activeRight"},
+          {"P3", "Show files", "Panel_ShowFiles", alt(Qt::Key_1), Checkable | Checked, "panel.styleFiles"},
+          {"P5", "Extended view", "Panel_ShowExtView", alt(Qt::Key_2), Checkable, "panel.styleExtended"},
+          {"P4", "Information", "Panel_Show_Info", alt(Qt::Key_3), Checkable, "panel.styleInformation"},
+          {"P7", "Quick view", "Panel_ShowQuickView", alt(Qt::Key_4), Checkable | Hidden | SepAfter, "panel.quickView"},
+          {"N37", "Sort modes", "Panel_SortMode", ctrl(Qt::Key_F12), 0, "panel.sortModes"},
+          {"CD1", "Change drive", "Panel_ChangeDrive", none(), 0, "panel.changeDrive"}},
+         0, "panel.refreshMarks"},
         {"N2", "C&onfiguration", "Config",
-         {{"N17", "Main options", "Config_Main", ctrl(Qt::Key_P), 0, nullptr},
-          {"N19", "Set Colors", "Config_Color", ctrl(Qt::Key_C), 0, nullptr},
-          {"Files1", "Files colors", nullptr, none(), Hidden | Disabled, nullptr},
-          {"N22", "Change fonts", "Config_Font", ctrl(Qt::Key_F), 0, nullptr},
-          {"N20", "Associations", nullptr, ctrl(Qt::Key_A), Hidden | Disabled, nullptr},
-          {"N21", "Main menu", "Config_Menu", ctrl(Qt::Key_M), 0, nullptr},
-          {"Configuretoolbar1", "Configure toolbars", "Config_ConfigToolBar", ctrl(Qt::Key_T), 0,
-           &F::Configuretoolbar1Click},
-          {"N28", "Sinchronisation panels", "Config_SyncPanels", none(), Checkable | Checked | Hidden | Disabled,
-           nullptr},
-          {"N30", "Set default configuration", "Config_Reset", none(), 0, &F::setDefaultConfiguration}}},
+         {{"N17", "Main options", "Config_Main", ctrl(Qt::Key_P), 0, "config.mainOptions"},
+          {"N19", "Set Colors", "Config_Color", ctrl(Qt::Key_C), 0, "config.colors"},
+          {"Files1", "Files colors", nullptr, none(), Hidden, "config.fileColors"},
+          {"N22", "Change fonts", "Config_Font", ctrl(Qt::Key_F), 0, "config.fonts"},
+          {"N20", "Associations", nullptr, ctrl(Qt::Key_A), Hidden, "config.associations"},
+          {"N21", "Main menu", "Config_Menu", ctrl(Qt::Key_M), 0, "config.mainMenu"},
+          {"Configuretoolbar1", "Configure toolbars", "Config_ConfigToolBar", ctrl(Qt::Key_T), 0, "config.toolbars",
+           {{"Toolb_1", "Show tool bar", nullptr, none(), Checkable | Checked, "bars.toolBar"},
+            {"Toolb_2", "Show drives bar", nullptr, none(), Checkable | Checked, "bars.driveBar"},
+            {"Toolb_3", "Show status bar", nullptr, none(), Checkable | Checked, "bars.statusBar"},
+            {"Configuretoolbar2", "Configure tool bar", nullptr, none(), 0, "bars.configure"}},
+           "config.toolbars"},
+          {"N28", "Sinchronisation panels", "Config_SyncPanels", none(), Checkable | Checked | Hidden,
+           "config.syncPanels"},
+          {"N30", "Set default configuration", "Config_Reset", none(), 0, "config.reset"}}},
         {"Plugin1", "P&lugins", nullptr, {}, Hidden},
         {"Hotbuttons1", "Hot buttons", nullptr,
-         {{"Fastfindfile1", "Fast find file", nullptr, alt(Qt::Key_X), Hidden, &F::exitProgram}},
+         {{"Fastfindfile1", "Fast find file", nullptr, alt(Qt::Key_X), Hidden, "app.exit"}},
          Hidden},
     };
+    return menus;
+}
 
-    QMenuBar* bar = menuBar();
-    auto connectByName = [this](QAction* a, const std::string& name) {
-        connect(a, &QAction::triggered, this, [this, name] { runMenuEntryNamed(name, false); });
-    };
-    for (const MenuDef& m : menus) {
+}  // namespace
+
+void TMainMenu::build(QMenuBar* bar) {
+    // Adds the items of `defs` to `menu`; `opens` are the open commands of the menus around.
+    std::function<void(QMenu*, const std::vector<ItemDef>&, std::vector<std::string>)> addItems =
+        [&](QMenu* menu, const std::vector<ItemDef>& defs, std::vector<std::string> opens) {
+            for (const ItemDef& d : defs) {
+                const std::string name = d.name;
+                QAction* a = nullptr;
+                QMenu* sub = nullptr;
+                if (!d.items.empty()) {
+                    sub = menu->addMenu(QString::fromUtf8(d.caption));
+                    sub->setObjectName(QString::fromStdString(name));
+                    menus_[name] = sub;
+                    a = sub->menuAction();
+                    if (d.opens)
+                        QObject::connect(sub, &QMenu::aboutToShow, &form_,
+                                         [this, id = std::string(d.opens)] { form_.commands().run(id, form_); });
+                } else {
+                    a = menu->addAction(QString::fromUtf8(d.caption));
+                }
+                a->setObjectName(QString::fromStdString(name));
+                if (d.langKey) a->setProperty("langKey", QString::fromLatin1(d.langKey));
+                items_[name] = a;
+                Entry e;
+                e.name = name;
+                e.action = a;
+                e.command = d.command;
+                e.opens = opens;
+                if (d.shortcut.key() != Qt::Key_unknown) {
+                    e.shortcut = d.shortcut;
+                    e.hasShortcut = true;
+                    // Only shown: the menu matches shortcuts itself (hidden items act, disabled
+                    // ones swallow the key), so Qt's shortcut system never sees them.
+                    a->setProperty("shortcutText", QKeySequence(d.shortcut).toString(QKeySequence::NativeText));
+                    setCaption(a, a->text());
+                }
+                if (d.flags & Checkable) a->setCheckable(true);
+                setMark(a, d.flags & Checked);
+                if (d.flags & Hidden) a->setVisible(false);
+                entries_.push_back(e);
+                if (!sub) {
+                    const size_t index = entries_.size() - 1;
+                    QObject::connect(a, &QAction::triggered, &form_, [this, index] { run(entries_[index], false); });
+                }
+                if (sub) {
+                    std::vector<std::string> inner = opens;
+                    if (d.opens) inner.push_back(d.opens);
+                    addItems(sub, d.items, inner);
+                }
+                if (d.flags & SepAfter) menu->addSeparator();
+            }
+        };
+    for (const MenuDef& m : menuRows()) {
         QMenu* qm = bar->addMenu(QString::fromUtf8(m.caption));
         qm->setObjectName(QString::fromLatin1(m.name));
         qm->menuAction()->setObjectName(QString::fromLatin1(m.name));
@@ -133,295 +181,98 @@ void TForm1::buildMenu() {
         menus_[m.name] = qm;
         items_[m.name] = qm->menuAction();
         if (m.flags & Hidden) qm->menuAction()->setVisible(false);
-        for (const ItemDef& d : m.items) {
-            const std::string name = d.name;
-            QMenu* sub = nullptr;
-            QAction* a = nullptr;
-            if (name == "Configuretoolbar1") {
-                sub = qm->addMenu(QString::fromUtf8(d.caption));
-                sub->setObjectName(QString::fromStdString(name));
-                menus_[name] = sub;
-                a = sub->menuAction();
-                connect(sub, &QMenu::aboutToShow, this, &TForm1::Configuretoolbar1Click);
-            } else {
-                a = qm->addAction(QString::fromUtf8(d.caption));
-                connectByName(a, name);
-            }
-            a->setObjectName(QString::fromStdString(name));
-            if (d.langKey) a->setProperty("langKey", QString::fromLatin1(d.langKey));
-            items_[name] = a;
-            MenuEntry e;
-            e.name = name;
-            e.action = a;
-            e.parents = {qm->menuAction()};
-            e.handler = d.handler;
-            if (d.shortcut.key() != Qt::Key_unknown) {
-                e.shortcut = d.shortcut;
-                e.hasShortcut = true;
-                // Only shown: the window matches shortcuts itself (hidden items act, disabled
-                // ones swallow the key), so Qt's shortcut system never sees them.
-                a->setProperty("shortcutText", QKeySequence(d.shortcut).toString(QKeySequence::NativeText));
-                setCaption(a, a->text());
-            }
-            if (d.flags & Checkable) a->setCheckable(true);
-            setMark(a, d.flags & Checked);
-            if (d.flags & Hidden) a->setVisible(false);
-            if (d.flags & Disabled) setItemEnabled(a, false);
-            menuEntries_.push_back(e);
-            if (sub) {
-                const char* barNames[3] = {"Toolb_1", "Toolb_2", "Toolb_3"};
-                const char* barCaptions[3] = {"Show tool bar", "Show drives bar", "Show status bar"};
-                void (TForm1::*toggles[3])() = {&F::toggleToolBar, &F::toggleDriveBar, &F::toggleStatusBar};
-                for (int i = 0; i < 3; ++i) {
-                    QAction* t = sub->addAction(QString::fromLatin1(barCaptions[i]));
-                    t->setObjectName(QString::fromLatin1(barNames[i]));
-                    t->setCheckable(true);
-                    items_[barNames[i]] = t;
-                    setMark(t, true);
-                    MenuEntry te;
-                    te.name = barNames[i];
-                    te.action = t;
-                    te.parents = {qm->menuAction(), a};
-                    te.handler = toggles[i];
-                    menuEntries_.push_back(te);
-                    connectByName(t, te.name);
-                }
-                QAction* conf = sub->addAction(QStringLiteral("Configure tool bar"));
-                conf->setObjectName(QStringLiteral("Configuretoolbar2"));
-                setItemEnabled(conf, false);
-                items_["Configuretoolbar2"] = conf;
-            }
-            if (d.flags & SepAfter) qm->addSeparator();
-        }
-        if (std::string(m.name) == "N16") connect(qm, &QMenu::aboutToShow, this, &TForm1::N16Click);
+        // Every menu shows its items enabled as their commands' rules say when it opens.
+        QObject::connect(qm, &QMenu::aboutToShow, &form_, [this] { refreshEnabled(); });
+        if (m.opens)
+            QObject::connect(qm, &QMenu::aboutToShow, &form_,
+                             [this, id = std::string(m.opens)] { form_.commands().run(id, form_); });
+        addItems(qm, m.items, m.opens ? std::vector<std::string>{m.opens} : std::vector<std::string>{});
     }
-
-    static const char* keyItems[7] = {"N8", "N9", "N10", "N11", "N12", "N13", "N14"};
-    for (size_t i = 0; i < HotKeys.size(); ++i)
-        connect(HotKeys[i], &QPushButton::clicked, this,
-                [this, name = std::string(keyItems[i])] { runMenuEntryNamed(name, false); });
 }
 
-void TForm1::runMenuEntryNamed(const std::string& name, bool fromShortcut) {
-    for (const auto& entry : menuEntries_)
-        if (entry.name == name) return runMenuEntry(entry, fromShortcut);
+QAction* TMainMenu::item(const std::string& name) const {
+    auto it = items_.find(name);
+    return it == items_.end() ? nullptr : it->second;
 }
 
-void TForm1::runMenuEntry(const MenuEntry& e, bool fromShortcut) {
+QMenu* TMainMenu::menu(const std::string& name) const {
+    auto it = menus_.find(name);
+    return it == menus_.end() ? nullptr : it->second;
+}
+
+std::string TMainMenu::commandOf(const std::string& name) const {
+    for (const Entry& e : entries_)
+        if (e.name == name) return e.command;
+    return {};
+}
+
+std::vector<std::string> TMainMenu::commandIds() const {
+    std::vector<std::string> out;
+    for (const Entry& e : entries_) {
+        out.push_back(e.command);
+        out.insert(out.end(), e.opens.begin(), e.opens.end());
+    }
+    return out;
+}
+
+void TMainMenu::refreshEnabled() {
+    for (const Entry& e : entries_) e.action->setEnabled(form_.commands().isEnabled(e.command, form_));
+}
+
+void TMainMenu::run(const Entry& e, bool fromShortcut) {
     // A click on a checkable item has already flipped Qt's mark; the command decides.
-    if (e.action->isCheckable()) e.action->setChecked(isMarked(e.action));
+    if (e.action->isCheckable()) e.action->setChecked(isMarked(e.name));
+    const CommandTable& table = form_.commands();
     if (fromShortcut) {
-        for (QAction* p : e.parents)
-            if (!itemEnabled(p)) return;
-        if (!itemEnabled(e.action)) return;
-        // Parents' click handlers first, outermost first.
-        for (QAction* p : e.parents) {
-            if (p == items_["N16"]) N16Click();
-            if (p == items_["Configuretoolbar1"]) Configuretoolbar1Click();
-        }
-    } else if (!itemEnabled(e.action)) {
-        return;
+        // A shortcut acts like opening the menus around the item, outermost first.
+        for (const std::string& open : e.opens)
+            if (!table.isEnabled(open, form_)) return;
+        if (!table.isEnabled(e.command, form_)) return;
+        for (const std::string& open : e.opens) table.run(open, form_);
     }
-    emit commandRun(QString::fromStdString(e.name));
-    if (e.handler) (this->*e.handler)();
+    form_.runCommand(e.command);
 }
 
-bool TForm1::matchShortcut(int key, Qt::KeyboardModifiers mods) {
-    for (const MenuEntry& e : menuEntries_) {
-        if (!e.hasShortcut) continue;
-        if (e.shortcut.key() == key && e.shortcut.keyboardModifiers() == mods) {
-            runMenuEntry(e, true);
+bool TMainMenu::matchShortcut(int key, Qt::KeyboardModifiers mods) {
+    for (const Entry& e : entries_) {
+        if (e.hasShortcut && e.shortcut.key() == key && e.shortcut.keyboardModifiers() == mods) {
+            run(e, true);
             return true;
         }
     }
     return false;
 }
 
-void TForm1::setCaption(QAction* action, const QString& caption) {
+void TMainMenu::setCaption(QAction* action, const QString& caption) {
     action->setProperty("caption", caption);
     const QString keys = action->property("shortcutText").toString();
     action->setText(keys.isEmpty() ? caption : caption + QLatin1Char('\t') + keys);
 }
 
-QString TForm1::caption(QAction* action) const {
+QString TMainMenu::caption(const std::string& name) const {
+    QAction* action = item(name);
+    if (!action) return {};
     const QVariant c = action->property("caption");
     return c.isValid() ? c.toString() : action->text();
 }
 
-// Qt disables a hidden action; the menu's own rule keeps a hidden item's shortcut alive,
-// so whether an item is enabled is kept apart from what Qt shows.
-void TForm1::setItemEnabled(QAction* action, bool on) {
-    action->setProperty("kvDisabled", !on);
-    action->setEnabled(on);
-}
-
-bool TForm1::itemEnabled(QAction* action) const { return !action->property("kvDisabled").toBool(); }
-
-void TForm1::setMark(QAction* action, bool on) {
+void TMainMenu::setMark(QAction* action, bool on) {
     if (!action) return;
     marks_[action] = on;
     if (action->isCheckable()) action->setChecked(on);
 }
 
-bool TForm1::isMarked(QAction* action) const {
-    auto it = marks_.find(action);
+bool TMainMenu::isMarked(const std::string& name) const {
+    auto it = marks_.find(item(name));
     return it != marks_.end() && it->second;
 }
 
-void TForm1::N16Click() {
-    for (const char* n : {"P3", "P4", "P5", "P7"}) setMark(menuItem(n), false);
-    const bool left = cfg_.Main.Active == "Left";
-    setMark(menuItem("P1"), left);
-    setMark(menuItem("P2"), !left);
-    switch (activePanel()->Style) {
-        case 1: setMark(menuItem("P3"), true); break;
-        case 2: setMark(menuItem("P4"), true); break;
-        case 3: setMark(menuItem("P5"), true); break;
-        default: break;
-    }
-}
-
-void TForm1::Configuretoolbar1Click() {
-    setMark(menuItem("Toolb_1"), cfg_.Main.Show_ToolBar);
-    setMark(menuItem("Toolb_2"), cfg_.Main.Show_DriveBar);
-    setMark(menuItem("Toolb_3"), cfg_.Main.Show_StatusBar);
-}
-
-// --- panel styles ----------------------------------------------------------------
-
-void TForm1::setStyle(QAction* mark, QAction* unmark, int style, int columns) {
-    if (isMarked(mark)) return;
-    setMark(mark, true);
-    setMark(unmark, false);
-    TFPanel* p = activePanel();
-    p->Bar_Pos = 0;
-    p->CurCol = 1;
-    p->CurRow = 1;
-    p->Style = style;
-    p->Columns = columns;
-    p->DrawList();  // new grid first, so the cursor lands in it
-    p->LocateCursor();
-    p->DrawCursor();
-}
-
-void TForm1::styleShowFiles() { setStyle(menuItem("P3"), menuItem("P5"), 1, 3); }
-void TForm1::styleExtendedView() { setStyle(menuItem("P5"), menuItem("P3"), 3, 1); }
-
-void TForm1::styleInformation() {
-    if (LeftPanel->Style == 2 || RightPanel->Style == 2) return;
-    TFPanel* p = activePanel();
-    p->Style = 2;
-    p->DrawList();
-}
-
-// --- other commands --------------------------------------------------------------
-
-void TForm1::invertSelection() { activePanel()->InvertSelection(); }
-
-void TForm1::viewCurrent() { File_Work(activePanel()->CurPath); }
-
-void TForm1::changeDriveItem() { ChangeDrive(cfg_.Main.Active); }
-
-void TForm1::resourceExplorer() {
-    QString file = QString::fromStdString(activePanel()->CurFile).toLower();
-    if (file.endsWith(QLatin1String(".exe")) || file.endsWith(QLatin1String(".dll"))) {
-        // "View file resource": the resource explorer is not built yet.
-        return;
-    }
-    QMessageBox::critical(this, QStringLiteral("Error"), QStringLiteral("Please select *.exe or *.dll file and try again"));
-}
-
-void TForm1::msDosWindow() {
-    // The console of this desktop, in the active panel's folder.
-    std::vector<std::string> candidates;
-    if (const char* t = std::getenv("TERMINAL"); t && *t) candidates.push_back(t);
-    candidates.push_back("x-terminal-emulator");
-    for (const auto& c : candidates) {
-        auto r = platform::runDetached({c}, activePanel()->CurDir);
-        if (r.ok) return;
-        Label2->setText(QString::fromStdString(r.message));
-    }
-}
-
-void TForm1::toggleBar(int which) {
-    bool& flag = which == 0 ? cfg_.Main.Show_ToolBar : which == 1 ? cfg_.Main.Show_DriveBar : cfg_.Main.Show_StatusBar;
-    flag = !flag;
-    Configuretoolbar1Click();
-    StatusBar1->setVisible(cfg_.Main.Show_StatusBar);
-    topStripHeight_ = 56;
-    if (!cfg_.Main.Show_DriveBar) topStripHeight_ = 29;
-    if (!cfg_.Main.Show_ToolBar) topStripHeight_ = 0;
-    FormResize();
-}
-
-void TForm1::toggleToolBar() { toggleBar(0); }
-void TForm1::toggleDriveBar() { toggleBar(1); }
-void TForm1::toggleStatusBar() { toggleBar(2); }
-
-void TForm1::setDefaultConfiguration() {
-    const QString question = QString::fromStdString(SetDefaultConfigQuestion(cfg_, kvLanguage()));
-    if (QMessageBox::question(this, QStringLiteral("Confirm"), question, QMessageBox::Ok | QMessageBox::Cancel,
-                              QMessageBox::Cancel) != QMessageBox::Ok)
-        return;
-    SetDefaultConfiguration(cfg_, *LeftPanel, *RightPanel);
-    for (TFPanel* p : {LeftPanel, RightPanel}) {
-        p->ApplyFont();  // the reset font; with Length 8 the header is 25 px
-        p->HeaderHeight = 25;
-        p->ReadDir();
-        p->Bar_Pos = p->PosList = 0;
-        p->LocateCursor();
-    }
-    setWindowTitle(QString::fromStdString(cfg_.Main.Title));
-    setWindowState(windowState() & ~Qt::WindowMaximized);
-    applyWindowBounds();
-    FormResize();
-    for (TFPanel* p : {LeftPanel, RightPanel}) p->update();
-}
-
-void TForm1::showAbout() {
-    TAboutForm about(this, aboutCaption());
-    about.exec();
-}
-
-QString TForm1::aboutCaption() const {
-    if (IsEnglish(cfg_.Main.Language)) return QStringLiteral("About program");
-    return caption(menuItem("N4"));
-}
-
-void TForm1::showHelp() {
-    const QString title = IsEnglish(cfg_.Main.Language) ? QStringLiteral("Information") : caption(menuItem("N5"));
-    TFormHelp help(this, title, QString::fromStdString(cfg_.Main.Build));
-    connect(&help, &TFormHelp::aboutRequested, this, &TForm1::showAbout);
-    help.exec();
-}
-
-void TForm1::showCalculator() {
-    const std::string title =
-        kvLanguage().DialogText(cfg_.Main.Language, "Calculator", "Caption", "Calculator");
-    TCalculatorForm calc(this, QString::fromStdString(title));
-    calc.exec();
-}
-
-// --- language ----------------------------------------------------------------------
-
-void TForm1::Load_Language() {
-    const std::string& lang = cfg_.Main.Language;
-    if (IsEnglish(lang)) return;
-    const TLanguage& texts = kvLanguage();
-    static const char* english[7] = {"2-Menu", "3-View", "4-Edit", "5-Copy", "6-Rename", "7-MkDir", "8-Delete"};
-    for (size_t i = 0; i < HotKeys.size(); ++i)
-        HotKeys[i]->setText(QString::fromStdString(texts.MainText(lang, "HotButtons", kHotButtonKeys[i], english[i])));
+void TMainMenu::translate(const TLanguage& texts, const std::string& language) {
     for (auto& [name, action] : items_) {
         const QString key = action->property("langKey").toString();
         if (key.isEmpty()) continue;
         setCaption(action, QString::fromStdString(
-                               texts.MainText(lang, "MainMenu", key.toStdString(), caption(action).toStdString())));
-    }
-    // The panels' words; a key the file lacks keeps the English word, so no figure is
-    // ever shown without its unit.
-    for (TFPanel* p : {LeftPanel, RightPanel}) {
-        for (const auto& [key, field] : kPanelTextKeys) p->Texts.*field = texts.Read("Panel", key, p->Texts.*field);
-        p->update();
+                               texts.MainText(language, "MainMenu", key.toStdString(), caption(name).toStdString())));
     }
 }
 

@@ -8,8 +8,10 @@
 #include <QSignalSpy>
 
 #include <chrono>
+#include <set>
 #include <thread>
 
+#include "main/key_map.h"
 #include "main_window_fixture.h"
 
 using namespace kvtest;
@@ -44,6 +46,86 @@ bool hasYellowAtTheTop(kv::TFPanel* p) {
 }
 
 }  // namespace
+
+// The key map as a table, without a window: which commands a key runs, in which order, and
+// whether it is a command key (kept from the command line).
+TEST(KeyMap, KeysRunTheirRowsCommandsInOrder) {
+    using C = kv::KeyCondition;
+    const Qt::KeyboardModifiers none = Qt::NoModifier, ctrl = Qt::ControlModifier, alt = Qt::AltModifier,
+                                shift = Qt::ShiftModifier, pad = Qt::KeypadModifier;
+    struct Row {
+        const char* what;
+        int key;
+        Qt::KeyboardModifiers mods;
+        std::set<C> holding;
+        std::vector<std::string> runs;  // empty: not a command key, it reaches the command line
+    };
+    const Row rows[] = {
+        {"Enter on an empty line enters", Qt::Key_Return, none, {C::CommandLineEmpty}, {"panel.enter"}},
+        {"Enter with text runs it", Qt::Key_Return, none, {C::CommandLineHasText}, {"cmdline.run"}},
+        {"keypad Enter is Enter", Qt::Key_Enter, pad, {C::CommandLineEmpty}, {"panel.enter"}},
+        {"Shift+Enter is no command", Qt::Key_Return, shift, {C::CommandLineEmpty}, {}},
+        {"Ctrl+Enter appends the name", Qt::Key_Return, ctrl, {C::CommandLineHasText}, {"cmdline.appendCurrent"}},
+        {"Right pages, whatever the line holds", Qt::Key_Right, none, {C::CommandLineHasText}, {"panel.pageRight"}},
+        {"Shift+Left pages too", Qt::Key_Left, shift, {}, {"panel.pageLeft"}},
+        {"Ctrl+Right is left to the line", Qt::Key_Right, ctrl, {}, {}},
+        {"PgUp pages", Qt::Key_PageUp, none, {}, {"panel.pageLeft"}},
+        {"Ctrl+PgUp goes up", Qt::Key_PageUp, ctrl, {}, {"panel.parent"}},
+        {"keypad arrows move the cursor", Qt::Key_Down, pad, {}, {"panel.cursorDown"}},
+        {"Backspace on an empty line goes up", Qt::Key_Backspace, none, {C::CommandLineEmpty}, {"panel.parent"}},
+        {"Backspace with text edits the line", Qt::Key_Backspace, none, {C::CommandLineHasText}, {}},
+        {"Ctrl+Backspace deletes a word", Qt::Key_Backspace, ctrl, {C::CommandLineEmpty}, {"cmdline.deleteWord"}},
+        {"keypad * inverts", Qt::Key_Asterisk, pad, {}, {"panel.invertSelection"}},
+        {"Shift+8's * is typing", Qt::Key_Asterisk, shift, {}, {}},
+        {"keypad + is typing until its dialog exists", Qt::Key_Plus, pad, {}, {}},
+        {"Ctrl+0 grows the scroll bar", Qt::Key_0, ctrl, {}, {"panel.growScrollBar"}},
+        {"Ctrl+keypad 0 does not", Qt::Key_0, ctrl | pad, {}, {}},
+        {"Shift+Insert selects", Qt::Key_Insert, shift, {}, {"panel.toggleSelect"}},
+        {"Alt+Insert does not", Qt::Key_Insert, alt, {}, {}},
+        {"Ctrl+L with an information panel active does nothing", Qt::Key_L, ctrl, {}, {}},
+        {"Ctrl+L otherwise", Qt::Key_L, ctrl, {C::ActivePanelNotInformation}, {"panel.otherInformation"}},
+        {"F12 without a mixer", Qt::Key_F12, none, {}, {}},
+        {"F12 with one", Qt::Key_F12, none, {C::VolumeControl}, {"volume.up"}},
+        {"Esc closes fast find", Qt::Key_Escape, none, {C::FastFindShown}, {"fastfind.close"}},
+        {"Esc without it", Qt::Key_Escape, none, {}, {}},
+        {"Ctrl+E with no history", Qt::Key_E, ctrl, {}, {}},
+        {"Ctrl+E steps back", Qt::Key_E, ctrl, {C::HistoryNotEmpty}, {"history.back"}},
+        {"Alt+F1 and the drive chooser", Qt::Key_F1, alt, {}, {"drive.targetLeft"}},
+        {"a letter is typing", Qt::Key_A, none, {}, {}},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.what);
+        std::vector<std::string> ran;
+        const bool used = kv::runKeyMap(
+            kv::mainKeyMap(), r.key, r.mods, [&](C c) { return r.holding.count(c) > 0; },
+            [&](std::string_view id) { ran.emplace_back(id); });
+        EXPECT_EQ(ran, r.runs);
+        EXPECT_EQ(used, !r.runs.empty());
+    }
+}
+
+// Conditions are asked when their row is reached, and a row that stops the key ends it.
+TEST(KeyMap, LaterRowsSeeWhatEarlierCommandsChanged) {
+    bool lineHasText = true;
+    std::vector<std::string> ran;
+    auto holds = [&](kv::KeyCondition c) {
+        return c == kv::KeyCondition::CommandLineHasText ? lineHasText : c == kv::KeyCondition::CommandLineEmpty ? !lineHasText : false;
+    };
+    auto run = [&](std::string_view id) {
+        ran.emplace_back(id);
+        if (id == "cmdline.run") lineHasText = false;  // running the line clears it
+    };
+    kv::runKeyMap(kv::mainKeyMap(), Qt::Key_Return, Qt::NoModifier, holds, run);
+    EXPECT_EQ(ran, std::vector<std::string>{"cmdline.run"}) << "the emptied line is not also entered";
+
+    const std::vector<kv::KeyRow> rows = {
+        {Qt::Key_F9, kv::kAnyMods, kv::Keypad::Either, kv::KeyCondition::Always, "first", true},
+        {Qt::Key_F9, kv::kAnyMods, kv::Keypad::Either, kv::KeyCondition::Always, "second", false},
+    };
+    ran.clear();
+    EXPECT_TRUE(kv::runKeyMap(rows, Qt::Key_F9, Qt::NoModifier, holds, run));
+    EXPECT_EQ(ran, std::vector<std::string>{"first"});
+}
 
 // One row per line of the key map: the key, what to arrange first, what must follow.
 TEST_F(MainWindowTest, KeyMapRows) {
@@ -170,18 +252,18 @@ TEST_F(MainWindowTest, MenuShortcutsComeFirstAndFollowTheHiddenAndDisabledRules)
         const char* command;  // empty: the key is swallowed
     };
     const Row rows[] = {
-        {Qt::Key_A, Qt::ControlModifier, "N23"},  // Attributes, never "Play last file" or "Associations"
-        {Qt::Key_M, Qt::ControlModifier, "N29"},  // Stop music, never "Main menu"
-        {Qt::Key_F7, Qt::AltModifier, ""},        // Find file: hidden and disabled
-        {Qt::Key_F1, Qt::ShiftModifier, ""},      // Add to archive: hidden and disabled
-        {Qt::Key_4, Qt::AltModifier, ""},         // Quick view: hidden and disabled
-        {Qt::Key_Tab, Qt::NoModifier, "N32"},     // hidden, still acts
-        {Qt::Key_9, Qt::ControlModifier, "WinMedia1"},
-        {Qt::Key_F5, Qt::NoModifier, "N11"},
-        {Qt::Key_F12, Qt::ControlModifier, "N37"},
-        {Qt::Key_T, Qt::ControlModifier, "Configuretoolbar1"},
-        {Qt::Key_F2, Qt::ShiftModifier, "N35"},
-        {Qt::Key_F4, Qt::ShiftModifier, "Createnewfile1"},
+        {Qt::Key_A, Qt::ControlModifier, "file.attributes"},  // never "Play last file" or "Associations"
+        {Qt::Key_M, Qt::ControlModifier, "music.stop"},       // never "Main menu"
+        {Qt::Key_F7, Qt::AltModifier, ""},                    // Find file: hidden and disabled
+        {Qt::Key_F1, Qt::ShiftModifier, ""},                  // Add to archive: hidden and disabled
+        {Qt::Key_4, Qt::AltModifier, ""},                     // Quick view: hidden and disabled
+        {Qt::Key_Tab, Qt::NoModifier, "panel.switch"},        // hidden, still acts
+        {Qt::Key_9, Qt::ControlModifier, "utils.mediaPlayer"},
+        {Qt::Key_F5, Qt::NoModifier, "file.copy"},
+        {Qt::Key_F12, Qt::ControlModifier, "panel.sortModes"},
+        {Qt::Key_T, Qt::ControlModifier, "config.toolbars"},
+        {Qt::Key_F2, Qt::ShiftModifier, "file.extract"},
+        {Qt::Key_F4, Qt::ShiftModifier, "file.createFile"},
     };
     auto& f = start();
     QSignalSpy spy(&f, &kv::TForm1::commandRun);

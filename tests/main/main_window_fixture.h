@@ -48,20 +48,70 @@ inline std::string readFile(const fs::path& p) {
     return s.str();
 }
 
-// Answers the next modal message box with `button` once it appears.
-inline void answerNextMessageBox(QMessageBox::StandardButton button, QString* textSeen = nullptr) {
+// How many modal dialogs a test has said it will answer; any other modal dialog is closed
+// by the fixture's watchdog and fails the test (instead of hanging it until the timeout).
+inline int& expectedModals() {
+    static int n = 0;
+    return n;
+}
+
+// Runs `then` on the next modal dialog of type D once it is shown.
+template <class D>
+void onNextDialog(std::function<void(D*)> then) {
+    ++expectedModals();
     auto attempt = std::make_shared<std::function<void()>>();
-    *attempt = [button, textSeen, attempt] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box) {
+    *attempt = [then, attempt] {
+        auto* d = qobject_cast<D*>(QApplication::activeModalWidget());
+        if (!d) {
             QTimer::singleShot(10, *attempt);
             return;
         }
-        if (textSeen) *textSeen = box->text();
-        box->button(button)->click();
+        --expectedModals();
+        then(d);
     };
     QTimer::singleShot(0, *attempt);
 }
+
+// Answers the next modal message box with `button` once it appears.
+inline void answerNextMessageBox(QMessageBox::StandardButton button, QString* textSeen = nullptr) {
+    onNextDialog<QMessageBox>([button, textSeen](QMessageBox* box) {
+        if (textSeen) *textSeen = box->text();
+        box->button(button)->click();
+    });
+}
+
+// Closes a modal dialog nobody expected and reports it as a failure of the running test.
+class ModalWatchdog {
+public:
+    ModalWatchdog() {
+        timer_.setInterval(100);
+        QObject::connect(&timer_, &QTimer::timeout, [this] { check(); });
+        timer_.start();
+    }
+
+private:
+    void check() {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal || expectedModals() > 0) {
+            seen_ = nullptr;
+            return;
+        }
+        // Seen twice in a row: a dialog a helper is about to answer has had its chance.
+        if (modal != seen_) {
+            seen_ = modal;
+            return;
+        }
+        seen_ = nullptr;
+        QString what = modal->windowTitle();
+        if (auto* box = qobject_cast<QMessageBox*>(modal)) what += QStringLiteral(": ") + box->text();
+        ADD_FAILURE() << "an unexpected modal dialog was shown and closed: " << what.toStdString();
+        if (auto* d = qobject_cast<QDialog*>(modal)) d->reject();
+        else modal->close();
+    }
+
+    QTimer timer_;
+    QWidget* seen_ = nullptr;
+};
 
 class MainWindowTest : public ::testing::Test {
 protected:
@@ -78,10 +128,13 @@ protected:
         writeFile(work / "alpha" / "inner.txt", "inner\n");
         iniPath = root / "cfg" / "kv.ini";
         ::setenv("XDG_DATA_HOME", (root / "data").c_str(), 1);
+        expectedModals() = 0;
+        watchdog = std::make_unique<ModalWatchdog>();
     }
 
     void TearDown() override {
         form.reset();
+        watchdog.reset();
         std::error_code ec;
         fs::remove_all(root, ec);
     }
@@ -107,6 +160,7 @@ protected:
 
     fs::path root, work, iniPath;
     std::unique_ptr<kv::TForm1> form;
+    std::unique_ptr<ModalWatchdog> watchdog;
 };
 
 }  // namespace kvtest

@@ -88,8 +88,14 @@ TEST_F(MainWindowTest, SetDefaultConfigurationAsksThenResets) {
     EXPECT_EQ(f.LeftPanel->Style, 1);
     EXPECT_EQ(f.RightPanel->Style, 3);
     EXPECT_EQ(f.cfg().Main.Main_Splitter, 7);
-    EXPECT_EQ(f.size(), QSize(640, 453));
-    EXPECT_EQ(f.LeftPanel->geometry().width(), (640 + 8) / 2 - 7);
+    // 640 x 453 are the old window's outer bounds: the client area is 8 px narrower and
+    // 46 px lower, so the panels get 640 div 2 - 7 and the rest but for the frame.
+    const kv::TMainFormBounds outer = f.outerBounds();
+    EXPECT_EQ(QRect(outer.Left, outer.Top, outer.Width, outer.Height), QRect(0, 0, 640, 453));
+    EXPECT_EQ(f.centralWidget()->size(), QSize(632, 407));
+    EXPECT_EQ(f.outerWidth(), 640);
+    EXPECT_EQ(f.LeftPanel->geometry().width(), 313);
+    EXPECT_EQ(f.RightPanel->geometry().width(), 310);
 }
 
 TEST_F(MainWindowTest, AKvIniThatCannotBeWrittenIsReportedAndTheOldFileKept) {

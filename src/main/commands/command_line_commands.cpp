@@ -1,0 +1,74 @@
+// The command line's commands: running it, taking names from the panel, the history.
+#include <QLabel>
+#include <QLineEdit>
+
+#include <cctype>
+
+#include "main/commands/command_table.h"
+#include "main/commands/registrars.h"
+#include "main/main_form.h"
+#include "platform/launcher.h"
+
+namespace kv {
+
+namespace {
+
+// A name as a shell word: quoted when it holds anything a shell would act on.
+std::string shellWord(const std::string& name) {
+    bool plain = !name.empty();
+    for (unsigned char c : name)
+        if (!(std::isalnum(c) || c == '.' || c == '_' || c == '-' || c == '/' || c == '+' || c == ',' || c >= 0x80))
+            plain = false;
+    if (plain) return name;
+    std::string out = "'";
+    for (char c : name) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return out + "'";
+}
+
+void runCommandLine(TForm1& f) {
+    const std::string text = f.ComLine->text().toStdString();
+    f.AddFileToHistory(text);
+    // The shell runs it, detached, in the active panel's folder.
+    auto r = platform::runDetached({"/bin/sh", "-c", text}, f.activePanel()->CurDir);
+    if (!r.ok) f.Label2->setText(QString::fromStdString(r.message));
+    f.ComLine->clear();
+}
+
+void appendCurrent(TForm1& f) {
+    TFPanel* p = f.activePanel();
+    p->publishCurrent();
+    if (p->CurFile.empty()) return;
+    QString line = f.ComLine->text();
+    if (!line.isEmpty()) line += QLatin1Char(' ');
+    line += QString::fromStdString(shellWord(p->CurFile));
+    f.ComLine->setText(line);
+    f.ComLine->end(false);
+}
+
+// Up to and with the last space or dot; a dot or space that leaves three characters stays.
+void deleteLastWord(TForm1& f) {
+    QString line = f.ComLine->text();
+    while (!line.isEmpty()) {
+        const QChar last = line.back();
+        if (last == QLatin1Char(' ') || last == QLatin1Char('.')) {
+            if (line.size() != 3) line.chop(1);
+            break;
+        }
+        line.chop(1);
+    }
+    f.ComLine->setText(line);
+}
+
+}  // namespace
+
+void registerCommandLineCommands(CommandTable& t) {
+    t.add("cmdline.run", runCommandLine);
+    t.add("cmdline.appendCurrent", appendCurrent);
+    t.add("cmdline.deleteWord", deleteLastWord);
+    t.add("history.back", [](TForm1& f) {
+        if (!f.History.empty()) f.ComLine->setText(QString::fromStdString(f.History.back()));
+    });
+    t.add("history.view");
+}
+
+}  // namespace kv

@@ -1,0 +1,14 @@
+#pragma once
+// One registration function per subsystem; registerAllCommands calls each once.
+// A new subsystem adds its function here and to registerAllCommands.
+namespace kv {
+
+class CommandTable;
+
+void registerWindowCommands(CommandTable& table);       // window_commands.cpp
+void registerPanelCommands(CommandTable& table);        // panel_commands.cpp
+void registerCommandLineCommands(CommandTable& table);  // command_line_commands.cpp
+void registerFileCommands(CommandTable& table);         // file_commands.cpp
+void registerToolCommands(CommandTable& table);         // tool_commands.cpp
+
+}  // namespace kv

@@ -1,0 +1,70 @@
+// The built-in tools, the music commands and the volume keys.
+#include <QLabel>
+#include <QMessageBox>
+
+#include <cstdlib>
+
+#include "main/calculator_form.h"
+#include "main/commands/command_table.h"
+#include "main/commands/registrars.h"
+#include "main/main_form.h"
+#include "platform/launcher.h"
+
+namespace kv {
+
+namespace {
+
+void showCalculator(TForm1& f) {
+    const std::string title = kvLanguage().DialogText(f.cfg().Main.Language, "Calculator", "Caption", "Calculator");
+    TCalculatorForm calc(&f, QString::fromStdString(title));
+    calc.exec();
+}
+
+void resourceExplorer(TForm1& f) {
+    const QString file = QString::fromStdString(f.activePanel()->CurFile).toLower();
+    if (file.endsWith(QLatin1String(".exe")) || file.endsWith(QLatin1String(".dll"))) {
+        // "View file resource": the resource explorer is not built yet.
+        return;
+    }
+    QMessageBox::critical(&f, QStringLiteral("Error"), QStringLiteral("Please select *.exe or *.dll file and try again"));
+}
+
+// The console of this desktop, in the active panel's folder.
+void console(TForm1& f) {
+    std::vector<std::string> candidates;
+    if (const char* t = std::getenv("TERMINAL"); t && *t) candidates.push_back(t);
+    candidates.push_back("x-terminal-emulator");
+    for (const auto& c : candidates) {
+        auto r = platform::runDetached({c}, f.activePanel()->CurDir);
+        if (r.ok) return;
+        f.Label2->setText(QString::fromStdString(r.message));
+    }
+}
+
+// The wave volume in steps of 2, never to the ends of its range.
+void stepVolume(TForm1& f, int step) {
+    if (!f.ReadVolume || !f.WriteVolume) return;
+    if (auto wave = f.ReadVolume(1); wave && *wave > 2 && *wave < 254) {
+        f.WriteVolume(1, *wave + step);
+        f.TimerMainTimer();
+    }
+}
+
+}  // namespace
+
+void registerToolCommands(CommandTable& t) {
+    t.add("utils.calculator", showCalculator);
+    t.add("utils.resourceExplorer", resourceExplorer);
+    t.add("utils.console", console);
+    t.add("volume.up", [](TForm1& f) { stepVolume(f, 2); });
+    t.add("volume.down", [](TForm1& f) { stepVolume(f, -2); });
+    t.add("music.playCurrent", [](TForm1& f) { f.File_Work(f.activePanel()->CurPath); });
+    // Their windows and players are not built yet.
+    for (const char* id : {"tools.notepad", "utils.systemInfo", "utils.dialer", "utils.clipboard", "utils.cdPlayer",
+                           "utils.videoMode", "utils.mediaPlayer", "utils.formatFloppy", "utils.viewResource",
+                           "music.playLast", "music.stop", "music.whatPlaying", "system.emptyTrash",
+                           "system.clearRecentDocs"})
+        t.add(id);
+}
+
+}  // namespace kv

@@ -13,6 +13,7 @@
 #include "main/settings/settings.h"
 #include "panel/panel_texts.h"
 #include "platform/text_codec.h"
+#include "support/temp_dir.h"
 
 namespace fs = std::filesystem;
 using kv::KvConfig;
@@ -23,15 +24,7 @@ namespace {
 
 class SettingsDir : public ::testing::Test {
 protected:
-    void SetUp() override {
-        std::string tmpl = (fs::temp_directory_path() / "kv_settings_XXXXXX").string();
-        ASSERT_NE(::mkdtemp(tmpl.data()), nullptr);
-        dir = tmpl;
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(dir, ec);
-    }
+    kv::test::TempDir tmp{"kv_settings"};
     static void put(const fs::path& p, std::string_view text) { std::ofstream(p, std::ios::binary) << text; }
     static std::string get(const fs::path& p) {
         std::ifstream in(p, std::ios::binary);
@@ -39,7 +32,7 @@ protected:
         s << in.rdbuf();
         return s.str();
     }
-    fs::path dir;
+    fs::path dir = tmp.path();
 };
 
 // What the program holds right before Load_INI at start: fresh panels, then the defaults.

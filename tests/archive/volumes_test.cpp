@@ -75,4 +75,24 @@ TEST(VolumeRequests, LaterVolumesFromAnotherFolder) {
   }
 }
 
+// A later volume that is an earlier file of the set under another name (here a link) would
+// start the set over and over: each file of a set is read once.
+TEST(VolumeRequests, AVolumeThatIsAnEarlierFileEndsTheSet) {
+  struct { const char* first; const char* second; } sets[] = {
+      {"arj/volumes.arj", "volumes.a01"},
+      {"rar/rarfile/rar3-vols1.rar", "rar3-vols2.rar"},
+  };
+  for (auto& set : sets) {
+    SCOPED_TRACE(set.first);
+    TempDir dir;
+    std::string first = dir / fs::path(set.first).filename().string();
+    fs::copy_file(kRoot + set.first, first);
+    fs::create_symlink(fs::path(first).filename(), dir.path / set.second);
+    Listing l = listArchive(first);
+    EXPECT_FALSE(l.ok);
+    EXPECT_EQ(l.error, kv::msg::InvalidFileName);
+    EXPECT_LE(l.entries.size(), 2u);
+  }
+}
+
 }  // namespace

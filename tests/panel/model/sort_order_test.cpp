@@ -83,10 +83,12 @@ INSTANTIATE_TEST_SUITE_P(
         OrderCase{"by extension: no extension first among files, folders before all", stExt, false,
                   {file("b.txt"), file("readme"), folder("zdir"), file("a.c")},
                   {"zdir", "readme", "a.c", "b.txt"}},
-        OrderCase{"by size: largest first, also past 32 bits; folders still first", stSize, false,
-                  {file("small", 10), file("huge", 5'000'000'000LL), folder("d"), file("big", 3'000'000'000LL),
-                   file("mid", 2'000'000'000LL)},
-                  {"d", "huge", "big", "mid", "small"}},
+        OrderCase{"by size: largest first, also past 32 bits, down to one byte apart; folders still first", stSize,
+                  false,
+                  {file("small", 10), file("one", 1), file("huge", 5'000'000'000LL), folder("d"),
+                   file("big", 3'000'000'000LL), file("two", 2), file("mid", 2'000'000'000LL),
+                   file("gig", 1'500'000'000LL)},
+                  {"d", "huge", "big", "mid", "gig", "small", "two", "one"}},
         OrderCase{"arrival order: folders first, then programs, then files as read", stArrival, true,
                   {file("c"), folder("y"), file("a"), folder("x"), file("b.exe")},
                   {"y", "x", "b.exe", "c", "a"}},
@@ -96,9 +98,9 @@ INSTANTIATE_TEST_SUITE_P(
         OrderCase{"equal keys keep reverse arrival order (names equal in their first 32 characters)", stName,
                   false, {file(k32 + "1.txt"), file(k32 + "2.txt"), file(k32 + "3.txt")},
                   {k32 + "3.txt", k32 + "2.txt", k32 + "1.txt"}},
-        OrderCase{"case folds for a to z only", stName, false,
-                  {file("_b"), file("B"), file("a"), file("[c")},
-                  {"a", "B", "[c", "_b"}},
+        OrderCase{"case folds for a to z only: Z before [ and _", stName, false,
+                  {file("_b"), file("z"), file("B"), file("a"), file("[c")},
+                  {"a", "B", "z", "[c", "_b"}},
         OrderCase{"a dot name has an empty name part and sorts by its extension", stName, false,
                   {file("b"), file(".profile"), file("a")},
                   {".profile", "a", "b"}}));
@@ -162,6 +164,43 @@ TEST(SortOrder, EqualsTheBubbleSortOnManyTies) {
         std::reverse(chain.begin(), chain.end());
         EXPECT_EQ(names(fl), bubbleOrder(chain)) << "sort type " << int(sort);
     }
+}
+
+// The keys themselves, written out by hand: the bubble-sort oracle above builds its keys with
+// buildSortKey, so only these catch a key that is wrong in the same way for both.
+TEST(SortKey, IsTheOldKeyByteForByte) {
+    const auto pad = [](const std::string& s, std::size_t w) { return s + std::string(w - s.size(), ' '); };
+    TDirEntry plain, prog, dir, sized, dated;
+    plain.FileName = "ab.txt";
+    prog.FileName = "Run.exe";
+    dir.FileName = "Dir";
+    sized.FileName = "x";
+    dated.FileName = "zz.log";
+    for (TDirEntry* e : {&plain, &prog, &dir, &sized, &dated}) splitName(e->FileName, e->Name, e->Ext);
+    dir.Attr = faDirectory;
+    sized.Size = 1'500'000'001LL;
+    dated.Created.Year = 2020;
+    dated.Created.Month = 1;
+    dated.Created.Day = 2;
+    dated.Created.Hour = 13;
+    dated.Created.Minute = 45;
+    dated.Created.Second = 9;
+    const struct {
+        const char* what;
+        const TDirEntry& e;
+        std::uint8_t sort;
+        std::uint32_t arrival;
+        std::string key;
+    } cases[] = {
+        {"name: N(32) E(30), a..z upper-cased", plain, stName, 3, "@" + pad("AB", 32) + pad("TXT", 30)},
+        {"extension first", plain, stExt, 3, "@" + pad("TXT", 30) + pad("AB", 32)},
+        {"a program", prog, stName, 3, "!" + pad("RUN", 32) + pad("EXE", 30)},
+        {"a folder, no extension", dir, stExt, 3, " " + pad("", 30) + pad("DIR", 32)},
+        {"arrival number", plain, stArrival, 7, "@0000000007"},
+        {"size inverted in 19 digits", sized, stSize, 3, "@9999999998499999998" + pad("X", 30) + pad("", 20)},
+        {"date inverted field by field", dated, stCreated, 3, "@797998978654" "90" + pad("ZZ", 20) + pad("LOG", 20)},
+    };
+    for (const auto& c : cases) EXPECT_EQ(buildSortKey(c.e, c.sort, true, true, c.arrival), c.key) << c.what;
 }
 
 TEST(SortOrder, HiddenEntriesFollowShowHiddenAndTheRootHasNoParentEntry) {

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "main/main_form.h"
+#include "support/temp_dir.h"
 
 namespace kvtest {
 
@@ -117,9 +118,6 @@ class MainWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
         app();
-        std::string tmpl = (fs::temp_directory_path() / "kv_gui_XXXXXX").string();
-        ASSERT_NE(::mkdtemp(tmpl.data()), nullptr);
-        root = tmpl;
         work = root / "work";
         fs::create_directories(work / "alpha");
         fs::create_directories(work / "beta");
@@ -135,8 +133,6 @@ protected:
     void TearDown() override {
         form.reset();
         watchdog.reset();
-        std::error_code ec;
-        fs::remove_all(root, ec);
     }
 
     // Creates the window; plug-ins come from `pluginFolders` (none by default).
@@ -158,7 +154,8 @@ protected:
     }
     void type(const QString& text) { QTest::keyClicks(form->ComLine, text); }
 
-    fs::path root, work, iniPath;
+    kv::test::TempDir tmp{"kv_gui"};  // removed after TearDown has closed the window
+    fs::path root = tmp.path(), work, iniPath;
     std::unique_ptr<kv::TForm1> form;
     std::unique_ptr<ModalWatchdog> watchdog;
 };

@@ -377,3 +377,29 @@ TEST_F(MainWindowTest, RefreshClearsTheSelectionAndKeepsTheCursorIndex) {
     EXPECT_EQ(p->FL.FilesCount(), 3);
     EXPECT_EQ(p->cursorIndex(), 3);
 }
+
+// Left and Right page the panel; they used to move the command line's caret as well.
+TEST_F(MainWindowTest, CommandKeysDoNotAlsoEditTheCommandLine) {
+    auto& f = start();
+    type(QStringLiteral("make all"));
+    f.ComLine->setCursorPosition(4);
+    struct Row {
+        int key;
+        int cursorIndex;  // of the panel, after the key
+    };
+    const Row rows[] = {{Qt::Key_Right, f.LeftPanel->FL.FilesCount()}, {Qt::Key_Left, 1}, {Qt::Key_End, 5},
+                        {Qt::Key_Home, 1}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(QKeySequence(r.key).toString().toStdString());
+        key(r.key);
+        EXPECT_EQ(f.LeftPanel->cursorIndex(), r.cursorIndex);
+        EXPECT_EQ(f.ComLine->cursorPosition(), 4);
+        EXPECT_EQ(f.ComLine->text(), QStringLiteral("make all"));
+    }
+    // Keys that are no command still edit: Ctrl+Left moves by words, Backspace deletes.
+    key(Qt::Key_Left, Qt::ControlModifier);
+    EXPECT_EQ(f.ComLine->cursorPosition(), 0);
+    f.ComLine->end(false);
+    key(Qt::Key_Backspace);
+    EXPECT_EQ(f.ComLine->text(), QStringLiteral("make al"));
+}

@@ -7,6 +7,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QToolButton>
 
 #include "main/main_layout.h"
 #include "main_window_fixture.h"
@@ -258,4 +259,64 @@ TEST_F(MainWindowTest, BothPanelsFollowFilesCreatedOnDisk) {
         QTest::qWait(20);
     EXPECT_EQ(f.LeftPanel->FL.FilesCount(), 6);
     EXPECT_EQ(f.RightPanel->FL.FilesCount(), 6) << "the right panel watches its folder from the start";
+}
+
+// In a deep folder the prompt used to fill the strip and push the command line out of sight.
+TEST_F(MainWindowTest, ThePromptGivesWayToTheCommandLineInADeepFolder) {
+    fs::path deep = work;
+    for (int i = 0; i < 6; ++i) deep /= "a_folder_with_a_rather_long_name_number_" + std::to_string(i);
+    fs::create_directories(deep);
+    auto& f = start();
+    f.resize(632, 420);
+    f.LeftPanel->CurDir = deep.string();
+    f.LeftPanel->ReadDir();
+    f.ChangeFolderEv("Left");
+    QApplication::processEvents();
+
+    const int strip = f.Panel_Dos->width();
+    EXPECT_GE(f.ComLine->width(), strip / 3 - 4);
+    EXPECT_EQ(f.ComLine->geometry().left(), f.ComRead->geometry().right() + 1);
+    EXPECT_EQ(f.promptText().toStdString(), deep.string() + "/");
+    const QString shown = f.ComRead->text();
+    EXPECT_TRUE(shown.contains(QChar(0x2026))) << "shortened in the middle: " << shown.toStdString();
+    EXPECT_TRUE(shown.startsWith(f.promptText().left(4)));
+    EXPECT_TRUE(shown.endsWith(QLatin1String("_5/")));
+    EXPECT_LE(QFontMetrics(f.ComRead->font()).horizontalAdvance(shown), f.ComRead->width());
+    type(QStringLiteral("ls"));
+    EXPECT_EQ(f.ComLine->text(), QStringLiteral("ls"));
+
+    // Back in a short folder the prompt is whole again.
+    f.LeftPanel->CurDir = work.string();
+    f.LeftPanel->ReadDir();
+    f.ChangeFolderEv("Left");
+    EXPECT_EQ(f.ComRead->text().toStdString(), work.string() + "/");
+}
+
+// A drive-bar click changes folder as entering a folder does: the prompt and the folder
+// monitor follow at once (they used to wait for the next folder change).
+TEST_F(MainWindowTest, ADriveBarClickChangesFolderLikeOtherFolderChanges) {
+    auto& f = start();
+    const fs::path drive = work / "beta";
+    kv::platform::DriveInfo d;
+    d.mountPoint = drive.string();
+    f.DriveBarRight->setDrives({d});
+    auto* button = f.DriveBarRight->findChild<QToolButton*>();
+    ASSERT_NE(button, nullptr);
+    f.RightPanel->Bar_Pos = 2;
+    button->click();
+    EXPECT_EQ(f.RightPanel->CurDir, drive.string());
+    EXPECT_EQ(f.RightPanel->cursorIndex(), 1);
+    EXPECT_EQ(f.promptText().toStdString(), drive.string() + "/");
+    writeFile(drive / "arrived.txt", "x");
+    for (int i = 0; i < 100 && f.RightPanel->FL.FilesCount() < 2; ++i) QTest::qWait(20);
+    EXPECT_EQ(f.RightPanel->FL.FilesCount(), 2) << "the monitor watches the new folder";
+
+    // A drive that cannot be read says so and leaves the panel where it was.
+    d.mountPoint = (work / "gone").string();
+    f.DriveBarRight->setDrives({d});
+    QString text;
+    answerNextMessageBox(QMessageBox::Ok, &text);
+    f.DriveBarRight->findChild<QToolButton*>()->click();
+    EXPECT_EQ(text, QStringLiteral("Drive not ready, please select another drive"));
+    EXPECT_EQ(f.RightPanel->CurDir, drive.string());
 }

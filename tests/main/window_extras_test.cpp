@@ -1,11 +1,16 @@
 // The tray menu, the volume keys, "Set default configuration", a kv.ini that cannot be
-// written, and the frame painter.
+// written, the window's bounds, the frame painter, and the fixture's modal watchdog.
+#include <gtest/gtest-spi.h>
+
 #include <QAction>
+#include <QElapsedTimer>
+#include <QGuiApplication>
 #include <QImage>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPainter>
 #include <QProgressBar>
+#include <QScreen>
 
 #include "main/frame3d.h"
 #include "main_window_fixture.h"
@@ -153,4 +158,87 @@ TEST_F(MainWindowTest, TrayMenuMarginIsAGreenGradient) {
     EXPECT_GT(bottom.green(), 55);
     // The items start right of the margin.
     EXPECT_GE(f.PopupMenu1->actionGeometry(f.PopupMenu1->actions().first()).left(), 30);
+}
+
+TEST_F(MainWindowTest, WithoutAMainFormSectionTheWindowHasItsDesignBounds) {
+    auto& f = start();
+    EXPECT_EQ(f.pos(), QPoint(159, 112));
+    EXPECT_EQ(f.centralWidget()->size(), QSize(452, 288));
+    key(Qt::Key_F10);
+    // Written as the old window's outer bounds, and read back to the same window.
+    const std::string ini = readFile(iniPath);
+    for (const char* line : {"Left=159\n", "Top=112\n", "Width=460\n", "Height=334\n"})
+        EXPECT_NE(ini.find(line), std::string::npos) << line << ini;
+    auto& again = start();
+    EXPECT_EQ(again.pos(), QPoint(159, 112));
+    EXPECT_EQ(again.centralWidget()->size(), QSize(452, 288));
+}
+
+TEST_F(MainWindowTest, KvIniBoundsAreTheOuterBounds) {
+    writeFile(iniPath, "[MainForm]\nLeft=10\nTop=20\nWidth=800\nHeight=500\n");
+    auto& f = start();
+    EXPECT_EQ(f.pos(), QPoint(10, 20));
+    EXPECT_EQ(f.outerWidth(), 800);
+    EXPECT_EQ(f.centralWidget()->size(), QSize(792, 454));
+    EXPECT_EQ(f.LeftPanel->geometry().width(), 393);
+    EXPECT_EQ(f.RightPanel->geometry().width(), 390);
+}
+
+// As after a monitor was unplugged: the saved position lies on no screen.
+TEST_F(MainWindowTest, AWindowOnNoScreenMovesOntoThePrimaryOne) {
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    struct Row {
+        const char* ini;
+        QSize outer;
+    };
+    const Row rows[] = {
+        {"[MainForm]\nLeft=-99999\nTop=99999\nWidth=500\nHeight=300\n", QSize(500, 300)},
+        {"[MainForm]\nLeft=99999\nTop=-99999\nWidth=90000\nHeight=300\n", QSize(screen.width(), 300)},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.ini);
+        writeFile(iniPath, r.ini);
+        auto& f = start();
+        const kv::TMainFormBounds b = f.outerBounds();
+        const QRect outer(b.Left, b.Top, b.Width, b.Height);
+        EXPECT_TRUE(screen.contains(outer)) << outer.x() << "," << outer.y();
+        EXPECT_EQ(outer.size(), r.outer);
+        form.reset();
+    }
+}
+
+TEST(WindowPlacement, OnlyAWindowOnNoScreenIsMoved) {
+    const QRect primary(0, 0, 1024, 768), second(1024, 0, 1280, 1024);
+    struct Row {
+        QRect window, placed;
+    };
+    const Row rows[] = {
+        {QRect(100, 50, 640, 453), QRect(100, 50, 640, 453)},
+        {QRect(-600, 10, 640, 453), QRect(-600, 10, 640, 453)},      // partly on the primary screen
+        {QRect(1500, 500, 640, 453), QRect(1500, 500, 640, 453)},    // on the second screen
+        {QRect(-99999, 99999, 640, 453), QRect(0, 315, 640, 453)},   // nearest corner of the primary
+        {QRect(5000, 100, 640, 453), QRect(384, 100, 640, 453)},
+        {QRect(5000, 5000, 3000, 2000), QRect(0, 0, 1024, 768)},     // too big: shrunk to fit
+    };
+    for (const Row& r : rows)
+        EXPECT_EQ(kv::placeOnScreens(r.window, {primary, second}, primary), r.placed)
+            << r.window.x() << "," << r.window.y();
+}
+
+TEST_F(MainWindowTest, AnUnexpectedModalDialogIsClosedAndFailsTheTest) {
+    auto& f = start();
+    testing::TestPartResultArray failures;
+    QElapsedTimer clock;
+    clock.start();
+    {
+        testing::ScopedFakeTestPartResultReporter reporter(
+            testing::ScopedFakeTestPartResultReporter::INTERCEPT_ONLY_CURRENT_THREAD, &failures);
+        f.menuItem("N30")->trigger();  // asks a question nobody answers
+    }
+    EXPECT_LT(clock.elapsed(), 5000);
+    ASSERT_EQ(failures.size(), 1);
+    EXPECT_NE(std::string(failures.GetTestPartResult(0).message()).find("set default configuration"), std::string::npos)
+        << failures.GetTestPartResult(0).message();
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    EXPECT_EQ(f.cfg().MainForm.Left, 159) << "closing the question is no OK";
 }

@@ -103,7 +103,6 @@ void TForm1::FormCreate() {
     buildRegions();
     mainMenu_ = std::make_unique<TMainMenu>(*this);
     mainMenu_->build(menuBar());
-    mainMenu_->refreshEnabled();
     // The design bounds: what a kv.ini without a [MainForm] section leaves.
     move(159, 112);
     resize(452, 288 + menuBar()->sizeHint().height());
@@ -131,6 +130,8 @@ void TForm1::FormCreate() {
     // Both panels watch their folders from the start; the prompt shows the left one.
     ChangeFolderEv("Right");
     ChangeFolderEv("Left");
+    // Enabled rules may look at the panels, so only once they exist.
+    mainMenu_->refreshEnabled();
     ComLine->setFocus();
     qApp->installEventFilter(this);
 }

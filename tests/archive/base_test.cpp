@@ -85,10 +85,21 @@ TEST(ArchiveBase, NextArjVolumeName) {
 
 TEST(ArchiveBase, DosDatesAndFormatting) {
   EXPECT_EQ(dosDateTimeToDateTime(0), kDosEpoch);
-  // 2001-02-03 04:05:06
-  uint32_t dos = (21u << 25) | (2u << 21) | (3u << 16) | (4u << 11) | (5u << 5) | 3u;
-  EXPECT_EQ(dosDateTimeToDateTime(dos), (TDateTime{2001, 2, 3, 4, 5, 6}));
-  EXPECT_EQ(dateTimeToDos(TDateTime{2001, 2, 3, 4, 5, 6}), dos);
+  // Each field at values that need its top bits: minutes past 31 need the sixth minute bit,
+  // hours past 15 the fifth hour bit, and so on.
+  const struct {
+    TDateTime when;
+    uint32_t dos;
+  } stamps[] = {
+      {{2001, 2, 3, 4, 5, 6}, (21u << 25) | (2u << 21) | (3u << 16) | (4u << 11) | (5u << 5) | 3u},
+      {{2024, 6, 15, 13, 45, 30}, (44u << 25) | (6u << 21) | (15u << 16) | (13u << 11) | (45u << 5) | 15u},
+      {{1980, 1, 1, 0, 45, 0}, (1u << 21) | (1u << 16) | (45u << 5)},
+      {{2107, 12, 31, 23, 59, 58}, (127u << 25) | (12u << 21) | (31u << 16) | (23u << 11) | (59u << 5) | 29u},
+  };
+  for (const auto& s : stamps) {
+    EXPECT_EQ(dosDateTimeToDateTime(s.dos), s.when) << formatDateTime(s.when);
+    EXPECT_EQ(dateTimeToDos(s.when), s.dos) << formatDateTime(s.when);
+  }
   // February 30th and hour 25 are not dates.
   EXPECT_EQ(dosDateTimeToDateTime((21u << 25) | (2u << 21) | (30u << 16)), kDosEpoch);
   EXPECT_EQ(dosDateTimeToDateTime((21u << 25) | (2u << 21) | (3u << 16) | (25u << 11)), kDosEpoch);

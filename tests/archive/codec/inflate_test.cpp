@@ -399,16 +399,34 @@ std::vector<BrokenCase> brokenStreams()
         w.bits(0, 32);
         cases.push_back({"over-subscribed literal set", w.done(), Status::BadData, msg::BadLengths});
     }
+    // Code-length code with 1 as well: symbols 0, 1, 8, 18 with 2 bits each (00, 01, 10, 11),
+    // so the distance set can be two complete one-bit codes and only the literal set is at fault.
+    std::vector<uint8_t> cl1(19, 0);
+    cl1[0] = cl1[1] = cl1[8] = cl1[18] = 2;
     {
-        // Only 255 literals of 8 bits plus the end code: one 8-bit code unused.
+        // 254 literals of 8 bits plus the end code: 255 of the 256 8-bit codes, one unused.
         BitWriter w;
-        dynamicHeader(257, 1, cl4, w);
-        w.code(0, 2); // literal 0 unused
-        for (int i = 1; i < 257; ++i)
-            w.code(1, 2);
+        dynamicHeader(257, 2, cl1, w);
+        w.code(0, 2); // literals 0 and 1 unused
+        w.code(0, 2);
+        for (int i = 2; i < 257; ++i)
+            w.code(2, 2); // 8
+        w.code(1, 2);     // distances 0 and 1: one bit each, complete
         w.code(1, 2);
         w.bits(0, 32);
         cases.push_back({"incomplete literal set", w.done(), Status::BadData, msg::IncompleteCodeSet});
+    }
+    {
+        // 256 literals of 8 bits, complete, but no end-of-block code: the block could never end.
+        BitWriter w;
+        dynamicHeader(257, 2, cl1, w);
+        for (int i = 0; i < 256; ++i)
+            w.code(2, 2);
+        w.code(0, 2); // end of block unused
+        w.code(1, 2);
+        w.code(1, 2);
+        w.bits(0, 64);
+        cases.push_back({"no end-of-block code", w.done(), Status::BadData, msg::IncompleteCodeSet});
     }
     {
         // HLIT of 287 symbols is more than the alphabet has.
@@ -459,6 +477,50 @@ TEST(Inflate, DamagedStreamsGiveTheirIds)
         EXPECT_EQ(r.status, c.status) << c.what;
         EXPECT_EQ(r.messageId, c.id) << c.what;
     }
+}
+
+// The window holds the whole of the 32 KiB a match may reach back: the output fills the
+// window exactly (two stored blocks), so the slide comes right before a match of the
+// longest distance, which needs every byte the slide kept.
+TEST(Inflate, AMatchOfTheLongestDistanceRightAfterTheWindowSlides)
+{
+    const size_t capacity = 2 * 32768 + 4096; // the smallest window OutputWindow makes
+    const auto data = test::randomData(capacity, 11);
+    std::vector<uint8_t> s;
+    for (size_t at = 0; at < data.size();) {
+        const size_t n = std::min<size_t>(65535, data.size() - at);
+        s.push_back(0); // not final, stored, padding
+        s.insert(s.end(), {uint8_t(n), uint8_t(n >> 8), uint8_t(~n), uint8_t(~n >> 8)});
+        s.insert(s.end(), data.begin() + long(at), data.begin() + long(at + n));
+        at += n;
+    }
+    BitWriter f;
+    f.bits(1, 1);
+    f.bits(1, 2);
+    f.code(0xC5, 8);  // symbol 285: length 258
+    f.code(29, 5);    // distance 24577 + 13 extra bits
+    f.bits(8191, 13); // = 32768
+    f.code(0, 7);     // end of block
+    const auto tail = f.done();
+    s.insert(s.end(), tail.begin(), tail.end());
+
+    std::vector<uint8_t> want = data;
+    for (size_t i = 0; i < 258; ++i)
+        want.push_back(want[want.size() - 32768]);
+    std::vector<uint8_t> got;
+    OutputWindow out([&](const uint8_t* p, size_t n) {
+        got.insert(got.end(), p, p + n);
+        return true;
+    }, want.size(), 32768, capacity);
+    InputSource in(s);
+    Result r = kv::codec::inflate(in, out);
+    ASSERT_TRUE(r.ok()) << r.messageId;
+    EXPECT_TRUE(got == want);
+
+    // The whole-buffer decoder, the control.
+    std::vector<uint8_t> flat(want.size());
+    ASSERT_TRUE(kv::codec::inflate(s, flat).ok());
+    EXPECT_TRUE(flat == want);
 }
 
 TEST(Inflate, HandMadeBlocksDecode)

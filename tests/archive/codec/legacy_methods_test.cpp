@@ -124,6 +124,37 @@ TEST(LegacyMethods, ReducedDataExpandsBackForEveryFactor)
 namespace kv::codec {
 namespace {
 
+// Shrunk codes written by hand, 9 bits each, least significant bit first.
+std::vector<uint8_t> shrunkCodes(std::initializer_list<unsigned> codes)
+{
+    std::vector<uint8_t> out;
+    uint32_t acc = 0;
+    unsigned n = 0;
+    for (unsigned c : codes) {
+        acc |= c << n;
+        for (n += 9; n >= 8; n -= 8, acc >>= 8)
+            out.push_back(uint8_t(acc));
+    }
+    if (n)
+        out.push_back(uint8_t(acc));
+    return out;
+}
+
+// A partial clear frees the codes no other code is a prefix of and the next definitions
+// reuse them from the lowest: 257 "ab" stays (259 "abc" used it), 258 "ba" and 259 go, so
+// "cd" becomes 258, and both 257 and 258 still spell their strings afterwards.
+TEST(LegacyMethods, UnshrinkPartialClearReusesTheFreedCodes)
+{
+    test::RawZipEntry e;
+    e.method = 1;
+    e.data = shrunkCodes({'a', 'b', 257, 'c', 256, 2, 'd', 257, 258});
+    e.size = 10;
+    std::vector<uint8_t> out;
+    Result r = expandEntry(e, out);
+    ASSERT_TRUE(r.ok()) << r.messageId;
+    EXPECT_EQ(std::string(out.begin(), out.end()), "ababcdabcd");
+}
+
 TEST(LegacyMethods, DamagedStreamsGiveTheirIds)
 {
     struct Case {

@@ -293,6 +293,7 @@ TEST(SaveIni, LoadOfASaveGivesTheSameSettings) {
 // fresh start holds and saves, and every default lies in the row's range.
 TEST(SettingsSchema, RowDefaultsAreTheFreshStateAndLieInTheirRanges) {
     StartState fresh;
+    fresh.left = TFPanelSettings{};  // as the panel widgets start: the record's own initialisers
     const auto saved = PrivateProfileFile::FromText(fresh.save());
     for (const kv::SettingPlace& place : kv::SettingsInFileOrder()) {
         const kv::SettingSpec& row = *place.spec;

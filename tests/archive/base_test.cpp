@@ -13,6 +13,7 @@
 #include "archive/base/output_sink.h"
 #include "archive/base/un_base.h"
 #include "archive/base/util.h"
+#include "archive/unzip/un_zip.h"
 
 using namespace kv;
 
@@ -139,7 +140,7 @@ TEST(ArchiveBase, DosNamesDecodeLikeIconv) {
 }
 
 TEST(ArchiveBase, ComposeOutputName) {
-  TUnBase c;
+  TUnZIP c;  // any extractor: the frame itself is abstract
   struct { const char* stored; const char* dir; bool stored_dirs; const char* out; } rows[] = {
       {"C:\\DATA\\A.TXT", "/out", true, "/out/DATA/A.TXT"},
       {"C:\\DATA\\A.TXT", "/out/", false, "/out/A.TXT"},
@@ -157,7 +158,7 @@ TEST(ArchiveBase, ComposeOutputName) {
 }
 
 TEST(ArchiveBase, PropertiesAndRecords) {
-  TUnBase c;
+  TUnZIP c;
   c.setZipCmntBufSize(100);
   EXPECT_EQ(c.ZipCmntBufSize(), 2000);
   c.setZipCmntBufSize(100000);

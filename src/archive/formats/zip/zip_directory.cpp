@@ -94,9 +94,40 @@ void parseZipCentralRecord(const uint8_t* h, ZipCentralRecord& e) {
   }
 }
 
+namespace {
+
 bool zipCountMet(const ZipDirectory& dir, uint64_t count) {
   // Writers without ZIP64 keep only the low 16 bits of a count past 65535.
   return dir.zip64 ? count >= dir.entries : count >= dir.entries || (count & 0xFFFF) == dir.entries;
+}
+
+}  // namespace
+
+bool ZipDirectoryCursor::next(BlockReader& r, ZipCentralRecord& rec, int& stopId) {
+  stopId = 0;
+  if (done_) return false;
+  done_ = true;
+  const uint8_t* h = cursor_ + 46 <= dir_.cdEnd ? r.get(cursor_, 46) : nullptr;
+  if (!h || le32(h) != kZipCentralSig) {
+    // The records ran out: fine only when the announced count was met.
+    if (!zipCountMet(dir_, count_)) stopId = msg::BadFileHeader;
+    return false;
+  }
+  const size_t total = zipCentralRecordSize(h);
+  uint64_t recEnd;
+  if (!checkedAdd(cursor_, total, recEnd) || recEnd > r.size()) {
+    stopId = msg::ReadError;  // the file ends inside the record
+    return false;
+  }
+  if (recEnd > dir_.cdEnd || !(h = r.get(cursor_, total))) {
+    stopId = msg::BadFileHeader;
+    return false;
+  }
+  parseZipCentralRecord(h, rec);
+  ++count_;
+  cursor_ = recEnd;
+  done_ = false;
+  return true;
 }
 
 bool zipLocalDataStart(const ArcFile& f, uint64_t localPos, uint64_t& dataPos, uint8_t (&lh)[30]) {

@@ -54,51 +54,38 @@ size_t zipCentralRecordSize(const uint8_t* h);
 // Parses the whole record at h (recordSize bytes available; signature checked by the caller).
 void parseZipCentralRecord(const uint8_t* h, ZipCentralRecord& out);
 
-// Walks the central records from dir.cdPos; the caller's visit sees each record in turn and
-// answers false to stop. Answers 0 when the walk ended where the directory ends and the count
-// the end record announced was met (or visit stopped it), else the message id of why it
-// stopped short (a damaged record, a cut-short directory, fewer records than announced).
+// Reads the central records one by one from dir.cdPos. next answers true with the next
+// record; false at the end, with stopId 0 when the directory ended where it should (the
+// count the end record announced was met), else the message id of why it stopped short (a
+// damaged record, a cut-short directory, fewer records than announced). The record's
+// views point into the reader's buffer: valid until its next read.
+class ZipDirectoryCursor {
+ public:
+  explicit ZipDirectoryCursor(const ZipDirectory& dir) : dir_(dir), cursor_(dir.cdPos) {}
+  bool next(BlockReader& r, ZipCentralRecord& rec, int& stopId);
+  uint64_t count() const { return count_; }
+
+ private:
+  const ZipDirectory& dir_;
+  uint64_t cursor_;
+  uint64_t count_ = 0;
+  bool done_ = false;
+};
+
+// Walks every record with visit (answering false stops); answers the cursor's stopId.
 template <class Visit>
-int walkZipDirectory(BlockReader& r, const ZipDirectory& dir, Visit&& visit, uint64_t* seen = nullptr);
+int walkZipDirectory(BlockReader& r, const ZipDirectory& dir, Visit&& visit, uint64_t* seen = nullptr) {
+  ZipDirectoryCursor c(dir);
+  ZipCentralRecord rec;
+  int stopId = 0;
+  while (c.next(r, rec, stopId))
+    if (!visit(rec)) break;
+  if (seen) *seen = c.count();
+  return stopId;
+}
 
 // Where a local header's data starts (after its name and extra field), checked against the
 // file: false for a missing signature or a header that reaches past the end.
 bool zipLocalDataStart(const ArcFile& f, uint64_t localPos, uint64_t& dataPos, uint8_t (&header)[30]);
-
-// ---- template body
-
-bool zipCountMet(const ZipDirectory& dir, uint64_t count);
-
-template <class Visit>
-int walkZipDirectory(BlockReader& r, const ZipDirectory& dir, Visit&& visit, uint64_t* seen) {
-  uint64_t cursor = dir.cdPos, count = 0;
-  int result = 0;
-  while (true) {
-    if (seen) *seen = count;
-    const uint8_t* h = cursor + 46 <= dir.cdEnd ? r.get(cursor, 46) : nullptr;
-    if (!h || le32(h) != kZipCentralSig) {
-      // The records ran out: fine only when the announced count was met.
-      if (!zipCountMet(dir, count)) result = msg::BadFileHeader;
-      break;
-    }
-    const size_t total = zipCentralRecordSize(h);
-    uint64_t recEnd;
-    if (!checkedAdd(cursor, total, recEnd) || recEnd > r.size()) {
-      result = msg::ReadError;  // the file ends inside the record
-      break;
-    }
-    if (recEnd > dir.cdEnd || !(h = r.get(cursor, total))) {
-      result = msg::BadFileHeader;
-      break;
-    }
-    ZipCentralRecord rec;
-    parseZipCentralRecord(h, rec);
-    ++count;
-    cursor = recEnd;
-    if (!visit(rec)) break;
-  }
-  if (seen) *seen = count;
-  return result;
-}
 
 }  // namespace kv

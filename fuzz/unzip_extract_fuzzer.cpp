@@ -1,0 +1,78 @@
+// Arbitrary bytes as a .zip file, extracted for real into a fresh folder inside a box, with
+// two properties beyond "no crash": nothing is ever made outside the target folder (no
+// file beside it, no link inside leading out), and the lister and the extractor agree on
+// whether the directory was read whole and, when it was, on how many files it holds.
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "archive/kelmo/kelmo.h"
+#include "archive/unzip/un_zip.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+void check(bool ok, const char* what) {
+  if (!ok) {
+    std::fprintf(stderr, "property broken: %s\n", what);
+    std::abort();
+  }
+}
+
+bool linkLeadsOut(const fs::path& root) {
+  const fs::path real = fs::canonical(root);
+  std::error_code ec;
+  for (auto it = fs::recursive_directory_iterator(root, ec); !ec && it != fs::recursive_directory_iterator();
+       it.increment(ec)) {
+    if (!it->is_symlink()) continue;
+    std::error_code wc;
+    fs::path where = fs::weakly_canonical(it->path(), wc);
+    fs::path rel = where.lexically_relative(real);
+    if (wc || rel.empty() || *rel.begin() == "..") return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static const fs::path box = fs::temp_directory_path() / ("kv-extract-fuzz-" + std::to_string(::getpid()));
+  static const fs::path archive = fs::temp_directory_path() / ("kv-extract-fuzz-" + std::to_string(::getpid()) + ".zip");
+  std::error_code ec;
+  fs::remove_all(box, ec);
+  fs::create_directories(box / "out");
+  std::FILE* f = std::fopen(archive.c_str(), "wb");
+  if (!f) return 0;
+  std::fwrite(data, 1, size, f);
+  std::fclose(f);
+
+  kv::TKelmo lister;
+  int listed = 0;
+  lister.OnRead = [&](kv::TZipCommon&, int64_t, int) { ++listed; };
+  lister.setArchiveFile(archive.string());
+  const bool isZip = lister.ArcType() == kv::atZIP;
+  if (!isZip) return 0;
+  const bool listedWhole = lister.Activate() && lister.LastError == 0;
+
+  kv::TUnZIP zip;
+  zip.setArchiveFile(archive.string());
+  zip.setExtractDir((box / "out").string());
+  zip.Passwords = {"a", "secret"};
+  zip.Activate();
+  const bool readWhole = zip.DirectoryComplete;
+  if (zip.LastError != kv::msg::DiskFull) {
+    check(listedWhole == readWhole, "lister and extractor disagree on reading the directory whole");
+    if (listedWhole && readWhole)
+      check(listed == zip.FilesSeen, "lister and extractor disagree on the file count");
+  }
+  size_t beside = 0;
+  for (auto& e : fs::directory_iterator(box)) beside += e.path().filename() != "out";
+  check(beside == 0, "something was made beside the target folder");
+  check(!linkLeadsOut(box / "out"), "a link inside the target leads out");
+  fs::remove_all(box, ec);
+  return 0;
+}

@@ -1,0 +1,21 @@
+#include "platform/xdg_dirs.h"
+
+#include <pwd.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+namespace kv::platform {
+
+std::string dataHome() {
+    if (const char* x = std::getenv("XDG_DATA_HOME"); x && x[0] == '/') return x;
+    std::string home;
+    if (const char* h = std::getenv("HOME"); h && *h) {
+        home = h;
+    } else if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_dir) {
+        home = pw->pw_dir;
+    }
+    return (home.empty() ? std::string("/tmp") : home) + "/.local/share";
+}
+
+}  // namespace kv::platform

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "kvarc/commands.h"
+#include "kvarc/kvarc_add.h"
 #include "kvarc/kvarc_extract.h"
 
 namespace {
@@ -19,6 +20,8 @@ constexpr Command kCommands[] = {
     {"l", kvarc::listCommand, "l [--tsv] [--cp866] ARCHIVE   list the entries (--cp866: DOS names are Cyrillic)"},
     {"t", kvarc::testCommand, "t ARCHIVE [-p PASSWORD] [--cp866]   test every entry's CRC"},
     {"x", kvarc::extractCommand, "x ARCHIVE DIR [-p PASSWORD] [-y] [--cp866]   extract (existing files are skipped without -y)"},
+    {"a", kvarc::addCommand, "a ARCHIVE FILE... [-r] [-0|-1..-9] [-p PASSWORD] [-m]   add or update (-r subfolders, -0 store, -m move)"},
+    {"d", kvarc::deleteCommand, "d ARCHIVE NAME...   delete entries (a NAME with / matches the whole path)"},
 };
 
 int usage() {

@@ -9,6 +9,9 @@
 #include "main/commands/registrars.h"
 #include "main/main_form.h"
 #include "platform/launcher.h"
+#include "tools/games/life_form.h"
+#include "tools/games/tetro_form.h"
+#include "tools/tool_window.h"
 
 namespace kv {
 
@@ -41,6 +44,13 @@ void console(TForm1& f) {
     }
 }
 
+// A tool window's texts from its own section of the language file.
+ToolTexts toolTexts(TForm1& f, std::string section) {
+    return [language = f.cfg().Main.Language, section = std::move(section)](const char* key, const char* english) {
+        return QString::fromStdString(kvLanguage().DialogText(language, section, key, english));
+    };
+}
+
 // The wave volume in steps of 2, never to the ends of its range.
 void stepVolume(TForm1& f, int step) {
     if (!f.ReadVolume || !f.WriteVolume) return;
@@ -58,6 +68,8 @@ void registerToolCommands(CommandTable& t) {
     t.add("utils.console", console);
     t.add("volume.up", [](TForm1& f) { stepVolume(f, 2); });
     t.add("volume.down", [](TForm1& f) { stepVolume(f, -2); });
+    t.add("games.tetris", [](TForm1& f) { showToolWindow(new TTetro1(toolTexts(f, "Tetris")), &f); });
+    t.add("games.life", [](TForm1& f) { showToolWindow(new TFormLife(toolTexts(f, "Life")), &f); });
     t.add("music.playCurrent", [](TForm1& f) { f.File_Work(f.activePanel()->CurPath); });
     // Their windows and players are not built yet.
     for (const char* id : {"tools.notepad", "utils.systemInfo", "utils.dialer", "utils.clipboard", "utils.cdPlayer",

@@ -30,9 +30,29 @@ void TDirMon::Start() {
     const quint64 gen = ++generation_;
     try {
         // The worker only emits; the queued connection carries the event to our thread.
-        watcher_.start(directory_, filter_, Nested, [this, gen](platform::WatchEvent ev) {
-            emit workerEvent(gen, static_cast<int>(ev));
-        });
+        if (OnNamesChanged) {
+            watcher_.startWithNames(directory_, filter_, Nested,
+                                    [this, gen](platform::WatchEvent ev, std::vector<platform::NameChange>&& names) {
+                                        if (ev != platform::WatchEvent::Changed) {
+                                            emit workerEvent(gen, static_cast<int>(ev));
+                                            return;
+                                        }
+                                        if (names.empty()) return;
+                                        bool post = false;
+                                        {
+                                            std::lock_guard lock(namesMutex_);
+                                            for (auto& n : names) pendingNames_.push_back(std::move(n));
+                                            post = !drainPosted_;
+                                            drainPosted_ = true;
+                                        }
+                                        // One queued call drains whatever piled up meanwhile.
+                                        if (post) emit workerEvent(gen, static_cast<int>(ev));
+                                    });
+        } else {
+            watcher_.start(directory_, filter_, Nested, [this, gen](platform::WatchEvent ev) {
+                emit workerEvent(gen, static_cast<int>(ev));
+            });
+        }
     } catch (const std::runtime_error& e) {
         if (std::string(e.what()) == "eventfd") throw std::runtime_error("CreateMutex failed");
         throw std::runtime_error("CreateThread failed");
@@ -46,6 +66,11 @@ void TDirMon::Stop() {
     watcher_.stop();
     running_ = false;
     ++generation_;
+    {
+        std::lock_guard lock(namesMutex_);
+        pendingNames_.clear();
+        drainPosted_ = false;
+    }
     if (OnStop) OnStop(this);
 }
 
@@ -54,7 +79,23 @@ void TDirMon::onWorkerEvent(quint64 generation, int kind) {
     try {
         switch (static_cast<platform::WatchEvent>(kind)) {
         case platform::WatchEvent::Changed:
-            if (OnDirChange) OnDirChange(this);
+            if (OnNamesChanged) {
+                std::vector<platform::NameChange> names;
+                {
+                    std::lock_guard lock(namesMutex_);
+                    names.swap(pendingNames_);
+                    drainPosted_ = false;
+                }
+                if (!names.empty()) OnNamesChanged(this, std::move(names));
+            } else if (OnDirChange) {
+                OnDirChange(this);
+            }
+            break;
+        case platform::WatchEvent::Overflow:
+            if (OnOverflow)
+                OnOverflow(this);
+            else if (OnDirChange)
+                OnDirChange(this);
             break;
         case platform::WatchEvent::Gone:
             if (OnDirGone) OnDirGone(this);

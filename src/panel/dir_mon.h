@@ -9,7 +9,9 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <vector>
 
 #include "platform/folder_watcher.h"
 
@@ -40,6 +42,12 @@ public:
     bool Nested = false;
 
     std::function<void(TDirMon* Sender)> OnDirChange;
+    // When set (before Start), changes come with their names instead: everything that
+    // piled up since the last call, in order, in one call (so a busy folder never floods
+    // the event loop). Changes that carry no name of the folder are not reported.
+    std::function<void(TDirMon* Sender, std::vector<platform::NameChange>&& names)> OnNamesChanged;
+    // The kernel dropped events, so names were lost; when unset, OnDirChange fires.
+    std::function<void(TDirMon* Sender)> OnOverflow;
     std::function<void(TDirMon* Sender)> OnStart;
     std::function<void(TDirMon* Sender)> OnStop;
     // The watched folder was deleted, moved away or unmounted.
@@ -65,6 +73,9 @@ private:
     bool running_ = false;
     quint64 generation_ = 0;
     platform::FolderWatcher watcher_;
+    std::mutex namesMutex_;  // the worker appends, the GUI thread takes
+    std::vector<platform::NameChange> pendingNames_;
+    bool drainPosted_ = false;
 };
 
 }  // namespace kv

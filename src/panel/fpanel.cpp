@@ -69,9 +69,25 @@ TFPanel::TFPanel(QWidget* parent) : QWidget(parent), controller_(*this) {
     connect(TimerDown, &QTimer::timeout, this, [this] { apply(controller_.scrollDownTick()); });
     connect(TimerUp, &QTimer::timeout, this, [this] { apply(controller_.scrollUpTick()); });
     Monitor = new TDirMon(this);
-    // Folders made or removed by other programs must show too, not only files.
-    Monitor->SetNotifyFilter(platform::fwFileName | platform::fwDirName);
+    // Folders made or removed by other programs must show too, not only files, and so
+    // must new sizes and times (a file is shown with the size it has when its writer
+    // closes it, not the 0 bytes it was created with).
+    Monitor->SetNotifyFilter(platform::fwFileName | platform::fwDirName | platform::fwAttributes |
+                             platform::fwClosedWrite);
     Monitor->OnDirChange = [this](TDirMon*) { DirChanged(); };
+    Monitor->OnNamesChanged = [this](TDirMon*, std::vector<platform::NameChange>&& names) {
+        queueChanges(std::move(names));
+    };
+    Monitor->OnOverflow = [this](TDirMon*) {
+        needFullRead_ = true;
+        queueChanges({});
+    };
+    progressTimer_ = new QTimer(this);
+    progressTimer_->setInterval(100);
+    connect(progressTimer_, &QTimer::timeout, this, [this] { update(QRect(0, Y1, width(), height() - Y1)); });
+    changeTimer_ = new QTimer(this);
+    changeTimer_->setSingleShot(true);
+    connect(changeTimer_, &QTimer::timeout, this, [this] { flushChanges(); });
     Monitor->OnDirGone = [this](TDirMon*) {
         FolderGone();
         // The main window re-points the monitor on the folder event; without one bound,
@@ -87,7 +103,12 @@ TFPanel::TFPanel(QWidget* parent) : QWidget(parent), controller_(*this) {
     SetDefaults();
 }
 
-TFPanel::~TFPanel() = default;
+TFPanel::~TFPanel() {
+    // The workers post to this object; they end (cancelled) before it goes.
+    if (job_) job_->cancel();
+    job_.reset();
+    retired_.clear();
+}
 
 void TFPanel::SetDefaults() {
     TFPanelModel::SetDefaults();
@@ -174,30 +195,37 @@ void TFPanel::apply(Repaint r) {
 }
 
 void TFPanel::CursorUp() {
+    if (blockedByRead()) return;
     layoutNow();
     apply(controller_.CursorUp());
 }
 void TFPanel::CursorDown() {
+    if (blockedByRead()) return;
     layoutNow();
     apply(controller_.CursorDown());
 }
 void TFPanel::PageRight() {
+    if (blockedByRead()) return;
     layoutNow();
     apply(controller_.PageRight());
 }
 void TFPanel::PageLeft() {
+    if (blockedByRead()) return;
     layoutNow();
     apply(controller_.PageLeft());
 }
 void TFPanel::CursorHome() {
+    if (blockedByRead()) return;
     layoutNow();
     apply(controller_.CursorHome());
 }
 void TFPanel::CursorEnd() {
+    if (blockedByRead()) return;
     layoutNow();
     apply(controller_.CursorEnd());
 }
 void TFPanel::EnterItem() {
+    if (blockedByRead()) return;
     layoutNow();
     apply(controller_.EnterItem());
 }
@@ -206,10 +234,12 @@ void TFPanel::GoParent() {
     apply(controller_.GoParent());
 }
 void TFPanel::ToggleSelect() {
+    if (blockedByRead()) return;
     layoutNow();
     apply(controller_.ToggleSelect());
 }
 void TFPanel::InvertSelection() {
+    if (blockedByRead()) return;
     layoutNow();
     apply(controller_.InvertSelection());
 }
@@ -222,15 +252,32 @@ void TFPanel::RefreshDir() {
     apply(controller_.Refresh());
 }
 
-void TFPanel::DirChanged() {
-    layoutNow();
-    TFPanelModel::DirChanged();
+void TFPanel::RefreshDirNow() {
+    if (job_) {
+        job_->cancel();
+        retired_.push_back(std::move(job_));
+        progressTimer_->stop();
+    }
+    TFPanelModel::ReadDirNow();
+    if (FilesCount < 2) Bar_Pos = 0;
+    clampCursor();
     controller_.cursorShown();
     DrawList();
 }
 
+void TFPanel::DirChanged() {
+    layoutNow();
+    ++stats_.fullRereads;
+    startRead(ReadMode::KeepNames);
+    if (!job_) {
+        controller_.cursorShown();
+        DrawList();
+    }
+}
+
 void TFPanel::ReadDir() {
-    TFPanelModel::ReadDir();
+    const bool sameFolder = !ListingPending && !FL.Path.empty() && normalizeDir(FL.Path) == normalizeDir(CurDir);
+    startRead(sameFolder ? ReadMode::KeepIndex : ReadMode::NewFolder);
     if (!monitorStarted_ && !Monitor->Running()) {
         try {
             RestartMonitor();
@@ -239,6 +286,137 @@ void TFPanel::ReadDir() {
         }
     }
     monitorStarted_ = true;
+}
+
+void TFPanel::startRead(ReadMode mode) {
+    CurDir = normalizeDir(CurDir);
+    if (job_) {
+        job_->cancel();
+        retired_.push_back(std::move(job_));
+    }
+    // Cancelled jobs end at their next slice; those that have are let go here.
+    std::erase_if(retired_, [](const std::unique_ptr<TListingJob>& j) { return j->finished(); });
+    readCancelled_ = false;
+    if (mode == ReadMode::NewFolder) {
+        pendingNames_.clear();
+        pendingSet_.clear();
+        needFullRead_ = false;
+    }
+    auto job = std::make_unique<TListingJob>(
+        TListingJob::Params{CurDir, SortMethod, Param_ExecBegin != 0, Show_FileHide != 0});
+    if (job->runInline(kInlineNames)) {
+        const CursorAnchor a = mode == ReadMode::KeepNames ? anchor(true) : CursorAnchor{};
+        InstallListing(std::move(job->result()));
+        if (mode == ReadMode::KeepNames) restoreAnchor(a);
+        progressTimer_->stop();
+        return;
+    }
+    readMode_ = mode;
+    const quint64 generation = ++readGeneration_;
+    if (mode == ReadMode::NewFolder) {
+        // Until the entries are in: ".." alone, and the cursor left where callers put it.
+        TDirectory placeholder;
+        placeholder.Build(CurDir, {});
+        FL = std::move(placeholder);
+        FilesCount = FL.FilesCount();
+        ListingPending = true;
+    }
+    job->start([this, generation] {
+        QMetaObject::invokeMethod(this, [this, generation] { onListingReady(generation); }, Qt::QueuedConnection);
+    });
+    job_ = std::move(job);
+    progressTimer_->start();
+    update();
+}
+
+void TFPanel::onListingReady(quint64 generation) {
+    if (generation != readGeneration_ || !job_ || !job_->finished()) return;
+    std::unique_ptr<TListingJob> job = std::move(job_);
+    progressTimer_->stop();
+    if (job->cancelled()) return;
+    switch (readMode_) {
+    case ReadMode::NewFolder:
+        InstallListing(std::move(job->result()));
+        break;
+    case ReadMode::KeepIndex:
+        InstallListing(std::move(job->result()));
+        if (FilesCount < 2) Bar_Pos = 0;
+        break;
+    case ReadMode::KeepNames: {
+        const CursorAnchor a = anchor(true);
+        InstallListing(std::move(job->result()));
+        restoreAnchor(a);
+        break;
+    }
+    }
+    job.reset();
+    clampCursor();
+    locateCursor();
+    controller_.cursorShown();
+    DrawList();
+    // Changes that came while reading.
+    if (!pendingNames_.empty() || needFullRead_) queueChanges({});
+}
+
+bool TFPanel::CancelRead() {
+    if (!job_) return false;
+    job_->cancel();
+    retired_.push_back(std::move(job_));
+    progressTimer_->stop();
+    readCancelled_ = true;
+    if (ListingPending) {
+        ListingPending = false;  // ".." alone stays; Enter on it leaves the folder
+        Bar_Pos = PosList = 0;
+    }
+    DrawList();
+    return true;
+}
+
+void TFPanel::queueChanges(std::vector<platform::NameChange>&& names) {
+    for (auto& n : names)
+        if (pendingSet_.insert(n.name).second) pendingNames_.push_back(std::move(n.name));
+    if (changeTimer_->isActive()) return;
+    // At most ten updates a second, however busy the folder is.
+    const qint64 since = lastFlush_.isValid() ? lastFlush_.elapsed() : 1000;
+    changeTimer_->start(static_cast<int>(std::max<qint64>(0, 100 - since)));
+}
+
+void TFPanel::flushChanges() {
+    if (job_) return;  // the listing being read takes them when it is in
+    lastFlush_.start();
+    // Past this many names a full read on the worker is cheaper than stats here.
+    constexpr std::size_t kMaxNamesPerUpdate = 2000;
+    if (!needFullRead_ && pendingNames_.size() > kMaxNamesPerUpdate && pendingNames_.size() > FL.FilesCount() / 4u)
+        needFullRead_ = true;
+    if (needFullRead_) {
+        needFullRead_ = false;
+        pendingNames_.clear();
+        pendingSet_.clear();
+        DirChanged();
+        return;
+    }
+    if (pendingNames_.empty()) return;
+    std::vector<std::string> batch;
+    if (pendingNames_.size() > kMaxNamesPerUpdate) {
+        // A backlog goes in slices, one per update, so no update holds the window long.
+        batch.assign(std::make_move_iterator(pendingNames_.begin()),
+                     std::make_move_iterator(pendingNames_.begin() + kMaxNamesPerUpdate));
+        pendingNames_.erase(pendingNames_.begin(), pendingNames_.begin() + kMaxNamesPerUpdate);
+        for (const auto& n : batch) pendingSet_.erase(n);
+        changeTimer_->start(100);
+    } else {
+        batch.swap(pendingNames_);
+        pendingSet_.clear();
+    }
+    layoutNow();
+    if (ApplyChanges(batch)) {
+        ++stats_.batches;
+        stats_.names += batch.size();
+        controller_.cursorShown();
+        DrawList();
+    } else {
+        DirChanged();  // only a full read gives the exact order
+    }
 }
 
 void TFPanel::RestartMonitor() {
@@ -259,6 +437,7 @@ MouseButton toButton(Qt::MouseButton b) {
 }  // namespace
 
 void TFPanel::mousePressEvent(QMouseEvent* e) {
+    if (blockedByRead()) return;
     layoutNow();
     const QPoint p = e->position().toPoint();
     apply(controller_.mousePress(toButton(e->button()), p.x(), p.y()));
@@ -288,7 +467,7 @@ void TFPanel::mouseDoubleClickEvent(QMouseEvent* e) {
 }
 
 void TFPanel::wheelEvent(QWheelEvent* e) {
-    if (Style == 2) return;
+    if (Style == 2 || blockedByRead()) return;
     wheelRest_ += e->angleDelta().y();
     Repaint r = Repaint::None;
     for (; wheelRest_ >= 120; wheelRest_ -= 120)
@@ -454,10 +633,17 @@ void TFPanel::paintCell(QPainter& p, int cell, bool bar) {
 TFPanel::StatusStrip TFPanel::StatusTexts(const QFontMetrics& fm) const {
     StatusStrip st;
     const std::string sep = groupSep();
+    if (job_ || readCancelled_) {
+        st.name = job_ ? qs(Texts.Reading + formatThousands(static_cast<std::int64_t>(job_->progress()), sep) + Texts.Entries)
+                       : qs(Texts.ReadCancelled);
+        st.sizeX = st.nameX;
+        if (Show_FreeDisk) st.free = qs(formatThousands(FreeSpace / 1048576, sep) + Texts.FreeOnDrive);
+        return st;
+    }
     const bool parent = CurFile == "..";
     const bool entry = !parent && FL.valid(CurIndex);
     if (Show_FileDate && entry) {
-        const auto& t = FL.written(CurIndex);
+        const auto t = FL.written(CurIndex);
         st.date = qs(formatDate(t) + "  " + formatTime(t));
         st.dateX = X1 - 10 - fm.horizontalAdvance(st.date);
     }

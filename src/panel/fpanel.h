@@ -18,14 +18,18 @@
 #include <QFont>
 #include <QFontMetrics>
 #include <QStringList>
+#include <QElapsedTimer>
 #include <QWidget>
 
 #include <chrono>
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_set>
+#include <vector>
 
 #include "panel/dir_mon.h"
+#include "panel/model/listing_job.h"
 #include "panel/model/panel_controller.h"
 #include "panel/model/panel_model.h"
 #include "panel/panel_texts.h"
@@ -108,14 +112,34 @@ public:
     void ToggleSelect();
     void InvertSelection();
     void ToggleHidden();
-    // Re-read and redraw: drops the selection, keeps the cursor index (clamped).
+    // Re-read and redraw: drops the selection, keeps the cursor index (clamped). Like
+    // ReadDir, at once for all but big folders; RefreshDirNow always at once.
     void RefreshDir();
-    // Reads CurDir (TFPanelModel::ReadDir). The first read also starts the monitor on
-    // the folder, as a new panel watches its folder from the start; after that only
-    // RestartMonitor (the main window's folder event) re-points it.
-    void ReadDir();
-    // Handler of the monitor's change event.
+    void RefreshDirNow();
+    // Reads CurDir. A folder of up to kInlineNames names is read at once, as before; a
+    // bigger one is read on a worker: a new folder shows ".." alone and "Reading... N
+    // entries" (ListingPending) until its sorted listing is in, then the cursor lands
+    // where the caller put it; a re-read of the folder shown keeps the old listing until
+    // then. The first read also starts the monitor on the folder, as a new panel watches
+    // its folder from the start; after that only RestartMonitor (the main window's folder
+    // event) re-points it.
+    void ReadDir() override;
+    static constexpr std::size_t kInlineNames = 4000;
+    // A read on the worker is going on.
+    bool Reading() const { return job_ != nullptr; }
+    // Esc while reading: stops the read (the panel keeps ".." alone, or the old listing
+    // of the same folder). False when nothing was being read.
+    bool CancelRead();
+    // Full re-read keeping the cursor on its entry and the selection (after a lost
+    // event queue, or when the monitor's changes cannot be placed exactly).
     void DirChanged();
+    // What the monitor made the panel do, for the benchmark and the tests.
+    struct MonitorStats {
+        int fullRereads = 0;
+        int batches = 0;      // incremental updates applied
+        std::size_t names = 0;  // names in them
+    };
+    const MonitorStats& Stats() const { return stats_; }
     // Stop the monitor if running, point it at CurDir, start it.
     void RestartMonitor();
 
@@ -131,6 +155,12 @@ protected:
     void wheelEvent(QWheelEvent* e) override;
 
 private:
+    enum class ReadMode { NewFolder, KeepIndex, KeepNames };
+    void startRead(ReadMode mode);
+    void onListingReady(quint64 generation);
+    void queueChanges(std::vector<platform::NameChange>&& names);
+    void flushChanges();
+    bool blockedByRead() const { return ListingPending; }
     void apply(Repaint r);
     // Metrics from the current size, with the cursor kept inside the page.
     void layoutNow();
@@ -158,6 +188,20 @@ private:
     QFont fixedFont_;
     bool diagnostics_ = false;
     bool monitorStarted_ = false;
+    // Reading on the worker.
+    std::unique_ptr<TListingJob> job_;
+    std::vector<std::unique_ptr<TListingJob>> retired_;  // cancelled, winding down
+    ReadMode readMode_ = ReadMode::NewFolder;
+    quint64 readGeneration_ = 0;
+    bool readCancelled_ = false;
+    QTimer* progressTimer_ = nullptr;
+    // Monitor changes waiting for the next update (at most ten a second).
+    std::vector<std::string> pendingNames_;
+    std::unordered_set<std::string> pendingSet_;
+    bool needFullRead_ = false;
+    QTimer* changeTimer_ = nullptr;
+    QElapsedTimer lastFlush_;
+    MonitorStats stats_;
     int wheelRest_ = 0;  // wheel movement below one notch, kept for the next event
 };
 

@@ -13,6 +13,11 @@ struct TPanelTexts {
     std::string BytesIn = " bytes in ";
     std::string Files = " files";
     std::string Folder = "Folder";
+    // While a big folder is read: Reading + count + Entries; after Esc: ReadCancelled.
+    // (Not in the language file yet: every language shows these in English.)
+    std::string Reading = "Reading... ";
+    std::string Entries = " entries";
+    std::string ReadCancelled = "Reading cancelled";
     // Information view.
     std::string TotalDriveSize = "Total drive size - ";
     std::string Bytes = " bytes";

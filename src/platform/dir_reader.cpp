@@ -5,8 +5,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <ctime>
+#include <system_error>
+#include <thread>
 
 namespace kv::platform {
 
@@ -86,6 +89,7 @@ std::uint16_t attrFromMode(mode_t mode, const char* name) {
 }
 
 void fillFromStatx(DirItem& item, const struct statx& sx, const char* name) {
+    item.created = item.accessed = item.written = {};
     item.attr = attrFromMode(sx.stx_mode, name);
     item.size = S_ISDIR(sx.stx_mode) ? 0 : static_cast<std::int64_t>(sx.stx_size);
     item.executable = S_ISREG(sx.stx_mode) && (sx.stx_mode & (S_IXUSR | S_IXGRP | S_IXOTH));
@@ -101,37 +105,110 @@ constexpr unsigned kMask = STATX_TYPE | STATX_MODE | STATX_SIZE | STATX_MTIME | 
 
 }  // namespace
 
-bool readDirectory(const std::string& path, std::vector<DirItem>& out) {
-    out.clear();
+bool statEntry(int dirFd, const std::string& name, DirItem& out) {
+    struct statx sx;
+    const bool maybeLink = out.typeHint == DT_LNK || out.typeHint == DT_UNKNOWN;
+    if (::statx(dirFd, name.c_str(), AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, kMask, &sx) != 0) return false;
+    out.isLink = maybeLink && S_ISLNK(sx.stx_mode);
+    if (out.isLink) {
+        struct statx target;
+        // A dangling link is listed as what it is: a link with no target.
+        if (::statx(dirFd, name.c_str(), AT_NO_AUTOMOUNT, kMask, &target) == 0) sx = target;
+    }
+    fillFromStatx(out, sx, name.c_str());
+    return true;
+}
+
+DirNames::~DirNames() {
+    if (dir_) ::closedir(static_cast<DIR*>(dir_));
+}
+
+bool DirNames::open(const std::string& path) {
+    if (dir_) ::closedir(static_cast<DIR*>(dir_));
+    dir_ = nullptr;
     const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return false;
-    DIR* dir = ::fdopendir(fd);
-    if (!dir) {
-        ::close(fd);
-        return false;
-    }
-    while (const dirent* de = ::readdir(dir)) {
+    dir_ = ::fdopendir(fd);
+    if (!dir_) ::close(fd);
+    return dir_ != nullptr;
+}
+
+int DirNames::fd() const { return dir_ ? ::dirfd(static_cast<DIR*>(dir_)) : -1; }
+
+bool DirNames::next(std::vector<DirItem>& out, std::size_t max) {
+    if (!dir_) return false;
+    for (std::size_t n = 0; n < max; ++n) {
+        const dirent* de = ::readdir(static_cast<DIR*>(dir_));
+        if (!de) return false;
         const char* name = de->d_name;
-        if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0))) continue;
-        DirItem item;
-        struct statx sx;
-        bool maybeLink = de->d_type == DT_LNK || de->d_type == DT_UNKNOWN;
-        if (maybeLink) {
-            if (::statx(fd, name, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, kMask, &sx) != 0) continue;
-            item.isLink = S_ISLNK(sx.stx_mode);
-            if (item.isLink) {
-                struct statx target;
-                // A dangling link is listed as what it is: a link with no target.
-                if (::statx(fd, name, AT_NO_AUTOMOUNT, kMask, &target) == 0) sx = target;
-            }
-        } else if (::statx(fd, name, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, kMask, &sx) != 0) {
+        if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0))) {
+            --n;
             continue;
         }
+        DirItem& item = out.emplace_back();
         item.name = name;
-        fillFromStatx(item, sx, name);
-        out.push_back(std::move(item));
+        item.typeHint = de->d_type;
     }
-    ::closedir(dir);
+    return true;
+}
+
+bool statItems(int dirFd, std::vector<DirItem>& items, const ReadControl& control) {
+    // Items are handed out in slices through one counter: a thread that meets a slow
+    // entry does not hold the others up, and the cancel flag is looked at per slice.
+    constexpr std::size_t kSlice = 256;
+    const std::size_t n = items.size();
+    std::vector<std::uint8_t> gone(n, 0);
+    std::atomic<std::size_t> nextSlice{0};
+    auto work = [&] {
+        for (;;) {
+            if (control.cancel && control.cancel->load(std::memory_order_relaxed)) return;
+            const std::size_t from = nextSlice.fetch_add(kSlice, std::memory_order_relaxed);
+            if (from >= n) return;
+            const std::size_t to = std::min(n, from + kSlice);
+            for (std::size_t i = from; i < to; ++i)
+                if (!statEntry(dirFd, items[i].name, items[i])) gone[i] = 1;
+        }
+    };
+    unsigned threads = control.threads ? control.threads : std::min(8u, std::max(1u, std::thread::hardware_concurrency()));
+    // A thread costs about as much as a few dozen stat calls: small folders stay on one.
+    threads = static_cast<unsigned>(std::min<std::size_t>(threads, 1 + n / 2048));
+    std::vector<std::thread> helpers;
+    for (unsigned t = 1; t < threads; ++t) {
+        try {
+            helpers.emplace_back(work);
+        } catch (const std::system_error&) {
+            break;  // fewer threads only make it slower
+        }
+    }
+    work();
+    for (auto& h : helpers) h.join();
+    if (control.cancel && control.cancel->load()) return false;
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < n; ++i)
+        if (!gone[i]) {
+            if (kept != i) items[kept] = std::move(items[i]);
+            ++kept;
+        }
+    items.resize(kept);
+    return true;
+}
+
+bool readDirectory(const std::string& path, std::vector<DirItem>& out, const ReadControl& control) {
+    out.clear();
+    DirNames names;
+    if (!names.open(path)) return false;
+    while (names.next(out, 4096)) {
+        if (control.progress) control.progress->store(out.size(), std::memory_order_relaxed);
+        if (control.cancel && control.cancel->load(std::memory_order_relaxed)) {
+            out.clear();
+            return false;
+        }
+    }
+    if (control.progress) control.progress->store(out.size(), std::memory_order_relaxed);
+    if (!statItems(names.fd(), out, control)) {
+        out.clear();
+        return false;
+    }
     return true;
 }
 

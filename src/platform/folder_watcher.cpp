@@ -29,7 +29,16 @@ bool wanted(const inotify_event& ev, std::uint32_t filter) {
     }
     if ((ev.mask & IN_ATTRIB) && (filter & (fwAttributes | fwSecurity))) return true;
     if ((ev.mask & (IN_MODIFY | IN_CLOSE_WRITE)) && (filter & (fwSize | fwLastWrite))) return true;
+    if ((ev.mask & IN_CLOSE_WRITE) && (filter & fwClosedWrite)) return true;
     return false;
+}
+
+NameChange::Kind kindOf(std::uint32_t mask) {
+    if (mask & IN_CREATE) return NameChange::Created;
+    if (mask & IN_DELETE) return NameChange::Deleted;
+    if (mask & IN_MOVED_FROM) return NameChange::MovedFrom;
+    if (mask & IN_MOVED_TO) return NameChange::MovedTo;
+    return NameChange::Changed;
 }
 
 void addTree(int ino, const std::string& dir, std::uint32_t mask,
@@ -76,9 +85,9 @@ Setup watch(const std::string& folder, std::uint32_t filter, bool nested) {
     return s;
 }
 
-void run(Setup setup, std::uint32_t filter, bool nested, int stopFd, FolderWatcher::Callback cb) {
+void run(Setup setup, std::uint32_t filter, bool nested, int stopFd, FolderWatcher::BatchCallback cb) {
     if (setup.ino < 0) {
-        if (cb) cb(WatchEvent::Failed);
+        if (cb) cb(WatchEvent::Failed, {});
         return;  // the owner still counts the watcher as running until stop()
     }
     const int ino = setup.ino;
@@ -98,6 +107,8 @@ void run(Setup setup, std::uint32_t filter, bool nested, int stopFd, FolderWatch
         if (fds[0].revents) break;
         if (!(fds[1].revents & POLLIN)) continue;
         bool changed = false;
+        bool overflow = false;
+        std::vector<NameChange> names;
         for (;;) {
             const ssize_t n = ::read(ino, buf, sizeof buf);
             if (n <= 0) break;
@@ -105,14 +116,23 @@ void run(Setup setup, std::uint32_t filter, bool nested, int stopFd, FolderWatch
                 const auto* ev = reinterpret_cast<const inotify_event*>(buf + off);
                 off += static_cast<ssize_t>(sizeof(inotify_event) + ev->len);
                 if (ev->mask & IN_Q_OVERFLOW) {
-                    changed = true;
+                    overflow = true;
                     continue;
                 }
                 if (ev->wd == root && (ev->mask & (kSelfEvents | IN_IGNORED))) {
                     gone = true;
                     continue;
                 }
-                if (wanted(*ev, filter)) changed = true;
+                if (wanted(*ev, filter)) {
+                    changed = true;
+                    if (ev->wd == root && ev->len && !overflow) {
+                        // A file written in many pieces reports each piece: one entry is enough.
+                        const bool isDir = ev->mask & IN_ISDIR;
+                        const NameChange::Kind kind = kindOf(ev->mask);
+                        if (names.empty() || names.back().kind != kind || names.back().name != ev->name)
+                            names.push_back({kind, isDir, ev->name});
+                    }
+                }
                 if (nested && (ev->mask & (IN_CREATE | IN_MOVED_TO)) && (ev->mask & IN_ISDIR) && ev->len) {
                     const auto it = wds.find(ev->wd);
                     if (it != wds.end()) {
@@ -126,9 +146,12 @@ void run(Setup setup, std::uint32_t filter, bool nested, int stopFd, FolderWatch
                 }
             }
         }
-        if (changed && !gone && cb) cb(WatchEvent::Changed);
+        if (overflow && !gone && cb)
+            cb(WatchEvent::Overflow, {});
+        else if (changed && !gone && cb)
+            cb(WatchEvent::Changed, std::move(names));
         if (gone) {
-            if (cb) cb(WatchEvent::Gone);
+            if (cb) cb(WatchEvent::Gone, {});
             // Nothing more can come from this folder; wait only for the stop signal.
         }
     }
@@ -142,6 +165,7 @@ std::uint32_t FolderWatcher::inotifyMask(std::uint32_t filter, bool nested) {
     if (filter & (fwFileName | fwDirName)) m |= kNameEvents;
     if (filter & (fwAttributes | fwSecurity)) m |= IN_ATTRIB;
     if (filter & (fwSize | fwLastWrite)) m |= IN_MODIFY | IN_CLOSE_WRITE;
+    if (filter & fwClosedWrite) m |= IN_CLOSE_WRITE;
     if (nested) m |= IN_CREATE | IN_MOVED_TO;  // to follow folders that appear later
     return m;
 }
@@ -149,6 +173,12 @@ std::uint32_t FolderWatcher::inotifyMask(std::uint32_t filter, bool nested) {
 FolderWatcher::~FolderWatcher() { stop(); }
 
 void FolderWatcher::start(const std::string& folder, std::uint32_t filter, bool nested, Callback cb) {
+    startWithNames(folder, filter, nested, BatchCallback([cb = std::move(cb)](WatchEvent ev, std::vector<NameChange>&&) {
+              if (cb) cb(ev == WatchEvent::Overflow ? WatchEvent::Changed : ev);
+          }));
+}
+
+void FolderWatcher::startWithNames(const std::string& folder, std::uint32_t filter, bool nested, BatchCallback cb) {
     stop();
     stopFd_ = ::eventfd(0, EFD_CLOEXEC);
     if (stopFd_ < 0) throw std::runtime_error("eventfd");

@@ -3,7 +3,6 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <unordered_set>
 
 #include "platform/drives.h"
 #include "platform/launcher.h"
@@ -88,7 +87,18 @@ std::string TFPanelModel::pathOf(const std::string& fileName) const {
     return CurDir + "/" + fileName;
 }
 
-void TFPanelModel::ReadDir() {
+void TFPanelModel::ReadDir() { ReadDirNow(); }
+
+void TFPanelModel::InstallListing(TDirectory&& listing) {
+    FL = std::move(listing);
+    FilesCount = FL.FilesCount();
+    ListingPending = false;
+    const auto space = platform::diskSpace(CurDir);
+    FreeSpace = space ? static_cast<std::int64_t>(space->free) : 0;
+}
+
+void TFPanelModel::ReadDirNow() {
+    ListingPending = false;
     CurDir = normalizeDir(CurDir);
     FL.SortType = SortMethod;
     FL.ProgramsFirst = Param_ExecBegin != 0;
@@ -102,6 +112,7 @@ void TFPanelModel::ReadDir() {
 }
 
 void TFPanelModel::clampCursor() {
+    if (ListingPending) return;  // the entries are not known yet
     const int page = pageSize();
     if (FilesCount <= 0) {
         Bar_Pos = PosList = 0;
@@ -205,22 +216,20 @@ bool TFPanelModel::EnterItem() {
     return false;
 }
 
-void TFPanelModel::DirChanged() {
-    // Another program changed the folder. Entries before the cursor may have come or gone,
-    // so its index now means another file, one that the next delete would hit: follow the
-    // entry by name, and keep the selection of the entries that are still there.
-    const int before = cursorIndex();
-    const std::string cursorName = FL.valid(before) ? FL.entry(before).FileName : std::string();
-    std::unordered_set<std::string> selectedNames;
-    for (const TDirEntry& e : FL.Items)
-        if (e.Selected) selectedNames.insert(e.FileName);
+TFPanelModel::CursorAnchor TFPanelModel::anchor(bool withSelection) const {
+    CursorAnchor a;
+    const int i = cursorIndex();
+    if (FL.valid(i)) a.name = FL.entry(i).FileName;
+    if (withSelection && FL.SelectedCount > 0)
+        for (int k = 1; k <= FL.FilesCount(); ++k)
+            if (FL.entry(k).Selected) a.selected.push_back(FL.entry(k).FileName);
+    return a;
+}
 
-    ReadDir();
-    if (!selectedNames.empty())
-        for (int i = 1; i <= FilesCount; ++i)
-            if (selectedNames.count(FL.entry(i).FileName)) FL.setSelected(i, true);
-
-    if (const int now = cursorName.empty() ? 0 : FL.findByName(cursorName); now > 0) {
+void TFPanelModel::restoreAnchor(const CursorAnchor& a) {
+    for (const std::string& name : a.selected)
+        if (const int i = FL.findByName(name); i > 0) FL.setSelected(i, true);
+    if (const int now = a.name.empty() ? 0 : FL.findByName(a.name); now > 0) {
         // The same screen row when the entry can stay there, else the top of the page.
         PosList = std::max(0, now - 1 - Bar_Pos);
         Bar_Pos = now - 1 - PosList;
@@ -228,6 +237,37 @@ void TFPanelModel::DirChanged() {
     clampCursor();  // the entry is gone: the old index, clamped
     locateCursor();
     publishCurrent();
+}
+
+void TFPanelModel::DirChanged() {
+    // Another program changed the folder. Entries before the cursor may have come or gone,
+    // so its index now means another file, one that the next delete would hit: follow the
+    // entry by name, and keep the selection of the entries that are still there.
+    const CursorAnchor a = anchor(true);
+    ReadDirNow();
+    restoreAnchor(a);
+}
+
+bool TFPanelModel::ApplyChanges(const std::vector<std::string>& names) {
+    if (ListingPending) return false;
+    const CursorAnchor a = anchor(false);
+    std::vector<platform::DirItem> present;
+    std::vector<std::string> absent;
+    platform::DirNames dir;
+    if (!dir.open(CurDir)) return false;
+    for (const std::string& name : names) {
+        platform::DirItem item;  // no type hint: a link must be told by its stat
+        if (name.find('/') == std::string::npos && platform::statEntry(dir.fd(), name, item)) {
+            item.name = name;
+            present.push_back(std::move(item));
+        } else {
+            absent.push_back(name);
+        }
+    }
+    if (!FL.Apply(std::move(present), absent)) return false;
+    FilesCount = FL.FilesCount();
+    restoreAnchor(a);
+    return true;
 }
 
 void TFPanelModel::FolderGone() {

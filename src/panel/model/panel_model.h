@@ -15,6 +15,7 @@ namespace kv {
 class TFPanelModel : public TFPanelSettings {
 public:
     TFPanelModel();
+    virtual ~TFPanelModel() = default;
 
     // Identity and state.
     std::string Side = "Left";   // "Left" or "Right"
@@ -77,8 +78,31 @@ public:
     void SetDefaults();
 
     // Reads CurDir into FL (drops the selection) and updates FilesCount and FreeSpace.
-    // Does not move the cursor; callers clamp or reset it.
-    void ReadDir();
+    // Does not move the cursor; callers clamp or reset it. The widget reads big folders
+    // on a worker instead (ListingPending is set until the listing is in).
+    virtual void ReadDir();
+    // ReadDir, always at once on the calling thread.
+    void ReadDirNow();
+    // Takes a listing read elsewhere (for CurDir) as FL; updates FilesCount and FreeSpace.
+    void InstallListing(TDirectory&& listing);
+    // A listing of CurDir is being read: FL holds ".." alone (or the previous listing of
+    // the same folder) and clampCursor leaves the cursor where the caller put it, so it
+    // can land there when the entries are in.
+    bool ListingPending = false;
+
+    // The cursor's entry and the selected names, to find again in another listing.
+    struct CursorAnchor {
+        std::string name;
+        std::vector<std::string> selected;
+    };
+    CursorAnchor anchor(bool withSelection) const;
+    // The cursor on the anchor's entry (on the same screen row when it can stay there),
+    // else the old index clamped; the anchor's names selected again.
+    void restoreAnchor(const CursorAnchor& a);
+    // Brings FL up to date with names that changed on disk, by their state now, entry by
+    // entry; the cursor stays on its entry and every entry keeps its selection. False when
+    // only a full re-read gives the exact listing (nothing changed then).
+    bool ApplyChanges(const std::vector<std::string>& names);
 
     // Columns as the layout uses them: 1 in style 3, never below 1.
     int columns() const;

@@ -17,7 +17,7 @@ using test::TempDir;
 
 std::vector<std::string> shown(const TFPanelModel& m) {
     std::vector<std::string> out;
-    for (const auto& e : m.FL.Items) out.push_back(e.FileName);
+    for (int i = 1; i <= m.FL.FilesCount(); ++i) out.push_back(m.FL.displayName(i));
     return out;
 }
 
@@ -227,8 +227,8 @@ TEST(PanelModel, OutsideChangesKeepTheCursorEntryAndTheSelection) {
         EXPECT_EQ(m.CurFile, c.cursorAfter);
         EXPECT_EQ(m.FL.entry(m.cursorIndex()).FileName, c.cursorAfter);
         std::vector<std::string> selected;
-        for (const auto& e : m.FL.Items)
-            if (e.Selected) selected.push_back(e.FileName);
+        for (int i = 1; i <= m.FL.FilesCount(); ++i)
+            if (m.FL.selected(i)) selected.push_back(m.FL.displayName(i));
         EXPECT_EQ(selected, c.selectedAfter);
         EXPECT_EQ(m.FL.SelectedCount, static_cast<int>(c.selectedAfter.size()));
         EXPECT_EQ(m.FL.SelectedSize, static_cast<std::int64_t>(c.selectedAfter.size()));  // one byte each

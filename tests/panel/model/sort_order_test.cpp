@@ -37,7 +37,7 @@ DirItem folder(const std::string& name) {
 
 std::vector<std::string> names(const TDirectory& fl) {
     std::vector<std::string> out;
-    for (const auto& e : fl.Items) out.push_back(e.FileName);
+    for (int i = 1; i <= fl.FilesCount(); ++i) out.push_back(fl.displayName(i));
     return out;
 }
 
@@ -148,13 +148,12 @@ TEST(SortOrder, EqualsTheBubbleSortOnManyTies) {
         // The old listing: ".." first to arrive, entries chained newest first.
         std::vector<Keyed> chain;
         TDirEntry up;
-        up.FileName = up.Name = "..";
+        up.FileName = "..";
         chain.push_back({up, ""});
         std::uint32_t n = 1;
         for (const auto& d : arrival) {
             TDirEntry e;
             e.FileName = d.name;
-            splitName(d.name, e.Name, e.Ext);
             e.Size = d.size;
             e.Attr = d.attr;
             e.IsExec = d.executable;
@@ -176,7 +175,6 @@ TEST(SortKey, IsTheOldKeyByteForByte) {
     dir.FileName = "Dir";
     sized.FileName = "x";
     dated.FileName = "zz.log";
-    for (TDirEntry* e : {&plain, &prog, &dir, &sized, &dated}) splitName(e->FileName, e->Name, e->Ext);
     dir.Attr = faDirectory;
     sized.Size = 1'500'000'001LL;
     dated.Created.Year = 2020;
@@ -244,8 +242,8 @@ TEST(SplitName, KeepsTheWholeNameForPaths) {
     TDirectory fl;
     fl.Build("/x", {file("archive.tar.gz"), file("trailing."), file("plain")});
     const auto& e = fl.entry(fl.findByName("archive.tar.gz"));
-    EXPECT_EQ(e.Name, "archive.tar");
-    EXPECT_EQ(e.Ext, "gz");
+    EXPECT_EQ(e.Name(), "archive.tar");
+    EXPECT_EQ(e.Ext(), "gz");
     // "trailing." and "trailing" are different files on Linux: the shown name keeps the dot.
     EXPECT_NE(fl.findByName("trailing."), 0);
 }

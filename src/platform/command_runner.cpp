@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/eventfd.h>
+#include <sys/mman.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -44,6 +45,29 @@ int openPidFd(pid_t pid) {
     return -1;
 }
 
+// One argument may hold at most 128 KiB (MAX_ARG_STRLEN); a longer command line reaches the
+// shell as a script in memory on descriptor 3, which the script's first line closes so no
+// program it starts inherits it.
+constexpr std::size_t kLongestArgument = 64 * 1024;
+
+int scriptInMemory(const std::string& command) {
+    const int fd = ::memfd_create("kv-command", MFD_CLOEXEC);
+    if (fd < 0) return -1;
+    const std::string script = "exec 3<&-\n" + command + "\n";
+    std::size_t done = 0;
+    while (done < script.size()) {
+        const ssize_t n = ::write(fd, script.data() + done, script.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            ::close(fd);
+            return -1;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    ::lseek(fd, 0, SEEK_SET);
+    return fd;
+}
+
 }  // namespace
 
 CommandRunner::~CommandRunner() { stop(); }
@@ -62,20 +86,28 @@ LaunchResult CommandRunner::start(const std::string& command, const std::string&
     }
 
     // Everything the child needs is made before fork: it may only make async-signal-safe calls.
-    const char* argv[] = {"sh", "-c", command.c_str(), nullptr};
+    int script = -1;
+    if (command.size() > kLongestArgument) {
+        script = scriptInMemory(command);
+        if (script < 0) return failed("sh", errno);
+    }
+    const char* argv[] = {"sh", "-c", script < 0 ? command.c_str() : ". /dev/fd/3", nullptr};
     int out[2] = {-1, -1};
     int err[2] = {-1, -1};
-    if (::pipe2(out, O_CLOEXEC) != 0) return failed("sh", errno);
-    if (::pipe2(err, O_CLOEXEC) != 0) {
+    if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0) {
         const int e = errno;
-        closeFd(out[0]);
-        closeFd(out[1]);
+        for (int* fd : {&out[0], &out[1], &err[0], &err[1], &script}) closeFd(*fd);
         return failed("sh", e);
+    }
+    // Above the descriptors the child sets up, so none of them overwrites it.
+    if (const int high = ::fcntl(err[1], F_DUPFD_CLOEXEC, 10); high >= 0) {
+        ::close(err[1]);
+        err[1] = high;
     }
     const pid_t pid = ::fork();
     if (pid < 0) {
         const int e = errno;
-        for (int* fd : {&out[0], &out[1], &err[0], &err[1]}) closeFd(*fd);
+        for (int* fd : {&out[0], &out[1], &err[0], &err[1], &script}) closeFd(*fd);
         return failed("sh", e);
     }
     if (pid == 0) {
@@ -91,9 +123,13 @@ LaunchResult CommandRunner::start(const std::string& command, const std::string&
         if (devNull >= 0) ::dup2(devNull, 0);
         ::dup2(out[1], 1);
         ::dup2(out[1], 2);
-        // Nothing of kv's beyond the three standard descriptors; the error pipe is
-        // close-on-exec already and still reports a failed start.
-        ::close_range(3, ~0U, CLOSE_RANGE_CLOEXEC);
+        if (script >= 0) {
+            if (script == 3) ::fcntl(3, F_SETFD, 0);
+            else ::dup2(script, 3);
+        }
+        // Nothing of kv's beyond the three standard descriptors (and the script); the
+        // error pipe is close-on-exec already and still reports a failed start.
+        ::close_range(script >= 0 ? 4 : 3, ~0U, CLOSE_RANGE_CLOEXEC);
         int e = 0;
         if (!workDir.empty() && ::chdir(workDir.c_str()) != 0) {
             e = errno;
@@ -106,6 +142,7 @@ LaunchResult CommandRunner::start(const std::string& command, const std::string&
     }
     closeFd(out[1]);
     closeFd(err[1]);
+    closeFd(script);
     int childErr = 0;
     ssize_t n;
     do {

@@ -108,3 +108,20 @@ TEST(CommandRunner, ABackgroundProgramNeitherHidesTheExitNorHoldsUpStop) {
 
 }  // namespace
 }  // namespace kv::platform
+
+namespace kv::platform {
+namespace {
+
+// Longer than one argument may be: the shell still gets the whole line, and the way it
+// came leaves no descriptor behind for the programs it starts.
+TEST(CommandRunner, ACommandLineOfAnyLengthRuns) {
+    test::TempDir tmp{"kvrun"};
+    CommandRunner r;
+    const std::string word(300000, 'a');
+    EXPECT_EQ(runToEnd(r, "printf %s " + word + " | wc -c; test -e /proc/$$/fd/3 && echo leaked; exit 0", tmp.path()),
+              "300000\n");
+    EXPECT_EQ(r.exitCode(), 0);
+}
+
+}  // namespace
+}  // namespace kv::platform

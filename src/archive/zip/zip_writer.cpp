@@ -784,9 +784,8 @@ bool TZip::mainJob() {
       const auto it = m.oldByName.find(s.storedName);
       if (it != m.oldByName.end()) {
         const OldEntry& o = m.oldEntries[it->second];
-        const uint64_t size = S_ISLNK(s.st.st_mode) ? 0 : uint64_t(s.st.st_size);
-        if (o.fields.dosDateTime == s.dosTime && o.fields.size == size && o.fields.externalAttr == s.extAttr &&
-            !S_ISLNK(s.st.st_mode))
+        const uint64_t size = uint64_t(s.st.st_size);  // for a link: its target's length, as stored
+        if (o.fields.dosDateTime == s.dosTime && o.fields.size == size && o.fields.externalAttr == s.extAttr)
           continue;  // the same file is in already
         bool replace = true;
         if (OnReplaceFile)

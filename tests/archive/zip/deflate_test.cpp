@@ -1,0 +1,185 @@
+// Our deflate against our inflate and zlib's: every stream must give the input back through
+// both, at every level, whole or fed in pieces; sizes are checked against zlib as control.
+#include "archive/codec/deflate.h"
+#include "archive/codec/inflate.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#ifdef KV_HAVE_ZLIB
+#include <zlib.h>
+#endif
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+Bytes textLike(size_t n, uint32_t seed) {
+    static const char* words[] = {"the ", "archive ", "panel ", "folder ", "of ", "and ", "file\n",
+                                  "entry ", "deflate ", "window ", "match ", "0123 ", "{ }", "x"};
+    std::mt19937 rng(seed);
+    Bytes out;
+    while (out.size() < n) {
+        const char* w = words[rng() % 14];
+        out.insert(out.end(), w, w + std::char_traits<char>::length(w));
+    }
+    out.resize(n);
+    return out;
+}
+
+Bytes randomBytes(size_t n, uint32_t seed) {
+    std::mt19937 rng(seed);
+    Bytes out(n);
+    for (auto& b : out) b = uint8_t(rng());
+    return out;
+}
+
+// Runs of one byte, long repeats at the farthest distances, and short binary records: the
+// shapes that reach the length and distance code edges (258, 32506, lengths 3 far away).
+Bytes edgeShapes() {
+    Bytes out(70000, 'a');
+    Bytes r = randomBytes(40000, 7);
+    out.insert(out.end(), r.begin(), r.end());
+    out.insert(out.end(), r.begin(), r.begin() + 300);  // a repeat 40000 back: too far, literals
+    Bytes near = randomBytes(33000, 8);
+    out.insert(out.end(), near.begin(), near.end());
+    out.insert(out.end(), near.begin() + 500, near.begin() + 1500);  // 32500 back: just in reach
+    for (int i = 0; i < 5000; ++i) {
+        out.push_back(uint8_t(i));
+        out.push_back(uint8_t(i >> 8));
+        out.push_back(0);
+        out.push_back(0);
+    }
+    return out;
+}
+
+Bytes oursInflate(const Bytes& packed, size_t size, bool& ok) {
+    Bytes out(size);
+    const kv::codec::Result r = kv::codec::inflate(packed, out);
+    ok = r.ok() && r.output == size && r.inputUsed == packed.size();
+    return out;
+}
+
+#ifdef KV_HAVE_ZLIB
+Bytes zlibInflate(const Bytes& packed, size_t size, bool& ok) {
+    Bytes out(size + 1);
+    z_stream z{};
+    inflateInit2(&z, -15);
+    z.next_in = const_cast<uint8_t*>(packed.data());
+    z.avail_in = uInt(packed.size());
+    z.next_out = out.data();
+    z.avail_out = uInt(out.size());
+    const int rc = ::inflate(&z, Z_FINISH);
+    ok = rc == Z_STREAM_END && z.total_out == size && z.avail_in == 0;
+    out.resize(z.total_out);
+    inflateEnd(&z);
+    return out;
+}
+
+size_t zlibSize(const Bytes& in, int level) {
+    z_stream z{};
+    deflateInit2(&z, level, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY);
+    Bytes out(deflateBound(&z, uLong(in.size())));
+    z.next_in = const_cast<uint8_t*>(in.data());
+    z.avail_in = uInt(in.size());
+    z.next_out = out.data();
+    z.avail_out = uInt(out.size());
+    ::deflate(&z, Z_FINISH);
+    const size_t n = z.total_out;
+    deflateEnd(&z);
+    return n;
+}
+#endif
+
+void expectRoundTrip(const Bytes& in, const Bytes& packed, const std::string& what) {
+    bool ok = false;
+    EXPECT_TRUE(oursInflate(packed, in.size(), ok) == in && ok) << what << ": our inflate";
+#ifdef KV_HAVE_ZLIB
+    EXPECT_TRUE(zlibInflate(packed, in.size(), ok) == in && ok) << what << ": zlib inflate";
+#endif
+}
+
+struct Sample {
+    const char* name;
+    Bytes data;
+};
+
+std::vector<Sample> samples() {
+    Bytes mixed = textLike(400000, 1);
+    Bytes r = randomBytes(200000, 2);
+    mixed.insert(mixed.begin() + 150000, r.begin(), r.end());
+    return {
+        {"empty", {}},
+        {"one byte", {'z'}},
+        {"three bytes", {1, 2, 3}},
+        {"run of one byte", Bytes(1 << 20, 0)},
+        {"text", textLike(300000, 3)},
+        {"random", randomBytes(150000, 4)},
+        {"text, random, text", mixed},
+        {"edge shapes", edgeShapes()},
+        // More than the 1 MB input buffer, so the window slides with a match waiting.
+        {"past one buffer", textLike(2500000, 5)},
+    };
+}
+
+TEST(Deflate, EveryLevelInflatesBackWithOursAndZlib) {
+    for (const Sample& s : samples())
+        for (int level = 0; level <= 9; ++level)
+            expectRoundTrip(s.data, kv::codec::deflate(s.data, level),
+                            std::string(s.name) + " at level " + std::to_string(level));
+}
+
+TEST(Deflate, FedInPiecesGivesAValidStream) {
+    const Bytes in = textLike(1300000, 9);
+    for (size_t piece : {size_t(1), size_t(4097), size_t(1 << 20)}) {
+        kv::codec::Deflater d(6);
+        Bytes out;
+        size_t at = 0;
+        // One-byte pieces over the whole input would be slow; they cover the first 64 KB.
+        const size_t limit = piece == 1 ? 65536 : in.size();
+        for (; at < limit; at += piece)
+            d.compress(std::span<const uint8_t>(in).subspan(at, std::min(piece, limit - at)), false, out);
+        d.compress({}, true, out);
+        EXPECT_TRUE(d.finished());
+        expectRoundTrip(Bytes(in.begin(), in.begin() + limit), out, "pieces of " + std::to_string(piece));
+    }
+}
+
+TEST(Deflate, IncompressibleDataGrowsOnlyByStoredBlockHeaders) {
+    const Bytes in = randomBytes(300000, 11);
+    const Bytes out = kv::codec::deflate(in, 7);
+    // Stored blocks cost 5 bytes per 65535 and one per block boundary: far below 0.02 %.
+    EXPECT_LE(out.size(), in.size() + in.size() / 8000 + 16);
+}
+
+#ifdef KV_HAVE_ZLIB
+TEST(Deflate, SizesStayCloseToZlibAtTheSameLevel) {
+    const Bytes text = textLike(1500000, 13);
+    for (int level : {1, 6, 7, 9}) {
+        const size_t ours = kv::codec::deflate(text, level).size(), theirs = zlibSize(text, level);
+        EXPECT_LE(double(ours), double(theirs) * 1.005) << "level " << level;
+    }
+}
+#endif
+
+TEST(Deflate, LevelTableIsTheClassicOne) {
+    struct Row {
+        int level, good, lazy, nice, chain;
+        bool lazyLoop;
+    };
+    const Row rows[] = {{1, 4, 4, 8, 4, false},      {3, 4, 6, 32, 32, false},   {4, 4, 4, 16, 16, true},
+                        {7, 8, 32, 128, 256, true},  {9, 32, 258, 258, 4096, true}};
+    for (const Row& r : rows) {
+        const kv::codec::DeflateLevel l = kv::codec::deflateLevel(r.level);
+        EXPECT_EQ(l.goodLength, r.good);
+        EXPECT_EQ(l.maxLazy, r.lazy);
+        EXPECT_EQ(l.niceLength, r.nice);
+        EXPECT_EQ(l.maxChain, r.chain);
+        EXPECT_EQ(l.lazy, r.lazyLoop);
+    }
+}
+
+} // namespace

@@ -86,7 +86,7 @@ Result arjDecode(InputSource& in, OutputWindow& out, int method)
     case 2:
     case 3: return lzhStaticDecode(in, out, {uint32_t(kArjHistory), 17, 5, -1});
     case 4: return fastest(in, out);
-    default: return Result{Status::BadData, msg::CorruptInput, 0, 0};
+    default: return Result{Status::BadData, kUnsupportedMethodId, 0, 0};
     }
 }
 

@@ -17,7 +17,7 @@ inline constexpr size_t kArjHistory = 26624;
 // original size: the streams carry no end mark. Ok once the limit is reached; input that
 // ends first gives ShortInput (msg::BadBlock); a match reaching past the dictionary or
 // before the start of the entry gives BadData with msg::CorruptInput. Another method
-// gives BadData with msg::CorruptInput without reading (the extractor reports those).
+// gives BadData with kUnsupportedMethodId (stored_copy.h) without reading.
 Result arjDecode(InputSource& in, OutputWindow& out, int method);
 
 } // namespace kv::codec

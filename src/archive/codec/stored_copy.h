@@ -11,6 +11,10 @@
 
 namespace kv::codec {
 
+// The archive message "Unsupported compression method", for a method number or id the
+// ARJ and ARC dispatchers do not know.
+inline constexpr int kUnsupportedMethodId = 25200;
+
 inline Result storedCopy(InputSource& in, OutputWindow& out)
 {
     uint64_t used = 0;

@@ -73,13 +73,13 @@ TEST(ArjDecode, EveryMethodOfArjDecodesToWhatArjExtracts)
         SCOPED_TRACE("arj -m" + std::to_string(m));
         std::string arc = dir / ("m" + std::to_string(m) + ".arj");
         int st = 0;
-        kvtest::run("cd " + kvtest::shellQuote(dir / "in") + " && arj a -y -m" + std::to_string(m) + " " +
+        kvtest::run("cd " + kvtest::shellQuote(dir / "in") + " && timeout 120 arj a -y -m" + std::to_string(m) + " " +
                         kvtest::shellQuote(arc) + " * >/dev/null 2>&1",
                     &st);
         ASSERT_EQ(st, 0);
         std::string outDir = dir / ("x" + std::to_string(m));
         fs::create_directories(outDir);
-        kvtest::run("cd " + kvtest::shellQuote(outDir) + " && arj e -y " + kvtest::shellQuote(arc) + " >/dev/null 2>&1", &st);
+        kvtest::run("cd " + kvtest::shellQuote(outDir) + " && timeout 120 arj e -y " + kvtest::shellQuote(arc) + " >/dev/null 2>&1", &st);
         ASSERT_EQ(st, 0);
         auto entries = decodeAll(readFile(arc));
         ASSERT_EQ(entries.size(), files.size());

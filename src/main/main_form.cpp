@@ -26,6 +26,9 @@
 #include <filesystem>
 
 #include "main/app_icon.h"
+#include "main/bars.h"
+#include "main/output_form.h"
+#include "main/tool_pictures.h"
 #include "main/tray_menu.h"
 
 namespace kv {
@@ -272,24 +275,22 @@ void TForm1::buildRegions() {
     struct Tool {
         const char* name;
         const char* hint;
-        QStyle::StandardPixmap picture;
         const char* command;
     };
-    const Tool tools[8] = {
-        {"RxSpeedButton2", "Information", QStyle::SP_MessageBoxInformation, "help.information"},
-        {"RxSpeedButton3", "NotePad", QStyle::SP_FileIcon, "tools.notepad"},
-        {"RxSpeedButton4", "SysInfo", QStyle::SP_ComputerIcon, "utils.systemInfo"},
-        {"RxSpeedButton5", "Internet", QStyle::SP_DriveNetIcon, "utils.dialer"},
-        {"RxSpeedButton6", "Clipboard", QStyle::SP_FileDialogContentsView, "utils.clipboard"},
-        {"RxSpeedButton7", "CD-Player", QStyle::SP_DriveCDIcon, "utils.cdPlayer"},
-        {"RxSpeedButton8", "Calculator", QStyle::SP_FileDialogListView, "utils.calculator"},
-        {"RxSpeedButton9", "Resource Explorer", QStyle::SP_FileDialogDetailedView, "utils.resourceExplorer"}};
+    const Tool tools[8] = {{"RxSpeedButton2", "Information", "help.information"},
+                           {"RxSpeedButton3", "NotePad", "tools.notepad"},
+                           {"RxSpeedButton4", "SysInfo", "utils.systemInfo"},
+                           {"RxSpeedButton5", "Internet", "utils.dialer"},
+                           {"RxSpeedButton6", "Clipboard", "utils.clipboard"},
+                           {"RxSpeedButton7", "CD-Player", "utils.cdPlayer"},
+                           {"RxSpeedButton8", "Calculator", "utils.calculator"},
+                           {"RxSpeedButton9", "Resource Explorer", "utils.resourceExplorer"}};
     for (int i = 0; i < 8; ++i) {
         auto* b = new QToolButton(ToolBar);
         b->setObjectName(QString::fromLatin1(tools[i].name));
         b->setAutoRaise(true);
         b->setFocusPolicy(Qt::NoFocus);
-        b->setIcon(style()->standardIcon(tools[i].picture));
+        b->setIcon(QIcon(toolPicture(i)));
         b->setIconSize(QSize(16, 16));
         b->setToolTip(QString::fromLatin1(tools[i].hint));
         b->setGeometry(3 + 25 * i, 3, 25, 23);
@@ -368,6 +369,7 @@ void TForm1::buildRegions() {
 
     ComList = new QListWidget(client);
     ComList->hide();
+    Console = new TCommandConsole(this);
 
     TimerMain = new QTimer(this);
     TimerMain->setInterval(500);
@@ -377,6 +379,7 @@ void TForm1::buildRegions() {
     Timer3->setInterval(100);
 
     buildTray();
+    installBarMouseHandlers(*this);
 }
 
 void TForm1::FormResize() {
@@ -415,10 +418,10 @@ void TForm1::FormResize() {
     // Drive bars: the right one follows the right panel; the left one ends before the
     // left panel's right edge, or grows back to its full width when there is room.
     DriveBarRight->move(layout_.rightPanel.left() + 5, 32);
-    DriveBarRight->resize(DriveBarRight->fullWidth(), TMyToolBar::kStep);
+    DriveBarRight->resize(DriveBarRight->fullWidth(), TMyToolBar::kBarHeight);
     DriveBarLeft->move(3, 32);
     const int leftLimit = layout_.leftPanel.right() - 1 - DriveBarLeft->x();
-    DriveBarLeft->resize(std::max(0, std::min(DriveBarLeft->fullWidth(), leftLimit)), TMyToolBar::kStep);
+    DriveBarLeft->resize(std::max(0, std::min(DriveBarLeft->fullWidth(), leftLimit)), TMyToolBar::kBarHeight);
 
     PanelSearch->setGeometry(layout_.leftPanel.left() + 8, layout_.leftPanel.bottom() - 28, 200, 26);
 
@@ -466,18 +469,7 @@ void TForm1::CreateHotDrives() {
     const auto drives = platform::listDrives();
     for (TMyToolBar* bar : {DriveBarLeft, DriveBarRight}) {
         bar->setDrives(drives);
-        bar->OnDriveClick = [this](const std::string& side, const std::string& mount) {
-            std::error_code ec;
-            if (!std::filesystem::is_directory(mount, ec) || ::access(mount.c_str(), R_OK | X_OK) != 0) {
-                QMessageBox::critical(this, QStringLiteral("Error"),
-                                      QStringLiteral("Drive not ready, please select another drive"));
-                return;
-            }
-            changeFolder(panelOf(side), mount);
-            // An information view shows data of the other panel's drive.
-            TFPanel* other = side == "Left" ? RightPanel : LeftPanel;
-            if (other->Style == 2) other->update();
-        };
+        bar->OnDriveClick = [this](const std::string& side, const std::string& mount) { DriveBarClick(side, mount); };
     }
     FormResize();
 }
@@ -559,8 +551,14 @@ QStringList TForm1::history() const {
     return out;
 }
 
-void TForm1::File_Work(const std::string& /*fileName*/) {
-    // Viewers, players and the folder-size scan are not built yet: nothing opens.
+void TForm1::File_Work(const std::string& fileName) {
+    // A folder under the active panel's cursor gets its size, whatever file was named.
+    TFPanel* p = activePanel();
+    const bool folder = p->CurIsDir != 0;
+    const FileWorkKind kind = folder ? FileWorkKind::FolderSize : fileWorkKindOf(fileName);
+    if (!fileWork_.run(kind, *this, folder ? p->CurPath : fileName))
+        Label2->setText(QString::fromUtf8(fileWorkKindName(kind).data(), static_cast<qsizetype>(fileWorkKindName(kind).size())) +
+                       QStringLiteral(" is not available yet"));
 }
 
 void TForm1::Update_AllPanels() {

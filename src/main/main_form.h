@@ -20,6 +20,7 @@
 #include "main/command_history.h"
 #include "main/commands/command_table.h"
 #include "main/drive_bar.h"
+#include "main/file_work.h"
 #include "main/main_layout.h"
 #include "main/main_menu.h"
 #include "main/plugins.h"
@@ -40,6 +41,8 @@ class QTimer;
 class QToolButton;
 
 namespace kv {
+
+class TCommandConsole;
 
 class TForm1 : public QMainWindow {
     Q_OBJECT
@@ -128,6 +131,18 @@ public:
     void TimerMainTimer();
     void Load_Language();
     void CreateHotDrives();
+    // A drive-bar press: the drive is checked on a worker (a dead mount never freezes the
+    // window), then the panel goes there or "Drive not ready" is said.
+    void DriveBarClick(const std::string& side, const std::string& mountPoint);
+    // Right-button hiding: the tool bar (and the drive bars with it), the drive bars, the
+    // status bar; each is kept in Main.Show_*.
+    void ToolBarMouseDown();
+    void Panel3MouseDown();
+    void StatusBar1MouseDown();
+    // File_Work's handlers by kind; the viewers and players set theirs here.
+    FileWorkDispatch& fileWork() { return fileWork_; }
+    // Runs typed commands and shows what they print.
+    TCommandConsole* Console = nullptr;
     // Sends a panel to another folder as entering a folder does: cursor on the first entry,
     // then the panel's folder event (prompt and folder monitor follow).
     void changeFolder(TFPanel* panel, const std::string& folder);
@@ -188,6 +203,7 @@ private:
     bool forwarding_ = false;  // a key copy on its way to the command line
     bool closing_ = false;
     int topStripHeight_ = 56;
+    FileWorkDispatch fileWork_;
     platform::MountWatcher mountWatcher_;  // rebuilds the drive bars when mounts change
 };
 

@@ -300,11 +300,9 @@ TEST_F(MainWindowTest, ADriveBarClickChangesFolderLikeOtherFolderChanges) {
     kv::platform::DriveInfo d;
     d.mountPoint = drive.string();
     f.DriveBarRight->setDrives({d});
-    auto* button = f.DriveBarRight->findChild<QToolButton*>();
-    ASSERT_NE(button, nullptr);
     f.RightPanel->Bar_Pos = 2;
-    button->click();
-    EXPECT_EQ(f.RightPanel->CurDir, drive.string());
+    QTest::mouseClick(f.DriveBarRight, Qt::LeftButton, {}, QPoint(10, 10));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return f.RightPanel->CurDir == drive.string(); }, 3000));
     EXPECT_EQ(f.RightPanel->cursorIndex(), 1);
     EXPECT_EQ(f.promptText().toStdString(), drive.string() + "/");
     writeFile(drive / "arrived.txt", "x");
@@ -316,7 +314,8 @@ TEST_F(MainWindowTest, ADriveBarClickChangesFolderLikeOtherFolderChanges) {
     f.DriveBarRight->setDrives({d});
     QString text;
     answerNextMessageBox(QMessageBox::Ok, &text);
-    f.DriveBarRight->findChild<QToolButton*>()->click();
+    QTest::mouseClick(f.DriveBarRight, Qt::LeftButton, {}, QPoint(10, 10));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !text.isEmpty(); }, 4000));
     EXPECT_EQ(text, QStringLiteral("Drive not ready, please select another drive"));
     EXPECT_EQ(f.RightPanel->CurDir, drive.string());
 }

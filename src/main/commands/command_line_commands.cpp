@@ -7,7 +7,7 @@
 #include "main/commands/command_table.h"
 #include "main/commands/registrars.h"
 #include "main/main_form.h"
-#include "platform/launcher.h"
+#include "main/output_form.h"
 
 namespace kv {
 
@@ -28,8 +28,9 @@ std::string shellWord(const std::string& name) {
 void runCommandLine(TForm1& f) {
     const std::string text = f.ComLine->text().toStdString();
     f.AddFileToHistory(text);
-    // The shell runs it, detached, in the active panel's folder.
-    auto r = platform::runDetached({"/bin/sh", "-c", text}, f.activePanel()->CurDir);
+    // The shell runs it in the active panel's folder; what it prints goes to the output
+    // window.
+    auto r = f.Console->run(text, f.activePanel()->CurDir);
     if (!r.ok) f.Label2->setText(QString::fromStdString(r.message));
     f.ComLine->clear();
 }
@@ -65,6 +66,7 @@ void registerCommandLineCommands(CommandTable& t) {
     t.add("cmdline.run", runCommandLine);
     t.add("cmdline.appendCurrent", appendCurrent);
     t.add("cmdline.deleteWord", deleteLastWord);
+    t.add("cmdline.clear", [](TForm1& f) { f.ComLine->clear(); });
     t.add("history.back", [](TForm1& f) {
         if (!f.History.empty()) f.ComLine->setText(QString::fromStdString(f.History.back()));
     });

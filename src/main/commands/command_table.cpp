@@ -40,6 +40,9 @@ void registerAllCommands(CommandTable& table) {
     registerCommandLineCommands(table);
     registerFileCommands(table);
     registerToolCommands(table);
+    // Last: its rows replace the placeholders other files keep for the editor, the console
+    // and the Recycle Bin.
+    registerLaunchCommands(table);
 }
 
 }  // namespace kv

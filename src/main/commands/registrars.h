@@ -10,5 +10,6 @@ void registerPanelCommands(CommandTable& table);        // panel_commands.cpp
 void registerCommandLineCommands(CommandTable& table);  // command_line_commands.cpp
 void registerFileCommands(CommandTable& table);         // file_commands.cpp
 void registerToolCommands(CommandTable& table);         // tool_commands.cpp
+void registerLaunchCommands(CommandTable& table);       // launch_commands.cpp
 
 }  // namespace kv

@@ -1,0 +1,33 @@
+#pragma once
+// TFormProgress: the running job's file name, a bar for the bytes and one for the files,
+// the byte counts and Cancel. It only shows what it is given; QtJobHost feeds it.
+#include <QDialog>
+
+#include "fileops/engine/progress.h"
+
+class QLabel;
+class QProgressBar;
+class QPushButton;
+
+namespace kv {
+
+class TFormProgress : public QDialog {
+    Q_OBJECT
+public:
+    explicit TFormProgress(const QString& caption, QWidget* parent = nullptr);
+    void show(const fileops::ProgressSnapshot& s);
+
+    QLabel* FileName = nullptr;
+    QProgressBar* BytesBar = nullptr;
+    QProgressBar* FilesBar = nullptr;
+    QLabel* Counts = nullptr;
+    QPushButton* CancelBtn = nullptr;
+
+signals:
+    void cancelRequested();
+
+protected:
+    void reject() override;  // Esc or the close box cancel the job; the host closes the window
+};
+
+}  // namespace kv

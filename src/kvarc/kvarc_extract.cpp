@@ -1,11 +1,12 @@
 #include "kvarc/kvarc_extract.h"
 
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include "archive/base/messages.h"
 #include "archive/base/util.h"
-#include "archive/unzip/un_zip.h"
+#include "archive/base/extractor_factory.h"
 #include "platform/display_text.h"
 
 namespace kvarc {
@@ -28,7 +29,7 @@ void printError(const std::string& fn, int id, const std::string& extra) {
 }
 
 struct Job {
-  kv::TUnZIP zip;
+  std::unique_ptr<kv::TUnBase> x;  // the extractor for the archive's type
   bool started = false;  // the walk over the entries began
   int failed = 0;
 };
@@ -55,46 +56,50 @@ bool parseJobArgs(const Args& args, bool withDir, JobArgs& out) {
 // Prepares the extractor; answers an exit status when the archive is no ZIP we can read.
 int setUp(Job& job, const JobArgs& a) {
   const std::string& archive = a.archive;
-  job.zip.OnError = [&job](kv::TZipCommon&, const std::string& fn, const std::string& extra,
+  kv::TZipCommon typed;
+  typed.setArchiveFile(archive);
+  job.x = kv::makeExtractor(typed.ArcType());
+  if (!job.x) job.x = kv::makeExtractor(kv::atZIP);  // only to report what the file is
+  job.x->OnError = [&job](kv::TZipCommon&, const std::string& fn, const std::string& extra,
                            const std::string&, int id) { printError(fn, id, extra); };
-  job.zip.OnActivate = [&job](kv::TZipCommon&) { job.started = true; };
-  job.zip.setArchiveFile(archive);
-  kv::TArcType t = job.zip.ArcType();
+  job.x->OnActivate = [&job](kv::TZipCommon&) { job.started = true; };
+  job.x->setArchiveFile(archive);
+  kv::TArcType t = job.x->ArcType();
   if (t == kv::atFileOpenErr) {
     std::string_view why = kv::fileExists(archive) ? std::string_view("cannot open")
                                                    : kv::messageText(kv::msg::FileNotFound);
     std::fprintf(stderr, "kvarc: %s: %.*s\n", shown(archive).c_str(), int(why.size()), why.data());
     return 2;
   }
-  if (t != kv::atZIP && t != kv::atZipExe && t != kv::atZip250 && t != kv::atZip250Exe) {
-    std::fprintf(stderr, "kvarc: %s: not a ZIP archive (only ZIP can be tested or extracted yet)\n",
+  if (!kv::makeExtractor(t)) {
+    std::fprintf(stderr, "kvarc: %s: not an archive kvarc can test or extract (ZIP, ARJ, LHA, ARC, RAR)\n",
                  shown(archive).c_str());
     return 2;
   }
-  if (a.cp866) job.zip.NameCodePage = kv::TNameCodePage::cp866;
-  if (!a.password.empty()) job.zip.Passwords.push_back(a.password);
+  if (a.cp866) job.x->NameCodePage = kv::TNameCodePage::cp866;
+  if (!a.password.empty()) job.x->Passwords.push_back(a.password);
   return -1;
 }
 
 int finish(Job& job) {
   // One summary of everything that went wrong, after the per-entry lines.
-  for (const auto& f : job.zip.Failures) {
+  for (const auto& f : job.x->Failures) {
     std::string_view text = kv::messageText(f.id);
     std::fprintf(stderr, "failed: %s: %.*s\n", shown(f.name).c_str(), int(text.size()), text.data());
   }
-  for (const auto& f : job.zip.Skipped) {
+  for (const auto& f : job.x->Skipped) {
     std::string_view text = kv::messageText(f.id);
     std::fprintf(stderr, "skipped: %s: %.*s\n", shown(f.name).c_str(), int(text.size()), text.data());
   }
   // Entries after a damaged directory were never seen: the archive was not read whole.
-  if (job.zip.DirectoryIncomplete) {
+  if (job.x->DirectoryIncomplete) {
     std::fprintf(stderr, "kvarc: %s: the directory could not be read to its end\n",
-                 shown(job.zip.ArchiveFile()).c_str());
+                 shown(job.x->ArchiveFile()).c_str());
     return 2;
   }
-  if (!job.started || (unreadable(job.zip.LastError) && job.zip.ExtractedCount == 0 && job.zip.FailedCount == 0))
+  if (!job.started || (unreadable(job.x->LastError) && job.x->ExtractedCount == 0 && job.x->FailedCount == 0))
     return 2;
-  return job.zip.FailedCount > 0 || job.zip.Cancel() ? 1 : 0;
+  return job.x->FailedCount > 0 || job.x->Cancel() ? 1 : 0;
 }
 
 }  // namespace
@@ -107,13 +112,13 @@ int testCommand(const Args& args) {
   }
   Job job;
   if (int rc = setUp(job, a); rc >= 0) return rc;
-  job.zip.OnEnd = [](kv::TZipCommon& z, const std::string&, bool pass) {
+  job.x->OnEnd = [](kv::TZipCommon& z, const std::string&, bool pass) {
     std::printf("%s  %s\n", pass ? "OK    " : "FAILED", shown(z.FileName).c_str());
   };
-  job.zip.Test();
+  job.x->Test();
   int rc = finish(job);
   if (rc != 2)
-    std::printf("%d tested, %d failed\n", job.zip.ExtractedCount + job.zip.FailedCount, job.zip.FailedCount);
+    std::printf("%d tested, %d failed\n", job.x->ExtractedCount + job.x->FailedCount, job.x->FailedCount);
   return rc;
 }
 
@@ -125,20 +130,20 @@ int extractCommand(const Args& args) {
   }
   Job job;
   if (int rc = setUp(job, a); rc >= 0) return rc;
-  job.zip.setExtractDir(a.dir);
+  job.x->setExtractDir(a.dir);
   const bool overwrite = a.overwrite;
   int skipped = 0;
-  job.zip.OnFileExists = [&](kv::TZipCommon&, const std::string& fn, const kv::TDateTime&, bool& accept) {
+  job.x->OnFileExists = [&](kv::TZipCommon&, const std::string& fn, const kv::TDateTime&, bool& accept) {
     accept = overwrite;
     if (!overwrite) {
       std::printf("skipped (exists): %s\n", shown(fn).c_str());
       ++skipped;
     }
   };
-  job.zip.OnEnd = [](kv::TZipCommon& z, const std::string&, bool pass) {
+  job.x->OnEnd = [](kv::TZipCommon& z, const std::string&, bool pass) {
     if (!pass) std::fprintf(stderr, "kvarc: %s: not extracted\n", shown(z.FileName).c_str());
   };
-  job.zip.Activate();
+  job.x->Activate();
   return finish(job);
 }
 

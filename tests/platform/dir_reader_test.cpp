@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
@@ -81,6 +83,58 @@ TEST(DirReader, LocalTimeMatchesTheSystemConversion) {
     }
     ::unsetenv("TZ");
     ::tzset();
+}
+
+}  // namespace
+}  // namespace kv::platform
+
+namespace kv::platform {
+namespace {
+
+// The stat calls of a big folder spread over threads: the same entries, nothing lost or
+// doubled, and a cancel ends the read as a failure with nothing listed.
+TEST(DirReader, ParallelStatListsTheSameAsOneThreadAndCancels) {
+    test::TempDir t;
+    for (int i = 0; i < 5000; ++i) t.file("e" + std::to_string(i) + (i % 3 ? ".txt" : ""), std::string(i % 7, 'x'));
+    std::filesystem::create_directory(t / "folder");
+    auto byName = [](std::vector<DirItem> v) {
+        std::sort(v.begin(), v.end(), [](const DirItem& a, const DirItem& b) { return a.name < b.name; });
+        return v;
+    };
+    std::vector<DirItem> one, many;
+    ReadControl single;
+    single.threads = 1;
+    ReadControl four;
+    four.threads = 4;
+    ASSERT_TRUE(readDirectory(t.path(), one, single));
+    ASSERT_TRUE(readDirectory(t.path(), many, four));
+    one = byName(std::move(one));
+    many = byName(std::move(many));
+    ASSERT_EQ(one.size(), 5001u);
+    ASSERT_EQ(many.size(), one.size());
+    for (std::size_t i = 0; i < one.size(); ++i) {
+        EXPECT_EQ(many[i].name, one[i].name);
+        EXPECT_EQ(many[i].size, one[i].size) << one[i].name;
+        EXPECT_EQ(many[i].attr, one[i].attr) << one[i].name;
+    }
+
+    std::atomic<bool> cancel{true};
+    ReadControl stopped;
+    stopped.cancel = &cancel;
+    std::vector<DirItem> none;
+    EXPECT_FALSE(readDirectory(t.path(), none, stopped));
+    EXPECT_TRUE(none.empty());
+
+    // An entry removed between readdir and stat is left out.
+    DirNames names;
+    ASSERT_TRUE(names.open(t.path()));
+    std::vector<DirItem> items;
+    while (names.next(items, 1000)) {
+    }
+    std::filesystem::remove(t / "e1.txt");
+    ASSERT_TRUE(statItems(names.fd(), items));
+    EXPECT_EQ(items.size(), 5000u);
+    EXPECT_TRUE(std::none_of(items.begin(), items.end(), [](const DirItem& d) { return d.name == "e1.txt"; }));
 }
 
 }  // namespace

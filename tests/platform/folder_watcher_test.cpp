@@ -78,6 +78,39 @@ TEST_F(WatchedDir, FileNamesFireAndContentOrSubfoldersDoNot) {
     EXPECT_FALSE(w.running());
 }
 
+// The named form: each change of the folder's own entries with its kind and name, a
+// closed write only when asked for, and nothing from inside subfolders.
+TEST_F(WatchedDir, NamedChangesSayWhatHappenedToWhichName) {
+    std::mutex m;
+    std::vector<std::pair<NameChange::Kind, std::string>> seen;
+    FolderWatcher w;
+    std::filesystem::create_directory(dir / "sub");
+    w.startWithNames(dir.string(), fwFileName | fwDirName | fwClosedWrite, false,
+                     [&](WatchEvent ev, std::vector<NameChange>&& names) {
+                         std::lock_guard l(m);
+                         if (ev == WatchEvent::Changed)
+                             for (auto& n : names) seen.emplace_back(n.kind, n.name);
+                     });
+    std::ofstream(dir / "sub" / "inner") << "x";
+    std::ofstream(dir / "made") << "x";
+    std::filesystem::rename(dir / "made", dir / "moved");
+    std::filesystem::create_directory(dir / "folder");
+    std::filesystem::remove(dir / "existing");
+    const std::vector<std::pair<NameChange::Kind, std::string>> expected = {
+        {NameChange::Created, "made"},  {NameChange::Changed, "made"},  {NameChange::MovedFrom, "made"},
+        {NameChange::MovedTo, "moved"}, {NameChange::Created, "folder"}, {NameChange::Deleted, "existing"},
+    };
+    for (int i = 0; i < 200; ++i) {
+        {
+            std::lock_guard l(m);
+            if (seen.size() >= expected.size()) break;
+        }
+        std::this_thread::sleep_for(10ms);
+    }
+    w.stop();
+    EXPECT_EQ(seen, expected);
+}
+
 TEST_F(WatchedDir, FolderNamesAndNestedFoldersWhenAskedFor) {
     std::filesystem::create_directories(dir / "a/b");
     Recorder r;

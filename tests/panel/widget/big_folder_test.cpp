@@ -1,0 +1,160 @@
+// Big and busy folders: reading off the window's thread, cancelling, and the monitor's
+// changes applied entry by entry with a full read only when events were lost.
+#include <gtest/gtest.h>
+
+#include <QFontMetrics>
+#include <QTest>
+
+#include <filesystem>
+
+#include "../model/temp_dir.h"
+#include "panel/fpanel.h"
+#include "qt_app.h"
+
+namespace kv {
+namespace {
+
+using test::spinUntil;
+using test::TempDir;
+
+std::vector<std::string> listing(const TDirectory& fl) {
+    std::vector<std::string> out;
+    for (int i = 1; i <= fl.FilesCount(); ++i) out.push_back(fl.displayName(i));
+    return out;
+}
+
+// A folder past the panel's inline limit, so it is read on the worker.
+struct BigFolder : ::testing::Test {
+    TempDir dir;
+    std::unique_ptr<TFPanel> panel;
+
+    void SetUp() override {
+        test::qtApp();
+        dir.dir("big/sub");
+        for (std::size_t i = 0; i < TFPanel::kInlineNames + 500; ++i) dir.file("big/f" + std::to_string(10000 + i) + ".txt");
+        panel = std::make_unique<TFPanel>();
+        panel->Side = "Left";
+        panel->SetDefaults();
+        panel->Active = 1;
+        panel->SortMethod = srName;
+        panel->resize(320, 400);
+        panel->show();
+    }
+    TDirectory fullRead(const std::string& folder) const {
+        TDirectory fl;
+        fl.SortType = panel->SortMethod;
+        fl.Read(folder);
+        return fl;
+    }
+};
+
+TEST_F(BigFolder, IsReadOnAWorkerAndTheCursorLandsWhereTheCallerPutIt) {
+    panel->CurDir = dir / "big/sub";
+    panel->ReadDir();
+    ASSERT_FALSE(panel->Reading()) << "a small folder is read at once, as before";
+    panel->PushPosition();
+    panel->Bar_Pos = 0;
+    // Back to the parent: its cursor was saved on entry 2 ("sub") at depth 1.
+    panel->SavedBarPos[1] = 1;
+    panel->SavedPosList[1] = 0;
+    panel->TFPanelModel::GoParent();
+    ASSERT_TRUE(panel->Reading());
+    EXPECT_TRUE(panel->ListingPending);
+    EXPECT_EQ(panel->FilesCount, 1) << "\"..\" alone until the entries are in";
+    EXPECT_TRUE(panel->StatusTexts(QFontMetrics(panel->CanvasFont())).name.startsWith("Reading... "));
+    const int cursorBefore = panel->cursorIndex();
+    panel->CursorDown();  // no moves on a listing that is not there
+    EXPECT_EQ(panel->cursorIndex(), cursorBefore);
+
+    ASSERT_TRUE(spinUntil([&] { return !panel->Reading(); }, 20000));
+    EXPECT_FALSE(panel->ListingPending);
+    EXPECT_EQ(listing(panel->FL), listing(fullRead(dir / "big")));
+    EXPECT_EQ(panel->CurFile, "sub") << "the saved position survived the wait";
+}
+
+TEST_F(BigFolder, EscCancelsAndLeavesOnlyTheParentEntry) {
+    panel->CurDir = dir / "big";
+    panel->ReadDir();
+    ASSERT_TRUE(panel->Reading());
+    EXPECT_TRUE(panel->CancelRead());
+    EXPECT_FALSE(panel->Reading());
+    EXPECT_FALSE(panel->CancelRead()) << "nothing left to cancel";
+    QTest::qWait(200);  // a late word from the cancelled worker changes nothing
+    EXPECT_EQ(listing(panel->FL), std::vector<std::string>{".."});
+    EXPECT_EQ(panel->StatusTexts(QFontMetrics(panel->CanvasFont())).name, QString("Reading cancelled"));
+    panel->EnterItem();
+    EXPECT_EQ(panel->CurDir, dir.path()) << "Enter on \"..\" still leaves the folder";
+
+    // Leaving the folder while it is read cancels as well.
+    panel->CurDir = dir / "big";
+    panel->ReadDir();
+    panel->CurDir = dir / "big/sub";
+    panel->ReadDir();
+    EXPECT_FALSE(panel->Reading());
+    QTest::qWait(200);
+    EXPECT_EQ(listing(panel->FL), listing(fullRead(dir / "big/sub")));
+}
+
+TEST_F(BigFolder, ARereadOfTheFolderShownKeepsTheOldListingUntilTheNewOneIsIn) {
+    panel->CurDir = dir / "big";
+    panel->ReadDir();
+    ASSERT_TRUE(spinUntil([&] { return !panel->Reading(); }, 20000));
+    for (int i = 0; i < 5; ++i) panel->CursorDown();
+    panel->FL.setSelected(3, true);
+    const int index = panel->cursorIndex();
+    const int count = panel->FilesCount;
+    panel->RefreshDir();
+    EXPECT_TRUE(panel->Reading());
+    EXPECT_EQ(panel->FilesCount, count) << "the old entries stay on screen meanwhile";
+    ASSERT_TRUE(spinUntil([&] { return !panel->Reading(); }, 20000));
+    EXPECT_EQ(panel->cursorIndex(), index) << "a refresh keeps the index";
+    EXPECT_EQ(panel->FL.SelectedCount, 0) << "and drops the selection";
+    panel->RefreshDirNow();
+    EXPECT_FALSE(panel->Reading()) << "the program's own operations may ask for the listing at once";
+}
+
+TEST(BusyFolder, OutsideChangesArePlacedEntryByEntryAndALostQueueRereads) {
+    test::qtApp();
+    TempDir dir;
+    for (int i = 0; i < 40; ++i) dir.file("f" + std::to_string(100 + i) + ".txt");
+    TFPanel panel;
+    panel.Side = "Left";
+    panel.SetDefaults();
+    panel.Active = 1;
+    panel.SortMethod = srExt;
+    panel.resize(320, 400);
+    panel.CurDir = dir.path();
+    panel.ReadDir();
+    panel.show();
+    ASSERT_TRUE(panel.Monitor->Running());
+    for (int i = 0; i < 10; ++i) panel.CursorDown();
+    const std::string cursor = panel.CurFile;
+    panel.FL.setSelected(panel.FL.findByName("f130.txt"), true);
+
+    dir.file("a.zip");                                                      // create
+    std::filesystem::remove(dir / "f101.txt");                              // delete
+    std::filesystem::rename(dir / "f102.txt", dir / "f102.cpp");            // rename
+    std::filesystem::rename(dir / "f130.txt", dir / "f130.bak");            // rename of a selected entry
+    dir.file("f120.txt", std::string(5000, 'x'));                           // change
+    std::filesystem::create_directory(dir / "newdir");                      // a folder
+    TDirectory full;
+    full.SortType = srExt;
+    ASSERT_TRUE(spinUntil([&] {
+        full.Read(dir.path());
+        return listing(panel.FL) == listing(full) && panel.FL.size(panel.FL.findByName("f120.txt")) == 5000;
+    }));
+    EXPECT_EQ(panel.Stats().fullRereads, 0);
+    EXPECT_GE(panel.Stats().batches, 1);
+    EXPECT_EQ(panel.CurFile, cursor) << "the cursor stays on its entry";
+    EXPECT_EQ(panel.FL.SelectedCount, 0) << "the renamed entry is a new name, not selected";
+
+    panel.FL.setSelected(panel.FL.findByName("f131.txt"), true);
+    panel.Monitor->OnOverflow(panel.Monitor);  // the kernel dropped events
+    ASSERT_TRUE(spinUntil([&] { return panel.Stats().fullRereads == 1; }));
+    EXPECT_EQ(panel.CurFile, cursor);
+    EXPECT_TRUE(panel.FL.selected(panel.FL.findByName("f131.txt"))) << "a full re-read keeps the selection too";
+    panel.Monitor->Stop();
+}
+
+}  // namespace
+}  // namespace kv

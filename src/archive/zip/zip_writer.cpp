@@ -11,6 +11,7 @@
 #include <cstring>
 #include <optional>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "archive/base/crc.h"
 #include "archive/base/names.h"
@@ -160,6 +161,7 @@ struct TZip::Impl {
   ArchiveOut out;
   std::vector<ZipEntryFields> central;
   std::vector<Source> sources;
+  std::unordered_set<std::string> sourceNames;
   // Per written file, for the move: its identity when it was read.
   struct Written {
     std::string path;
@@ -361,11 +363,8 @@ void TZip::Impl::takeFile(const std::string& base, const std::string& rel, const
   s.st = st;
   s.dosTime = dosTimeOf(st);
   s.extAttr = uint32_t(st.st_mode & 0xFFFF) << 16 | attrs;
-  for (const Source& o : sources) {
-    if (o.storedName != s.storedName) continue;
-    // One name once per job (sdNone through subfolders meets names again).
-    return;
-  }
+  // One name once per job (sdNone through subfolders meets names again).
+  if (!sourceNames.insert(s.storedName).second) return;
   sources.push_back(std::move(s));
 }
 

@@ -8,10 +8,12 @@
 
 #include "../fixture_util.h"
 
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <sstream>
 
+namespace fs = std::filesystem;
 using namespace kv::codec;
 using namespace kv::codec::test;
 
@@ -97,6 +99,53 @@ TEST(LhaDecode, FixturesFromLhaProgramsDecodeToTheirListedSums)
             }
             EXPECT_EQ(sha256Hex(bytes), sum) << name;
         }
+    }
+}
+
+// jlha writes -lh5-, -lh6- and -lh7- (with -lh0- for what does not shrink); what we
+// decode must equal what lhasa extracts.
+TEST(LhaDecode, ArchivesOfJlhaDecodeToWhatLhasaExtracts)
+{
+    if (!kvtest::haveTool("jlha") || !kvtest::haveTool("lhasa"))
+        GTEST_SKIP() << "jlha or lhasa not installed";
+    kvtest::TempDir dir;
+    std::vector<std::pair<std::string, std::vector<uint8_t>>> files = {
+        {"text.txt", textData(400000, 31)},
+        {"random.bin", randomData(40000, 32)},
+        {"runs.bin", std::vector<uint8_t>(70000, 0)},
+        {"mixed.bin", [] {
+             auto v = textData(90000, 33);
+             auto r = randomData(20000, 34);
+             v.insert(v.begin() + 45000, r.begin(), r.end());
+             return v;
+         }()},
+    };
+    fs::create_directories(dir.path / "in");
+    for (auto& [name, data] : files)
+        std::ofstream(dir / ("in/" + name), std::ios::binary)
+            .write(reinterpret_cast<const char*>(data.data()), std::streamsize(data.size()));
+    for (const char* method : {"5", "6", "7"}) {
+        SCOPED_TRACE(std::string("-lh") + method + "-");
+        std::string archive = dir / (std::string("t") + method + ".lzh");
+        int st = 0;
+        kvtest::run("cd " + kvtest::shellQuote(dir / "in") + " && timeout 120 jlha c2o" + method + "q " +
+                        kvtest::shellQuote(archive) + " * >/dev/null 2>&1",
+                    &st);
+        ASSERT_EQ(st, 0);
+        std::string outDir = dir / (std::string("x") + method);
+        fs::create_directories(outDir);
+        kvtest::run("cd " + kvtest::shellQuote(outDir) + " && timeout 120 lhasa xq " + kvtest::shellQuote(archive) +
+                        " >/dev/null 2>&1",
+                    &st);
+        ASSERT_EQ(st, 0);
+        auto entries = decodeAll(readFile(archive));
+        ASSERT_EQ(entries.size(), files.size());
+        bool sawMethod = false;
+        for (auto& [e, bytes] : entries) {
+            sawMethod |= e.method == std::string("-lh") + method + "-";
+            EXPECT_EQ(bytes, readFile(outDir + "/" + e.name)) << e.name;
+        }
+        EXPECT_TRUE(sawMethod);
     }
 }
 

@@ -1,10 +1,12 @@
 #include "platform/system_info.h"
 
 #include <pwd.h>
+#include <sys/statvfs.h>
 #include <sys/utsname.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <charconv>
 #include <cstdlib>
 #include <fstream>
@@ -182,6 +184,68 @@ std::string userFullName() {
         if (!full.empty()) return full;
     }
     return userName();
+}
+
+namespace {
+
+std::string underRoot(const std::string& root, const char* relative) {
+    std::string path = root.empty() ? std::string("/") : root;
+    if (path.back() != '/') path += '/';
+    return readFile((path + relative).c_str());
+}
+
+// The device-tree model ends with a NUL byte.
+std::string firstLine(std::string_view text) {
+    text = text.substr(0, text.find_first_of(std::string_view("\n\0", 2)));
+    return std::string(trim(text));
+}
+
+bool cpuHasFlag(std::string_view cpuinfo, std::string_view flag) {
+    bool found = false;
+    forEachKeyValue(cpuinfo, ':', [&](std::string_view k, std::string_view v) {
+        if (k != "flags" && k != "Features") return true;
+        while (!v.empty()) {
+            auto sp = v.find(' ');
+            if (v.substr(0, sp) == flag) found = true;
+            v = sp == std::string_view::npos ? std::string_view{} : trim(v.substr(sp + 1));
+        }
+        return false;  // the first processor's flags speak for all
+    });
+    return found;
+}
+
+}  // namespace
+
+SystemFigures readSystemFigures(const std::string& root) {
+    SystemFigures f;
+    f.computer = firstLine(underRoot(root, "sys/class/dmi/id/product_name"));
+    if (f.computer.empty()) f.computer = firstLine(underRoot(root, "proc/device-tree/model"));
+    if (f.computer.empty()) f.computer = "IBM PC/AT";
+
+    const std::string cpuinfo = underRoot(root, "proc/cpuinfo");
+    f.processor = parseCpuModel(cpuinfo);
+    if (f.processor.empty()) f.processor = "Pentium";
+    if (cpuHasFlag(cpuinfo, "mmx")) f.processor += ", MMX";
+
+    f.totalMemory = parseMeminfo(underRoot(root, "proc/meminfo")).totalPhys;
+
+    std::string release = underRoot(root, "etc/os-release");
+    if (release.empty()) release = underRoot(root, "usr/lib/os-release");
+    f.operatingSystem = parseOsRelease(release);
+    const std::string kernelName = firstLine(underRoot(root, "proc/sys/kernel/ostype"));
+    const std::string kernelRelease = firstLine(underRoot(root, "proc/sys/kernel/osrelease"));
+    if (!kernelRelease.empty())
+        f.operatingSystem += ", " + (kernelName.empty() ? std::string("Linux") : kernelName) + " " + kernelRelease;
+    return f;
+}
+
+std::int64_t fileSystemSize(const std::string& path) {
+    struct statvfs s {};
+    if (path.empty() || ::statvfs(path.c_str(), &s) != 0) return -1;
+    const std::uint64_t unit = s.f_frsize ? s.f_frsize : s.f_bsize;
+    const std::uint64_t blocks = s.f_blocks;
+    if (unit && blocks > static_cast<std::uint64_t>(INT64_MAX) / unit) return INT64_MAX;
+    return static_cast<std::int64_t>(blocks * unit);
 }
 
 }  // namespace kv::platform

@@ -46,4 +46,20 @@ std::string machineType();
 std::string userName();
 std::string userFullName();
 
+// The figures of the system-information window, read from the files under `root` ("/" on a
+// running system; a test points it at a folder laid out like one): proc/cpuinfo,
+// proc/meminfo, proc/sys/kernel/{ostype,osrelease}, etc/os-release (else usr/lib/os-release),
+// sys/class/dmi/id/product_name and proc/device-tree/model.
+struct SystemFigures {
+    std::string computer;         // DMI product name, else the device-tree model, else "IBM PC/AT"
+    std::string processor;        // as parseCpuModel, else "Pentium"; ", MMX" when the flags say mmx
+    std::uint64_t totalMemory = 0;  // bytes of physical memory
+    std::string operatingSystem;  // "Debian GNU/Linux 12 (bookworm), Linux 6.1.0-18-amd64"
+};
+SystemFigures readSystemFigures(const std::string& root = "/");
+
+// Total size in bytes of the file system holding `path` (blocks times fragment size, in
+// 64-bit arithmetic); -1 when it cannot be read.
+std::int64_t fileSystemSize(const std::string& path);
+
 }  // namespace kv::platform

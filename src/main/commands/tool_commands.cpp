@@ -11,6 +11,7 @@
 #include "platform/launcher.h"
 #include "tools/games/life_form.h"
 #include "tools/games/tetro_form.h"
+#include "tools/sysinfo/info_form.h"
 #include "tools/tool_window.h"
 
 namespace kv {
@@ -60,6 +61,14 @@ void stepVolume(TForm1& f, int step) {
     }
 }
 
+// The system-information window, modal; "current drive" is the active panel's folder.
+void showSystemInfo(TForm1& f) {
+    SystemInfoSource source;
+    source.driveSize = [folder = f.activePanel()->CurDir] { return platform::fileSystemSize(folder); };
+    TFormInfo info(std::move(source), toolTexts(f, "AboutSystem"), &f);
+    info.exec();
+}
+
 }  // namespace
 
 void registerToolCommands(CommandTable& t) {
@@ -70,9 +79,10 @@ void registerToolCommands(CommandTable& t) {
     t.add("volume.down", [](TForm1& f) { stepVolume(f, -2); });
     t.add("games.tetris", [](TForm1& f) { showToolWindow(new TTetro1(toolTexts(f, "Tetris")), &f); });
     t.add("games.life", [](TForm1& f) { showToolWindow(new TFormLife(toolTexts(f, "Life")), &f); });
+    t.add("utils.systemInfo", showSystemInfo);
     t.add("music.playCurrent", [](TForm1& f) { f.File_Work(f.activePanel()->CurPath); });
     // Their windows and players are not built yet.
-    for (const char* id : {"tools.notepad", "utils.systemInfo", "utils.dialer", "utils.clipboard", "utils.cdPlayer",
+    for (const char* id : {"tools.notepad", "utils.dialer", "utils.clipboard", "utils.cdPlayer",
                            "utils.videoMode", "utils.mediaPlayer", "utils.formatFloppy", "utils.viewResource",
                            "music.playLast", "music.stop", "music.whatPlaying", "system.emptyTrash",
                            "system.clearRecentDocs"})

@@ -9,6 +9,7 @@
 #include "main/commands/registrars.h"
 #include "main/main_form.h"
 #include "platform/launcher.h"
+#include "tools/clipboard/clip_form.h"
 #include "tools/games/life_form.h"
 #include "tools/games/tetro_form.h"
 #include "tools/sysinfo/info_form.h"
@@ -69,6 +70,15 @@ void showSystemInfo(TForm1& f) {
     info.exec();
 }
 
+// The clipboard viewer, modal; its bounds go back to the settings the main window saves.
+void showClipboard(TForm1& f) {
+    TClipboardBounds& kept = f.cfg().ClipboardBounds;
+    TFormClip clip(QRect(kept.Left, kept.Top, kept.Width, kept.Height), toolTexts(f, "Clipboard"), &f);
+    clip.exec();
+    const QRect b = clip.bounds();
+    kept = {b.left(), b.top(), b.width(), b.height()};
+}
+
 }  // namespace
 
 void registerToolCommands(CommandTable& t) {
@@ -80,9 +90,10 @@ void registerToolCommands(CommandTable& t) {
     t.add("games.tetris", [](TForm1& f) { showToolWindow(new TTetro1(toolTexts(f, "Tetris")), &f); });
     t.add("games.life", [](TForm1& f) { showToolWindow(new TFormLife(toolTexts(f, "Life")), &f); });
     t.add("utils.systemInfo", showSystemInfo);
+    t.add("utils.clipboard", showClipboard);
     t.add("music.playCurrent", [](TForm1& f) { f.File_Work(f.activePanel()->CurPath); });
     // Their windows and players are not built yet.
-    for (const char* id : {"tools.notepad", "utils.dialer", "utils.clipboard", "utils.cdPlayer",
+    for (const char* id : {"tools.notepad", "utils.dialer", "utils.cdPlayer",
                            "utils.videoMode", "utils.mediaPlayer", "utils.formatFloppy", "utils.viewResource",
                            "music.playLast", "music.stop", "music.whatPlaying", "system.emptyTrash",
                            "system.clearRecentDocs"})

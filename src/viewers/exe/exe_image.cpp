@@ -150,13 +150,13 @@ void TExeImage::noteProblem(std::string text) {
 }
 
 bool TExeImage::takeItem() {
-    if (items_ < kMaxItems) {
+    if (items_ < itemLimit_) {
         ++items_;
         return true;
     }
     if (!itemLimitNoted_) {
         itemLimitNoted_ = true;
-        noteProblem("more than " + std::to_string(kMaxItems) + " resources; the rest are left out");
+        noteProblem("more than " + std::to_string(itemLimit_) + " resources; the rest are left out");
     }
     return false;
 }

@@ -8,6 +8,7 @@
 // program truncates while it is open cannot fault us. Every offset, count and size the file
 // declares is checked against the bytes that are there; what does not fit is left out and
 // noted in problems(), so a damaged file shows what can be read and says what could not.
+#include <algorithm>
 #include <cstdint>
 #include <iosfwd>
 #include <map>
@@ -77,6 +78,8 @@ public:
     void noteProblem(std::string text);
     // Counts one more item; false (noted once) when the limit is reached.
     bool takeItem();
+    // A lower limit than kMaxItems (the fuzzer keeps each run short with it).
+    void setItemLimit(std::size_t limit) { itemLimit_ = std::min(limit, kMaxItems); }
     // The type folders of the icon images (3) and cursor images (1), kept out of the root
     // list for the groups to look their images up in; nullptr when the file has none.
     TResourceItem* iconImages() const { return iconImages_.get(); }
@@ -104,6 +107,7 @@ private:
     std::optional<std::multimap<std::uint32_t, TResourceItem*>> iconsByNumber_, cursorsByNumber_;
     std::vector<std::string> problems_;
     std::size_t items_ = 0;
+    std::size_t itemLimit_ = kMaxItems;
     bool itemLimitNoted_ = false;
 };
 

@@ -123,4 +123,148 @@ TEST(ArcDecode, EveryMethodArcWritesDecodesToWhatNomarchExtracts)
     EXPECT_EQ(methods, (std::set<std::string>{"2", "3", "4", "8", "9"}));
 }
 
+// arc 5 no longer writes the old crunch (methods 5 to 7), so a test encoder makes it:
+// LZW with fixed 12-bit codes, each code the slot its (prefix, byte) pair hashes to.
+// nomarch, an independent reader, must extract what we decode; it does not read method
+// 7, which is checked against the test encoder alone.
+class OldCruncher {
+public:
+    explicit OldCruncher(bool newHash) : newHash_(newHash)
+    {
+        for (unsigned c = 0; c < 256; ++c)
+            add(kNone, uint8_t(c));
+    }
+
+    std::vector<uint8_t> crunch(const std::vector<uint8_t>& data)
+    {
+        std::vector<unsigned> codes;
+        unsigned pred = find(kNone, data[0]);
+        for (size_t i = 1; i < data.size(); ++i) {
+            int s = find(pred, data[i]);
+            if (s >= 0) {
+                pred = unsigned(s);
+                continue;
+            }
+            codes.push_back(pred);
+            if (used_ < 4096)
+                add(pred, data[i]);
+            pred = unsigned(find(kNone, data[i]));
+        }
+        codes.push_back(pred);
+        std::vector<uint8_t> out;
+        for (size_t i = 0; i < codes.size(); i += 2) {
+            unsigned a = codes[i], b = i + 1 < codes.size() ? codes[i + 1] : 0;
+            out.push_back(uint8_t(a >> 4));
+            out.push_back(uint8_t((a & 15) << 4 | b >> 8));
+            if (i + 1 < codes.size())
+                out.push_back(uint8_t(b));
+        }
+        return out;
+    }
+
+private:
+    static constexpr unsigned kNone = 0xFFFF;
+    struct Slot {
+        bool used = false;
+        unsigned next = 0, pred = 0;
+        uint8_t byte = 0;
+    };
+    unsigned hash(unsigned pred, uint8_t c) const
+    {
+        uint32_t k = (pred + c) & 0xFFFF;
+        if (newHash_)
+            return (k * 15073u) & 0xFFF;
+        k |= 0x800;
+        return ((k * k) >> 6) & 0xFFF;
+    }
+    int find(unsigned pred, uint8_t c) const
+    {
+        unsigned s = hash(pred, c);
+        if (!slots_[s].used)
+            return -1;
+        for (;;) {
+            if (slots_[s].pred == pred && slots_[s].byte == c)
+                return int(s);
+            if (slots_[s].next == 0)
+                return -1;
+            s = slots_[s].next;
+        }
+    }
+    void add(unsigned pred, uint8_t c)
+    {
+        unsigned s = hash(pred, c);
+        if (slots_[s].used) {
+            while (slots_[s].next != 0)
+                s = slots_[s].next;
+            unsigned end = s;
+            s = (end + 101) & 0xFFF;
+            while (slots_[s].used)
+                s = (s + 1) & 0xFFF;
+            slots_[end].next = s;
+        }
+        slots_[s] = Slot{true, 0, pred, c};
+        ++used_;
+    }
+    bool newHash_;
+    Slot slots_[4096];
+    unsigned used_ = 0;
+};
+
+void put32(std::vector<uint8_t>& v, uint32_t x)
+{
+    for (int i = 0; i < 4; ++i)
+        v.push_back(uint8_t(x >> (8 * i)));
+}
+
+TEST(ArcDecode, OldCrunchDecodesToWhatNomarchExtracts)
+{
+    if (!kvtest::haveTool("nomarch"))
+        GTEST_SKIP() << "nomarch not installed";
+    kvtest::TempDir dir;
+    // Text without the run marker, so the run step of methods 6 and 7 passes it through;
+    // the long one fills the table.
+    const std::vector<std::vector<uint8_t>> inputs = {textData(120000, 41), textData(900, 42)};
+    for (int method = 5; method <= 7; ++method) {
+        SCOPED_TRACE("method " + std::to_string(method));
+        std::vector<uint8_t> archive;
+        for (size_t i = 0; i < inputs.size(); ++i) {
+            auto packed = OldCruncher(method == 7).crunch(inputs[i]);
+            archive.push_back(0x1A);
+            archive.push_back(uint8_t(method));
+            std::string name = "F" + std::to_string(i) + ".TXT";
+            name.resize(13, '\0');
+            archive.insert(archive.end(), name.begin(), name.end());
+            put32(archive, uint32_t(packed.size()));
+            put32(archive, 0x2A210000); // a date in 2001
+            uint16_t crc = crc16Of(inputs[i]);
+            archive.push_back(uint8_t(crc));
+            archive.push_back(uint8_t(crc >> 8));
+            put32(archive, uint32_t(inputs[i].size()));
+            archive.insert(archive.end(), packed.begin(), packed.end());
+        }
+        archive.push_back(0x1A);
+        archive.push_back(0);
+        std::string path = dir / ("m" + std::to_string(method) + ".arc");
+        writeFile(path, archive);
+        std::string outDir = dir / ("x" + std::to_string(method));
+        fs::create_directories(outDir);
+        int st = 0;
+        kvtest::run("cd " + kvtest::shellQuote(outDir) + " && timeout 60 nomarch " + kvtest::shellQuote(path) +
+                        " >/dev/null 2>&1",
+                    &st);
+        const bool peer = method != 7;
+        if (peer) {
+            EXPECT_EQ(st, 0);
+        }
+        auto entries = decodeAll(archive);
+        ASSERT_EQ(entries.size(), inputs.size());
+        for (size_t i = 0; i < inputs.size(); ++i) {
+            EXPECT_EQ(entries[i].second, inputs[i]) << i;
+            if (peer) {
+                EXPECT_EQ(readFile(outDir + "/f" + std::to_string(i) + ".txt"), inputs[i]) << "nomarch " << i;
+            }
+        }
+    }
+}
+
 } // namespace

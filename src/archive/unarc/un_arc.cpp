@@ -3,8 +3,8 @@
 #include "archive/base/entry_input.h"
 #include "archive/base/names.h"
 #include "archive/base/util.h"
+#include "archive/codec/arc_decode.h"
 #include "archive/codec/output_window.h"
-#include "archive/codec/stored_copy.h"
 
 namespace kv {
 
@@ -52,12 +52,7 @@ int TUnARC::decodeEntry(TArcEntry& e, const std::string&, const Emit& emit, bool
   if (!h.dataFits || !rangeInside(h.dataPos, h.packed, file_.size())) return msg::ReadError;
   codec::InputSource in = entryInput(*this, file_, h.dataPos, h.packed, (int(ProgressNotify) + 1) * 5);
   codec::OutputWindow out(emit, e.size, window_);
-  codec::Result r;
-  switch (h.method) {
-    case 1: case 2: r = codec::storedCopy(in, out); break;
-    default: return msg::UnsupportedMethod;  // packed, squeezed, crunched, squashed: not yet
-  }
-  return decodeResultId(r, Cancel());
+  return decodeResultId(codec::arcDecode(in, out, h.method), Cancel());
 }
 
 }  // namespace kv

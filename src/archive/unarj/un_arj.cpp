@@ -4,18 +4,10 @@
 #include "archive/base/entry_input.h"
 #include "archive/base/names.h"
 #include "archive/base/util.h"
-#include "archive/codec/lzh_static.h"
+#include "archive/codec/arj_decode.h"
 #include "archive/codec/output_window.h"
-#include "archive/codec/stored_copy.h"
 
 namespace kv {
-
-namespace {
-
-// The ARJ LZ77 and static-Huffman method (1 to 3): a 26624-byte window, 17 position codes.
-constexpr codec::LzhStaticParams kArjStatic{26624, 17, 5};
-
-}  // namespace
 
 void TUnARJ::openArchive() {
   cursor_ = 0;
@@ -139,14 +131,8 @@ int TUnARJ::decodeEntry(TArcEntry& e, const std::string& outPath, const Emit& em
 int TUnARJ::decodePart(const ArjHeader& h, const Emit& emit) {
   if (!rangeInside(h.dataPos, h.packed, file_.size())) return msg::ReadError;
   codec::InputSource in = entryInput(*this, file_, h.dataPos, h.packed, (int(ProgressNotify) + 1) * 5);
-  codec::OutputWindow out(emit, h.size, window_);
-  codec::Result r;
-  switch (h.method) {
-    case 0: r = codec::storedCopy(in, out); break;
-    case 1: case 2: case 3: r = codec::lzhStaticDecode(in, out, kArjStatic); break;
-    default: return msg::UnsupportedMethod;
-  }
-  return decodeResultId(r, Cancel());
+  codec::OutputWindow out(emit, h.size, window_, codec::kArjHistory);
+  return decodeResultId(codec::arjDecode(in, out, h.method), Cancel());
 }
 
 int TUnARJ::openNextVolume(ArjHeader& part) {

@@ -1,4 +1,5 @@
 // The built-in tools, the music commands and the volume keys.
+#include <QGuiApplication>
 #include <QLabel>
 #include <QMessageBox>
 
@@ -14,6 +15,7 @@
 #include "tools/games/tetro_form.h"
 #include "tools/sysinfo/info_form.h"
 #include "tools/tool_window.h"
+#include "tools/video/video_form.h"
 
 namespace kv {
 
@@ -79,6 +81,13 @@ void showClipboard(TForm1& f) {
     kept = {b.left(), b.top(), b.width(), b.height()};
 }
 
+// The video-mode window, modal, over XRandR where the desktop runs on X11.
+void showVideoMode(TForm1& f) {
+    const bool x11 = QGuiApplication::platformName() == QLatin1String("xcb");
+    TFormVideo video(video::systemDisplayModes(x11), toolTexts(f, "ChangeVideo"), &f);
+    video.exec();
+}
+
 }  // namespace
 
 void registerToolCommands(CommandTable& t) {
@@ -91,10 +100,11 @@ void registerToolCommands(CommandTable& t) {
     t.add("games.life", [](TForm1& f) { showToolWindow(new TFormLife(toolTexts(f, "Life")), &f); });
     t.add("utils.systemInfo", showSystemInfo);
     t.add("utils.clipboard", showClipboard);
+    t.add("utils.videoMode", showVideoMode);
     t.add("music.playCurrent", [](TForm1& f) { f.File_Work(f.activePanel()->CurPath); });
     // Their windows and players are not built yet.
     for (const char* id : {"tools.notepad", "utils.dialer", "utils.cdPlayer",
-                           "utils.videoMode", "utils.mediaPlayer", "utils.formatFloppy", "utils.viewResource",
+                           "utils.mediaPlayer", "utils.formatFloppy", "utils.viewResource",
                            "music.playLast", "music.stop", "music.whatPlaying", "system.emptyTrash",
                            "system.clearRecentDocs"})
         t.add(id);

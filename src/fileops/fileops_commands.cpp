@@ -159,8 +159,10 @@ void CopyCommand(const FileOpsContext& ctx) {
             if (!one.empty()) sources.push_back(one);
             at = end + 1;
         }
-        if (!sources.empty() && prepareFolderTarget(ctx, target, sources.size(), form.windowTitle()))
+        if (!sources.empty() && prepareFolderTarget(ctx, target, sources.size(), form.windowTitle())) {
+            MonitorsPaused paused(ctx);  // the panels need not show the temporaries
             ShellCopy(host, joinedSources(sources), target, 1, 0);
+        }
     } else {
         const auto sources = selectedPaths(p);
         if (prepareFolderTarget(ctx, target, sources.size(), form.windowTitle())) {
@@ -187,7 +189,10 @@ void RenameMoveCommand(const FileOpsContext& ctx, bool inPlace) {
     // Asks before replacing an existing target, as copy does (noconfirm 0).
     QtJobHost host(ctx.owner, form.windowTitle());
     if (p->FL.SelectedCount == 0) {
-        if (target != source) ShellMove(host, source, target, 0, 0);
+        if (target != source) {
+            MonitorsPaused paused(ctx);
+            ShellMove(host, source, target, 0, 0);
+        }
     } else {
         const auto sources = selectedPaths(p);
         if (prepareFolderTarget(ctx, target, sources.size(), form.windowTitle())) {
@@ -211,6 +216,7 @@ void DeleteCommand(const FileOpsContext& ctx) {
     QtJobHost host(ctx.owner, form.windowTitle());
     const int recycle = ctx.delToRecycle ? 1 : 0;
     if (p->FL.SelectedCount == 0) {
+        MonitorsPaused paused(ctx);
         ShellDelete(host, p->CurPath, recycle, 0);
     } else {
         MonitorsPaused paused(ctx);

@@ -53,6 +53,9 @@ fileops::JobResult QtJobHost::runJob(fileops::Job& job) {
         }
         if (asking_ == 0 && clock.elapsed() >= kProgressDelayMs) progress.show(worker.progress().snapshot());
     });
+    // The loop ends as soon as the worker is done, not at the next tick: a command of many
+    // small requests must not wait for the timer each time.
+    worker.onFinished = [&loop] { QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection); };
     worker.start();
     tick.start();
     loop.exec();

@@ -2,6 +2,7 @@
 // Runs one job on a worker thread. The owner polls progress() and finished(), may cancel,
 // and collects the result with wait().
 #include <atomic>
+#include <functional>
 #include <thread>
 
 #include "fileops/engine/job.h"
@@ -20,10 +21,14 @@ public:
     JobThread(const JobThread&) = delete;
     JobThread& operator=(const JobThread&) = delete;
 
+    // Called on the worker once the job has ended (the owner's wake-up call).
+    std::function<void()> onFinished;
+
     void start() {
         thread_ = std::thread([this] {
             result_ = job_.run(decider_, progress_);
             finished_ = true;
+            if (onFinished) onFinished();
         });
     }
     bool finished() const { return finished_; }

@@ -2,8 +2,8 @@
 // decoder, the next two the declared size; every decoder runs over the whole buffer and
 // again streamed (input in small chunks, output through a sliding window of the
 // method's history), and both runs must agree on the outcome and the bytes.
-// Seeds in corpus-legacy/: the small entries of the ARJ, LHA and ARC test fixtures, each
-// behind its selector byte and size (run with -max_len=4096 or more).
+// Seed it (fuzz/corpus-legacy, kept out of git like the other corpora) with the ARJ, LHA
+// and ARC fixtures' entries, each behind its selector byte and size.
 #include "archive/codec/arc_decode.h"
 #include "archive/codec/arj_decode.h"
 #include "archive/codec/lha_decode.h"

@@ -111,6 +111,9 @@ bool TForm1::dispatchKey(int key, Qt::KeyboardModifiers mods, const QString& /*t
         }
         return false;  // to the fast-find box
     }
+    // Esc while a big folder is still being read stops the read, before anything else.
+    if (key == Qt::Key_Escape && shift == Qt::NoModifier && activePanel() && activePanel()->CancelRead())
+        return true;
     return FormKeyDown(key, mods);
 }
 

@@ -5,10 +5,16 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iostream>
 
 #include "main/main_form.h"
+#include "viewers/exe/resource_tree_text.h"
+#include "viewers/form_resource.h"
 
 int main(int argc, char** argv) {
+    // kv --resources FILE: the executable's resource tree on standard output, for scripts.
+    if (argc == 3 && std::strcmp(argv[1], "--resources") == 0)
+        return kv::exe::printResourceTreeOfFile(argv[2], std::cout, std::cerr);
     // The old program's look: the Windows style with its grey button face, so the inactive
     // panel's frame (drawn in that colour) stands apart from the active panel's white one.
     // A style the user names with -style or QT_STYLE_OVERRIDE wins (Qt takes -style out
@@ -28,5 +34,7 @@ int main(int argc, char** argv) {
     QFont::insertSubstitution(QStringLiteral("Courier New"), QStringLiteral("Liberation Mono"));
     kv::TForm1 form;
     form.show();
+    // A first argument naming an existing file opens it in the resource explorer.
+    kv::TFormResource::openFromCommandLine(&form, QCoreApplication::arguments());
     return app.exec();
 }

@@ -40,6 +40,7 @@ void registerAllCommands(CommandTable& table) {
     registerCommandLineCommands(table);
     registerFileCommands(table);
     registerToolCommands(table);
+    registerViewerCommands(table);  // replaces the tools' resource-explorer placeholders
     // Last: its rows replace the placeholders other files keep for the editor, the console
     // and the Recycle Bin.
     registerLaunchCommands(table);

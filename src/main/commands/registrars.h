@@ -11,5 +11,6 @@ void registerCommandLineCommands(CommandTable& table);  // command_line_commands
 void registerFileCommands(CommandTable& table);         // file_commands.cpp
 void registerToolCommands(CommandTable& table);         // tool_commands.cpp
 void registerLaunchCommands(CommandTable& table);       // launch_commands.cpp
+void registerViewerCommands(CommandTable& table);       // viewer_commands.cpp
 
 }  // namespace kv

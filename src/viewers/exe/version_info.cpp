@@ -1,5 +1,7 @@
 #include "viewers/exe/version_info.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 
 namespace kv::exe {
@@ -140,15 +142,25 @@ VersionRows versionRows(const VersionInfo& v) {
                "File flags",   "OS flags",        "File type",      "File date/time"};
     static const char* kQueried[8] = {"CompanyName",      "FileDescription", "FileVersion", "InternalName",
                                       "LegalCopyright",   "OriginalFilename", "ProductName", "ProductVersion"};
+    // Tables are named in hex digits of either case ("040904b0" is common).
+    auto sameKey = [](const std::string& a, const std::string& b) {
+        return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+                   return std::toupper((unsigned char)x) == std::toupper((unsigned char)y);
+               });
+    };
     const StringTable* table = nullptr;
+    std::string key;
     if (!v.translations.empty()) {
-        const std::string key = translationKey(v.translations.front());
+        key = translationKey(v.translations.front());
         for (const auto& t : v.tables)
-            if (t.key == key) table = &t;
+            if (!table && sameKey(t.key, key)) table = &t;
     }
-    if (!table && !v.tables.empty()) table = &v.tables.front();
+    if (!table && !v.tables.empty()) {
+        table = &v.tables.front();
+        key = table->key;
+    }
     if (table) {
-        r.langCharset = "Lang-charset: " + table->key;
+        r.langCharset = "Lang-charset: " + key;
         for (int i = 0; i < 8; ++i)
             for (const auto& [name, value] : table->strings)
                 if (name == kQueried[i]) r.values[i] = value;

@@ -11,6 +11,8 @@
 #include "main/main_form.h"
 #include "platform/launcher.h"
 #include "tools/clipboard/clip_form.h"
+#include "tools/dialer/dialup_form.h"
+#include "tools/dialer/nm_dial_service.h"
 #include "tools/games/life_form.h"
 #include "tools/games/tetro_form.h"
 #include "tools/sysinfo/info_form.h"
@@ -88,6 +90,19 @@ void showVideoMode(TForm1& f) {
     video.exec();
 }
 
+// A new dialer window each time, modeless; its options go back to the settings on close.
+void showDialer(TForm1& f) {
+    auto service = dialer::networkManagerService();
+    if (!service) service = dialer::noDialService();
+    const TDialUpSettings& s = f.cfg().DialUpSettings;
+    auto* w = new TFormDialUp(std::move(service), {s.Redial, s.CloseOnBusy, s.CloseOnConnect, s.RedialTime},
+                              toolTexts(f, "InetDialer"));
+    QObject::connect(w, &TFormDialUp::closedWithOptions, &f, [&f](const DialerOptions& o) {
+        f.cfg().DialUpSettings = {o.redial, o.closeOnBusy, o.closeOnConnect, o.redialTime};
+    });
+    showToolWindow(w, &f);
+}
+
 }  // namespace
 
 void registerToolCommands(CommandTable& t) {
@@ -101,9 +116,10 @@ void registerToolCommands(CommandTable& t) {
     t.add("utils.systemInfo", showSystemInfo);
     t.add("utils.clipboard", showClipboard);
     t.add("utils.videoMode", showVideoMode);
+    t.add("utils.dialer", showDialer);
     t.add("music.playCurrent", [](TForm1& f) { f.File_Work(f.activePanel()->CurPath); });
     // Their windows and players are not built yet.
-    for (const char* id : {"tools.notepad", "utils.dialer", "utils.cdPlayer",
+    for (const char* id : {"tools.notepad", "utils.cdPlayer",
                            "utils.mediaPlayer", "utils.formatFloppy", "utils.viewResource",
                            "music.playLast", "music.stop", "music.whatPlaying", "system.emptyTrash",
                            "system.clearRecentDocs"})

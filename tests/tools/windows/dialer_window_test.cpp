@@ -11,12 +11,15 @@
 #include <QSpinBox>
 #include <QTest>
 
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "tools/dialer/dial_service.h"
 #include "tools/dialer/dialup_form.h"
+#include "tools/dialer/nm_dial_service.h"
+#include "tools/dialer/nm_reports.h"
 
 namespace {
 
@@ -251,6 +254,55 @@ TEST(Dialer, OptionsComeFromTheSettingsAndTheLanguage) {
     EXPECT_TRUE(w.CloseOnConnect->isChecked());
     EXPECT_EQ(w.RedialTime->value(), 42);
     EXPECT_EQ(w.EntryList->count(), 0);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(NetworkManagerReports, StatesAndReasonsReadAsTheOldCodes) {
+    struct Row {
+        unsigned state, reason;
+        bool reached, hungUp;
+        std::optional<DialReport> report;
+    };
+    const Row rows[] = {
+        {kNmActivating, 1, false, false, DialReport{kConnectDevice, 0}},
+        {kNmActivated, 1, false, false, DialReport{kConnected, 0}},
+        {kNmDeactivating, 2, true, true, std::nullopt},
+        {kNmUnknown, 0, false, false, std::nullopt},
+        // Asked for: a plain disconnect, whatever the reason says.
+        {kNmDeactivated, 3, true, true, DialReport{kDisconnected, 0}},
+        {kNmDeactivated, 2, true, false, DialReport{kDisconnected, 0}},  // the user, from the desktop
+        // Lost after it was up: dropped by the peer.
+        {kNmDeactivated, 3, true, false, DialReport{kDisconnected, kPortDisconnected}},
+        // Never up: a timeout or a lost device is "busy", so it redials; the rest a plain failure.
+        {kNmDeactivated, 6, false, false, DialReport{kConnectDevice, kLineBusy}},
+        {kNmDeactivated, 3, false, false, DialReport{kConnectDevice, kLineBusy}},
+        {kNmDeactivated, 9, false, false, DialReport{kConnectDevice, kOtherFailure}},  // no secrets
+        {kNmDeactivated, 10, false, false, DialReport{kConnectDevice, kOtherFailure}},  // login failed
+    };
+    for (const auto& r : rows) {
+        const auto got = nmReport(r.state, r.reason, r.reached, r.hungUp);
+        ASSERT_EQ(got.has_value(), r.report.has_value()) << r.state << "/" << r.reason;
+        if (got) {
+            EXPECT_EQ(got->state, r.report->state) << r.state << "/" << r.reason;
+            EXPECT_EQ(got->error, r.report->error) << r.state << "/" << r.reason;
+        }
+    }
+    for (const char* t : {"gsm", "cdma", "vpn", "pppoe", "802-11-wireless", "wireguard", "bluetooth"})
+        EXPECT_TRUE(isDialableType(t)) << t;
+    for (const char* t : {"802-3-ethernet", "bridge", "loopback", ""}) EXPECT_FALSE(isDialableType(t)) << t;
+}
+
+TEST(NetworkManagerReports, WithoutAServiceTheWindowListsNothingAndSaysWhy) {
+    app();
+    kv::TFormDialUp w(kv::dialer::noDialService(), {});
+    EXPECT_EQ(w.EntryList->count(), 0);
+    w.DialUp->Entry = QStringLiteral("x");
+    EXPECT_NE(w.DialUp->Dial(), 0);
+    ASSERT_EQ(w.Log->count(), 1);
+    EXPECT_TRUE(w.Log->item(0)->text().contains(QStringLiteral("NetworkManager")));
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "tools/clipboard/clip_form.h"
 #include "tools/dialer/dialup_form.h"
 #include "tools/dialer/nm_dial_service.h"
+#include "tools/dialer/pppd_dial_service.h"
 #include "tools/games/life_form.h"
 #include "tools/games/tetro_form.h"
 #include "tools/sysinfo/info_form.h"
@@ -93,7 +94,7 @@ void showVideoMode(TForm1& f) {
 // A new dialer window each time, modeless; its options go back to the settings on close.
 void showDialer(TForm1& f) {
     auto service = dialer::networkManagerService();
-    if (!service) service = dialer::noDialService();
+    if (!service) service = dialer::pppdService();  // no NetworkManager: the pppd peers
     const TDialUpSettings& s = f.cfg().DialUpSettings;
     auto* w = new TFormDialUp(std::move(service), {s.Redial, s.CloseOnBusy, s.CloseOnConnect, s.RedialTime},
                               toolTexts(f, "InetDialer"));

@@ -100,7 +100,8 @@ TFormInfo::TFormInfo(SystemInfoSource source, ToolTexts texts, QWidget* parent)
 }
 
 bool TFormInfo::event(QEvent* e) {
-    if (e->type() == QEvent::WindowActivate) FormActivate();
+    // The first showing fills the values even where the window system never activates it.
+    if (e->type() == QEvent::WindowActivate || e->type() == QEvent::Show) FormActivate();
     return QDialog::event(e);
 }
 

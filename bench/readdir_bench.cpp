@@ -71,7 +71,7 @@ int main(int argc, char** argv) {
     // Warm the caches once, as a user opening a folder twice would.
     kv::TDirectory warm;
     warm.Read(dir);
-    std::size_t listed = warm.Items.size();
+    std::size_t listed = std::size_t(warm.FilesCount());
 
     double ours[5];
     const char* names[] = {"arrival", "name", "extension", "size", "date"};
@@ -80,7 +80,7 @@ int main(int argc, char** argv) {
             kv::TDirectory fl;
             fl.SortType = static_cast<std::uint8_t>(s);
             fl.Read(dir);
-            listed = fl.Items.size();
+            listed = std::size_t(fl.FilesCount());
         }, runs);
     }
     const std::string q = "'" + dir + "'";

@@ -2,7 +2,11 @@
 
 #include <QProcess>
 
+#include <signal.h>
+
 #include <algorithm>
+#include <fstream>
+#include <iterator>
 
 #include "tools/dialer/pppd_reports.h"
 
@@ -12,7 +16,8 @@ namespace {
 
 class PppdService : public DialService {
 public:
-    PppdService(std::string folder, QString program) : folder_(std::move(folder)), program_(std::move(program)) {}
+    PppdService(std::string folder, QString program, std::string run)
+        : folder_(std::move(folder)), program_(std::move(program)), run_(std::move(run)) {}
     ~PppdService() override { stop(); }
 
     std::vector<std::string> entries() override { return pppdPeers(folder_); }
@@ -25,10 +30,12 @@ public:
         process_->setProcessChannelMode(QProcess::MergedChannels);
         reached_ = false;
         hungUp_ = false;
+        interface_.clear();
         QProcess* p = process_.get();
         QObject::connect(p, &QProcess::readyRead, p, [this, p, progress] {
             while (p->canReadLine()) {
                 const std::string line = p->readLine().toStdString();
+                if (auto name = pppdInterface(line); !name.empty()) interface_ = name;
                 if (auto r = pppdLineReport(line)) {
                     if (r->state == kConnected) reached_ = true;
                     progress(*r);
@@ -36,9 +43,12 @@ public:
             }
         });
         QObject::connect(p, &QProcess::finished, p, [this, progress](int code, QProcess::ExitStatus) {
+            // Up and gone to the background: nothing ended.
+            if (code == 0 && reached_ && !hungUp_) return;
             progress(pppdExitReport(code, reached_, hungUp_));
         });
-        process_->start(program_, {QStringLiteral("call"), QString::fromStdString(entry), QStringLiteral("nodetach")});
+        progress_ = progress;
+        process_->start(program_, {QStringLiteral("call"), QString::fromStdString(entry), QStringLiteral("updetach")});
         if (!process_->waitForStarted(5000)) {
             lastError_ = process_->errorString().toStdString();
             process_.reset();
@@ -50,9 +60,19 @@ public:
     }
 
     void hangUp() override {
-        if (!process_ || process_->state() == QProcess::NotRunning) return;
+        if (!process_) return;
         hungUp_ = true;
-        process_->terminate();  // pppd hangs up the line on SIGTERM
+        if (process_->state() != QProcess::NotRunning) {
+            process_->terminate();  // pppd hangs up the line on SIGTERM
+            return;
+        }
+        // In the background now: its pid file names it.
+        if (!reached_ || interface_.empty()) return;
+        std::ifstream pidFile(run_ + "/" + interface_ + ".pid");
+        const std::string text((std::istreambuf_iterator<char>(pidFile)), std::istreambuf_iterator<char>());
+        if (const int pid = pppdPid(text); pid && ::kill(pid, SIGTERM) == 0 && progress_)
+            progress_(DialReport{kDisconnected, 0});
+        reached_ = false;
     }
 
     std::string errorText(int code) override {
@@ -66,7 +86,8 @@ public:
     }
 
 private:
-    // Ends a running pppd; its last report is not delivered any more.
+    // Ends a pppd still dialing (one in the background stays up); its last report is not
+    // delivered any more.
     void stop() {
         if (!process_) return;
         process_->disconnect();
@@ -79,6 +100,9 @@ private:
 
     std::string folder_;
     QString program_;
+    std::string run_;
+    std::string interface_;
+    Progress progress_;
     std::unique_ptr<QProcess> process_;
     bool reached_ = false;
     bool hungUp_ = false;
@@ -87,8 +111,8 @@ private:
 
 }  // namespace
 
-std::unique_ptr<DialService> pppdService(std::string peersFolder, QString pppdProgram) {
-    return std::make_unique<PppdService>(std::move(peersFolder), std::move(pppdProgram));
+std::unique_ptr<DialService> pppdService(std::string peersFolder, QString pppdProgram, std::string runFolder) {
+    return std::make_unique<PppdService>(std::move(peersFolder), std::move(pppdProgram), std::move(runFolder));
 }
 
 }  // namespace kv::dialer

@@ -1,6 +1,7 @@
 #include "tools/dialer/pppd_reports.h"
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <system_error>
 
@@ -25,6 +26,28 @@ std::optional<DialReport> pppdLineReport(std::string_view line) {
     if (contains(line, "authentication succeeded")) return DialReport{kAuthenticated, 0};
     if (contains(line, "local  IP address") || contains(line, "local IP address")) return DialReport{kConnected, 0};
     return std::nullopt;
+}
+
+std::string pppdInterface(std::string_view line) {
+    constexpr std::string_view kUsing = "Using interface ";
+    const auto at = line.find(kUsing);
+    if (at == std::string_view::npos) return {};
+    std::string name;
+    for (char c : line.substr(at + kUsing.size())) {
+        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_' && c != '-') break;
+        name += c;
+    }
+    return name;
+}
+
+int pppdPid(std::string_view text) {
+    int pid = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') break;
+        if (pid > 100000000) return 0;
+        pid = pid * 10 + (c - '0');
+    }
+    return pid > 1 ? pid : 0;  // never signal init or everything
 }
 
 DialReport pppdExitReport(int exitCode, bool reached, bool hungUp) {

@@ -40,6 +40,7 @@ const std::vector<KeyRow>& mainKeyMap() {
         {Qt::Key_F2, only(kAlt), P::Either, C::Always, "drive.targetRight", false},
         {Qt::Key_F6, only(kAlt), P::Either, C::Always, "file.renameInPlace", false},
         {Qt::Key_Return, only(kCtrl), P::Either, C::Always, "cmdline.appendCurrent", false},
+        {Qt::Key_Return, only(kShift), P::Either, C::Always, "file.quickExtract", false},
         {Qt::Key_Backspace, kNotCtrl, P::Either, C::CommandLineEmpty, "panel.parent", true},
         {Qt::Key_Backspace, only(kCtrl), P::Either, C::Always, "cmdline.deleteWord", false},
         {Qt::Key_PageUp, only(kCtrl), P::Either, C::Always, "panel.parent", false},

@@ -61,7 +61,7 @@ const std::vector<MenuDef>& menuRows() {
           {"Findfile1", "Find file", "File_FindFile", alt(Qt::Key_F7), Hidden, "file.find"},
           {"N23", "Attributes", "File_Attrib", ctrl(Qt::Key_A), 0, "file.attributes"},
           {"Createnewfile1", "Create new file", "File_Createfile", shift(Qt::Key_F4), SepAfter, "file.createFile"},
-          {"N34", "Add to archive", "File_Add_Arc", shift(Qt::Key_F1), Hidden, "file.addToArchive"},
+          {"N34", "Add to archive", "File_Add_Arc", shift(Qt::Key_F1), 0, "file.addToArchive"},
           {"N35", "Extract files", "File_Extract_Arc", shift(Qt::Key_F2), 0, "file.extract"}}},
         {"N3", "&Utilities", "Utils",
          {{"N15", "About system", "Utils_System", ctrl(Qt::Key_1), 0, "utils.systemInfo"},

@@ -64,7 +64,7 @@ TEST(KeyMap, KeysRunTheirRowsCommandsInOrder) {
         {"Enter on an empty line enters", Qt::Key_Return, none, {C::CommandLineEmpty}, {"panel.enter"}},
         {"Enter with text runs it", Qt::Key_Return, none, {C::CommandLineHasText}, {"cmdline.run"}},
         {"keypad Enter is Enter", Qt::Key_Enter, pad, {C::CommandLineEmpty}, {"panel.enter"}},
-        {"Shift+Enter is no command", Qt::Key_Return, shift, {C::CommandLineEmpty}, {}},
+        {"Shift+Enter extracts the archive under the cursor", Qt::Key_Return, shift, {C::CommandLineEmpty}, {"file.quickExtract"}},
         {"Ctrl+Enter appends the name", Qt::Key_Return, ctrl, {C::CommandLineHasText}, {"cmdline.appendCurrent"}},
         {"Right pages, whatever the line holds", Qt::Key_Right, none, {C::CommandLineHasText}, {"panel.pageRight"}},
         {"Shift+Left pages too", Qt::Key_Left, shift, {}, {"panel.pageLeft"}},
@@ -258,7 +258,7 @@ TEST_F(MainWindowTest, MenuShortcutsComeFirstAndFollowTheHiddenAndDisabledRules)
         {Qt::Key_A, Qt::ControlModifier, "file.attributes"},  // never "Play last file" or "Associations"
         {Qt::Key_M, Qt::ControlModifier, "music.stop"},       // never "Main menu"
         {Qt::Key_F7, Qt::AltModifier, ""},                    // Find file: hidden and disabled
-        {Qt::Key_F1, Qt::ShiftModifier, ""},                  // Add to archive: hidden and disabled
+        {Qt::Key_F1, Qt::ShiftModifier, "file.addToArchive"},
         {Qt::Key_4, Qt::AltModifier, ""},                     // Quick view: hidden and disabled
         {Qt::Key_Tab, Qt::NoModifier, "panel.switch"},        // hidden, still acts
         {Qt::Key_9, Qt::ControlModifier, "utils.mediaPlayer"},

@@ -103,7 +103,8 @@ TEST_F(MainWindowTest, MenuOrderCaptionsAndSeparators) {
         if (a->isVisible()) shown << (a->isSeparator() ? QStringLiteral("-") : a->text());
     const QStringList expected = {"Menu\tF2", "View\tF3", "Edit\tF4", "Copy\tF5", "Rename\tF6",
                                   "Create folder\tF7", "Delete\tF8", "-", "Attributes\tCtrl+A",
-                                  "Create new file\tShift+F4", "-", "Extract files\tShift+F2"};
+                                  "Create new file\tShift+F4", "-", "Add to archive\tShift+F1",
+                                  "Extract files\tShift+F2"};
     EXPECT_EQ(shown, expected);
     QStringList bar;
     for (QAction* a : f.menuBar()->actions())

@@ -1,5 +1,6 @@
 // The File menu's commands. The file operations themselves live in src/fileops; this file
 // hands them the panels, the owner window, DelToRecycle and the language lookup.
+#include "fileops/archive/archive_commands.h"
 #include "fileops/fileops_commands.h"
 #include "main/commands/command_table.h"
 #include "main/commands/registrars.h"
@@ -39,10 +40,12 @@ void registerFileCommands(CommandTable& t) {
     addFileOp(t, "file.delete", fileops_ui::DeleteCommand);
     addFileOp(t, "file.attributes", fileops_ui::AttributesCommand);
     addFileOp(t, "file.createFile", fileops_ui::MakeFileCommand);
-    // Not built yet; the old program kept Find file and Add to archive switched off.
-    for (const char* id : {"file.userMenu", "file.edit", "file.extract"}) t.add(id);
+    addFileOp(t, "file.extract", fileops_ui::ExtractCommand);
+    addFileOp(t, "file.quickExtract", fileops_ui::QuickExtractCommand);
+    addFileOp(t, "file.addToArchive", fileops_ui::AddToArchiveCommand);
+    // Not built yet; the old program kept Find file switched off.
+    for (const char* id : {"file.userMenu", "file.edit"}) t.add(id);
     t.add("file.find", {}, CommandTable::never);
-    t.add("file.addToArchive", {}, CommandTable::never);
 }
 
 }  // namespace kv

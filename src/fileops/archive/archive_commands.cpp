@@ -1,0 +1,150 @@
+#include "fileops/archive/archive_commands.h"
+
+#include <sys/stat.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+
+#include <string>
+#include <vector>
+
+#include "fileops/archive/archive_forms.h"
+#include "fileops/archive/archive_jobs.h"
+#include "fileops/qt_job_host.h"
+#include "panel/fpanel.h"
+
+namespace kv::fileops_ui {
+
+namespace {
+
+// The password of the last extraction: quick extraction reuses it, so an encrypted archive
+// opened once through the dialog can be unpacked again with Shift+Enter.
+std::string& lastPassword() {
+    static std::string pw;
+    return pw;
+}
+
+// Both folder monitors rest while the archive's files appear, so the panels are not re-read
+// entry by entry; they watch again when the command ends.
+class MonitorsPaused {
+public:
+    explicit MonitorsPaused(const FileOpsContext& ctx) : ctx_(ctx) {
+        for (TFPanel* p : {ctx.active, ctx.passive})
+            if (p->Monitor && p->Monitor->Running()) p->Monitor->Stop();
+    }
+    ~MonitorsPaused() {
+        for (TFPanel* p : {ctx_.active, ctx_.passive}) {
+            try {
+                p->RestartMonitor();
+            } catch (const std::exception&) {
+                // A folder that cannot be watched keeps its listing; the next folder change retries.
+            }
+        }
+    }
+
+private:
+    const FileOpsContext& ctx_;
+};
+
+std::string withoutTrailingSlash(std::string s) {
+    while (s.size() > 1 && s.back() == '/') s.pop_back();
+    return s;
+}
+
+std::string trimmed(const QString& text) { return text.trimmed().toStdString(); }
+
+// The archive under the cursor: a file (or a link to one), never "..", never a folder.
+bool archiveUnderCursor(TFPanel* p, std::string& path) {
+    p->publishCurrent();
+    const int i = p->cursorIndex();
+    if (!p->FL.valid(i) || p->FL.entry(i).isParent()) return false;
+    path = p->CurPath;
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+void runExtraction(const FileOpsContext& ctx, fileops::ExtractJob& job) {
+    QtJobHost host(ctx.owner, QStringLiteral("Extracting..."));
+    {
+        MonitorsPaused paused(ctx);
+        host.runJob(job);
+    }
+    for (TFPanel* p : {ctx.active, ctx.passive}) p->RefreshDir();
+    host.showSummary();
+}
+
+}  // namespace
+
+void QuickExtractCommand(const FileOpsContext& ctx) {
+    fileops::ExtractJob job;
+    if (!archiveUnderCursor(ctx.active, job.archive)) return;
+    job.targetDir = withoutTrailingSlash(ctx.active->CurDir);
+    job.password = lastPassword();
+    runExtraction(ctx, job);
+}
+
+void ExtractCommand(const FileOpsContext& ctx) {
+    fileops::ExtractJob job;
+    if (!archiveUnderCursor(ctx.active, job.archive)) return;
+    TFormExtract form(ctx.owner);
+    form.Edit1->setEditText(QString::fromStdString(withoutTrailingSlash(ctx.passive->CurDir)));
+    form.Edit2->setText(QString::fromStdString(lastPassword()));
+    if (form.exec() != QDialog::Accepted) return;
+    form.hide();
+    std::string target = trimmed(form.Edit1->currentText());
+    if (target.empty()) return;
+    // A relative folder is taken from the active panel's folder, as the file commands do.
+    if (target[0] != '/') target = withoutTrailingSlash(ctx.active->CurDir) + "/" + target;
+    job.targetDir = withoutTrailingSlash(target);
+    job.password = lastPassword() = form.Edit2->text().toStdString();
+    switch (form.Overwrite->currentIndex()) {
+        case 1: job.overwrite = fileops::OverwriteMode::All; break;
+        case 2: job.overwrite = fileops::OverwriteMode::None; break;
+        default: job.overwrite = fileops::OverwriteMode::Ask; break;
+    }
+    runExtraction(ctx, job);
+}
+
+void AddToArchiveCommand(const FileOpsContext& ctx) {
+    TFPanel* p = ctx.active;
+    p->publishCurrent();
+    const std::string dir = withoutTrailingSlash(p->CurDir);
+    fileops::AddToZipJob job;
+    // The selection, in listing order; without one, the entry under the cursor.
+    for (int i = 1; i <= p->FL.FilesCount(); ++i) {
+        const TDirEntry& e = p->FL.entry(i);
+        if (e.Selected && !e.isParent()) job.sources.push_back(p->pathOf(e.FileName));
+    }
+    const int cursor = p->cursorIndex();
+    const bool onEntry = p->FL.valid(cursor) && !p->FL.entry(cursor).isParent();
+    if (job.sources.empty()) {
+        if (!onEntry) return;
+        job.sources.push_back(p->CurPath);
+    }
+    // The archive is named after the entry under the cursor, or the folder when on "..".
+    std::string stem = onEntry ? p->FL.entry(cursor).FileName : std::string();
+    if (stem.empty()) {
+        const auto slash = dir.rfind('/');
+        stem = slash == std::string::npos || slash + 1 >= dir.size() ? "archive" : dir.substr(slash + 1);
+    }
+    TFormAdding form(ctx.owner);
+    form.ComboBox1->setEditText(QString::fromStdString((dir == "/" ? "" : dir) + "/" + stem + ".zip"));
+    if (form.exec() != QDialog::Accepted) return;
+    form.hide();
+    std::string archive = trimmed(form.ComboBox1->currentText());
+    if (archive[0] != '/') archive = dir + "/" + archive;
+    job.archive = archive;
+    job.baseDir = dir;
+    job.password = form.Edit1->text().toStdString();
+    job.deleteAfter = form.CheckBox1->isChecked();
+    QtJobHost host(ctx.owner, QStringLiteral("Adding files"));
+    {
+        MonitorsPaused paused(ctx);
+        host.runJob(job);
+    }
+    for (TFPanel* panel : {ctx.active, ctx.passive}) panel->RefreshDir();
+    host.showSummary();
+}
+
+}  // namespace kv::fileops_ui

@@ -1,0 +1,277 @@
+// The archive commands from the keyboard: quick extraction with Shift+Enter, the extract
+// dialog (target, password, existing files) and Add to archive with the panel's selection,
+// each checked by what ends up on the disk and in the panels.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include <set>
+
+#include "archive/base/extractor_factory.h"
+#include "archive/zip/zip_writer.h"
+#include "fileops/archive/archive_forms.h"
+#include "fileops/archive/archive_jobs.h"
+#include "main_window_fixture.h"
+
+using namespace kvtest;
+
+namespace {
+
+void placeCursor(kv::TFPanel* p, const std::string& name) {
+    const int i = p->FL.findByName(name);
+    ASSERT_GT(i, 0) << name;
+    p->PosList = 0;
+    p->Bar_Pos = i - 1;
+    p->LocateCursor();
+    p->DrawCursor();
+}
+
+bool listed(const kv::TFPanel* p, const std::string& name) { return p->FL.findByName(name) > 0; }
+
+// A ZIP of the files beneath `base` (names relative to it), written by our own writer.
+void makeZip(const fs::path& zipPath, const fs::path& base, const std::vector<std::string>& names,
+             const std::string& password = {}) {
+    kv::TZip zip;
+    zip.setDefaultDir(base.string());
+    zip.StoredDirNames = kv::TStoredDirNames::sdRelative;
+    zip.RecurseDirs = true;
+    zip.Password = password;
+    zip.FileSpecList = names;
+    zip.setArchiveFile(zipPath.string());
+    ASSERT_TRUE(zip.Activate());
+}
+
+// Everything an archive holds, extracted into `dir` with the password given.
+int extractAll(const fs::path& archive, const fs::path& dir, const std::string& password) {
+    kv::TZipCommon typed;
+    typed.setArchiveFile(archive.string());
+    auto x = kv::makeExtractor(typed.ArcType());
+    if (!x) return -1;
+    x->setArchiveFile(archive.string());
+    x->setExtractDir(dir.string());
+    if (!password.empty()) x->Passwords.push_back(password);
+    x->Activate();
+    return x->ExtractedCount;
+}
+
+// A source tree outside the panels' folder, for archives the tests unpack.
+struct Sources {
+    explicit Sources(const fs::path& root) : dir(root / "src") {
+        writeFile(dir / "readme.txt", "read me\n");
+        writeFile(dir / "sub" / "deep.bin", std::string(70000, 'q') + "tail");
+    }
+    fs::path dir;
+};
+
+}  // namespace
+
+// Shift+Enter unpacks into the panel's own folder, whatever the archive is called: the type
+// comes from its bytes, so a ZIP named ".dat" and an ARJ are extracted alike.
+TEST_F(MainWindowTest, ShiftEnterExtractsTheArchiveUnderTheCursorIntoThePanelsFolder) {
+    Sources src(root);
+    makeZip(work / "pack.zip", src.dir, {"readme.txt", "sub"});
+    fs::copy_file(work / "pack.zip", work / "disguised.dat");
+    auto& f = start();
+    kv::TFPanel* p = f.activePanel();
+    ASSERT_EQ(fs::path(p->CurDir), work);
+
+    placeCursor(p, "pack.zip");
+    key(Qt::Key_Return, Qt::ShiftModifier);
+    EXPECT_EQ(readFile(work / "readme.txt"), "read me\n");
+    EXPECT_EQ(readFile(work / "sub" / "deep.bin"), readFile(src.dir / "sub" / "deep.bin"));
+    EXPECT_TRUE(listed(p, "readme.txt"));
+    EXPECT_TRUE(listed(p, "sub"));
+    EXPECT_TRUE(listed(f.passivePanel(), "readme.txt")) << "both panels are re-read";
+
+    fs::create_directories(work / "other");
+    fs::rename(work / "disguised.dat", work / "other" / "disguised.dat");
+    p->CurDir = (work / "other").string();
+    p->ReadDir();
+    placeCursor(p, "disguised.dat");
+    key(Qt::Key_Return, Qt::ShiftModifier);
+    EXPECT_EQ(readFile(work / "other" / "readme.txt"), "read me\n");
+    EXPECT_TRUE(listed(p, "sub"));
+
+    const char* data = std::getenv("KV_TEST_DATA");
+    ASSERT_TRUE(data);
+    fs::create_directories(work / "arj");
+    fs::copy_file(fs::path(data) / "archives" / "arj" / "m1.arj", work / "arj" / "m1.arj");
+    p->CurDir = (work / "arj").string();
+    p->ReadDir();
+    placeCursor(p, "m1.arj");
+    key(Qt::Key_Return, Qt::ShiftModifier);
+    std::set<std::string> made;  // what the archive put beside itself
+    for (const auto& e : fs::directory_iterator(work / "arj"))
+        if (e.path().filename() != "m1.arj") made.insert(e.path().filename().string());
+    EXPECT_FALSE(made.empty()) << "the ARJ archive was extracted";
+    for (const auto& n : made) EXPECT_TRUE(listed(p, n)) << n;
+}
+
+// Something that is no archive ends in one summary box, and nothing is written.
+TEST_F(MainWindowTest, ShiftEnterOnAFileThatIsNoArchiveSaysSoOnce) {
+    auto& f = start();
+    placeCursor(f.activePanel(), "notes.txt");
+    const auto before = std::distance(fs::directory_iterator(work), fs::directory_iterator());
+    QString text;
+    answerNextMessageBox(QMessageBox::Ok, &text);
+    key(Qt::Key_Return, Qt::ShiftModifier);
+    EXPECT_TRUE(text.contains(QStringLiteral("not an archive"))) << text.toStdString();
+    EXPECT_EQ(std::distance(fs::directory_iterator(work), fs::directory_iterator()), before);
+}
+
+// The dialog proposes the other panel's folder; the password typed there opens an encrypted
+// ZIP; a wrong one extracts nothing and says which entry failed.
+TEST_F(MainWindowTest, ExtractDialogUsesTheOtherPanelsFolderAndThePassword) {
+    Sources src(root);
+    makeZip(work / "locked.zip", src.dir, {"readme.txt", "sub"}, "s3cret");
+    auto& f = start();
+    kv::TFPanel* passive = f.passivePanel();
+    passive->CurDir = (work / "beta").string();
+    passive->ReadDir();
+    placeCursor(f.activePanel(), "locked.zip");
+
+    struct Case {
+        const char* password;
+        bool opens;
+    };
+    for (const Case c : {Case{"wrong", false}, Case{"s3cret", true}}) {
+        SCOPED_TRACE(c.password);
+        QString proposed;
+        onNextDialog<kv::TFormExtract>([&](kv::TFormExtract* d) {
+            proposed = d->Edit1->currentText();
+            d->Edit2->setText(QString::fromLatin1(c.password));
+            d->Button1->click();
+        });
+        QString summary;
+        if (!c.opens) answerNextMessageBox(QMessageBox::Ok, &summary);
+        key(Qt::Key_F2, Qt::ShiftModifier);
+        EXPECT_EQ(proposed.toStdString(), (work / "beta").string());
+        if (c.opens) {
+            EXPECT_EQ(readFile(work / "beta" / "readme.txt"), "read me\n");
+            EXPECT_EQ(readFile(work / "beta" / "sub" / "deep.bin"), readFile(src.dir / "sub" / "deep.bin"));
+            EXPECT_TRUE(listed(passive, "readme.txt"));
+        } else {
+            EXPECT_TRUE(summary.contains(QStringLiteral("readme.txt"))) << summary.toStdString();
+            EXPECT_FALSE(fs::exists(work / "beta" / "readme.txt"));
+        }
+    }
+}
+
+// Existing files: kept with "Skip existing", replaced with "Overwrite all".
+TEST_F(MainWindowTest, ExtractDialogOverwriteChoice) {
+    Sources src(root);
+    makeZip(work / "pack.zip", src.dir, {"readme.txt"});
+    auto& f = start();
+    f.passivePanel()->CurDir = (work / "beta").string();
+    f.passivePanel()->ReadDir();
+    placeCursor(f.activePanel(), "pack.zip");
+    for (const auto& [choice, expected] : std::vector<std::pair<int, std::string>>{{2, "mine\n"}, {1, "read me\n"}}) {
+        writeFile(work / "beta" / "readme.txt", "mine\n");
+        onNextDialog<kv::TFormExtract>([choice = choice](kv::TFormExtract* d) {
+            d->Overwrite->setCurrentIndex(choice);
+            d->Button1->click();
+        });
+        key(Qt::Key_F2, Qt::ShiftModifier);
+        EXPECT_EQ(readFile(work / "beta" / "readme.txt"), expected) << choice;
+    }
+}
+
+// Add to archive packs the selection (not the entry under the cursor) with the password;
+// extracted back, it gives the same files. Two different passwords keep the dialog open.
+TEST_F(MainWindowTest, AddToArchivePacksTheSelectionWithThePassword) {
+    auto& f = start();
+    kv::TFPanel* p = f.activePanel();
+    for (const char* name : {"notes.txt", "alpha"}) {
+        placeCursor(p, name);
+        p->ToggleSelect();
+    }
+    placeCursor(p, "data.bin");
+    QString proposed, mismatch;
+    onNextDialog<kv::TFormAdding>([&](kv::TFormAdding* d) {
+        proposed = d->ComboBox1->currentText();
+        d->ComboBox1->setEditText(QString::fromStdString((work / "out.zip").string()));
+        d->Edit1->setText(QStringLiteral("pw1"));
+        d->Edit2->setText(QStringLiteral("pw2"));
+        answerNextMessageBox(QMessageBox::Ok, &mismatch);
+        d->Button1->click();
+        EXPECT_TRUE(d->isVisible());
+        d->Edit2->setText(QStringLiteral("pw1"));
+        d->Button1->click();
+    });
+    key(Qt::Key_F1, Qt::ShiftModifier);
+    EXPECT_EQ(proposed.toStdString(), (work / "data.bin.zip").string());
+    EXPECT_EQ(mismatch, QStringLiteral("Passwords do not match"));
+    ASSERT_TRUE(fs::exists(work / "out.zip"));
+    EXPECT_TRUE(listed(p, "out.zip"));
+
+    const fs::path back = root / "back";
+    EXPECT_EQ(extractAll(work / "out.zip", back, ""), 0) << "the entries are encrypted";
+    EXPECT_EQ(extractAll(work / "out.zip", back, "pw1"), 2);
+    EXPECT_EQ(readFile(back / "notes.txt"), "notes\n");
+    EXPECT_EQ(readFile(back / "alpha" / "inner.txt"), "inner\n");
+    EXPECT_FALSE(fs::exists(back / "data.bin")) << "the entry under the cursor is not part of a selection";
+    EXPECT_TRUE(fs::exists(work / "notes.txt"));
+}
+
+// "Delete files after archiving" removes exactly what went into the archive.
+TEST_F(MainWindowTest, AddToArchiveCanDeleteTheFilesItArchived) {
+    auto& f = start();
+    kv::TFPanel* p = f.activePanel();
+    placeCursor(p, "notes.txt");
+    onNextDialog<kv::TFormAdding>([](kv::TFormAdding* d) {
+        d->CheckBox1->setChecked(true);
+        d->Button1->click();
+    });
+    key(Qt::Key_F1, Qt::ShiftModifier);
+    ASSERT_TRUE(fs::exists(work / "notes.txt.zip"));
+    EXPECT_FALSE(fs::exists(work / "notes.txt"));
+    EXPECT_FALSE(listed(p, "notes.txt"));
+    EXPECT_TRUE(fs::exists(work / "data.bin"));
+    const fs::path back = root / "back";
+    EXPECT_EQ(extractAll(work / "notes.txt.zip", back, ""), 1);
+    EXPECT_EQ(readFile(back / "notes.txt"), "notes\n");
+}
+
+namespace {
+struct NoQuestions : kv::fileops::Decider {
+    kv::fileops::Decision conflict(const kv::fileops::Conflict&) override { return kv::fileops::Decision::Cancel; }
+    kv::fileops::Decision error(const kv::fileops::OpError&) override { return kv::fileops::Decision::Cancel; }
+};
+}  // namespace
+
+// Cancel from the progress window stops the archive component itself: nothing half-written
+// is left under the target's names, and the job reports a cancel, not a failure.
+TEST(ArchiveJobs, CancelStopsExtractionAndAdding) {
+    kv::test::TempDir tmp{"kv_arcjobs"};
+    const fs::path root = tmp.path();
+    writeFile(root / "src" / "big.bin", std::string(3 << 20, 'z'));
+    makeZip(root / "big.zip", root / "src", {"big.bin"});
+
+    NoQuestions none;
+    kv::fileops::Progress cancelled;
+    cancelled.cancel();
+    kv::fileops::ExtractJob x;
+    x.archive = (root / "big.zip").string();
+    x.targetDir = (root / "out").string();
+    const auto r = x.run(none, cancelled);
+    EXPECT_EQ(r.outcome, kv::fileops::Outcome::Cancelled);
+    EXPECT_FALSE(fs::exists(root / "out" / "big.bin"));
+    kv::fileops::Progress running;
+    EXPECT_EQ(x.run(none, running).outcome, kv::fileops::Outcome::Done) << "the same job, not cancelled";
+    EXPECT_EQ(fs::file_size(root / "out" / "big.bin"), std::uintmax_t(3) << 20);
+    EXPECT_EQ(running.snapshot().filesDone, 1u);
+    EXPECT_EQ(running.snapshot().bytesDone, running.snapshot().bytesTotal);
+
+    kv::fileops::AddToZipJob add;
+    add.archive = (root / "new.zip").string();
+    add.baseDir = (root / "src").string();
+    add.sources = {(root / "src" / "big.bin").string()};
+    add.deleteAfter = true;
+    kv::fileops::Progress cancelled2;
+    cancelled2.cancel();
+    const auto r2 = add.run(none, cancelled2);
+    EXPECT_EQ(r2.outcome, kv::fileops::Outcome::Cancelled);
+    EXPECT_FALSE(fs::exists(root / "new.zip"));
+    EXPECT_TRUE(fs::exists(root / "src" / "big.bin"));
+}

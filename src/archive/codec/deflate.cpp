@@ -716,7 +716,7 @@ void Deflater::compress(std::span<const uint8_t> in, bool last, std::vector<uint
     while (true) {
         const size_t room = size_t(kBufferSize - s.end);
         const size_t take = std::min(room, in.size());
-        std::memcpy(s.buf.data() + s.end, in.data(), take);
+        if (take) std::memcpy(s.buf.data() + s.end, in.data(), take);  // an empty span may hold no pointer
         std::memset(s.buf.data() + s.end + take, 0, kPad);
         s.end += int32_t(take);
         in = in.subspan(take);

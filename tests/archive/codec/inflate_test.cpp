@@ -281,7 +281,7 @@ public:
     void bits(uint32_t v, unsigned n)
     {
         for (unsigned i = 0; i < n; ++i)
-            put((v >> i) & 1);
+            put(i < 32 && ((v >> i) & 1));  // bits past the value's 32 are zeros
     }
     void code(uint32_t c, unsigned n)
     {

@@ -23,7 +23,9 @@ public:
     Bits& put(uint32_t value, unsigned n)
     {
         for (unsigned i = 0; i < n; ++i) {
-            unsigned bit = msb_ ? (value >> (n - 1 - i)) & 1 : (value >> i) & 1;
+            // Bits past the value's 32 are zeros.
+            const unsigned at = msb_ ? n - 1 - i : i;
+            unsigned bit = at < 32 ? (value >> at) & 1 : 0;
             if (used_ % 8 == 0)
                 bytes_.push_back(0);
             if (bit)

@@ -3,6 +3,7 @@
 // each checked by what ends up on the disk and in the panels.
 #include <QCheckBox>
 #include <QComboBox>
+#include <QInputDialog>
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -156,6 +157,30 @@ TEST_F(MainWindowTest, ExtractDialogUsesTheOtherPanelsFolderAndThePassword) {
             EXPECT_FALSE(fs::exists(work / "beta" / "readme.txt"));
         }
     }
+}
+
+// An encrypted archive met without a password asks for one before anything runs; giving
+// up extracts nothing and says nothing more; the password given is kept for next time.
+TEST_F(MainWindowTest, QuickExtractionAsksForThePasswordOfAnEncryptedArchive) {
+    Sources src(root);
+    makeZip(work / "quick.zip", src.dir, {"readme.txt"}, "asked-for");
+    auto& f = start();
+    placeCursor(f.activePanel(), "quick.zip");
+    for (const bool give : {false, true}) {
+        SCOPED_TRACE(give);
+        onNextDialog<QInputDialog>([give](QInputDialog* d) {
+            if (!give) return d->reject();
+            d->setTextValue(QStringLiteral("asked-for"));
+            d->accept();
+        });
+        key(Qt::Key_Return, Qt::ShiftModifier);
+        EXPECT_EQ(fs::exists(work / "readme.txt"), give);
+    }
+    EXPECT_EQ(readFile(work / "readme.txt"), "read me\n");
+    // The password given is kept: the next quick extraction asks nothing.
+    fs::remove(work / "readme.txt");
+    key(Qt::Key_Return, Qt::ShiftModifier);
+    EXPECT_EQ(readFile(work / "readme.txt"), "read me\n");
 }
 
 // Existing files: kept with "Skip existing", replaced with "Overwrite all".

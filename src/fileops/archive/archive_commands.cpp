@@ -4,13 +4,17 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QInputDialog>
 #include <QLineEdit>
+#include <QVariant>
+#include <QWidget>
 
 #include <string>
 #include <vector>
 
 #include "fileops/archive/archive_forms.h"
 #include "fileops/archive/archive_jobs.h"
+#include "archive/kelmo/kelmo.h"
 #include "fileops/qt_job_host.h"
 #include "panel/fpanel.h"
 
@@ -18,11 +22,17 @@ namespace kv::fileops_ui {
 
 namespace {
 
-// The password of the last extraction: quick extraction reuses it, so an encrypted archive
-// opened once through the dialog can be unpacked again with Shift+Enter.
-std::string& lastPassword() {
-    static std::string pw;
-    return pw;
+// The password of the last extraction, kept by the main window for its whole run: quick
+// extraction reuses it, so an archive opened once through the dialog unpacks again with
+// Shift+Enter.
+constexpr const char* kPasswordProperty = "kvArchivePassword";
+
+std::string lastPassword(const FileOpsContext& ctx) {
+    return ctx.owner ? ctx.owner->property(kPasswordProperty).toString().toStdString() : std::string();
+}
+
+void rememberPassword(const FileOpsContext& ctx, const std::string& pw) {
+    if (ctx.owner) ctx.owner->setProperty(kPasswordProperty, QString::fromStdString(pw));
 }
 
 // Both folder monitors rest while the archive's files appear, so the panels are not re-read
@@ -64,7 +74,34 @@ bool archiveUnderCursor(TFPanel* p, std::string& path) {
     return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+// Whether any entry of the archive is encrypted; the directory alone tells, nothing is
+// decoded.
+bool hasEncryptedEntries(const std::string& archive) {
+    TKelmo list;
+    list.setArchiveFile(archive);
+    bool encrypted = false;
+    list.OnRead = [&encrypted](TZipCommon& k, int64_t, int) { encrypted = encrypted || k.Encrypted; };
+    list.Activate();
+    return encrypted;
+}
+
+// An encrypted archive and no password yet: asked once, before the job starts, so the
+// question never competes with the progress window. False: the user gave up.
+bool passwordReady(const FileOpsContext& ctx, fileops::ExtractJob& job) {
+    if (!job.password.empty() || !hasEncryptedEntries(job.archive)) return true;
+    QInputDialog ask(ctx.owner);
+    ask.setObjectName(QStringLiteral("ArchivePassword"));
+    ask.setWindowTitle(QStringLiteral("Archive password"));
+    ask.setLabelText(QStringLiteral("The archive is encrypted. Password:"));
+    ask.setTextEchoMode(QLineEdit::Password);
+    if (ask.exec() != QDialog::Accepted) return false;
+    job.password = ask.textValue().toStdString();
+    rememberPassword(ctx, job.password);
+    return true;
+}
+
 void runExtraction(const FileOpsContext& ctx, fileops::ExtractJob& job) {
+    if (!passwordReady(ctx, job)) return;
     QtJobHost host(ctx.owner, QStringLiteral("Extracting..."));
     {
         MonitorsPaused paused(ctx);
@@ -80,7 +117,7 @@ void QuickExtractCommand(const FileOpsContext& ctx) {
     fileops::ExtractJob job;
     if (!archiveUnderCursor(ctx.active, job.archive)) return;
     job.targetDir = withoutTrailingSlash(ctx.active->CurDir);
-    job.password = lastPassword();
+    job.password = lastPassword(ctx);
     runExtraction(ctx, job);
 }
 
@@ -89,7 +126,7 @@ void ExtractCommand(const FileOpsContext& ctx) {
     if (!archiveUnderCursor(ctx.active, job.archive)) return;
     TFormExtract form(ctx.owner);
     form.Edit1->setEditText(QString::fromStdString(withoutTrailingSlash(ctx.passive->CurDir)));
-    form.Edit2->setText(QString::fromStdString(lastPassword()));
+    form.Edit2->setText(QString::fromStdString(lastPassword(ctx)));
     if (form.exec() != QDialog::Accepted) return;
     form.hide();
     std::string target = trimmed(form.Edit1->currentText());
@@ -97,7 +134,8 @@ void ExtractCommand(const FileOpsContext& ctx) {
     // A relative folder is taken from the active panel's folder, as the file commands do.
     if (target[0] != '/') target = withoutTrailingSlash(ctx.active->CurDir) + "/" + target;
     job.targetDir = withoutTrailingSlash(target);
-    job.password = lastPassword() = form.Edit2->text().toStdString();
+    job.password = form.Edit2->text().toStdString();
+    rememberPassword(ctx, job.password);
     switch (form.Overwrite->currentIndex()) {
         case 1: job.overwrite = fileops::OverwriteMode::All; break;
         case 2: job.overwrite = fileops::OverwriteMode::None; break;

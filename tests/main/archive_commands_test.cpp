@@ -94,8 +94,7 @@ TEST_F(MainWindowTest, ShiftEnterExtractsTheArchiveUnderTheCursorIntoThePanelsFo
     EXPECT_EQ(readFile(work / "other" / "readme.txt"), "read me\n");
     EXPECT_TRUE(listed(p, "sub"));
 
-    const char* data = std::getenv("KV_TEST_DATA");
-    ASSERT_TRUE(data);
+    const char* data = KV_TEST_DATA;
     fs::create_directories(work / "arj");
     fs::copy_file(fs::path(data) / "archives" / "arj" / "m1.arj", work / "arj" / "m1.arj");
     p->CurDir = (work / "arj").string();

@@ -10,34 +10,12 @@
 #include <string>
 
 #include "archive/kelmo/kelmo.h"
+#include "extract_fuzz_job.h"
 #include "archive/unzip/un_zip.h"
 
 namespace fs = std::filesystem;
-
-namespace {
-
-void check(bool ok, const char* what) {
-  if (!ok) {
-    std::fprintf(stderr, "property broken: %s\n", what);
-    std::abort();
-  }
-}
-
-bool linkLeadsOut(const fs::path& root) {
-  const fs::path real = fs::canonical(root);
-  std::error_code ec;
-  for (auto it = fs::recursive_directory_iterator(root, ec); !ec && it != fs::recursive_directory_iterator();
-       it.increment(ec)) {
-    if (!it->is_symlink()) continue;
-    std::error_code wc;
-    fs::path where = fs::weakly_canonical(it->path(), wc);
-    fs::path rel = where.lexically_relative(real);
-    if (wc || rel.empty() || *rel.begin() == "..") return true;
-  }
-  return false;
-}
-
-}  // namespace
+using kvfuzz::check;
+using kvfuzz::linkLeadsOut;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const fs::path box = fs::temp_directory_path() / ("kv-extract-fuzz-" + std::to_string(::getpid()));

@@ -32,7 +32,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-double msSince(Clock::time_point t0) { return std::chrono::duration<double, std::milli>(Clock::now() - t0).count(); }
+double msSince(Clock::time_point t0) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
+}
 
 long peakRssKb() {
     std::ifstream in("/proc/self/status");
@@ -145,12 +147,14 @@ void enterFolder(const std::string& dir, std::size_t count) {
     }
     const double firstPaint = paints.first;
     const double listingPaint = paints.last;
-    std::printf("  panel: first paint %.0f ms, sorted listing in %.0f ms (painted %.0f ms), %d entries, "
-                "longest stall %lld ms\n",
-                firstPaint, listed, listingPaint, panel->FilesCount, static_cast<long long>(stalls.worst));
-    std::printf("  memory: listing %.1f bytes/entry held, peak RSS %ld MB (%.0f bytes/entry over the start)\n",
-                static_cast<double>(panel->FL.memoryBytes()) / std::max<std::size_t>(1, count), peakRssKb() / 1024,
-                (peakRssKb() - rssBefore) * 1024.0 / static_cast<double>(std::max<std::size_t>(1, count)));
+    std::printf(
+        "  panel: first paint %.0f ms, sorted listing in %.0f ms (painted %.0f ms), %d entries, "
+        "longest stall %lld ms\n",
+        firstPaint, listed, listingPaint, panel->FilesCount, static_cast<long long>(stalls.worst));
+    std::printf(
+        "  memory: listing %.1f bytes/entry held, peak RSS %ld MB (%.0f bytes/entry over the start)\n",
+        static_cast<double>(panel->FL.memoryBytes()) / std::max<std::size_t>(1, count), peakRssKb() / 1024,
+        (peakRssKb() - rssBefore) * 1024.0 / static_cast<double>(std::max<std::size_t>(1, count)));
 }
 
 void busyFolder(const std::string& dir) {
@@ -187,12 +191,14 @@ void busyFolder(const std::string& dir) {
     full.SortType = panel->SortMethod;
     full.Read(dir);
     bool same = full.FilesCount() == panel->FL.FilesCount();
-    for (int i = 1; same && i <= full.FilesCount(); ++i) same = full.displayName(i) == panel->FL.displayName(i);
+    for (int i = 1; same && i <= full.FilesCount(); ++i)
+        same = full.displayName(i) == panel->FL.displayName(i);
     const auto& st = panel->Stats();
-    std::printf("  busy folder, 10 000 creates in 10 s: longest stall %lld ms, %d updates (%zu names), "
-                "%d full re-reads, listing %s a full read\n",
-                static_cast<long long>(stalls.worst), st.batches, st.names, st.fullRereads,
-                same ? "equals" : "DIFFERS from");
+    std::printf(
+        "  busy folder, 10 000 creates in 10 s: longest stall %lld ms, %d updates (%zu names), "
+        "%d full re-reads, listing %s a full read\n",
+        static_cast<long long>(stalls.worst), st.batches, st.names, st.fullRereads,
+        same ? "equals" : "DIFFERS from");
 }
 
 void measure(const std::string& dir, std::size_t count, bool busy) {
@@ -207,8 +213,8 @@ void measure(const std::string& dir, std::size_t count, bool busy) {
             const auto t0 = Clock::now();
             kv::TDirectory fl;
             fl.Read(dir);
-            std::printf("  TDirectory::Read (read, stat on all cores, sort) %.0f ms, peak RSS %ld MB\n", msSince(t0),
-                        peakRssKb() / 1024);
+            std::printf("  TDirectory::Read (read, stat on all cores, sort) %.0f ms, peak RSS %ld MB\n",
+                        msSince(t0), peakRssKb() / 1024);
         });
     }
     for (int run = 0; run < 2; ++run) inChild([&] { enterFolder(dir, count); });
@@ -222,7 +228,9 @@ int main(int argc, char** argv) {
     std::printf("%u cores\n", std::thread::hardware_concurrency());
     if (argc == 3 && std::string(argv[1]) == "--dir") {
         std::size_t n = 0;
-        for (auto it = std::filesystem::directory_iterator(argv[2]); it != std::filesystem::directory_iterator(); ++it) ++n;
+        for (auto it = std::filesystem::directory_iterator(argv[2]);
+             it != std::filesystem::directory_iterator(); ++it)
+            ++n;
         measure(argv[2], n, false);
         return 0;
     }

@@ -98,7 +98,8 @@ int main(int argc, char** argv) {
         std::vector<std::uint64_t> block(1 << 17);  // 1 MiB
         for (long i = 0; i < megabytes; ++i) {
             for (auto& w : block) w = rng();
-            out.write(reinterpret_cast<const char*>(block.data()), static_cast<std::streamsize>(block.size() * 8));
+            out.write(reinterpret_cast<const char*>(block.data()),
+                      static_cast<std::streamsize>(block.size() * 8));
         }
     }
     // The tree: 200 folders of small files from 100 bytes to 8 KiB.
@@ -118,16 +119,19 @@ int main(int argc, char** argv) {
 
     const std::string bigCopy = root + "/big.copy", treeCopy = root + "/tree.copy";
     const double kvBig = timeCopy(bigCopy, [&] { return ourCopy(big, bigCopy); });
-    const double cpBig = timeCopy(bigCopy, [&] { return std::system(("cp -r " + quoted(big) + " " + quoted(bigCopy)).c_str()) == 0; });
+    const double cpBig = timeCopy(
+        bigCopy, [&] { return std::system(("cp -r " + quoted(big) + " " + quoted(bigCopy)).c_str()) == 0; });
     report("1 GB file", kvBig, "cp -r", cpBig);
 
     const double kvTree = timeCopy(treeCopy, [&] { return ourCopy(tree, treeCopy); });
-    const double cpTree =
-        timeCopy(treeCopy, [&] { return std::system(("cp -r " + quoted(tree) + " " + quoted(treeCopy)).c_str()) == 0; });
+    const double cpTree = timeCopy(treeCopy, [&] {
+        return std::system(("cp -r " + quoted(tree) + " " + quoted(treeCopy)).c_str()) == 0;
+    });
     report("20 000 small files", kvTree, "cp -r", cpTree);
     if (haveRsync) {
         const double rsyncTree = timeCopy(treeCopy, [&] {
-            return std::system(("rsync -a " + quoted(tree + "/") + " " + quoted(treeCopy + "/")).c_str()) == 0;
+            return std::system(("rsync -a " + quoted(tree + "/") + " " + quoted(treeCopy + "/")).c_str()) ==
+                   0;
         });
         report("20 000 small files", kvTree, "rsync -a", rsyncTree);
     } else {

@@ -34,7 +34,8 @@ Bytes gatherCorpus(size_t total) {
         std::vector<fs::path> files;
         for (const std::string& r : roots) {
             std::error_code ec;
-            for (auto it = fs::recursive_directory_iterator(r, fs::directory_options::skip_permission_denied, ec);
+            for (auto it =
+                     fs::recursive_directory_iterator(r, fs::directory_options::skip_permission_denied, ec);
                  !ec && it != fs::recursive_directory_iterator(); it.increment(ec))
                 if (it->is_regular_file(ec) && !it->is_symlink(ec)) files.push_back(it->path());
         }
@@ -42,7 +43,8 @@ Bytes gatherCorpus(size_t total) {
         for (const fs::path& p : files) {
             if (out.size() >= upto) break;
             const std::string ext = p.extension().string();
-            if (ext == ".gz" || ext == ".xz" || ext == ".bz2" || ext == ".zip" || ext == ".png" || ext == ".jpg")
+            if (ext == ".gz" || ext == ".xz" || ext == ".bz2" || ext == ".zip" || ext == ".png" ||
+                ext == ".jpg")
                 continue;  // already compressed: says nothing about the match finder
             const bool isSo = p.filename().string().find(".so") != std::string::npos;
             if (!wantText && !isSo) continue;
@@ -75,7 +77,7 @@ Run best(F&& f, int reps) {
     return r;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv) {
     const size_t mb = argc > 2 ? size_t(std::atoi(argv[2])) : 100;
@@ -87,10 +89,16 @@ int main(int argc, char** argv) {
         in = gatherCorpus(mb << 20);
     }
     std::printf("corpus: %.1f MB (CPU seconds, best of 2)\n", double(in.size()) / 1e6);
-    std::printf("%-6s %-11s %12s %9s %10s %10s\n", "level", "coder", "size", "MB/s", "size/zlib", "speed/zlib");
+    std::printf("%-6s %-11s %12s %9s %10s %10s\n", "level", "coder", "size", "MB/s", "size/zlib",
+                "speed/zlib");
     for (int level : {1, 6, 7, 9}) {
         Bytes packed;
-        const Run ours = best([&] { packed = kv::codec::deflate(in, level); return packed.size(); }, 2);
+        const Run ours = best(
+            [&] {
+                packed = kv::codec::deflate(in, level);
+                return packed.size();
+            },
+            2);
 #ifdef KV_HAVE_ZLIB
         // The check: zlib must inflate our stream back to the input.
         {
@@ -102,7 +110,8 @@ int main(int argc, char** argv) {
             z.next_out = back.data();
             z.avail_out = uInt(back.size());
             const int rc = ::inflate(&z, Z_FINISH);
-            const bool ok = rc == Z_STREAM_END && z.total_out == in.size() && std::equal(in.begin(), in.end(), back.begin());
+            const bool ok = rc == Z_STREAM_END && z.total_out == in.size() &&
+                            std::equal(in.begin(), in.end(), back.begin());
             inflateEnd(&z);
             if (!ok) {
                 std::printf("level %d: zlib does not inflate our stream back!\n", level);
@@ -110,24 +119,27 @@ int main(int argc, char** argv) {
             }
         }
         Bytes zout(compressBound(uLong(in.size())) + 1024);
-        const Run zl = best([&] {
-            z_stream z{};
-            deflateInit2(&z, level, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY);
-            z.next_in = in.data();
-            z.avail_in = uInt(in.size());
-            z.next_out = zout.data();
-            z.avail_out = uInt(zout.size());
-            ::deflate(&z, Z_FINISH);
-            const size_t n = z.total_out;
-            deflateEnd(&z);
-            return n;
-        }, 2);
+        const Run zl = best(
+            [&] {
+                z_stream z{};
+                deflateInit2(&z, level, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY);
+                z.next_in = in.data();
+                z.avail_in = uInt(in.size());
+                z.next_out = zout.data();
+                z.avail_out = uInt(zout.size());
+                ::deflate(&z, Z_FINISH);
+                const size_t n = z.total_out;
+                deflateEnd(&z);
+                return n;
+            },
+            2);
 #else
         const Run zl = ours;
 #endif
         auto line = [&](const char* coder, const Run& r) {
-            std::printf("%-6d %-11s %12zu %9.1f %10.4f %10.2f\n", level, coder, r.size, double(in.size()) / r.seconds / 1e6,
-                        double(r.size) / double(zl.size), zl.seconds / r.seconds);
+            std::printf("%-6d %-11s %12zu %9.1f %10.4f %10.2f\n", level, coder, r.size,
+                        double(in.size()) / r.seconds / 1e6, double(r.size) / double(zl.size),
+                        zl.seconds / r.seconds);
         };
         line("ours", ours);
 #ifdef KV_HAVE_ZLIB
@@ -135,12 +147,15 @@ int main(int argc, char** argv) {
 #endif
 #ifdef KV_HAVE_LIBDEFLATE
         Bytes lout(in.size() + in.size() / 10 + 4096);
-        const Run ld = best([&] {
-            libdeflate_compressor* c = libdeflate_alloc_compressor(level);
-            const size_t n = libdeflate_deflate_compress(c, in.data(), in.size(), lout.data(), lout.size());
-            libdeflate_free_compressor(c);
-            return n;
-        }, 2);
+        const Run ld = best(
+            [&] {
+                libdeflate_compressor* c = libdeflate_alloc_compressor(level);
+                const size_t n =
+                    libdeflate_deflate_compress(c, in.data(), in.size(), lout.data(), lout.size());
+                libdeflate_free_compressor(c);
+                return n;
+            },
+            2);
         line("libdeflate", ld);
 #endif
     }

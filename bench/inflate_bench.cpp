@@ -33,17 +33,14 @@ struct Stream {
 
 // Gathers up to `budget` bytes from regular files under `root` matching `pick`.
 template <class Pick>
-void gather(const char* root, size_t budget, Pick pick, std::vector<std::vector<uint8_t>>& files)
-{
+void gather(const char* root, size_t budget, Pick pick, std::vector<std::vector<uint8_t>>& files) {
     size_t got = 0;
     std::error_code ec;
     for (auto it = fs::recursive_directory_iterator(root, fs::directory_options::skip_permission_denied, ec);
          it != fs::recursive_directory_iterator() && got < budget; it.increment(ec)) {
-        if (ec || !it->is_regular_file(ec) || it->is_symlink(ec))
-            continue;
+        if (ec || !it->is_regular_file(ec) || it->is_symlink(ec)) continue;
         auto sz = it->file_size(ec);
-        if (ec || sz < 4096 || sz > (8u << 20) || !pick(it->path()))
-            continue;
+        if (ec || sz < 4096 || sz > (8u << 20) || !pick(it->path())) continue;
         std::ifstream f(it->path(), std::ios::binary);
         std::vector<uint8_t> data{std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
         got += data.size();
@@ -51,10 +48,9 @@ void gather(const char* root, size_t budget, Pick pick, std::vector<std::vector<
     }
 }
 
-} // namespace
+}  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
 #ifndef KV_HAVE_ZLIB
     std::puts("zlib not found: nothing to compare with");
     return 0;
@@ -62,13 +58,17 @@ int main(int argc, char** argv)
     size_t mb = argc > 1 ? size_t(std::atoi(argv[1])) : 64;
     int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
     std::vector<std::vector<uint8_t>> files;
-    gather("/usr/share", mb << 19, [](const fs::path& p) {
-        auto e = p.extension().string();
-        return e == ".txt" || e == ".html" || e == ".xml" || e == ".py" || e == ".pl" || e == ".h" ||
-               e == ".js" || e == ".css" || e == ".ps" || e == ".svg" || e == "";
-    }, files);
-    gather("/usr/lib", mb << 19, [](const fs::path& p) { return p.string().find(".so") != std::string::npos; },
-           files);
+    gather(
+        "/usr/share", mb << 19,
+        [](const fs::path& p) {
+            auto e = p.extension().string();
+            return e == ".txt" || e == ".html" || e == ".xml" || e == ".py" || e == ".pl" || e == ".h" ||
+                   e == ".js" || e == ".css" || e == ".ps" || e == ".svg" || e == "";
+        },
+        files);
+    gather(
+        "/usr/lib", mb << 19, [](const fs::path& p) { return p.string().find(".so") != std::string::npos; },
+        files);
 
     std::vector<Stream> streams;
     size_t total = 0, packedTotal = 0;
@@ -142,8 +142,7 @@ int main(int argc, char** argv)
             }
         });
     }
-    if (!okAll)
-        std::puts("DECODE FAILURE");
+    if (!okAll) std::puts("DECODE FAILURE");
     std::printf("ours (buffer)  %8.1f MB/s\n", total / ours / 1e6);
     std::printf("ours (window)  %8.1f MB/s\n", total / ourWindow / 1e6);
     std::printf("zlib           %8.1f MB/s\n", total / theirs / 1e6);

@@ -88,10 +88,10 @@ int main(int argc, char** argv) {
     for (int style : {1, 3}) {
         const Result small = measure(style, 100);
         const Result big = measure(style, 100000);
-        std::printf("style %d  page paint: %8.1f us (100)  %8.1f us (100000)  ratio %.2f\n", style, small.paint,
-                    big.paint, big.paint / small.paint);
-        std::printf("style %d  PageRight : %8.1f us (100)  %8.1f us (100000)  ratio %.2f\n", style, small.page,
-                    big.page, big.page / small.page);
+        std::printf("style %d  page paint: %8.1f us (100)  %8.1f us (100000)  ratio %.2f\n", style,
+                    small.paint, big.paint, big.paint / small.paint);
+        std::printf("style %d  PageRight : %8.1f us (100)  %8.1f us (100000)  ratio %.2f\n", style,
+                    small.page, big.page, big.page / small.page);
     }
     return 0;
 }

@@ -53,7 +53,8 @@ int main(int argc, char** argv) {
         for (int i = 0; i < count; ++i) {
             char name[64];
             const char* e = exts[(i * 7) % 8];
-            std::snprintf(name, sizeof name, "%s/f%07d%s%s", dir.c_str(), (i * 7919) % count, *e ? "." : "", e);
+            std::snprintf(name, sizeof name, "%s/f%07d%s%s", dir.c_str(), (i * 7919) % count, *e ? "." : "",
+                          e);
             if (i % 50 == 0) {
                 ::mkdir(name, 0755);
                 continue;
@@ -76,12 +77,14 @@ int main(int argc, char** argv) {
     double ours[5];
     const char* names[] = {"arrival", "name", "extension", "size", "date"};
     for (int s = 0; s <= 4; ++s) {
-        ours[s] = timeIt([&] {
-            kv::TDirectory fl;
-            fl.SortType = static_cast<std::uint8_t>(s);
-            fl.Read(dir);
-            listed = std::size_t(fl.FilesCount());
-        }, runs);
+        ours[s] = timeIt(
+            [&] {
+                kv::TDirectory fl;
+                fl.SortType = static_cast<std::uint8_t>(s);
+                fl.Read(dir);
+                listed = std::size_t(fl.FilesCount());
+            },
+            runs);
     }
     const std::string q = "'" + dir + "'";
     const double lsU = timeIt([&] { (void)!std::system(("ls -l -U " + q + " > /dev/null").c_str()); }, runs);

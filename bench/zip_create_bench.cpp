@@ -27,10 +27,12 @@ double timed(const std::string& cmd, int& status) {
 
 void copyTree(const fs::path& into, uint64_t limit) {
     uint64_t total = 0;
-    for (const char* root : {"/usr/include", "/usr/share/perl", "/usr/share/vim", "/usr/lib/x86_64-linux-gnu"}) {
+    for (const char* root :
+         {"/usr/include", "/usr/share/perl", "/usr/share/vim", "/usr/lib/x86_64-linux-gnu"}) {
         std::vector<fs::path> files;
         std::error_code ec;
-        for (auto it = fs::recursive_directory_iterator(root, fs::directory_options::skip_permission_denied, ec);
+        for (auto it =
+                 fs::recursive_directory_iterator(root, fs::directory_options::skip_permission_denied, ec);
              !ec && it != fs::recursive_directory_iterator(); it.increment(ec))
             if (it->is_regular_file(ec) && !it->is_symlink(ec)) files.push_back(it->path());
         std::sort(files.begin(), files.end());
@@ -45,7 +47,7 @@ void copyTree(const fs::path& into, uint64_t limit) {
     }
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv) {
 #ifndef KVARC
@@ -65,9 +67,17 @@ int main(int argc, char** argv) {
     };
     const fs::path a = work / "kvarc.zip", b = work / "zip.zip", c = work / "7zz.zip";
     std::vector<Tool> tools = {
-        {"kvarc -7", "cd '" + tree.parent_path().string() + "' && '" KVARC "' a '" + a.string() + "' '" + src + "' -r -7", a},
-        {"zip -7", "cd '" + tree.parent_path().string() + "' && zip -q -r -7 '" + b.string() + "' '" + tree.filename().string() + "'", b},
-        {"7zz -mx=7", "cd '" + tree.parent_path().string() + "' && 7zz a -bd -bso0 -tzip -mx=7 -mmt=1 '" + c.string() + "' '" + tree.filename().string() + "'", c},
+        {"kvarc -7",
+         "cd '" + tree.parent_path().string() + "' && '" KVARC "' a '" + a.string() + "' '" + src + "' -r -7",
+         a},
+        {"zip -7",
+         "cd '" + tree.parent_path().string() + "' && zip -q -r -7 '" + b.string() + "' '" +
+             tree.filename().string() + "'",
+         b},
+        {"7zz -mx=7",
+         "cd '" + tree.parent_path().string() + "' && 7zz a -bd -bso0 -tzip -mx=7 -mmt=1 '" + c.string() +
+             "' '" + tree.filename().string() + "'",
+         c},
     };
     double times[3] = {};
     uintmax_t sizes[3] = {};
@@ -84,11 +94,13 @@ int main(int argc, char** argv) {
     std::printf("kvarc's archive passes unzip -t: %s\n", st == 0 ? "yes" : "NO");
     std::printf("%-10s %8s %12s %10s %10s\n", "tool", "seconds", "size", "time/kvarc", "size/kvarc");
     for (size_t i = 0; i < tools.size(); ++i)
-        std::printf("%-10s %8.2f %12ju %10.2f %10.4f\n", tools[i].name, times[i], sizes[i], times[i] / times[0],
-                    double(sizes[i]) / double(sizes[0]));
+        std::printf("%-10s %8.2f %12ju %10.2f %10.4f\n", tools[i].name, times[i], sizes[i],
+                    times[i] / times[0], double(sizes[i]) / double(sizes[0]));
     std::error_code ec;
-    if (argc <= 1) fs::remove_all(work, ec);
-    else for (const Tool& t : tools) fs::remove(t.out, ec);
+    if (argc <= 1)
+        fs::remove_all(work, ec);
+    else
+        for (const Tool& t : tools) fs::remove(t.out, ec);
     return 0;
 #endif
 }

@@ -7,12 +7,10 @@
 
 #include "archive/unzip/un_zip.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const std::string path = "/tmp/kv-unzip-fuzz-" + std::to_string(::getpid()) + ".zip";
     std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f)
-        return 0;
+    if (!f) return 0;
     std::fwrite(data, 1, size, f);
     std::fclose(f);
     kv::TUnZIP zip;

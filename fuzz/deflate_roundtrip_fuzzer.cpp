@@ -6,10 +6,8 @@
 #include <cstdlib>
 #include <vector>
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
-{
-    if (size < 1)
-        return 0;
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size < 1) return 0;
     const int level = data[0] % 10;
     const size_t piece = 1 + size_t(data[0] / 10) * 97;
     std::span<const uint8_t> in(data + 1, size - 1);

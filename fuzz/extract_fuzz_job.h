@@ -17,54 +17,56 @@ namespace kvfuzz {
 namespace fs = std::filesystem;
 
 inline void check(bool ok, const char* what) {
-  if (!ok) {
-    std::fprintf(stderr, "property broken: %s\n", what);
-    std::abort();
-  }
+    if (!ok) {
+        std::fprintf(stderr, "property broken: %s\n", what);
+        std::abort();
+    }
 }
 
 inline bool linkLeadsOut(const fs::path& root) {
-  const fs::path real = fs::canonical(root);
-  std::error_code ec;
-  for (auto it = fs::recursive_directory_iterator(root, ec); !ec && it != fs::recursive_directory_iterator();
-       it.increment(ec)) {
-    if (!it->is_symlink()) continue;
-    std::error_code wc;
-    fs::path where = fs::weakly_canonical(it->path(), wc);
-    fs::path rel = where.lexically_relative(real);
-    if (wc || rel.empty() || *rel.begin() == "..") return true;
-  }
-  return false;
+    const fs::path real = fs::canonical(root);
+    std::error_code ec;
+    for (auto it = fs::recursive_directory_iterator(root, ec);
+         !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+        if (!it->is_symlink()) continue;
+        std::error_code wc;
+        fs::path where = fs::weakly_canonical(it->path(), wc);
+        fs::path rel = where.lexically_relative(real);
+        if (wc || rel.empty() || *rel.begin() == "..") return true;
+    }
+    return false;
 }
 
 // ext names the file (".arj"), so a file the detector does not recognise is still typed.
 inline int extractJob(const uint8_t* data, size_t size, const char* ext) {
-  static const fs::path box = fs::temp_directory_path() / ("kv-xfuzz-" + std::to_string(::getpid()));
-  const fs::path archive = fs::temp_directory_path() / ("kv-xfuzz-" + std::to_string(::getpid()) + ext);
-  std::error_code ec;
-  fs::remove_all(box, ec);
-  fs::create_directories(box / "out");
-  std::FILE* f = std::fopen(archive.c_str(), "wb");
-  if (!f) return 0;
-  std::fwrite(data, 1, size, f);
-  std::fclose(f);
-  kv::TZipCommon typed;
-  typed.setArchiveFile(archive.string());
-  for (bool forReal : {false, true}) {
-    std::unique_ptr<kv::TUnBase> x = kv::makeExtractor(typed.ArcType());
-    if (!x) break;
-    x->setArchiveFile(archive.string());
-    x->setExtractDir((box / "out").string());
-    if (forReal) x->Activate();
-    else x->Test();
-  }
-  size_t beside = 0;
-  for (auto& e : fs::directory_iterator(box)) beside += e.path().filename() != "out";
-  check(beside == 0, "something was made beside the target folder");
-  check(!linkLeadsOut(box / "out"), "a link inside the target leads out");
-  fs::remove_all(box, ec);
-  fs::remove(archive, ec);
-  return 0;
+    static const fs::path box = fs::temp_directory_path() / ("kv-xfuzz-" + std::to_string(::getpid()));
+    const fs::path archive = fs::temp_directory_path() / ("kv-xfuzz-" + std::to_string(::getpid()) + ext);
+    std::error_code ec;
+    fs::remove_all(box, ec);
+    fs::create_directories(box / "out");
+    std::FILE* f = std::fopen(archive.c_str(), "wb");
+    if (!f) return 0;
+    std::fwrite(data, 1, size, f);
+    std::fclose(f);
+    kv::TZipCommon typed;
+    typed.setArchiveFile(archive.string());
+    for (bool forReal : {false, true}) {
+        std::unique_ptr<kv::TUnBase> x = kv::makeExtractor(typed.ArcType());
+        if (!x) break;
+        x->setArchiveFile(archive.string());
+        x->setExtractDir((box / "out").string());
+        if (forReal)
+            x->Activate();
+        else
+            x->Test();
+    }
+    size_t beside = 0;
+    for (auto& e : fs::directory_iterator(box)) beside += e.path().filename() != "out";
+    check(beside == 0, "something was made beside the target folder");
+    check(!linkLeadsOut(box / "out"), "a link inside the target leads out");
+    fs::remove_all(box, ec);
+    fs::remove(archive, ec);
+    return 0;
 }
 
 }  // namespace kvfuzz

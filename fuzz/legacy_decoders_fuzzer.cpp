@@ -21,12 +21,10 @@ namespace {
 constexpr LhaMethod kLha[] = {LhaMethod::Stored, LhaMethod::Lh1, LhaMethod::Lh4, LhaMethod::Lh5,
                               LhaMethod::Lh6,    LhaMethod::Lh7, LhaMethod::Lzs};
 
-} // namespace
+}  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
-{
-    if (size < 3)
-        return 0;
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size < 3) return 0;
     const uint8_t sel = data[0];
     const size_t declared = size_t(data[1] | data[2] << 8) * 4;
     std::span<const uint8_t> in(data + 3, size - 3);
@@ -42,7 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         decode = [m](InputSource& i, OutputWindow& o) { return lhaDecode(i, o, m); };
         history = lhaHistory(m);
     } else {
-        int method = int(pick) - 11; // 1..9
+        int method = int(pick) - 11;  // 1..9
         decode = [method](InputSource& i, OutputWindow& o) { return arcDecode(i, o, method); };
         history = 0;
     }
@@ -51,8 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     InputSource whole(in);
     OutputWindow wholeWin(out);
     Result a = decode(whole, wholeWin);
-    if (a.output > declared || a.inputUsed > in.size())
-        abort();
+    if (a.output > declared || a.inputUsed > in.size()) abort();
 
     size_t at = 0;
     const size_t chunk = 1 + (sel >> 5);
@@ -72,9 +69,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         },
         declared, history, history * 2 + 4096);
     Result b = decode(pulled, win);
-    if (a.status != b.status || a.messageId != b.messageId || a.output != b.output)
-        abort();
-    if (a.ok() && (got.size() != a.output || !std::equal(got.begin(), got.end(), out.begin())))
-        abort();
+    if (a.status != b.status || a.messageId != b.messageId || a.output != b.output) abort();
+    if (a.ok() && (got.size() != a.output || !std::equal(got.begin(), got.end(), out.begin()))) abort();
     return 0;
 }

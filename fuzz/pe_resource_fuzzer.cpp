@@ -53,11 +53,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (TResourceList* root = image.resources()) {
             std::size_t visited = 0;
             walk(*root, visited);
-            if (image.iconImages() && image.iconImages()->isList()) walk(*image.iconImages()->subList(), visited);
-            if (image.cursorImages() && image.cursorImages()->isList()) walk(*image.cursorImages()->subList(), visited);
+            if (image.iconImages() && image.iconImages()->isList())
+                walk(*image.iconImages()->subList(), visited);
+            if (image.cursorImages() && image.cursorImages()->isList())
+                walk(*image.cursorImages()->subList(), visited);
             if (image.resources() != root) std::abort();  // built once
         }
-    } catch (const EExeError&) {
-    }
+    } catch (const EExeError&) {}
     return 0;
 }

@@ -50,7 +50,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const auto end = std::min(text.find('\n', pos), text.size());
         std::string_view line = text.substr(pos, end - pos);
         while (!line.empty() && (line.front() == ' ' || line.front() == '\t')) line.remove_prefix(1);
-        if (!line.empty() && line.front() == '[') current = std::string(line.substr(1, line.find(']') - 1));
+        if (!line.empty() && line.front() == '[')
+            current = std::string(line.substr(1, line.find(']') - 1));
         else if (const auto eq = line.find('='); eq != std::string_view::npos)
             probes.push_back({current, std::string(line.substr(0, eq)), {}});
         pos = end + 1;

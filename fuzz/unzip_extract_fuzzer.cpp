@@ -18,39 +18,40 @@ using kvfuzz::check;
 using kvfuzz::linkLeadsOut;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const fs::path box = fs::temp_directory_path() / ("kv-extract-fuzz-" + std::to_string(::getpid()));
-  static const fs::path archive = fs::temp_directory_path() / ("kv-extract-fuzz-" + std::to_string(::getpid()) + ".zip");
-  std::error_code ec;
-  fs::remove_all(box, ec);
-  fs::create_directories(box / "out");
-  std::FILE* f = std::fopen(archive.c_str(), "wb");
-  if (!f) return 0;
-  std::fwrite(data, 1, size, f);
-  std::fclose(f);
+    static const fs::path box = fs::temp_directory_path() / ("kv-extract-fuzz-" + std::to_string(::getpid()));
+    static const fs::path archive =
+        fs::temp_directory_path() / ("kv-extract-fuzz-" + std::to_string(::getpid()) + ".zip");
+    std::error_code ec;
+    fs::remove_all(box, ec);
+    fs::create_directories(box / "out");
+    std::FILE* f = std::fopen(archive.c_str(), "wb");
+    if (!f) return 0;
+    std::fwrite(data, 1, size, f);
+    std::fclose(f);
 
-  kv::TKelmo lister;
-  int listed = 0;
-  lister.OnRead = [&](kv::TZipCommon&, int64_t, int) { ++listed; };
-  lister.setArchiveFile(archive.string());
-  const bool isZip = lister.ArcType() == kv::atZIP;
-  if (!isZip) return 0;
-  const bool listedWhole = lister.Activate() && lister.LastError == 0;
+    kv::TKelmo lister;
+    int listed = 0;
+    lister.OnRead = [&](kv::TZipCommon&, int64_t, int) { ++listed; };
+    lister.setArchiveFile(archive.string());
+    const bool isZip = lister.ArcType() == kv::atZIP;
+    if (!isZip) return 0;
+    const bool listedWhole = lister.Activate() && lister.LastError == 0;
 
-  kv::TUnZIP zip;
-  zip.setArchiveFile(archive.string());
-  zip.setExtractDir((box / "out").string());
-  zip.Passwords = {"a", "secret"};
-  zip.Activate();
-  const bool readWhole = zip.DirectoryComplete;
-  if (zip.LastError != kv::msg::DiskFull) {
-    check(listedWhole == readWhole, "lister and extractor disagree on reading the directory whole");
-    if (listedWhole && readWhole)
-      check(listed == zip.FilesSeen, "lister and extractor disagree on the file count");
-  }
-  size_t beside = 0;
-  for (auto& e : fs::directory_iterator(box)) beside += e.path().filename() != "out";
-  check(beside == 0, "something was made beside the target folder");
-  check(!linkLeadsOut(box / "out"), "a link inside the target leads out");
-  fs::remove_all(box, ec);
-  return 0;
+    kv::TUnZIP zip;
+    zip.setArchiveFile(archive.string());
+    zip.setExtractDir((box / "out").string());
+    zip.Passwords = {"a", "secret"};
+    zip.Activate();
+    const bool readWhole = zip.DirectoryComplete;
+    if (zip.LastError != kv::msg::DiskFull) {
+        check(listedWhole == readWhole, "lister and extractor disagree on reading the directory whole");
+        if (listedWhole && readWhole)
+            check(listed == zip.FilesSeen, "lister and extractor disagree on the file count");
+    }
+    size_t beside = 0;
+    for (auto& e : fs::directory_iterator(box)) beside += e.path().filename() != "out";
+    check(beside == 0, "something was made beside the target folder");
+    check(!linkLeadsOut(box / "out"), "a link inside the target leads out");
+    fs::remove_all(box, ec);
+    return 0;
 }

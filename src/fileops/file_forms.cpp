@@ -184,8 +184,8 @@ void TFormDelete::activate(const FileOpsContext& ctx) {
         Label1->setText(folder ? QStringLiteral("Do you wish to delete the folder")
                                : QStringLiteral("Do you wish to delete the file"));
     else
-        Label1->setText(q(ctx.tr("Delete", "Label_Quest", "") + " " +
-                          ctx.tr("Delete", folder ? "Folder" : "File", "")));
+        Label1->setText(
+            q(ctx.tr("Delete", "Label_Quest", "") + " " + ctx.tr("Delete", folder ? "Folder" : "File", "")));
     const int selected = ctx.active->FL.SelectedCount;
     Label2->setText(selected > 0 ? QStringLiteral("%1 file(s)").arg(selected)
                                  : QStringLiteral("<%1>").arg(q(ctx.active->CurFile)));
@@ -331,7 +331,8 @@ TFormAttrib::TFormAttrib(QWidget* parent) : QDialog(parent) {
     auto* grid = new QGridLayout(PermissionsBox);
     const char* who[3] = {"Owner", "Group", "Others"};
     const char* what[3] = {"read", "write", "run"};
-    for (int c = 0; c < 3; ++c) grid->addWidget(new QLabel(QString::fromLatin1(what[c]), PermissionsBox), 0, c + 1);
+    for (int c = 0; c < 3; ++c)
+        grid->addWidget(new QLabel(QString::fromLatin1(what[c]), PermissionsBox), 0, c + 1);
     for (int r = 0; r < 3; ++r) {
         grid->addWidget(new QLabel(QString::fromLatin1(who[r]), PermissionsBox), r + 1, 0);
         for (int c = 0; c < 3; ++c) {

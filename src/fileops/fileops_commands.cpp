@@ -84,7 +84,8 @@ bool prepareFolderTarget(const FileOpsContext& ctx, const std::string& target, s
                               QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) != QMessageBox::Yes)
         return false;
     if (::mkdir(target.c_str(), 0777) != 0) {
-        errorBox(ctx, QStringLiteral("Cannot create the folder <%1>\n%2").arg(q(target), q(std::strerror(errno))));
+        errorBox(ctx,
+                 QStringLiteral("Cannot create the folder <%1>\n%2").arg(q(target), q(std::strerror(errno))));
         return false;
     }
     return true;
@@ -266,7 +267,8 @@ void MakeFileCommand(const FileOpsContext& ctx) {
     // O_EXCL: a file that appeared in the meantime is never emptied.
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0)
-        errorBox(ctx, QStringLiteral("Cannot create the file <%1>\n%2").arg(q(name), q(std::strerror(errno))));
+        errorBox(ctx,
+                 QStringLiteral("Cannot create the file <%1>\n%2").arg(q(name), q(std::strerror(errno))));
     else
         ::close(fd);
     refreshBoth(ctx);
@@ -281,7 +283,8 @@ void AttributesCommand(const FileOpsContext& ctx) {
     if (!p->FL.valid(i) || p->FL.entry(i).isParent()) return;
     TFormAttrib form(ctx.owner);
     if (!form.activate(ctx)) {
-        errorBox(ctx, QStringLiteral("Cannot read the attributes of <%1>\n%2").arg(q(p->CurPath), q(std::strerror(errno))));
+        errorBox(ctx, QStringLiteral("Cannot read the attributes of <%1>\n%2")
+                          .arg(q(p->CurPath), q(std::strerror(errno))));
         return;
     }
     if (form.exec() == QDialog::Accepted) {

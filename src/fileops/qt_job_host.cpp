@@ -28,7 +28,8 @@ bool QtJobHost::eventFilter(QObject* watched, QEvent* event) {
         case QEvent::Shortcut:
         case QEvent::ShortcutOverride: {
             auto* w = qobject_cast<QWidget*>(watched);
-            if (w && !QApplication::activeModalWidget() && owner_ && w->window() == owner_->window()) return true;
+            if (w && !QApplication::activeModalWidget() && owner_ && w->window() == owner_->window())
+                return true;
             return false;
         }
         default: return false;
@@ -55,7 +56,9 @@ fileops::JobResult QtJobHost::runJob(fileops::Job& job) {
     });
     // The loop ends as soon as the worker is done, not at the next tick: a command of many
     // small requests must not wait for the timer each time.
-    worker.onFinished = [&loop] { QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection); };
+    worker.onFinished = [&loop] {
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    };
     worker.start();
     tick.start();
     loop.exec();
@@ -104,11 +107,12 @@ void QtJobHost::showSummary() {
     if (!failures_.empty()) {
         text += QStringLiteral("%1 item(s) could not be processed:\n").arg(failures_.size());
         for (const auto& f : failures_)
-            text += QStringLiteral("%1: %2\n").arg(QString::fromStdString(f.path), QString::fromStdString(f.reason));
+            text += QStringLiteral("%1: %2\n")
+                        .arg(QString::fromStdString(f.path), QString::fromStdString(f.reason));
     }
     for (const auto& n : notes_) text += QString::fromStdString(n) + QStringLiteral("\n");
-    QMessageBox box(failures_.empty() ? QMessageBox::Information : QMessageBox::Warning, caption_, text.trimmed(),
-                    QMessageBox::Ok, owner_);
+    QMessageBox box(failures_.empty() ? QMessageBox::Information : QMessageBox::Warning, caption_,
+                    text.trimmed(), QMessageBox::Ok, owner_);
     box.setObjectName(QStringLiteral("FileOpsSummary"));
     box.exec();
     failures_.clear();

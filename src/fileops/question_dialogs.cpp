@@ -12,14 +12,16 @@
 namespace kv {
 
 QString shortDateTime(std::time_t t) {
-    return QDateTime::fromSecsSinceEpoch(static_cast<qint64>(t)).toString(QStringLiteral("dd.MM.yyyy, hh:mm"));
+    return QDateTime::fromSecsSinceEpoch(static_cast<qint64>(t))
+        .toString(QStringLiteral("dd.MM.yyyy, hh:mm"));
 }
 
 namespace {
 
 QString factsText(const fileops::FileFacts& f) {
-    const QString size = f.isDir ? QStringLiteral("<Folder>")
-                                 : QLocale::system().toString(static_cast<qlonglong>(f.size)) + QStringLiteral(" bytes");
+    const QString size =
+        f.isDir ? QStringLiteral("<Folder>")
+                : QLocale::system().toString(static_cast<qlonglong>(f.size)) + QStringLiteral(" bytes");
     return size + QStringLiteral("\n") + shortDateTime(f.modified);
 }
 
@@ -98,9 +100,9 @@ TFormFileError::TFormFileError(const fileops::OpError& e, QWidget* parent) : QDi
     auto* top = new QHBoxLayout;
     top->addWidget(iconLabel(this, QStyle::SP_MessageBoxCritical));
     auto* texts = new QVBoxLayout;
-    FileLabel = new QLabel(QStringLiteral("Cannot %1\n%2")
-                               .arg(QString::fromStdString(e.action), QString::fromStdString(e.path)),
-                           this);
+    FileLabel = new QLabel(
+        QStringLiteral("Cannot %1\n%2").arg(QString::fromStdString(e.action), QString::fromStdString(e.path)),
+        this);
     FileLabel->setObjectName(QStringLiteral("FileLabel"));
     FileLabel->setWordWrap(true);
     Reason = new QLabel(QString::fromStdString(e.reason()), this);

@@ -28,10 +28,14 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (event->type() != QEvent::MouseButtonPress) return false;
         if (static_cast<QMouseEvent*>(event)->button() != Qt::RightButton) return false;
-        if (watched == form_.ToolBar) form_.ToolBarMouseDown();
-        else if (watched == form_.Panel3) form_.Panel3MouseDown();
-        else if (watched == form_.StatusBar1) form_.StatusBar1MouseDown();
-        else return false;
+        if (watched == form_.ToolBar)
+            form_.ToolBarMouseDown();
+        else if (watched == form_.Panel3)
+            form_.Panel3MouseDown();
+        else if (watched == form_.StatusBar1)
+            form_.StatusBar1MouseDown();
+        else
+            return false;
         return true;
     }
 
@@ -75,7 +79,8 @@ void TForm1::DriveBarClick(const std::string& side, const std::string& mountPoin
     std::thread([check, mountPoint] {
         std::error_code ec;
         const bool ready = platform::diskSpace(mountPoint).has_value() &&
-                           std::filesystem::is_directory(mountPoint, ec) && ::access(mountPoint.c_str(), R_OK | X_OK) == 0;
+                           std::filesystem::is_directory(mountPoint, ec) &&
+                           ::access(mountPoint.c_str(), R_OK | X_OK) == 0;
         check->ready = ready;
         check->done = true;
     }).detach();

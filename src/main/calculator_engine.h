@@ -7,11 +7,11 @@ namespace kv {
 
 class CalculatorEngine {
 public:
-    void digit(int d);        // 0..9
+    void digit(int d);  // 0..9
     void point();
-    void op(char o);          // '+', '-', '*', '/'
+    void op(char o);  // '+', '-', '*', '/'
     void equals();
-    void negate();            // +/-
+    void negate();  // +/-
     void backspace();
     void clearEntry();        // CE
     void clear();             // C: back to 0

@@ -20,7 +20,8 @@ public:
     // Only called when the history is not empty.
     const std::string& back() {
         if (browsing_ && index_ > 0) --index_;
-        if (index_ < 0 || index_ >= static_cast<int>(items_.size())) index_ = static_cast<int>(items_.size()) - 1;
+        if (index_ < 0 || index_ >= static_cast<int>(items_.size()))
+            index_ = static_cast<int>(items_.size()) - 1;
         browsing_ = true;
         return items_[static_cast<size_t>(index_)];
     }

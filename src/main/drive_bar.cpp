@@ -76,7 +76,8 @@ QString TMyToolBar::toolTipAt(int x) const {
 void TMyToolBar::paintEvent(QPaintEvent*) {
     QPainter p(this);
     for (int i = 0; i < ButtonCount; ++i)
-        p.drawPixmap(4 + kStep * i, 4, pictures_[static_cast<size_t>(pictureIndex(drives_[static_cast<size_t>(i)].kind))]);
+        p.drawPixmap(4 + kStep * i, 4,
+                     pictures_[static_cast<size_t>(pictureIndex(drives_[static_cast<size_t>(i)].kind))]);
     if (PrevHotIndex >= 1 && PrevHotIndex <= ButtonCount) {
         // A raised 1 px frame: white at top and left, grey at bottom and right.
         const QRect r = frameRect(PrevHotIndex);
@@ -108,8 +109,10 @@ bool TMyToolBar::event(QEvent* e) {
     if (e->type() == QEvent::ToolTip) {
         auto* help = static_cast<QHelpEvent*>(e);
         const QString tip = toolTipAt(help->pos().x());
-        if (tip.isEmpty()) QToolTip::hideText();
-        else QToolTip::showText(help->globalPos(), tip, this, frameRect(hotIndexAt(help->pos().x())));
+        if (tip.isEmpty())
+            QToolTip::hideText();
+        else
+            QToolTip::showText(help->globalPos(), tip, this, frameRect(hotIndexAt(help->pos().x())));
         return true;
     }
     return QWidget::event(e);

@@ -35,8 +35,9 @@ TFormHelp::TFormHelp(QWidget* parent, const QString& caption, const QString& bui
     link->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
     link->setGeometry(124, 104, 264, 20);
     // Opened by the desktop, as a click on any link would.
-    connect(link, &QLabel::linkActivated, this,
-            [](const QString& url) { platform::runDetached({"xdg-open", url.toStdString()}, {}); });
+    connect(link, &QLabel::linkActivated, this, [](const QString& url) {
+        platform::runDetached({"xdg-open", url.toStdString()}, {});
+    });
 
     auto* about = new QPushButton(QStringLiteral("&About"), this);
     about->setObjectName(QStringLiteral("AboutButton"));

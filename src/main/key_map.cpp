@@ -14,7 +14,8 @@ namespace kv {
 namespace {
 
 constexpr Qt::KeyboardModifiers kShiftState = Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier;
-constexpr Qt::KeyboardModifiers kCtrl = Qt::ControlModifier, kAlt = Qt::AltModifier, kShift = Qt::ShiftModifier;
+constexpr Qt::KeyboardModifiers kCtrl = Qt::ControlModifier, kAlt = Qt::AltModifier,
+                                kShift = Qt::ShiftModifier;
 constexpr ModSet kPlainEnter = allBut(kAlt) & allBut(kCtrl) & allBut(kShift);
 constexpr ModSet kNotCtrl = allBut(kCtrl);
 
@@ -63,7 +64,8 @@ const std::vector<KeyRow>& mainKeyMap() {
 }
 
 bool runKeyMap(const std::vector<KeyRow>& rows, int rawKey, Qt::KeyboardModifiers mods,
-               const std::function<bool(KeyCondition)>& holds, const std::function<void(std::string_view)>& run) {
+               const std::function<bool(KeyCondition)>& holds,
+               const std::function<void(std::string_view)>& run) {
     const int key = rawKey == Qt::Key_Enter ? Qt::Key_Return : rawKey;
     const bool keypad = mods.testFlag(Qt::KeypadModifier);
     const ModSet state = only(mods & kShiftState);
@@ -132,7 +134,8 @@ bool TForm1::FormKeyDown(int key, Qt::KeyboardModifiers mods) {
             case KeyCondition::CommandLineHasText: return !ComLine->text().isEmpty();
             case KeyCondition::HistoryNotEmpty: return !History.empty();
             case KeyCondition::ActivePanelNotInformation: return activePanel()->Style != 2;
-            case KeyCondition::VolumeControl: return static_cast<bool>(ReadVolume) && static_cast<bool>(WriteVolume);
+            case KeyCondition::VolumeControl:
+                return static_cast<bool>(ReadVolume) && static_cast<bool>(WriteVolume);
             case KeyCondition::FastFindShown: return PanelSearch->isVisible();
         }
         return false;

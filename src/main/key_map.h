@@ -49,6 +49,7 @@ const std::vector<KeyRow>& mainKeyMap();
 // Runs the rows of `rows` that match; `holds` answers conditions, `run` runs a command.
 // True when the key matched a row (a command key).
 bool runKeyMap(const std::vector<KeyRow>& rows, int key, Qt::KeyboardModifiers mods,
-               const std::function<bool(KeyCondition)>& holds, const std::function<void(std::string_view)>& run);
+               const std::function<bool(KeyCondition)>& holds,
+               const std::function<void(std::string_view)>& run);
 
 }  // namespace kv

@@ -117,7 +117,8 @@ void TForm1::FormCreate() {
     cfg_.MainForm = outerBounds();
     Load_INI(iniPath_, cfg_, *LeftPanel, *RightPanel);
     applyWindowBounds();
-    if (RxTrayIcon1) RxTrayIcon1->setVisible(cfg_.Main.SysTrayIcon && QSystemTrayIcon::isSystemTrayAvailable());
+    if (RxTrayIcon1)
+        RxTrayIcon1->setVisible(cfg_.Main.SysTrayIcon && QSystemTrayIcon::isSystemTrayAvailable());
     PostLoadInit();
     for (TFPanel* p : {LeftPanel, RightPanel}) {
         p->ReadDir();
@@ -126,7 +127,10 @@ void TForm1::FormCreate() {
     }
     CreateHotDrives();
     // A stick plugged in later gets its button; the worker only asks the GUI thread.
-    mountWatcher_.start([this] { QMetaObject::invokeMethod(this, [this] { CreateHotDrives(); }, Qt::QueuedConnection); });
+    mountWatcher_.start([this] {
+        QMetaObject::invokeMethod(
+            this, [this] { CreateHotDrives(); }, Qt::QueuedConnection);
+    });
     Load_Language();
     TimerMainTimer();
     SetActive("Left", LeftPanel, "Show");
@@ -233,7 +237,8 @@ void TForm1::applyWindowBounds() {
     // A hand-edited size below a usable minimum would leave no room for the panels.
     const int menuHeight = menuBar()->sizeHint().height();
     move(outer.topLeft());
-    resize(std::max(outer.width() - kOldFrameWidth, 200), std::max(outer.height() - kOldFrameHeight + menuHeight, 150));
+    resize(std::max(outer.width() - kOldFrameWidth, 200),
+           std::max(outer.height() - kOldFrameHeight + menuHeight, 150));
 }
 
 void TForm1::applyBarVisibility() {
@@ -295,7 +300,8 @@ void TForm1::buildRegions() {
         b->setToolTip(QString::fromLatin1(tools[i].hint));
         b->setGeometry(3 + 25 * i, 3, 25, 23);
         b->setProperty("command", QString::fromLatin1(tools[i].command));
-        connect(b, &QToolButton::clicked, this, [this, id = std::string(tools[i].command)] { runCommand(id); });
+        connect(b, &QToolButton::clicked, this,
+                [this, id = std::string(tools[i].command)] { runCommand(id); });
         SpeedButtons[static_cast<size_t>(i)] = b;
     }
     DriveBarLeft = new TMyToolBar("Left", Panel3);
@@ -327,7 +333,8 @@ void TForm1::buildRegions() {
     HotKeyBox = new QWidget(Panel_Down);
     HotKeyBox->setObjectName(QStringLiteral("HotKeyBox"));
     HotKeyBox->setAutoFillBackground(true);
-    static const char* captions[7] = {"2-Menu", "3-View", "4-Edit", "5-Copy", "6-Rename", "7-MkDir", "8-Delete"};
+    static const char* captions[7] = {"2-Menu",   "3-View",  "4-Edit",  "5-Copy",
+                                      "6-Rename", "7-MkDir", "8-Delete"};
     static const char* names[7] = {"F2", "F3", "F4", "F5", "F6", "F7", "F8"};
     // The commands of the File menu's first seven items.
     static const char* keyCommands[7] = {"file.userMenu", "file.view",       "file.edit",  "file.copy",
@@ -445,7 +452,8 @@ void TForm1::fitCommandLine() {
     // keeps a third of the strip and what is typed stays in sight.
     const int left = promptRoom(promptWidth(), layout_.panelDos.width());
     layout_.comRead.setWidth(left);
-    layout_.comLine = QRect(left, 0, std::max(0, layout_.panelDos.width() - left - 2), layout_.comLine.height());
+    layout_.comLine =
+        QRect(left, 0, std::max(0, layout_.panelDos.width() - left - 2), layout_.comLine.height());
     const QFontMetrics fm(ComRead->font());
     ComRead->setText(fm.horizontalAdvance(promptText_) + 4 <= left
                          ? promptText_
@@ -469,7 +477,9 @@ void TForm1::CreateHotDrives() {
     const auto drives = platform::listDrives();
     for (TMyToolBar* bar : {DriveBarLeft, DriveBarRight}) {
         bar->setDrives(drives);
-        bar->OnDriveClick = [this](const std::string& side, const std::string& mount) { DriveBarClick(side, mount); };
+        bar->OnDriveClick = [this](const std::string& side, const std::string& mount) {
+            DriveBarClick(side, mount);
+        };
     }
     FormResize();
 }
@@ -557,8 +567,9 @@ void TForm1::File_Work(const std::string& fileName) {
     const bool folder = p->CurIsDir != 0;
     const FileWorkKind kind = folder ? FileWorkKind::FolderSize : fileWorkKindOf(fileName);
     if (!fileWork_.run(kind, *this, folder ? p->CurPath : fileName))
-        Label2->setText(QString::fromUtf8(fileWorkKindName(kind).data(), static_cast<qsizetype>(fileWorkKindName(kind).size())) +
-                       QStringLiteral(" is not available yet"));
+        Label2->setText(QString::fromUtf8(fileWorkKindName(kind).data(),
+                                          static_cast<qsizetype>(fileWorkKindName(kind).size())) +
+                        QStringLiteral(" is not available yet"));
 }
 
 void TForm1::Update_AllPanels() {
@@ -570,9 +581,9 @@ void TForm1::Update_AllPanels() {
 void TForm1::TimerMainTimer() {
     if (!ReadVolume) return;
     const QString channelName = Label1->text();
-    const int channel = channelName == QLatin1String("Midi volume")       ? 2
+    const int channel = channelName == QLatin1String("Midi volume")      ? 2
                         : channelName == QLatin1String("AudioCD volume") ? 0
-                                                                          : 1;
+                                                                         : 1;
     if (auto v = ReadVolume(channel)) VolBar->setValue(qRound(*v / 255.0 * 100));
 }
 
@@ -580,14 +591,17 @@ void TForm1::Load_Language() {
     const std::string& lang = cfg_.Main.Language;
     if (IsEnglish(lang)) return;
     const TLanguage& texts = kvLanguage();
-    static const char* english[7] = {"2-Menu", "3-View", "4-Edit", "5-Copy", "6-Rename", "7-MkDir", "8-Delete"};
+    static const char* english[7] = {"2-Menu",   "3-View",  "4-Edit",  "5-Copy",
+                                     "6-Rename", "7-MkDir", "8-Delete"};
     for (size_t i = 0; i < HotKeys.size(); ++i)
-        HotKeys[i]->setText(QString::fromStdString(texts.MainText(lang, "HotButtons", kHotButtonKeys[i], english[i])));
+        HotKeys[i]->setText(
+            QString::fromStdString(texts.MainText(lang, "HotButtons", kHotButtonKeys[i], english[i])));
     mainMenu_->translate(texts, lang);
     // The panels' words; a key the file lacks keeps the English word, so no figure is
     // ever shown without its unit.
     for (TFPanel* p : {LeftPanel, RightPanel}) {
-        for (const auto& [key, field] : kPanelTextKeys) p->Texts.*field = texts.Read("Panel", key, p->Texts.*field);
+        for (const auto& [key, field] : kPanelTextKeys)
+            p->Texts.*field = texts.Read("Panel", key, p->Texts.*field);
         p->update();
     }
 }
@@ -597,7 +611,8 @@ void TForm1::Load_Language() {
 bool TForm1::FormCloseQuery() {
     if (!cfg_.Confirm.Exit) return true;
     // Always in English.
-    return QMessageBox::question(this, QStringLiteral("Confirm"), QStringLiteral("Do you want to quit Korvalen ?"),
+    return QMessageBox::question(this, QStringLiteral("Confirm"),
+                                 QStringLiteral("Do you want to quit Korvalen ?"),
                                  QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
 }
 
@@ -664,7 +679,8 @@ void TForm1::buildTray() {
     add(QStringLiteral("Exit"), 4, "app.exit");
     RxTrayIcon1->setContextMenu(PopupMenu1);
     connect(RxTrayIcon1, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason why) {
-        if (why == QSystemTrayIcon::Trigger || why == QSystemTrayIcon::DoubleClick) runCommand("window.restore");
+        if (why == QSystemTrayIcon::Trigger || why == QSystemTrayIcon::DoubleClick)
+            runCommand("window.restore");
     });
 }
 

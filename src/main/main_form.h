@@ -69,15 +69,15 @@ public:
     TFPanel* panelOf(const std::string& side) const { return side == "Left" ? LeftPanel : RightPanel; }
 
     // Window regions, by their old control names.
-    QWidget* Panel3 = nullptr;      // top strip: tool bar and drive bars
+    QWidget* Panel3 = nullptr;  // top strip: tool bar and drive bars
     QWidget* ToolBar = nullptr;
     std::array<QToolButton*, 8> SpeedButtons{};  // the tool bar's picture buttons
     TMyToolBar* DriveBarLeft = nullptr;
     TMyToolBar* DriveBarRight = nullptr;
     QWidget* Panel_Down = nullptr;  // command strip
     QWidget* Panel_Dos = nullptr;
-    QLabel* ComRead = nullptr;      // the prompt
-    QLineEdit* ComLine = nullptr;   // the command line
+    QLabel* ComRead = nullptr;     // the prompt
+    QLineEdit* ComLine = nullptr;  // the command line
     QWidget* HotKeyBox = nullptr;
     std::array<QPushButton*, 7> HotKeys{};  // F2..F8
     QWidget* StatusBar1 = nullptr;

@@ -13,10 +13,12 @@ MainLayout computeMainLayout(const MainLayoutInput& in) {
     L.panel3 = QRect(0, 0, cw, std::max(0, in.topStripHeight));
     const int statusH = in.statusBarVisible ? MainLayout::kStatusBarHeight : 0;
     L.statusBar = QRect(0, in.clientHeight - statusH, cw, statusH);
-    L.panelDown = QRect(0, L.statusBar.top() - MainLayout::kCommandStripHeight, cw, MainLayout::kCommandStripHeight);
+    L.panelDown =
+        QRect(0, L.statusBar.top() - MainLayout::kCommandStripHeight, cw, MainLayout::kCommandStripHeight);
     // Inside Panel_Down: spacer, prompt strip, function keys.
     L.panelDos = QRect(0, MainLayout::kSpacerHeight, cw, MainLayout::kPromptHeight);
-    L.hotKeyBox = QRect(0, MainLayout::kSpacerHeight + MainLayout::kPromptHeight, cw, MainLayout::kHotKeyHeight);
+    L.hotKeyBox =
+        QRect(0, MainLayout::kSpacerHeight + MainLayout::kPromptHeight, cw, MainLayout::kHotKeyHeight);
 
     // Panels: left 1, top T + 3, width W div 2 - S; the right one fills the rest but for
     // the frame (10 px: the old window's border and a 1 px margin on each side).
@@ -31,7 +33,8 @@ MainLayout computeMainLayout(const MainLayoutInput& in) {
     // Command line: from the prompt's right edge to 2 px before the strip's end.
     L.comRead = QRect(0, 0, promptRoom(in.promptWidth, L.panelDos.width()), MainLayout::kPromptHeight - 2);
     const int comLeft = L.comRead.left() + L.comRead.width();
-    L.comLine = QRect(comLeft, 0, std::max(0, L.panelDos.width() - comLeft - 2), MainLayout::kPromptHeight - 2);
+    L.comLine =
+        QRect(comLeft, 0, std::max(0, L.panelDos.width() - comLeft - 2), MainLayout::kPromptHeight - 2);
 
     // Function keys: the row is W - 8 wide (the client width when the frame is 4 px a side);
     // F2..F7 share it in sevenths from x = 2 with 2 px gaps, F8 takes what is left.
@@ -47,7 +50,8 @@ MainLayout computeMainLayout(const MainLayoutInput& in) {
     L.functionKeys[6] = QRect(x, 0, std::max(0, rowWidth - 2 - x), MainLayout::kHotKeyHeight);
 
     // The splitter rectangle spans the gap and one row below the panels.
-    L.splitRect = QRect(QPoint(L.leftPanel.left() + leftWidth, top), QPoint(L.leftPanel.left() + leftWidth + S - 1, top + height));
+    L.splitRect = QRect(QPoint(L.leftPanel.left() + leftWidth, top),
+                        QPoint(L.leftPanel.left() + leftWidth + S - 1, top + height));
 
     // What no control covers: the splitter, a 3 px strip under the panels, the strip
     // between the top strip and the panels, a column left of the left panel, and a column

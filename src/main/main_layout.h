@@ -9,13 +9,13 @@
 namespace kv {
 
 struct MainLayoutInput {
-    int outerWidth = 0;       // W: the window's width including its frame
+    int outerWidth = 0;  // W: the window's width including its frame
     int clientWidth = 0;
     int clientHeight = 0;
     int splitter = 7;         // S: Main_Splitter, the gap between the panels
     int topStripHeight = 56;  // Panel3: 56 with tool bar and drive bars, 29 with the tool bar, 0
     bool statusBarVisible = true;
-    int promptWidth = 0;      // ComRead's wanted width (the whole folder text)
+    int promptWidth = 0;  // ComRead's wanted width (the whole folder text)
 };
 
 struct MainLayout {

@@ -44,13 +44,17 @@ constexpr QKeyCombination shift(Qt::Key k) { return QKeyCombination(Qt::ShiftMod
 
 const std::vector<MenuDef>& menuRows() {
     static const std::vector<MenuDef> menus = {
-        {"KV1", "&KV", nullptr,
+        {"KV1",
+         "&KV",
+         nullptr,
          {{"N4", "About program", "KV_About", none(), 0, "help.about"},
           {"N5", "Information", "KV_Help", key(Qt::Key_F1), SepAfter, "help.information"},
           {"Tetris1", "Tetris game", "KV_Tetris", none(), 0, "games.tetris"},
           {"Gamelife1", "Life game", "KV_Life", none(), SepAfter, "games.life"},
           {"N7", "Exit", "KV_Exit", key(Qt::Key_F10), 0, "app.exit"}}},
-        {"N1", "&File", "File",
+        {"N1",
+         "&File",
+         "File",
          {{"N8", "Menu", "File_Menu", key(Qt::Key_F2), 0, "file.userMenu"},
           {"N9", "View", "File_Viewer", key(Qt::Key_F3), 0, "file.view"},
           {"N10", "Edit", "File_Editor", key(Qt::Key_F4), 0, "file.edit"},
@@ -60,50 +64,70 @@ const std::vector<MenuDef>& menuRows() {
           {"N14", "Delete", "File_DelFile", key(Qt::Key_F8), SepAfter, "file.delete"},
           {"Findfile1", "Find file", "File_FindFile", alt(Qt::Key_F7), Hidden, "file.find"},
           {"N23", "Attributes", "File_Attrib", ctrl(Qt::Key_A), 0, "file.attributes"},
-          {"Createnewfile1", "Create new file", "File_Createfile", shift(Qt::Key_F4), SepAfter, "file.createFile"},
+          {"Createnewfile1", "Create new file", "File_Createfile", shift(Qt::Key_F4), SepAfter,
+           "file.createFile"},
           {"N34", "Add to archive", "File_Add_Arc", shift(Qt::Key_F1), 0, "file.addToArchive"},
           {"N35", "Extract files", "File_Extract_Arc", shift(Qt::Key_F2), 0, "file.extract"}}},
-        {"N3", "&Utilities", "Utils",
+        {"N3",
+         "&Utilities",
+         "Utils",
          {{"N15", "About system", "Utils_System", ctrl(Qt::Key_1), 0, "utils.systemInfo"},
           {"Internet2", "Internet dialer", "Utils_InetDialer", ctrl(Qt::Key_2), 0, "utils.dialer"},
           {"Clipboard1", "View clipboard", "Utils_Clipboard", ctrl(Qt::Key_3), 0, "utils.clipboard"},
           {"CDPlayer1", "CD-Player", "Utils_AudioPlayer", ctrl(Qt::Key_4), 0, "utils.cdPlayer"},
           {"N18", "Calculator", "Utils_Calc", ctrl(Qt::Key_5), 0, "utils.calculator"},
-          {"Changevideomode1", "Change video mode", "Utils_ChangeVideo", ctrl(Qt::Key_6), 0, "utils.videoMode"},
-          {"ResourceExplorer1", "Resource Explorer", nullptr, ctrl(Qt::Key_7), SepAfter, "utils.resourceExplorer"},
+          {"Changevideomode1", "Change video mode", "Utils_ChangeVideo", ctrl(Qt::Key_6), 0,
+           "utils.videoMode"},
+          {"ResourceExplorer1", "Resource Explorer", nullptr, ctrl(Qt::Key_7), SepAfter,
+           "utils.resourceExplorer"},
           {"MSDOS1", "MS-DOS window", "Utils_MSDOS", ctrl(Qt::Key_8), 0, "utils.console"},
           {"WinMedia1", "MediaPlayer", "Utils_Media", ctrl(Qt::Key_9), 0, "utils.mediaPlayer"},
           {"Formatdrive1", "Format floppy drive", nullptr, none(), 0, "utils.formatFloppy"}}},
-        {"N26", "&Commands", "Commands",
+        {"N26",
+         "&Commands",
+         "Commands",
          {{"Playcurrentfile1", "Play music file", "Command_PlayMusic", none(), 0, "music.playCurrent"},
           {"Playlastfile1", "Play last file", "Command_PlayLastMusic", ctrl(Qt::Key_A), 0, "music.playLast"},
           {"N29", "Stop music", "Command_StopMusic", ctrl(Qt::Key_M), 0, "music.stop"},
           {"N38", "What playing", "Command_WhatPlay", ctrl(Qt::Key_W), SepAfter, "music.whatPlaying"},
           {"History1", "Commands history", "Command_ViewHistory", none(), Hidden, "history.view"},
           {"ClearRecyce1", "Empty Recycle Bin", "Command_ClearRecycle", none(), 0, "system.emptyTrash"},
-          {"ClearRecentDocs1", "Clear Recent Docs", "Command_ClearDocs", none(), SepAfter, "system.clearRecentDocs"},
+          {"ClearRecentDocs1", "Clear Recent Docs", "Command_ClearDocs", none(), SepAfter,
+           "system.clearRecentDocs"},
           {"Selectgroup1", "Select group", nullptr, none(), 0, "panel.selectGroup"},
           {"Invertselection1", "Invert selection", nullptr, none(), SepAfter, "panel.invertSelection"},
-          {"Viewresource1", "View file resource", "Command_ViewResource", ctrl(Qt::Key_R), 0, "utils.viewResource"}}},
-        {"N16", "&Panel", "Panel",
+          {"Viewresource1", "View file resource", "Command_ViewResource", ctrl(Qt::Key_R), 0,
+           "utils.viewResource"}}},
+        {"N16",
+         "&Panel",
+         "Panel",
          {{"N32", "Cnange panel", nullptr, key(Qt::Key_Tab), Hidden, "panel.switch"},
           {"P1", "Active left", "Panel_Left", none(), Checkable | Checked, "panel.activeLeft"},
           {"P2", "Active right", "Panel_Right", none(), Checkable | SepAfter, "panel.activeRight"},
           {"P3", "Show files", "Panel_ShowFiles", alt(Qt::Key_1), Checkable | Checked, "panel.styleFiles"},
           {"P5", "Extended view", "Panel_ShowExtView", alt(Qt::Key_2), Checkable, "panel.styleExtended"},
           {"P4", "Information", "Panel_Show_Info", alt(Qt::Key_3), Checkable, "panel.styleInformation"},
-          {"P7", "Quick view", "Panel_ShowQuickView", alt(Qt::Key_4), Checkable | Hidden | SepAfter, "panel.quickView"},
+          {"P7", "Quick view", "Panel_ShowQuickView", alt(Qt::Key_4), Checkable | Hidden | SepAfter,
+           "panel.quickView"},
           {"N37", "Sort modes", "Panel_SortMode", ctrl(Qt::Key_F12), 0, "panel.sortModes"},
           {"CD1", "Change drive", "Panel_ChangeDrive", none(), 0, "panel.changeDrive"}},
-         0, "panel.refreshMarks"},
-        {"N2", "C&onfiguration", "Config",
+         0,
+         "panel.refreshMarks"},
+        {"N2",
+         "C&onfiguration",
+         "Config",
          {{"N17", "Main options", "Config_Main", ctrl(Qt::Key_P), 0, "config.mainOptions"},
           {"N19", "Set Colors", "Config_Color", ctrl(Qt::Key_C), 0, "config.colors"},
           {"Files1", "Files colors", nullptr, none(), Hidden, "config.fileColors"},
           {"N22", "Change fonts", "Config_Font", ctrl(Qt::Key_F), 0, "config.fonts"},
           {"N20", "Associations", nullptr, ctrl(Qt::Key_A), Hidden, "config.associations"},
           {"N21", "Main menu", "Config_Menu", ctrl(Qt::Key_M), 0, "config.mainMenu"},
-          {"Configuretoolbar1", "Configure toolbars", "Config_ConfigToolBar", ctrl(Qt::Key_T), 0, "config.toolbars",
+          {"Configuretoolbar1",
+           "Configure toolbars",
+           "Config_ConfigToolBar",
+           ctrl(Qt::Key_T),
+           0,
+           "config.toolbars",
            {{"Toolb_1", "Show tool bar", nullptr, none(), Checkable | Checked, "bars.toolBar"},
             {"Toolb_2", "Show drives bar", nullptr, none(), Checkable | Checked, "bars.driveBar"},
             {"Toolb_3", "Show status bar", nullptr, none(), Checkable | Checked, "bars.statusBar"},
@@ -113,7 +137,9 @@ const std::vector<MenuDef>& menuRows() {
            "config.syncPanels"},
           {"N30", "Set default configuration", "Config_Reset", none(), 0, "config.reset"}}},
         {"Plugin1", "P&lugins", nullptr, {}, Hidden},
-        {"Hotbuttons1", "Hot buttons", nullptr,
+        {"Hotbuttons1",
+         "Hot buttons",
+         nullptr,
          {{"Fastfindfile1", "Fast find file", nullptr, alt(Qt::Key_X), Hidden, "app.exit"}},
          Hidden},
     };
@@ -136,8 +162,9 @@ void TMainMenu::build(QMenuBar* bar) {
                     menus_[name] = sub;
                     a = sub->menuAction();
                     if (d.opens)
-                        QObject::connect(sub, &QMenu::aboutToShow, &form_,
-                                         [this, id = std::string(d.opens)] { form_.commands().run(id, form_); });
+                        QObject::connect(sub, &QMenu::aboutToShow, &form_, [this, id = std::string(d.opens)] {
+                            form_.commands().run(id, form_);
+                        });
                 } else {
                     a = menu->addAction(QString::fromUtf8(d.caption));
                 }
@@ -154,7 +181,8 @@ void TMainMenu::build(QMenuBar* bar) {
                     e.hasShortcut = true;
                     // Only shown: the menu matches shortcuts itself (hidden items act, disabled
                     // ones swallow the key), so Qt's shortcut system never sees them.
-                    a->setProperty("shortcutText", QKeySequence(d.shortcut).toString(QKeySequence::NativeText));
+                    a->setProperty("shortcutText",
+                                   QKeySequence(d.shortcut).toString(QKeySequence::NativeText));
                     setCaption(a, a->text());
                 }
                 if (d.flags & Checkable) a->setCheckable(true);
@@ -163,7 +191,8 @@ void TMainMenu::build(QMenuBar* bar) {
                 entries_.push_back(e);
                 if (!sub) {
                     const size_t index = entries_.size() - 1;
-                    QObject::connect(a, &QAction::triggered, &form_, [this, index] { run(entries_[index], false); });
+                    QObject::connect(a, &QAction::triggered, &form_,
+                                     [this, index] { run(entries_[index], false); });
                 }
                 if (sub) {
                     std::vector<std::string> inner = opens;
@@ -271,8 +300,8 @@ void TMainMenu::translate(const TLanguage& texts, const std::string& language) {
     for (auto& [name, action] : items_) {
         const QString key = action->property("langKey").toString();
         if (key.isEmpty()) continue;
-        setCaption(action, QString::fromStdString(
-                               texts.MainText(language, "MainMenu", key.toStdString(), caption(name).toStdString())));
+        setCaption(action, QString::fromStdString(texts.MainText(language, "MainMenu", key.toStdString(),
+                                                                 caption(name).toStdString())));
     }
 }
 

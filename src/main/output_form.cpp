@@ -10,7 +10,9 @@ namespace kv {
 
 namespace {
 
-QString fromBytes(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+QString fromBytes(const std::string& s) {
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
 
 // The shell has already said why; without its words (a shell that said nothing), this does.
 std::string whyNotStarted(const std::string& text, int code) {
@@ -46,8 +48,10 @@ void TOutputForm::addLines(const std::vector<std::string>& lines, const std::str
         c.movePosition(QTextCursor::End);
         c.movePosition(QTextCursor::StartOfBlock, QTextCursor::KeepAnchor);
         c.removeSelectedText();
-        if (view_->document()->blockCount() > 1) c.deletePreviousChar();
-        else openShown_ = false;  // the document is empty again
+        if (view_->document()->blockCount() > 1)
+            c.deletePreviousChar();
+        else
+            openShown_ = false;  // the document is empty again
     }
     const bool emptyDocument = view_->document()->isEmpty() && !openShown_;
     QString add;
@@ -88,9 +92,13 @@ platform::LaunchResult TCommandConsole::run(const std::string& text, const std::
     auto job = std::make_unique<Job>();
     job->text = text;
     platform::CommandRunner::Events events;
-    events.onOutput = [this, id] { QMetaObject::invokeMethod(this, [this, id] { pump(id); }, Qt::QueuedConnection); };
+    events.onOutput = [this, id] {
+        QMetaObject::invokeMethod(
+            this, [this, id] { pump(id); }, Qt::QueuedConnection);
+    };
     events.onExit = [this, id](int code) {
-        QMetaObject::invokeMethod(this, [this, id, code] { ended(id, code); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, id, code] { ended(id, code); }, Qt::QueuedConnection);
     };
     Job& j = *job;
     jobs_.emplace(id, std::move(job));

@@ -107,7 +107,8 @@ void calculator(QPainter& p) {
     p.fillRect(4, 2, 8, 3, kGreen);
     p.fillRect(8, 3, 3, 1, kLime);
     for (int r = 0; r < 3; ++r)
-        for (int c = 0; c < 3; ++c) p.fillRect(4 + 3 * c, 7 + 2 * r + r, 2, 2, c == 2 && r == 2 ? kRed : kBlack);
+        for (int c = 0; c < 3; ++c)
+            p.fillRect(4 + 3 * c, 7 + 2 * r + r, 2, 2, c == 2 && r == 2 ? kRed : kBlack);
 }
 
 void resourceExplorer(QPainter& p) {

@@ -10,9 +10,7 @@ TDirMon::TDirMon(QObject* parent) : QObject(parent) {
     connect(this, &TDirMon::workerEvent, this, &TDirMon::onWorkerEvent, Qt::QueuedConnection);
 }
 
-TDirMon::~TDirMon() {
-    watcher_.stop();
-}
+TDirMon::~TDirMon() { watcher_.stop(); }
 
 void TDirMon::SetDirectory(const std::string& dir) {
     if (dir == directory_) return;
@@ -31,23 +29,24 @@ void TDirMon::Start() {
     try {
         // The worker only emits; the queued connection carries the event to our thread.
         if (OnNamesChanged) {
-            watcher_.startWithNames(directory_, filter_, Nested,
-                                    [this, gen](platform::WatchEvent ev, std::vector<platform::NameChange>&& names) {
-                                        if (ev != platform::WatchEvent::Changed) {
-                                            emit workerEvent(gen, static_cast<int>(ev));
-                                            return;
-                                        }
-                                        if (names.empty()) return;
-                                        bool post = false;
-                                        {
-                                            std::lock_guard lock(namesMutex_);
-                                            for (auto& n : names) pendingNames_.push_back(std::move(n));
-                                            post = !drainPosted_;
-                                            drainPosted_ = true;
-                                        }
-                                        // One queued call drains whatever piled up meanwhile.
-                                        if (post) emit workerEvent(gen, static_cast<int>(ev));
-                                    });
+            watcher_.startWithNames(
+                directory_, filter_, Nested,
+                [this, gen](platform::WatchEvent ev, std::vector<platform::NameChange>&& names) {
+                    if (ev != platform::WatchEvent::Changed) {
+                        emit workerEvent(gen, static_cast<int>(ev));
+                        return;
+                    }
+                    if (names.empty()) return;
+                    bool post = false;
+                    {
+                        std::lock_guard lock(namesMutex_);
+                        for (auto& n : names) pendingNames_.push_back(std::move(n));
+                        post = !drainPosted_;
+                        drainPosted_ = true;
+                    }
+                    // One queued call drains whatever piled up meanwhile.
+                    if (post) emit workerEvent(gen, static_cast<int>(ev));
+                });
         } else {
             watcher_.start(directory_, filter_, Nested, [this, gen](platform::WatchEvent ev) {
                 emit workerEvent(gen, static_cast<int>(ev));
@@ -78,36 +77,36 @@ void TDirMon::onWorkerEvent(quint64 generation, int kind) {
     if (generation != generation_ || !running_) return;
     try {
         switch (static_cast<platform::WatchEvent>(kind)) {
-        case platform::WatchEvent::Changed:
-            if (OnNamesChanged) {
-                std::vector<platform::NameChange> names;
-                {
-                    std::lock_guard lock(namesMutex_);
-                    names.swap(pendingNames_);
-                    drainPosted_ = false;
+            case platform::WatchEvent::Changed:
+                if (OnNamesChanged) {
+                    std::vector<platform::NameChange> names;
+                    {
+                        std::lock_guard lock(namesMutex_);
+                        names.swap(pendingNames_);
+                        drainPosted_ = false;
+                    }
+                    if (!names.empty()) OnNamesChanged(this, std::move(names));
+                } else if (OnDirChange) {
+                    OnDirChange(this);
                 }
-                if (!names.empty()) OnNamesChanged(this, std::move(names));
-            } else if (OnDirChange) {
-                OnDirChange(this);
+                break;
+            case platform::WatchEvent::Overflow:
+                if (OnOverflow)
+                    OnOverflow(this);
+                else if (OnDirChange)
+                    OnDirChange(this);
+                break;
+            case platform::WatchEvent::Gone:
+                if (OnDirGone) OnDirGone(this);
+                break;
+            case platform::WatchEvent::Failed: {
+                const std::string text = "FindFirstChangeNotification() failed";
+                if (OnWarning)
+                    OnWarning(text);
+                else
+                    QMessageBox::warning(nullptr, QStringLiteral("Warning"), QString::fromStdString(text));
+                break;
             }
-            break;
-        case platform::WatchEvent::Overflow:
-            if (OnOverflow)
-                OnOverflow(this);
-            else if (OnDirChange)
-                OnDirChange(this);
-            break;
-        case platform::WatchEvent::Gone:
-            if (OnDirGone) OnDirGone(this);
-            break;
-        case platform::WatchEvent::Failed: {
-            const std::string text = "FindFirstChangeNotification() failed";
-            if (OnWarning)
-                OnWarning(text);
-            else
-                QMessageBox::warning(nullptr, QStringLiteral("Warning"), QString::fromStdString(text));
-            break;
-        }
         }
     } catch (...) {
         // A failing change handler must not take the event loop down; the next change

@@ -98,8 +98,12 @@ TFPanel::TFPanel(QWidget* parent) : QWidget(parent), controller_(*this) {
     Monitor->OnWarning = [this](const std::string& text) {
         QMessageBox::warning(this, QStringLiteral("Warning"), qs(text));
     };
-    OnNotice = [this](const std::string& text) { QMessageBox::information(this, QStringLiteral("Korvalen"), qs(text)); };
-    OnLaunchError = [this](const std::string& text) { QMessageBox::critical(this, QStringLiteral("Error"), qs(text)); };
+    OnNotice = [this](const std::string& text) {
+        QMessageBox::information(this, QStringLiteral("Korvalen"), qs(text));
+    };
+    OnLaunchError = [this](const std::string& text) {
+        QMessageBox::critical(this, QStringLiteral("Error"), qs(text));
+    };
     SetDefaults();
 }
 
@@ -276,7 +280,8 @@ void TFPanel::DirChanged() {
 }
 
 void TFPanel::ReadDir() {
-    const bool sameFolder = !ListingPending && !FL.Path.empty() && normalizeDir(FL.Path) == normalizeDir(CurDir);
+    const bool sameFolder =
+        !ListingPending && !FL.Path.empty() && normalizeDir(FL.Path) == normalizeDir(CurDir);
     startRead(sameFolder ? ReadMode::KeepIndex : ReadMode::NewFolder);
     if (!monitorStarted_ && !Monitor->Running()) {
         try {
@@ -322,7 +327,8 @@ void TFPanel::startRead(ReadMode mode) {
         ListingPending = true;
     }
     job->start([this, generation] {
-        QMetaObject::invokeMethod(this, [this, generation] { onListingReady(generation); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, generation] { onListingReady(generation); }, Qt::QueuedConnection);
     });
     job_ = std::move(job);
     progressTimer_->start();
@@ -335,19 +341,17 @@ void TFPanel::onListingReady(quint64 generation) {
     progressTimer_->stop();
     if (job->cancelled()) return;
     switch (readMode_) {
-    case ReadMode::NewFolder:
-        InstallListing(std::move(job->result()));
-        break;
-    case ReadMode::KeepIndex:
-        InstallListing(std::move(job->result()));
-        if (FilesCount < 2) Bar_Pos = 0;
-        break;
-    case ReadMode::KeepNames: {
-        const CursorAnchor a = anchor(true);
-        InstallListing(std::move(job->result()));
-        restoreAnchor(a);
-        break;
-    }
+        case ReadMode::NewFolder: InstallListing(std::move(job->result())); break;
+        case ReadMode::KeepIndex:
+            InstallListing(std::move(job->result()));
+            if (FilesCount < 2) Bar_Pos = 0;
+            break;
+        case ReadMode::KeepNames: {
+            const CursorAnchor a = anchor(true);
+            InstallListing(std::move(job->result()));
+            restoreAnchor(a);
+            break;
+        }
     }
     job.reset();
     clampCursor();
@@ -386,7 +390,8 @@ void TFPanel::flushChanges() {
     lastFlush_.start();
     // Past this many names a full read on the worker is cheaper than stats here.
     constexpr std::size_t kMaxNamesPerUpdate = 2000;
-    if (!needFullRead_ && pendingNames_.size() > kMaxNamesPerUpdate && pendingNames_.size() > FL.FilesCount() / 4u)
+    if (!needFullRead_ && pendingNames_.size() > kMaxNamesPerUpdate &&
+        pendingNames_.size() > FL.FilesCount() / 4u)
         needFullRead_ = true;
     if (needFullRead_) {
         needFullRead_ = false;
@@ -486,9 +491,7 @@ void TFPanel::syncTimers() {
         controller_.wantScrollUp() ? TimerUp->start() : TimerUp->stop();
 }
 
-void TFPanel::resizeEvent(QResizeEvent*) {
-    layoutNow();
-}
+void TFPanel::resizeEvent(QResizeEvent*) { layoutNow(); }
 
 // ---- painting --------------------------------------------------------------------
 
@@ -611,11 +614,13 @@ void TFPanel::paintCell(QPainter& p, int cell, bool bar) {
     if (bar) {
         const int left = cellLeft + (col == 0 ? 2 : 1);
         const int right = Style == 3 ? X1 - 2 : std::min(cellLeft + CellWidth - 1, X1 - 4);
-        p.fillRect(QRect(QPoint(left, y - 2), QPoint(right, y - 2 + LineHeight)), toQColor(PanelSelectFon, palette()));
+        p.fillRect(QRect(QPoint(left, y - 2), QPoint(right, y - 2 + LineHeight)),
+                   toQColor(PanelSelectFon, palette()));
     }
     p.setPen(Style == 3 && e.Selected ? toQColor(FileSelectColor, palette()) : colour);
     const QRect nameClip(QPoint(x - 1, y), QPoint(nameRight, y + LineHeight - 1));
-    p.drawText(nameClip.adjusted(1 + indent, 0, 0, 0), Qt::AlignLeft | Qt::AlignTop, qs(shownName(e.FileName)));
+    p.drawText(nameClip.adjusted(1 + indent, 0, 0, 0), Qt::AlignLeft | Qt::AlignTop,
+               qs(shownName(e.FileName)));
     if (Style != 3) return;
     p.setPen(colour);
     const int sizeLeft = NameRight, dateLeft = NameRight + SizeWidth, timeLeft = dateLeft + DateWidth;
@@ -626,15 +631,16 @@ void TFPanel::paintCell(QPainter& p, int cell, bool bar) {
         p.drawText(QRect(QPoint(dateLeft + 5, y), QPoint(std::min(timeLeft, X1) - 2, y + LineHeight - 1)),
                    Qt::AlignLeft | Qt::AlignTop, qs(formatDate(e.Written)));
     if (X1 - timeLeft > 1)
-        p.drawText(QRect(QPoint(timeLeft + 5, y), QPoint(X1 - 2, y + LineHeight - 1)), Qt::AlignLeft | Qt::AlignTop,
-                   qs(formatTime(e.Written)));
+        p.drawText(QRect(QPoint(timeLeft + 5, y), QPoint(X1 - 2, y + LineHeight - 1)),
+                   Qt::AlignLeft | Qt::AlignTop, qs(formatTime(e.Written)));
 }
 
 TFPanel::StatusStrip TFPanel::StatusTexts(const QFontMetrics& fm) const {
     StatusStrip st;
     const std::string sep = groupSep();
     if (job_ || readCancelled_) {
-        st.name = job_ ? qs(Texts.Reading + formatThousands(static_cast<std::int64_t>(job_->progress()), sep) + Texts.Entries)
+        st.name = job_ ? qs(Texts.Reading +
+                            formatThousands(static_cast<std::int64_t>(job_->progress()), sep) + Texts.Entries)
                        : qs(Texts.ReadCancelled);
         st.sizeX = st.nameX;
         if (Show_FreeDisk) st.free = qs(formatThousands(FreeSpace / 1048576, sep) + Texts.FreeOnDrive);
@@ -660,7 +666,8 @@ TFPanel::StatusStrip TFPanel::StatusTexts(const QFontMetrics& fm) const {
     if (Show_FileName) {
         const QString gap = QStringLiteral("   ");
         const int room = lineEnd - st.nameX - fm.horizontalAdvance(QStringLiteral("<>") + gap + st.size);
-        st.name = QStringLiteral("<") + fm.elidedText(qs(shownName(CurFile)), Qt::ElideMiddle, std::max(0, room)) +
+        st.name = QStringLiteral("<") +
+                  fm.elidedText(qs(shownName(CurFile)), Qt::ElideMiddle, std::max(0, room)) +
                   QStringLiteral(">");
         st.sizeX = st.nameX + fm.horizontalAdvance(st.name + gap);
     } else {
@@ -676,7 +683,9 @@ TFPanel::StatusStrip TFPanel::StatusTexts(const QFontMetrics& fm) const {
         // to end before them.
         const QString free = qs(formatThousands(FreeSpace / 1048576, sep) + Texts.FreeOnDrive);
         const int end = st.totals.isEmpty() ? X1 - 10 : st.totalsX - 8;
-        st.free = fm.horizontalAdvance(free) <= end - 6 ? free : fm.elidedText(free, Qt::ElideRight, std::max(0, end - 6));
+        st.free = fm.horizontalAdvance(free) <= end - 6
+                      ? free
+                      : fm.elidedText(free, Qt::ElideRight, std::max(0, end - 6));
     }
     return st;
 }
@@ -793,8 +802,8 @@ void TFPanel::paintInfo(QPainter& p) {
     auto centred = [&](int y, const QString& s) {
         const int x = std::max(3, (X1 - fm.horizontalAdvance(s)) / 2);
         p.setPen(text);
-        p.drawText(QRect(QPoint(std::max(x, 3), y), QPoint(w - 6, y + fm.height())), Qt::AlignLeft | Qt::AlignTop,
-                   s);
+        p.drawText(QRect(QPoint(std::max(x, 3), y), QPoint(w - 6, y + fm.height())),
+                   Qt::AlignLeft | Qt::AlignTop, s);
     };
     auto separator = [&](int y) {
         p.setPen(QPen(line, 2));

@@ -90,7 +90,7 @@ public:
     // Drawing.
     void DrawFrame(const std::string& mode);  // "Fon_True" or "Fon_False"
     void DrawList();
-    void DrawCursor();   // publishes the current entry (CurFile, CurPath, ...) too
+    void DrawCursor();  // publishes the current entry (CurFile, CurPath, ...) too
     void HideCursor();
     void LocateCursor();
     void DrawStatus(const std::string& what);  // "All" or "File"
@@ -136,7 +136,7 @@ public:
     // What the monitor made the panel do, for the benchmark and the tests.
     struct MonitorStats {
         int fullRereads = 0;
-        int batches = 0;      // incremental updates applied
+        int batches = 0;        // incremental updates applied
         std::size_t names = 0;  // names in them
     };
     const MonitorStats& Stats() const { return stats_; }

@@ -18,8 +18,8 @@ std::string randomSuffix() {
     std::uint64_t r = 0;
     if (::getrandom(&r, sizeof r, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof r)) {
         static std::uint64_t counter = 0;
-        r = static_cast<std::uint64_t>(::getpid()) * 0x9E3779B97F4A7C15ULL ^ static_cast<std::uint64_t>(::time(nullptr)) ^
-            (++counter << 20);
+        r = static_cast<std::uint64_t>(::getpid()) * 0x9E3779B97F4A7C15ULL ^
+            static_cast<std::uint64_t>(::time(nullptr)) ^ (++counter << 20);
     }
     static constexpr char kHex[] = "0123456789abcdef";
     std::string s(12, '0');
@@ -62,7 +62,8 @@ bool AtomicFile::begin(int dirFd, const std::string& name, mode_t newMode) {
     dirFd_ = dirFd;
     name_ = name;
     struct stat old {};
-    const bool keepMode = ::fstatat(dirFd, name.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(old.st_mode);
+    const bool keepMode =
+        ::fstatat(dirFd, name.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(old.st_mode);
     // Hidden, and short enough that a long target name still leaves room within NAME_MAX.
     const std::string stem = folder + "." + base.substr(0, 200) + ".";
     for (int attempt = 0; attempt < 100; ++attempt) {

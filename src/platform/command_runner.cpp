@@ -18,7 +18,9 @@ namespace kv::platform {
 
 namespace {
 
-LaunchResult failed(const std::string& what, int err) { return {false, err, what + ": " + std::strerror(err)}; }
+LaunchResult failed(const std::string& what, int err) {
+    return {false, err, what + ": " + std::strerror(err)};
+}
 
 void closeFd(int& fd) {
     if (fd >= 0) ::close(fd);
@@ -124,8 +126,10 @@ LaunchResult CommandRunner::start(const std::string& command, const std::string&
         ::dup2(out[1], 1);
         ::dup2(out[1], 2);
         if (script >= 0) {
-            if (script == 3) ::fcntl(3, F_SETFD, 0);
-            else ::dup2(script, 3);
+            if (script == 3)
+                ::fcntl(3, F_SETFD, 0);
+            else
+                ::dup2(script, 3);
         }
         // Nothing of kv's beyond the three standard descriptors (and the script); the
         // error pipe is close-on-exec already and still reports a failed start.
@@ -152,14 +156,14 @@ LaunchResult CommandRunner::start(const std::string& command, const std::string&
     if (n == static_cast<ssize_t>(sizeof childErr) && childErr != 0) {
         closeFd(out[0]);
         int status = 0;
-        while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-        }
+        while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
         return failed(workDir.empty() || childErr != ENOENT ? std::string("sh") : workDir, childErr);
     }
     ::fcntl(out[0], F_SETFL, ::fcntl(out[0], F_GETFL) | O_NONBLOCK);
     const int pidFd = openPidFd(pid);
     stopFd_ = ::eventfd(0, EFD_CLOEXEC);
-    worker_ = std::thread([this, pipeFd = out[0], pidFd, stopFd = stopFd_, pid] { readLoop(pipeFd, pidFd, stopFd, pid); });
+    worker_ = std::thread(
+        [this, pipeFd = out[0], pidFd, stopFd = stopFd_, pid] { readLoop(pipeFd, pidFd, stopFd, pid); });
     return {true, 0, {}};
 }
 
@@ -196,7 +200,8 @@ void CommandRunner::readLoop(int pipeFd, int pidFd, int stopFd, int pid) {
         }
     };
     while (pipeOpen || !exited) {
-        pollfd fds[3] = {{pipeOpen ? pipeFd : -1, POLLIN, 0}, {stopFd, POLLIN, 0}, {exited ? -1 : pidFd, POLLIN, 0}};
+        pollfd fds[3] = {
+            {pipeOpen ? pipeFd : -1, POLLIN, 0}, {stopFd, POLLIN, 0}, {exited ? -1 : pidFd, POLLIN, 0}};
         const int timeout = !exited && pidFd < 0 ? 100 : -1;
         const int n = ::poll(fds, 3, timeout);
         if (n < 0) {

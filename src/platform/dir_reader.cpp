@@ -45,12 +45,12 @@ LocalTime toLocalTime(std::int64_t seconds, std::uint32_t nanoseconds) {
     const std::int64_t hour = floorDiv(seconds, 3600);
     if (hour != cachedHour) {
         const time_t t = static_cast<time_t>(hour * 3600);
-        struct tm tmv{};
+        struct tm tmv {};
         if (!localtime_r(&t, &tmv)) return {};
         // A zone change inside the hour is possible only at odd offsets; checking the
         // hour's end keeps such hours out of the cache.
         const time_t tEnd = t + 3599;
-        struct tm tmEnd{};
+        struct tm tmEnd {};
         localtime_r(&tEnd, &tmEnd);
         cachedOffset = tmv.tm_gmtoff;
         cachedHour = tmEnd.tm_gmtoff == tmv.tm_gmtoff ? hour : INT64_MIN;
@@ -169,7 +169,8 @@ bool statItems(int dirFd, std::vector<DirItem>& items, const ReadControl& contro
                 if (!statEntry(dirFd, items[i].name, items[i])) gone[i] = 1;
         }
     };
-    unsigned threads = control.threads ? control.threads : std::min(8u, std::max(1u, std::thread::hardware_concurrency()));
+    unsigned threads =
+        control.threads ? control.threads : std::min(8u, std::max(1u, std::thread::hardware_concurrency()));
     // A thread costs about as much as a few dozen stat calls: small folders stay on one.
     threads = static_cast<unsigned>(std::min<std::size_t>(threads, 1 + n / 2048));
     std::vector<std::thread> helpers;

@@ -42,7 +42,7 @@ struct DirItem {
     std::uint16_t attr = 0;
     bool isLink = false;      // a symbolic link (its target decides the other fields)
     bool executable = false;  // a regular file with any execute bit
-    LocalTime created;   // birth time where the file system keeps one, else last write
+    LocalTime created;        // birth time where the file system keeps one, else last write
     LocalTime accessed;
     LocalTime written;
     std::uint8_t typeHint = 0;  // d_type from readdir (DT_UNKNOWN when not given)
@@ -50,9 +50,9 @@ struct DirItem {
 
 // Stops and counts a long read from another thread.
 struct ReadControl {
-    const std::atomic<bool>* cancel = nullptr;  // set: the read stops soon and fails
+    const std::atomic<bool>* cancel = nullptr;     // set: the read stops soon and fails
     std::atomic<std::size_t>* progress = nullptr;  // names read so far
-    unsigned threads = 0;  // stat threads; 0 = one per core (at most 8)
+    unsigned threads = 0;                          // stat threads; 0 = one per core (at most 8)
 };
 
 // A folder open for reading its names in slices.

@@ -15,7 +15,8 @@ void appendEscaped(std::string& out, unsigned char b) {
 
 // A C1 control in UTF-8: C2 80 .. C2 9F.
 bool isC1(std::string_view s, std::size_t at, std::size_t len) {
-    return len == 2 && static_cast<unsigned char>(s[at]) == 0xC2 && static_cast<unsigned char>(s[at + 1]) <= 0x9F;
+    return len == 2 && static_cast<unsigned char>(s[at]) == 0xC2 &&
+           static_cast<unsigned char>(s[at + 1]) <= 0x9F;
 }
 
 // Walks the text one character (or one stray byte) at a time: plain characters are copied,
@@ -31,8 +32,10 @@ std::string mapControls(std::string_view s, bool backslashToo, Replace replace) 
                            : len == 1 ? c >= 0x20 && c != 0x7F && !(backslashToo && c == '\\')
                                       : false;
         const std::size_t step = len == 0 ? 1 : len;
-        if (plain) out.append(s, i, step);
-        else replace(out, s.substr(i, step));
+        if (plain)
+            out.append(s, i, step);
+        else
+            replace(out, s.substr(i, step));
         i += step;
     }
     return out;
@@ -53,9 +56,12 @@ std::string escapeControls(std::string_view utf8) {
 std::string visibleControls(std::string_view utf8) {
     return mapControls(utf8, false, [](std::string& out, std::string_view bytes) {
         const auto c = static_cast<unsigned char>(bytes[0]);
-        if (bytes.size() == 1 && c < 0x20) AppendUtf8(out, 0x2400u + c);
-        else if (bytes.size() == 1 && c == 0x7F) AppendUtf8(out, 0x2421);
-        else AppendUtf8(out, 0xFFFD);
+        if (bytes.size() == 1 && c < 0x20)
+            AppendUtf8(out, 0x2400u + c);
+        else if (bytes.size() == 1 && c == 0x7F)
+            AppendUtf8(out, 0x2421);
+        else
+            AppendUtf8(out, 0xFFFD);
     });
 }
 

@@ -19,9 +19,10 @@ std::string unescapeMountField(std::string_view field) {
     std::string out;
     out.reserve(field.size());
     for (size_t i = 0; i < field.size(); ++i) {
-        if (field[i] == '\\' && i + 3 < field.size() &&
-            oct(field[i + 1]) && oct(field[i + 2]) && oct(field[i + 3])) {
-            out.push_back(static_cast<char>((field[i + 1] - '0') * 64 + (field[i + 2] - '0') * 8 + (field[i + 3] - '0')));
+        if (field[i] == '\\' && i + 3 < field.size() && oct(field[i + 1]) && oct(field[i + 2]) &&
+            oct(field[i + 3])) {
+            out.push_back(static_cast<char>((field[i + 1] - '0') * 64 + (field[i + 2] - '0') * 8 +
+                                            (field[i + 3] - '0')));
             i += 3;
             continue;
         }
@@ -30,9 +31,7 @@ std::string unescapeMountField(std::string_view field) {
     return out;
 }
 
-bool startsWith(std::string_view s, std::string_view prefix) {
-    return s.substr(0, prefix.size()) == prefix;
-}
+bool startsWith(std::string_view s, std::string_view prefix) { return s.substr(0, prefix.size()) == prefix; }
 
 // Number of path components below the given prefix ("/media/a" under "/media/" is 1).
 int depthBelow(std::string_view path, std::string_view prefix) {
@@ -42,8 +41,9 @@ int depthBelow(std::string_view path, std::string_view prefix) {
 }
 
 bool isNetworkFs(std::string_view fs) {
-    static const std::string_view kinds[] = {"nfs", "nfs4", "cifs", "smbfs", "smb3", "ncpfs", "afs", "9p",
-                                             "fuse.sshfs", "sshfs", "davfs", "fuse.davfs", "ceph", "glusterfs"};
+    static const std::string_view kinds[] = {"nfs",   "nfs4",       "cifs", "smbfs",      "smb3",
+                                             "ncpfs", "afs",        "9p",   "fuse.sshfs", "sshfs",
+                                             "davfs", "fuse.davfs", "ceph", "glusterfs"};
     return std::find(std::begin(kinds), std::end(kinds), fs) != std::end(kinds);
 }
 

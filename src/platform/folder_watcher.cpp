@@ -41,8 +41,8 @@ NameChange::Kind kindOf(std::uint32_t mask) {
     return NameChange::Changed;
 }
 
-void addTree(int ino, const std::string& dir, std::uint32_t mask,
-             std::unordered_map<int, std::string>& wds, int depth) {
+void addTree(int ino, const std::string& dir, std::uint32_t mask, std::unordered_map<int, std::string>& wds,
+             int depth) {
     if (depth > 64) return;  // a pathological depth is not worth a stack overflow
     DIR* d = ::opendir(dir.c_str());
     if (!d) return;
@@ -137,7 +137,8 @@ void run(Setup setup, std::uint32_t filter, bool nested, int stopFd, FolderWatch
                     const auto it = wds.find(ev->wd);
                     if (it != wds.end()) {
                         std::string sub = it->second + "/" + ev->name;
-                        const int wd = ::inotify_add_watch(ino, sub.c_str(), mask | IN_ONLYDIR | IN_DONT_FOLLOW);
+                        const int wd =
+                            ::inotify_add_watch(ino, sub.c_str(), mask | IN_ONLYDIR | IN_DONT_FOLLOW);
                         if (wd >= 0) {
                             wds[wd] = sub;
                             addTree(ino, sub, mask, wds, 1);
@@ -173,12 +174,14 @@ std::uint32_t FolderWatcher::inotifyMask(std::uint32_t filter, bool nested) {
 FolderWatcher::~FolderWatcher() { stop(); }
 
 void FolderWatcher::start(const std::string& folder, std::uint32_t filter, bool nested, Callback cb) {
-    startWithNames(folder, filter, nested, BatchCallback([cb = std::move(cb)](WatchEvent ev, std::vector<NameChange>&&) {
-              if (cb) cb(ev == WatchEvent::Overflow ? WatchEvent::Changed : ev);
-          }));
+    startWithNames(folder, filter, nested,
+                   BatchCallback([cb = std::move(cb)](WatchEvent ev, std::vector<NameChange>&&) {
+                       if (cb) cb(ev == WatchEvent::Overflow ? WatchEvent::Changed : ev);
+                   }));
 }
 
-void FolderWatcher::startWithNames(const std::string& folder, std::uint32_t filter, bool nested, BatchCallback cb) {
+void FolderWatcher::startWithNames(const std::string& folder, std::uint32_t filter, bool nested,
+                                   BatchCallback cb) {
     stop();
     stopFd_ = ::eventfd(0, EFD_CLOEXEC);
     if (stopFd_ < 0) throw std::runtime_error("eventfd");

@@ -18,8 +18,8 @@ namespace kv::platform {
 
 // Filter bits, the same words the old change-notification service used.
 enum : std::uint32_t {
-    fwFileName = 0x001,    // a file is created, deleted or renamed
-    fwDirName = 0x002,     // a folder is created, deleted or renamed
+    fwFileName = 0x001,  // a file is created, deleted or renamed
+    fwDirName = 0x002,   // a folder is created, deleted or renamed
     fwAttributes = 0x004,
     fwSize = 0x008,
     fwLastWrite = 0x010,

@@ -19,11 +19,13 @@ namespace {
 std::string resolve(const std::string& prog) {
     if (prog.find('/') != std::string::npos) return prog;
     const char* env = std::getenv("PATH");
-    const std::string_view path = env ? std::string_view(env) : std::string_view("/usr/local/bin:/usr/bin:/bin");
+    const std::string_view path =
+        env ? std::string_view(env) : std::string_view("/usr/local/bin:/usr/bin:/bin");
     std::size_t start = 0;
     for (;;) {
         const std::size_t colon = path.find(':', start);
-        const std::string_view dir = path.substr(start, colon == std::string_view::npos ? path.npos : colon - start);
+        const std::string_view dir =
+            path.substr(start, colon == std::string_view::npos ? path.npos : colon - start);
         std::string cand(dir.empty() ? std::string_view(".") : dir);
         cand += '/';
         cand += prog;
@@ -36,9 +38,7 @@ std::string resolve(const std::string& prog) {
     return {};
 }
 
-LaunchResult fail(const std::string& what, int err) {
-    return {false, err, what + ": " + std::strerror(err)};
-}
+LaunchResult fail(const std::string& what, int err) { return {false, err, what + ": " + std::strerror(err)}; }
 
 }  // namespace
 
@@ -86,8 +86,7 @@ LaunchResult runDetached(const std::vector<std::string>& argv, const std::string
     }
     ::close(pipefd[1]);
     int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
     // The pipe closes on a successful exec (O_CLOEXEC) and carries errno otherwise.
     int childErr = 0;
     ssize_t n;
@@ -103,10 +102,11 @@ LaunchResult runDetached(const std::vector<std::string>& argv, const std::string
     return {true, 0, {}};
 }
 
-LaunchResult ExecuteFile(const std::string& file, const std::string& params,
-                         const std::string& workDir, int /*show*/) {
+LaunchResult ExecuteFile(const std::string& file, const std::string& params, const std::string& workDir,
+                         int /*show*/) {
     struct stat st;
-    if (::stat(file.c_str(), &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & (S_IXUSR | S_IXGRP | S_IXOTH))) {
+    if (::stat(file.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+        (st.st_mode & (S_IXUSR | S_IXGRP | S_IXOTH))) {
         std::vector<std::string> argv{file};
         std::istringstream in(params);
         for (std::string w; in >> w;) argv.push_back(w);

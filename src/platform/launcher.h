@@ -21,8 +21,8 @@ LaunchResult runDetached(const std::vector<std::string>& argv, const std::string
 // Opens a file the way the desktop would: a regular file with an execute bit runs
 // itself (with `params` split at blanks), anything else goes to xdg-open.
 // `show` is kept for callers that pass the old show-window value; it has no effect.
-LaunchResult ExecuteFile(const std::string& file, const std::string& params,
-                         const std::string& workDir, int show = 5);
+LaunchResult ExecuteFile(const std::string& file, const std::string& params, const std::string& workDir,
+                         int show = 5);
 
 // Size in bytes of the file at `path` (links followed), or -1 when there is none.
 std::int64_t GetFileSize(const std::string& path);

@@ -46,7 +46,8 @@ LineView classify(std::string_view raw) {
     if (line.front() == ';') return {LineKind::Comment, {}, {}};
     if (line.front() == '[') {
         std::string_view inner = line.substr(1);
-        if (const auto close = inner.find(']'); close != std::string_view::npos) inner = inner.substr(0, close);
+        if (const auto close = inner.find(']'); close != std::string_view::npos)
+            inner = inner.substr(0, close);
         return {LineKind::Section, trim(inner), {}};
     }
     const auto eq = line.find('=');
@@ -74,9 +75,7 @@ std::string oneLine(std::string_view s) {
     return out;
 }
 
-std::string systemError(const char* what, int err) {
-    return std::string(what) + ": " + std::strerror(err);
-}
+std::string systemError(const char* what, int err) { return std::string(what) + ": " + std::strerror(err); }
 
 }  // namespace
 
@@ -88,10 +87,14 @@ std::optional<int> ParseProfileInt(std::string_view text) {
         std::uint32_t v = 0;
         for (char c : hex) {
             int d;
-            if (c >= '0' && c <= '9') d = c - '0';
-            else if (c >= 'a' && c <= 'f') d = c - 'a' + 10;
-            else if (c >= 'A' && c <= 'F') d = c - 'A' + 10;
-            else return std::nullopt;
+            if (c >= '0' && c <= '9')
+                d = c - '0';
+            else if (c >= 'a' && c <= 'f')
+                d = c - 'a' + 10;
+            else if (c >= 'A' && c <= 'F')
+                d = c - 'A' + 10;
+            else
+                return std::nullopt;
             v = v * 16 + static_cast<std::uint32_t>(d);
         }
         return static_cast<int>(v);  // the bit pattern: 0x8000000F is a system colour
@@ -171,7 +174,8 @@ std::string PrivateProfileFile::ReadString(std::string_view section, std::string
     std::string_view value = def;
     if (f.keyLine != npos) {
         value = classify(lines_[f.keyLine]).value;
-        if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
+        if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+            value.back() == value.front())
             value = value.substr(1, value.size() - 2);
     }
     return std::string(cutChars(value, kProfileValueMax));
@@ -259,8 +263,10 @@ ProfileWriteResult ReplaceFileAtomically(const std::filesystem::path& file, std:
         target = to.is_absolute() ? to : target.parent_path() / to;
     }
     AtomicFile out;
-    if (!out.begin(AT_FDCWD, target.string())) return {false, systemError("cannot create a file in the folder", out.error())};
-    if (!out.write(contents.data(), contents.size())) return {false, systemError("cannot write", out.error())};
+    if (!out.begin(AT_FDCWD, target.string()))
+        return {false, systemError("cannot create a file in the folder", out.error())};
+    if (!out.write(contents.data(), contents.size()))
+        return {false, systemError("cannot write", out.error())};
     if (!out.commit(true)) return {false, systemError("cannot replace the file", out.error())};
     return {};
 }

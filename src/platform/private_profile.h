@@ -83,8 +83,8 @@ private:
 };
 
 // One call, one value, as the old API: each read reads the file anew, each write replaces it.
-std::string GetPrivateProfileString(std::string_view section, std::string_view key,
-                                    std::string_view def, const std::filesystem::path& file);
+std::string GetPrivateProfileString(std::string_view section, std::string_view key, std::string_view def,
+                                    const std::filesystem::path& file);
 int GetPrivateProfileInt(std::string_view section, std::string_view key, int def,
                          const std::filesystem::path& file);
 ProfileWriteResult WritePrivateProfileString(std::string_view section, std::string_view key,

@@ -63,13 +63,20 @@ MemoryStatus parseMeminfo(std::string_view text) {
     bool haveAvail = false;
     forEachKeyValue(text, ':', [&](std::string_view k, std::string_view v) {
         std::uint64_t kib = leadingNumber(v);
-        if (k == "MemTotal") total = kib;
-        else if (k == "MemAvailable") avail = kib, haveAvail = true;
-        else if (k == "MemFree") freeMem = kib;
-        else if (k == "Buffers") buffers = kib;
-        else if (k == "Cached") cached = kib;
-        else if (k == "SwapTotal") swapTotal = kib;
-        else if (k == "SwapFree") swapFree = kib;
+        if (k == "MemTotal")
+            total = kib;
+        else if (k == "MemAvailable")
+            avail = kib, haveAvail = true;
+        else if (k == "MemFree")
+            freeMem = kib;
+        else if (k == "Buffers")
+            buffers = kib;
+        else if (k == "Cached")
+            cached = kib;
+        else if (k == "SwapTotal")
+            swapTotal = kib;
+        else if (k == "SwapFree")
+            swapFree = kib;
         return true;
     });
     if (!haveAvail) avail = freeMem + buffers + cached;
@@ -109,9 +116,12 @@ std::uint64_t swapTotal() { return parseSwapsTotal(readFile("/proc/swaps")); }
 std::string parseCpuModel(std::string_view cpuinfo) {
     std::string model, vendor, hardware;
     forEachKeyValue(cpuinfo, ':', [&](std::string_view k, std::string_view v) {
-        if (k == "model name" && model.empty()) model = v;
-        else if (k == "vendor_id" && vendor.empty()) vendor = v;
-        else if (k == "Hardware" && hardware.empty()) hardware = v;
+        if (k == "model name" && model.empty())
+            model = v;
+        else if (k == "vendor_id" && vendor.empty())
+            vendor = v;
+        else if (k == "Hardware" && hardware.empty())
+            hardware = v;
         return true;
     });
     if (!model.empty()) return model;
@@ -129,9 +139,12 @@ int cpuCount() {
 std::string parseOsRelease(std::string_view text) {
     std::string pretty, name, version;
     forEachKeyValue(text, '=', [&](std::string_view k, std::string_view v) {
-        if (k == "PRETTY_NAME") pretty = unquote(v);
-        else if (k == "NAME") name = unquote(v);
-        else if (k == "VERSION") version = unquote(v);
+        if (k == "PRETTY_NAME")
+            pretty = unquote(v);
+        else if (k == "NAME")
+            name = unquote(v);
+        else if (k == "VERSION")
+            version = unquote(v);
         return true;
     });
     if (!pretty.empty()) return pretty;
@@ -161,7 +174,8 @@ const passwd* ownEntry(std::vector<char>& buf, passwd& pw) {
     long size = ::sysconf(_SC_GETPW_R_SIZE_MAX);
     buf.resize(size > 0 ? static_cast<size_t>(size) : 16384);
     passwd* result = nullptr;
-    while (::getpwuid_r(::getuid(), &pw, buf.data(), buf.size(), &result) == ERANGE) buf.resize(buf.size() * 2);
+    while (::getpwuid_r(::getuid(), &pw, buf.data(), buf.size(), &result) == ERANGE)
+        buf.resize(buf.size() * 2);
     return result;
 }
 }  // namespace
@@ -235,7 +249,8 @@ SystemFigures readSystemFigures(const std::string& root) {
     const std::string kernelName = firstLine(underRoot(root, "proc/sys/kernel/ostype"));
     const std::string kernelRelease = firstLine(underRoot(root, "proc/sys/kernel/osrelease"));
     if (!kernelRelease.empty())
-        f.operatingSystem += ", " + (kernelName.empty() ? std::string("Linux") : kernelName) + " " + kernelRelease;
+        f.operatingSystem +=
+            ", " + (kernelName.empty() ? std::string("Linux") : kernelName) + " " + kernelRelease;
     return f;
 }
 

@@ -51,10 +51,10 @@ std::string userFullName();
 // proc/meminfo, proc/sys/kernel/{ostype,osrelease}, etc/os-release (else usr/lib/os-release),
 // sys/class/dmi/id/product_name and proc/device-tree/model.
 struct SystemFigures {
-    std::string computer;         // DMI product name, else the device-tree model, else "IBM PC/AT"
-    std::string processor;        // as parseCpuModel, else "Pentium"; ", MMX" when the flags say mmx
+    std::string computer;           // DMI product name, else the device-tree model, else "IBM PC/AT"
+    std::string processor;          // as parseCpuModel, else "Pentium"; ", MMX" when the flags say mmx
     std::uint64_t totalMemory = 0;  // bytes of physical memory
-    std::string operatingSystem;  // "Debian GNU/Linux 12 (bookworm), Linux 6.1.0-18-amd64"
+    std::string operatingSystem;    // "Debian GNU/Linux 12 (bookworm), Linux 6.1.0-18-amd64"
 };
 SystemFigures readSystemFigures(const std::string& root = "/");
 

@@ -97,8 +97,9 @@ TrashEmptyResult emptyTrash(const std::string& trashDir) {
     // Records whose entry is gone describe nothing.
     if (infoFd >= 0) {
         for (const std::string& record : namesIn(infoFd)) {
-            const bool isRecord = record.size() > kInfoSuffix.size() &&
-                                  record.compare(record.size() - kInfoSuffix.size(), kInfoSuffix.size(), kInfoSuffix) == 0;
+            const bool isRecord =
+                record.size() > kInfoSuffix.size() &&
+                record.compare(record.size() - kInfoSuffix.size(), kInfoSuffix.size(), kInfoSuffix) == 0;
             if (!isRecord) continue;
             const std::string entry = record.substr(0, record.size() - kInfoSuffix.size());
             struct stat st {};
@@ -112,7 +113,8 @@ TrashEmptyResult emptyTrash(const std::string& trashDir) {
 
     // What some desktops leave mid-way through their own emptying, and their size cache.
     if (const int trashFd = openFolder(trashDir); trashFd >= 0) {
-        if (const int expunged = ::openat(trashFd, "expunged", O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (const int expunged =
+                ::openat(trashFd, "expunged", O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
             expunged >= 0) {
             for (const std::string& name : namesIn(expunged)) {
                 std::string failure;

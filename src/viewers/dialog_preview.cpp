@@ -30,14 +30,19 @@ QWidget* makeControl(const exe::DialogControl& c, QWidget* parent, QDialog* dial
     const std::uint32_t kind = c.style & 0xF;
     if (cls == "BUTTON") {
         switch (kind) {
-            case 2: case 3: case 5: case 6: return new QCheckBox(title(c), parent);
-            case 4: case 9: return new QRadioButton(title(c), parent);
+            case 2:
+            case 3:
+            case 5:
+            case 6: return new QCheckBox(title(c), parent);
+            case 4:
+            case 9: return new QRadioButton(title(c), parent);
             case 7: return new QGroupBox(title(c), parent);
             default: {
                 auto* b = new QPushButton(title(c), parent);
                 b->setDefault(kind == 1);
                 // OK and Cancel close the preview, as they would close the dialog.
-                if (c.id == 1 || c.id == 2) QObject::connect(b, &QPushButton::clicked, dialog, &QDialog::close);
+                if (c.id == 1 || c.id == 2)
+                    QObject::connect(b, &QPushButton::clicked, dialog, &QDialog::close);
                 return b;
             }
         }
@@ -51,10 +56,14 @@ QWidget* makeControl(const exe::DialogControl& c, QWidget* parent, QDialog* dial
     if (cls == "STATIC") {
         auto* l = new QLabel(title(c), parent);
         const std::uint32_t ss = c.style & 0x1F;
-        if (ss == 1) l->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-        else if (ss == 2) l->setAlignment(Qt::AlignRight | Qt::AlignTop);
-        else l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-        if (ss == 3 || ss == 0xE || (ss >= 4 && ss <= 9)) l->setFrameShape(QFrame::Box);  // icons, pictures, frames
+        if (ss == 1)
+            l->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+        else if (ss == 2)
+            l->setAlignment(Qt::AlignRight | Qt::AlignTop);
+        else
+            l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        if (ss == 3 || ss == 0xE || (ss >= 4 && ss <= 9))
+            l->setFrameShape(QFrame::Box);  // icons, pictures, frames
         l->setWordWrap(ss <= 2);
         return l;
     }
@@ -85,7 +94,8 @@ TDialogPreview::TDialogPreview(const exe::DialogTemplate& t, QWidget* parent) : 
     }
     // Dialog units: a quarter of the average character width, an eighth of its height.
     const QFontMetrics fm(font());
-    const double baseX = fm.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")) / 52.0;
+    const double baseX =
+        fm.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")) / 52.0;
     const double baseY = fm.height();
     auto px = [&](int x) { return int(x * baseX / 4 + 0.5); };
     auto py = [&](int y) { return int(y * baseY / 8 + 0.5); };

@@ -50,9 +50,9 @@ exe::TResourceItem* itemOf(const QTreeWidgetItem* node) {
 
 // The image list's pictures: folder, open folder, resource, icon, cursor, bitmap.
 QIcon imageFor(int index) {
-    static const QStyle::StandardPixmap kPixmaps[] = {QStyle::SP_DirIcon,     QStyle::SP_DirOpenIcon,
-                                                      QStyle::SP_FileIcon,    QStyle::SP_DesktopIcon,
-                                                      QStyle::SP_ArrowUp,     QStyle::SP_FileDialogContentsView};
+    static const QStyle::StandardPixmap kPixmaps[] = {QStyle::SP_DirIcon,  QStyle::SP_DirOpenIcon,
+                                                      QStyle::SP_FileIcon, QStyle::SP_DesktopIcon,
+                                                      QStyle::SP_ArrowUp,  QStyle::SP_FileDialogContentsView};
     return QApplication::style()->standardIcon(kPixmaps[index]);
 }
 
@@ -68,8 +68,9 @@ int imageIndexOf(const exe::TResourceItem& item) {
 
 QString shown(const std::string& name) { return QString::fromStdString(platform::visibleControls(name)); }
 
-const QStringList kSaveFilters = {QStringLiteral("Other Resource (*)"), QStringLiteral("Bitmaps (*.BMP *.bmp)"),
-                                  QStringLiteral("Icons (*.ICO *.ico)"), QStringLiteral("Cursor (*.CUR *.cur)")};
+const QStringList kSaveFilters = {
+    QStringLiteral("Other Resource (*)"), QStringLiteral("Bitmaps (*.BMP *.bmp)"),
+    QStringLiteral("Icons (*.ICO *.ico)"), QStringLiteral("Cursor (*.CUR *.cur)")};
 
 }  // namespace
 
@@ -82,8 +83,9 @@ TFormResource::TFormResource(QWidget* parent) : QWidget(parent, Qt::Window) {
         dialog.setFileMode(QFileDialog::AnyFile);
         dialog.setNameFilters(kSaveFilters);
         dialog.selectNameFilter(kSaveFilters.value(filterIndex - 1, kSaveFilters.front()));
-        return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty() ? dialog.selectedFiles().front()
-                                                                                       : QString();
+        return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()
+                   ? dialog.selectedFiles().front()
+                   : QString();
     };
     openVideo = [this](const QString& path) {
         auto r = platform::runDetached({"xdg-open", path.toStdString()}, "");
@@ -233,11 +235,13 @@ void TFormResource::buildWindow() {
     version_->setColumnWidth(1, 300);
     version_->setRootIsDecorated(false);
     const exe::VersionRows blank = exe::versionRows({});
-    for (const auto& name : blank.names) new QTreeWidgetItem(version_, {QString::fromStdString(name), QString()});
+    for (const auto& name : blank.names)
+        new QTreeWidgetItem(version_, {QString::fromStdString(name), QString()});
     language_ = new QLabel(versionPage);
     versionLayout->addWidget(version_, 1);
     versionLayout->addWidget(language_);
-    versionLayout->addWidget(new QLabel(QStringLiteral("Why Microsoft always makes simple things so complex?"), versionPage));
+    versionLayout->addWidget(
+        new QLabel(QStringLiteral("Why Microsoft always makes simple things so complex?"), versionPage));
     pages_->addWidget(versionPage);
 
     // Page 5: messages.
@@ -343,15 +347,17 @@ void TFormResource::showItem(exe::TResourceItem& item) {
         icons_->clear();
         for (const auto& child : item.subList()->items()) {
             const QIcon icon = imageFor(imageIndexOf(*child));
-            auto* row = new QTreeWidgetItem(list_, {shown(child->name()),
-                                                    QStringLiteral("%1").arg(child->offset(), 7, 16, QLatin1Char('0')),
-                                                    QStringLiteral("%1").arg(child->rawSize(), 5, 16, QLatin1Char('0'))});
+            auto* row = new QTreeWidgetItem(
+                list_,
+                {shown(child->name()), QStringLiteral("%1").arg(child->offset(), 7, 16, QLatin1Char('0')),
+                 QStringLiteral("%1").arg(child->rawSize(), 5, 16, QLatin1Char('0'))});
             row->setIcon(0, icon);
             row->setData(0, kItemRole, QVariant::fromValue(quintptr(child.get())));
             new QListWidgetItem(icon, row->text(0), icons_);
         }
         setPage(kListPage);
-        caption_->setText(QLatin1Char(' ') + (tree_->currentItem() ? tree_->currentItem()->text(0) : QString()));
+        caption_->setText(QLatin1Char(' ') +
+                          (tree_->currentItem() ? tree_->currentItem()->text(0) : QString()));
         status_[0]->setText(QStringLiteral(" %1 object(s)").arg(list_->topLevelItemCount()));
         status_[1]->setText(QStringLiteral(" Offset: %1").arg(item.offset(), 0, 16));
         return;
@@ -359,18 +365,21 @@ void TFormResource::showItem(exe::TResourceItem& item) {
     caption_->setText(shown(item.name()));
     status_[0]->clear();
     status_[1]->setText(QStringLiteral(" Offset: %1  Size: %2")
-                            .arg(QString::number(item.offset(), 16).toUpper(), QString::number(item.rawSize(), 16).toUpper()));
+                            .arg(QString::number(item.offset(), 16).toUpper(),
+                                 QString::number(item.rawSize(), 16).toUpper()));
     switch (item.resourceType()) {
         case exe::kCursorImage:
         case exe::kIconImage:
             if (auto* icon = dynamic_cast<exe::TIconResEntry*>(&item)) {
                 const auto file = icon->iconFile();
-                return showPicture(QByteArray(reinterpret_cast<const char*>(file.data()), qsizetype(file.size())), "ICO");
+                return showPicture(
+                    QByteArray(reinterpret_cast<const char*>(file.data()), qsizetype(file.size())), "ICO");
             }
             return showByContent(item);
         case exe::kBitmap: {
             const auto file = item.fileContents();
-            return showPicture(QByteArray(reinterpret_cast<const char*>(file.data()), qsizetype(file.size())), "BMP");
+            return showPicture(QByteArray(reinterpret_cast<const char*>(file.data()), qsizetype(file.size())),
+                               "BMP");
         }
         case exe::kMenu:
         case exe::kStringTable:
@@ -396,7 +405,8 @@ void TFormResource::showByContent(exe::TResourceItem& item) {
     if (exe::isBinaryForm(raw)) {
         const exe::FormText form = exe::binaryFormToText(raw);
         if (!form.error.empty()) {
-            showError(QStringLiteral("The stored form cannot be read: %1").arg(QString::fromStdString(form.error)));
+            showError(
+                QStringLiteral("The stored form cannot be read: %1").arg(QString::fromStdString(form.error)));
             return showHex(item);
         }
         return showText(form.lines);
@@ -460,7 +470,8 @@ void TFormResource::playVideo(exe::TResourceItem& item) {
     QTemporaryFile file(QDir::temp().filePath(QStringLiteral("AVIXXXXXX.avi")));
     file.setAutoRemove(false);
     const exe::Bytes raw = item.rawData();
-    if (!file.open() || file.write(reinterpret_cast<const char*>(raw.data()), qint64(raw.size())) != qint64(raw.size())) {
+    if (!file.open() ||
+        file.write(reinterpret_cast<const char*>(raw.data()), qint64(raw.size())) != qint64(raw.size())) {
         file.remove();
         return showError(QStringLiteral("Couldn't write the video to a temporary file."));
     }
@@ -488,10 +499,12 @@ void TFormResource::setPage(Page p) { pages_->setCurrentIndex(p); }
 
 exe::TResourceItem* TFormResource::selectedDataItem() const {
     QTreeWidgetItem* node = tree_->currentItem();
-    if (exe::TResourceItem* item = itemOf(node); item && node->childCount() == 0 && !item->isList()) return item;
+    if (exe::TResourceItem* item = itemOf(node); item && node->childCount() == 0 && !item->isList())
+        return item;
     if (pages_->currentIndex() == kListPage) {
         const auto rows = list_->selectedItems();
-        if (exe::TResourceItem* item = rows.isEmpty() ? nullptr : itemOf(rows.front()); item && !item->isList())
+        if (exe::TResourceItem* item = rows.isEmpty() ? nullptr : itemOf(rows.front());
+            item && !item->isList())
             return item;
     }
     return nullptr;

@@ -86,7 +86,8 @@ QString THexDump::rowText(int row) const {
         const std::uint8_t b = data_[i];
         chars += (b < 0x20 || (b >= 0x7F && b < 0xA0)) ? QChar('.') : QChar(b);
     }
-    if (showCharacters_) text += QString(int(bytesPerRow_ - (last - first)) * 3, QLatin1Char(' ')) + " " + chars;
+    if (showCharacters_)
+        text += QString(int(bytesPerRow_ - (last - first)) * 3, QLatin1Char(' ')) + " " + chars;
     return text;
 }
 
@@ -110,8 +111,10 @@ void THexDump::paintEvent(QPaintEvent*) {
         }
         p.setPen(hexColor_);
         for (std::size_t i = first; i < last; ++i)
-            p.drawText(QRect(1 + addressWidth + int(i - first) * 3 * cellWidth_, y, 3 * cellWidth_, rowHeight_),
-                       Qt::AlignLeft | Qt::AlignTop, QStringLiteral("%1").arg(data_[i], 2, 16, QLatin1Char('0')).toUpper());
+            p.drawText(
+                QRect(1 + addressWidth + int(i - first) * 3 * cellWidth_, y, 3 * cellWidth_, rowHeight_),
+                Qt::AlignLeft | Qt::AlignTop,
+                QStringLiteral("%1").arg(data_[i], 2, 16, QLatin1Char('0')).toUpper());
         if (showCharacters_) {
             p.setPen(charColor_);
             const int x0 = 1 + addressWidth + bytesPerRow_ * 3 * cellWidth_;
@@ -147,15 +150,19 @@ void THexDump::scrollContentsBy(int, int) {
     const int delta = row - topRow_;
     topRow_ = row;
     // One row: move the picture and paint the uncovered row only.
-    if (delta == 1 || delta == -1) viewport()->scroll(0, -delta * rowHeight_);
-    else viewport()->update();
+    if (delta == 1 || delta == -1)
+        viewport()->scroll(0, -delta * rowHeight_);
+    else
+        viewport()->update();
 }
 
 void THexDump::setCurrentRow(int row) {
     if (data_.empty()) return;
     currentRow_ = std::clamp(row, 0, std::max(0, rowCount_ - 1));
-    if (currentRow_ < topRow_) setTopRow(currentRow_);
-    else if (currentRow_ >= topRow_ + visibleRows_ - 1) setTopRow(currentRow_ - visibleRows_ + 2);
+    if (currentRow_ < topRow_)
+        setTopRow(currentRow_);
+    else if (currentRow_ >= topRow_ + visibleRows_ - 1)
+        setTopRow(currentRow_ - visibleRows_ + 2);
 }
 
 void THexDump::keyPressEvent(QKeyEvent* e) {

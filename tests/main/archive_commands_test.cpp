@@ -190,7 +190,8 @@ TEST_F(MainWindowTest, ExtractDialogOverwriteChoice) {
     f.passivePanel()->CurDir = (work / "beta").string();
     f.passivePanel()->ReadDir();
     placeCursor(f.activePanel(), "pack.zip");
-    for (const auto& [choice, expected] : std::vector<std::pair<int, std::string>>{{2, "mine\n"}, {1, "read me\n"}}) {
+    for (const auto& [choice, expected] :
+         std::vector<std::pair<int, std::string>>{{2, "mine\n"}, {1, "read me\n"}}) {
         writeFile(work / "beta" / "readme.txt", "mine\n");
         onNextDialog<kv::TFormExtract>([choice = choice](kv::TFormExtract* d) {
             d->Overwrite->setCurrentIndex(choice);
@@ -259,8 +260,12 @@ TEST_F(MainWindowTest, AddToArchiveCanDeleteTheFilesItArchived) {
 
 namespace {
 struct NoQuestions : kv::fileops::Decider {
-    kv::fileops::Decision conflict(const kv::fileops::Conflict&) override { return kv::fileops::Decision::Cancel; }
-    kv::fileops::Decision error(const kv::fileops::OpError&) override { return kv::fileops::Decision::Cancel; }
+    kv::fileops::Decision conflict(const kv::fileops::Conflict&) override {
+        return kv::fileops::Decision::Cancel;
+    }
+    kv::fileops::Decision error(const kv::fileops::OpError&) override {
+        return kv::fileops::Decision::Cancel;
+    }
 };
 }  // namespace
 

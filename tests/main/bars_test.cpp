@@ -22,7 +22,8 @@ void rightClick(QWidget* w, QPoint at) { QTest::mouseClick(w, Qt::RightButton, {
 }  // namespace
 
 TEST(DriveBar, HotIndexArithmetic) {
-    const std::pair<int, int> cases[] = {{-10, 0}, {-1, 0}, {0, 1}, {24, 1}, {25, 2}, {49, 2}, {50, 3}, {80, 4}};
+    const std::pair<int, int> cases[] = {{-10, 0}, {-1, 0}, {0, 1},  {24, 1},
+                                         {25, 2},  {49, 2}, {50, 3}, {80, 4}};
     for (auto [x, hot] : cases) EXPECT_EQ(kv::TMyToolBar::hotIndexAt(x), hot) << "x = " << x;
 }
 
@@ -72,8 +73,8 @@ TEST_F(MainWindowTest, DriveBarsShowEveryDriveHoverAndChangeTheirPanelsDrive) {
 
 TEST_F(MainWindowTest, ToolBarHasEightPictureButtonsInTheOldPlaces) {
     auto& f = start();
-    const char* hints[8] = {"Information", "NotePad", "SysInfo", "Internet", "Clipboard", "CD-Player", "Calculator",
-                            "Resource Explorer"};
+    const char* hints[8] = {"Information", "NotePad",   "SysInfo",    "Internet",
+                            "Clipboard",   "CD-Player", "Calculator", "Resource Explorer"};
     for (int i = 0; i < 8; ++i) {
         QToolButton* b = f.SpeedButtons[static_cast<size_t>(i)];
         SCOPED_TRACE(hints[i]);

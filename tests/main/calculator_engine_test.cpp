@@ -11,14 +11,22 @@ namespace {
 std::string run(const std::string& keys) {
     kv::CalculatorEngine c;
     for (char k : keys) {
-        if (k >= '0' && k <= '9') c.digit(k - '0');
-        else if (k == '.') c.point();
-        else if (k == '=') c.equals();
-        else if (k == 'n') c.negate();
-        else if (k == 'b') c.backspace();
-        else if (k == 'c') c.clear();
-        else if (k == 'e') c.clearEntry();
-        else c.op(k);
+        if (k >= '0' && k <= '9')
+            c.digit(k - '0');
+        else if (k == '.')
+            c.point();
+        else if (k == '=')
+            c.equals();
+        else if (k == 'n')
+            c.negate();
+        else if (k == 'b')
+            c.backspace();
+        else if (k == 'c')
+            c.clear();
+        else if (k == 'e')
+            c.clearEntry();
+        else
+            c.op(k);
     }
     return c.display();
 }

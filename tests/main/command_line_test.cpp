@@ -80,9 +80,10 @@ TEST_F(MainWindowTest, ACommandThatPrintsNothingOpensNoWindowAndAMissingOneSaysW
 // lines, each of bounded length.
 TEST_F(MainWindowTest, AFloodOfOutputKeepsTheLastLinesOnly) {
     auto& f = start();
-    ASSERT_TRUE(runTyped(*this, f,
-                         QStringLiteral("yes line | head -n 2000000; head -c 3000000 /dev/zero | tr '\\0' x; echo; echo end"),
-                         60000));
+    ASSERT_TRUE(runTyped(
+        *this, f,
+        QStringLiteral("yes line | head -n 2000000; head -c 3000000 /dev/zero | tr '\\0' x; echo; echo end"),
+        60000));
     auto* w = f.Console->window();
     ASSERT_NE(w, nullptr);
     EXPECT_LE(w->lineCount(), static_cast<int>(kv::OutputLines::kMaxLines));
@@ -164,7 +165,8 @@ TEST_F(MainWindowTest, HistoryKeepsCommandsAndLaunchedFilesInOrder) {
     key(Qt::Key_Return);
     EXPECT_EQ(fs::path(launched).filename(), "notes.txt");
     ASSERT_TRUE(runTyped(*this, f, QStringLiteral(":")));
-    EXPECT_EQ(f.history(), (QStringList{QStringLiteral("true"), QStringLiteral("notes.txt"), QStringLiteral(":")}));
+    EXPECT_EQ(f.history(),
+              (QStringList{QStringLiteral("true"), QStringLiteral("notes.txt"), QStringLiteral(":")}));
     const char* back[] = {":", "notes.txt", "true", "true"};
     for (const char* b : back) {
         key(Qt::Key_E, Qt::ControlModifier);

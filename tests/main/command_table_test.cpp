@@ -29,7 +29,8 @@ TEST_F(MainWindowTest, CommandTableUnknownIdsAreNeverEnabledAndAReplacedRowWins)
     kv::CommandTable t;
     int runs = 0;
     bool on = false;
-    t.add("x", [&](kv::TForm1&) { ++runs; }, [&](const kv::TForm1&) { return on; });
+    t.add(
+        "x", [&](kv::TForm1&) { ++runs; }, [&](const kv::TForm1&) { return on; });
     t.add("later");
     EXPECT_FALSE(t.isEnabled("nobody", form));
     EXPECT_FALSE(t.run("nobody", form));
@@ -76,11 +77,13 @@ TEST_F(MainWindowTest, ADisabledCommandDoesNothingFromAnyControl) {
           {"menu", [&] { f.menuItem("N5")->trigger(); }},
           {"shortcut F1", [&] { key(Qt::Key_F1); }}}},
         {"utils.calculator",
-         {{"tool bar", [&] { f.SpeedButtons[6]->click(); }}, {"shortcut Ctrl+5", [&] { key(Qt::Key_5, Qt::ControlModifier); }}}},
+         {{"tool bar", [&] { f.SpeedButtons[6]->click(); }},
+          {"shortcut Ctrl+5", [&] { key(Qt::Key_5, Qt::ControlModifier); }}}},
         {"file.view",
          {{"function key", [&] { f.HotKeys[1]->click(); }}, {"shortcut F3", [&] { key(Qt::Key_F3); }}}},
         {"app.exit",
-         {{"tray", [&] { trayItem(f, QStringLiteral("Exit"))->trigger(); }}, {"shortcut Alt+X", [&] { key(Qt::Key_X, Qt::AltModifier); }}}},
+         {{"tray", [&] { trayItem(f, QStringLiteral("Exit"))->trigger(); }},
+          {"shortcut Alt+X", [&] { key(Qt::Key_X, Qt::AltModifier); }}}},
         {"panel.toggleHidden", {{"key map Ctrl+H", [&] { key(Qt::Key_H, Qt::ControlModifier); }}}},
     };
     QSignalSpy spy(&f, &kv::TForm1::commandRun);
@@ -88,7 +91,8 @@ TEST_F(MainWindowTest, ADisabledCommandDoesNothingFromAnyControl) {
         SCOPED_TRACE(c.command);
         int runs = 0;
         bool enabled = false;
-        f.commands().add(c.command, [&](kv::TForm1&) { ++runs; }, [&](const kv::TForm1&) { return enabled; });
+        f.commands().add(
+            c.command, [&](kv::TForm1&) { ++runs; }, [&](const kv::TForm1&) { return enabled; });
         spy.clear();
         for (const Source& s : c.sources) s.use();
         EXPECT_EQ(runs, 0);

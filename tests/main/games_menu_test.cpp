@@ -53,7 +53,8 @@ TEST_F(MainWindowTest, GameMenuItemsOpenModelessWindowsThatFreeThemselves) {
 
 TEST_F(MainWindowTest, GameWindowsTakeTheirTextsFromTheLanguageFile) {
     writeFile(iniPath, "[Global]\nLanguage=RUSSIAN\n");
-    writeFile(iniPath.parent_path() / "kv_rus.ini", "[Tetris]\nGame=Тетрис\nStart=&Старт\n[Life]\nGame=Жизнь\n");
+    writeFile(iniPath.parent_path() / "kv_rus.ini",
+              "[Tetris]\nGame=Тетрис\nStart=&Старт\n[Life]\nGame=Жизнь\n");
     auto& f = start();
     QPointer<kv::TTetro1> t = openFromMenu<kv::TTetro1>(f, "Tetris1");
     ASSERT_FALSE(t.isNull());

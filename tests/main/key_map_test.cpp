@@ -64,17 +64,37 @@ TEST(KeyMap, KeysRunTheirRowsCommandsInOrder) {
         {"Enter on an empty line enters", Qt::Key_Return, none, {C::CommandLineEmpty}, {"panel.enter"}},
         {"Enter with text runs it", Qt::Key_Return, none, {C::CommandLineHasText}, {"cmdline.run"}},
         {"keypad Enter is Enter", Qt::Key_Enter, pad, {C::CommandLineEmpty}, {"panel.enter"}},
-        {"Shift+Enter extracts the archive under the cursor", Qt::Key_Return, shift, {C::CommandLineEmpty}, {"file.quickExtract"}},
-        {"Ctrl+Enter appends the name", Qt::Key_Return, ctrl, {C::CommandLineHasText}, {"cmdline.appendCurrent"}},
-        {"Right pages, whatever the line holds", Qt::Key_Right, none, {C::CommandLineHasText}, {"panel.pageRight"}},
+        {"Shift+Enter extracts the archive under the cursor",
+         Qt::Key_Return,
+         shift,
+         {C::CommandLineEmpty},
+         {"file.quickExtract"}},
+        {"Ctrl+Enter appends the name",
+         Qt::Key_Return,
+         ctrl,
+         {C::CommandLineHasText},
+         {"cmdline.appendCurrent"}},
+        {"Right pages, whatever the line holds",
+         Qt::Key_Right,
+         none,
+         {C::CommandLineHasText},
+         {"panel.pageRight"}},
         {"Shift+Left pages too", Qt::Key_Left, shift, {}, {"panel.pageLeft"}},
         {"Ctrl+Right is left to the line", Qt::Key_Right, ctrl, {}, {}},
         {"PgUp pages", Qt::Key_PageUp, none, {}, {"panel.pageLeft"}},
         {"Ctrl+PgUp goes up", Qt::Key_PageUp, ctrl, {}, {"panel.parent"}},
         {"keypad arrows move the cursor", Qt::Key_Down, pad, {}, {"panel.cursorDown"}},
-        {"Backspace on an empty line goes up", Qt::Key_Backspace, none, {C::CommandLineEmpty}, {"panel.parent"}},
+        {"Backspace on an empty line goes up",
+         Qt::Key_Backspace,
+         none,
+         {C::CommandLineEmpty},
+         {"panel.parent"}},
         {"Backspace with text edits the line", Qt::Key_Backspace, none, {C::CommandLineHasText}, {}},
-        {"Ctrl+Backspace deletes a word", Qt::Key_Backspace, ctrl, {C::CommandLineEmpty}, {"cmdline.deleteWord"}},
+        {"Ctrl+Backspace deletes a word",
+         Qt::Key_Backspace,
+         ctrl,
+         {C::CommandLineEmpty},
+         {"cmdline.deleteWord"}},
         {"keypad * inverts", Qt::Key_Asterisk, pad, {}, {"panel.invertSelection"}},
         {"Shift+8's * is typing", Qt::Key_Asterisk, shift, {}, {}},
         {"keypad + is typing until its dialog exists", Qt::Key_Plus, pad, {}, {}},
@@ -109,7 +129,9 @@ TEST(KeyMap, LaterRowsSeeWhatEarlierCommandsChanged) {
     bool lineHasText = true;
     std::vector<std::string> ran;
     auto holds = [&](kv::KeyCondition c) {
-        return c == kv::KeyCondition::CommandLineHasText ? lineHasText : c == kv::KeyCondition::CommandLineEmpty ? !lineHasText : false;
+        return c == kv::KeyCondition::CommandLineHasText ? lineHasText
+               : c == kv::KeyCondition::CommandLineEmpty ? !lineHasText
+                                                         : false;
     };
     auto run = [&](std::string_view id) {
         ran.emplace_back(id);
@@ -143,11 +165,13 @@ TEST_F(MainWindowTest, KeyMapRows) {
          [&](kv::TForm1& f) { EXPECT_EQ(f.LeftPanel->cursorIndex(), 2); }},
         {"End goes to the last entry", Qt::Key_End, Qt::NoModifier, [](kv::TForm1&) {},
          [&](kv::TForm1& f) { EXPECT_EQ(f.LeftPanel->cursorIndex(), f.LeftPanel->FL.FilesCount()); }},
-        {"Home goes to the first", Qt::Key_Home, Qt::NoModifier, [](kv::TForm1& f) { placeCursor(f.LeftPanel, 4); },
+        {"Home goes to the first", Qt::Key_Home, Qt::NoModifier,
+         [](kv::TForm1& f) { placeCursor(f.LeftPanel, 4); },
          [&](kv::TForm1& f) { EXPECT_EQ(f.LeftPanel->cursorIndex(), 1); }},
         {"Right pages to the last entry of a short list", Qt::Key_Right, Qt::NoModifier, [](kv::TForm1&) {},
          [&](kv::TForm1& f) { EXPECT_EQ(f.LeftPanel->cursorIndex(), f.LeftPanel->FL.FilesCount()); }},
-        {"PgUp pages back", Qt::Key_PageUp, Qt::NoModifier, [](kv::TForm1& f) { placeCursor(f.LeftPanel, 2); },
+        {"PgUp pages back", Qt::Key_PageUp, Qt::NoModifier,
+         [](kv::TForm1& f) { placeCursor(f.LeftPanel, 2); },
          [&](kv::TForm1& f) { EXPECT_EQ(f.LeftPanel->cursorIndex(), 1); }},
         {"Enter opens the folder under the cursor", Qt::Key_Return, Qt::NoModifier,
          [](kv::TForm1& f) { placeCursor(f.LeftPanel, indexOf(f.LeftPanel, "alpha")); },
@@ -196,7 +220,8 @@ TEST_F(MainWindowTest, KeyMapRows) {
              EXPECT_EQ(f.LeftPanel->Show_FileHide, 0);
              EXPECT_EQ(indexOf(f.LeftPanel, ".hidden"), 0);
          }},
-        {"Ctrl+I toggles the folder indent of both panels", Qt::Key_I, Qt::ControlModifier, [](kv::TForm1&) {},
+        {"Ctrl+I toggles the folder indent of both panels", Qt::Key_I, Qt::ControlModifier,
+         [](kv::TForm1&) {},
          [](kv::TForm1& f) {
              EXPECT_EQ(f.LeftPanel->FolderIndent, 1);
              EXPECT_EQ(f.RightPanel->FolderIndent, 1);
@@ -206,14 +231,17 @@ TEST_F(MainWindowTest, KeyMapRows) {
              EXPECT_EQ(f.LeftPanel->ScrollHeight, 12);
              EXPECT_EQ(f.RightPanel->ScrollHeight, 11);
          }},
-        {"Ctrl+0 stops at 60", Qt::Key_0, Qt::ControlModifier, [](kv::TForm1& f) { f.LeftPanel->ScrollHeight = 60; },
+        {"Ctrl+0 stops at 60", Qt::Key_0, Qt::ControlModifier,
+         [](kv::TForm1& f) { f.LeftPanel->ScrollHeight = 60; },
          [](kv::TForm1& f) { EXPECT_EQ(f.LeftPanel->ScrollHeight, 60); }},
         {"Ctrl+L puts the other panel into the information view", Qt::Key_L, Qt::ControlModifier,
          [](kv::TForm1&) {}, [](kv::TForm1& f) { EXPECT_EQ(f.RightPanel->Style, 2); }},
         {"Ctrl+L again takes it back to brief", Qt::Key_L, Qt::ControlModifier,
-         [](kv::TForm1& f) { f.RightPanel->Style = 2; }, [](kv::TForm1& f) { EXPECT_EQ(f.RightPanel->Style, 1); }},
+         [](kv::TForm1& f) { f.RightPanel->Style = 2; },
+         [](kv::TForm1& f) { EXPECT_EQ(f.RightPanel->Style, 1); }},
         {"Ctrl+L does nothing while the active panel shows information", Qt::Key_L, Qt::ControlModifier,
-         [](kv::TForm1& f) { f.LeftPanel->Style = 2; }, [](kv::TForm1& f) { EXPECT_EQ(f.RightPanel->Style, 3); }},
+         [](kv::TForm1& f) { f.LeftPanel->Style = 2; },
+         [](kv::TForm1& f) { EXPECT_EQ(f.RightPanel->Style, 3); }},
         {"Esc hides the fast-find box and gives the command line the keys", Qt::Key_Escape, Qt::NoModifier,
          [](kv::TForm1& f) {
              f.PanelSearch->show();
@@ -224,9 +252,7 @@ TEST_F(MainWindowTest, KeyMapRows) {
              EXPECT_TRUE(f.ComLine->hasFocus());
          }},
         {"Ctrl+Z shows the figures on the inactive panel only", Qt::Key_Z, Qt::ControlModifier,
-         [](kv::TForm1& f) {
-             EXPECT_FALSE(hasYellowAtTheTop(f.RightPanel));
-         },
+         [](kv::TForm1& f) { EXPECT_FALSE(hasYellowAtTheTop(f.RightPanel)); },
          [](kv::TForm1& f) {
              EXPECT_TRUE(hasYellowAtTheTop(f.RightPanel));
              EXPECT_FALSE(hasYellowAtTheTop(f.LeftPanel));
@@ -259,8 +285,8 @@ TEST_F(MainWindowTest, MenuShortcutsComeFirstAndFollowTheHiddenAndDisabledRules)
         {Qt::Key_M, Qt::ControlModifier, "music.stop"},       // never "Main menu"
         {Qt::Key_F7, Qt::AltModifier, ""},                    // Find file: hidden and disabled
         {Qt::Key_F1, Qt::ShiftModifier, "file.addToArchive"},
-        {Qt::Key_4, Qt::AltModifier, ""},                     // Quick view: hidden and disabled
-        {Qt::Key_Tab, Qt::NoModifier, "panel.switch"},        // hidden, still acts
+        {Qt::Key_4, Qt::AltModifier, ""},               // Quick view: hidden and disabled
+        {Qt::Key_Tab, Qt::NoModifier, "panel.switch"},  // hidden, still acts
         {Qt::Key_9, Qt::ControlModifier, "utils.mediaPlayer"},
         {Qt::Key_F5, Qt::NoModifier, "file.copy"},
         {Qt::Key_F12, Qt::ControlModifier, "panel.sortModes"},
@@ -271,11 +297,14 @@ TEST_F(MainWindowTest, MenuShortcutsComeFirstAndFollowTheHiddenAndDisabledRules)
     auto& f = start();
     QSignalSpy spy(&f, &kv::TForm1::commandRun);
     for (const Row& r : rows) {
-        SCOPED_TRACE(testing::Message() << QKeySequence(QKeyCombination(r.mods, static_cast<Qt::Key>(r.key))).toString().toStdString());
+        SCOPED_TRACE(
+            testing::Message()
+            << QKeySequence(QKeyCombination(r.mods, static_cast<Qt::Key>(r.key))).toString().toStdString());
         spy.clear();
         const std::string dir = f.activePanel()->CurDir;
         // Make new file opens its dialog (the other file commands do nothing on "..").
-        if (std::string_view(r.command) == "file.createFile") onNextDialog<QDialog>([](QDialog* d) { d->reject(); });
+        if (std::string_view(r.command) == "file.createFile")
+            onNextDialog<QDialog>([](QDialog* d) { d->reject(); });
         key(r.key, r.mods);
         if (*r.command) {
             ASSERT_EQ(spy.count(), 1);
@@ -392,7 +421,9 @@ TEST_F(MainWindowTest, CommandKeysDoNotAlsoEditTheCommandLine) {
         int key;
         int cursorIndex;  // of the panel, after the key
     };
-    const Row rows[] = {{Qt::Key_Right, f.LeftPanel->FL.FilesCount()}, {Qt::Key_Left, 1}, {Qt::Key_End, 5},
+    const Row rows[] = {{Qt::Key_Right, f.LeftPanel->FL.FilesCount()},
+                        {Qt::Key_Left, 1},
+                        {Qt::Key_End, 5},
                         {Qt::Key_Home, 1}};
     for (const Row& r : rows) {
         SCOPED_TRACE(QKeySequence(r.key).toString().toStdString());

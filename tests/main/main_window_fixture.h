@@ -106,8 +106,10 @@ private:
         QString what = modal->windowTitle();
         if (auto* box = qobject_cast<QMessageBox*>(modal)) what += QStringLiteral(": ") + box->text();
         ADD_FAILURE() << "an unexpected modal dialog was shown and closed: " << what.toStdString();
-        if (auto* d = qobject_cast<QDialog*>(modal)) d->reject();
-        else modal->close();
+        if (auto* d = qobject_cast<QDialog*>(modal))
+            d->reject();
+        else
+            modal->close();
     }
 
     QTimer timer_;
@@ -139,8 +141,8 @@ protected:
     kv::TForm1& start(std::vector<std::string> pluginFolders = {}) {
         kv::TForm1::Options o;
         o.programFolder = root.string();
-        o.pluginFolders = pluginFolders.empty() ? std::vector<std::string>{(root / "no-plugins").string()}
-                                                : pluginFolders;
+        o.pluginFolders =
+            pluginFolders.empty() ? std::vector<std::string>{(root / "no-plugins").string()} : pluginFolders;
         o.iniPath = iniPath;
         o.startFolder = work.string();
         form = std::make_unique<kv::TForm1>(o);

@@ -62,7 +62,8 @@ TEST_F(MainWindowTest, PluginsLoadFilesBeforeSubfoldersWithTagsInLoadOrder) {
     auto& f = start({plugins.string()});
 
     ASSERT_EQ(f.plugins().size(), 3u);
-    const char* names[] = {"Alpha plug-in", "Beta plug-in", "\xD0\x93\xD0\xB0\xD0\xBC\xD0\xBC\xD0\xB0 plug-in"};
+    const char* names[] = {"Alpha plug-in", "Beta plug-in",
+                           "\xD0\x93\xD0\xB0\xD0\xBC\xD0\xBC\xD0\xB0 plug-in"};
     QMenu* menu = f.menu("Plugin1");
     EXPECT_TRUE(menu->menuAction()->isVisible());
     const auto items = menu->actions();
@@ -89,11 +90,9 @@ TEST(MainLayout, PanelWidthsFollowTheWindowAndTheSplitter) {
         int outer, splitter, left, rightLeft, right;
     };
     const Row rows[] = {
-        {640, 7, 313, 321, 310},
-        {800, 7, 393, 401, 390},
-        {641, 1, 319, 321, 311},
-        {640, 60, 260, 321, 310},
-        {100, 60, 0, 61, 30},  // a splitter wider than half the window leaves no negative width
+        {640, 7, 313, 321, 310},  {800, 7, 393, 401, 390}, {641, 1, 319, 321, 311},
+        {640, 60, 260, 321, 310}, {100, 60, 0, 61, 30},  // a splitter wider than half the window leaves no
+                                                         // negative width
     };
     for (const Row& r : rows) {
         kv::MainLayoutInput in;
@@ -124,7 +123,8 @@ TEST(MainLayout, StripsAndFunctionKeys) {
     EXPECT_EQ(L.panelDown, QRect(0, 339, 632, 42));
     EXPECT_EQ(L.leftPanel.bottom() + 1, L.panelDown.top() - 1);
     // F2..F7 take (632 - 16) div 7 = 88 px each with 2 px gaps; F8 ends 2 px before the edge.
-    for (int i = 0; i < 6; ++i) EXPECT_EQ(L.functionKeys[static_cast<size_t>(i)], QRect(2 + 90 * i, 0, 88, 23));
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ(L.functionKeys[static_cast<size_t>(i)], QRect(2 + 90 * i, 0, 88, 23));
     EXPECT_EQ(L.functionKeys[6].left(), 542);
     EXPECT_EQ(L.functionKeys[6].right(), 629);
 
@@ -161,7 +161,8 @@ TEST_F(MainWindowTest, DragMovesOverTheSplitterAreIgnored) {
         const int y = p->Y1 + 20;  // below the list
         auto moveTo = [&](int parentX) {
             const QPoint at(parentX - p->x(), y);
-            QMouseEvent move(QEvent::MouseMove, at, p->mapToGlobal(at), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+            QMouseEvent move(QEvent::MouseMove, at, p->mapToGlobal(at), Qt::NoButton, Qt::LeftButton,
+                             Qt::NoModifier);
             QApplication::sendEvent(p, &move);
         };
         QTest::mousePress(p, Qt::LeftButton, {}, QPoint(30, p->Y0 + 10));
@@ -232,8 +233,8 @@ TEST_F(MainWindowTest, F10WithoutConfirmationSavesEveryKey) {
     const std::string ini = readFile(iniPath);
     // The sections in their order, with IniLoad=1; Active is what it was at close.
     size_t at = 0;
-    for (const char* section : {"[Global]", "[MainForm]", "[Form_Clipboard]", "[Interface]", "[DialUp]", "[Confirm]",
-                                "[Panel_Left]", "[Panel_Right]"}) {
+    for (const char* section : {"[Global]", "[MainForm]", "[Form_Clipboard]", "[Interface]", "[DialUp]",
+                                "[Confirm]", "[Panel_Left]", "[Panel_Right]"}) {
         const size_t next = ini.find(section, at);
         ASSERT_NE(next, std::string::npos) << section << " missing or out of order in\n" << ini;
         at = next;

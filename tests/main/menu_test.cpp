@@ -101,9 +101,18 @@ TEST_F(MainWindowTest, MenuOrderCaptionsAndSeparators) {
     QStringList shown;
     for (QAction* a : f.menu("N1")->actions())
         if (a->isVisible()) shown << (a->isSeparator() ? QStringLiteral("-") : a->text());
-    const QStringList expected = {"Menu\tF2", "View\tF3", "Edit\tF4", "Copy\tF5", "Rename\tF6",
-                                  "Create folder\tF7", "Delete\tF8", "-", "Attributes\tCtrl+A",
-                                  "Create new file\tShift+F4", "-", "Add to archive\tShift+F1",
+    const QStringList expected = {"Menu\tF2",
+                                  "View\tF3",
+                                  "Edit\tF4",
+                                  "Copy\tF5",
+                                  "Rename\tF6",
+                                  "Create folder\tF7",
+                                  "Delete\tF8",
+                                  "-",
+                                  "Attributes\tCtrl+A",
+                                  "Create new file\tShift+F4",
+                                  "-",
+                                  "Add to archive\tShift+F1",
                                   "Extract files\tShift+F2"};
     EXPECT_EQ(shown, expected);
     QStringList bar;
@@ -171,7 +180,8 @@ TEST_F(MainWindowTest, CalculatorFromCtrl5) {
     key(Qt::Key_5, Qt::ControlModifier);
     EXPECT_EQ(title, QStringLiteral("Calculator"));
     EXPECT_EQ(before, QStringLiteral("0"));
-    EXPECT_EQ(after, QStringLiteral("30")) << "each operator applies the pending one, as on a pocket calculator";
+    EXPECT_EQ(after, QStringLiteral("30"))
+        << "each operator applies the pending one, as on a pocket calculator";
 }
 
 TEST_F(MainWindowTest, ResourceExplorerAsksForAnExecutable) {
@@ -187,9 +197,26 @@ TEST_F(MainWindowTest, ResourceExplorerAsksForAnExecutable) {
 TEST_F(MainWindowTest, ItemsWithoutTheirWindowsYetDoNothingQuietly) {
     auto& f = start();
     // Items that open a dialog, end the program or start a console are checked elsewhere.
-    const QStringList opensSomething = {"N4", "N5", "N7", "N18", "N30", "ResourceExplorer1", "MSDOS1", "Fastfindfile1",
-                                      "N10", "ClearRecyce1", "N11", "N12", "N13", "N14", "N23", "Createnewfile1",
-                                      "N15", "Clipboard1", "Changevideomode1", "Internet2"};
+    const QStringList opensSomething = {"N4",
+                                        "N5",
+                                        "N7",
+                                        "N18",
+                                        "N30",
+                                        "ResourceExplorer1",
+                                        "MSDOS1",
+                                        "Fastfindfile1",
+                                        "N10",
+                                        "ClearRecyce1",
+                                        "N11",
+                                        "N12",
+                                        "N13",
+                                        "N14",
+                                        "N23",
+                                        "Createnewfile1",
+                                        "N15",
+                                        "Clipboard1",
+                                        "Changevideomode1",
+                                        "Internet2"};
     std::function<void(QMenu*)> walk = [&](QMenu* m) {
         for (QAction* a : m->actions()) {
             if (a->isSeparator() || opensSomething.contains(a->objectName())) continue;

@@ -45,7 +45,9 @@ struct StartState {
         kv::Global_Init(cfg, "/opt/korvalen/bin/");
         kv::Default_Init(cfg);
     }
-    void load(std::string_view iniText) { kv::Load_INI(PrivateProfileFile::FromText(iniText), cfg, left, right); }
+    void load(std::string_view iniText) {
+        kv::Load_INI(PrivateProfileFile::FromText(iniText), cfg, left, right);
+    }
     std::string save() {
         PrivateProfileFile ini = PrivateProfileFile::FromText("");
         kv::Save_INI(ini, cfg, left, right);
@@ -59,21 +61,47 @@ std::vector<std::pair<std::string, std::string>> expectedKeyOrder() {
     auto add = [&](std::string section, std::initializer_list<const char*> names) {
         for (const char* n : names) keys.emplace_back(section, n);
     };
-    add("Global", {"ProgName", "ProgVersion", "Build", "ProgDate", "Root", "Active", "Left_Style", "Right_Style",
-                   "Language", "SysTrayIcon", "OnTop", "DelToRecycle", "Main_Splitter", "IniLoad", "Sync_Panels",
-                   "Show_ToolBar", "Show_StatusBar", "Show_DriveBar"});
+    add("Global", {"ProgName", "ProgVersion", "Build", "ProgDate", "Root", "Active", "Left_Style",
+                   "Right_Style", "Language", "SysTrayIcon", "OnTop", "DelToRecycle", "Main_Splitter",
+                   "IniLoad", "Sync_Panels", "Show_ToolBar", "Show_StatusBar", "Show_DriveBar"});
     add("MainForm", {"StateWin", "Top", "Left", "Width", "Height", "Panel_Width"});
     add("Form_Clipboard", {"Top", "Left", "Width", "Height"});
     add("Interface", {"Show_BackgroundFon", "Show_ToolBar", "Show_ComLine", "Show_HotButtons"});
     add("DialUp", {"Redial", "CloseOnBusy", "CloseOnConnect", "RedialTime"});
     add("Confirm", {"Copy", "Move", "Delete", "Exit"});
     for (const char* panel : {"Panel_Left", "Panel_Right"})
-        add(panel, {"Left", "Top", "Width", "Height", "Columns", "Length", "Show_FreeDisk", "Show_FileName",
-                    "Show_FileSize", "Show_FileDate", "Show_FileColors", "Show_CurDir", "Show_FileHide",
-                    "Show_FilesColor", "Show_ScrollBar", "Show_ToolBar", "Param_ExecBegin", "SorthMethod",
-                    "FileColor", "DirectoryColor", "FileSelectColor", "DirectorySelectColor", "PanelFon",
-                    "PanelSelectFon", "LineColor", "LineColorSlave", "SysTextColor", "SysInfoText", "Font_Name",
-                    "Font_Size", "Font_Color", "Font_Style"});
+        add(panel, {"Left",
+                    "Top",
+                    "Width",
+                    "Height",
+                    "Columns",
+                    "Length",
+                    "Show_FreeDisk",
+                    "Show_FileName",
+                    "Show_FileSize",
+                    "Show_FileDate",
+                    "Show_FileColors",
+                    "Show_CurDir",
+                    "Show_FileHide",
+                    "Show_FilesColor",
+                    "Show_ScrollBar",
+                    "Show_ToolBar",
+                    "Param_ExecBegin",
+                    "SorthMethod",
+                    "FileColor",
+                    "DirectoryColor",
+                    "FileSelectColor",
+                    "DirectorySelectColor",
+                    "PanelFon",
+                    "PanelSelectFon",
+                    "LineColor",
+                    "LineColorSlave",
+                    "SysTextColor",
+                    "SysInfoText",
+                    "Font_Name",
+                    "Font_Size",
+                    "Font_Color",
+                    "Font_Style"});
     return keys;
 }
 
@@ -83,7 +111,8 @@ std::string defaultText(const kv::SettingSpec& row) {
         case kv::SettingKind::Flag: return row.number ? "1" : "0";
         case kv::SettingKind::Integer:
         case kv::SettingKind::WindowState: return std::to_string(row.number);
-        case kv::SettingKind::Color: return std::to_string(static_cast<std::int32_t>(static_cast<std::uint32_t>(row.number)));
+        case kv::SettingKind::Color:
+            return std::to_string(static_cast<std::int32_t>(static_cast<std::uint32_t>(row.number)));
         case kv::SettingKind::Text: return std::string(row.text);
         case kv::SettingKind::SortName: return std::string(kv::SortMethodName(static_cast<int>(row.number)));
         case kv::SettingKind::FontStyle: return row.number ? "[fsBold]" : "[]";
@@ -99,7 +128,8 @@ std::string otherThanDefault(const kv::SettingSpec& row) {
             if (!row.ranged()) return std::to_string(row.number + 1);
             return std::to_string(row.number != row.min ? row.min : row.max);
         case kv::SettingKind::Color:
-            return std::to_string(static_cast<std::int32_t>(static_cast<std::uint32_t>(row.number) ^ 0x010203u));
+            return std::to_string(
+                static_cast<std::int32_t>(static_cast<std::uint32_t>(row.number) ^ 0x010203u));
         case kv::SettingKind::Text: return std::string(row.text) + "x";
         case kv::SettingKind::SortName: return row.number == kv::srNone ? "srDate" : "srNone";
         case kv::SettingKind::FontStyle: return row.number ? "[]" : "[fsBold]";
@@ -114,8 +144,10 @@ std::vector<std::pair<std::string, std::string>> keysInFile(const std::string& t
     std::string line, section;
     while (std::getline(in, line)) {
         if (line.empty()) continue;
-        if (line.front() == '[') section = line.substr(1, line.find(']') - 1);
-        else keys.emplace_back(section, line.substr(0, line.find('=')));
+        if (line.front() == '[')
+            section = line.substr(1, line.find(']') - 1);
+        else
+            keys.emplace_back(section, line.substr(0, line.find('=')));
     }
     return keys;
 }
@@ -135,7 +167,7 @@ TEST_F(SettingsDir, FirstRunWritesEveryKeyInOrderWithIniLoadAndActiveLeft) {
     EXPECT_EQ(f.ReadString("Global", "Root", ""), "/opt/korvalen/bin");
     EXPECT_EQ(f.ReadString("Global", "ProgVersion", ""), "1.00 pre-release30");
     EXPECT_EQ(f.ReadString("Panel_Left", "LineColorSlave", ""), "-2147483633");  // button face
-    EXPECT_EQ(f.ReadString("Panel_Right", "Font_Color", ""), "16777215");  // white
+    EXPECT_EQ(f.ReadString("Panel_Right", "Font_Color", ""), "16777215");        // white
     // No kv.ini reads as "srName", although a fresh panel sorts by extension.
     EXPECT_EQ(f.ReadString("Panel_Left", "SorthMethod", ""), "srName");
     EXPECT_EQ(f.ReadString("Panel_Right", "Columns", ""), "1");
@@ -161,8 +193,11 @@ TEST(LoadIni, CleansStylesColumnsAndHandEditedGarbage) {
          [](const StartState& s) { EXPECT_EQ(std::pair(s.left.Style, s.right.Style), std::pair(3, 2)); }},
         {"full view has one column", "[Global]\nRight_Style=3\n[Panel_Right]\nColumns=4\n",
          [](const StartState& s) { EXPECT_EQ(s.right.Columns, 1); }},
-        {"columns into 1..12", "[Panel_Left]\nColumns=0\n[Panel_Right]\nColumns=40\n[Global]\nRight_Style=1\n",
-         [](const StartState& s) { EXPECT_EQ(std::pair(s.left.Columns, s.right.Columns), std::pair(1, 12)); }},
+        {"columns into 1..12",
+         "[Panel_Left]\nColumns=0\n[Panel_Right]\nColumns=40\n[Global]\nRight_Style=1\n",
+         [](const StartState& s) {
+             EXPECT_EQ(std::pair(s.left.Columns, s.right.Columns), std::pair(1, 12));
+         }},
         {"length into 4..100", "[Panel_Left]\nLength=0\n[Panel_Right]\nLength=500\n",
          [](const StartState& s) { EXPECT_EQ(std::pair(s.left.Length, s.right.Length), std::pair(4, 100)); }},
         {"splitter into 1..60", "[Global]\nMain_Splitter=-5\n",
@@ -170,11 +205,18 @@ TEST(LoadIni, CleansStylesColumnsAndHandEditedGarbage) {
         {"unreadable splitter keeps the default", "[Global]\nMain_Splitter=wide\n",
          [](const StartState& s) { EXPECT_EQ(s.cfg.Main.Main_Splitter, 7); }},
         {"font size 0 is the default size", "[Panel_Left]\nFont_Size=0\n[Panel_Right]\nFont_Size=300\n",
-         [](const StartState& s) { EXPECT_EQ(std::pair(s.left.Font_Size, s.right.Font_Size), std::pair(8, 72)); }},
-        {"font size 4 is the smallest kept, 3 the default", "[Panel_Left]\nFont_Size=4\n[Panel_Right]\nFont_Size=3\n",
-         [](const StartState& s) { EXPECT_EQ(std::pair(s.left.Font_Size, s.right.Font_Size), std::pair(4, 8)); }},
+         [](const StartState& s) {
+             EXPECT_EQ(std::pair(s.left.Font_Size, s.right.Font_Size), std::pair(8, 72));
+         }},
+        {"font size 4 is the smallest kept, 3 the default",
+         "[Panel_Left]\nFont_Size=4\n[Panel_Right]\nFont_Size=3\n",
+         [](const StartState& s) {
+             EXPECT_EQ(std::pair(s.left.Font_Size, s.right.Font_Size), std::pair(4, 8));
+         }},
         {"font size 72 is the largest", "[Panel_Left]\nFont_Size=72\n[Panel_Right]\nFont_Size=73\n",
-         [](const StartState& s) { EXPECT_EQ(std::pair(s.left.Font_Size, s.right.Font_Size), std::pair(72, 72)); }},
+         [](const StartState& s) {
+             EXPECT_EQ(std::pair(s.left.Font_Size, s.right.Font_Size), std::pair(72, 72));
+         }},
         {"an empty font name is kept, it draws the panel font", "[Panel_Left]\nFont_Name=\n",
          [](const StartState& s) { EXPECT_EQ(s.left.Font_Name, ""); }},
         {"missing sort key sorts by name", "",
@@ -183,7 +225,8 @@ TEST(LoadIni, CleansStylesColumnsAndHandEditedGarbage) {
          [](const StartState& s) { EXPECT_EQ(s.left.SortMethod, kv::srExt); }},
         {"sort by date", "[Panel_Right]\nSorthMethod=srDate\n",
          [](const StartState& s) { EXPECT_EQ(s.right.SortMethod, kv::srDate); }},
-        {"maximised window ignores the bounds", "[MainForm]\nStateWin=1\nTop=5\nLeft=6\nWidth=700\nHeight=500\n",
+        {"maximised window ignores the bounds",
+         "[MainForm]\nStateWin=1\nTop=5\nLeft=6\nWidth=700\nHeight=500\n",
          [](const StartState& s) {
              EXPECT_TRUE(s.cfg.MainForm.Maximized);
              EXPECT_EQ(s.cfg.MainForm.Left, 159);
@@ -198,12 +241,15 @@ TEST(LoadIni, CleansStylesColumnsAndHandEditedGarbage) {
              EXPECT_EQ(s.cfg.MainForm.Height, 500);
          }},
         {"a window of no size keeps its size", "[MainForm]\nWidth=0\nHeight=-3\n",
-         [](const StartState& s) { EXPECT_EQ(std::pair(s.cfg.MainForm.Width, s.cfg.MainForm.Height), std::pair(640, 453)); }},
+         [](const StartState& s) {
+             EXPECT_EQ(std::pair(s.cfg.MainForm.Width, s.cfg.MainForm.Height), std::pair(640, 453));
+         }},
         {"bold font", "[Panel_Left]\nFont_Style=[fsBold]\n",
          [](const StartState& s) { EXPECT_TRUE(s.left.Font_Bold); }},
         {"bold italic loads regular", "[Panel_Left]\nFont_Style=[fsBold,fsItalic]\n",
          [](const StartState& s) { EXPECT_FALSE(s.left.Font_Bold || s.left.Font_Italic); }},
-        {"colours: hex, system, decimal", "[Panel_Left]\nFileColor=0x00FF00\nLineColorSlave=-2147483633\nPanelFon=255\n",
+        {"colours: hex, system, decimal",
+         "[Panel_Left]\nFileColor=0x00FF00\nLineColorSlave=-2147483633\nPanelFon=255\n",
          [](const StartState& s) {
              EXPECT_EQ(s.left.FileColor, 0x00FF00u);
              EXPECT_EQ(s.left.LineColorSlave, 0x8000000Fu);
@@ -364,20 +410,24 @@ TEST(SettingsSchema, RangedKeysLoadAtTheirEdgesAndCleanedBeyond) {
             switch (row.outside) {
                 case kv::OutOfRange::Clamp: return row.min;
                 case kv::OutOfRange::BelowMinIsDefault:
-                case kv::OutOfRange::BelowMinKeepsValue: return row.number;  // a fresh start holds the default
+                case kv::OutOfRange::BelowMinKeepsValue:
+                    return row.number;  // a fresh start holds the default
                 case kv::OutOfRange::ResetsBothStyles: return 1;
             }
             return 0;
         };
         std::vector<std::pair<long long, long long>> cases;  // {in the file, loaded}
-        if (row.min != INT_MIN) cases.insert(cases.end(), {{row.min, row.min}, {row.min - 1LL, expectedBelow()}});
-        if (row.max != INT_MAX) cases.insert(cases.end(), {{row.max, row.max}, {row.max + 1LL, styles ? 1 : row.max}});
+        if (row.min != INT_MIN)
+            cases.insert(cases.end(), {{row.min, row.min}, {row.min - 1LL, expectedBelow()}});
+        if (row.max != INT_MAX)
+            cases.insert(cases.end(), {{row.max, row.max}, {row.max + 1LL, styles ? 1 : row.max}});
         for (const auto& [in, out] : cases) {
             SCOPED_TRACE(place.section + "/" + std::string(row.key) + "=" + std::to_string(in));
             // Panels in style 1, so the full view's one column does not hide the column count.
             const std::string styleLines = styles ? "" : "[Global]\nLeft_Style=1\nRight_Style=1\n";
             StartState s;
-            s.load(styleLines + "[" + place.section + "]\n" + std::string(row.key) + "=" + std::to_string(in) + "\n");
+            s.load(styleLines + "[" + place.section + "]\n" + std::string(row.key) + "=" +
+                   std::to_string(in) + "\n");
             const auto saved = PrivateProfileFile::FromText(s.save());
             EXPECT_EQ(saved.ReadString(place.section, row.key, "?"), std::to_string(out));
             if (styles && out != in) {
@@ -409,9 +459,10 @@ TEST_F(SettingsDir, SaveKeepsWhatItDoesNotOwnAndReportsAFileItCannotWrite) {
 
 TEST(DefaultConfiguration, ResetsSettingsWindowAndPanels) {
     StartState s;
-    s.load("[Global]\nLanguage=RUSSIAN\nMain_Splitter=20\nOnTop=1\nLeft_Style=3\nRight_Style=2\n"
-           "[Confirm]\nExit=1\n[MainForm]\nStateWin=1\n[Panel_Left]\nFont_Size=14\nFont_Color=0xFF\n"
-           "Columns=7\nSorthMethod=srDate\n");
+    s.load(
+        "[Global]\nLanguage=RUSSIAN\nMain_Splitter=20\nOnTop=1\nLeft_Style=3\nRight_Style=2\n"
+        "[Confirm]\nExit=1\n[MainForm]\nStateWin=1\n[Panel_Left]\nFont_Size=14\nFont_Color=0xFF\n"
+        "Columns=7\nSorthMethod=srDate\n");
     kv::SetDefaultConfiguration(s.cfg, s.left, s.right);
     EXPECT_EQ(s.cfg.Main.Language, "ENGLISH");
     EXPECT_EQ(s.cfg.Main.Main_Splitter, 7);
@@ -434,8 +485,9 @@ TEST(DefaultConfiguration, ResetsSettingsWindowAndPanels) {
 TEST_F(SettingsDir, LanguageLookupTakesTheFileUnlessExactlyEnglish) {
     // The same file in UTF-8 and in Windows-1251 ("Копия" / "Отмена").
     const std::string utf8 = "[Copy]\nCaption=Копия\n[Commands]\nConfirm_SetDefaultConfig=Сбросить?\n";
-    const std::string cp1251 = "[Copy]\r\nCaption=\xCA\xEE\xEF\xE8\xFF\r\n[Commands]\r\n"
-                               "Confirm_SetDefaultConfig=\xD1\xE1\xF0\xEE\xF1\xE8\xF2\xFC?\r\n";
+    const std::string cp1251 =
+        "[Copy]\r\nCaption=\xCA\xEE\xEF\xE8\xFF\r\n[Commands]\r\n"
+        "Confirm_SetDefaultConfig=\xD1\xE1\xF0\xEE\xF1\xE8\xF2\xFC?\r\n";
     for (const auto& [name, bytes] : {std::pair("utf8", utf8), std::pair("cp1251", cp1251)}) {
         SCOPED_TRACE(name);
         put(dir / "kv_rus.ini", bytes);
@@ -450,14 +502,16 @@ TEST_F(SettingsDir, LanguageLookupTakesTheFileUnlessExactlyEnglish) {
             {"RUSSIAN", "Copy", "Button_OK", "Error loading resource"},
         };
         for (const auto& c : cases)
-            EXPECT_EQ(lang.DialogText(c.language, c.section, c.key, "Copy"), c.want) << c.language << "/" << c.key;
+            EXPECT_EQ(lang.DialogText(c.language, c.section, c.key, "Copy"), c.want)
+                << c.language << "/" << c.key;
         EXPECT_EQ(lang.MainText("RUSSIAN", "MainMenu", "KV_Exit", "Exit"), "");
 
         KvConfig cfg;
         cfg.Main.Language = "RUSSIAN";
         EXPECT_EQ(kv::SetDefaultConfigQuestion(cfg, lang), "Сбросить?");
         cfg.Main.Language = "ENGLISH";
-        EXPECT_EQ(kv::SetDefaultConfigQuestion(cfg, lang), "Do you want set default configuration of Korvalen ?");
+        EXPECT_EQ(kv::SetDefaultConfigQuestion(cfg, lang),
+                  "Do you want set default configuration of Korvalen ?");
     }
     const kv::TLanguage none(dir / "absent.ini");
     EXPECT_EQ(none.DialogText("RUSSIAN", "Copy", "Caption", "Copy"), "Error loading resource");
@@ -481,24 +535,31 @@ TEST(ShippedRussianTexts, EveryKeyIsThereInUtf8) {
         {"Commands", {"Confirm_ClearRecycle", "Message_LastPlayFile", "Confirm_SetDefaultConfig"}},
         {"Calculator", {"Caption"}},
         {"Panel", panelKeys},
-        {"Menu", {"Caption", "Start", "Cancel", "Configuration", "Insert", "Delete", "Change", "ProgramCaption",
-                  "CommandForRun"}},
-        {"Copy", {"Caption", "Button_OK", "Button_Cancel", "Label_From", "Label_To", "CheckBox_CheckFreeSpace",
-                  "CheckBox_SystemCopyFunction"}},
-        {"Delete", {"Caption", "GroupBoxCaption", "Button_OK", "Button_Cancel", "Label_Quest", "Folder", "File"}},
+        {"Menu",
+         {"Caption", "Start", "Cancel", "Configuration", "Insert", "Delete", "Change", "ProgramCaption",
+          "CommandForRun"}},
+        {"Copy",
+         {"Caption", "Button_OK", "Button_Cancel", "Label_From", "Label_To", "CheckBox_CheckFreeSpace",
+          "CheckBox_SystemCopyFunction"}},
+        {"Delete",
+         {"Caption", "GroupBoxCaption", "Button_OK", "Button_Cancel", "Label_Quest", "Folder", "File"}},
         {"MkDir", {"Caption", "GroupBoxCaption", "Button_OK", "Button_Cancel"}},
         {"MkFile", {"Caption", "GroupBoxCaption", "Button_OK", "Button_Cancel"}},
-        {"AboutSystem", {"Caption", "Label_Computer", "Label_Processor", "Label_Memory", "Label_Video",
-                         "Label_Drive", "Label_OS", "Label_UserName", "bytes"}},
-        {"InetDialer", {"Caption", "GroupBoxCaption", "Button_Call", "Button_HungUp", "Button_Options",
-                        "Button_Cancel", "Label_NumberCon", "Label_CaptionOfOptions", "CheckBox_CloseOnConnect",
-                        "CheckBox_CloseOnBusy", "Label_CallAfterSecund"}},
-        {"CD-Player", {"Caption", "Button_Options", "Button_Cancel", "Label_ContPlay", "Label_RepeatCurSel",
-                       "Label_Track", "Label_Pos"}},
+        {"AboutSystem",
+         {"Caption", "Label_Computer", "Label_Processor", "Label_Memory", "Label_Video", "Label_Drive",
+          "Label_OS", "Label_UserName", "bytes"}},
+        {"InetDialer",
+         {"Caption", "GroupBoxCaption", "Button_Call", "Button_HungUp", "Button_Options", "Button_Cancel",
+          "Label_NumberCon", "Label_CaptionOfOptions", "CheckBox_CloseOnConnect", "CheckBox_CloseOnBusy",
+          "Label_CallAfterSecund"}},
+        {"CD-Player",
+         {"Caption", "Button_Options", "Button_Cancel", "Label_ContPlay", "Label_RepeatCurSel", "Label_Track",
+          "Label_Pos"}},
         {"Clipboard", {"Caption"}},
         {"ChangeVideo", {"Caption", "Button_Set", "Button_Cancel"}},
         {"Tetris", {"Game", "Start", "Pause", "Help", "Exit", "Level", "Score", "GameOver"}},
-        {"Life", {"Game", "Menu", "Generate", "Run", "Stop", "Clear", "OneStep", "resetsteps", "Exit", "Step"}},
+        {"Life",
+         {"Game", "Menu", "Generate", "Run", "Stop", "Clear", "OneStep", "resetsteps", "Exit", "Step"}},
     };
     for (const auto& [section, keys] : sections)
         for (const auto key : keys) {
@@ -506,10 +567,12 @@ TEST(ShippedRussianTexts, EveryKeyIsThereInUtf8) {
             EXPECT_FALSE(text.empty()) << section << "/" << key;
             // Cyrillic letters (U+0400..U+04FF) start with 0xD0 or 0xD1 in UTF-8; "OK" is the one Latin text.
             if (text != "OK") {
-                EXPECT_NE(text.find_first_of("\xD0\xD1"), std::string::npos) << section << "/" << key << ": " << text;
+                EXPECT_NE(text.find_first_of("\xD0\xD1"), std::string::npos)
+                    << section << "/" << key << ": " << text;
             }
         }
-    EXPECT_EQ(lang.Read("Delete", "GroupBoxCaption", ""), " Удаление файлов ");  // quotes keep the frame's blanks
+    EXPECT_EQ(lang.Read("Delete", "GroupBoxCaption", ""),
+              " Удаление файлов ");  // quotes keep the frame's blanks
 }
 
 TEST_F(SettingsDir, ConfigFilesAreFoundWhereTheyBelong) {

@@ -23,8 +23,8 @@ TEST_F(MainWindowTest, TrayMenuItemsTagsAndTheContextMenuKey) {
         const char* text;
         int tag;
     };
-    const Item expected[] = {{"Korvalen", 1}, {"Help contents", 2}, {"About program", 3}, {"-", 0},
-                             {"Configuration", 0}, {"System Info", 0}, {"View clipboard", 0}, {"-", 0},
+    const Item expected[] = {{"Korvalen", 1},      {"Help contents", 2}, {"About program", 3},  {"-", 0},
+                             {"Configuration", 0}, {"System Info", 0},   {"View clipboard", 0}, {"-", 0},
                              {"Exit", 4}};
     const auto actions = f.PopupMenu1->actions();
     ASSERT_EQ(actions.size(), static_cast<int>(std::size(expected)));
@@ -55,7 +55,7 @@ TEST_F(MainWindowTest, VolumeKeysStepTheWaveVolumeInsideItsLimits) {
     };
     const Row rows[] = {
         {100, Qt::Key_F12, 102}, {100, Qt::Key_F11, 98}, {254, Qt::Key_F12, 254},
-        {254, Qt::Key_F11, 254}, {2, Qt::Key_F11, 2},     {3, Qt::Key_F11, 1},
+        {254, Qt::Key_F11, 254}, {2, Qt::Key_F11, 2},    {3, Qt::Key_F11, 1},
     };
     auto& f = start();
     int wave = 0;
@@ -131,8 +131,7 @@ TEST(Frame3D, RingsInwardWithTheBottomColourWinningItsCorners) {
     const Px pixels[] = {{0, 0, Qt::white}, {5, 0, Qt::white}, {0, 5, Qt::white}, {9, 0, Qt::gray},
                          {0, 9, Qt::gray},  {9, 9, Qt::gray},  {5, 9, Qt::gray},  {1, 1, Qt::white},
                          {8, 1, Qt::gray},  {1, 8, Qt::gray},  {5, 5, Qt::black}, {2, 2, Qt::black}};
-    for (const Px& px : pixels)
-        EXPECT_EQ(img.pixelColor(px.x, px.y), px.c) << px.x << "," << px.y;
+    for (const Px& px : pixels) EXPECT_EQ(img.pixelColor(px.x, px.y), px.c) << px.x << "," << px.y;
 }
 
 TEST_F(MainWindowTest, MaximisedWindowComesBackMaximisedAndKeepsItsNormalBounds) {
@@ -214,11 +213,11 @@ TEST(WindowPlacement, OnlyAWindowOnNoScreenIsMoved) {
     };
     const Row rows[] = {
         {QRect(100, 50, 640, 453), QRect(100, 50, 640, 453)},
-        {QRect(-600, 10, 640, 453), QRect(-600, 10, 640, 453)},      // partly on the primary screen
-        {QRect(1500, 500, 640, 453), QRect(1500, 500, 640, 453)},    // on the second screen
-        {QRect(-99999, 99999, 640, 453), QRect(0, 315, 640, 453)},   // nearest corner of the primary
+        {QRect(-600, 10, 640, 453), QRect(-600, 10, 640, 453)},     // partly on the primary screen
+        {QRect(1500, 500, 640, 453), QRect(1500, 500, 640, 453)},   // on the second screen
+        {QRect(-99999, 99999, 640, 453), QRect(0, 315, 640, 453)},  // nearest corner of the primary
         {QRect(5000, 100, 640, 453), QRect(384, 100, 640, 453)},
-        {QRect(5000, 5000, 3000, 2000), QRect(0, 0, 1024, 768)},     // too big: shrunk to fit
+        {QRect(5000, 5000, 3000, 2000), QRect(0, 0, 1024, 768)},  // too big: shrunk to fit
     };
     for (const Row& r : rows)
         EXPECT_EQ(kv::placeOnScreens(r.window, {primary, second}, primary), r.placed)
@@ -237,7 +236,8 @@ TEST_F(MainWindowTest, AnUnexpectedModalDialogIsClosedAndFailsTheTest) {
     }
     EXPECT_LT(clock.elapsed(), 5000);
     ASSERT_EQ(failures.size(), 1);
-    EXPECT_NE(std::string(failures.GetTestPartResult(0).message()).find("set default configuration"), std::string::npos)
+    EXPECT_NE(std::string(failures.GetTestPartResult(0).message()).find("set default configuration"),
+              std::string::npos)
         << failures.GetTestPartResult(0).message();
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
     EXPECT_EQ(f.cfg().MainForm.Left, 159) << "closing the question is no OK";

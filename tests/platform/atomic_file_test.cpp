@@ -138,8 +138,10 @@ TEST_F(AtomicFileDir, AFailedWriteOrRenameKeepsTheOldTarget) {
         EXPECT_FALSE(written && committed);
         EXPECT_EQ(f.error(), c.wantError);
         EXPECT_EQ(names(), before) << "a temporary was left behind";
-        if (fs::is_directory(target)) EXPECT_EQ(get(target / "inside"), "kept");
-        else EXPECT_EQ(get(target), "old");
+        if (fs::is_directory(target))
+            EXPECT_EQ(get(target / "inside"), "kept");
+        else
+            EXPECT_EQ(get(target), "old");
     }
 
     // A folder that cannot be written: begin fails and creates nothing.
@@ -160,9 +162,9 @@ TEST_F(AtomicFileDir, ModeOfAnExistingTargetIsKeptAndANewOneTakesTheUmask) {
     put(kept, "old");
     ::chmod(kept.c_str(), 0640);
     const mode_t saved = ::umask(022);
-    for (const auto& [path, mode, want] : {std::tuple{kept, mode_t(0666), mode_t(0640)},
-                                           std::tuple{fresh, mode_t(0666), mode_t(0644)},
-                                           std::tuple{priv, mode_t(0600), mode_t(0600)}}) {
+    for (const auto& [path, mode, want] :
+         {std::tuple{kept, mode_t(0666), mode_t(0640)}, std::tuple{fresh, mode_t(0666), mode_t(0644)},
+          std::tuple{priv, mode_t(0600), mode_t(0600)}}) {
         SCOPED_TRACE(path.string());
         AtomicFile f;
         ASSERT_TRUE(f.begin(AT_FDCWD, path.string(), mode));

@@ -63,11 +63,12 @@ TEST(CommandRunner, TheCommandInheritsNoDescriptorAndHasItsOwnSession) {
     const int leaked = ::open(tmp.file("held", "x").c_str(), O_RDONLY);  // no O_CLOEXEC
     ASSERT_GE(leaked, 3);
     CommandRunner r;
-    const std::string out = runToEnd(r,
-                                     "test -e /proc/$$/fd/" + std::to_string(leaked) +
-                                         " && echo leaked || echo clean; "
-                                         "set -- $(cat /proc/$$/stat); [ \"$6\" = \"$$\" ] && echo own-session",
-                                     tmp.path());
+    const std::string out =
+        runToEnd(r,
+                 "test -e /proc/$$/fd/" + std::to_string(leaked) +
+                     " && echo leaked || echo clean; "
+                     "set -- $(cat /proc/$$/stat); [ \"$6\" = \"$$\" ] && echo own-session",
+                 tmp.path());
     ::close(leaked);
     EXPECT_EQ(out, "clean\nown-session\n");
 }
@@ -118,7 +119,8 @@ TEST(CommandRunner, ACommandLineOfAnyLengthRuns) {
     test::TempDir tmp{"kvrun"};
     CommandRunner r;
     const std::string word(300000, 'a');
-    EXPECT_EQ(runToEnd(r, "printf %s " + word + " | wc -c; test -e /proc/$$/fd/3 && echo leaked; exit 0", tmp.path()),
+    EXPECT_EQ(runToEnd(r, "printf %s " + word + " | wc -c; test -e /proc/$$/fd/3 && echo leaked; exit 0",
+                       tmp.path()),
               "300000\n");
     EXPECT_EQ(r.exitCode(), 0);
 }

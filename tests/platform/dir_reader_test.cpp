@@ -38,11 +38,17 @@ TEST(DirReader, AttributeWordAsTheOldFlags) {
     for (auto& i : items) by[i.name] = i;
     ASSERT_EQ(by.size(), 8u) << "no . or ..";
 
-    struct Row { const char* name; std::uint16_t attr; bool link; bool exec; };
-    for (const Row& r : {Row{"plain", faArchive, false, false}, Row{"locked", faArchive | faReadOnly, false, false},
-                         Row{"tool", faArchive, false, true}, Row{".dot", faArchive | faHidden, false, false},
-                         Row{"dir", faDirectory, false, false}, Row{"fifo", faSysFile, false, false},
-                         Row{"dirlink", faDirectory, true, false}}) {
+    struct Row {
+        const char* name;
+        std::uint16_t attr;
+        bool link;
+        bool exec;
+    };
+    for (const Row& r :
+         {Row{"plain", faArchive, false, false}, Row{"locked", faArchive | faReadOnly, false, false},
+          Row{"tool", faArchive, false, true}, Row{".dot", faArchive | faHidden, false, false},
+          Row{"dir", faDirectory, false, false}, Row{"fifo", faSysFile, false, false},
+          Row{"dirlink", faDirectory, true, false}}) {
         SCOPED_TRACE(r.name);
         EXPECT_EQ(by[r.name].attr, r.attr);
         EXPECT_EQ(by[r.name].isLink, r.link);
@@ -95,7 +101,8 @@ namespace {
 // doubled, and a cancel ends the read as a failure with nothing listed.
 TEST(DirReader, ParallelStatListsTheSameAsOneThreadAndCancels) {
     test::TempDir t;
-    for (int i = 0; i < 5000; ++i) t.file("e" + std::to_string(i) + (i % 3 ? ".txt" : ""), std::string(i % 7, 'x'));
+    for (int i = 0; i < 5000; ++i)
+        t.file("e" + std::to_string(i) + (i % 3 ? ".txt" : ""), std::string(i % 7, 'x'));
     std::filesystem::create_directory(t / "folder");
     auto byName = [](std::vector<DirItem> v) {
         std::sort(v.begin(), v.end(), [](const DirItem& a, const DirItem& b) { return a.name < b.name; });
@@ -129,12 +136,12 @@ TEST(DirReader, ParallelStatListsTheSameAsOneThreadAndCancels) {
     DirNames names;
     ASSERT_TRUE(names.open(t.path()));
     std::vector<DirItem> items;
-    while (names.next(items, 1000)) {
-    }
+    while (names.next(items, 1000)) {}
     std::filesystem::remove(t / "e1.txt");
     ASSERT_TRUE(statItems(names.fd(), items));
     EXPECT_EQ(items.size(), 5000u);
-    EXPECT_TRUE(std::none_of(items.begin(), items.end(), [](const DirItem& d) { return d.name == "e1.txt"; }));
+    EXPECT_TRUE(
+        std::none_of(items.begin(), items.end(), [](const DirItem& d) { return d.name == "e1.txt"; }));
 }
 
 }  // namespace

@@ -22,9 +22,20 @@ const Case kCases[] = {
     {"carriage return", "x\ry", "x\\x0dy", "x␍y"},
     {"nul", std::string_view("a\0b", 3), "a\\x00b", "a␀b"},
     {"del", "a\x7f", "a\\x7f", "a␡"},
-    {"c1 csi", "a\xC2\x9B" "2J", "a\\xc2\\x9b2J", "a\xEF\xBF\xBD" "2J"},
+    {"c1 csi",
+     "a\xC2\x9B"
+     "2J",
+     "a\\xc2\\x9b2J",
+     "a\xEF\xBF\xBD"
+     "2J"},
     {"c1 first", "\xC2\x80", "\\xc2\\x80", "\xEF\xBF\xBD"},
-    {"nbsp is no control", "a\xC2\xA0" "b", "a\xC2\xA0" "b", "a\xC2\xA0" "b"},
+    {"nbsp is no control",
+     "a\xC2\xA0"
+     "b",
+     "a\xC2\xA0"
+     "b",
+     "a\xC2\xA0"
+     "b"},
     {"invalid byte", "caf\xE9", "caf\\xe9", "caf\xEF\xBF\xBD"},
     {"cut sequence", "\xD0", "\\xd0", "\xEF\xBF\xBD"},
     {"overlong slash", "\xC0\xAF", "\\xc0\\xaf", "\xEF\xBF\xBD\xEF\xBF\xBD"},

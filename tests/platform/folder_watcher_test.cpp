@@ -56,7 +56,11 @@ TEST_F(WatchedDir, FileNamesFireAndContentOrSubfoldersDoNot) {
     w.start(dir.string(), fwFileName, false, r.cb());
     std::this_thread::sleep_for(50ms);
 
-    struct Step { const char* what; std::function<void()> act; bool fires; };
+    struct Step {
+        const char* what;
+        std::function<void()> act;
+        bool fires;
+    };
     const std::vector<Step> steps = {
         {"content change", [&] { std::ofstream(dir / "existing", std::ios::app) << "more"; }, false},
         {"new subfolder", [&] { std::filesystem::create_directory(dir / "sub"); }, false},
@@ -97,7 +101,7 @@ TEST_F(WatchedDir, NamedChangesSayWhatHappenedToWhichName) {
     std::filesystem::create_directory(dir / "folder");
     std::filesystem::remove(dir / "existing");
     const std::vector<std::pair<NameChange::Kind, std::string>> expected = {
-        {NameChange::Created, "made"},  {NameChange::Changed, "made"},  {NameChange::MovedFrom, "made"},
+        {NameChange::Created, "made"},  {NameChange::Changed, "made"},   {NameChange::MovedFrom, "made"},
         {NameChange::MovedTo, "moved"}, {NameChange::Created, "folder"}, {NameChange::Deleted, "existing"},
     };
     for (int i = 0; i < 200; ++i) {

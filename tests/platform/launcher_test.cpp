@@ -56,8 +56,9 @@ TEST(Launcher, TheProgramInheritsNoDescriptorsOfOurs) {
     ASSERT_GE(held, 0);
     ASSERT_EQ(::dup2(held, 50), 50);  // an inheritable descriptor, as a careless library leaves one
     const auto out = s.path / "fd.txt";
-    const auto prog = s.script("prog", "if [ -e /proc/$$/fd/50 ]; then echo inherited; else echo clean; fi > '" +
-                                           out.string() + "'");
+    const auto prog =
+        s.script("prog", "if [ -e /proc/$$/fd/50 ]; then echo inherited; else echo clean; fi > '" +
+                             out.string() + "'");
     const auto r = runDetached({prog.string()}, "");
     ::close(50);
     ::close(held);
@@ -81,10 +82,14 @@ TEST(Launcher, OtherFilesGoToXdgOpen) {
 TEST(Launcher, FailuresAreReportedNotSwallowed) {
     Scratch s;
     const auto prog = s.script("prog", "true");
-    struct Case { std::vector<std::string> argv; std::string dir; std::string mentions; };
-    for (const Case& c : {Case{{"kv-no-such-program-xyz"}, "", "kv-no-such-program-xyz"},
-                          Case{{prog.string()}, (s.path / "missing").string(), "missing"},
-                          Case{{}, "", "empty"}}) {
+    struct Case {
+        std::vector<std::string> argv;
+        std::string dir;
+        std::string mentions;
+    };
+    for (const Case& c :
+         {Case{{"kv-no-such-program-xyz"}, "", "kv-no-such-program-xyz"},
+          Case{{prog.string()}, (s.path / "missing").string(), "missing"}, Case{{}, "", "empty"}}) {
         const auto r = runDetached(c.argv, c.dir);
         EXPECT_FALSE(r.ok);
         EXPECT_NE(r.error, 0);

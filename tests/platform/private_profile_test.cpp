@@ -21,9 +21,7 @@ namespace {
 class ProfileDir : public ::testing::Test {
 protected:
     kv::test::TempDir tmp{"kv_profile"};
-    static void put(const fs::path& p, std::string_view text) {
-        std::ofstream(p, std::ios::binary) << text;
-    }
+    static void put(const fs::path& p, std::string_view text) { std::ofstream(p, std::ios::binary) << text; }
     static std::string get(const fs::path& p) {
         std::ifstream in(p, std::ios::binary);
         std::ostringstream s;
@@ -72,12 +70,12 @@ TEST(PrivateProfileRead, StringsFollowTheOldLookupRules) {
         {" Global ", "Name", "d", "Value"},       // names are trimmed too
         {"Global", "Quoted", "d", "  spaced  "},  // quotes keep the blanks inside
         {"Global", "Single", "d", "x"},
-        {"Global", "Empty", "d", ""},             // present but empty is not missing
+        {"Global", "Empty", "d", ""},  // present but empty is not missing
         {"Global", "Missing", "dflt", "dflt"},
         {"Nowhere", "Name", "dflt", "dflt"},
-        {"other", "name", "d", "second"},         // same key, other section
-        {"Global", "Late", "d", "found"},         // a section may appear twice
-        {"Global", "Commented", "d", "d"},        // a comment is no key
+        {"other", "name", "d", "second"},   // same key, other section
+        {"Global", "Late", "d", "found"},   // a section may appear twice
+        {"Global", "Commented", "d", "d"},  // a comment is no key
         {"Global", ";Commented", "d", "d"},
     };
     for (const auto& c : cases)
@@ -90,12 +88,21 @@ TEST(PrivateProfileRead, IntegersAreDecimalOrHexElseTheDefault) {
         std::string_view key;
         int want;
     } cases[] = {
-        {"Hex", 31}, {"HexUpper", 255}, {"Neg", -12}, {"Plus", 7}, {"Spaces", 42},
+        {"Hex", 31},
+        {"HexUpper", 255},
+        {"Neg", -12},
+        {"Plus", 7},
+        {"Spaces", 42},
         {"Small", -2147483647 - 1},
         {"SysColor", -2147483633},  // system colours keep their top bit
         {"Signed", -2147483633},
-        {"Big", 99}, {"TooLongHex", 99}, {"Junk", 99}, {"Empty", 99}, {"JustHex", 99},
-        {"Name", 99}, {"Missing", 99},
+        {"Big", 99},
+        {"TooLongHex", 99},
+        {"Junk", 99},
+        {"Empty", 99},
+        {"JustHex", 99},
+        {"Name", 99},
+        {"Missing", 99},
     };
     for (const auto& c : cases) EXPECT_EQ(ini.ReadInteger("Global", c.key, 99), c.want) << c.key;
     EXPECT_TRUE(ini.ReadBool("Global", "Hex", false));
@@ -123,7 +130,7 @@ TEST(PrivateProfileWrite, ChangesOnlyTheKeyAndKeepsEverythingElse) {
         "; about B\n"
         "[B]\n"
         "z=3\n");
-    ini.WriteString("a", "X", "10");  // existing key, other case
+    ini.WriteString("a", "X", "10");   // existing key, other case
     ini.WriteString("A", "new", "n");  // new key: after the section's last line
     ini.WriteString("C", "k", "v");    // new section at the end
     EXPECT_EQ(ini.Text(),
@@ -150,7 +157,8 @@ TEST(PrivateProfileWrite, KeepsCrLfAndCannotInjectLines) {
 
     // Names that would read back as something else are refused.
     const std::pair<std::string_view, std::string_view> refused[] = {
-        {"A", "[B]"}, {"A", ";x"}, {"A", "a=b"}, {"A", ""}, {"A", "k\nz=1"}, {"B]x", "k"}, {"", "k"}, {"A\n[C", "k"}};
+        {"A", "[B]"},    {"A", ";x"},  {"A", "a=b"}, {"A", ""},
+        {"A", "k\nz=1"}, {"B]x", "k"}, {"", "k"},    {"A\n[C", "k"}};
     for (const auto& [section, key] : refused) EXPECT_FALSE(ini.WriteString(section, key, "v")) << key;
     EXPECT_EQ(ini.Text(), "[A]\r\nx=evil [B]  y=2\r\n");
 }

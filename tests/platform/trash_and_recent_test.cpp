@@ -62,8 +62,9 @@ TEST(EmptyTrash, AMissingTrashIsEmptyAndAnEntryThatStaysKeepsItsRecord) {
 
 TEST(RecentDocs, ClearingLeavesAnEmptyValidListAndNoFileWhereThereWasNone) {
     test::TempDir tmp{"kvrecent"};
-    const std::string file = tmp.file("recently-used.xbel",
-                                      "<?xml version=\"1.0\"?>\n<xbel version=\"1.0\"><bookmark href=\"file:///secret\"/></xbel>\n");
+    const std::string file = tmp.file(
+        "recently-used.xbel",
+        "<?xml version=\"1.0\"?>\n<xbel version=\"1.0\"><bookmark href=\"file:///secret\"/></xbel>\n");
     ASSERT_TRUE(clearRecentDocs(file).ok);
     const std::string text = tmp.read("recently-used.xbel");
     EXPECT_EQ(text.find("bookmark href"), std::string::npos);

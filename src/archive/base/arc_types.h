@@ -7,10 +7,34 @@
 namespace kv {
 
 enum class TArcType : uint8_t {
-  atNA, atUnsupported, atFileOpenErr, atUnknown,
-  atARC, atArcExe, atARJ, atArjExe, atBH, atBHExe, atCAB, atGZip, atHA,
-  atLHA, atLhaExe, atLZH, atLzhExe, atPAK, atPakExe, atRAR, atRarExe,
-  atTAR, atUUE, atZIP, atZipExe, atZip250, atZip250Exe, atZOO,
+    atNA,
+    atUnsupported,
+    atFileOpenErr,
+    atUnknown,
+    atARC,
+    atArcExe,
+    atARJ,
+    atArjExe,
+    atBH,
+    atBHExe,
+    atCAB,
+    atGZip,
+    atHA,
+    atLHA,
+    atLhaExe,
+    atLZH,
+    atLzhExe,
+    atPAK,
+    atPakExe,
+    atRAR,
+    atRarExe,
+    atTAR,
+    atUUE,
+    atZIP,
+    atZipExe,
+    atZip250,
+    atZip250Exe,
+    atZOO,
 };
 using enum TArcType;
 
@@ -18,11 +42,10 @@ inline constexpr int ArcTypeCount = 28;
 
 // Display names, each padded to 10 characters.
 inline constexpr std::array<std::string_view, ArcTypeCount> ArcTypeNames = {
-    "Not avail.", "Unsupport.", "File Error", "Unknown   ", "ARC       ", "ARC SFX   ",
-    "ARJ       ", "ARJ SFX   ", "BH        ", "BH  SFX   ", "CAB       ", "GZip      ",
-    "HA        ", "LHA       ", "LHA SFX   ", "LZH       ", "LZH SFX   ", "PAK       ",
-    "PAK SFX   ", "RAR       ", "RAR SFX   ", "TAR       ", "UUE       ", "ZIP       ",
-    "ZIP SFX   ", "ZIP250    ", "ZIP250 SFX", "ZOO       "};
+    "Not avail.", "Unsupport.", "File Error", "Unknown   ", "ARC       ", "ARC SFX   ", "ARJ       ",
+    "ARJ SFX   ", "BH        ", "BH  SFX   ", "CAB       ", "GZip      ", "HA        ", "LHA       ",
+    "LHA SFX   ", "LZH       ", "LZH SFX   ", "PAK       ", "PAK SFX   ", "RAR       ", "RAR SFX   ",
+    "TAR       ", "UUE       ", "ZIP       ", "ZIP SFX   ", "ZIP250    ", "ZIP250 SFX", "ZOO       "};
 
 inline std::string_view arcTypeName(TArcType t) { return ArcTypeNames[static_cast<int>(t)]; }
 // The first four values are states; from atARC up the file is a real archive.
@@ -36,7 +59,16 @@ enum class TCpuType : uint8_t { cptAuto, cpt80286, cpt80386, cpt80486 };
 enum class TStoredDirNames : uint8_t { sdNone, sdAbsolute, sdAbsoluteNoDrv, sdRelative };
 enum class TSwitch : uint8_t { swAdd, swMove, swDelete, swRead };
 enum class TCompressMethod : uint8_t {
-  cmStore, cmDeflate, cmFuse, cmFrozen, cmMsZip, cmLzx, cmQuantum, cmUUEncode, cmXXEncode };
+    cmStore,
+    cmDeflate,
+    cmFuse,
+    cmFrozen,
+    cmMsZip,
+    cmLzx,
+    cmQuantum,
+    cmUUEncode,
+    cmXXEncode
+};
 enum class TDeflateType : uint8_t { dtDeflateS, dtDeflateF, dtDeflateN, dtDeflateX };
 
 // Code page of names stored by DOS programs; CP866 when the user's language is not English.

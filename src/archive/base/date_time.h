@@ -7,8 +7,8 @@
 namespace kv {
 
 struct TDateTime {
-  int Year = 1980, Month = 1, Day = 1, Hour = 0, Minute = 0, Second = 0;
-  auto operator<=>(const TDateTime&) const = default;
+    int Year = 1980, Month = 1, Day = 1, Hour = 0, Minute = 0, Second = 0;
+    auto operator<=>(const TDateTime&) const = default;
 };
 
 // 1980-01-01 00:00, what an unusable DOS stamp gives.

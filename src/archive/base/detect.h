@@ -13,8 +13,8 @@ namespace kv {
 enum class SignatureMode { StartOfFile, InsideExe };
 
 struct Classified {
-  TArcType type = atUnknown;
-  bool forcedStart = false;  // B7 92 / B7 DF: the archive starts at offset 7716
+    TArcType type = atUnknown;
+    bool forcedStart = false;  // B7 92 / B7 DF: the archive starts at offset 7716
 };
 // Classifies the first four bytes (b[0..3]).
 Classified classifySignature(const uint8_t* b, SignatureMode mode);
@@ -23,12 +23,12 @@ Classified classifySignature(const uint8_t* b, SignatureMode mode);
 TArcType typeByExtension(std::string_view fileName, bool tarCheckPassed);
 
 struct DetectResult {
-  TArcType type = atFileOpenErr;
-  uint64_t arcStart = 1;  // 1-based
-  uint64_t sfxOffset = 0;
-  uint64_t size = 0;
-  TDateTime date{};
-  bool closeFailed = false;
+    TArcType type = atFileOpenErr;
+    uint64_t arcStart = 1;  // 1-based
+    uint64_t sfxOffset = 0;
+    uint64_t size = 0;
+    TDateTime date{};
+    bool closeFailed = false;
 };
 
 // zipCmntBufSize sizes the window of the ZIP end-record search inside executables.

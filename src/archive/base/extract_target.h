@@ -10,48 +10,48 @@
 namespace kv {
 
 class ExtractTarget {
- public:
-  enum class Resolve { Beneath, NoLinks };  // NoLinks: how kernels without openat2 are served
+public:
+    enum class Resolve { Beneath, NoLinks };  // NoLinks: how kernels without openat2 are served
 
-  ExtractTarget();
-  ~ExtractTarget();
-  ExtractTarget(const ExtractTarget&) = delete;
-  ExtractTarget& operator=(const ExtractTarget&) = delete;
+    ExtractTarget();
+    ~ExtractTarget();
+    ExtractTarget(const ExtractTarget&) = delete;
+    ExtractTarget& operator=(const ExtractTarget&) = delete;
 
-  // Makes root (with missing parents) and opens it; false with errno set.
-  bool open(const std::string& root);
-  void close();
-  bool isOpen() const { return rootFd_ >= 0; }
-  int rootFd() const { return rootFd_; }
-  // For tests: resolve as a kernel without openat2 would be served.
-  void setResolve(Resolve r) { resolve_ = r; }
-  Resolve resolve() const { return resolve_; }
+    // Makes root (with missing parents) and opens it; false with errno set.
+    bool open(const std::string& root);
+    void close();
+    bool isOpen() const { return rootFd_ >= 0; }
+    int rootFd() const { return rootFd_; }
+    // For tests: resolve as a kernel without openat2 would be served.
+    void setResolve(Resolve r) { resolve_ = r; }
+    Resolve resolve() const { return resolve_; }
 
-  // Why a folder could not be had: its path leads outside (a link on the way), or the
-  // system refused (errno tells).
-  enum class Failure { None, Outside, System };
+    // Why a folder could not be had: its path leads outside (a link on the way), or the
+    // system refused (errno tells).
+    enum class Failure { None, Outside, System };
 
-  // The folder rel ("a/b"; "" is the root) beneath the root, made when create is set and
-  // it is missing. Answers a descriptor that stays owned by this object (valid until the
-  // next call), or -1 with why.
-  int folder(std::string_view rel, bool create, Failure& why);
+    // The folder rel ("a/b"; "" is the root) beneath the root, made when create is set and
+    // it is missing. Answers a descriptor that stays owned by this object (valid until the
+    // next call), or -1 with why.
+    int folder(std::string_view rel, bool create, Failure& why);
 
-  // Whether a symbolic link to target, placed in folder rel, keeps every path through it
-  // beneath the root: target is relative, has no NUL, climbs (leading "..") no higher than
-  // rel's depth and never climbs after descending, rel is reached without any link, and
-  // the part of target that exists already resolves beneath the root.
-  bool linkStaysInside(std::string_view rel, std::string_view target);
+    // Whether a symbolic link to target, placed in folder rel, keeps every path through it
+    // beneath the root: target is relative, has no NUL, climbs (leading "..") no higher than
+    // rel's depth and never climbs after descending, rel is reached without any link, and
+    // the part of target that exists already resolves beneath the root.
+    bool linkStaysInside(std::string_view rel, std::string_view target);
 
-  // A link named leaf in dirFd pointing to target, made under a fresh temporary name and
-  // moved over leaf in one step; false with errno set.
-  static bool placeLink(int dirFd, const std::string& leaf, const std::string& target);
+    // A link named leaf in dirFd pointing to target, made under a fresh temporary name and
+    // moved over leaf in one step; false with errno set.
+    static bool placeLink(int dirFd, const std::string& leaf, const std::string& target);
 
- private:
-  int openBeneath(const std::string& rel, bool noLinks) const;
-  int rootFd_ = -1;
-  Resolve resolve_;
-  std::string cachedRel_;
-  int cachedFd_ = -1;
+private:
+    int openBeneath(const std::string& rel, bool noLinks) const;
+    int rootFd_ = -1;
+    Resolve resolve_;
+    std::string cachedRel_;
+    int cachedFd_ = -1;
 };
 
 // Stored names that must never be written: absolute paths, drive prefixes, any ".." step

@@ -9,14 +9,25 @@
 namespace kv {
 
 std::unique_ptr<TUnBase> makeExtractor(TArcType type) {
-  switch (type) {
-    case atZIP: case atZipExe: case atZip250: case atZip250Exe: return std::make_unique<TUnZIP>();
-    case atARJ: case atArjExe: return std::make_unique<TUnARJ>();
-    case atLHA: case atLhaExe: case atLZH: case atLzhExe: return std::make_unique<TUnLHA>();
-    case atARC: case atArcExe: case atPAK: case atPakExe: return std::make_unique<TUnARC>();
-    case atRAR: case atRarExe: return std::make_unique<TUnRAR>();
-    default: return nullptr;
-  }
+    switch (type) {
+        case atZIP:
+        case atZipExe:
+        case atZip250:
+        case atZip250Exe: return std::make_unique<TUnZIP>();
+        case atARJ:
+        case atArjExe: return std::make_unique<TUnARJ>();
+        case atLHA:
+        case atLhaExe:
+        case atLZH:
+        case atLzhExe: return std::make_unique<TUnLHA>();
+        case atARC:
+        case atArcExe:
+        case atPAK:
+        case atPakExe: return std::make_unique<TUnARC>();
+        case atRAR:
+        case atRarExe: return std::make_unique<TUnRAR>();
+        default: return nullptr;
+    }
 }
 
 }  // namespace kv

@@ -8,8 +8,8 @@ namespace kv {
 namespace {
 
 struct Entry {
-  int id;
-  std::string_view text;
+    int id;
+    std::string_view text;
 };
 
 // Sorted by id for the binary search below.
@@ -95,7 +95,10 @@ constexpr Entry kTable[] = {
     {25903, "Next volume in set"},
     {25904, "Cabinet does not belong with this set"},
     {26000, "All_files (*.*)|*.*"},
-    {26001, "ALL Archives |*.arc;*.arj;*.bh;*.cab;*.enc;*.exe;*.gz;*.ha;*.lha;*.lzh;*.pak;*.rar;*.tar;*.uue;*.xxe;*.z;*.zip;*.zoo"},
+    {26001,
+     "ALL Archives "
+     "|*.arc;*.arj;*.bh;*.cab;*.enc;*.exe;*.gz;*.ha;*.lha;*.lzh;*.pak;*.rar;*.tar;*.uue;*.xxe;*.z;*.zip;*."
+     "zoo"},
     {26002, "Executables (*.exe)"},
     {26003, "All_ZIPs (*.zip,*.exe)|*.zip;*.exe"},
     {26004, "All_GZips (*.gz,*.z)|*.gz;*.z"},
@@ -115,9 +118,9 @@ constexpr Entry kTable[] = {
 }  // namespace
 
 std::string_view messageText(int id) {
-  auto it = std::lower_bound(std::begin(kTable), std::end(kTable), id,
-                             [](const Entry& e, int v) { return e.id < v; });
-  return (it != std::end(kTable) && it->id == id) ? it->text : std::string_view{};
+    auto it = std::lower_bound(std::begin(kTable), std::end(kTable), id,
+                               [](const Entry& e, int v) { return e.id < v; });
+    return (it != std::end(kTable) && it->id == id) ? it->text : std::string_view{};
 }
 
 E_RAISE::E_RAISE(int id, std::string extra)

@@ -10,18 +10,18 @@
 namespace kv {
 
 class TOutputSink {
- public:
-  enum Selector : int { ToFile = 1, ToStream = 2, ToStream2 = 3, ToMemory = 4, TestOnly = 5 };
-  // A stream answers how many bytes it took; fewer than offered is a write error.
-  using StreamWrite = std::function<size_t(std::span<const uint8_t>)>;
+public:
+    enum Selector : int { ToFile = 1, ToStream = 2, ToStream2 = 3, ToMemory = 4, TestOnly = 5 };
+    // A stream answers how many bytes it took; fewer than offered is a write error.
+    using StreamWrite = std::function<size_t(std::span<const uint8_t>)>;
 
-  int selector = ToFile;
-  std::FILE* file = nullptr;  // not owned
-  StreamWrite stream, stream2;
-  std::vector<uint8_t>* memory = nullptr;  // appended to; not owned
+    int selector = ToFile;
+    std::FILE* file = nullptr;  // not owned
+    StreamWrite stream, stream2;
+    std::vector<uint8_t>* memory = nullptr;  // appended to; not owned
 
-  // True when every byte was written.
-  bool write(std::span<const uint8_t> data);
+    // True when every byte was written.
+    bool write(std::span<const uint8_t> data);
 };
 
 }  // namespace kv

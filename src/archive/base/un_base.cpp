@@ -15,281 +15,293 @@
 namespace kv {
 
 void TUnBase::setExtractDir(const std::string& dir) {
-  if (!dir.empty()) {
-    extractDir_ = dir;
-    if (extractDir_.back() != '/') extractDir_ += '/';
-  } else {
-    extractDir_ = std::string(folderPart(ArchiveFile()));
-  }
+    if (!dir.empty()) {
+        extractDir_ = dir;
+        if (extractDir_.back() != '/') extractDir_ += '/';
+    } else {
+        extractDir_ = std::string(folderPart(ArchiveFile()));
+    }
 }
 
 void TUnBase::Activate() {
-  Sink.selector = TOutputSink::ToFile;
-  if (CpuType == TCpuType::cpt80486) CpuType = TCpuType::cptAuto;
-  runJob();
+    Sink.selector = TOutputSink::ToFile;
+    if (CpuType == TCpuType::cpt80486) CpuType = TCpuType::cptAuto;
+    runJob();
 }
 
 void TUnBase::Test() {
-  Sink.selector = TOutputSink::TestOnly;
-  runJob();
+    Sink.selector = TOutputSink::TestOnly;
+    runJob();
 }
 
 void TUnBase::noteFailure(const std::string& name, int id) {
-  ++FailedCount;
-  Failures.push_back({name, id});
+    ++FailedCount;
+    Failures.push_back({name, id});
 }
 
 void TUnBase::runJob() {
-  RecNum = 0;
-  ExtractedCount = FailedCount = FilesSeen = 0;
-  Failures.clear();
-  Skipped.clear();
-  DirectoryIncomplete = DirectoryComplete = false;
-  clearErrors();
-  target_.close();
-  try {
-    if (ArchiveFile().empty()) reportAndRaise(msg::InvalidFileName, ArchiveFile());
-    openArchive();
-    const bool wildcard = FileSpec().find_first_of("*?") != std::string::npos;
-    if (Sink.selector == TOutputSink::ToFile) {
-      // A target folder that cannot be made (a file of that name, no permission) is a start
-      // error: one message, instead of the same failure for every entry.
-      std::string probe = outputName("x");
-      root_ = probe.substr(0, probe.size() - 1);
-      if (!target_.open(root_))
-        reportAndRaise(msg::CreateDirError, root_.size() > 1 ? root_.substr(0, root_.size() - 1) : root_);
-      // Never start what the disk cannot hold: the whole job's declared bytes, at once.
-      struct statvfs vfs;
-      if (::fstatvfs(target_.rootFd(), &vfs) == 0) {
-        const uint64_t need = declaredBytes(wildcard);
-        if (need > uint64_t(vfs.f_bavail) * vfs.f_frsize) reportAndRaise(msg::DiskFull, root_);
-      }
-    }
-    if (OnActivate) OnActivate(*this);
-    setCancel(false);
-    if (OnElaspedTime) startStopwatch();
-    while (!Cancel()) {
-      TArcEntry e;
-      int stopId = 0;
-      if (!nextEntry(e, stopId)) {
-        if (stopId && !Cancel()) {
-          // The rest of the archive was never seen: the job did not cover it.
-          DirectoryIncomplete = true;
-          report(stopId, ArchiveFile());
+    RecNum = 0;
+    ExtractedCount = FailedCount = FilesSeen = 0;
+    Failures.clear();
+    Skipped.clear();
+    DirectoryIncomplete = DirectoryComplete = false;
+    clearErrors();
+    target_.close();
+    try {
+        if (ArchiveFile().empty()) reportAndRaise(msg::InvalidFileName, ArchiveFile());
+        openArchive();
+        const bool wildcard = FileSpec().find_first_of("*?") != std::string::npos;
+        if (Sink.selector == TOutputSink::ToFile) {
+            // A target folder that cannot be made (a file of that name, no permission) is a start
+            // error: one message, instead of the same failure for every entry.
+            std::string probe = outputName("x");
+            root_ = probe.substr(0, probe.size() - 1);
+            if (!target_.open(root_))
+                reportAndRaise(msg::CreateDirError,
+                               root_.size() > 1 ? root_.substr(0, root_.size() - 1) : root_);
+            // Never start what the disk cannot hold: the whole job's declared bytes, at once.
+            struct statvfs vfs;
+            if (::fstatvfs(target_.rootFd(), &vfs) == 0) {
+                const uint64_t need = declaredBytes(wildcard);
+                if (need > uint64_t(vfs.f_bavail) * vfs.f_frsize) reportAndRaise(msg::DiskFull, root_);
+            }
         }
-        break;
-      }
-      if (!visit(e, wildcard)) break;
+        if (OnActivate) OnActivate(*this);
+        setCancel(false);
+        if (OnElaspedTime) startStopwatch();
+        while (!Cancel()) {
+            TArcEntry e;
+            int stopId = 0;
+            if (!nextEntry(e, stopId)) {
+                if (stopId && !Cancel()) {
+                    // The rest of the archive was never seen: the job did not cover it.
+                    DirectoryIncomplete = true;
+                    report(stopId, ArchiveFile());
+                }
+                break;
+            }
+            if (!visit(e, wildcard)) break;
+        }
+        DirectoryComplete = !DirectoryIncomplete;
+    } catch (const E_RAISE&) {
+        // reported already; the job ends here
     }
-    DirectoryComplete = !DirectoryIncomplete;
-  } catch (const E_RAISE&) {
-    // reported already; the job ends here
-  }
-  if (Cancel() && LastError == 0) LastError = msg::UserAborted;
-  if (OnElaspedTime) OnElaspedTime(*this, elapsedSeconds());
-  target_.close();
-  closeArchive();
+    if (Cancel() && LastError == 0) LastError = msg::UserAborted;
+    if (OnElaspedTime) OnElaspedTime(*this, elapsedSeconds());
+    target_.close();
+    closeArchive();
 }
 
 bool TUnBase::visit(TArcEntry& e, bool wildcard) {
-  FileName = e.name;
-  FileDate = convertDate(e.dosDateTime);
-  PackedSize = e.packed;
-  UnpackedSize = e.size;
-  FileCRC = e.crc;
-  MethodNo = e.method;
-  ExternalAttr = e.extAttr;
-  Encrypted = e.encrypted;
-  const bool toFile = Sink.selector == TOutputSink::ToFile;
-  if (!e.isDir) ++FilesSeen;
-  auto refuse = [&](int id, const std::string& shown) {
-    report(id, shown, shown);
-    noteFailure(shown, id);
-    if (OnEnd) OnEnd(*this, shown, false);
-  };
-  if (e.name.empty() || e.rawNameSize > kMaxNameBytes || e.rawNameHasNul) {
-    // Nothing can be made of it, but the entries after it still can.
-    refuse(msg::InvalidFileName, e.name.empty() ? std::string("(no name)") : e.name);
-    return true;
-  }
-  if (e.isVolumeLabel && !e.isDir && e.size == 0 && e.packed == 0) {
-    // A DOS volume label names a disk, not a file: left out, and said so. One that carries
-    // data is extracted like any file, so nothing the listing shows is silently passed by.
-    if (wildcardMatch(FileSpec(), e.name, false)) Skipped.push_back({e.name, msg::FileVolumeID});
-    return true;
-  }
-  if (!wildcardMatch(FileSpec(), e.name, false)) return true;
-  if (e.isDir) {
-    // Folders are made for files on demand; an empty stored folder is made too.
-    if (UseStoredDirs && toFile) {
-      std::string dirName = e.name;
-      while (!dirName.empty() && dirName.back() == '/') dirName.pop_back();
-      if (dirName.find_first_not_of("./") == std::string::npos && dirName.find("..") == std::string::npos)
-        return true;  // "./": the target folder itself, there already
-      ExtractTarget::Failure why = ExtractTarget::Failure::None;
-      if (refusedEntryName(dirName)) refuse(msg::InvalidFileName, e.name);
-      else if (target_.folder(dirName, true, why) < 0)
-        refuse(why == ExtractTarget::Failure::Outside ? msg::InvalidFileName : msg::CreateDirError, e.name);
+    FileName = e.name;
+    FileDate = convertDate(e.dosDateTime);
+    PackedSize = e.packed;
+    UnpackedSize = e.size;
+    FileCRC = e.crc;
+    MethodNo = e.method;
+    ExternalAttr = e.extAttr;
+    Encrypted = e.encrypted;
+    const bool toFile = Sink.selector == TOutputSink::ToFile;
+    if (!e.isDir) ++FilesSeen;
+    auto refuse = [&](int id, const std::string& shown) {
+        report(id, shown, shown);
+        noteFailure(shown, id);
+        if (OnEnd) OnEnd(*this, shown, false);
+    };
+    if (e.name.empty() || e.rawNameSize > kMaxNameBytes || e.rawNameHasNul) {
+        // Nothing can be made of it, but the entries after it still can.
+        refuse(msg::InvalidFileName, e.name.empty() ? std::string("(no name)") : e.name);
+        return true;
     }
+    if (e.isVolumeLabel && !e.isDir && e.size == 0 && e.packed == 0) {
+        // A DOS volume label names a disk, not a file: left out, and said so. One that carries
+        // data is extracted like any file, so nothing the listing shows is silently passed by.
+        if (wildcardMatch(FileSpec(), e.name, false)) Skipped.push_back({e.name, msg::FileVolumeID});
+        return true;
+    }
+    if (!wildcardMatch(FileSpec(), e.name, false)) return true;
+    if (e.isDir) {
+        // Folders are made for files on demand; an empty stored folder is made too.
+        if (UseStoredDirs && toFile) {
+            std::string dirName = e.name;
+            while (!dirName.empty() && dirName.back() == '/') dirName.pop_back();
+            if (dirName.find_first_not_of("./") == std::string::npos &&
+                dirName.find("..") == std::string::npos)
+                return true;  // "./": the target folder itself, there already
+            ExtractTarget::Failure why = ExtractTarget::Failure::None;
+            if (refusedEntryName(dirName))
+                refuse(msg::InvalidFileName, e.name);
+            else if (target_.folder(dirName, true, why) < 0)
+                refuse(why == ExtractTarget::Failure::Outside ? msg::InvalidFileName : msg::CreateDirError,
+                       e.name);
+        }
+        return true;
+    }
+    const std::string outPath = refusedEntryName(e.name) ? std::string() : outputName(e.name);
+    bool go = true;
+    if (outPath.empty()) {
+        // "..", absolute names, drive prefixes: nothing is written for this entry, the rest
+        // goes on.
+        refuse(msg::InvalidFileName, e.name);
+    } else {
+        go = extract(e, outPath, toFile ? outPath.substr(root_.size()) : std::string());
+    }
+    if (!go || !wildcard) return false;
+    if (Sink.selector >= TOutputSink::ToStream && Sink.selector <= TOutputSink::ToMemory) return false;
     return true;
-  }
-  const std::string outPath = refusedEntryName(e.name) ? std::string() : outputName(e.name);
-  bool go = true;
-  if (outPath.empty()) {
-    // "..", absolute names, drive prefixes: nothing is written for this entry, the rest
-    // goes on.
-    refuse(msg::InvalidFileName, e.name);
-  } else {
-    go = extract(e, outPath, toFile ? outPath.substr(root_.size()) : std::string());
-  }
-  if (!go || !wildcard) return false;
-  if (Sink.selector >= TOutputSink::ToStream && Sink.selector <= TOutputSink::ToMemory) return false;
-  return true;
 }
 
 bool TUnBase::extract(TArcEntry& e, const std::string& outPath, const std::string& rel) {
-  auto fail = [&](int id) {
-    if (id) report(id, outPath);
-    noteFailure(e.name, id);
-    if (OnEnd) OnEnd(*this, outPath, false);
-    return true;
-  };
-  if (int id = locateEntry(e)) return fail(id);
-  ++RecNum;
-  const bool toFile = Sink.selector == TOutputSink::ToFile;
+    auto fail = [&](int id) {
+        if (id) report(id, outPath);
+        noteFailure(e.name, id);
+        if (OnEnd) OnEnd(*this, outPath, false);
+        return true;
+    };
+    if (int id = locateEntry(e)) return fail(id);
+    ++RecNum;
+    const bool toFile = Sink.selector == TOutputSink::ToFile;
 
-  // Where the entry goes: its folder resolved beneath the target, never through a link
-  // that leads out of it.
-  int dirFd = -1;
-  const std::string leaf(fileNamePart(rel));
-  bool exists = false;
-  if (toFile) {
-    ExtractTarget::Failure why = ExtractTarget::Failure::None;
-    dirFd = target_.folder(folderPart(rel), true, why);
-    if (dirFd < 0) {
-      --RecNum;
-      return fail(why == ExtractTarget::Failure::Outside ? msg::InvalidFileName : msg::CreateDirError);
-    }
-    struct stat st;
-    exists = ::fstatat(dirFd, leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
-  }
-  bool accept = true;
-  if (exists && OnFileExists)
-    OnFileExists(*this, outPath, convertDate(e.localDosDateTime ? e.localDosDateTime : e.dosDateTime), accept);
-  if (accept && OnBegin) OnBegin(*this, outPath, RecNum, accept);
-  if (!accept) {
-    --RecNum;
-    return true;
-  }
-
-  platform::AtomicFile out;
-  if (toFile && !e.isSymlink() && !out.begin(dirFd, leaf, 0600)) return fail(msg::OpenError);
-
-  // Every decoded byte passes here: the CRC, the count, and never past the declared size.
-  uint32_t crc = 0;
-  uint64_t written = 0;
-  bool overrun = false;
-  std::string linkTarget;
-  const bool crc16 = crcKind() == CrcKind::Crc16;
-  const Emit emit = [&](const uint8_t* p, size_t n) {
-    if (n > e.size - written) {
-      overrun = true;
-      n = size_t(e.size - written);
-    }
-    crc = crc16 ? crc16Update(uint16_t(crc), std::span<const uint8_t>(p, n))
-                : crc32Update(crc, std::span<const uint8_t>(p, n));
-    written += n;
-    if (overrun) return false;
-    if (e.isSymlink()) {
-      if (linkTarget.size() + n > 4096) return false;
-      linkTarget.append(reinterpret_cast<const char*>(p), n);
-      return true;
-    }
-    if (toFile) return out.write(p, n);
-    if (Sink.selector != TOutputSink::TestOnly) return Sink.write(std::span<const uint8_t>(p, n));
-    return true;
-  };
-  bool endJob = false;
-  int errorId = decodeEntry(e, outPath, emit, endJob);
-  if (overrun) errorId = msg::SizeDifferent;
-  if (errorId && toFile && out.error() == ENOSPC) errorId = msg::DiskFull;
-  const bool cancelled = errorId == msg::UserAborted;
-  const bool ok = errorId == 0;
-  bool good = ok && crc == e.crc && written == e.size;
-  if (!ok && !cancelled && !endJob && errorId != msg::PasswordProtected &&
-      errorId != msg::InvalidPassword && errorId != msg::PasswordFailed)
-    report(errorId, outPath);
-  else if (ok && written != e.size) report(msg::SizeDifferent, outPath);
-  // Why a decoded entry still failed after decoding: its link, closing or renaming it.
-  int placeError = 0;
-
-  if (toFile) {
-    bool keep = good || (KeepDamaged && !Cancel() && errorId != msg::PasswordProtected &&
-                         errorId != msg::InvalidPassword && errorId != msg::PasswordFailed && !endJob);
-    if (keep && e.isSymlink()) {
-      // A link is made only when every path through it, from where it lands, stays inside.
-      if (!target_.linkStaysInside(folderPart(rel), linkTarget) ||
-          !ExtractTarget::placeLink(dirFd, leaf, linkTarget)) {
-        report(msg::InvalidFileName, e.name, linkTarget);
-        keep = good = false;
-        placeError = msg::InvalidFileName;
-      }
-    } else if (keep) {
-      mode_t mode;
-      if (e.unixMode >= 0) {
-        mode = mode_t(e.unixMode & 0777);
-      } else {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode = mode_t(0666 & ~mask);
-        if (e.extAttr & 0x01) mode &= mode_t(~0222);  // DOS read-only
-      }
-      ::fchmod(out.fd(), mode);
-      if (SetDateTo() != TSetDate::sdSysDate) {
-        int64_t t = e.unixMtime >= 0 ? e.unixMtime : dateTimeToUnixTime(dosDateTimeToDateTime(e.dosDateTime));
-        if (t >= 0) {
-          struct timespec ts[2] = {{time_t(t), 0}, {time_t(t), 0}};
-          ::futimens(out.fd(), ts);
+    // Where the entry goes: its folder resolved beneath the target, never through a link
+    // that leads out of it.
+    int dirFd = -1;
+    const std::string leaf(fileNamePart(rel));
+    bool exists = false;
+    if (toFile) {
+        ExtractTarget::Failure why = ExtractTarget::Failure::None;
+        dirFd = target_.folder(folderPart(rel), true, why);
+        if (dirFd < 0) {
+            --RecNum;
+            return fail(why == ExtractTarget::Failure::Outside ? msg::InvalidFileName : msg::CreateDirError);
         }
-      }
-      // Replacing a file puts its old content at stake: that one is flushed first.
-      if (!out.commit(exists)) {
-        const int err = out.error();
-        placeError = err == ENOSPC ? msg::DiskFull : msg::WriteError;
-        report(placeError, outPath);
-        keep = good = false;
-      }
+        struct stat st;
+        exists = ::fstatat(dirFd, leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
     }
-    if (!keep) out.abandon();
-  }
+    bool accept = true;
+    if (exists && OnFileExists)
+        OnFileExists(*this, outPath, convertDate(e.localDosDateTime ? e.localDosDateTime : e.dosDateTime),
+                     accept);
+    if (accept && OnBegin) OnBegin(*this, outPath, RecNum, accept);
+    if (!accept) {
+        --RecNum;
+        return true;
+    }
 
-  const bool crcFailed = ok && written == e.size && crc != e.crc;
-  if (OnEnd) OnEnd(*this, outPath, good);
-  else if (crcFailed) report(msg::CrcFailed, outPath);
-  if (good) ++ExtractedCount;
-  else if (!cancelled)  // a cancelled entry is no failure: the job simply ends
-    noteFailure(e.name, !ok ? errorId
+    platform::AtomicFile out;
+    if (toFile && !e.isSymlink() && !out.begin(dirFd, leaf, 0600)) return fail(msg::OpenError);
+
+    // Every decoded byte passes here: the CRC, the count, and never past the declared size.
+    uint32_t crc = 0;
+    uint64_t written = 0;
+    bool overrun = false;
+    std::string linkTarget;
+    const bool crc16 = crcKind() == CrcKind::Crc16;
+    const Emit emit = [&](const uint8_t* p, size_t n) {
+        if (n > e.size - written) {
+            overrun = true;
+            n = size_t(e.size - written);
+        }
+        crc = crc16 ? crc16Update(uint16_t(crc), std::span<const uint8_t>(p, n))
+                    : crc32Update(crc, std::span<const uint8_t>(p, n));
+        written += n;
+        if (overrun) return false;
+        if (e.isSymlink()) {
+            if (linkTarget.size() + n > 4096) return false;
+            linkTarget.append(reinterpret_cast<const char*>(p), n);
+            return true;
+        }
+        if (toFile) return out.write(p, n);
+        if (Sink.selector != TOutputSink::TestOnly) return Sink.write(std::span<const uint8_t>(p, n));
+        return true;
+    };
+    bool endJob = false;
+    int errorId = decodeEntry(e, outPath, emit, endJob);
+    if (overrun) errorId = msg::SizeDifferent;
+    if (errorId && toFile && out.error() == ENOSPC) errorId = msg::DiskFull;
+    const bool cancelled = errorId == msg::UserAborted;
+    const bool ok = errorId == 0;
+    bool good = ok && crc == e.crc && written == e.size;
+    if (!ok && !cancelled && !endJob && errorId != msg::PasswordProtected &&
+        errorId != msg::InvalidPassword && errorId != msg::PasswordFailed)
+        report(errorId, outPath);
+    else if (ok && written != e.size)
+        report(msg::SizeDifferent, outPath);
+    // Why a decoded entry still failed after decoding: its link, closing or renaming it.
+    int placeError = 0;
+
+    if (toFile) {
+        bool keep = good || (KeepDamaged && !Cancel() && errorId != msg::PasswordProtected &&
+                             errorId != msg::InvalidPassword && errorId != msg::PasswordFailed && !endJob);
+        if (keep && e.isSymlink()) {
+            // A link is made only when every path through it, from where it lands, stays inside.
+            if (!target_.linkStaysInside(folderPart(rel), linkTarget) ||
+                !ExtractTarget::placeLink(dirFd, leaf, linkTarget)) {
+                report(msg::InvalidFileName, e.name, linkTarget);
+                keep = good = false;
+                placeError = msg::InvalidFileName;
+            }
+        } else if (keep) {
+            mode_t mode;
+            if (e.unixMode >= 0) {
+                mode = mode_t(e.unixMode & 0777);
+            } else {
+                const mode_t mask = ::umask(0);
+                ::umask(mask);
+                mode = mode_t(0666 & ~mask);
+                if (e.extAttr & 0x01) mode &= mode_t(~0222);  // DOS read-only
+            }
+            ::fchmod(out.fd(), mode);
+            if (SetDateTo() != TSetDate::sdSysDate) {
+                int64_t t =
+                    e.unixMtime >= 0 ? e.unixMtime : dateTimeToUnixTime(dosDateTimeToDateTime(e.dosDateTime));
+                if (t >= 0) {
+                    struct timespec ts[2] = {{time_t(t), 0}, {time_t(t), 0}};
+                    ::futimens(out.fd(), ts);
+                }
+            }
+            // Replacing a file puts its old content at stake: that one is flushed first.
+            if (!out.commit(exists)) {
+                const int err = out.error();
+                placeError = err == ENOSPC ? msg::DiskFull : msg::WriteError;
+                report(placeError, outPath);
+                keep = good = false;
+            }
+        }
+        if (!keep) out.abandon();
+    }
+
+    const bool crcFailed = ok && written == e.size && crc != e.crc;
+    if (OnEnd)
+        OnEnd(*this, outPath, good);
+    else if (crcFailed)
+        report(msg::CrcFailed, outPath);
+    if (good)
+        ++ExtractedCount;
+    else if (!cancelled)  // a cancelled entry is no failure: the job simply ends
+        noteFailure(e.name, !ok                 ? errorId
                             : written != e.size ? msg::SizeDifferent
-                            : crcFailed ? msg::CrcFailed : placeError);
-  return !endJob;
+                            : crcFailed         ? msg::CrcFailed
+                                                : placeError);
+    return !endJob;
 }
 
-bool TUnBase::storedCopy(const ArcFile& file, uint64_t pos, uint64_t size, bool useCrc16,
-                         uint32_t& crc) {
-  std::vector<uint8_t> buf(static_cast<size_t>(size < 32768 ? size : 32768));
-  uint64_t done = 0;
-  while (done < size) {
-    if (Cancel()) return false;
-    size_t want = static_cast<size_t>(size - done < buf.size() ? size - done : buf.size());
-    std::span<uint8_t> chunk(buf.data(), want);
-    if (!file.readExact(pos + done, chunk)) return false;
-    if (useCrc16) crc = crc16Update(static_cast<uint16_t>(crc), chunk);
-    else crc = crc32Update(crc, chunk);
-    if (!Sink.write(chunk)) return false;
-    done += want;
-    reportProgress(done, size);
-  }
-  return true;
+bool TUnBase::storedCopy(const ArcFile& file, uint64_t pos, uint64_t size, bool useCrc16, uint32_t& crc) {
+    std::vector<uint8_t> buf(static_cast<size_t>(size < 32768 ? size : 32768));
+    uint64_t done = 0;
+    while (done < size) {
+        if (Cancel()) return false;
+        size_t want = static_cast<size_t>(size - done < buf.size() ? size - done : buf.size());
+        std::span<uint8_t> chunk(buf.data(), want);
+        if (!file.readExact(pos + done, chunk)) return false;
+        if (useCrc16)
+            crc = crc16Update(static_cast<uint16_t>(crc), chunk);
+        else
+            crc = crc32Update(crc, chunk);
+        if (!Sink.write(chunk)) return false;
+        done += want;
+        reportProgress(done, size);
+    }
+    return true;
 }
 
 }  // namespace kv

@@ -17,118 +17,122 @@ namespace kv {
 
 // One entry as an extractor presents it to the frame.
 struct TArcEntry {
-  std::string name;           // presented: UTF-8, "/" separated
-  size_t rawNameSize = 0;     // the stored name's length in bytes (capped by the frame)
-  bool rawNameHasNul = false;
-  uint64_t packed = 0, size = 0;
-  uint32_t crc = 0;
-  uint32_t dosDateTime = 0;   // the directory's stamp, shown by the events
-  uint32_t localDosDateTime = 0;  // the entry's own header's stamp, for the overwrite question
-  int64_t unixMtime = -1;     // a Unix time that overrides dosDateTime when set
-  uint32_t extAttr = 0;       // DOS attributes in the low byte
-  int unixMode = -1;          // st_mode of an entry made on Unix, else -1
-  uint16_t method = 0;
-  bool encrypted = false;
-  bool isDir = false;
-  bool isVolumeLabel = false;
-  uint64_t cookie = 0, cookie2 = 0;  // the extractor's own position data
+    std::string name;        // presented: UTF-8, "/" separated
+    size_t rawNameSize = 0;  // the stored name's length in bytes (capped by the frame)
+    bool rawNameHasNul = false;
+    uint64_t packed = 0, size = 0;
+    uint32_t crc = 0;
+    uint32_t dosDateTime = 0;       // the directory's stamp, shown by the events
+    uint32_t localDosDateTime = 0;  // the entry's own header's stamp, for the overwrite question
+    int64_t unixMtime = -1;         // a Unix time that overrides dosDateTime when set
+    uint32_t extAttr = 0;           // DOS attributes in the low byte
+    int unixMode = -1;              // st_mode of an entry made on Unix, else -1
+    uint16_t method = 0;
+    bool encrypted = false;
+    bool isDir = false;
+    bool isVolumeLabel = false;
+    uint64_t cookie = 0, cookie2 = 0;  // the extractor's own position data
 
-  bool isSymlink() const { return unixMode >= 0 && (unixMode & 0170000) == 0120000; }
+    bool isSymlink() const { return unixMode >= 0 && (unixMode & 0170000) == 0120000; }
 };
 
 class TUnBase : public TZipCommon {
- public:
-  std::vector<std::string> Passwords;
-  bool UseStoredDirs = true;
-  TProgressNotify ProgressNotify = TProgressNotify::Ten;
-  TCpuType CpuType = TCpuType::cptAuto;  // kept for stored settings; selects nothing
-  // A damaged entry (CRC or size mismatch) is kept under its name only when this is set;
-  // otherwise its temporary file is deleted and an existing file of that name stays.
-  bool KeepDamaged = false;
+public:
+    std::vector<std::string> Passwords;
+    bool UseStoredDirs = true;
+    TProgressNotify ProgressNotify = TProgressNotify::Ten;
+    TCpuType CpuType = TCpuType::cptAuto;  // kept for stored settings; selects nothing
+    // A damaged entry (CRC or size mismatch) is kept under its name only when this is set;
+    // otherwise its temporary file is deleted and an existing file of that name stays.
+    bool KeepDamaged = false;
 
-  const std::string& ExtractDir() const { return extractDir_; }
-  // A non-empty folder keeps a trailing "/"; an empty one becomes the archive's folder.
-  void setExtractDir(const std::string& dir);
-  TSetDate SetDateTo() const { return setDateTo_; }
-  void setSetDateTo(TSetDate v) { setDateTo_ = v; }
+    const std::string& ExtractDir() const { return extractDir_; }
+    // A non-empty folder keeps a trailing "/"; an empty one becomes the archive's folder.
+    void setExtractDir(const std::string& dir);
+    TSetDate SetDateTo() const { return setDateTo_; }
+    void setSetDateTo(TSetDate v) { setDateTo_ = v; }
 
-  // Every decoder writes through this sink (ToFile while extracting, TestOnly for a test).
-  TOutputSink Sink;
+    // Every decoder writes through this sink (ToFile while extracting, TestOnly for a test).
+    TOutputSink Sink;
 
-  // Job results for callers that show a summary (kvarc, the extraction window).
-  int ExtractedCount = 0;  // entries written (or tested) and found good
-  int FailedCount = 0;     // entries that failed: damaged, wrong password, refused name
-  int FilesSeen = 0;       // entries met that are not folders, whatever became of them
-  struct Failure {
-    std::string name;
-    int id;
-  };
-  // Every failed entry with the message id that says why, for one summary at the end.
-  std::vector<Failure> Failures;
-  // Entries left out on purpose (empty DOS volume labels), named for the summary.
-  std::vector<Failure> Skipped;
-  // The directory could not be read whole: the entries after the damage were never seen.
-  bool DirectoryIncomplete = false;
-  // The directory was found and walked to its end (or the job stopped on purpose).
-  bool DirectoryComplete = false;
+    // Job results for callers that show a summary (kvarc, the extraction window).
+    int ExtractedCount = 0;  // entries written (or tested) and found good
+    int FailedCount = 0;     // entries that failed: damaged, wrong password, refused name
+    int FilesSeen = 0;       // entries met that are not folders, whatever became of them
+    struct Failure {
+        std::string name;
+        int id;
+    };
+    // Every failed entry with the message id that says why, for one summary at the end.
+    std::vector<Failure> Failures;
+    // Entries left out on purpose (empty DOS volume labels), named for the summary.
+    std::vector<Failure> Skipped;
+    // The directory could not be read whole: the entries after the damage were never seen.
+    bool DirectoryIncomplete = false;
+    // The directory was found and walked to its end (or the job stopped on purpose).
+    bool DirectoryComplete = false;
 
-  // Runs the extraction job: output to files.
-  void Activate();
-  // Checks every selected entry's data and CRC without writing anything.
-  void Test();
+    // Runs the extraction job: output to files.
+    void Activate();
+    // Checks every selected entry's data and CRC without writing anything.
+    void Test();
 
-  // How paths beneath the target are resolved; NoLinks is how kernels without openat2
-  // are served, and tests choose it to cover that path too.
-  void setPathResolve(ExtractTarget::Resolve r) { target_.setResolve(r); }
+    // How paths beneath the target are resolved; NoLinks is how kernels without openat2
+    // are served, and tests choose it to cover that path too.
+    void setPathResolve(ExtractTarget::Resolve r) { target_.setResolve(r); }
 
-  // Where the current entry goes, by ExtractDir and UseStoredDirs (empty: refused).
-  std::string outputName(const std::string& storedName) const {
-    return composeOutputName(storedName, extractDir_, UseStoredDirs);
-  }
+    // Where the current entry goes, by ExtractDir and UseStoredDirs (empty: refused).
+    std::string outputName(const std::string& storedName) const {
+        return composeOutputName(storedName, extractDir_, UseStoredDirs);
+    }
 
-  // Copies size bytes at pos of file to the sink in chunks of at most 32 KiB, keeping the
-  // CRC-32 (or CRC-16 when useCrc16) in crc and reporting progress; stops early on Cancel.
-  // Answers false when the archive ended early or the sink refused the bytes.
-  bool storedCopy(const ArcFile& file, uint64_t pos, uint64_t size, bool useCrc16,
-                  uint32_t& crc);
+    // Copies size bytes at pos of file to the sink in chunks of at most 32 KiB, keeping the
+    // CRC-32 (or CRC-16 when useCrc16) in crc and reporting progress; stops early on Cancel.
+    // Answers false when the archive ended early or the sink refused the bytes.
+    bool storedCopy(const ArcFile& file, uint64_t pos, uint64_t size, bool useCrc16, uint32_t& crc);
 
- protected:
-  // --- What an extractor supplies ---------------------------------------------------------
-  // Opens the archive and finds its entries; reports and raises E_RAISE when it cannot.
-  virtual void openArchive() = 0;
-  // The next entry, or false at the end. On damage that ends the walk, set stopId to the
-  // message id (the frame reports it and marks the directory incomplete).
-  virtual bool nextEntry(TArcEntry& e, int& stopId) = 0;
-  // Bytes every selected entry declares, for one free-space check before anything is
-  // written; UINT64_MAX when they overflow, 0 when unknown.
-  virtual uint64_t declaredBytes(bool wildcard) { (void)wildcard; return 0; }
-  // Checks that the entry's data can be reached (its own header); 0 or a message id. May
-  // set e.localDosDateTime, the date the overwrite question shows.
-  virtual int locateEntry(TArcEntry& e) { (void)e; return 0; }
-  // Decodes the entry: every byte goes to emit (false from emit: stop, SinkFailed). Answers
-  // 0 when the data decoded to its end, else a message id (msg::UserAborted on Cancel).
-  // Set endJob when no further entry should be tried (the password question was given up).
-  using Emit = std::function<bool(const uint8_t*, size_t)>;
-  virtual int decodeEntry(TArcEntry& e, const std::string& outPath, const Emit& emit,
-                          bool& endJob) = 0;
-  // Called once the job ends, opened or not.
-  virtual void closeArchive() {}
+protected:
+    // --- What an extractor supplies ---------------------------------------------------------
+    // Opens the archive and finds its entries; reports and raises E_RAISE when it cannot.
+    virtual void openArchive() = 0;
+    // The next entry, or false at the end. On damage that ends the walk, set stopId to the
+    // message id (the frame reports it and marks the directory incomplete).
+    virtual bool nextEntry(TArcEntry& e, int& stopId) = 0;
+    // Bytes every selected entry declares, for one free-space check before anything is
+    // written; UINT64_MAX when they overflow, 0 when unknown.
+    virtual uint64_t declaredBytes(bool wildcard) {
+        (void)wildcard;
+        return 0;
+    }
+    // Checks that the entry's data can be reached (its own header); 0 or a message id. May
+    // set e.localDosDateTime, the date the overwrite question shows.
+    virtual int locateEntry(TArcEntry& e) {
+        (void)e;
+        return 0;
+    }
+    // Decodes the entry: every byte goes to emit (false from emit: stop, SinkFailed). Answers
+    // 0 when the data decoded to its end, else a message id (msg::UserAborted on Cancel).
+    // Set endJob when no further entry should be tried (the password question was given up).
+    using Emit = std::function<bool(const uint8_t*, size_t)>;
+    virtual int decodeEntry(TArcEntry& e, const std::string& outPath, const Emit& emit, bool& endJob) = 0;
+    // Called once the job ends, opened or not.
+    virtual void closeArchive() {}
 
-  // The CRC the frame keeps of an entry's bytes: CRC-32, or CRC-16 (LHA, ARC).
-  enum class CrcKind { Crc32, Crc16 };
-  virtual CrcKind crcKind() const { return CrcKind::Crc32; }
-  // Counts a failed entry for the summary.
-  void noteFailure(const std::string& name, int id);
+    // The CRC the frame keeps of an entry's bytes: CRC-32, or CRC-16 (LHA, ARC).
+    enum class CrcKind { Crc32, Crc16 };
+    virtual CrcKind crcKind() const { return CrcKind::Crc32; }
+    // Counts a failed entry for the summary.
+    void noteFailure(const std::string& name, int id);
 
- private:
-  void runJob();
-  bool visit(TArcEntry& e, bool wildcard);
-  bool extract(TArcEntry& e, const std::string& outPath, const std::string& rel);
+private:
+    void runJob();
+    bool visit(TArcEntry& e, bool wildcard);
+    bool extract(TArcEntry& e, const std::string& outPath, const std::string& rel);
 
-  std::string extractDir_;
-  TSetDate setDateTo_ = TSetDate::sdOrigDate;
-  ExtractTarget target_;
-  std::string root_;  // ExtractDir as output names begin with it
+    std::string extractDir_;
+    TSetDate setDateTo_ = TSetDate::sdOrigDate;
+    ExtractTarget target_;
+    std::string root_;  // ExtractDir as output names begin with it
 };
 
 }  // namespace kv

@@ -10,14 +10,14 @@ namespace kv {
 // so a size near 2^64 can never wrap an end back before its start.
 // out = a + b; false (out untouched) when the sum does not fit in 64 bits.
 inline bool checkedAdd(uint64_t a, uint64_t b, uint64_t& out) {
-  uint64_t r;
-  if (__builtin_add_overflow(a, b, &r)) return false;
-  out = r;
-  return true;
+    uint64_t r;
+    if (__builtin_add_overflow(a, b, &r)) return false;
+    out = r;
+    return true;
 }
 // True when the len bytes at pos lie wholly inside a file (or buffer) of total bytes.
 inline bool rangeInside(uint64_t pos, uint64_t len, uint64_t total) {
-  return pos <= total && len <= total - pos;
+    return pos <= total && len <= total - pos;
 }
 
 // The longest stored name a reader accepts (bytes); longer ones are refused with a message,

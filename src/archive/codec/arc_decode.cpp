@@ -22,17 +22,13 @@ class ByteOut {
 public:
     ByteOut(OutputWindow& out, bool runs) : out_(out), runs_(runs) {}
 
-    Status put(uint8_t b)
-    {
-        if (!runs_)
-            return emit(b);
+    Status put(uint8_t b) {
+        if (!runs_) return emit(b);
         if (escape_) {
             escape_ = false;
-            if (b == 0)
-                return emit(0x90);
+            if (b == 0) return emit(0x90);
             for (unsigned n = b; n > 1 && !out_.atLimit(); --n)
-                if (Status s = emit(last_); s != Status::Ok)
-                    return s;
+                if (Status s = emit(last_); s != Status::Ok) return s;
             return Status::Ok;
         }
         if (b == 0x90) {
@@ -44,14 +40,11 @@ public:
     bool full() const { return out_.atLimit(); }
 
 private:
-    Status emit(uint8_t b)
-    {
+    Status emit(uint8_t b) {
         last_ = b;
         if (out_.pos == out_.end) {
-            if (out_.atLimit())
-                return Status::Ok; // bytes past the size are dropped; the caller stops
-            if (Status s = out_.makeRoom(); s != Status::Ok)
-                return s;
+            if (out_.atLimit()) return Status::Ok;  // bytes past the size are dropped; the caller stops
+            if (Status s = out_.makeRoom(); s != Status::Ok) return s;
         }
         *out_.pos++ = b;
         return Status::Ok;
@@ -63,10 +56,8 @@ private:
     uint8_t last_ = 0;
 };
 
-Result result(InputSource& in, OutputWindow& out, uint64_t used, Status s, int id)
-{
-    if (in.aborted())
-        s = Status::Aborted, id = msg::UserAborted;
+Result result(InputSource& in, OutputWindow& out, uint64_t used, Status s, int id) {
+    if (in.aborted()) s = Status::Aborted, id = msg::UserAborted;
     if (s == Status::Ok) {
         s = out.finish();
         id = defaultMessageId(s);
@@ -79,10 +70,8 @@ struct ByteIn {
     InputSource& in;
     uint64_t used = 0;
     // -1 at the end of input.
-    int next()
-    {
-        if (in.pos() == in.end() && !in.refill())
-            return -1;
+    int next() {
+        if (in.pos() == in.end() && !in.refill()) return -1;
         uint8_t b = *in.pos();
         in.advance(in.pos() + 1);
         ++used;
@@ -90,14 +79,12 @@ struct ByteIn {
     }
 };
 
-Result unpack(InputSource& in, OutputWindow& out)
-{
+Result unpack(InputSource& in, OutputWindow& out) {
     ByteIn src{in};
     ByteOut dst(out, true);
     while (!dst.full()) {
         int b = src.next();
-        if (b < 0)
-            return result(in, out, src.used, Status::ShortInput, msg::BadBlock);
+        if (b < 0) return result(in, out, src.used, Status::ShortInput, msg::BadBlock);
         if (Status s = dst.put(uint8_t(b)); s != Status::Ok)
             return result(in, out, src.used, s, defaultMessageId(s));
     }
@@ -106,22 +93,18 @@ Result unpack(InputSource& in, OutputWindow& out)
 
 // Squeezed: a 16-bit node count (at most 256), then per node two 16-bit children: a
 // node index, or -(symbol + 1) for a leaf; symbol 256 ends the data.
-Result unsqueeze(InputSource& in, OutputWindow& out)
-{
+Result unsqueeze(InputSource& in, OutputWindow& out) {
     constexpr int kEnd = 256;
     BitReader br(in);
     auto fail = [&](Status s, int id) { return result(in, out, br.inputUsed(), s, id); };
     uint32_t count;
-    if (!br.get(16, count))
-        return fail(Status::ShortInput, msg::BadBlock);
-    if (count > 256)
-        return fail(Status::BadData, msg::InvalidDecodeTree);
+    if (!br.get(16, count)) return fail(Status::ShortInput, msg::BadBlock);
+    if (count > 256) return fail(Status::BadData, msg::InvalidDecodeTree);
     int16_t nodes[256][2];
     for (uint32_t i = 0; i < count; ++i) {
         for (int side = 0; side < 2; ++side) {
             uint32_t v;
-            if (!br.get(16, v))
-                return fail(Status::ShortInput, msg::BadBlock);
+            if (!br.get(16, v)) return fail(Status::ShortInput, msg::BadBlock);
             int16_t child = int16_t(v);
             if (child >= int32_t(count) || child < -(kEnd + 1))
                 return fail(Status::BadData, msg::InvalidDecodeTree);
@@ -137,16 +120,13 @@ Result unsqueeze(InputSource& in, OutputWindow& out)
             int node = 0;
             do {
                 uint32_t bit;
-                if (!br.get(1, bit))
-                    return fail(Status::ShortInput, msg::BadBlock);
+                if (!br.get(1, bit)) return fail(Status::ShortInput, msg::BadBlock);
                 node = nodes[node][bit];
             } while (node >= 0);
             sym = -(node + 1);
         }
-        if (sym == kEnd)
-            return fail(Status::BadData, msg::SizeDifferent);
-        if (Status s = dst.put(uint8_t(sym)); s != Status::Ok)
-            return fail(s, defaultMessageId(s));
+        if (sym == kEnd) return fail(Status::BadData, msg::SizeDifferent);
+        if (Status s = dst.put(uint8_t(sym)); s != Status::Ok) return fail(s, defaultMessageId(s));
     }
     return fail(Status::Ok, 0);
 }
@@ -159,10 +139,8 @@ public:
     static constexpr unsigned kSize = 4096;
     static constexpr uint16_t kNone = 0xFFFF;
 
-    explicit HashedTable(bool newHash) : newHash_(newHash)
-    {
-        for (unsigned c = 0; c < 256; ++c)
-            insert(kNone, uint8_t(c));
+    explicit HashedTable(bool newHash) : newHash_(newHash) {
+        for (unsigned c = 0; c < 256; ++c) insert(kNone, uint8_t(c));
     }
 
     bool full() const { return used_ >= kSize; }
@@ -172,38 +150,30 @@ public:
 
     // The slot (prefix, b) goes to; `chainEnd` the slot to link it from, or -1. Needs a
     // free slot.
-    unsigned place(unsigned prefix, uint8_t b, int& chainEnd) const
-    {
+    unsigned place(unsigned prefix, uint8_t b, int& chainEnd) const {
         unsigned h = hash(prefix, b);
         chainEnd = -1;
-        if (!slots_[h].used)
-            return h;
-        for (unsigned steps = 0; slots_[h].next != 0 && steps < kSize; ++steps)
-            h = slots_[h].next;
+        if (!slots_[h].used) return h;
+        for (unsigned steps = 0; slots_[h].next != 0 && steps < kSize; ++steps) h = slots_[h].next;
         chainEnd = int(h);
         unsigned s = (h + 101) & (kSize - 1);
-        while (slots_[s].used)
-            s = (s + 1) & (kSize - 1);
+        while (slots_[s].used) s = (s + 1) & (kSize - 1);
         return s;
     }
 
-    void insert(unsigned prefix, uint8_t b)
-    {
+    void insert(unsigned prefix, uint8_t b) {
         int from;
         unsigned s = place(prefix, b, from);
-        if (from >= 0)
-            slots_[from].next = uint16_t(s);
+        if (from >= 0) slots_[from].next = uint16_t(s);
         slots_[s] = Slot{true, 0, uint16_t(prefix), b};
         ++used_;
     }
 
 private:
-    unsigned hash(unsigned prefix, uint8_t b) const
-    {
+    unsigned hash(unsigned prefix, uint8_t b) const {
         uint32_t key = (prefix + b) & 0xFFFF;
-        if (newHash_)
-            return (key * 15073u) & 0xFFF;
-        key = (key | 0x0800) & 0xFFFF; // the middle bits of the square
+        if (newHash_) return (key * 15073u) & 0xFFF;
+        key = (key | 0x0800) & 0xFFFF;  // the middle bits of the square
         return ((key * key) >> 6) & 0xFFF;
     }
 
@@ -218,49 +188,41 @@ private:
     bool newHash_;
 };
 
-Result uncrunchOld(InputSource& in, OutputWindow& out, bool runs, bool newHash)
-{
+Result uncrunchOld(InputSource& in, OutputWindow& out, bool runs, bool newHash) {
     ByteIn src{in};
     ByteOut dst(out, runs);
     auto fail = [&](Status s, int id) { return result(in, out, src.used, s, id); };
     auto table = std::make_unique<HashedTable>(newHash);
     std::vector<uint8_t> stack(HashedTable::kSize + 1);
     bool odd = false;
-    int held = 0; // low nibble of the middle byte of a pair
+    int held = 0;  // low nibble of the middle byte of a pair
     auto getCode = [&]() -> int {
         if (!odd) {
             int a = src.next();
-            if (a < 0)
-                return -1;
+            if (a < 0) return -1;
             int b = src.next();
-            if (b < 0)
-                return -1;
+            if (b < 0) return -1;
             held = b & 0x0F;
             odd = true;
             return a << 4 | b >> 4;
         }
         int c = src.next();
-        if (c < 0)
-            return -1;
+        if (c < 0) return -1;
         odd = false;
         return held << 8 | c;
     };
 
-    if (dst.full())
-        return fail(Status::Ok, 0);
+    if (dst.full()) return fail(Status::Ok, 0);
     int code = getCode();
-    if (code < 0)
-        return fail(Status::ShortInput, msg::BadBlock);
+    if (code < 0) return fail(Status::ShortInput, msg::BadBlock);
     if (!table->used(unsigned(code)) || table->prefix(unsigned(code)) != HashedTable::kNone)
         return fail(Status::BadData, msg::InvalidCode);
     unsigned oldCode = unsigned(code);
     uint8_t first = table->byte(oldCode);
-    if (Status s = dst.put(first); s != Status::Ok)
-        return fail(s, defaultMessageId(s));
+    if (Status s = dst.put(first); s != Status::Ok) return fail(s, defaultMessageId(s));
     while (!dst.full()) {
         code = getCode();
-        if (code < 0)
-            return fail(Status::ShortInput, msg::BadBlock);
+        if (code < 0) return fail(Status::ShortInput, msg::BadBlock);
         size_t depth = 0;
         unsigned c = unsigned(code);
         if (!table->used(c)) {
@@ -272,40 +234,34 @@ Result uncrunchOld(InputSource& in, OutputWindow& out, bool runs, bool newHash)
             c = oldCode;
         }
         while (table->prefix(c) != HashedTable::kNone) {
-            if (depth >= HashedTable::kSize)
-                return fail(Status::BadData, msg::StackOverflow);
+            if (depth >= HashedTable::kSize) return fail(Status::BadData, msg::StackOverflow);
             stack[depth++] = table->byte(c);
             c = table->prefix(c);
         }
         first = table->byte(c);
         stack[depth++] = first;
         while (depth > 0 && !dst.full())
-            if (Status s = dst.put(stack[--depth]); s != Status::Ok)
-                return fail(s, defaultMessageId(s));
-        if (!table->full())
-            table->insert(oldCode, first);
+            if (Status s = dst.put(stack[--depth]); s != Status::Ok) return fail(s, defaultMessageId(s));
+        if (!table->full()) table->insert(oldCode, first);
         oldCode = unsigned(code);
     }
     return fail(Status::Ok, 0);
 }
 
 // Codes of 9 up to maxBits bits; 256 resets the table, new strings from 257 on.
-Result uncrunchDynamic(InputSource& in, OutputWindow& out, unsigned maxBits, bool runs)
-{
+Result uncrunchDynamic(InputSource& in, OutputWindow& out, unsigned maxBits, bool runs) {
     constexpr unsigned kClear = 256;
     constexpr unsigned kFirst = 257;
     const unsigned tableSize = 1u << maxBits;
     ByteIn src{in};
     ByteOut dst(out, runs);
     auto fail = [&](Status s, int id) { return result(in, out, src.used, s, id); };
-    if (dst.full())
-        return fail(Status::Ok, 0);
+    if (dst.full()) return fail(Status::Ok, 0);
 
     std::vector<uint16_t> prefix(tableSize);
     std::vector<uint8_t> suffix(tableSize);
     std::vector<uint8_t> stack(tableSize + 1);
-    for (unsigned c = 0; c < 256; ++c)
-        suffix[c] = uint8_t(c);
+    for (unsigned c = 0; c < 256; ++c) suffix[c] = uint8_t(c);
 
     unsigned bits = 9, maxCode = 511, freeEnt = kFirst;
     bool clearPending = false;
@@ -325,15 +281,13 @@ Result uncrunchDynamic(InputSource& in, OutputWindow& out, unsigned maxBits, boo
             unsigned n = 0;
             for (; n < bits; ++n) {
                 int b = src.next();
-                if (b < 0)
-                    break;
+                if (b < 0) break;
                 group[n] = uint8_t(b);
             }
             std::memset(group + n, 0, sizeof group - n);
-            if (n == 0)
-                return -1;
+            if (n == 0) return -1;
             offset = 0;
-            groupBits = n * 8 - (bits - 1); // a code must start before this
+            groupBits = n * 8 - (bits - 1);  // a code must start before this
         }
         uint32_t w = uint32_t(group[offset >> 3]) | uint32_t(group[(offset >> 3) + 1]) << 8 |
                      uint32_t(group[(offset >> 3) + 2]) << 16;
@@ -343,47 +297,38 @@ Result uncrunchDynamic(InputSource& in, OutputWindow& out, unsigned maxBits, boo
     };
 
     int code = getCode();
-    if (code < 0)
-        return fail(Status::ShortInput, msg::BadBlock);
-    if (code >= 256)
-        return fail(Status::BadData, msg::InvalidCode);
+    if (code < 0) return fail(Status::ShortInput, msg::BadBlock);
+    if (code >= 256) return fail(Status::BadData, msg::InvalidCode);
     unsigned oldCode = unsigned(code);
     uint8_t first = uint8_t(code);
-    if (Status s = dst.put(first); s != Status::Ok)
-        return fail(s, defaultMessageId(s));
+    if (Status s = dst.put(first); s != Status::Ok) return fail(s, defaultMessageId(s));
     while (!dst.full()) {
         code = getCode();
-        if (code < 0)
-            return fail(Status::ShortInput, msg::BadBlock);
+        if (code < 0) return fail(Status::ShortInput, msg::BadBlock);
         if (unsigned(code) == kClear) {
             clearPending = true;
             freeEnt = kFirst - 1;
             code = getCode();
-            if (code < 0)
-                return fail(Status::ShortInput, msg::BadBlock);
-            if (code >= 256)
-                return fail(Status::BadData, msg::InvalidCode); // the table is empty
+            if (code < 0) return fail(Status::ShortInput, msg::BadBlock);
+            if (code >= 256) return fail(Status::BadData, msg::InvalidCode);  // the table is empty
         }
         const unsigned inCode = unsigned(code);
         unsigned c = inCode;
         size_t depth = 0;
         if (c >= freeEnt) {
-            if (c > freeEnt)
-                return fail(Status::BadData, msg::InvalidCode);
-            stack[depth++] = first; // KwKwK: the previous string and its first byte
+            if (c > freeEnt) return fail(Status::BadData, msg::InvalidCode);
+            stack[depth++] = first;  // KwKwK: the previous string and its first byte
             c = oldCode;
         }
         while (c >= 256) {
-            if (depth >= tableSize)
-                return fail(Status::BadData, msg::StackOverflow);
+            if (depth >= tableSize) return fail(Status::BadData, msg::StackOverflow);
             stack[depth++] = suffix[c];
             c = prefix[c];
         }
         first = uint8_t(c);
         stack[depth++] = first;
         while (depth > 0 && !dst.full())
-            if (Status s = dst.put(stack[--depth]); s != Status::Ok)
-                return fail(s, defaultMessageId(s));
+            if (Status s = dst.put(stack[--depth]); s != Status::Ok) return fail(s, defaultMessageId(s));
         if (freeEnt < tableSize) {
             prefix[freeEnt] = uint16_t(oldCode);
             suffix[freeEnt] = first;
@@ -394,34 +339,32 @@ Result uncrunchDynamic(InputSource& in, OutputWindow& out, unsigned maxBits, boo
     return fail(Status::Ok, 0);
 }
 
-} // namespace
+}  // namespace
 
-Result arcDecode(InputSource& in, OutputWindow& out, int method)
-{
+Result arcDecode(InputSource& in, OutputWindow& out, int method) {
     switch (method) {
-    case 1:
-    case 2: return storedCopy(in, out);
-    case 3: return unpack(in, out);
-    case 4: return unsqueeze(in, out);
-    case 5: return uncrunchOld(in, out, false, false);
-    case 6: return uncrunchOld(in, out, true, false);
-    case 7: return uncrunchOld(in, out, true, true);
-    case 8: {
-        // The entry starts with the code width it was made with; ARC 5 writes only 12.
-        ByteIn src{in};
-        int bits = src.next();
-        if (bits < 0)
-            return result(in, out, src.used, out.atLimit() ? Status::Ok : Status::ShortInput,
-                          out.atLimit() ? 0 : msg::BadBlock);
-        if (bits != 12)
-            return result(in, out, src.used, Status::BadData, msg::InvalidCode);
-        Result r = uncrunchDynamic(in, out, 12, true);
-        r.inputUsed += 1;
-        return r;
-    }
-    case 9: return uncrunchDynamic(in, out, 13, false);
-    default: return Result{Status::BadData, kUnsupportedMethodId, 0, 0};
+        case 1:
+        case 2: return storedCopy(in, out);
+        case 3: return unpack(in, out);
+        case 4: return unsqueeze(in, out);
+        case 5: return uncrunchOld(in, out, false, false);
+        case 6: return uncrunchOld(in, out, true, false);
+        case 7: return uncrunchOld(in, out, true, true);
+        case 8: {
+            // The entry starts with the code width it was made with; ARC 5 writes only 12.
+            ByteIn src{in};
+            int bits = src.next();
+            if (bits < 0)
+                return result(in, out, src.used, out.atLimit() ? Status::Ok : Status::ShortInput,
+                              out.atLimit() ? 0 : msg::BadBlock);
+            if (bits != 12) return result(in, out, src.used, Status::BadData, msg::InvalidCode);
+            Result r = uncrunchDynamic(in, out, 12, true);
+            r.inputUsed += 1;
+            return r;
+        }
+        case 9: return uncrunchDynamic(in, out, 13, false);
+        default: return Result{Status::BadData, kUnsupportedMethodId, 0, 0};
     }
 }
 
-} // namespace kv::codec
+}  // namespace kv::codec

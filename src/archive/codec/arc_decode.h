@@ -21,4 +21,4 @@ namespace kv::codec {
 // kUnsupportedMethodId (stored_copy.h) without reading.
 Result arcDecode(InputSource& in, OutputWindow& out, int method);
 
-} // namespace kv::codec
+}  // namespace kv::codec

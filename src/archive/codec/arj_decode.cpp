@@ -14,8 +14,7 @@ namespace {
 
 // A run of 1 bits (at most `maxOnes`, ended by a 0 unless it reaches the maximum), then
 // `base` + run plain bits: (2^run - 1) << base plus those bits.
-inline uint32_t prefixedNumber(MsbBitReader& br, unsigned base, unsigned maxOnes)
-{
+inline uint32_t prefixedNumber(MsbBitReader& br, unsigned base, unsigned maxOnes) {
     // Callers refill first: the longest number takes 4 + 13 or 7 + 7 bits.
     unsigned ones = unsigned(__builtin_clzll(~br.buffer() | 1));
     if (ones >= maxOnes) {
@@ -28,12 +27,10 @@ inline uint32_t prefixedNumber(MsbBitReader& br, unsigned base, unsigned maxOnes
     return plus + br.get(base + ones);
 }
 
-Result fastest(InputSource& in, OutputWindow& out)
-{
+Result fastest(InputSource& in, OutputWindow& out) {
     MsbBitReader br(in);
     auto finish = [&](Status s, int id) {
-        if (br.aborted())
-            s = Status::Aborted, id = msg::UserAborted;
+        if (br.aborted()) s = Status::Aborted, id = msg::UserAborted;
         return Result{s, id, br.inputUsed(), out.total()};
     };
     while (!out.atLimit()) {
@@ -41,33 +38,26 @@ Result fastest(InputSource& in, OutputWindow& out)
         uint32_t n = prefixedNumber(br, 0, 7);
         if (n == 0) {
             uint8_t b = uint8_t(br.get(8));
-            if (br.pastEnd())
-                return finish(Status::ShortInput, msg::BadBlock);
-            if (Status s = out.makeRoom(); s != Status::Ok)
-                return finish(s, defaultMessageId(s));
+            if (br.pastEnd()) return finish(Status::ShortInput, msg::BadBlock);
+            if (Status s = out.makeRoom(); s != Status::Ok) return finish(s, defaultMessageId(s));
             *out.pos++ = b;
             continue;
         }
         unsigned len = n + 2;
         br.refill();
         uint32_t dist = prefixedNumber(br, 9, 4) + 1;
-        if (br.pastEnd())
-            return finish(Status::ShortInput, msg::BadBlock);
-        if (dist > kArjHistory)
-            return finish(Status::BadData, msg::CorruptInput);
+        if (br.pastEnd()) return finish(Status::ShortInput, msg::BadBlock);
+        if (dist > kArjHistory) return finish(Status::BadData, msg::CorruptInput);
         if (out.end - out.pos >= ptrdiff_t(len) && dist <= size_t(out.pos - out.start())) {
             // The common case: room for the whole match, source inside the window.
             const uint8_t* src = out.pos - dist;
-            for (unsigned k = 0; k < len; ++k)
-                out.pos[k] = src[k];
+            for (unsigned k = 0; k < len; ++k) out.pos[k] = src[k];
             out.pos += len;
             continue;
         }
         for (; len > 0 && !out.atLimit(); --len) {
-            if (Status s = out.makeRoom(); s != Status::Ok)
-                return finish(s, defaultMessageId(s));
-            if (dist > size_t(out.pos - out.start()))
-                return finish(Status::BadData, msg::CorruptInput);
+            if (Status s = out.makeRoom(); s != Status::Ok) return finish(s, defaultMessageId(s));
+            if (dist > size_t(out.pos - out.start())) return finish(Status::BadData, msg::CorruptInput);
             *out.pos = *(out.pos - dist);
             ++out.pos;
         }
@@ -76,18 +66,17 @@ Result fastest(InputSource& in, OutputWindow& out)
     return finish(s, defaultMessageId(s));
 }
 
-} // namespace
+}  // namespace
 
-Result arjDecode(InputSource& in, OutputWindow& out, int method)
-{
+Result arjDecode(InputSource& in, OutputWindow& out, int method) {
     switch (method) {
-    case 0: return storedCopy(in, out);
-    case 1:
-    case 2:
-    case 3: return lzhStaticDecode(in, out, {uint32_t(kArjHistory), 17, 5, -1});
-    case 4: return fastest(in, out);
-    default: return Result{Status::BadData, kUnsupportedMethodId, 0, 0};
+        case 0: return storedCopy(in, out);
+        case 1:
+        case 2:
+        case 3: return lzhStaticDecode(in, out, {uint32_t(kArjHistory), 17, 5, -1});
+        case 4: return fastest(in, out);
+        default: return Result{Status::BadData, kUnsupportedMethodId, 0, 0};
     }
 }
 
-} // namespace kv::codec
+}  // namespace kv::codec

@@ -20,4 +20,4 @@ inline constexpr size_t kArjHistory = 26624;
 // gives BadData with kUnsupportedMethodId (stored_copy.h) without reading.
 Result arjDecode(InputSource& in, OutputWindow& out, int method);
 
-} // namespace kv::codec
+}  // namespace kv::codec

@@ -13,11 +13,9 @@ public:
     explicit BitReader(InputSource& in) : in_(in) {}
 
     // Makes at least n (<= 32) bits available. False when the input ends first.
-    bool need(unsigned n)
-    {
+    bool need(unsigned n) {
         while (count_ < n) {
-            if (in_.pos() == in_.end() && !in_.refill())
-                return false;
+            if (in_.pos() == in_.end() && !in_.refill()) return false;
             buf_ |= uint64_t(*in_.pos()) << count_;
             in_.advance(in_.pos() + 1);
             count_ += 8;
@@ -25,16 +23,13 @@ public:
         return true;
     }
     uint32_t peek(unsigned n) const { return uint32_t(buf_ & ((uint64_t(1) << n) - 1)); }
-    void drop(unsigned n)
-    {
+    void drop(unsigned n) {
         buf_ >>= n;
         count_ -= n;
     }
     // Reads n bits; false at the end of input.
-    bool get(unsigned n, uint32_t& v)
-    {
-        if (!need(n))
-            return false;
+    bool get(unsigned n, uint32_t& v) {
+        if (!need(n)) return false;
         v = peek(n);
         drop(n);
         return true;
@@ -49,4 +44,4 @@ private:
     unsigned count_ = 0;
 };
 
-} // namespace kv::codec
+}  // namespace kv::codec

@@ -8,42 +8,32 @@ namespace {
 
 struct Crc32Tables {
     std::array<std::array<uint32_t, 256>, 8> t{};
-    constexpr Crc32Tables()
-    {
+    constexpr Crc32Tables() {
         for (uint32_t i = 0; i < 256; ++i) {
             uint32_t c = i;
-            for (int k = 0; k < 8; ++k)
-                c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+            for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
             t[0][i] = c;
         }
         for (uint32_t i = 0; i < 256; ++i)
-            for (int k = 1; k < 8; ++k)
-                t[k][i] = (t[k - 1][i] >> 8) ^ t[0][t[k - 1][i] & 0xff];
+            for (int k = 1; k < 8; ++k) t[k][i] = (t[k - 1][i] >> 8) ^ t[0][t[k - 1][i] & 0xff];
     }
 };
 
 // Built at compile time: no first-use guard on the hot path.
 constexpr Crc32Tables kTables;
 
-const Crc32Tables& tables()
-{
-    return kTables;
-}
+const Crc32Tables& tables() { return kTables; }
 
-} // namespace
+}  // namespace
 
-uint32_t crc32Byte(uint32_t reg, uint8_t b)
-{
-    return tables().t[0][(reg ^ b) & 0xff] ^ (reg >> 8);
-}
+uint32_t crc32Byte(uint32_t reg, uint8_t b) { return tables().t[0][(reg ^ b) & 0xff] ^ (reg >> 8); }
 
-uint32_t crc32Update(uint32_t crc, const uint8_t* p, size_t n)
-{
+uint32_t crc32Update(uint32_t crc, const uint8_t* p, size_t n) {
     const auto& t = tables().t;
     uint32_t c = ~crc;
     while (n >= 8) {
         uint32_t lo, hi;
-        std::memcpy(&lo, p, 4); // little-endian hosts
+        std::memcpy(&lo, p, 4);  // little-endian hosts
         std::memcpy(&hi, p + 4, 4);
         lo ^= c;
         c = t[7][lo & 0xff] ^ t[6][(lo >> 8) & 0xff] ^ t[5][(lo >> 16) & 0xff] ^ t[4][lo >> 24] ^
@@ -51,9 +41,8 @@ uint32_t crc32Update(uint32_t crc, const uint8_t* p, size_t n)
         p += 8;
         n -= 8;
     }
-    while (n--)
-        c = t[0][(c ^ *p++) & 0xff] ^ (c >> 8);
+    while (n--) c = t[0][(c ^ *p++) & 0xff] ^ (c >> 8);
     return ~c;
 }
 
-} // namespace kv::codec
+}  // namespace kv::codec

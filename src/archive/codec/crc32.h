@@ -12,4 +12,4 @@ uint32_t crc32Update(uint32_t crc, const uint8_t* data, size_t size);
 // One step of the plain byte-wise register (no complement), as the PKWARE keys use it.
 uint32_t crc32Byte(uint32_t reg, uint8_t b);
 
-} // namespace kv::codec
+}  // namespace kv::codec

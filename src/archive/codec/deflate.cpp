@@ -45,19 +45,17 @@ struct CodeTables {
     uint16_t lengthSymbol[259];  // match length -> symbol 257..285
     uint8_t lengthExtra[29];
     uint16_t lengthBase[29];
-    uint8_t distSymbolLow[256];  // distance-1 below 256
-    uint8_t distSymbolHigh[256]; // (distance-1) >> 7 for the rest
+    uint8_t distSymbolLow[256];   // distance-1 below 256
+    uint8_t distSymbolHigh[256];  // (distance-1) >> 7 for the rest
     uint8_t distExtra[30];
     uint16_t distBase[30];
 
-    CodeTables()
-    {
+    CodeTables() {
         int len = 3;
         for (int s = 0; s < 28; ++s) {
             lengthExtra[s] = uint8_t(s < 8 ? 0 : (s - 4) / 4);
             lengthBase[s] = uint16_t(len);
-            for (int k = 0; k < (1 << lengthExtra[s]); ++k)
-                lengthSymbol[len++] = uint16_t(257 + s);
+            for (int k = 0; k < (1 << lengthExtra[s]); ++k) lengthSymbol[len++] = uint16_t(257 + s);
         }
         lengthExtra[28] = 0;
         lengthBase[28] = 258;
@@ -75,48 +73,40 @@ struct CodeTables {
             }
         }
     }
-    int distSymbol(uint32_t dist) const
-    {
+    int distSymbol(uint32_t dist) const {
         return dist <= 256 ? distSymbolLow[dist - 1] : distSymbolHigh[(dist - 1) >> 7];
     }
 };
 
-const CodeTables& tables()
-{
+const CodeTables& tables() {
     static const CodeTables t;
     return t;
 }
 
-inline uint32_t load32(const uint8_t* p)
-{
+inline uint32_t load32(const uint8_t* p) {
     uint32_t v;
     std::memcpy(&v, p, 4);
     return v;
 }
-inline uint64_t load64(const uint8_t* p)
-{
+inline uint64_t load64(const uint8_t* p) {
     uint64_t v;
     std::memcpy(&v, p, 8);
     return v;
 }
 inline uint32_t hash4(const uint8_t* p) { return (load32(p) * 0x9E3779B1u) >> (32 - kHash4Bits); }
-inline uint32_t hash3(const uint8_t* p)
-{
+inline uint32_t hash3(const uint8_t* p) {
     return ((load32(p) & 0xFFFFFFu) * 0x9E3779B1u) >> (32 - kHash3Bits);
 }
 
 // Bytes equal at a and b, up to max.
-inline int matchLength(const uint8_t* a, const uint8_t* b, int max)
-{
+inline int matchLength(const uint8_t* a, const uint8_t* b, int max) {
     int n = 0;
     while (n + 8 <= max) {
         const uint64_t x = load64(a + n) ^ load64(b + n);
-        if (x)
-            return n + (__builtin_ctzll(x) >> 3);
+        if (x) return n + (__builtin_ctzll(x) >> 3);
         n += 8;
     }
-    while (n < max && a[n] == b[n])
-        ++n;
+    while (n < max && a[n] == b[n]) ++n;
     return n;
 }
 
@@ -125,33 +115,28 @@ inline int matchLength(const uint8_t* a, const uint8_t* b, int max)
 // Lengths for the symbols of freq (n of them) with no code longer than maxBits. Symbols
 // of frequency 0 get no code; at least two symbols get one, so every inflater accepts the
 // table (a lone code gets a partner of length 1).
-void buildLengths(const uint32_t* freq, int n, int maxBits, uint8_t* lens)
-{
+void buildLengths(const uint32_t* freq, int n, int maxBits, uint8_t* lens) {
     std::memset(lens, 0, size_t(n));
     std::array<uint32_t, 320> order;  // used symbols, rarest first
     int used = 0;
     for (int i = 0; i < n; ++i)
-        if (freq[i])
-            order[size_t(used++)] = uint32_t(i);
+        if (freq[i]) order[size_t(used++)] = uint32_t(i);
     if (used < 2) {
         const uint32_t only = used ? order[0] : 0;
         lens[only] = 1;
         lens[only == 0 ? 1 : 0] = 1;
         return;
     }
-    std::sort(order.begin(), order.begin() + used, [&](uint32_t a, uint32_t b) {
-        return freq[a] != freq[b] ? freq[a] < freq[b] : a < b;
-    });
+    std::sort(order.begin(), order.begin() + used,
+              [&](uint32_t a, uint32_t b) { return freq[a] != freq[b] ? freq[a] < freq[b] : a < b; });
     // Two queues: the sorted leaves and the internal nodes, which are made in ascending
     // weight, so the two lightest are always at the fronts.
     std::array<uint64_t, 640> weight;
     std::array<int, 640> parent;
-    for (int i = 0; i < used; ++i)
-        weight[size_t(i)] = freq[order[size_t(i)]];
+    for (int i = 0; i < used; ++i) weight[size_t(i)] = freq[order[size_t(i)]];
     int leaf = 0, node = used, made = used;
     auto takeLightest = [&]() {
-        if (leaf < used && (node >= made || weight[size_t(leaf)] <= weight[size_t(node)]))
-            return leaf++;
+        if (leaf < used && (node >= made || weight[size_t(leaf)] <= weight[size_t(node)])) return leaf++;
         return node++;
     };
     while (made < 2 * used - 1) {
@@ -163,11 +148,9 @@ void buildLengths(const uint32_t* freq, int n, int maxBits, uint8_t* lens)
     // Depths from the root down (parents always come after their children).
     std::array<int, 640> depth;
     depth[size_t(made - 1)] = 0;
-    for (int i = made - 2; i >= 0; --i)
-        depth[size_t(i)] = depth[size_t(parent[size_t(i)])] + 1;
+    for (int i = made - 2; i >= 0; --i) depth[size_t(i)] = depth[size_t(parent[size_t(i)])] + 1;
     std::array<int, 64> count{};
-    for (int i = 0; i < used; ++i)
-        ++count[size_t(std::min(depth[size_t(i)], 63))];
+    for (int i = 0; i < used; ++i) ++count[size_t(std::min(depth[size_t(i)], 63))];
     // Fold codes deeper than maxBits into maxBits, then pay for the overfull code space by
     // pushing the deepest shorter codes one level down until the Kraft sum is exact.
     for (int d = maxBits + 1; d < 64; ++d) {
@@ -175,8 +158,7 @@ void buildLengths(const uint32_t* freq, int n, int maxBits, uint8_t* lens)
         count[size_t(d)] = 0;
     }
     uint64_t kraft = 0;
-    for (int d = 1; d <= maxBits; ++d)
-        kraft += uint64_t(count[size_t(d)]) << (maxBits - d);
+    for (int d = 1; d <= maxBits; ++d) kraft += uint64_t(count[size_t(d)]) << (maxBits - d);
     while (kraft > (uint64_t(1) << maxBits)) {
         --count[size_t(maxBits)];
         for (int d = maxBits - 1; d > 0; --d) {
@@ -191,16 +173,13 @@ void buildLengths(const uint32_t* freq, int n, int maxBits, uint8_t* lens)
     // The rarest symbols take the longest codes.
     int at = 0;
     for (int d = maxBits; d >= 1; --d)
-        for (int k = 0; k < count[size_t(d)]; ++k)
-            lens[order[size_t(at++)]] = uint8_t(d);
+        for (int k = 0; k < count[size_t(d)]; ++k) lens[order[size_t(at++)]] = uint8_t(d);
 }
 
 // Canonical codes, bit-reversed for the LSB-first stream.
-void buildCodes(const uint8_t* lens, int n, uint16_t* codes)
-{
+void buildCodes(const uint8_t* lens, int n, uint16_t* codes) {
     uint16_t count[16] = {}, next[16] = {};
-    for (int i = 0; i < n; ++i)
-        ++count[lens[i]];
+    for (int i = 0; i < n; ++i) ++count[lens[i]];
     count[0] = 0;
     uint16_t code = 0;
     for (int b = 1; b < 16; ++b) {
@@ -214,8 +193,7 @@ void buildCodes(const uint8_t* lens, int n, uint16_t* codes)
             continue;
         }
         uint32_t c = next[len]++, r = 0;
-        for (int k = 0; k < len; ++k, c >>= 1)
-            r = (r << 1) | (c & 1);
+        for (int k = 0; k < len; ++k, c >>= 1) r = (r << 1) | (c & 1);
         codes[i] = uint16_t(r);
     }
 }
@@ -226,10 +204,8 @@ class BitWriter {
 public:
     explicit BitWriter(std::vector<uint8_t>& out) : out_(out) {}
     // Room for at least n more bytes.
-    void reserve(size_t n)
-    {
-        if (out_.size() - used_ < n + 16)
-            out_.resize(used_ + n + 16 + out_.size() / 2);
+    void reserve(size_t n) {
+        if (out_.size() - used_ < n + 16) out_.resize(used_ + n + 16 + out_.size() / 2);
     }
     void put(uint64_t bits, unsigned n)  // n <= 32
     {
@@ -243,8 +219,7 @@ public:
             count_ -= 32;
         }
     }
-    void alignToByte()
-    {
+    void alignToByte() {
         while (count_ > 0) {
             out_[used_++] = uint8_t(buf_);
             buf_ >>= 8;
@@ -252,16 +227,12 @@ public:
         }
         buf_ = 0;
     }
-    void bytes(const uint8_t* p, size_t n)
-    {
+    void bytes(const uint8_t* p, size_t n) {
         std::memcpy(out_.data() + used_, p, n);
         used_ += n;
     }
     // Drops the unused tail of the vector.
-    void finish()
-    {
-        out_.resize(used_);
-    }
+    void finish() { out_.resize(used_); }
     size_t used() const { return used_; }
     void begin() { used_ = out_.size(); }
 
@@ -281,24 +252,18 @@ struct Histogram {
     uint32_t lit[kLitSymbols] = {};
     uint32_t dist[kDistSymbols] = {};
     void clear() { *this = Histogram{}; }
-    void add(const Histogram& o)
-    {
-        for (int i = 0; i < kLitSymbols; ++i)
-            lit[i] += o.lit[i];
-        for (int i = 0; i < kDistSymbols; ++i)
-            dist[i] += o.dist[i];
+    void add(const Histogram& o) {
+        for (int i = 0; i < kLitSymbols; ++i) lit[i] += o.lit[i];
+        for (int i = 0; i < kDistSymbols; ++i) dist[i] += o.dist[i];
     }
 };
 
 // Bits the symbols of h would take under ideal codes, plus a rough table cost.
-double entropyBits(const Histogram& h)
-{
+double entropyBits(const Histogram& h) {
     auto part = [](const uint32_t* f, int n, double& bits, int& used) {
         uint64_t total = 0;
-        for (int i = 0; i < n; ++i)
-            total += f[i];
-        if (!total)
-            return;
+        for (int i = 0; i < n; ++i) total += f[i];
+        if (!total) return;
         const double lt = std::log2(double(total));
         for (int i = 0; i < n; ++i)
             if (f[i]) {
@@ -313,14 +278,13 @@ double entropyBits(const Histogram& h)
     return bits + 4.0 * used + 100.0;
 }
 
-} // namespace
+}  // namespace
 
-DeflateLevel deflateLevel(int level)
-{
+DeflateLevel deflateLevel(int level) {
     static constexpr DeflateLevel kLevels[10] = {
-        {0, 0, 0, 0, false},          {4, 4, 8, 4, false},         {4, 5, 16, 8, false},
-        {4, 6, 32, 32, false},        {4, 4, 16, 16, true},        {8, 16, 32, 32, true},
-        {8, 16, 128, 128, true},      {8, 32, 128, 256, true},     {32, 128, 258, 1024, true},
+        {0, 0, 0, 0, false},        {4, 4, 8, 4, false},     {4, 5, 16, 8, false},
+        {4, 6, 32, 32, false},      {4, 4, 16, 16, true},    {8, 16, 32, 32, true},
+        {8, 16, 128, 128, true},    {8, 32, 128, 256, true}, {32, 128, 258, 1024, true},
         {32, 258, 258, 4096, true},
     };
     return kLevels[std::clamp(level, 0, 9)];
@@ -351,8 +315,7 @@ struct Deflater::State {
     bool done = false;
     int32_t lastHead3 = kNil;  // what the three-byte table held for pos before pos went in
 
-    void insert(int32_t p)
-    {
+    void insert(int32_t p) {
         const uint8_t* q = buf.data() + p;
         const uint32_t h = hash4(q);
         prev[size_t(p & kWindowMask)] = head4[h];
@@ -364,18 +327,15 @@ struct Deflater::State {
 
     // The longest match at pos longer than best (0 when none), its distance in dist; pos
     // must have just been inserted, so its chain starts at prev.
-    int findMatch(int best, int chain, uint32_t& dist) const
-    {
+    int findMatch(int best, int chain, uint32_t& dist) const {
         const int maxLen = std::min(258, end - pos);
-        if (maxLen < 4 || best >= maxLen)
-            return 0;
+        if (maxLen < 4 || best >= maxLen) return 0;
         const uint8_t* cur = buf.data() + pos;
         const int32_t limit = pos - kMaxDistance;
         int found = 0;
         if (best < 3) {
             const int32_t c3 = lastHead3;
-            if (c3 >= pos - kFarLength3 &&
-                (load32(buf.data() + c3) & 0xFFFFFF) == (load32(cur) & 0xFFFFFF)) {
+            if (c3 >= pos - kFarLength3 && (load32(buf.data() + c3) & 0xFFFFFF) == (load32(cur) & 0xFFFFFF)) {
                 best = found = 3;
                 dist = uint32_t(pos - c3);
             }
@@ -390,8 +350,7 @@ struct Deflater::State {
                 if (len > best) {
                     best = found = len;
                     dist = uint32_t(pos - cand);
-                    if (len >= nice)
-                        break;
+                    if (len >= nice) break;
                 }
             }
             cand = prev[size_t(cand & kWindowMask)];
@@ -399,14 +358,12 @@ struct Deflater::State {
         return found;
     }
 
-    void literal(uint8_t b)
-    {
+    void literal(uint8_t b) {
         items.push_back(b);
         ++segHist.lit[b];
         ++segRaw;
     }
-    void match(int len, uint32_t dist)
-    {
+    void match(int len, uint32_t dist) {
         const CodeTables& t = tables();
         items.push_back(uint32_t(len) << 16 | dist);
         ++segHist.lit[t.lengthSymbol[len]];
@@ -422,88 +379,74 @@ struct Deflater::State {
     void slide();
 };
 
-void Deflater::State::matchLoop(int32_t limit, BitWriter& w)
-{
+void Deflater::State::matchLoop(int32_t limit, BitWriter& w) {
     const int chainFull = params.maxChain;
     if (!params.lazy) {
         while (pos < limit) {
-            if (pos + 4 <= end)
-                insert(pos);
+            if (pos + 4 <= end) insert(pos);
             uint32_t dist = 0;
             int len = chainFull ? findMatch(2, chainFull, dist) : 0;
-            if (len == 3 && dist > uint32_t(kFarLength3))
-                len = 0;
+            if (len == 3 && dist > uint32_t(kFarLength3)) len = 0;
             if (len >= 3) {
                 match(len, dist);
                 if (len <= params.maxLazy) {
                     for (int32_t p = pos + 1; p < pos + len; ++p)
-                        if (p + 4 <= end)
-                            insert(p);
+                        if (p + 4 <= end) insert(p);
                 }
                 pos += len;
             } else {
                 literal(buf[size_t(pos)]);
                 ++pos;
             }
-            if (items.size() - segmentStart >= size_t(kSegmentItems))
-                endSegment(w);
+            if (items.size() - segmentStart >= size_t(kSegmentItems)) endSegment(w);
         }
         return;
     }
     while (pos < limit) {
-        if (pos + 4 <= end)
-            insert(pos);
+        if (pos + 4 <= end) insert(pos);
         uint32_t dist = 0;
         int len = 0;
         if (prevLen < params.maxLazy) {
             const int chain = prevLen >= params.goodLength ? chainFull >> 2 : chainFull;
             len = findMatch(std::max(prevLen, 2), chain, dist);
-            if (len == 3 && dist > uint32_t(kFarLength3))
-                len = 0;
+            if (len == 3 && dist > uint32_t(kFarLength3)) len = 0;
         }
         if (prevLen >= 3 && len <= prevLen) {
             // The match at pos - 1 stands; its remaining positions enter the chains.
             match(prevLen, prevDist);
             const int32_t stop = pos - 1 + prevLen;
             for (int32_t p = pos + 1; p < stop; ++p)
-                if (p + 4 <= end)
-                    insert(p);
+                if (p + 4 <= end) insert(p);
             pos = stop;
             pending = false;
             prevLen = 0;
         } else {
-            if (pending)
-                literal(buf[size_t(pos - 1)]);
+            if (pending) literal(buf[size_t(pos - 1)]);
             pending = true;
             prevLen = len;
             prevDist = dist;
             ++pos;
         }
-        if (items.size() - segmentStart >= size_t(kSegmentItems))
-            endSegment(w);
+        if (items.size() - segmentStart >= size_t(kSegmentItems)) endSegment(w);
     }
 }
 
-void Deflater::State::endSegment(BitWriter& w)
-{
+void Deflater::State::endSegment(BitWriter& w) {
     if (segmentStart > 0) {
         Histogram both = blockHist;
         both.add(segHist);
-        if (entropyBits(blockHist) + entropyBits(segHist) < entropyBits(both))
-            flushBlock(w, false);
+        if (entropyBits(blockHist) + entropyBits(segHist) < entropyBits(both)) flushBlock(w, false);
     }
     blockHist.add(segHist);
     segHist.clear();
     blockRaw += segRaw;
     segRaw = 0;
     segmentStart = items.size();
-    if (items.size() >= kMaxBlockItems)
-        flushBlock(w, false);
+    if (items.size() >= kMaxBlockItems) flushBlock(w, false);
 }
 
 // Writes the block so far ([0, segmentStart)) and keeps the current segment.
-void Deflater::State::flushBlock(BitWriter& w, bool last)
-{
+void Deflater::State::flushBlock(BitWriter& w, bool last) {
     if (last) {
         blockHist.add(segHist);
         segHist.clear();
@@ -520,8 +463,7 @@ void Deflater::State::flushBlock(BitWriter& w, bool last)
 }
 
 void Deflater::State::writeBlock(BitWriter& w, const uint32_t* it, size_t n, const Histogram& hist,
-                                 int32_t rawStart, int64_t rawLen, bool last)
-{
+                                 int32_t rawStart, int64_t rawLen, bool last) {
     const CodeTables& t = tables();
     uint32_t litFreq[kLitSymbols], distFreq[kDistSymbols];
     std::memcpy(litFreq, hist.lit, sizeof litFreq);
@@ -534,10 +476,8 @@ void Deflater::State::writeBlock(BitWriter& w, const uint32_t* it, size_t n, con
 
     // The code-length sequence of both tables with runs folded into 16, 17 and 18.
     int nLit = kLitSymbols, nDist = kDistSymbols;
-    while (nLit > 257 && !litLen[nLit - 1])
-        --nLit;
-    while (nDist > 1 && !distLen[nDist - 1])
-        --nDist;
+    while (nLit > 257 && !litLen[nLit - 1]) --nLit;
+    while (nDist > 1 && !distLen[nDist - 1]) --nDist;
     uint8_t all[kLitSymbols + kDistSymbols];
     std::memcpy(all, litLen, size_t(nLit));
     std::memcpy(all + nLit, distLen, size_t(nDist));
@@ -551,8 +491,7 @@ void Deflater::State::writeBlock(BitWriter& w, const uint32_t* it, size_t n, con
     for (int i = 0; i < total;) {
         const uint8_t v = all[i];
         int run = 1;
-        while (i + run < total && all[i + run] == v)
-            ++run;
+        while (i + run < total && all[i + run] == v) ++run;
         i += run;
         if (v == 0) {
             while (run >= 11) {
@@ -573,26 +512,24 @@ void Deflater::State::writeBlock(BitWriter& w, const uint32_t* it, size_t n, con
                 run -= k;
             }
         }
-        while (run-- > 0)
-            runs[nRuns++] = {v, 0};
+        while (run-- > 0) runs[nRuns++] = {v, 0};
     }
-    for (int i = 0; i < nRuns; ++i)
-        ++clFreq[runs[i].sym];
+    for (int i = 0; i < nRuns; ++i) ++clFreq[runs[i].sym];
     uint8_t clLen[kClSymbols];
     buildLengths(clFreq, kClSymbols, 7, clLen);
     int nCl = kClSymbols;
-    while (nCl > 4 && !clLen[kClOrder[nCl - 1]])
-        --nCl;
+    while (nCl > 4 && !clLen[kClOrder[nCl - 1]]) --nCl;
 
     // Sizes of the three ways to write the block.
     uint64_t extraBits = 0;
-    for (int s = 257; s < kLitSymbols; ++s)
-        extraBits += uint64_t(litFreq[s]) * t.lengthExtra[s - 257];
-    for (int s = 0; s < kDistSymbols; ++s)
-        extraBits += uint64_t(distFreq[s]) * t.distExtra[s];
+    for (int s = 257; s < kLitSymbols; ++s) extraBits += uint64_t(litFreq[s]) * t.lengthExtra[s - 257];
+    for (int s = 0; s < kDistSymbols; ++s) extraBits += uint64_t(distFreq[s]) * t.distExtra[s];
     uint64_t dynBits = 3 + 5 + 5 + 4 + 3 * uint64_t(nCl);
     for (int i = 0; i < nRuns; ++i)
-        dynBits += clLen[runs[i].sym] + (runs[i].sym == 16 ? 2 : runs[i].sym == 17 ? 3 : runs[i].sym == 18 ? 7 : 0);
+        dynBits += clLen[runs[i].sym] + (runs[i].sym == 16   ? 2
+                                         : runs[i].sym == 17 ? 3
+                                         : runs[i].sym == 18 ? 7
+                                                             : 0);
     uint64_t fixBits = 3;
     for (int s = 0; s < kLitSymbols; ++s) {
         dynBits += uint64_t(litFreq[s]) * litLen[s];
@@ -629,8 +566,7 @@ void Deflater::State::writeBlock(BitWriter& w, const uint32_t* it, size_t n, con
     const uint8_t* useLit = litLen;
     const uint8_t* useDist = distLen;
     if (fixBits < dynBits) {
-        for (int s = 0; s < 288; ++s)
-            fixedLit[s] = uint8_t(s < 144 ? 8 : s < 256 ? 9 : s < 280 ? 7 : 8);
+        for (int s = 0; s < 288; ++s) fixedLit[s] = uint8_t(s < 144 ? 8 : s < 256 ? 9 : s < 280 ? 7 : 8);
         std::memset(fixedDist, 5, sizeof fixedDist);
         buildCodes(fixedLit, 288, litCode);
         buildCodes(fixedDist, 32, distCode);
@@ -646,8 +582,7 @@ void Deflater::State::writeBlock(BitWriter& w, const uint32_t* it, size_t n, con
         w.put(uint32_t(nLit - 257), 5);
         w.put(uint32_t(nDist - 1), 5);
         w.put(uint32_t(nCl - 4), 4);
-        for (int i = 0; i < nCl; ++i)
-            w.put(clLen[kClOrder[i]], 3);
+        for (int i = 0; i < nCl; ++i) w.put(clLen[kClOrder[i]], 3);
         for (int i = 0; i < nRuns; ++i) {
             const Run r = runs[i];
             w.put(clCode[r.sym], clLen[r.sym]);
@@ -676,26 +611,22 @@ void Deflater::State::writeBlock(BitWriter& w, const uint32_t* it, size_t n, con
     w.put(litCode[256], useLit[256]);
 }
 
-void Deflater::State::slide()
-{
+void Deflater::State::slide() {
     const int32_t shift = pos - kWindow;
-    if (shift <= 0)
-        return;
+    if (shift <= 0) return;
     std::memmove(buf.data(), buf.data() + shift, size_t(end - shift));
     pos -= shift;
     end -= shift;
     blockRawStart -= shift;
     auto rebase = [shift](std::vector<int32_t>& v) {
-        for (int32_t& x : v)
-            x = x - shift >= 0 ? x - shift : kNil;
+        for (int32_t& x : v) x = x - shift >= 0 ? x - shift : kNil;
     };
     rebase(head4);
     rebase(head3);
     rebase(prev);
 }
 
-Deflater::Deflater(int level) : s_(std::make_unique<State>())
-{
+Deflater::Deflater(int level) : s_(std::make_unique<State>()) {
     s_->params = deflateLevel(level);
     s_->items.reserve(kMaxBlockItems + kSegmentItems + 8);
 }
@@ -704,11 +635,9 @@ Deflater::~Deflater() = default;
 
 bool Deflater::finished() const { return s_->done; }
 
-void Deflater::compress(std::span<const uint8_t> in, bool last, std::vector<uint8_t>& out)
-{
+void Deflater::compress(std::span<const uint8_t> in, bool last, std::vector<uint8_t>& out) {
     State& s = *s_;
-    if (s.done)
-        return;
+    if (s.done) return;
     BitWriter w(out);
     w.begin();
     w.pendingBits() = s.bitBuf;
@@ -721,8 +650,7 @@ void Deflater::compress(std::span<const uint8_t> in, bool last, std::vector<uint
         s.end += int32_t(take);
         in = in.subspan(take);
         const bool full = s.end == kBufferSize;
-        if (!full && !(last && in.empty()))
-            break;  // gather more input before searching
+        if (!full && !(last && in.empty())) break;  // gather more input before searching
         const bool ending = last && in.empty();
         s.matchLoop(ending ? s.end : s.end - kMinLookahead, w);
         if (ending) {
@@ -743,8 +671,7 @@ void Deflater::compress(std::span<const uint8_t> in, bool last, std::vector<uint
         s.segmentStart = s.items.size();
         // A literal or match still waiting at pos - 1 opens the next block; its byte stays
         // in the window across the slide.
-        if (s.segmentStart > 0)
-            s.flushBlock(w, false);
+        if (s.segmentStart > 0) s.flushBlock(w, false);
         s.slide();
     }
     s.bitBuf = w.pendingBits();
@@ -752,8 +679,7 @@ void Deflater::compress(std::span<const uint8_t> in, bool last, std::vector<uint
     w.finish();
 }
 
-std::vector<uint8_t> deflate(std::span<const uint8_t> in, int level)
-{
+std::vector<uint8_t> deflate(std::span<const uint8_t> in, int level) {
     Deflater d(level);
     std::vector<uint8_t> out;
     out.reserve(in.size() / 2 + 64);
@@ -761,4 +687,4 @@ std::vector<uint8_t> deflate(std::span<const uint8_t> in, int level)
     return out;
 }
 
-} // namespace kv::codec
+}  // namespace kv::codec

@@ -41,4 +41,4 @@ private:
 // A whole buffer in one call.
 std::vector<uint8_t> deflate(std::span<const uint8_t> in, int level);
 
-} // namespace kv::codec
+}  // namespace kv::codec

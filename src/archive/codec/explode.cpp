@@ -16,8 +16,7 @@ namespace {
 class SfTree {
 public:
     // Answers 0 or the message id of the fault.
-    int read(BitReader& br, unsigned symbols, bool& shortInput)
-    {
+    int read(BitReader& br, unsigned symbols, bool& shortInput) {
         uint32_t bytes;
         if (!br.get(8, bytes)) {
             shortInput = true;
@@ -33,38 +32,31 @@ public:
             }
             unsigned count = (b >> 4) + 1;
             unsigned len = (b & 15) + 1;
-            if (lens.size() + count > symbols)
-                return msg::InvalidDecodeTree;
+            if (lens.size() + count > symbols) return msg::InvalidDecodeTree;
             lens.insert(lens.end(), count, uint8_t(len));
         }
-        if (lens.size() != symbols)
-            return msg::InvalidDecodeTree;
+        if (lens.size() != symbols) return msg::InvalidDecodeTree;
         return build(lens);
     }
 
     // Decodes one symbol; -1 at the end of input, -2 for a code that is not in the set.
-    int decode(BitReader& br) const
-    {
+    int decode(BitReader& br) const {
         unsigned code = 0;
         for (unsigned len = 1; len <= maxLen_; ++len) {
             uint32_t bit;
-            if (!br.get(1, bit))
-                return -1;
+            if (!br.get(1, bit)) return -1;
             code |= bit << (len - 1);
             int16_t s = table_[len][code];
-            if (s >= 0)
-                return s;
+            if (s >= 0) return s;
         }
         return -2;
     }
 
 private:
-    int build(const std::vector<uint8_t>& lens)
-    {
+    int build(const std::vector<uint8_t>& lens) {
         const unsigned n = unsigned(lens.size());
         std::vector<uint16_t> order(n);
-        for (unsigned i = 0; i < n; ++i)
-            order[i] = uint16_t(i);
+        for (unsigned i = 0; i < n; ++i) order[i] = uint16_t(i);
         std::stable_sort(order.begin(), order.end(),
                          [&](uint16_t a, uint16_t b) { return lens[a] < lens[b]; });
         maxLen_ = lens[order[n - 1]];
@@ -84,12 +76,10 @@ private:
                 lastLen = len;
                 inc = 1u << (16 - len);
             }
-            if ((code & (inc - 1)) != 0 || code + inc > 0x10000)
-                return msg::AmbiguousTree;
+            if ((code & (inc - 1)) != 0 || code + inc > 0x10000) return msg::AmbiguousTree;
             unsigned c = code >> (16 - len);
             unsigned rev = 0;
-            for (unsigned k = 0; k < len; ++k)
-                rev |= ((c >> k) & 1) << (len - 1 - k);
+            for (unsigned k = 0; k < len; ++k) rev |= ((c >> k) & 1) << (len - 1 - k);
             table_[len][rev] = int16_t(sym);
         }
         return 0;
@@ -99,42 +89,34 @@ private:
     std::array<std::vector<int16_t>, 17> table_;
 };
 
-} // namespace
+}  // namespace
 
-Result explode(InputSource& in, OutputWindow& out, ExplodeOptions options)
-{
+Result explode(InputSource& in, OutputWindow& out, ExplodeOptions options) {
     BitReader br(in);
     auto finish = [&](Status s, int id) {
-        if (br.aborted())
-            s = Status::Aborted, id = msg::UserAborted;
+        if (br.aborted()) s = Status::Aborted, id = msg::UserAborted;
         Result r{s, id, br.inputUsed(), out.total()};
         return r;
     };
     bool shortInput = false;
     SfTree lit, len, dist;
     int err = 0;
-    if (options.literalTree)
-        err = lit.read(br, 256, shortInput);
-    if (!err)
-        err = len.read(br, 64, shortInput);
-    if (!err)
-        err = dist.read(br, 64, shortInput);
-    if (err)
-        return finish(shortInput ? Status::ShortInput : Status::BadData, err);
+    if (options.literalTree) err = lit.read(br, 256, shortInput);
+    if (!err) err = len.read(br, 64, shortInput);
+    if (!err) err = dist.read(br, 64, shortInput);
+    if (err) return finish(shortInput ? Status::ShortInput : Status::BadData, err);
 
     const unsigned distLowBits = options.bigDictionary ? 7 : 6;
     const unsigned minMatch = options.literalTree ? 3 : 2;
     auto put = [&](uint8_t b) {
         Status s = out.makeRoom();
-        if (s == Status::Ok)
-            *out.pos++ = b;
+        if (s == Status::Ok) *out.pos++ = b;
         return s;
     };
 
     while (!out.atLimit()) {
         uint32_t flag;
-        if (!br.get(1, flag))
-            return finish(Status::ShortInput, msg::BadBlock);
+        if (!br.get(1, flag)) return finish(Status::ShortInput, msg::BadBlock);
         if (flag) {
             int b;
             if (options.literalTree) {
@@ -143,40 +125,30 @@ Result explode(InputSource& in, OutputWindow& out, ExplodeOptions options)
                 uint32_t v;
                 b = br.get(8, v) ? int(v) : -1;
             }
-            if (b == -1)
-                return finish(Status::ShortInput, msg::BadBlock);
-            if (b < 0)
-                return finish(Status::BadData, msg::AmbiguousTree);
-            if (Status s = put(uint8_t(b)); s != Status::Ok)
-                return finish(s, defaultMessageId(s));
+            if (b == -1) return finish(Status::ShortInput, msg::BadBlock);
+            if (b < 0) return finish(Status::BadData, msg::AmbiguousTree);
+            if (Status s = put(uint8_t(b)); s != Status::Ok) return finish(s, defaultMessageId(s));
             continue;
         }
         uint32_t low;
-        if (!br.get(distLowBits, low))
-            return finish(Status::ShortInput, msg::BadBlock);
+        if (!br.get(distLowBits, low)) return finish(Status::ShortInput, msg::BadBlock);
         int high = dist.decode(br);
-        if (high == -1)
-            return finish(Status::ShortInput, msg::BadBlock);
-        if (high < 0)
-            return finish(Status::BadData, msg::AmbiguousTree);
+        if (high == -1) return finish(Status::ShortInput, msg::BadBlock);
+        if (high < 0) return finish(Status::BadData, msg::AmbiguousTree);
         uint64_t distance = ((uint64_t(high) << distLowBits) | low) + 1;
         int l = len.decode(br);
-        if (l == -1)
-            return finish(Status::ShortInput, msg::BadBlock);
-        if (l < 0)
-            return finish(Status::BadData, msg::AmbiguousTree);
+        if (l == -1) return finish(Status::ShortInput, msg::BadBlock);
+        if (l < 0) return finish(Status::BadData, msg::AmbiguousTree);
         uint32_t length = uint32_t(l);
         if (length == 63) {
             uint32_t more;
-            if (!br.get(8, more))
-                return finish(Status::ShortInput, msg::BadBlock);
+            if (!br.get(8, more)) return finish(Status::ShortInput, msg::BadBlock);
             length += more;
         }
         length += minMatch;
         // Bytes before the start of the entry read as zeros.
         for (; length > 0 && !out.atLimit(); --length) {
-            if (Status s = out.makeRoom(); s != Status::Ok)
-                return finish(s, defaultMessageId(s));
+            if (Status s = out.makeRoom(); s != Status::Ok) return finish(s, defaultMessageId(s));
             uint8_t b = distance <= uint64_t(out.pos - out.start()) ? *(out.pos - distance) : 0;
             *out.pos++ = b;
         }
@@ -185,4 +157,4 @@ Result explode(InputSource& in, OutputWindow& out, ExplodeOptions options)
     return finish(s, defaultMessageId(s));
 }
 
-} // namespace kv::codec
+}  // namespace kv::codec

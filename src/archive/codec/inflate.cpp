@@ -53,8 +53,8 @@ constexpr uint16_t kLenBase[29] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,
                                    31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
 constexpr uint8_t kLenExtra[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
                                    2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
-constexpr uint16_t kDistBase[30] = {1,   2,   3,   4,   5,   7,    9,    13,   17,   25,
-                                    33,  49,  65,  97,  129, 193,  257,  385,  513,  769,
+constexpr uint16_t kDistBase[30] = {1,    2,    3,    4,    5,    7,    9,    13,    17,    25,
+                                    33,   49,   65,   97,   129,  193,  257,  385,   513,   769,
                                     1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
 constexpr uint8_t kDistExtra[30] = {0, 0, 0, 0, 1, 1, 2, 2,  3,  3,  4,  4,  5,  5,  6,
                                     6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
@@ -64,19 +64,15 @@ enum class Kind { LitLen, Dist, CodeLen };
 
 // The entry for `sym` when `len` bits of its code remain to be read at this table level.
 template <Kind kind>
-uint32_t leafEntry(unsigned sym, unsigned len)
-{
+uint32_t leafEntry(unsigned sym, unsigned len) {
     if constexpr (kind == Kind::LitLen) {
-        if (sym < 256)
-            return kLit | (sym << 8) | len;
-        if (sym == 256)
-            return kExc | kEob | len;
+        if (sym < 256) return kLit | (sym << 8) | len;
+        if (sym == 256) return kExc | kEob | len;
         if (sym < 286)
             return (uint32_t(kLenBase[sym - 257]) << 16) | (len << 8) | (len + kLenExtra[sym - 257]);
         return kExc;
     } else if constexpr (kind == Kind::Dist) {
-        if (sym < 30)
-            return (uint32_t(kDistBase[sym]) << 16) | (len << 8) | (len + kDistExtra[sym]);
+        if (sym < 30) return (uint32_t(kDistBase[sym]) << 16) | (len << 8) | (len + kDistExtra[sym]);
         return kDExc;
     } else {
         return (sym << 16) | (len << 8) | len;
@@ -90,10 +86,9 @@ inline unsigned subOffsetDist(uint32_t e) { return (e >> 16) & 0x3fff; }
 // sends codes first bit first, so a reversed code is the table index): the highest zero
 // bit becomes one and the ones above it zeros. Appending a zero to a code, which moves
 // to the next length, leaves its reversed value unchanged.
-inline unsigned nextReversed(unsigned rev, unsigned len)
-{
+inline unsigned nextReversed(unsigned rev, unsigned len) {
     unsigned zeros = ~rev & ((1u << len) - 1);
-    unsigned bit = 1u << (31 - __builtin_clz(zeros | 1)); // no zero: the codes are used up
+    unsigned bit = 1u << (31 - __builtin_clz(zeros | 1));  // no zero: the codes are used up
     return (rev & (bit - 1)) | bit;
 }
 
@@ -102,23 +97,18 @@ inline unsigned nextReversed(unsigned rev, unsigned len)
 // `placed` symbols in `sorted` (shortest first). Branch-free inside: whether an entry
 // pairs is as good as random.
 void pairLiterals(uint32_t* table, unsigned primary, const uint8_t* lens, const uint16_t* sorted,
-                  const uint16_t* revs, unsigned placed)
-{
+                  const uint16_t* revs, unsigned placed) {
     unsigned minLit = 0;
     for (unsigned k = 0; k < placed && !minLit; ++k)
-        if (sorted[k] < 256)
-            minLit = lens[sorted[k]];
-    if (!minLit || 2 * minLit > primary)
-        return;
+        if (sorted[k] < 256) minLit = lens[sorted[k]];
+    if (!minLit || 2 * minLit > primary) return;
     uint32_t single[1u << 12];
     std::memcpy(single, table, sizeof(uint32_t) << primary);
     for (unsigned k = 0; k < placed; ++k) {
         unsigned sym = sorted[k];
         unsigned len1 = lens[sym];
-        if (len1 + minLit > primary)
-            break;
-        if (sym >= 256)
-            continue;
+        if (len1 + minLit > primary) break;
+        if (sym >= 256) continue;
         const unsigned room = primary - len1;
         const uint32_t e1 = single[revs[k]];
         const uint32_t base = e1 | kPair;
@@ -135,18 +125,15 @@ void pairLiterals(uint32_t* table, unsigned primary, const uint8_t* lens, const 
 // Builds a lookup table for `n` code lengths: a primary table of `primary` index bits,
 // then sub-tables for longer codes. Answers 0 or the message id of the fault.
 template <Kind kind>
-int buildTable(const uint8_t* lens, unsigned n, unsigned primary, uint32_t* table, size_t tableSize)
-{
+int buildTable(const uint8_t* lens, unsigned n, unsigned primary, uint32_t* table, size_t tableSize) {
     unsigned count[16] = {};
-    for (unsigned i = 0; i < n; ++i)
-        ++count[lens[i]];
+    for (unsigned i = 0; i < n; ++i) ++count[lens[i]];
     count[0] = 0;
     int left = 1;
     unsigned used = 0;
     for (unsigned len = 1; len <= 15; ++len) {
         left = (left << 1) - int(count[len]);
-        if (left < 0)
-            return msg::BadLengths;
+        if (left < 0) return msg::BadLengths;
         used += count[len];
     }
     if (left > 0) {
@@ -154,18 +141,15 @@ int buildTable(const uint8_t* lens, unsigned n, unsigned primary, uint32_t* tabl
         // zlib accepts the same for the literal/length set when only one code is used.
         bool single = used == 1 && count[1] == 1;
         bool none = used == 0 && kind == Kind::Dist;
-        if (kind == Kind::CodeLen || !(single || none))
-            return msg::IncompleteCodeSet;
+        if (kind == Kind::CodeLen || !(single || none)) return msg::IncompleteCodeSet;
     }
 
     unsigned offs[17];
     offs[1] = 0;
-    for (unsigned len = 1; len < 16; ++len)
-        offs[len + 1] = offs[len] + count[len];
+    for (unsigned len = 1; len < 16; ++len) offs[len + 1] = offs[len] + count[len];
     uint16_t sorted[288];
     for (unsigned i = 0; i < n; ++i)
-        if (lens[i])
-            sorted[offs[lens[i]]++] = uint16_t(i);
+        if (lens[i]) sorted[offs[lens[i]]++] = uint16_t(i);
 
     // Codes of up to `primary` bits: the table grows by doubling, so each code is written
     // once at its reversed value and the copy repeats it for every longer index.
@@ -203,8 +187,7 @@ int buildTable(const uint8_t* lens, unsigned n, unsigned primary, uint32_t* tabl
                 int room = 1 << subBits;
                 for (unsigned l = len; l <= 15; ++l) {
                     room -= int(remaining[l]);
-                    if (room <= 0)
-                        break;
+                    if (room <= 0) break;
                     ++subBits;
                     room <<= 1;
                 }
@@ -212,7 +195,7 @@ int buildTable(const uint8_t* lens, unsigned n, unsigned primary, uint32_t* tabl
                 subStart = next;
                 next += size_t(1) << subBits;
                 if (next > tableSize)
-                    return msg::BadLengths; // cannot happen for valid sizes; guards the table
+                    return msg::BadLengths;  // cannot happen for valid sizes; guards the table
                 std::fill(table + subStart, table + next, bad);
                 uint32_t pointer = kind == Kind::LitLen ? kExc | kSub | (uint32_t(subStart) << 12)
                                                         : kDExc | kDSub | (uint32_t(subStart) << 16);
@@ -225,8 +208,7 @@ int buildTable(const uint8_t* lens, unsigned n, unsigned primary, uint32_t* tabl
             rev = nextReversed(rev, len);
         }
     }
-    if constexpr (kind == Kind::LitLen)
-        pairLiterals(table, primary, lens, sorted, revs, placed);
+    if constexpr (kind == Kind::LitLen) pairLiterals(table, primary, lens, sorted, revs, placed);
     return 0;
 }
 
@@ -235,8 +217,7 @@ struct Tables {
     uint32_t dist[(1u << kDistBits) + 32 * 128];
 };
 
-void buildFixed(Tables& t)
-{
+void buildFixed(Tables& t) {
     uint8_t lens[320];
     std::fill(lens, lens + 144, 8);
     std::fill(lens + 144, lens + 256, 9);
@@ -247,23 +228,20 @@ void buildFixed(Tables& t)
     buildTable<Kind::Dist>(lens + 288, 32, kDistBits, t.dist, std::size(t.dist));
 }
 
-inline uint64_t load64(const uint8_t* p)
-{
+inline uint64_t load64(const uint8_t* p) {
     uint64_t v;
     std::memcpy(&v, p, 8);
-    return v; // little-endian hosts only (x86-64, arm64)
+    return v;  // little-endian hosts only (x86-64, arm64)
 }
 
-inline void store16(uint8_t* p, uint32_t v)
-{
+inline void store16(uint8_t* p, uint32_t v) {
     uint16_t w = uint16_t(v);
     std::memcpy(p, &w, 2);
 }
 
 // The extra bits of a length or distance entry from the bit buffer as it was before the
 // entry's code and extra bits were dropped in one shift.
-inline size_t extraValue(uint64_t saved, uint32_t e)
-{
+inline size_t extraValue(uint64_t saved, uint32_t e) {
     return size_t((saved & ((uint64_t(1) << (e & 63)) - 1)) >> ((e >> 8) & 63));
 }
 
@@ -275,7 +253,7 @@ constexpr ptrdiff_t kOutMargin = 320;
 
 struct FastState {
     const uint8_t* ip;
-    const uint8_t* ipLast; // an iteration may start at most here
+    const uint8_t* ipLast;  // an iteration may start at most here
     uint64_t bb;
     unsigned bc;
     uint8_t* op;
@@ -289,8 +267,7 @@ enum class FastExit { Room, EndOfBlock, BadCode, BadDistance };
 
 // The fast loop, written once and compiled for the baseline CPU and, where the CPU has
 // them, for BMI2's shifts and bit extraction, which take fewer instructions.
-[[gnu::always_inline]] inline FastExit fastLoop(FastState& s)
-{
+[[gnu::always_inline]] inline FastExit fastLoop(FastState& s) {
     constexpr uint64_t litMask = (uint64_t(1) << kLitBits) - 1;
     constexpr uint64_t distMask = (uint64_t(1) << kDistBits) - 1;
     // Locals: stores through `op` may alias anything, so the state lives in registers.
@@ -309,22 +286,22 @@ enum class FastExit { Room, EndOfBlock, BadCode, BadDistance };
     // in memory, where every store through `op` forced a reload.
     // Only the low six bits of `bc` count: consuming subtracts the whole entry (its low
     // byte is the bit count, the bits above only borrow into bits above the sixth).
-#define KV_REFILL()                            \
-    do {                                       \
-        bb |= load64(ip) << (bc & 63);         \
-        ip += 7 - ((bc >> 3) & 7);             \
-        bc |= 56;                              \
+#define KV_REFILL()                    \
+    do {                               \
+        bb |= load64(ip) << (bc & 63); \
+        ip += 7 - ((bc >> 3) & 7);     \
+        bc |= 56;                      \
     } while (0)
-#define KV_CONSUME(e)                          \
-    do {                                       \
-        bb >>= (e) & 63;                       \
-        bc -= (e);                             \
+#define KV_CONSUME(e)  \
+    do {               \
+        bb >>= (e)&63; \
+        bc -= (e);     \
     } while (0)
-#define KV_LITERAL(e)                \
-    do {                             \
-        KV_CONSUME(e);               \
-        store16(op, (e) >> 8);       \
-        op += ((e) >> 30) - 1;       \
+#define KV_LITERAL(e)          \
+    do {                       \
+        KV_CONSUME(e);         \
+        store16(op, (e) >> 8); \
+        op += ((e) >> 30) - 1; \
     } while (0)
 
     // Each path ends with a refill and the entry of the next symbol already looked up,
@@ -459,8 +436,7 @@ FastExit fastLoopBaseline(FastState& s) { return fastLoop(s); }
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 [[gnu::target("bmi,bmi2")]] FastExit fastLoopBmi2(FastState& s) { return fastLoop(s); }
 
-FastExit runFastLoop(FastState& s)
-{
+FastExit runFastLoop(FastState& s) {
     static const auto fn = [] {
         __builtin_cpu_init();
         return __builtin_cpu_supports("bmi2") ? fastLoopBmi2 : fastLoopBaseline;
@@ -479,8 +455,7 @@ public:
 private:
     // Slow refill: byte by byte, pulling new chunks; past the end adds zero bytes and
     // counts them so a decode that used them is recognised as short input.
-    void refillSlow()
-    {
+    void refillSlow() {
         while (bitcnt_ <= 56) {
             if (ip_ == iend_) {
                 in_.advance(ip_);
@@ -497,8 +472,7 @@ private:
             bitcnt_ += 8;
         }
     }
-    void refill()
-    {
+    void refill() {
         if (iend_ - ip_ >= 8) {
             bitbuf_ |= load64(ip_) << bitcnt_;
             ip_ += (63 - bitcnt_) >> 3;
@@ -509,23 +483,19 @@ private:
     }
     bool pastEnd() const { return overrun_ * 8 > bitcnt_; }
     uint32_t bits(unsigned n) const { return uint32_t(bitbuf_ & ((uint64_t(1) << n) - 1)); }
-    void drop(unsigned n)
-    {
+    void drop(unsigned n) {
         bitbuf_ >>= n;
         bitcnt_ -= n;
     }
-    Result fail(Status s, int id)
-    {
-        if (in_.aborted())
-            return finish(Status::Aborted, msg::UserAborted);
+    Result fail(Status s, int id) {
+        if (in_.aborted()) return finish(Status::Aborted, msg::UserAborted);
         // A fault seen only because the zero bytes past the end were read is a truncation.
         unsigned realBits = bitcnt_ > overrun_ * 8 ? bitcnt_ - overrun_ * 8 : 0;
         if (s == Status::BadData && overrun_ && (pastEnd() || (id == msg::BadHuffmanCode && realBits < 15)))
             return finish(Status::ShortInput, msg::BadBlock);
         return finish(s, id);
     }
-    Result finish(Status s, int id)
-    {
+    Result finish(Status s, int id) {
         Result r;
         r.status = s;
         r.messageId = id;
@@ -554,8 +524,7 @@ private:
     Tables* tables_ = nullptr;
 };
 
-uint32_t Inflater::decodeLitLen()
-{
+uint32_t Inflater::decodeLitLen() {
     uint32_t e = tables_->lit[bits(kLitBits)];
     if ((e & (kLit | kSub)) == kSub) {
         drop(kLitBits);
@@ -564,8 +533,7 @@ uint32_t Inflater::decodeLitLen()
     return e;
 }
 
-uint32_t Inflater::decodeDist()
-{
+uint32_t Inflater::decodeDist() {
     uint32_t d = tables_->dist[bits(kDistBits)];
     if ((d & (kDExc | kDSub)) == (kDExc | kDSub)) {
         drop(kDistBits);
@@ -574,8 +542,7 @@ uint32_t Inflater::decodeDist()
     return d;
 }
 
-int Inflater::readDynamic()
-{
+int Inflater::readDynamic() {
     refill();
     unsigned hlit = bits(5) + 257;
     drop(5);
@@ -583,8 +550,7 @@ int Inflater::readDynamic()
     drop(5);
     unsigned hclen = bits(4) + 4;
     drop(4);
-    if (hlit > 286 || hdist > 30)
-        return msg::BadLengths;
+    if (hlit > 286 || hdist > 30) return msg::BadLengths;
     uint8_t clLens[19] = {};
     for (unsigned i = 0; i < hclen; ++i) {
         refill();
@@ -592,15 +558,13 @@ int Inflater::readDynamic()
         drop(3);
     }
     uint32_t clTable[1u << kClBits];
-    if (int err = buildTable<Kind::CodeLen>(clLens, 19, kClBits, clTable, std::size(clTable)))
-        return err;
+    if (int err = buildTable<Kind::CodeLen>(clLens, 19, kClBits, clTable, std::size(clTable))) return err;
     uint8_t lens[286 + 30];
     unsigned total = hlit + hdist;
     for (unsigned i = 0; i < total;) {
         refill();
         uint32_t e = clTable[bits(kClBits)];
-        if (e & kDExc)
-            return msg::BadHuffmanCode;
+        if (e & kDExc) return msg::BadHuffmanCode;
         drop(e & 0xff);
         unsigned sym = e >> 16;
         if (sym < 16) {
@@ -610,8 +574,7 @@ int Inflater::readDynamic()
         unsigned rep;
         uint8_t val = 0;
         if (sym == 16) {
-            if (i == 0)
-                return msg::BadLengths;
+            if (i == 0) return msg::BadLengths;
             val = lens[i - 1];
             rep = 3 + bits(2);
             drop(2);
@@ -622,43 +585,35 @@ int Inflater::readDynamic()
             rep = 11 + bits(7);
             drop(7);
         }
-        if (i + rep > total)
-            return msg::BadLengths;
+        if (i + rep > total) return msg::BadLengths;
         std::fill(lens + i, lens + i + rep, val);
         i += rep;
     }
-    if (pastEnd())
-        return -1;
-    if (lens[256] == 0)
-        return msg::IncompleteCodeSet; // no end-of-block code: the block could never end
+    if (pastEnd()) return -1;
+    if (lens[256] == 0) return msg::IncompleteCodeSet;  // no end-of-block code: the block could never end
     if (int err = buildTable<Kind::LitLen>(lens, hlit, kLitBits, tables_->lit, std::size(tables_->lit)))
         return err;
     return buildTable<Kind::Dist>(lens + hlit, hdist, kDistBits, tables_->dist, std::size(tables_->dist));
 }
 
-Result Inflater::storedBlock()
-{
+Result Inflater::storedBlock() {
     drop(bitcnt_ & 7);
     refill();
     uint32_t len = bits(16);
     drop(16);
     uint32_t nlen = bits(16);
     drop(16);
-    if (pastEnd())
-        return fail(Status::ShortInput, msg::BadBlock);
-    if (len != (~nlen & 0xffff))
-        return fail(Status::BadData, msg::BadBlock);
+    if (pastEnd()) return fail(Status::ShortInput, msg::BadBlock);
+    if (len != (~nlen & 0xffff)) return fail(Status::BadData, msg::BadBlock);
     // Whole bytes still in the bit buffer come first (never the zero bytes past the end).
     while (len > 0 && bitcnt_ >= 8 && bitcnt_ / 8 > overrun_) {
         Status s = out_.makeRoom();
-        if (s != Status::Ok)
-            return fail(s, defaultMessageId(s));
+        if (s != Status::Ok) return fail(s, defaultMessageId(s));
         *out_.pos++ = uint8_t(bits(8));
         drop(8);
         --len;
     }
-    if (len == 0)
-        return finish(Status::Ok, 0);
+    if (len == 0) return finish(Status::Ok, 0);
     // The bit buffer now holds only padding past the end, if anything: copy from input.
     bitbuf_ = 0;
     bitcnt_ = 0;
@@ -673,8 +628,7 @@ Result Inflater::storedBlock()
             iend_ = in_.end();
         }
         Status s = out_.makeRoom();
-        if (s != Status::Ok)
-            return fail(s, defaultMessageId(s));
+        if (s != Status::Ok) return fail(s, defaultMessageId(s));
         size_t n = std::min<size_t>({len, size_t(iend_ - ip_), size_t(out_.end - out_.pos)});
         std::memcpy(out_.pos, ip_, n);
         out_.pos += n;
@@ -686,8 +640,7 @@ Result Inflater::storedBlock()
 
 // One symbol with every check, for the ends of the input and of the output room.
 // Answers false when the block is over: `r` then holds the outcome.
-bool Inflater::slowSymbol(Result& r)
-{
+bool Inflater::slowSymbol(Result& r) {
     refill();
     uint32_t e = decodeLitLen();
     if ((e & (kLit | kExc | kEob)) == kExc) {
@@ -747,32 +700,30 @@ bool Inflater::slowSymbol(Result& r)
     return true;
 }
 
-Result Inflater::huffmanBlock()
-{
+Result Inflater::huffmanBlock() {
     for (;;) {
         if (iend_ - ip_ >= kInMargin && out_.end - out_.pos >= kOutMargin) {
-            FastState s{ip_, iend_ - kInMargin, bitbuf_, bitcnt_, out_.pos, out_.end - kOutMargin,
-                        out_.start(), tables_->lit, tables_->dist};
+            FastState s{ip_,          iend_ - kInMargin, bitbuf_,
+                        bitcnt_,      out_.pos,          out_.end - kOutMargin,
+                        out_.start(), tables_->lit,      tables_->dist};
             FastExit x = runFastLoop(s);
             ip_ = s.ip;
             bitbuf_ = s.bb;
             bitcnt_ = s.bc;
             out_.pos = s.op;
             switch (x) {
-            case FastExit::Room: break;
-            case FastExit::EndOfBlock: return finish(Status::Ok, 0);
-            case FastExit::BadCode: return fail(Status::BadData, msg::BadHuffmanCode);
-            case FastExit::BadDistance: return fail(Status::BadData, msg::CorruptInput);
+                case FastExit::Room: break;
+                case FastExit::EndOfBlock: return finish(Status::Ok, 0);
+                case FastExit::BadCode: return fail(Status::BadData, msg::BadHuffmanCode);
+                case FastExit::BadDistance: return fail(Status::BadData, msg::CorruptInput);
             }
         }
         Result r;
-        if (!slowSymbol(r))
-            return r;
+        if (!slowSymbol(r)) return r;
     }
 }
 
-Result Inflater::run()
-{
+Result Inflater::run() {
     ip_ = in_.pos();
     iend_ = in_.end();
     Tables tables;
@@ -783,50 +734,40 @@ Result Inflater::run()
         unsigned final = bits(1);
         unsigned type = (bitbuf_ >> 1) & 3;
         drop(3);
-        if (pastEnd())
-            return fail(Status::ShortInput, msg::BadBlock);
+        if (pastEnd()) return fail(Status::ShortInput, msg::BadBlock);
         Result r;
         if (type == 0) {
             r = storedBlock();
         } else if (type == 1) {
-            if (!fixedBuilt)
-                buildFixed(tables);
+            if (!fixedBuilt) buildFixed(tables);
             fixedBuilt = true;
             r = huffmanBlock();
         } else if (type == 2) {
             fixedBuilt = false;
             int err = readDynamic();
-            if (err < 0)
-                return fail(Status::ShortInput, msg::BadBlock);
-            if (err)
-                return fail(Status::BadData, err);
+            if (err < 0) return fail(Status::ShortInput, msg::BadBlock);
+            if (err) return fail(Status::BadData, err);
             r = huffmanBlock();
         } else {
             return fail(Status::BadData, msg::BadBlock);
         }
-        if (!r.ok())
-            return r;
+        if (!r.ok()) return r;
         if (final) {
             Status s = out_.finish();
-            if (s != Status::Ok)
-                return fail(s, defaultMessageId(s));
+            if (s != Status::Ok) return fail(s, defaultMessageId(s));
             return finish(Status::Ok, 0);
         }
     }
 }
 
-} // namespace
+}  // namespace
 
-Result inflate(InputSource& in, OutputWindow& out)
-{
-    return Inflater(in, out).run();
-}
+Result inflate(InputSource& in, OutputWindow& out) { return Inflater(in, out).run(); }
 
-Result inflate(std::span<const uint8_t> in, std::span<uint8_t> out)
-{
+Result inflate(std::span<const uint8_t> in, std::span<uint8_t> out) {
     InputSource src(in);
     OutputWindow win(out);
     return inflate(src, win);
 }
 
-} // namespace kv::codec
+}  // namespace kv::codec

@@ -19,4 +19,4 @@ Result inflate(InputSource& in, OutputWindow& out);
 // Convenience for whole buffers: `out.size()` is the output limit.
 Result inflate(std::span<const uint8_t> in, std::span<uint8_t> out);
 
-} // namespace kv::codec
+}  // namespace kv::codec

@@ -17,8 +17,7 @@ public:
 
     explicit InputSource(std::span<const uint8_t> whole)
         : pos_(whole.data()), end_(whole.data() + whole.size()) {}
-    explicit InputSource(Pull pull, size_t chunk = 256 * 1024)
-        : pull_(std::move(pull)), buf_(chunk) {}
+    explicit InputSource(Pull pull, size_t chunk = 256 * 1024) : pull_(std::move(pull)), buf_(chunk) {}
 
     const uint8_t* pos() const { return pos_; }
     const uint8_t* end() const { return end_; }
@@ -28,17 +27,13 @@ public:
     uint64_t delivered() const { return delivered_ + static_cast<uint64_t>(pos_ - chunkStart_); }
 
     // Called when pos() == end(): fetches the next chunk. False at the end or on abort.
-    bool refill()
-    {
+    bool refill() {
         delivered_ += static_cast<uint64_t>(end_ - chunkStart_);
         chunkStart_ = pos_ = end_;
-        if (!pull_ || aborted_)
-            return false;
+        if (!pull_ || aborted_) return false;
         long n = pull_(buf_.data(), buf_.size());
-        if (n < 0)
-            aborted_ = true;
-        if (n <= 0)
-            return false;
+        if (n < 0) aborted_ = true;
+        if (n <= 0) return false;
         chunkStart_ = pos_ = buf_.data();
         end_ = buf_.data() + n;
         return true;
@@ -54,4 +49,4 @@ private:
     bool aborted_ = false;
 };
 
-} // namespace kv::codec
+}  // namespace kv::codec

@@ -27,4 +27,4 @@ size_t lhaHistory(LhaMethod method);
 // the entry reads spaces, as LHA's dictionary starts filled with them.
 Result lhaDecode(InputSource& in, OutputWindow& out, LhaMethod method);
 
-} // namespace kv::codec
+}  // namespace kv::codec

@@ -18,9 +18,9 @@
 namespace kv::codec {
 namespace {
 
-constexpr unsigned kNC = 510;      // literals, then lengths 3..256
-constexpr unsigned kNT = 19;       // the code-length code
-constexpr unsigned kMaxNP = 17;    // position codes of the largest (64 KB) window
+constexpr unsigned kNC = 510;    // literals, then lengths 3..256
+constexpr unsigned kNT = 19;     // the code-length code
+constexpr unsigned kMaxNP = 17;  // position codes of the largest (64 KB) window
 constexpr unsigned kCBits = 12;
 constexpr unsigned kPBits = 8;
 constexpr unsigned kMaxLen = 16;
@@ -32,7 +32,7 @@ constexpr uint32_t kLong = 1u << 30;
 constexpr uint32_t kBad = 1u << 31;
 
 struct Code {
-    unsigned bits = 0;        // primary index bits
+    unsigned bits = 0;  // primary index bits
     unsigned maxLen = 0;
     uint32_t first[kMaxLen + 2] = {};
     uint16_t count[kMaxLen + 1] = {};
@@ -40,29 +40,24 @@ struct Code {
     uint16_t sorted[kNC] = {};
     uint32_t* table = nullptr;
 
-    void single(unsigned sym)
-    {
+    void single(unsigned sym) {
         std::fill(table, table + (size_t(1) << bits), uint32_t(sym << 8));
         maxLen = 0;
     }
 
     // Answers 0 or the message id of the fault. Unused codes are allowed (they decode
     // as bad codes); codes that do not fit in their lengths are not.
-    int build(const uint8_t* lens, unsigned n)
-    {
+    int build(const uint8_t* lens, unsigned n) {
         std::fill(std::begin(count), std::end(count), 0);
-        for (unsigned i = 0; i < n; ++i)
-            ++count[lens[i]];
+        for (unsigned i = 0; i < n; ++i) ++count[lens[i]];
         count[0] = 0;
         uint32_t space = 0;
         maxLen = 0;
         for (unsigned len = 1; len <= kMaxLen; ++len) {
             space += uint32_t(count[len]) << (kMaxLen - len);
-            if (count[len])
-                maxLen = len;
+            if (count[len]) maxLen = len;
         }
-        if (space > (1u << kMaxLen))
-            return msg::BadLengths;
+        if (space > (1u << kMaxLen)) return msg::BadLengths;
         uint32_t code = 0;
         unsigned off = 0;
         for (unsigned len = 1; len <= kMaxLen; ++len) {
@@ -74,8 +69,7 @@ struct Code {
         uint16_t next[kMaxLen + 1];
         std::copy(std::begin(offset), std::end(offset), next);
         for (unsigned i = 0; i < n; ++i)
-            if (lens[i])
-                sorted[next[lens[i]]++] = uint16_t(i);
+            if (lens[i]) sorted[next[lens[i]]++] = uint16_t(i);
 
         std::fill(table, table + (size_t(1) << bits), kBad);
         for (unsigned len = 1; len <= maxLen; ++len) {
@@ -94,18 +88,15 @@ struct Code {
     }
 
     // A code longer than the primary bits, from the left-aligned bit buffer.
-    uint32_t decodeLong(uint64_t bb) const
-    {
+    uint32_t decodeLong(uint64_t bb) const {
         for (unsigned len = bits + 1; len <= maxLen; ++len) {
             uint32_t idx = uint32_t(bb >> (64 - len)) - first[len];
-            if (idx < count[len])
-                return (uint32_t(sorted[offset[len] + idx]) << 8) | len;
+            if (idx < count[len]) return (uint32_t(sorted[offset[len] + idx]) << 8) | len;
         }
         return kBad;
     }
 
-    uint32_t lookup(uint64_t bb) const
-    {
+    uint32_t lookup(uint64_t bb) const {
         uint32_t e = table[bb >> (64 - bits)];
         return e & kLong ? decodeLong(bb) : e;
     }
@@ -115,8 +106,7 @@ enum class Exit { Room, BlockEnd, BadCode, BadDistance };
 
 class Decoder {
 public:
-    Decoder(InputSource& in, OutputWindow& out, const LzhStaticParams& p) : br_(in), out_(out), p_(p)
-    {
+    Decoder(InputSource& in, OutputWindow& out, const LzhStaticParams& p) : br_(in), out_(out), p_(p) {
         c_.bits = kCBits;
         c_.table = cTable_;
         pos_.bits = kPBits;
@@ -128,12 +118,11 @@ public:
     Result run();
 
 private:
-    Result finish(Status s, int id)
-    {
+    Result finish(Status s, int id) {
         if (br_.aborted())
             s = Status::Aborted, id = msg::UserAborted;
         else if (s == Status::BadData && br_.pastEnd())
-            s = Status::ShortInput, id = msg::BadBlock; // damage seen only in the padding
+            s = Status::ShortInput, id = msg::BadBlock;  // damage seen only in the padding
         Result r{s, id, br_.inputUsed(), out_.total()};
         return r;
     }
@@ -153,19 +142,16 @@ private:
     uint32_t ptTable_[1u << kPBits];
 };
 
-int Decoder::readPtLens(unsigned nn, unsigned nbit, unsigned special, Code& code)
-{
+int Decoder::readPtLens(unsigned nn, unsigned nbit, unsigned special, Code& code) {
     br_.refill();
     unsigned n = br_.get(nbit);
     if (n == 0) {
         unsigned sym = br_.get(nbit);
-        if (sym >= nn)
-            return msg::BadHuffmanCode;
+        if (sym >= nn) return msg::BadHuffmanCode;
         code.single(sym);
         return 0;
     }
-    if (n > nn)
-        return msg::BadLengths;
+    if (n > nn) return msg::BadLengths;
     uint8_t lens[kNT] = {};
     unsigned i = 0;
     while (i < n) {
@@ -174,8 +160,7 @@ int Decoder::readPtLens(unsigned nn, unsigned nbit, unsigned special, Code& code
         if (len == 7) {
             // 7 and more: one more for every 1 bit after the three, up to a 0 bit.
             unsigned ones = unsigned(__builtin_clzll(~(br_.buffer() << 3)));
-            if (7 + ones > kMaxLen)
-                return msg::BadLengths;
+            if (7 + ones > kMaxLen) return msg::BadLengths;
             len += ones;
             br_.drop(3 + ones + 1);
         } else {
@@ -184,36 +169,30 @@ int Decoder::readPtLens(unsigned nn, unsigned nbit, unsigned special, Code& code
         lens[i++] = uint8_t(len);
         if (i == special) {
             unsigned zeros = br_.get(2);
-            if (i + zeros > nn)
-                return msg::BadLengths;
-            i += zeros; // lens[] is already zero there
+            if (i + zeros > nn) return msg::BadLengths;
+            i += zeros;  // lens[] is already zero there
         }
     }
-    if (br_.pastEnd())
-        return -1;
+    if (br_.pastEnd()) return -1;
     return code.build(lens, nn);
 }
 
-int Decoder::readCLens()
-{
+int Decoder::readCLens() {
     br_.refill();
     unsigned n = br_.get(9);
     if (n == 0) {
         unsigned sym = br_.get(9);
-        if (sym >= kNC)
-            return msg::BadHuffmanCode;
+        if (sym >= kNC) return msg::BadHuffmanCode;
         c_.single(sym);
         return 0;
     }
-    if (n > kNC)
-        return msg::BadLengths;
+    if (n > kNC) return msg::BadLengths;
     uint8_t lens[kNC] = {};
     unsigned i = 0;
     while (i < n) {
         br_.refill();
         uint32_t e = pt_.lookup(br_.buffer());
-        if (e & kBad)
-            return msg::BadHuffmanCode;
+        if (e & kBad) return msg::BadHuffmanCode;
         br_.drop(e & 0xff);
         unsigned sym = e >> 8;
         if (sym > 2) {
@@ -221,40 +200,30 @@ int Decoder::readCLens()
             continue;
         }
         unsigned zeros = sym == 0 ? 1 : sym == 1 ? br_.get(4) + 3 : br_.get(9) + 20;
-        if (i + zeros > kNC)
-            return msg::BadLengths;
+        if (i + zeros > kNC) return msg::BadLengths;
         i += zeros;
-        if (br_.pastEnd())
-            return -1;
+        if (br_.pastEnd()) return -1;
     }
-    if (br_.pastEnd())
-        return -1;
+    if (br_.pastEnd()) return -1;
     return c_.build(lens, kNC);
 }
 
-int Decoder::readBlockHeader()
-{
+int Decoder::readBlockHeader() {
     br_.refill();
     blockLeft_ = br_.get(16);
-    if (blockLeft_ == 0)
-        blockLeft_ = 0x10000; // the count is taken modulo 2^16
-    if (int err = readPtLens(kNT, 5, 3, pt_))
-        return err;
-    if (int err = readCLens())
-        return err;
+    if (blockLeft_ == 0) blockLeft_ = 0x10000;  // the count is taken modulo 2^16
+    if (int err = readPtLens(kNT, 5, 3, pt_)) return err;
+    if (int err = readCLens()) return err;
     return readPtLens(p_.positionCodes, p_.positionBits, 0, pos_);
 }
 
 // The distance of position symbol `p` with its extra bits at the top of `bb`.
-inline uint32_t distanceOf(unsigned p, uint64_t bb)
-{
-    if (p < 2)
-        return p + 1;
+inline uint32_t distanceOf(unsigned p, uint64_t bb) {
+    if (p < 2) return p + 1;
     return (1u << (p - 1)) + uint32_t(bb >> (65 - p)) + 1;
 }
 
-Exit Decoder::fastLoop()
-{
+Exit Decoder::fastLoop() {
     const uint8_t* ip = br_.ip();
     const uint8_t* const ipLast = br_.end() - kInMargin;
     uint64_t bb = br_.bits();
@@ -361,8 +330,7 @@ Exit Decoder::fastLoop()
 }
 
 // One symbol with every check. Answers false when decoding is over (`r` holds the outcome).
-bool Decoder::slowSymbol(Result& r)
-{
+bool Decoder::slowSymbol(Result& r) {
     br_.refill();
     uint32_t e = c_.lookup(br_.buffer());
     if (e & kBad) {
@@ -393,8 +361,7 @@ bool Decoder::slowSymbol(Result& r)
     br_.drop(d & 0xff);
     unsigned p = d >> 8;
     uint32_t dist = distanceOf(p, br_.buffer());
-    if (p >= 2)
-        br_.drop(p - 1);
+    if (p >= 2) br_.drop(p - 1);
     if (br_.pastEnd()) {
         r = finish(Status::ShortInput, msg::BadBlock);
         return false;
@@ -422,39 +389,33 @@ bool Decoder::slowSymbol(Result& r)
     return true;
 }
 
-Result Decoder::run()
-{
+Result Decoder::run() {
     while (!out_.atLimit()) {
         if (blockLeft_ == 0) {
             int err = readBlockHeader();
-            if (err < 0 || br_.pastEnd())
-                return finish(Status::ShortInput, msg::BadBlock);
-            if (err)
-                return finish(Status::BadData, err);
+            if (err < 0 || br_.pastEnd()) return finish(Status::ShortInput, msg::BadBlock);
+            if (err) return finish(Status::BadData, err);
         }
         if (br_.end() - br_.ip() >= kInMargin && out_.end - out_.pos >= kOutMargin) {
             switch (fastLoop()) {
-            case Exit::Room:
-            case Exit::BlockEnd:
-                if (br_.pastEnd())
-                    return finish(Status::ShortInput, msg::BadBlock);
-                continue;
-            case Exit::BadCode: return finish(Status::BadData, msg::BadHuffmanCode);
-            case Exit::BadDistance: return finish(Status::BadData, msg::CorruptInput);
+                case Exit::Room:
+                case Exit::BlockEnd:
+                    if (br_.pastEnd()) return finish(Status::ShortInput, msg::BadBlock);
+                    continue;
+                case Exit::BadCode: return finish(Status::BadData, msg::BadHuffmanCode);
+                case Exit::BadDistance: return finish(Status::BadData, msg::CorruptInput);
             }
         }
         Result r;
-        if (!slowSymbol(r))
-            return r;
+        if (!slowSymbol(r)) return r;
     }
     Status s = out_.finish();
     return finish(s, defaultMessageId(s));
 }
 
-} // namespace
+}  // namespace
 
-Result lzhStaticDecode(InputSource& in, OutputWindow& out, const LzhStaticParams& params)
-{
+Result lzhStaticDecode(InputSource& in, OutputWindow& out, const LzhStaticParams& params) {
     LzhStaticParams p = params;
     p.positionCodes = std::min(p.positionCodes, kMaxNP);
     if (out.atLimit()) {
@@ -465,4 +426,4 @@ Result lzhStaticDecode(InputSource& in, OutputWindow& out, const LzhStaticParams
     return dec->run();
 }
 
-} // namespace kv::codec
+}  // namespace kv::codec

@@ -12,11 +12,11 @@
 namespace kv::codec {
 
 struct LzhStaticParams {
-    unsigned window = 0;        // farthest distance a match may reach
-    unsigned positionCodes = 0; // symbols of the position code (dictionary bits + 1)
-    unsigned positionBits = 0;  // width of the position code's symbol count
-    int beforeStart = -1;       // what a match reaching before the entry's start reads
-                                // (LHA's dictionary starts as spaces), -1: an error
+    unsigned window = 0;         // farthest distance a match may reach
+    unsigned positionCodes = 0;  // symbols of the position code (dictionary bits + 1)
+    unsigned positionBits = 0;   // width of the position code's symbol count
+    int beforeStart = -1;        // what a match reaching before the entry's start reads
+                                 // (LHA's dictionary starts as spaces), -1: an error
 };
 
 // The output window must keep at least params.window bytes of history.
@@ -26,4 +26,4 @@ struct LzhStaticParams {
 // the entry when beforeStart is -1 -> msg::CorruptInput; input that ends first -> ShortInput, msg::BadBlock.
 Result lzhStaticDecode(InputSource& in, OutputWindow& out, const LzhStaticParams& params);
 
-} // namespace kv::codec
+}  // namespace kv::codec

@@ -17,12 +17,11 @@ class MsbBitReader {
 public:
     explicit MsbBitReader(InputSource& in) : in_(in), ip_(in.pos()), end_(in.end()) {}
 
-    void refill()
-    {
+    void refill() {
         if (end_ - ip_ >= 8) {
             uint64_t v;
             std::memcpy(&v, ip_, 8);
-            bits_ |= __builtin_bswap64(v) >> count_; // little-endian hosts only
+            bits_ |= __builtin_bswap64(v) >> count_;  // little-endian hosts only
             ip_ += (63 - count_) >> 3;
             count_ |= 56;
         } else {
@@ -31,16 +30,13 @@ public:
     }
     // The next n (0..32) bits without consuming them; needs count() >= n.
     uint32_t peek(unsigned n) const { return uint32_t((bits_ >> 1) >> (63 - n)); }
-    void drop(unsigned n)
-    {
+    void drop(unsigned n) {
         bits_ <<= n;
         count_ -= n;
     }
     // Reads n (0..32) bits, refilling as needed.
-    uint32_t get(unsigned n)
-    {
-        if (count_ < n)
-            refill();
+    uint32_t get(unsigned n) {
+        if (count_ < n) refill();
         uint32_t v = peek(n);
         drop(n);
         return v;
@@ -54,8 +50,7 @@ public:
     // Hands the read position back to the source; call before leaving the decoder.
     void sync() { in_.advance(ip_); }
     // Whole bytes of input consumed so far.
-    uint64_t inputUsed()
-    {
+    uint64_t inputUsed() {
         sync();
         uint64_t unused = count_ / 8 > overrun_ ? count_ / 8 - overrun_ : 0;
         uint64_t delivered = in_.delivered();
@@ -69,8 +64,7 @@ public:
     unsigned& bitCount() { return count_; }
 
 private:
-    void refillSlow()
-    {
+    void refillSlow() {
         while (count_ <= 56) {
             if (ip_ == end_) {
                 in_.advance(ip_);
@@ -96,4 +90,4 @@ private:
     unsigned overrun_ = 0;
 };
 
-} // namespace kv::codec
+}  // namespace kv::codec

@@ -27,8 +27,8 @@ public:
                  size_t capacity = 1u << 20);
 
     uint8_t* start() const { return buf_; }
-    uint8_t* pos = nullptr;   // next byte to write
-    uint8_t* end = nullptr;   // writing stops here: buffer end or limit, whichever is first
+    uint8_t* pos = nullptr;  // next byte to write
+    uint8_t* end = nullptr;  // writing stops here: buffer end or limit, whichever is first
     uint8_t* bufEnd() const { return bufEnd_; }
 
     // Bytes of output before start(): matches may reach back (pos - start()) bytes.
@@ -57,4 +57,4 @@ private:
     size_t history_ = 0;
 };
 
-} // namespace kv::codec
+}  // namespace kv::codec

@@ -15,20 +15,16 @@ namespace kv::codec {
 // ARJ and ARC dispatchers do not know.
 inline constexpr int kUnsupportedMethodId = 25200;
 
-inline Result storedCopy(InputSource& in, OutputWindow& out)
-{
+inline Result storedCopy(InputSource& in, OutputWindow& out) {
     uint64_t used = 0;
     auto done = [&](Status s) {
-        if (in.aborted())
-            s = Status::Aborted;
+        if (in.aborted()) s = Status::Aborted;
         int id = s == Status::ShortInput ? msg::BadBlock : defaultMessageId(s);
         return Result{s, id, used, out.total()};
     };
     while (!out.atLimit()) {
-        if (in.pos() == in.end() && !in.refill())
-            return done(Status::ShortInput);
-        if (Status s = out.makeRoom(); s != Status::Ok)
-            return done(s);
+        if (in.pos() == in.end() && !in.refill()) return done(Status::ShortInput);
+        if (Status s = out.makeRoom(); s != Status::Ok) return done(s);
         size_t n = std::min(size_t(in.end() - in.pos()), size_t(out.end - out.pos));
         std::memcpy(out.pos, in.pos(), n);
         out.pos += n;
@@ -38,4 +34,4 @@ inline Result storedCopy(InputSource& in, OutputWindow& out)
     return done(out.finish());
 }
 
-} // namespace kv::codec
+}  // namespace kv::codec

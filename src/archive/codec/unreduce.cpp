@@ -8,38 +8,31 @@ namespace kv::codec {
 namespace {
 
 // Bits needed to index a follower set of n entries.
-unsigned indexBits(unsigned n)
-{
+unsigned indexBits(unsigned n) {
     unsigned b = 1;
-    while ((1u << b) < n)
-        ++b;
+    while ((1u << b) < n) ++b;
     return b;
 }
 
-} // namespace
+}  // namespace
 
-Result unreduce(InputSource& in, OutputWindow& out, int factor)
-{
+Result unreduce(InputSource& in, OutputWindow& out, int factor) {
     BitReader br(in);
     auto finish = [&](Status s, int id) {
-        if (br.aborted())
-            s = Status::Aborted, id = msg::UserAborted;
+        if (br.aborted()) s = Status::Aborted, id = msg::UserAborted;
         return Result{s, id, br.inputUsed(), out.total()};
     };
-    if (factor < 1 || factor > 4)
-        return finish(Status::BadData, msg::CorruptInput);
+    if (factor < 1 || factor > 4) return finish(Status::BadData, msg::CorruptInput);
 
     std::array<std::array<uint8_t, 64>, 256> followers{};
     std::array<uint8_t, 256> counts{};
     for (int j = 255; j >= 0; --j) {
         uint32_t n;
-        if (!br.get(6, n))
-            return finish(Status::ShortInput, msg::BadBlock);
+        if (!br.get(6, n)) return finish(Status::ShortInput, msg::BadBlock);
         counts[size_t(j)] = uint8_t(n);
         for (uint32_t k = 0; k < n; ++k) {
             uint32_t v;
-            if (!br.get(8, v))
-                return finish(Status::ShortInput, msg::BadBlock);
+            if (!br.get(8, v)) return finish(Status::ShortInput, msg::BadBlock);
             followers[size_t(j)][k] = uint8_t(v);
         }
     }
@@ -48,8 +41,7 @@ Result unreduce(InputSource& in, OutputWindow& out, int factor)
     const unsigned distShift = 8 - unsigned(factor);
     auto put = [&](uint8_t b) {
         Status s = out.makeRoom();
-        if (s == Status::Ok)
-            *out.pos++ = b;
+        if (s == Status::Ok) *out.pos++ = b;
         return s;
     };
 
@@ -62,21 +54,16 @@ Result unreduce(InputSource& in, OutputWindow& out, int factor)
         uint32_t c;
         unsigned n = counts[last];
         if (n == 0) {
-            if (!br.get(8, c))
-                return finish(Status::ShortInput, msg::BadBlock);
+            if (!br.get(8, c)) return finish(Status::ShortInput, msg::BadBlock);
         } else {
             uint32_t plain;
-            if (!br.get(1, plain))
-                return finish(Status::ShortInput, msg::BadBlock);
+            if (!br.get(1, plain)) return finish(Status::ShortInput, msg::BadBlock);
             if (plain) {
-                if (!br.get(8, c))
-                    return finish(Status::ShortInput, msg::BadBlock);
+                if (!br.get(8, c)) return finish(Status::ShortInput, msg::BadBlock);
             } else {
                 uint32_t idx;
-                if (!br.get(indexBits(n), idx))
-                    return finish(Status::ShortInput, msg::BadBlock);
-                if (idx >= n)
-                    return finish(Status::BadData, msg::CorruptInput);
+                if (!br.get(indexBits(n), idx)) return finish(Status::ShortInput, msg::BadBlock);
+                if (idx >= n) return finish(Status::BadData, msg::CorruptInput);
                 c = followers[last][idx];
             }
         }
@@ -85,45 +72,43 @@ Result unreduce(InputSource& in, OutputWindow& out, int factor)
         // Second layer: 0x90 escapes a literal 0x90 (0x90 0x00) or a match.
         Status s = Status::Ok;
         switch (state) {
-        case 0:
-            if (c == 0x90)
-                state = 1;
-            else
-                s = put(uint8_t(c));
-            break;
-        case 1:
-            if (c == 0) {
-                s = put(0x90);
+            case 0:
+                if (c == 0x90)
+                    state = 1;
+                else
+                    s = put(uint8_t(c));
+                break;
+            case 1:
+                if (c == 0) {
+                    s = put(0x90);
+                    state = 0;
+                } else {
+                    v = c;
+                    len = c & lenMask;
+                    state = len == lenMask ? 2 : 3;
+                }
+                break;
+            case 2:
+                len += c;
+                state = 3;
+                break;
+            case 3: {
+                uint64_t distance = ((uint64_t(v) >> distShift) << 8) + c + 1;
+                // Bytes before the start of the entry read as zeros.
+                for (unsigned k = 0; k < len + 3 && !out.atLimit() && s == Status::Ok; ++k) {
+                    s = out.makeRoom();
+                    if (s != Status::Ok) break;
+                    *out.pos = distance <= uint64_t(out.pos - out.start()) ? *(out.pos - distance) : 0;
+                    ++out.pos;
+                }
                 state = 0;
-            } else {
-                v = c;
-                len = c & lenMask;
-                state = len == lenMask ? 2 : 3;
+                break;
             }
-            break;
-        case 2:
-            len += c;
-            state = 3;
-            break;
-        case 3: {
-            uint64_t distance = ((uint64_t(v) >> distShift) << 8) + c + 1;
-            // Bytes before the start of the entry read as zeros.
-            for (unsigned k = 0; k < len + 3 && !out.atLimit() && s == Status::Ok; ++k) {
-                s = out.makeRoom();
-                if (s != Status::Ok)
-                    break;
-                *out.pos = distance <= uint64_t(out.pos - out.start()) ? *(out.pos - distance) : 0;
-                ++out.pos;
-            }
-            state = 0;
-            break;
         }
-        }
-        if (s != Status::Ok)
-            return finish(s, defaultMessageId(s));
+        if (s != Status::Ok) return finish(s, defaultMessageId(s));
     }
     Status s = out.finish();
     return finish(s, defaultMessageId(s));
 }
 
-} // namespace kv::codec
+}  // namespace kv::codec

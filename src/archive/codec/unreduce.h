@@ -11,4 +11,4 @@ namespace kv::codec {
 // `factor` is 1..4 (method - 1). Decoding stops when the output reaches its limit.
 Result unreduce(InputSource& in, OutputWindow& out, int factor);
 
-} // namespace kv::codec
+}  // namespace kv::codec

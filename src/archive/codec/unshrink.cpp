@@ -12,14 +12,12 @@ constexpr unsigned kFirstFree = 257;
 constexpr int kFree = -1;
 constexpr unsigned kMaxBits = 13;
 
-} // namespace
+}  // namespace
 
-Result unshrink(InputSource& in, OutputWindow& out)
-{
+Result unshrink(InputSource& in, OutputWindow& out) {
     BitReader br(in);
     auto finish = [&](Status s, int id) {
-        if (br.aborted())
-            s = Status::Aborted, id = msg::UserAborted;
+        if (br.aborted()) s = Status::Aborted, id = msg::UserAborted;
         return Result{s, id, br.inputUsed(), out.total()};
     };
 
@@ -27,40 +25,35 @@ Result unshrink(InputSource& in, OutputWindow& out)
     std::vector<uint8_t> suffix(kCodes, 0);
     std::vector<uint8_t> stack(kCodes);
     for (unsigned c = 0; c < 256; ++c) {
-        prefix[c] = 0; // literals: any non-free mark
+        prefix[c] = 0;  // literals: any non-free mark
         suffix[c] = uint8_t(c);
     }
-    prefix[256] = 0; // the control code is never free
+    prefix[256] = 0;  // the control code is never free
     unsigned nextFree = kFirstFree;
     unsigned codeSize = 9;
     int prev = -1;
 
     auto isFree = [&](unsigned c) { return c >= kFirstFree && prefix[c] == kFree; };
     auto advanceFree = [&] {
-        while (nextFree < kCodes && !isFree(nextFree))
-            ++nextFree;
+        while (nextFree < kCodes && !isFree(nextFree)) ++nextFree;
     };
 
     while (!out.atLimit()) {
         uint32_t code;
         if (!br.get(codeSize, code))
-            return finish(Status::ShortInput, msg::BadBlock); // ended before the entry's size
+            return finish(Status::ShortInput, msg::BadBlock);  // ended before the entry's size
         if (code == 256) {
             uint32_t sub;
-            if (!br.get(codeSize, sub))
-                return finish(Status::ShortInput, msg::BadBlock);
+            if (!br.get(codeSize, sub)) return finish(Status::ShortInput, msg::BadBlock);
             if (sub == 1) {
-                if (codeSize < kMaxBits)
-                    ++codeSize;
+                if (codeSize < kMaxBits) ++codeSize;
             } else if (sub == 2) {
                 // Partial clearing: every node no other node uses as its prefix is freed.
                 std::vector<bool> isPrefix(kCodes, false);
                 for (unsigned c = kFirstFree; c < kCodes; ++c)
-                    if (prefix[c] != kFree)
-                        isPrefix[unsigned(prefix[c])] = true;
+                    if (prefix[c] != kFree) isPrefix[unsigned(prefix[c])] = true;
                 for (unsigned c = kFirstFree; c < kCodes; ++c)
-                    if (!isPrefix[c])
-                        prefix[c] = kFree;
+                    if (!isPrefix[c]) prefix[c] = kFree;
                 nextFree = kFirstFree;
                 advanceFree();
             } else {
@@ -75,31 +68,26 @@ Result unshrink(InputSource& in, OutputWindow& out)
         bool kwkwk = false;
         if (isFree(c)) {
             // The one undefined code allowed is the one about to be defined (KwKwK).
-            if (prev < 0 || c != nextFree)
-                return finish(Status::BadData, msg::InvalidCode);
+            if (prev < 0 || c != nextFree) return finish(Status::BadData, msg::InvalidCode);
             kwkwk = true;
             c = unsigned(prev);
         }
         while (c >= 256) {
-            if (depth >= stack.size() - 1)
-                return finish(Status::BadData, msg::StackOverflow);
+            if (depth >= stack.size() - 1) return finish(Status::BadData, msg::StackOverflow);
             stack[depth++] = suffix[c];
-            if (prefix[c] == kFree)
-                return finish(Status::BadData, msg::InvalidCode);
+            if (prefix[c] == kFree) return finish(Status::BadData, msg::InvalidCode);
             c = unsigned(prefix[c]);
         }
         stack[depth++] = uint8_t(c);
         uint8_t first = uint8_t(c);
         if (kwkwk) {
             // prev's string followed by its own first byte.
-            for (size_t i = depth; i > 0; --i)
-                stack[i] = stack[i - 1];
+            for (size_t i = depth; i > 0; --i) stack[i] = stack[i - 1];
             stack[0] = first;
             ++depth;
         }
         for (size_t i = depth; i > 0 && !out.atLimit(); --i) {
-            if (Status s = out.makeRoom(); s != Status::Ok)
-                return finish(s, defaultMessageId(s));
+            if (Status s = out.makeRoom(); s != Status::Ok) return finish(s, defaultMessageId(s));
             *out.pos++ = stack[i - 1];
         }
 
@@ -115,4 +103,4 @@ Result unshrink(InputSource& in, OutputWindow& out)
     return finish(s, defaultMessageId(s));
 }
 
-} // namespace kv::codec
+}  // namespace kv::codec

@@ -14,4 +14,4 @@ namespace kv::codec {
 // msg::StackOverflow.
 Result unshrink(InputSource& in, OutputWindow& out);
 
-} // namespace kv::codec
+}  // namespace kv::codec

@@ -18,21 +18,21 @@
 namespace kv {
 
 class TUnARC : public TUnBase {
- protected:
-  void openArchive() override;
-  bool nextEntry(TArcEntry& e, int& stopId) override;
-  int decodeEntry(TArcEntry& e, const std::string& outPath, const Emit& emit, bool& endJob) override;
-  void closeArchive() override;
-  CrcKind crcKind() const override { return CrcKind::Crc16; }
+protected:
+    void openArchive() override;
+    bool nextEntry(TArcEntry& e, int& stopId) override;
+    int decodeEntry(TArcEntry& e, const std::string& outPath, const Emit& emit, bool& endJob) override;
+    void closeArchive() override;
+    CrcKind crcKind() const override { return CrcKind::Crc16; }
 
- private:
-  ArcFile file_;
-  bool opened_ = false;
-  bool pak_ = false;
-  std::unique_ptr<BlockReader> reader_;
-  std::optional<ArcCursor> cursor_;
-  ArcHeader current_;  // the header of the entry nextEntry answered
-  std::vector<uint8_t> window_;
+private:
+    ArcFile file_;
+    bool opened_ = false;
+    bool pak_ = false;
+    std::unique_ptr<BlockReader> reader_;
+    std::optional<ArcCursor> cursor_;
+    ArcHeader current_;  // the header of the entry nextEntry answered
+    std::vector<uint8_t> window_;
 };
 
 }  // namespace kv

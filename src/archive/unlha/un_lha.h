@@ -17,20 +17,20 @@
 namespace kv {
 
 class TUnLHA : public TUnBase {
- protected:
-  void openArchive() override;
-  bool nextEntry(TArcEntry& e, int& stopId) override;
-  int decodeEntry(TArcEntry& e, const std::string& outPath, const Emit& emit, bool& endJob) override;
-  void closeArchive() override;
-  CrcKind crcKind() const override { return CrcKind::Crc16; }
+protected:
+    void openArchive() override;
+    bool nextEntry(TArcEntry& e, int& stopId) override;
+    int decodeEntry(TArcEntry& e, const std::string& outPath, const Emit& emit, bool& endJob) override;
+    void closeArchive() override;
+    CrcKind crcKind() const override { return CrcKind::Crc16; }
 
- private:
-  ArcFile file_;
-  bool opened_ = false;
-  std::unique_ptr<BlockReader> reader_;
-  std::optional<LhaCursor> cursor_;
-  LhaHeader current_;            // the header of the entry nextEntry answered
-  std::vector<uint8_t> window_;  // the decoders' output window, kept for the job
+private:
+    ArcFile file_;
+    bool opened_ = false;
+    std::unique_ptr<BlockReader> reader_;
+    std::optional<LhaCursor> cursor_;
+    LhaHeader current_;            // the header of the entry nextEntry answered
+    std::vector<uint8_t> window_;  // the decoders' output window, kept for the job
 };
 
 }  // namespace kv

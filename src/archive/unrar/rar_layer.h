@@ -16,18 +16,18 @@ namespace kv::rar {
 
 // The result codes of the old library's calls.
 enum Code : int {
-  Success = 0,
-  EndArchive = 10,
-  NoMemory = 11,
-  BadData = 12,
-  BadArchive = 13,
-  UnknownFormat = 14,
-  OpenError = 15,
-  CreateError = 16,
-  CloseError = 17,
-  ReadError = 18,
-  WriteError = 19,
-  MissingPassword = 22,
+    Success = 0,
+    EndArchive = 10,
+    NoMemory = 11,
+    BadData = 12,
+    BadArchive = 13,
+    UnknownFormat = 14,
+    OpenError = 15,
+    CreateError = 16,
+    CloseError = 17,
+    ReadError = 18,
+    WriteError = 19,
+    MissingPassword = 22,
 };
 
 // The message id a code is reported with (0 for codes that carry no message).
@@ -37,10 +37,10 @@ int messageId(int code);
 bool libraryAvailable();
 
 struct OpenData {
-  std::string arcName;
-  size_t commentCapacity = 16384;  // at most this many comment bytes are kept
-  std::string comment;             // the archive comment, when the library gives one
-  int openResult = Success;
+    std::string arcName;
+    size_t commentCapacity = 16384;  // at most this many comment bytes are kept
+    std::string comment;             // the archive comment, when the library gives one
+    int openResult = Success;
 };
 
 // Header flags and host systems, as the old library reported them.
@@ -48,21 +48,21 @@ enum : unsigned { kFlagEncrypted = 0x04, kFlagDirectory = 0xE0 };
 enum : unsigned { kHostMsDos = 0, kHostOs2 = 1, kHostWin32 = 2, kHostUnix = 3 };
 
 struct HeaderData {
-  std::string fileName;     // "/" or "\" separated; UTF-8 when nameIsUtf8
-  bool nameIsUtf8 = true;   // else as stored, in the archive's code page
-  std::string linkTarget;   // a symbolic link's target (its bytes are the entry's data)
-  unsigned flags = 0;
-  uint64_t packSize = 0, unpSize = 0;
-  unsigned hostOs = kHostMsDos;
-  uint32_t fileCrc = 0;     // 0 when the library does not give it
-  bool crcKnown = false;
-  uint32_t fileTime = 0;    // DOS date and time
-  int64_t unixTime = -1;    // when the library gives a Unix time instead
-  unsigned method = 0;
-  uint32_t fileAttr = 0;    // DOS attributes, or st_mode for a Unix host
+    std::string fileName;    // "/" or "\" separated; UTF-8 when nameIsUtf8
+    bool nameIsUtf8 = true;  // else as stored, in the archive's code page
+    std::string linkTarget;  // a symbolic link's target (its bytes are the entry's data)
+    unsigned flags = 0;
+    uint64_t packSize = 0, unpSize = 0;
+    unsigned hostOs = kHostMsDos;
+    uint32_t fileCrc = 0;  // 0 when the library does not give it
+    bool crcKnown = false;
+    uint32_t fileTime = 0;  // DOS date and time
+    int64_t unixTime = -1;  // when the library gives a Unix time instead
+    unsigned method = 0;
+    uint32_t fileAttr = 0;  // DOS attributes, or st_mode for a Unix host
 
-  bool encrypted() const { return flags & kFlagEncrypted; }
-  bool directory() const { return (flags & kFlagDirectory) == kFlagDirectory; }
+    bool encrypted() const { return flags & kFlagEncrypted; }
+    bool directory() const { return (flags & kFlagDirectory) == kFlagDirectory; }
 };
 
 enum class Operation { Skip, Test };
@@ -78,7 +78,7 @@ using VolumeProc = std::function<bool(std::string& name, VolumeEvent event)>;
 class Archive;
 
 struct ArchiveDeleter {
-  void operator()(Archive* a) const;
+    void operator()(Archive* a) const;
 };
 using ArchivePtr = std::unique_ptr<Archive, ArchiveDeleter>;
 

@@ -12,15 +12,15 @@
 namespace kv {
 
 class TUnRAR : public TUnBase {
- protected:
-  void openArchive() override;
-  bool nextEntry(TArcEntry& e, int& stopId) override;
-  int decodeEntry(TArcEntry& e, const std::string& outPath, const Emit& emit, bool& endJob) override;
-  void closeArchive() override;
+protected:
+    void openArchive() override;
+    bool nextEntry(TArcEntry& e, int& stopId) override;
+    int decodeEntry(TArcEntry& e, const std::string& outPath, const Emit& emit, bool& endJob) override;
+    void closeArchive() override;
 
- private:
-  rar::ArchivePtr archive_;
-  rar::HeaderData current_;
+private:
+    rar::ArchivePtr archive_;
+    rar::HeaderData current_;
 };
 
 }  // namespace kv

@@ -17,33 +17,33 @@
 namespace kv {
 
 class TUnZIP : public TUnBase {
- protected:
-  void openArchive() override;
-  bool nextEntry(TArcEntry& e, int& stopId) override;
-  uint64_t declaredBytes(bool wildcard) override;
-  int locateEntry(TArcEntry& e) override;
-  int decodeEntry(TArcEntry& e, const std::string& outPath, const Emit& emit, bool& endJob) override;
-  void closeArchive() override;
+protected:
+    void openArchive() override;
+    bool nextEntry(TArcEntry& e, int& stopId) override;
+    uint64_t declaredBytes(bool wildcard) override;
+    int locateEntry(TArcEntry& e) override;
+    int decodeEntry(TArcEntry& e, const std::string& outPath, const Emit& emit, bool& endJob) override;
+    void closeArchive() override;
 
- private:
-  void fillEntry(const ZipCentralRecord& rec, TArcEntry& e) const;
-  bool findPassword(const std::string& outPath, const uint8_t* header12, bool& endJob,
-                    std::string& fitting);
-  int decode(const TArcEntry& e, uint64_t dataPos, uint64_t packed, const std::string* password,
-             const uint8_t* header12, const Emit& emit);
+private:
+    void fillEntry(const ZipCentralRecord& rec, TArcEntry& e) const;
+    bool findPassword(const std::string& outPath, const uint8_t* header12, bool& endJob,
+                      std::string& fitting);
+    int decode(const TArcEntry& e, uint64_t dataPos, uint64_t packed, const std::string* password,
+               const uint8_t* header12, const Emit& emit);
 
-  ArcFile file_;
-  bool opened_ = false;
-  std::unique_ptr<BlockReader> dirReader_;  // the directory is read in blocks, never whole
-  ZipDirectory dir_;
-  std::optional<ZipDirectoryCursor> cursor_;
-  std::string currentPassword_;
-  uint8_t checkByte_ = 0;
-  // Per entry, between locateEntry and decodeEntry: its local header.
-  uint8_t localHeader_[30] = {};
-  uint64_t localPos_ = 0, dataPos_ = 0;
-  std::map<uint64_t, uint64_t> usedRanges_;  // local header start -> data end, for overlaps
-  std::vector<uint8_t> window_;              // the decoders' output window, kept for the job
+    ArcFile file_;
+    bool opened_ = false;
+    std::unique_ptr<BlockReader> dirReader_;  // the directory is read in blocks, never whole
+    ZipDirectory dir_;
+    std::optional<ZipDirectoryCursor> cursor_;
+    std::string currentPassword_;
+    uint8_t checkByte_ = 0;
+    // Per entry, between locateEntry and decodeEntry: its local header.
+    uint8_t localHeader_[30] = {};
+    uint64_t localPos_ = 0, dataPos_ = 0;
+    std::map<uint64_t, uint64_t> usedRanges_;  // local header start -> data end, for overlaps
+    std::vector<uint8_t> window_;              // the decoders' output window, kept for the job
 };
 
 }  // namespace kv

@@ -23,61 +23,61 @@ using TReplaceFileEvent = std::function<void(
     uint64_t OldFileSize, uint64_t NewFileSize, uint32_t OldAttr, uint32_t NewAttr, bool& Replace)>;
 
 class TZip : public TCompBase {
- public:
-  TZip();
-  ~TZip() override;
+public:
+    TZip();
+    ~TZip() override;
 
-  // Runs the job set by Switch; true when a new archive was put in place (or, for swRead,
-  // when the archive was listed; for a delete that removed every entry, when the archive
-  // file was removed).
-  bool Activate();
+    // Runs the job set by Switch; true when a new archive was put in place (or, for swRead,
+    // when the archive was listed; for a delete that removed every entry, when the archive
+    // file was removed).
+    bool Activate();
 
-  // A name without an extension gets "." + DefaultExt (in lower case). No detection runs:
-  // the type is always atZIP.
-  void setArchiveFile(const std::string& name) override;
-  void setArcType(TArcType) override { arcType_ = atZIP; }
+    // A name without an extension gets "." + DefaultExt (in lower case). No detection runs:
+    // the type is always atZIP.
+    void setArchiveFile(const std::string& name) override;
+    void setArcType(TArcType) override { arcType_ = atZIP; }
 
-  const std::string& DefaultDir() const { return defaultDir_; }
-  // Trimmed; empty or missing means the current directory.
-  void setDefaultDir(const std::string& dir);
-  const std::string& DefaultExt() const { return defaultExt_; }
-  // The part after the first dot, at most 3 characters; empty becomes "ZIP".
-  void setDefaultExt(const std::string& ext);
+    const std::string& DefaultDir() const { return defaultDir_; }
+    // Trimmed; empty or missing means the current directory.
+    void setDefaultDir(const std::string& dir);
+    const std::string& DefaultExt() const { return defaultExt_; }
+    // The part after the first dot, at most 3 characters; empty becomes "ZIP".
+    void setDefaultExt(const std::string& ext);
 
-  TDeflateType DeflateType() const { return deflateType_; }
-  // dtDeflateF level 2, dtDeflateN 7, dtDeflateX 9; dtDeflateS keeps the level.
-  void setDeflateType(TDeflateType t);
-  int Level() const { return level_; }
-  // Any level 1..9 directly (the command line's -1..-9).
-  void setLevel(int level);
-  TCompressMethod CompressMethod() const { return method_; }
-  // Only cmStore and cmDeflate are taken.
-  void setCompressMethod(TCompressMethod m);
+    TDeflateType DeflateType() const { return deflateType_; }
+    // dtDeflateF level 2, dtDeflateN 7, dtDeflateX 9; dtDeflateS keeps the level.
+    void setDeflateType(TDeflateType t);
+    int Level() const { return level_; }
+    // Any level 1..9 directly (the command line's -1..-9).
+    void setLevel(int level);
+    TCompressMethod CompressMethod() const { return method_; }
+    // Only cmStore and cmDeflate are taken.
+    void setCompressMethod(TCompressMethod m);
 
-  std::string Password;
-  std::vector<std::string> Passwords;  // tried after Password when deleting encrypted entries
-  TProgressNotify ProgressNotify = TProgressNotify::Ten;
-  bool RecurseDirs = false;
+    std::string Password;
+    std::vector<std::string> Passwords;  // tried after Password when deleting encrypted entries
+    TProgressNotify ProgressNotify = TProgressNotify::Ten;
+    bool RecurseDirs = false;
 
-  TNonWriteableArchiveEvent OnNonWriteableArchive;
-  TRecurseDirEvent OnRecurseDir;
-  TReplaceFileEvent OnReplaceFile;
+    TNonWriteableArchiveEvent OnNonWriteableArchive;
+    TRecurseDirEvent OnRecurseDir;
+    TReplaceFileEvent OnReplaceFile;
 
-  // Results of the last job: the source files written into the archive, and (for a move)
-  // the ones then deleted from the disk.
-  std::vector<std::string> WrittenFiles, DeletedFiles;
-  // The path of a new archive kept because it could not be moved into place ("" normally).
-  std::string KeptTempArchive;
+    // Results of the last job: the source files written into the archive, and (for a move)
+    // the ones then deleted from the disk.
+    std::vector<std::string> WrittenFiles, DeletedFiles;
+    // The path of a new archive kept because it could not be moved into place ("" normally).
+    std::string KeptTempArchive;
 
- protected:
-  bool mainJob() override;
+protected:
+    bool mainJob() override;
 
- private:
-  struct Impl;
-  std::string defaultDir_, defaultExt_ = "ZIP";
-  TDeflateType deflateType_ = TDeflateType::dtDeflateN;
-  int level_ = 7;
-  TCompressMethod method_ = TCompressMethod::cmDeflate;
+private:
+    struct Impl;
+    std::string defaultDir_, defaultExt_ = "ZIP";
+    TDeflateType deflateType_ = TDeflateType::dtDeflateN;
+    int level_ = 7;
+    TCompressMethod method_ = TCompressMethod::cmDeflate;
 };
 
 }  // namespace kv

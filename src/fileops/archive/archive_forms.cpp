@@ -43,7 +43,8 @@ TFormExtract::TFormExtract(QWidget* parent) : QDialog(parent) {
     Edit2 = passwordEdit(GroupBox1, "Edit2");
     Label3 = named<QLabel>(GroupBox1, "Label3", QStringLiteral("Existing files"));
     Overwrite = named<QComboBox>(GroupBox1, "Overwrite");
-    Overwrite->addItems({QStringLiteral("Ask"), QStringLiteral("Overwrite all"), QStringLiteral("Skip existing")});
+    Overwrite->addItems(
+        {QStringLiteral("Ask"), QStringLiteral("Overwrite all"), QStringLiteral("Skip existing")});
     auto* grid = new QGridLayout(GroupBox1);
     grid->addWidget(Label1, 0, 0, 1, 2);
     grid->addWidget(Edit1, 1, 0, 1, 2);

@@ -127,7 +127,8 @@ JobResult ExtractJob::run(Decider& decider, Progress& progress) {
     extracted = x->ExtractedCount;
     for (const auto& f : x->Failures) result.failures.push_back({f.name, messageOf(f.id)});
     for (const auto& s : x->Skipped) result.notes.push_back(s.name + ": " + messageOf(s.id));
-    if (x->DirectoryIncomplete) result.failures.push_back({archive, "the directory could not be read to its end"});
+    if (x->DirectoryIncomplete)
+        result.failures.push_back({archive, "the directory could not be read to its end"});
     // An error that ended the job before any entry (unreadable archive, target not made).
     const int last = x->LastError;
     if (last != 0 && last != msg::UserAborted && x->ExtractedCount == 0 && x->FailedCount == 0 &&
@@ -179,7 +180,8 @@ JobResult AddToZipJob::run(Decider& decider, Progress& progress) {
     zip.setArchiveFile(archive);
     followCancel(zip, progress);
     bool nothingToDo = false;
-    zip.OnError = [&](TZipCommon&, const std::string& fn, const std::string& extra, const std::string&, int id) {
+    zip.OnError = [&](TZipCommon&, const std::string& fn, const std::string& extra, const std::string&,
+                      int id) {
         if (id == msg::NothingToDo) {
             nothingToDo = true;
             return;

@@ -18,7 +18,8 @@ struct DeleteRequest {
 
 class DeleteJob : public Job {
 public:
-    explicit DeleteJob(DeleteRequest r, Trash trash = Trash()) : request_(std::move(r)), trash_(std::move(trash)) {}
+    explicit DeleteJob(DeleteRequest r, Trash trash = Trash())
+        : request_(std::move(r)), trash_(std::move(trash)) {}
     JobResult run(Decider& decider, Progress& progress) override;
 
 private:

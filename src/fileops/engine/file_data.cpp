@@ -18,7 +18,8 @@ DataStatus DataCopier::copy(int in, int out, std::uint64_t size, Progress& progr
     if (size == 0 || !kernelCopyWorks_) return readWrite(in, out, size, progress, copied, error);
     while (copied < size) {
         if (progress.cancelled()) return DataStatus::Cancelled;
-        const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(size - copied, kKernelBlock));
+        const std::size_t want =
+            static_cast<std::size_t>(std::min<std::uint64_t>(size - copied, kKernelBlock));
         const ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, want, 0);
         if (n < 0) {
             if (errno == EINTR) continue;
@@ -37,8 +38,8 @@ DataStatus DataCopier::copy(int in, int out, std::uint64_t size, Progress& progr
     return DataStatus::Copied;
 }
 
-DataStatus DataCopier::readWrite(int in, int out, std::uint64_t size, Progress& progress, std::uint64_t& copied,
-                                 int& error) {
+DataStatus DataCopier::readWrite(int in, int out, std::uint64_t size, Progress& progress,
+                                 std::uint64_t& copied, int& error) {
     if (buffer_.empty()) buffer_.resize(kBufferSize);
     // Read to the end: a pseudo file says size 0 and still has contents.
     for (;;) {

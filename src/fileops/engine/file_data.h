@@ -17,10 +17,12 @@ class DataCopier {
 public:
     // Copies `size` bytes (the source's size when it was opened). A file that ends early
     // still answers Copied, with `copied` below size: the caller compares the two.
-    DataStatus copy(int in, int out, std::uint64_t size, Progress& progress, std::uint64_t& copied, int& error);
+    DataStatus copy(int in, int out, std::uint64_t size, Progress& progress, std::uint64_t& copied,
+                    int& error);
 
 private:
-    DataStatus readWrite(int in, int out, std::uint64_t size, Progress& progress, std::uint64_t& copied, int& error);
+    DataStatus readWrite(int in, int out, std::uint64_t size, Progress& progress, std::uint64_t& copied,
+                         int& error);
     std::vector<char> buffer_;
     bool kernelCopyWorks_ = true;  // cleared once the kernel refused between these file systems
 };

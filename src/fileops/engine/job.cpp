@@ -38,11 +38,15 @@ Asker::Step Asker::error(const OpError& e) {
     return Step::Cancel;
 }
 
-void Asker::refuse(const std::string& path, const std::string& why) { result_.failures.push_back({path, why}); }
+void Asker::refuse(const std::string& path, const std::string& why) {
+    result_.failures.push_back({path, why});
+}
 
 void Asker::finish() {
     cancelled();
-    result_.outcome = cancelled_ ? Outcome::Cancelled : result_.failures.empty() ? Outcome::Done : Outcome::Failed;
+    result_.outcome = cancelled_                 ? Outcome::Cancelled
+                      : result_.failures.empty() ? Outcome::Done
+                                                 : Outcome::Failed;
 }
 
 }  // namespace kv::fileops

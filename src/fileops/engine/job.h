@@ -19,8 +19,8 @@ struct Failure {
 
 struct JobResult {
     Outcome outcome = Outcome::Done;
-    std::vector<Failure> failures;  // what was not done, and why
-    std::vector<std::string> notes; // what was left out on purpose (sockets, devices)
+    std::vector<Failure> failures;   // what was not done, and why
+    std::vector<std::string> notes;  // what was left out on purpose (sockets, devices)
 };
 
 class Job {

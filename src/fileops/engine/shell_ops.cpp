@@ -45,7 +45,8 @@ std::vector<std::string> expandWildcards(const std::vector<std::string>& names, 
         if (DIR* d = ::opendir(dir.c_str())) {
             while (dirent* e = ::readdir(d)) {
                 const std::string name = e->d_name;
-                if (name == "." || name == ".." || ::fnmatch(pattern.c_str(), name.c_str(), FNM_PERIOD) != 0) continue;
+                if (name == "." || name == ".." || ::fnmatch(pattern.c_str(), name.c_str(), FNM_PERIOD) != 0)
+                    continue;
                 const std::string p = n.find('/') == std::string::npos ? name : joinPath(dir, name);
                 struct stat st {};
                 if (filesOnly && ::lstat(p.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) continue;
@@ -90,7 +91,8 @@ int SHFileOperation(ShellRequest& r) {
 }
 
 namespace {
-ShellResult send(FileOpHost& owner, unsigned op, std::string_view source, std::string_view target, unsigned flags) {
+ShellResult send(FileOpHost& owner, unsigned op, std::string_view source, std::string_view target,
+                 unsigned flags) {
     ShellRequest r;
     r.owner = &owner;
     r.operation = op;
@@ -105,7 +107,8 @@ ShellResult send(FileOpHost& owner, unsigned op, std::string_view source, std::s
 }
 }  // namespace
 
-ShellResult ShellCopy(FileOpHost& owner, std::string_view source, std::string_view target, int confirm, int rename) {
+ShellResult ShellCopy(FileOpHost& owner, std::string_view source, std::string_view target, int confirm,
+                      int rename) {
     unsigned flags = FOF_ALLOWUNDO | FOF_FILESONLY;
     if (rename) flags |= FOF_RENAMEONCOLLISION;
     if (confirm == 0) flags |= FOF_NOCONFIRMATION;

@@ -36,7 +36,7 @@ struct ShellRequest {
     std::string from, to;  // double-zero-terminated lists
     unsigned flags = 0;
     bool anyOperationsAborted = false;
-    JobResult result;      // what the job reported
+    JobResult result;  // what the job reported
 };
 
 // ";" separated text -> the double-zero list.
@@ -58,7 +58,8 @@ struct ShellResult {
 };
 
 // Copy: operation 2, flags 0xC0, plus 0x08 with rename, plus 0x10 when confirm is 0.
-ShellResult ShellCopy(FileOpHost& owner, std::string_view source, std::string_view target, int confirm, int rename);
+ShellResult ShellCopy(FileOpHost& owner, std::string_view source, std::string_view target, int confirm,
+                      int rename);
 // Move: operation 1, flags 0xC0, plus 0x08 with rename, plus 0x10 when noconfirm is 1.
 ShellResult ShellMove(FileOpHost& owner, std::string_view source, std::string_view target, int noconfirm,
                       int rename);

@@ -148,7 +148,8 @@ void TransferJob::count(const std::string& path, const struct stat& st) {
     }
 }
 
-TransferJob::Status TransferJob::transfer(const std::string& src, std::string dst, const struct stat& st, bool top) {
+TransferJob::Status TransferJob::transfer(const std::string& src, std::string dst, const struct stat& st,
+                                          bool top) {
     struct stat dstSt {};
     if (top && request_.renameOnCollision && ::lstat(dst.c_str(), &dstSt) == 0) dst = freeCopyName(dst);
     if (landsInside(st, dst)) {
@@ -177,16 +178,16 @@ TransferJob::Status TransferJob::resolveConflict(const std::string& src, const s
     return Status::Done;
 }
 
-TransferJob::Status TransferJob::copyItem(const std::string& src, const std::string& dst, const struct stat& st,
-                                          bool removeSource) {
+TransferJob::Status TransferJob::copyItem(const std::string& src, const std::string& dst,
+                                          const struct stat& st, bool removeSource) {
     if (ask_->cancelled()) return Status::Cancelled;
     if (S_ISDIR(st.st_mode)) return copyFolder(src, dst, st, removeSource);
     if (S_ISREG(st.st_mode)) return copyFile(src, dst, st, removeSource);
     return copySpecial(src, dst, st, removeSource);
 }
 
-TransferJob::Status TransferJob::copyFolder(const std::string& src, const std::string& dst, const struct stat& st,
-                                            bool removeSource) {
+TransferJob::Status TransferJob::copyFolder(const std::string& src, const std::string& dst,
+                                            const struct stat& st, bool removeSource) {
     struct stat dstSt {};
     const bool exists = ::lstat(dst.c_str(), &dstSt) == 0;
     if (exists && !S_ISDIR(dstSt.st_mode)) {
@@ -226,8 +227,8 @@ TransferJob::Status TransferJob::copyFolder(const std::string& src, const std::s
             complete = false;
             continue;
         }
-        if (request_.move && removeSource) progress_->addTotals(S_ISDIR(child.st_mode) ? 0 : 1,
-                                                               S_ISREG(child.st_mode) ? child.st_size : 0);
+        if (request_.move && removeSource)
+            progress_->addTotals(S_ISDIR(child.st_mode) ? 0 : 1, S_ISREG(child.st_mode) ? child.st_size : 0);
         const Status s = copyItem(from, to, child, removeSource);
         if (s == Status::Cancelled) return s;
         if (s == Status::Skipped) complete = false;
@@ -235,13 +236,14 @@ TransferJob::Status TransferJob::copyFolder(const std::string& src, const std::s
     ::chmod(dst.c_str(), st.st_mode & 07777);
     keepTimes(dst, st);
     if (removeSource && complete) {
-        if (::rmdir(src.c_str()) != 0 && errno != ENOENT) ask_->refuse(src, OpError{src, "remove", errno, {}}.reason());
+        if (::rmdir(src.c_str()) != 0 && errno != ENOENT)
+            ask_->refuse(src, OpError{src, "remove", errno, {}}.reason());
     }
     return complete ? Status::Done : Status::Skipped;
 }
 
-TransferJob::Status TransferJob::copyFile(const std::string& src, const std::string& dst, const struct stat& st,
-                                          bool removeSource) {
+TransferJob::Status TransferJob::copyFile(const std::string& src, const std::string& dst,
+                                          const struct stat& st, bool removeSource) {
     bool exists = false;
     struct stat dstSt {};
     Status s = resolveConflict(src, dst, st, exists, dstSt);
@@ -297,8 +299,8 @@ TransferJob::Status TransferJob::copyFile(const std::string& src, const std::str
     }
 }
 
-TransferJob::Status TransferJob::copySpecial(const std::string& src, const std::string& dst, const struct stat& st,
-                                             bool removeSource) {
+TransferJob::Status TransferJob::copySpecial(const std::string& src, const std::string& dst,
+                                             const struct stat& st, bool removeSource) {
     if (S_ISSOCK(st.st_mode)) {
         ask_->note("Socket left out: " + src);
         return Status::Skipped;
@@ -357,7 +359,8 @@ TransferJob::Status TransferJob::removeSourceFile(const std::string& src) {
     return Status::Done;
 }
 
-TransferJob::Status TransferJob::moveItem(const std::string& src, const std::string& dst, const struct stat& st) {
+TransferJob::Status TransferJob::moveItem(const std::string& src, const std::string& dst,
+                                          const struct stat& st) {
     if (ask_->cancelled()) return Status::Cancelled;
     progress_->beginFile(src);
     struct stat dstSt {};
@@ -380,7 +383,8 @@ TransferJob::Status TransferJob::moveItem(const std::string& src, const std::str
             if (s == Status::Cancelled) return s;
             if (s == Status::Skipped) complete = false;
         }
-        if (complete && ::rmdir(src.c_str()) != 0) ask_->refuse(src, OpError{src, "remove", errno, {}}.reason());
+        if (complete && ::rmdir(src.c_str()) != 0)
+            ask_->refuse(src, OpError{src, "remove", errno, {}}.reason());
         progress_->fileDone();
         return complete ? Status::Done : Status::Skipped;
     }

@@ -37,13 +37,15 @@ private:
     enum class Status { Done, Skipped, Cancelled };
     Status transfer(const std::string& src, std::string dst, const struct stat& st, bool top);
     Status copyItem(const std::string& src, const std::string& dst, const struct stat& st, bool removeSource);
-    Status copyFolder(const std::string& src, const std::string& dst, const struct stat& st, bool removeSource);
+    Status copyFolder(const std::string& src, const std::string& dst, const struct stat& st,
+                      bool removeSource);
     Status copyFile(const std::string& src, const std::string& dst, const struct stat& st, bool removeSource);
-    Status copySpecial(const std::string& src, const std::string& dst, const struct stat& st, bool removeSource);
+    Status copySpecial(const std::string& src, const std::string& dst, const struct stat& st,
+                       bool removeSource);
     Status moveItem(const std::string& src, const std::string& dst, const struct stat& st);
     // Asks about an existing target; Done means go on (replace it).
-    Status resolveConflict(const std::string& src, const std::string& dst, const struct stat& st, bool& exists,
-                           struct stat& dstSt);
+    Status resolveConflict(const std::string& src, const std::string& dst, const struct stat& st,
+                           bool& exists, struct stat& dstSt);
     Status removeSourceFile(const std::string& src);
     void count(const std::string& path, const struct stat& st);
 

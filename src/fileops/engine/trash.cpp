@@ -27,7 +27,8 @@ bool makeDirs(const std::string& p, mode_t mode) {
 
 // A trash folder with files/ and info/ that we own; made when missing.
 bool prepareTrash(const std::string& dir) {
-    return makeDirs(dir, 0700) && makeDir(joinPath(dir, "files"), 0700) && makeDir(joinPath(dir, "info"), 0700);
+    return makeDirs(dir, 0700) && makeDir(joinPath(dir, "files"), 0700) &&
+           makeDir(joinPath(dir, "info"), 0700);
 }
 
 // The mount point above `path`: the last folder on the way up with the same device.
@@ -44,7 +45,7 @@ std::string topdirOf(const std::string& path, dev_t dev) {
 
 std::string deletionDate() {
     const std::time_t now = std::time(nullptr);
-    std::tm tm {};
+    std::tm tm{};
     ::localtime_r(&now, &tm);
     char buf[32];
     std::strftime(buf, sizeof buf, "%Y-%m-%dT%H:%M:%S", &tm);

@@ -11,9 +11,9 @@ namespace kv::fileops {
 
 struct TrashResult {
     bool ok = false;
-    int error = 0;             // errno when !ok
-    std::string trashDir;      // the trash used (its files/ and info/ are below)
-    std::string trashedName;   // the name under files/ and info/ (without ".trashinfo")
+    int error = 0;            // errno when !ok
+    std::string trashDir;     // the trash used (its files/ and info/ are below)
+    std::string trashedName;  // the name under files/ and info/ (without ".trashinfo")
 };
 
 class Trash {

@@ -17,7 +17,8 @@ namespace {
 std::string shellWord(const std::string& name) {
     bool plain = !name.empty();
     for (unsigned char c : name)
-        if (!(std::isalnum(c) || c == '.' || c == '_' || c == '-' || c == '/' || c == '+' || c == ',' || c >= 0x80))
+        if (!(std::isalnum(c) || c == '.' || c == '_' || c == '-' || c == '/' || c == '+' || c == ',' ||
+              c >= 0x80))
             plain = false;
     if (plain) return name;
     std::string out = "'";

@@ -4,7 +4,8 @@
 
 namespace kv {
 
-void CommandTable::add(std::string id, std::function<void(TForm1&)> run, std::function<bool(const TForm1&)> enabled) {
+void CommandTable::add(std::string id, std::function<void(TForm1&)> run,
+                       std::function<bool(const TForm1&)> enabled) {
     Command c{id, std::move(run), std::move(enabled)};
     commands_.insert_or_assign(std::move(id), std::move(c));
 }

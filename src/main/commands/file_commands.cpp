@@ -35,7 +35,8 @@ void registerFileCommands(CommandTable& t) {
     t.add("file.view", [](TForm1& f) { f.File_Work(f.activePanel()->CurPath); });
     addFileOp(t, "file.copy", fileops_ui::CopyCommand);
     addFileOp(t, "file.rename", [](const FileOpsContext& c) { fileops_ui::RenameMoveCommand(c, false); });
-    addFileOp(t, "file.renameInPlace", [](const FileOpsContext& c) { fileops_ui::RenameMoveCommand(c, true); });
+    addFileOp(t, "file.renameInPlace",
+              [](const FileOpsContext& c) { fileops_ui::RenameMoveCommand(c, true); });
     addFileOp(t, "file.makeFolder", fileops_ui::MakeFolderCommand);
     addFileOp(t, "file.delete", fileops_ui::DeleteCommand);
     addFileOp(t, "file.attributes", fileops_ui::AttributesCommand);

@@ -18,12 +18,14 @@ namespace {
 
 void start(TForm1& f, const std::vector<platform::CommandLine>& candidates, const char* what) {
     const auto r = platform::launchFirst(candidates, f.activePanel()->CurDir);
-    if (!r.ok) f.Label2->setText(QString::fromLatin1(what) + QStringLiteral(": ") + QString::fromStdString(r.message));
+    if (!r.ok)
+        f.Label2->setText(QString::fromLatin1(what) + QStringLiteral(": ") +
+                          QString::fromStdString(r.message));
 }
 
 void emptyRecycleBin(TForm1& f) {
-    const std::string question = kvLanguage().MainText(f.cfg().Main.Language, "Commands", "Confirm_ClearRecycle",
-                                                       "Do you want really clear Recycle Bin ?");
+    const std::string question = kvLanguage().MainText(
+        f.cfg().Main.Language, "Commands", "Confirm_ClearRecycle", "Do you want really clear Recycle Bin ?");
     if (QMessageBox::question(&f, QStringLiteral("Confirm"), QString::fromStdString(question),
                               QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok) == QMessageBox::Cancel)
         return;
@@ -35,8 +37,10 @@ void emptyRecycleBin(TForm1& f) {
         return;
     }
     // What stays is said, never passed over as if the bin were empty.
-    QString text = QStringLiteral("%1 item(s) could not be removed from the Recycle Bin:").arg(r.failures.size());
-    for (size_t i = 0; i < r.failures.size() && i < 5; ++i) text += QStringLiteral("\n") + QString::fromStdString(r.failures[i]);
+    QString text =
+        QStringLiteral("%1 item(s) could not be removed from the Recycle Bin:").arg(r.failures.size());
+    for (size_t i = 0; i < r.failures.size() && i < 5; ++i)
+        text += QStringLiteral("\n") + QString::fromStdString(r.failures[i]);
     if (r.failures.size() > 5) text += QStringLiteral("\n...");
     QMessageBox::critical(&f, QStringLiteral("Error"), text);
 }
@@ -50,7 +54,8 @@ void clearRecentDocs(TForm1& f) {
 
 void registerLaunchCommands(CommandTable& t) {
     // The entry under the cursor, a folder too, as the old editor command took it.
-    t.add("file.edit", [](TForm1& f) { start(f, platform::editorCommands(f.activePanel()->CurPath), "Edit"); });
+    t.add("file.edit",
+          [](TForm1& f) { start(f, platform::editorCommands(f.activePanel()->CurPath), "Edit"); });
     t.add("tools.notepad", [](TForm1& f) { start(f, platform::editorCommands({}), "NotePad"); });
     t.add("utils.console", [](TForm1& f) { start(f, platform::terminalCommands(), "Console"); });
     t.add("system.emptyTrash", emptyRecycleBin);

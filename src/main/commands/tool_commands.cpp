@@ -25,7 +25,8 @@ namespace kv {
 namespace {
 
 void showCalculator(TForm1& f) {
-    const std::string title = kvLanguage().DialogText(f.cfg().Main.Language, "Calculator", "Caption", "Calculator");
+    const std::string title =
+        kvLanguage().DialogText(f.cfg().Main.Language, "Calculator", "Caption", "Calculator");
     TCalculatorForm calc(&f, QString::fromStdString(title));
     calc.exec();
 }
@@ -36,7 +37,8 @@ void resourceExplorer(TForm1& f) {
         // "View file resource": the resource explorer is not built yet.
         return;
     }
-    QMessageBox::critical(&f, QStringLiteral("Error"), QStringLiteral("Please select *.exe or *.dll file and try again"));
+    QMessageBox::critical(&f, QStringLiteral("Error"),
+                          QStringLiteral("Please select *.exe or *.dll file and try again"));
 }
 
 // The console of this desktop, in the active panel's folder.
@@ -53,7 +55,8 @@ void console(TForm1& f) {
 
 // A tool window's texts from its own section of the language file.
 ToolTexts toolTexts(TForm1& f, std::string section) {
-    return [language = f.cfg().Main.Language, section = std::move(section)](const char* key, const char* english) {
+    return [language = f.cfg().Main.Language, section = std::move(section)](const char* key,
+                                                                            const char* english) {
         return QString::fromStdString(kvLanguage().DialogText(language, section, key, english));
     };
 }
@@ -120,10 +123,9 @@ void registerToolCommands(CommandTable& t) {
     t.add("utils.dialer", showDialer);
     t.add("music.playCurrent", [](TForm1& f) { f.File_Work(f.activePanel()->CurPath); });
     // Their windows and players are not built yet.
-    for (const char* id : {"tools.notepad", "utils.cdPlayer",
-                           "utils.mediaPlayer", "utils.formatFloppy", "utils.viewResource",
-                           "music.playLast", "music.stop", "music.whatPlaying", "system.emptyTrash",
-                           "system.clearRecentDocs"})
+    for (const char* id :
+         {"tools.notepad", "utils.cdPlayer", "utils.mediaPlayer", "utils.formatFloppy", "utils.viewResource",
+          "music.playLast", "music.stop", "music.whatPlaying", "system.emptyTrash", "system.clearRecentDocs"})
         t.add(id);
 }
 

@@ -26,8 +26,10 @@ void viewResource(TForm1& f) {
 }
 
 void resourceExplorer(TForm1& f) {
-    if (TFormResource::isExecutableName(QString::fromStdString(f.activePanel()->CurFile))) return viewResource(f);
-    QMessageBox::critical(&f, QStringLiteral("Error"), QStringLiteral("Please select *.exe or *.dll file and try again"));
+    if (TFormResource::isExecutableName(QString::fromStdString(f.activePanel()->CurFile)))
+        return viewResource(f);
+    QMessageBox::critical(&f, QStringLiteral("Error"),
+                          QStringLiteral("Please select *.exe or *.dll file and try again"));
 }
 
 }  // namespace

@@ -22,7 +22,8 @@ void showAbout(TForm1& f) {
 }
 
 void showHelp(TForm1& f) {
-    const QString title = IsEnglish(f.cfg().Main.Language) ? QStringLiteral("Information") : f.mainMenu().caption("N5");
+    const QString title =
+        IsEnglish(f.cfg().Main.Language) ? QStringLiteral("Information") : f.mainMenu().caption("N5");
     TFormHelp help(&f, title, QString::fromStdString(f.cfg().Main.Build));
     QObject::connect(&help, &TFormHelp::aboutRequested, &f, [&f] { f.runCommand("help.about"); });
     help.exec();

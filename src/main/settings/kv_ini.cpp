@@ -15,17 +15,21 @@ void Load_INI(const PrivateProfileFile& ini, KvConfig& cfg, TFPanelSettings& lef
     // Two information panels cannot both show the other's details: the left one goes back to
     // files. Any style the panels do not have (above 3, and also 0 or below) resets both.
     auto known = [](int style) { return style >= 1 && style <= 3; };
-    if (left.Style == 2 && right.Style == 2) left.Style = 1;
-    else if (!known(left.Style) || !known(right.Style)) left.Style = right.Style = 1;
+    if (left.Style == 2 && right.Style == 2)
+        left.Style = 1;
+    else if (!known(left.Style) || !known(right.Style))
+        left.Style = right.Style = 1;
     for (TFPanelSettings* p : {&left, &right})
         if (p->Style == 3) p->Columns = 1;  // the full view has one column
 }
 
-void Load_INI(const std::filesystem::path& iniPath, KvConfig& cfg, TFPanelSettings& left, TFPanelSettings& right) {
+void Load_INI(const std::filesystem::path& iniPath, KvConfig& cfg, TFPanelSettings& left,
+              TFPanelSettings& right) {
     Load_INI(PrivateProfileFile(iniPath), cfg, left, right);
 }
 
-void Save_INI(PrivateProfileFile& ini, KvConfig& cfg, const TFPanelSettings& left, const TFPanelSettings& right) {
+void Save_INI(PrivateProfileFile& ini, KvConfig& cfg, const TFPanelSettings& left,
+              const TFPanelSettings& right) {
     if (cfg.Main.Language.empty()) cfg.Main.Language = std::string(kEnglish);
     // The rows reach the panels through writable references; saving only reads them.
     SaveRows(ini, {cfg, const_cast<TFPanelSettings&>(left), const_cast<TFPanelSettings&>(right)});

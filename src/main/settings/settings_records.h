@@ -11,12 +11,12 @@ struct TMainSettings {
     std::string ProgName;     // "Korvalen" (Global_Init)
     std::string ProgVersion;  // "1.00 pre-release" + Build
     std::string Build = "30";
-    std::string Title;     // "Korvalen v1.00": the main window's caption when no music plays
-    std::string ProgDate;  // "15.09.1998"
-    std::string Root;      // folder of the executable, no trailing "/"
-    std::string WinDir;    // never assigned, so empty
-    std::string WinType;   // "WinNT" on Linux
-    std::string Active = "Left";  // active panel: "Left" or "Right"; only TForm1::SetActive changes it
+    std::string Title;                 // "Korvalen v1.00": the main window's caption when no music plays
+    std::string ProgDate;              // "15.09.1998"
+    std::string Root;                  // folder of the executable, no trailing "/"
+    std::string WinDir;                // never assigned, so empty
+    std::string WinType;               // "WinNT" on Linux
+    std::string Active = "Left";       // active panel: "Left" or "Right"; only TForm1::SetActive changes it
     std::string Language = "ENGLISH";  // exactly "ENGLISH" keeps the built-in texts
     bool SysTrayIcon = true;
     bool OnTop = false;

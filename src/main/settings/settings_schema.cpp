@@ -80,32 +80,42 @@ using P = TFPanelSettings;
 // Defaults of the program-wide keys. Program identity is written for the user to see and never
 // read back; the window bounds start as the window's design bounds (TMainFormBounds).
 const Row<ConfigTarget> kConfigRows[] = {
-    {S("Global", "ProgName", K::Text).text("Korvalen").by(R::GlobalInit).writtenOnly(), &in<kMain, &M::ProgName>},
-    {S("Global", "ProgVersion", K::Text).text("1.00 pre-release30").writtenOnly(), &in<kMain, &M::ProgVersion>},
+    {S("Global", "ProgName", K::Text).text("Korvalen").by(R::GlobalInit).writtenOnly(),
+     &in<kMain, &M::ProgName>},
+    {S("Global", "ProgVersion", K::Text).text("1.00 pre-release30").writtenOnly(),
+     &in<kMain, &M::ProgVersion>},
     {S("Global", "Build", K::Text).text("30").writtenOnly(), &in<kMain, &M::Build>},
-    {S("Global", "ProgDate", K::Text).text("15.09.1998").by(R::GlobalInit).writtenOnly(), &in<kMain, &M::ProgDate>},
+    {S("Global", "ProgDate", K::Text).text("15.09.1998").by(R::GlobalInit).writtenOnly(),
+     &in<kMain, &M::ProgDate>},
     {S("Global", "Root", K::Text).writtenOnly(), &in<kMain, &M::Root>},
     {S("Global", "Active", K::Text).text("Left").by(R::GlobalInit).writtenOnly(), &in<kMain, &M::Active>},
     {S("Global", "Left_Style", K::Integer, 1).range(1, 3).outside(O::ResetsBothStyles), &leftStyle},
     {S("Global", "Right_Style", K::Integer, 3).range(1, 3).outside(O::ResetsBothStyles), &rightStyle},
-    {S("Global", "Language", K::Text).text(kEnglish).by(R::DefaultInit).emptySavesDefault(), &in<kMain, &M::Language>},
+    {S("Global", "Language", K::Text).text(kEnglish).by(R::DefaultInit).emptySavesDefault(),
+     &in<kMain, &M::Language>},
     {S("Global", "SysTrayIcon", K::Flag, 1).by(R::DefaultInit), &in<kMain, &M::SysTrayIcon>},
     {S("Global", "OnTop", K::Flag, 0), &in<kMain, &M::OnTop>},
     {S("Global", "DelToRecycle", K::Flag, 0).by(R::GlobalInit), &in<kMain, &M::DelToRecycle>},
-    {S("Global", "Main_Splitter", K::Integer, 7).range(1, 60).by(R::DefaultInit), &in<kMain, &M::Main_Splitter>},
+    {S("Global", "Main_Splitter", K::Integer, 7).range(1, 60).by(R::DefaultInit),
+     &in<kMain, &M::Main_Splitter>},
     {S("Global", "IniLoad", K::Flag, 0).by(R::GlobalInit).savedAsOne(), &in<kMain, &M::IniLoad>},
     {S("Global", "Sync_Panels", K::Flag, 0).by(R::DefaultInit), &in<kMain, &M::Sync_Panels>},
-    {S("Global", "Show_ToolBar", K::Flag, 1).by(R::GlobalInit).missingReadsDefault(), &in<kMain, &M::Show_ToolBar>},
-    {S("Global", "Show_StatusBar", K::Flag, 1).by(R::GlobalInit).missingReadsDefault(), &in<kMain, &M::Show_StatusBar>},
-    {S("Global", "Show_DriveBar", K::Flag, 1).by(R::GlobalInit).missingReadsDefault(), &in<kMain, &M::Show_DriveBar>},
+    {S("Global", "Show_ToolBar", K::Flag, 1).by(R::GlobalInit).missingReadsDefault(),
+     &in<kMain, &M::Show_ToolBar>},
+    {S("Global", "Show_StatusBar", K::Flag, 1).by(R::GlobalInit).missingReadsDefault(),
+     &in<kMain, &M::Show_StatusBar>},
+    {S("Global", "Show_DriveBar", K::Flag, 1).by(R::GlobalInit).missingReadsDefault(),
+     &in<kMain, &M::Show_DriveBar>},
 
     // A maximised window keeps the bounds it had before loading; a window of no size could not
     // be found again, so a size below 1 keeps the size it had.
     {S("MainForm", "StateWin", K::WindowState, 0), &in<kForm, &TMainFormBounds::Maximized>},
     {S("MainForm", "Top", K::Integer, 112).keptWhenMaximized(), &in<kForm, &TMainFormBounds::Top>},
     {S("MainForm", "Left", K::Integer, 159).keptWhenMaximized(), &in<kForm, &TMainFormBounds::Left>},
-    {S("MainForm", "Width", K::Integer, 640).atLeast(1).outside(O::BelowMinKeepsValue).keptWhenMaximized(), &in<kForm, &TMainFormBounds::Width>},
-    {S("MainForm", "Height", K::Integer, 453).atLeast(1).outside(O::BelowMinKeepsValue).keptWhenMaximized(), &in<kForm, &TMainFormBounds::Height>},
+    {S("MainForm", "Width", K::Integer, 640).atLeast(1).outside(O::BelowMinKeepsValue).keptWhenMaximized(),
+     &in<kForm, &TMainFormBounds::Width>},
+    {S("MainForm", "Height", K::Integer, 453).atLeast(1).outside(O::BelowMinKeepsValue).keptWhenMaximized(),
+     &in<kForm, &TMainFormBounds::Height>},
     {S("MainForm", "Panel_Width", K::Integer, 0), &in<&KvConfig::FilesPanel, &TFilesPanelState::Panel_Width>},
 
     // Values below 1 are the clipboard viewer's to replace.
@@ -114,14 +124,16 @@ const Row<ConfigTarget> kConfigRows[] = {
     {S("Form_Clipboard", "Width", K::Integer), &in<kClip, &TClipboardBounds::Width>},
     {S("Form_Clipboard", "Height", K::Integer), &in<kClip, &TClipboardBounds::Height>},
 
-    {S("Interface", "Show_BackgroundFon", K::Flag, 1).by(R::DefaultInit), &interfaceFlag<&IF::Show_BackgroundFon>},
+    {S("Interface", "Show_BackgroundFon", K::Flag, 1).by(R::DefaultInit),
+     &interfaceFlag<&IF::Show_BackgroundFon>},
     {S("Interface", "Show_ToolBar", K::Flag, 1).by(R::DefaultInit), &interfaceFlag<&IF::Show_ToolBar>},
     {S("Interface", "Show_ComLine", K::Flag, 1).by(R::DefaultInit), &interfaceFlag<&IF::Show_ComLine>},
     {S("Interface", "Show_HotButtons", K::Flag, 1).by(R::DefaultInit), &interfaceFlag<&IF::Show_HotButtons>},
 
     {S("DialUp", "Redial", K::Flag, 1).by(R::DefaultInit), &in<kDial, &TDialUpSettings::Redial>},
     {S("DialUp", "CloseOnBusy", K::Flag, 0).by(R::DefaultInit), &in<kDial, &TDialUpSettings::CloseOnBusy>},
-    {S("DialUp", "CloseOnConnect", K::Flag, 0).by(R::DefaultInit), &in<kDial, &TDialUpSettings::CloseOnConnect>},
+    {S("DialUp", "CloseOnConnect", K::Flag, 0).by(R::DefaultInit),
+     &in<kDial, &TDialUpSettings::CloseOnConnect>},
     {S("DialUp", "RedialTime", K::Integer, 10).by(R::DefaultInit), &in<kDial, &TDialUpSettings::RedialTime>},
 
     {S("Confirm", "Copy", K::Flag, 1).by(R::DefaultInit), &in<kConfirm, &TConfirmSettings::Copy>},
@@ -156,7 +168,8 @@ const Row<TFPanelSettings> kPanelRows[] = {
     {S(kPanel, "FileColor", K::Color, 0xFFFFFF).by(R::PanelReset), &panel<&P::FileColor>},
     {S(kPanel, "DirectoryColor", K::Color, 0xFFFFFF).by(R::PanelReset), &panel<&P::DirectoryColor>},
     {S(kPanel, "FileSelectColor", K::Color, 0x00FFFF).by(R::PanelReset), &panel<&P::FileSelectColor>},
-    {S(kPanel, "DirectorySelectColor", K::Color, 0x000000).by(R::PanelReset), &panel<&P::DirectorySelectColor>},
+    {S(kPanel, "DirectorySelectColor", K::Color, 0x000000).by(R::PanelReset),
+     &panel<&P::DirectorySelectColor>},
     {S(kPanel, "PanelFon", K::Color, 0x800000).by(R::PanelReset), &panel<&P::PanelFon>},
     {S(kPanel, "PanelSelectFon", K::Color, 0xA8A800).by(R::PanelReset), &panel<&P::PanelSelectFon>},
     {S(kPanel, "LineColor", K::Color, 0xFFFFFF).by(R::PanelReset), &panel<&P::LineColor>},
@@ -164,9 +177,11 @@ const Row<TFPanelSettings> kPanelRows[] = {
     {S(kPanel, "SysTextColor", K::Color, 0x00FFFF).by(R::PanelReset), &panel<&P::SysTextColor>},
     {S(kPanel, "SysInfoText", K::Color, 0xFFFFFF).by(R::PanelReset), &panel<&P::SysInfoText>},
     // A name left empty by hand draws the panel's default font, and is saved under its name.
-    {S(kPanel, "Font_Name", K::Text).text(kPanelFontName).by(R::PanelReset).emptySavesDefault(), &panel<&P::Font_Name>},
+    {S(kPanel, "Font_Name", K::Text).text(kPanelFontName).by(R::PanelReset).emptySavesDefault(),
+     &panel<&P::Font_Name>},
     // Below 4 pt the number is unreadable as a size (0, negative, garbage): the default size.
-    {S(kPanel, "Font_Size", K::Integer, 8).range(4, 72).outside(O::BelowMinIsDefault).by(R::PanelReset), &panel<&P::Font_Size>},
+    {S(kPanel, "Font_Size", K::Integer, 8).range(4, 72).outside(O::BelowMinIsDefault).by(R::PanelReset),
+     &panel<&P::Font_Size>},
     {S(kPanel, "Font_Color", K::Color, 0xFFFFFF).by(R::PanelReset), &panel<&P::Font_Color>},
     {S(kPanel, "Font_Style", K::FontStyle, 0).by(R::PanelReset), &panel<&P::Font_Bold>},
 };
@@ -183,8 +198,10 @@ long long numberOf(const Field<Target>& field, Target& t) {
     return std::visit(
         [&](auto get) -> long long {
             using V = std::remove_reference_t<decltype(get(t))>;
-            if constexpr (std::is_same_v<V, std::string>) return 0;
-            else return static_cast<long long>(get(t));
+            if constexpr (std::is_same_v<V, std::string>)
+                return 0;
+            else
+                return static_cast<long long>(get(t));
         },
         field);
 }
@@ -193,8 +210,10 @@ void setNumber(const Field<Target>& field, Target& t, long long v) {
     std::visit(
         [&](auto get) {
             using V = std::remove_reference_t<decltype(get(t))>;
-            if constexpr (std::is_same_v<V, bool>) get(t) = v != 0;
-            else if constexpr (!std::is_same_v<V, std::string>) get(t) = static_cast<V>(v);
+            if constexpr (std::is_same_v<V, bool>)
+                get(t) = v != 0;
+            else if constexpr (!std::is_same_v<V, std::string>)
+                get(t) = static_cast<V>(v);
         },
         field);
 }
@@ -206,8 +225,10 @@ std::string* textOf(const Field<Target>& field, Target& t) {
 
 template <class Target>
 void applyDefault(const Row<Target>& row, Target& t) {
-    if (std::string* s = textOf(row.field, t)) *s = std::string(row.spec.text);
-    else setNumber(row.field, t, row.spec.number);
+    if (std::string* s = textOf(row.field, t))
+        *s = std::string(row.spec.text);
+    else
+        setNumber(row.field, t, row.spec.number);
 }
 
 // An Integer outside the row's range, as loading leaves it; `before` is the value held before
@@ -231,7 +252,8 @@ void loadRow(const PrivateProfileFile& ini, std::string_view section, const Row<
     const long long current = numberOf(row.field, t);
     switch (s.kind) {
         case K::Flag:
-            setNumber(row.field, t, ini.ReadBool(section, s.key, s.missingReadsDefault ? s.number != 0 : current != 0));
+            setNumber(row.field, t,
+                      ini.ReadBool(section, s.key, s.missingReadsDefault ? s.number != 0 : current != 0));
             break;
         case K::Integer: {
             const int before = static_cast<int>(current);
@@ -239,7 +261,8 @@ void loadRow(const PrivateProfileFile& ini, std::string_view section, const Row<
             break;
         }
         case K::Color:
-            setNumber(row.field, t, static_cast<TColorRef>(ini.ReadInteger(section, s.key, static_cast<int>(current))));
+            setNumber(row.field, t,
+                      static_cast<TColorRef>(ini.ReadInteger(section, s.key, static_cast<int>(current))));
             break;
         case K::Text: {
             std::string& v = *textOf(row.field, t);
@@ -257,9 +280,7 @@ void loadRow(const PrivateProfileFile& ini, std::string_view section, const Row<
             setNumber(row.field, t, ini.ReadString(section, s.key, "") == "[fsBold]");
             if constexpr (std::is_same_v<Target, TFPanelSettings>) t.Font_Italic = false;
             break;
-        case K::WindowState:
-            setNumber(row.field, t, ini.ReadInteger(section, s.key, 0) == 1);
-            break;
+        case K::WindowState: setNumber(row.field, t, ini.ReadInteger(section, s.key, 0) == 1); break;
     }
 }
 
@@ -275,7 +296,8 @@ void saveRow(PrivateProfileFile& ini, std::string_view section, const Row<Target
             break;
         case K::Text: {
             const std::string& text = *textOf(row.field, t);
-            ini.WriteString(section, s.key, text.empty() && s.emptySavesDefault ? s.text : std::string_view(text));
+            ini.WriteString(section, s.key,
+                            text.empty() && s.emptySavesDefault ? s.text : std::string_view(text));
             break;
         }
         case K::SortName: ini.WriteString(section, s.key, SortMethodName(static_cast<int>(v))); break;

@@ -23,10 +23,10 @@ enum class SettingKind : std::uint8_t {
 
 // What Load_INI does with an Integer outside [min, max].
 enum class OutOfRange : std::uint8_t {
-    Clamp,              // the nearer edge
-    BelowMinIsDefault,  // below: the row's default (an unreadable font size); above: max
-    BelowMinKeepsValue, // below: the value held before loading (a window of no size); above: max
-    ResetsBothStyles,   // a panel style the panels do not have: both panels go back to style 1
+    Clamp,               // the nearer edge
+    BelowMinIsDefault,   // below: the row's default (an unreadable font size); above: max
+    BelowMinKeepsValue,  // below: the value held before loading (a window of no size); above: max
+    ResetsBothStyles,    // a panel style the panels do not have: both panels go back to style 1
 };
 
 // Who puts the row's default into the records.
@@ -41,9 +41,9 @@ struct SettingSpec {
     std::string_view section;  // "Panel" for the rows each panel has under "Panel_Left"/"Panel_Right"
     std::string_view key;
     SettingKind kind;
-    long long number = 0;      // default of the numeric kinds (a flag is 0/1, a sort method its index)
-    std::string_view text;     // default of Text rows
-    int min = INT_MIN;         // Integer rows: the options dialog's range
+    long long number = 0;   // default of the numeric kinds (a flag is 0/1, a sort method its index)
+    std::string_view text;  // default of Text rows
+    int min = INT_MIN;      // Integer rows: the options dialog's range
     int max = INT_MAX;
     OutOfRange outside = OutOfRange::Clamp;
     ResetBy reset = ResetBy::Nobody;

@@ -70,41 +70,41 @@ void appendSortKey(std::string& key, const TDirEntry& e, std::uint8_t sortType, 
     else
         key.push_back('@');
     switch (sortType) {
-    case stArrival:
-        appendNumber(key, arrival, 10);
-        break;
-    case stName:
-        appendPadded(key, e.Name(), 32);
-        appendPadded(key, e.Ext(), 30);
-        break;
-    case stExt:
-        appendPadded(key, e.Ext(), 30);
-        appendPadded(key, e.Name(), 32);
-        break;
-    case stSize:
-        appendNumber(key, kSizeTop - static_cast<std::uint64_t>(std::max<std::int64_t>(e.Size, 0)), 19);
-        appendPadded(key, e.Name(), 30);
-        appendPadded(key, e.Ext(), 20);
-        break;
-    default: {
-        const LocalTime& t = sortType == stCreated ? e.Created : sortType == stAccessed ? e.Accessed : e.Written;
-        appendNumber(key, static_cast<std::uint64_t>(std::max(0, 9999 - t.Year)), 4);
-        appendNumber(key, static_cast<std::uint64_t>(99 - t.Month), 2);
-        appendNumber(key, static_cast<std::uint64_t>(99 - t.Day), 2);
-        appendNumber(key, static_cast<std::uint64_t>(99 - t.Hour), 2);
-        appendNumber(key, static_cast<std::uint64_t>(99 - t.Minute), 2);
-        appendNumber(key, static_cast<std::uint64_t>(99 - t.Second), 2);
-        appendPadded(key, e.Name(), 20);
-        appendPadded(key, e.Ext(), 20);
-        break;
-    }
+        case stArrival: appendNumber(key, arrival, 10); break;
+        case stName:
+            appendPadded(key, e.Name(), 32);
+            appendPadded(key, e.Ext(), 30);
+            break;
+        case stExt:
+            appendPadded(key, e.Ext(), 30);
+            appendPadded(key, e.Name(), 32);
+            break;
+        case stSize:
+            appendNumber(key, kSizeTop - static_cast<std::uint64_t>(std::max<std::int64_t>(e.Size, 0)), 19);
+            appendPadded(key, e.Name(), 30);
+            appendPadded(key, e.Ext(), 20);
+            break;
+        default: {
+            const LocalTime& t = sortType == stCreated    ? e.Created
+                                 : sortType == stAccessed ? e.Accessed
+                                                          : e.Written;
+            appendNumber(key, static_cast<std::uint64_t>(std::max(0, 9999 - t.Year)), 4);
+            appendNumber(key, static_cast<std::uint64_t>(99 - t.Month), 2);
+            appendNumber(key, static_cast<std::uint64_t>(99 - t.Day), 2);
+            appendNumber(key, static_cast<std::uint64_t>(99 - t.Hour), 2);
+            appendNumber(key, static_cast<std::uint64_t>(99 - t.Minute), 2);
+            appendNumber(key, static_cast<std::uint64_t>(99 - t.Second), 2);
+            appendPadded(key, e.Name(), 20);
+            appendPadded(key, e.Ext(), 20);
+            break;
+        }
     }
 }
 
 }  // namespace
 
-std::string buildSortKey(const TDirEntry& e, std::uint8_t sortType, bool foldersFirst,
-                         bool programsFirst, std::uint32_t arrival) {
+std::string buildSortKey(const TDirEntry& e, std::uint8_t sortType, bool foldersFirst, bool programsFirst,
+                         std::uint32_t arrival) {
     std::string key;
     key.reserve(72);
     appendSortKey(key, e, sortType, foldersFirst, programsFirst, arrival);
@@ -232,7 +232,7 @@ std::uint32_t TDirectory::slotOf(std::string_view name) const {
 
 void TDirectory::indexInsert(std::uint32_t slot) {
     if (index_.empty() || (indexUsed_ + 1) * 10 > index_.size() * 7) {
-        rebuildIndex(pool_.size() - free_.size() + 1);  // also drops the deleted marks
+        rebuildIndex(pool_.size() - free_.size() + 1);     // also drops the deleted marks
         if (slotOf(pool_[slot].FileName) == slot) return;  // the rebuild took it in
     }
     const std::size_t mask = index_.size() - 1;
@@ -289,7 +289,8 @@ std::size_t TDirectory::positionOf(std::uint32_t slot) const {
     return order_.size();
 }
 
-std::size_t TDirectory::upperBound(const std::string& key, const std::vector<std::uint32_t>& order, bool& tie) const {
+std::size_t TDirectory::upperBound(const std::string& key, const std::vector<std::uint32_t>& order,
+                                   bool& tie) const {
     std::string probe;
     std::size_t lo = 0, hi = order.size();
     while (lo < hi) {
@@ -362,7 +363,9 @@ bool TDirectory::Apply(std::vector<platform::DirItem>&& present, const std::vect
     {
         std::vector<std::uint32_t> sortedRemoved = removed;
         std::sort(sortedRemoved.begin(), sortedRemoved.end());
-        auto isRemoved = [&](std::uint32_t s) { return std::binary_search(sortedRemoved.begin(), sortedRemoved.end(), s); };
+        auto isRemoved = [&](std::uint32_t s) {
+            return std::binary_search(sortedRemoved.begin(), sortedRemoved.end(), s);
+        };
         std::string probe;
         for (const Insert& ins : inserts) {
             bool tie = false;
@@ -493,7 +496,8 @@ int TDirectory::findByName(const std::string& text) const {
 }
 
 std::size_t TDirectory::memoryBytes() const {
-    std::size_t bytes = pool_.capacity() * sizeof(TDirEntry) + (order_.capacity() + free_.capacity() + index_.capacity()) * sizeof(std::uint32_t);
+    std::size_t bytes = pool_.capacity() * sizeof(TDirEntry) +
+                        (order_.capacity() + free_.capacity() + index_.capacity()) * sizeof(std::uint32_t);
     const std::string inlineProbe;
     for (const TDirEntry& e : pool_)
         if (e.FileName.capacity() > inlineProbe.capacity()) bytes += e.FileName.capacity() + 1;

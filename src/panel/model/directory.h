@@ -19,11 +19,17 @@ using platform::LocalTime;
 
 // Sort types of a listing. The panel passes its SortMethod, so it uses 0..4 only.
 enum TSortType : std::uint8_t {
-    stArrival = 0, stName = 1, stExt = 2, stSize = 3, stCreated = 4, stAccessed = 5, stWritten = 6,
+    stArrival = 0,
+    stName = 1,
+    stExt = 2,
+    stSize = 3,
+    stCreated = 4,
+    stAccessed = 5,
+    stWritten = 6,
 };
 
 struct TDirEntry {
-    std::string FileName;  // the name on disk, shown and used for paths
+    std::string FileName;   // the name on disk, shown and used for paths
     std::int64_t Size = 0;  // 0 for folders until a folder-size scan sets it
     LocalTime Created, Accessed, Written;
     std::uint32_t Arrival = 0;  // 1-based place in the read that listed it ("..": 1)
@@ -45,8 +51,8 @@ static_assert(sizeof(TDirEntry) <= 72, "a million entries must stay small");
 void splitName(const std::string& fileName, std::string& name, std::string& ext);
 
 // The key that orders one entry. `arrival` is its 1-based arrival number.
-std::string buildSortKey(const TDirEntry& e, std::uint8_t sortType, bool foldersFirst,
-                         bool programsFirst, std::uint32_t arrival);
+std::string buildSortKey(const TDirEntry& e, std::uint8_t sortType, bool foldersFirst, bool programsFirst,
+                         std::uint32_t arrival);
 
 class TDirectory {
 public:

@@ -45,7 +45,8 @@ void TListingJob::start(std::function<void()> done) {
 void TListingJob::work() {
     platform::ReadControl control;
     control.cancel = &cancel_;
-    while (!cancelled() && names_.next(items_, 8192)) progress_.store(items_.size(), std::memory_order_relaxed);
+    while (!cancelled() && names_.next(items_, 8192))
+        progress_.store(items_.size(), std::memory_order_relaxed);
     progress_.store(items_.size());
     if (!cancelled()) platform::statItems(names_.fd(), items_, control);
     finish(true);

@@ -39,7 +39,8 @@ Repaint TPanelController::CursorUp() {
 Repaint TPanelController::CursorDown() {
     previous_ = m_.cursorIndex();
     const int page = m_.pageSize();
-    if (m_.Bar_Pos < page - 1 && m_.Bar_Pos < m_.FilesCount - 1 - m_.PosList) return moveBarTo(m_.Bar_Pos + 1);
+    if (m_.Bar_Pos < page - 1 && m_.Bar_Pos < m_.FilesCount - 1 - m_.PosList)
+        return moveBarTo(m_.Bar_Pos + 1);
     if (m_.Bar_Pos >= page - 1 && m_.Bar_Pos + m_.PosList < m_.FilesCount - 1) {
         ++m_.PosList;
         m_.Bar_Pos = page - 1;

@@ -69,14 +69,14 @@ private:
     Repaint clickToCursor();
 
     TFPanelModel& m_;
-    int dragMode_ = 0;    // 0 none, 1 left button held, 2 right button held
-    int paintMode_ = 0;   // 0 undecided, 1 unselecting, 2 selecting
+    int dragMode_ = 0;   // 0 none, 1 left button held, 2 right button held
+    int paintMode_ = 0;  // 0 undecided, 1 unselecting, 2 selecting
     int offX_ = 0, offY_ = 0;
     bool force_ = false;
     bool skipMove_ = false;    // the move that follows a double click
     bool dblHandled_ = false;  // the press after a double click only redraws
     bool scrollDown_ = false, scrollUp_ = false;
-    bool dragging_ = false;    // inside mouseMove
+    bool dragging_ = false;  // inside mouseMove
     int previous_ = 1;
 };
 

@@ -51,7 +51,8 @@ std::uint32_t extensionColor(const std::string& name) {
     for (char& c : ext)
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
     static const char* const lime[] = {".exe", ".com", ".pas", ".asm", ".cpp", ".c", ".h", ".bat"};
-    static const char* const red[] = {".txt", ".doc", ".arj", ".zip", ".ha", ".lzh", ".ini", ".rar", ".bak", ".tmp"};
+    static const char* const red[] = {".txt", ".doc", ".arj", ".zip", ".ha",
+                                      ".lzh", ".ini", ".rar", ".bak", ".tmp"};
     static const char* const pale[] = {".ico", ".bmp", ".jpg", ".gif", ".tif", ".pic", ".emf",
                                        ".mid", ".wav", ".avi", ".mpg", ".mp2", ".mp3", ".pcx"};
     for (const char* e : lime)

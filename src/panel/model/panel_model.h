@@ -18,9 +18,9 @@ public:
     virtual ~TFPanelModel() = default;
 
     // Identity and state.
-    std::string Side = "Left";   // "Left" or "Right"
+    std::string Side = "Left";  // "Left" or "Right"
     std::uint8_t Active = 0;
-    std::string CurDir = "/";    // no trailing "/" except for the root itself
+    std::string CurDir = "/";  // no trailing "/" except for the root itself
     TDirectory FL;
     int FilesCount = 0;          // entries of FL, ".." included
     int PosList = 0;             // 0-based index of the first entry shown
@@ -33,7 +33,7 @@ public:
     std::string CurPath;
     std::uint8_t CurIsDir = 0;
     std::int64_t CurSize = 0;
-    int CurIndex = 0;            // 1-based
+    int CurIndex = 0;  // 1-based
 
     std::int64_t FreeSpace = 0;  // free bytes on the panel's file system
 
@@ -57,7 +57,7 @@ public:
     // It grows as deep as the folders go; popping an empty stack puts the cursor on
     // the first entry and leaves TreePos at 0.
     int TreePos = 0;
-    std::vector<int> SavedBarPos;   // index 1..TreePos, element 0 unused
+    std::vector<int> SavedBarPos;  // index 1..TreePos, element 0 unused
     std::vector<int> SavedPosList;
 
     // Events; each may be left empty.

@@ -29,8 +29,8 @@ ClipboardView::ClipboardView(ToolTexts texts, QClipboard::Mode mode, QWidget* pa
     note_ = new QLabel;
     note_->setAlignment(Qt::AlignCenter);
     note_->setWordWrap(true);
-    for (QWidget* w : {static_cast<QWidget*>(note_), static_cast<QWidget*>(files_), static_cast<QWidget*>(pictureArea_),
-                       static_cast<QWidget*>(text_)})
+    for (QWidget* w : {static_cast<QWidget*>(note_), static_cast<QWidget*>(files_),
+                       static_cast<QWidget*>(pictureArea_), static_cast<QWidget*>(text_)})
         addWidget(w);
 
     QClipboard* clipboard = QGuiApplication::clipboard();
@@ -87,7 +87,8 @@ void ClipboardView::showData(const QMimeData* data) {
     }
     shown_ = Shown::Unknown;
     note_->setText(texts_("Unknown", "The clipboard holds data this viewer cannot show:")
-                         .append(QStringLiteral("\n%1")).arg(formats.join(QLatin1Char('\n'))));
+                       .append(QStringLiteral("\n%1"))
+                       .arg(formats.join(QLatin1Char('\n'))));
     setCurrentWidget(note_);
 }
 

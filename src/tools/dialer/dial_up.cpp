@@ -64,7 +64,11 @@ int TDialUp::Dial() {
     QPointer<TDialUp> self(this);
     const int code = service_->dial(Entry.toStdString(), [self](dialer::DialReport r) {
         QMetaObject::invokeMethod(
-            self.data(), [self, r] { if (self) self->deliver(r); }, Qt::QueuedConnection);
+            self.data(),
+            [self, r] {
+                if (self) self->deliver(r);
+            },
+            Qt::QueuedConnection);
     });
     dialed_ = code == 0;
     if (code != 0) emit error(code, QString::fromStdString(service_->errorText(code)).left(100));
@@ -77,7 +81,8 @@ void TDialUp::HangUp() {
 }
 
 void TDialUp::deliver(dialer::DialReport r) {
-    const QString text = r.error ? QString::fromStdString(service_->errorText(r.error)).left(100) : dialStateText(r.state);
+    const QString text =
+        r.error ? QString::fromStdString(service_->errorText(r.error)).left(100) : dialStateText(r.state);
     emit asyncEvent(r.state, r.error, text);
 }
 

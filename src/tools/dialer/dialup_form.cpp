@@ -19,8 +19,8 @@ TFormDialUp::TFormDialUp(std::unique_ptr<dialer::DialService> service, DialerOpt
                          QWidget* parent)
     : QWidget(parent) {
     setWindowTitle(texts("Caption", "Internet Dialer"));
-    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                   Qt::WindowCloseButtonHint);
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     DialUp = new TDialUp(std::move(service), this);
     connect(DialUp, &TDialUp::asyncEvent, this, &TFormDialUp::AsyncEvent);
     // A dial that cannot even start is logged, so the window does not sit waiting silently.

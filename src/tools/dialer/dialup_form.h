@@ -31,8 +31,8 @@ class TFormDialUp : public QWidget {
 public:
     static constexpr int kMaxLogLines = 10000;
 
-    TFormDialUp(std::unique_ptr<dialer::DialService> service, DialerOptions options, ToolTexts texts = englishText,
-                QWidget* parent = nullptr);
+    TFormDialUp(std::unique_ptr<dialer::DialService> service, DialerOptions options,
+                ToolTexts texts = englishText, QWidget* parent = nullptr);
 
     DialerOptions options() const;
 

@@ -47,8 +47,8 @@ public:
         QDBusReply<QList<QDBusObjectPath>> list = settings.call(QStringLiteral("ListConnections"));
         if (!list.isValid()) return names;
         for (const QDBusObjectPath& path : list.value()) {
-            QDBusInterface c(kService, path.path(), QStringLiteral("org.freedesktop.NetworkManager.Settings.Connection"),
-                             bus_);
+            QDBusInterface c(kService, path.path(),
+                             QStringLiteral("org.freedesktop.NetworkManager.Settings.Connection"), bus_);
             QDBusReply<SettingsMap> s = c.call(QStringLiteral("GetSettings"));
             if (!s.isValid()) continue;
             const QVariantMap connection = s.value().value(QStringLiteral("connection"));
@@ -110,8 +110,8 @@ public:
 private:
     void stopListening() {
         if (listener_)
-            bus_.disconnect(kService, active_, kActiveInterface, QStringLiteral("StateChanged"), listener_.get(),
-                            SLOT(stateChanged(uint, uint)));
+            bus_.disconnect(kService, active_, kActiveInterface, QStringLiteral("StateChanged"),
+                            listener_.get(), SLOT(stateChanged(uint, uint)));
         listener_.reset();
     }
 
@@ -129,14 +129,17 @@ public:
     std::vector<std::string> entries() override { return {}; }
     int dial(const std::string&, Progress) override { return kOtherFailure; }
     void hangUp() override {}
-    std::string errorText(int) override { return "No connection manager (NetworkManager) runs on this system."; }
+    std::string errorText(int) override {
+        return "No connection manager (NetworkManager) runs on this system.";
+    }
 };
 
 }  // namespace
 
 std::unique_ptr<DialService> networkManagerService() {
     QDBusConnection bus = QDBusConnection::systemBus();
-    if (!bus.isConnected() || !bus.interface() || !bus.interface()->isServiceRegistered(kService)) return nullptr;
+    if (!bus.isConnected() || !bus.interface() || !bus.interface()->isServiceRegistered(kService))
+        return nullptr;
     return std::make_unique<NmDialService>();
 }
 

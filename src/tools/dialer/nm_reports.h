@@ -9,7 +9,13 @@
 namespace kv::dialer {
 
 // NMActiveConnectionState values.
-enum NmState : unsigned { kNmUnknown = 0, kNmActivating = 1, kNmActivated = 2, kNmDeactivating = 3, kNmDeactivated = 4 };
+enum NmState : unsigned {
+    kNmUnknown = 0,
+    kNmActivating = 1,
+    kNmActivated = 2,
+    kNmDeactivating = 3,
+    kNmDeactivated = 4
+};
 
 // `reached`: whether this connection was activated before. `hungUp`: whether the dialer
 // asked for the deactivation. Nothing to report for states that say nothing new.

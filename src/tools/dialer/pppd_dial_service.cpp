@@ -48,7 +48,8 @@ public:
             progress(pppdExitReport(code, reached_, hungUp_));
         });
         progress_ = progress;
-        process_->start(program_, {QStringLiteral("call"), QString::fromStdString(entry), QStringLiteral("updetach")});
+        process_->start(program_,
+                        {QStringLiteral("call"), QString::fromStdString(entry), QStringLiteral("updetach")});
         if (!process_->waitForStarted(5000)) {
             lastError_ = process_->errorString().toStdString();
             process_.reset();
@@ -111,8 +112,10 @@ private:
 
 }  // namespace
 
-std::unique_ptr<DialService> pppdService(std::string peersFolder, QString pppdProgram, std::string runFolder) {
-    return std::make_unique<PppdService>(std::move(peersFolder), std::move(pppdProgram), std::move(runFolder));
+std::unique_ptr<DialService> pppdService(std::string peersFolder, QString pppdProgram,
+                                         std::string runFolder) {
+    return std::make_unique<PppdService>(std::move(peersFolder), std::move(pppdProgram),
+                                         std::move(runFolder));
 }
 
 }  // namespace kv::dialer

@@ -24,7 +24,8 @@ std::optional<DialReport> pppdLineReport(std::string_view line) {
     if (contains(line, "Serial connection established")) return DialReport{kDeviceConnected, 0};
     if (contains(line, "Connect: ppp")) return DialReport{kAuthenticate, 0};
     if (contains(line, "authentication succeeded")) return DialReport{kAuthenticated, 0};
-    if (contains(line, "local  IP address") || contains(line, "local IP address")) return DialReport{kConnected, 0};
+    if (contains(line, "local  IP address") || contains(line, "local IP address"))
+        return DialReport{kConnected, 0};
     return std::nullopt;
 }
 
@@ -53,7 +54,8 @@ int pppdPid(std::string_view text) {
 DialReport pppdExitReport(int exitCode, bool reached, bool hungUp) {
     if (hungUp || exitCode == kExitUserRequest) return {kDisconnected, 0};
     if (exitCode == kExitConnectFailed) return {kConnectDevice, kLineBusy};
-    if (reached || exitCode == kExitHangup || exitCode == kExitPeerDead) return {kDisconnected, kPortDisconnected};
+    if (reached || exitCode == kExitHangup || exitCode == kExitPeerDead)
+        return {kDisconnected, kPortDisconnected};
     return {kConnectDevice, kOtherFailure};
 }
 

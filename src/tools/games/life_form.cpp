@@ -21,7 +21,9 @@ LifeView::LifeView(games::LifeGrid& grid, QWidget* parent) : QWidget(parent), gr
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
-QRect LifeView::cellRect(int col, int row) { return QRect(col * kPitch + 1, row * kPitch + 1, kPitch - 1, kPitch - 1); }
+QRect LifeView::cellRect(int col, int row) {
+    return QRect(col * kPitch + 1, row * kPitch + 1, kPitch - 1, kPitch - 1);
+}
 
 QPoint LifeView::cellAt(const QPoint& pos) {
     if (pos.x() < 0 || pos.y() < 0) return {-1, -1};

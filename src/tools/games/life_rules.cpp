@@ -3,7 +3,9 @@
 namespace kv::games {
 
 namespace {
-bool inside(int col, int row) { return col >= 0 && col < LifeGrid::kSize && row >= 0 && row < LifeGrid::kSize; }
+bool inside(int col, int row) {
+    return col >= 0 && col < LifeGrid::kSize && row >= 0 && row < LifeGrid::kSize;
+}
 }  // namespace
 
 bool LifeGrid::alive(int col, int row) const { return inside(col, row) && cells_[col][row] != 0; }

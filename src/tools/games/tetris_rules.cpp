@@ -92,7 +92,9 @@ void TetrisGame::setCell(int row, int col, int value) {
     board_[row - 1][col - 1] = static_cast<std::uint8_t>(value);
 }
 
-TetrisGame::Pattern TetrisGame::nextPattern() const { return coloured(basePattern(nextNumber_), nextColour_); }
+TetrisGame::Pattern TetrisGame::nextPattern() const {
+    return coloured(basePattern(nextNumber_), nextColour_);
+}
 
 void TetrisGame::setNext(int number, int colour) {
     nextNumber_ = std::clamp(number, 0, kPieceCount - 1);
@@ -185,8 +187,7 @@ bool TetrisGame::rotate() {
 
 void TetrisGame::drop() {
     if (!inPlay_) return;
-    while (tryMove(Move::Fall)) {
-    }
+    while (tryMove(Move::Fall)) {}
     score_ += kDropBonus;
 }
 
@@ -201,7 +202,8 @@ int TetrisGame::removeFullRows() {
     lift();
     int removed = 0;
     for (int row = 0; row < kRows; ++row) {
-        const bool full = std::all_of(board_[row].begin(), board_[row].end(), [](std::uint8_t v) { return v != 0; });
+        const bool full =
+            std::all_of(board_[row].begin(), board_[row].end(), [](std::uint8_t v) { return v != 0; });
         if (!full) continue;
         for (int r = row; r > 0; --r) board_[r] = board_[r - 1];
         board_[0].fill(0);

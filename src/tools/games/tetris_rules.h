@@ -19,16 +19,16 @@ class TetrisGame {
 public:
     static constexpr int kRows = 23;
     static constexpr int kCols = 12;
-    static constexpr int kPieceCount = 7;  // T, L, J, Z, S, I, O
+    static constexpr int kPieceCount = 7;   // T, L, J, Z, S, I, O
     static constexpr int kColourCount = 7;  // colours 1..7 on the board
     static constexpr int kFirstIntervalMs = 550;
 
     using Pattern = std::array<std::array<std::uint8_t, 4>, 4>;  // [row][column], 0 = empty
 
     struct Piece {
-        int number = 0;      // 0..6
-        int colour = 1;      // 1..7
-        Pattern cells{};     // the current orientation, blocks set to colour
+        int number = 0;   // 0..6
+        int colour = 1;   // 1..7
+        Pattern cells{};  // the current orientation, blocks set to colour
         int colOffset = 5;
         int rowOffset = 0;
         int rotation = 3;    // 3 = the base pattern; each turn counts down

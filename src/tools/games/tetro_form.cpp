@@ -92,8 +92,10 @@ void TetrisBoardView::paintEvent(QPaintEvent* event) {
             if (!event->rect().intersects(r)) continue;
             const int v = game_.cell(row, col);
             painted_[row - 1][col - 1] = static_cast<std::uint8_t>(v);
-            if (v == 0) p.fillRect(r, TTetro1::cellColour(0, palette()));
-            else TTetro1::paintBlock(p, r, TTetro1::cellColour(v, palette()));
+            if (v == 0)
+                p.fillRect(r, TTetro1::cellColour(0, palette()));
+            else
+                TTetro1::paintBlock(p, r, TTetro1::cellColour(v, palette()));
         }
     drawFrame(&p);  // the bevel lies outside every cell
 }
@@ -108,8 +110,10 @@ void TetrisPreview::paintEvent(QPaintEvent*) {
     for (int r = 0; r < 2; ++r)
         for (int c = 0; c < 4; ++c) {
             const QRect cell(c * kPreviewCell, r * kPreviewCell, kPreviewCell, kPreviewCell);
-            if (pattern[r][c]) TTetro1::paintBlock(p, cell, TTetro1::cellColour(pattern[r][c], palette()));
-            else p.fillRect(cell, palette().color(QPalette::Button));
+            if (pattern[r][c])
+                TTetro1::paintBlock(p, cell, TTetro1::cellColour(pattern[r][c], palette()));
+            else
+                p.fillRect(cell, palette().color(QPalette::Button));
         }
 }
 
@@ -172,8 +176,10 @@ void TTetro1::Button1Click() {
 }
 
 void TTetro1::Button2Click() {
-    if (timer_.isActive()) timer_.stop();
-    else timer_.start();
+    if (timer_.isActive())
+        timer_.stop();
+    else
+        timer_.start();
 }
 
 void TTetro1::Button3Click() {
@@ -197,7 +203,8 @@ void TTetro1::Timer1Timer() {
     timer_.stop();
     Button1->setEnabled(true);
     Button2->setEnabled(false);
-    QMessageBox box(QMessageBox::NoIcon, windowTitle(), texts_("GameOver", "Ops! Game over!"), QMessageBox::Ok, this);
+    QMessageBox box(QMessageBox::NoIcon, windowTitle(), texts_("GameOver", "Ops! Game over!"),
+                    QMessageBox::Ok, this);
     box.exec();
 }
 

@@ -20,7 +20,7 @@ class TetrisBoardView : public QFrame {
     Q_OBJECT
 public:
     TetrisBoardView(const games::TetrisGame& game, QWidget* parent);
-    void refresh();  // schedules the changed cells
+    void refresh();                           // schedules the changed cells
     static QRect cellRect(int row, int col);  // in this widget
 
 protected:

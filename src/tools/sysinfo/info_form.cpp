@@ -122,7 +122,8 @@ void TFormInfo::FormActivate() {
     }
     if (source_.screenSize) size = source_.screenSize();
     if (source_.screenDepth) depth = source_.screenDepth();
-    Video->setText(QStringLiteral("%1x%2x%3").arg(size.width()).arg(size.height()).arg(colourCountText(depth)));
+    Video->setText(
+        QStringLiteral("%1x%2x%3").arg(size.width()).arg(size.height()).arg(colourCountText(depth)));
 
     const std::int64_t drive =
         source_.driveSize ? source_.driveSize() : platform::fileSystemSize(QDir::currentPath().toStdString());

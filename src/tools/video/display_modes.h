@@ -16,7 +16,14 @@ struct DisplayMode {
 };
 
 // The old switch results, by their numbers.
-enum class SwitchResult { Successful = 0, RestartNeeded = 1, Failed = -1, BadMode = -2, NotUpdated = -3, BadFlags = -4 };
+enum class SwitchResult {
+    Successful = 0,
+    RestartNeeded = 1,
+    Failed = -1,
+    BadMode = -2,
+    NotUpdated = -3,
+    BadFlags = -4
+};
 
 class DisplayModes {
 public:

@@ -42,7 +42,8 @@ public:
         if (!res) return std::nullopt;
         std::optional<DisplayMode> mode;
         if (XRRCrtcInfo* crtc = crtc_ ? XRRGetCrtcInfo(display_, res, crtc_) : nullptr) {
-            if (crtc->mode) mode = DisplayMode{static_cast<int>(crtc->width), static_cast<int>(crtc->height), depth()};
+            if (crtc->mode)
+                mode = DisplayMode{static_cast<int>(crtc->width), static_cast<int>(crtc->height), depth()};
             XRRFreeCrtcInfo(crtc);
         }
         XRRFreeScreenResources(res);
@@ -162,22 +163,27 @@ SwitchResult XRandrModes::setMode(const DisplayMode& wanted) {
             const int startW = DisplayWidth(display_, s), startH = DisplayHeight(display_, s);
             const int mmW = DisplayWidthMM(display_, s), mmH = DisplayHeightMM(display_, s);
             auto mmFor = [](int px, int startPx, int startMm) {
-                return startPx > 0 && startMm > 0 ? std::max(1, static_cast<int>(1LL * px * startMm / startPx)) : px;
+                return startPx > 0 && startMm > 0
+                           ? std::max(1, static_cast<int>(1LL * px * startMm / startPx))
+                           : px;
             };
             xErrors = 0;
             auto oldHandler = XSetErrorHandler(countXError);
             XGrabServer(display_);
             if (needW > curW || needH > curH)
                 XRRSetScreenSize(display_, root(), std::max(needW, curW), std::max(needH, curH),
-                                 mmFor(std::max(needW, curW), startW, mmW), mmFor(std::max(needH, curH), startH, mmH));
+                                 mmFor(std::max(needW, curW), startW, mmW),
+                                 mmFor(std::max(needH, curH), startH, mmH));
             const Status st = XRRSetCrtcConfig(display_, res, crtc_, CurrentTime, crtc->x, crtc->y, modeId,
                                                crtc->rotation, crtc->outputs, crtc->noutput);
             if (st == RRSetConfigSuccess && (needW != curW || needH != curH))
-                XRRSetScreenSize(display_, root(), needW, needH, mmFor(needW, startW, mmW), mmFor(needH, startH, mmH));
+                XRRSetScreenSize(display_, root(), needW, needH, mmFor(needW, startW, mmW),
+                                 mmFor(needH, startH, mmH));
             XUngrabServer(display_);
             XSync(display_, False);
             XSetErrorHandler(oldHandler);
-            result = st == RRSetConfigSuccess && xErrors == 0 ? SwitchResult::Successful : SwitchResult::Failed;
+            result =
+                st == RRSetConfigSuccess && xErrors == 0 ? SwitchResult::Successful : SwitchResult::Failed;
         }
     }
     if (crtc) XRRFreeCrtcInfo(crtc);
@@ -191,8 +197,9 @@ SwitchResult XRandrModes::setMode(const DisplayMode& wanted) {
 
 std::unique_ptr<DisplayModes> systemDisplayModes(bool x11Session) {
     if (!x11Session)
-        return std::make_unique<NoDisplayModes>("Display modes can be changed here only on an X11 desktop (XRandR); "
-                                                "use the desktop's own display settings.");
+        return std::make_unique<NoDisplayModes>(
+            "Display modes can be changed here only on an X11 desktop (XRandR); "
+            "use the desktop's own display settings.");
 #ifdef KV_HAVE_XRANDR
     Display* display = XOpenDisplay(nullptr);
     if (!display) return std::make_unique<NoDisplayModes>("The X display cannot be opened.");
@@ -200,11 +207,13 @@ std::unique_ptr<DisplayModes> systemDisplayModes(bool x11Session) {
     if (!XRRQueryExtension(display, &event, &error) || !XRRQueryVersion(display, &major, &minor) ||
         (major == 1 && minor < 3)) {
         XCloseDisplay(display);
-        return std::make_unique<NoDisplayModes>("The X server has no XRandR 1.3, so its display modes cannot be changed.");
+        return std::make_unique<NoDisplayModes>(
+            "The X server has no XRandR 1.3, so its display modes cannot be changed.");
     }
     return std::make_unique<XRandrModes>(display);
 #else
-    return std::make_unique<NoDisplayModes>("This build has no XRandR support, so display modes cannot be changed.");
+    return std::make_unique<NoDisplayModes>(
+        "This build has no XRandR support, so display modes cannot be changed.");
 #endif
 }
 

@@ -10,8 +10,27 @@ namespace {
 
 // The value kinds of the stream format.
 enum ValueType : std::uint8_t {
-    vaNull, vaList, vaInt8, vaInt16, vaInt32, vaExtended, vaString, vaIdent, vaFalse, vaTrue, vaBinary,
-    vaSet, vaLString, vaNil, vaCollection, vaSingle, vaCurrency, vaDate, vaWString, vaInt64, vaUTF8String,
+    vaNull,
+    vaList,
+    vaInt8,
+    vaInt16,
+    vaInt32,
+    vaExtended,
+    vaString,
+    vaIdent,
+    vaFalse,
+    vaTrue,
+    vaBinary,
+    vaSet,
+    vaLString,
+    vaNil,
+    vaCollection,
+    vaSingle,
+    vaCurrency,
+    vaDate,
+    vaWString,
+    vaInt64,
+    vaUTF8String,
     vaDouble
 };
 
@@ -58,7 +77,9 @@ private:
     void check() {
         if (c_.failed()) throw Stop{"the form data ends early"};
     }
-    void line(int level, const std::string& text) { lines.push_back(std::string(std::size_t(level) * 2, ' ') + text); }
+    void line(int level, const std::string& text) {
+        lines.push_back(std::string(std::size_t(level) * 2, ' ') + text);
+    }
 
     std::string shortString() {
         const std::uint8_t n = c_.u8();
@@ -104,8 +125,10 @@ private:
         const int exponent = top & 0x7FFF;
         const bool negative = top & 0x8000;
         double v;
-        if (exponent == 0x7FFF) v = (mantissa << 1) ? NAN : INFINITY;
-        else v = std::ldexp(double(mantissa), exponent - 16383 - 63);
+        if (exponent == 0x7FFF)
+            v = (mantissa << 1) ? NAN : INFINITY;
+        else
+            v = std::ldexp(double(mantissa), exponent - 16383 - 63);
         return negative ? -v : v;
     }
 

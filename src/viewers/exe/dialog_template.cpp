@@ -17,7 +17,8 @@ std::string NameOrNumber::display() const {
 std::string DialogControl::className() const {
     static const char* kPredefined[] = {"BUTTON", "EDIT", "STATIC", "LISTBOX", "SCROLLBAR", "COMBOBOX"};
     if (windowClass.kind == NameOrNumber::kNumber) {
-        if (windowClass.number >= 0x80 && windowClass.number <= 0x85) return kPredefined[windowClass.number - 0x80];
+        if (windowClass.number >= 0x80 && windowClass.number <= 0x85)
+            return kPredefined[windowClass.number - 0x80];
         return "#" + std::to_string(windowClass.number);
     }
     return windowClass.text;
@@ -132,14 +133,14 @@ std::vector<std::string> dialogLines(const DialogTemplate& d) {
     lines.push_back("BEGIN");
     for (const DialogControl& k : d.controls) {
         const std::string title = k.title.kind == NameOrNumber::kNone ? "\"\"" : k.title.display();
-        lines.push_back("  CONTROL " + title + ", " + std::to_string(k.id) + ", " + quoted(k.className()) + ", " +
-                        hex32(k.style) + ", " + std::to_string(k.x) + ", " + std::to_string(k.y) + ", " +
-                        std::to_string(k.cx) + ", " + std::to_string(k.cy));
+        lines.push_back("  CONTROL " + title + ", " + std::to_string(k.id) + ", " + quoted(k.className()) +
+                        ", " + hex32(k.style) + ", " + std::to_string(k.x) + ", " + std::to_string(k.y) +
+                        ", " + std::to_string(k.cx) + ", " + std::to_string(k.cy));
     }
     lines.push_back("END");
     if (d.controls.size() < d.declaredControls)
-        lines.push_back("(the template declares " + std::to_string(d.declaredControls) + " controls; the data holds " +
-                        std::to_string(d.controls.size()) + ")");
+        lines.push_back("(the template declares " + std::to_string(d.declaredControls) +
+                        " controls; the data holds " + std::to_string(d.controls.size()) + ")");
     return lines;
 }
 

@@ -112,8 +112,8 @@ bool TExeImage::findResourceSection() {
             sectionStart_ = rawStart;
             const std::uint64_t avail = file.size() - rawStart;
             if (rawSize > avail)
-                noteProblem("the resource section claims " + hex(rawSize) + " bytes, the file has " + hex(avail) +
-                            " of them");
+                noteProblem("the resource section claims " + hex(rawSize) + " bytes, the file has " +
+                            hex(avail) + " of them");
             section_ = file.subspan(rawStart, std::min<std::uint64_t>(rawSize, avail));
         }
         return true;
@@ -127,7 +127,8 @@ TResourceList* TExeImage::resources() {
     if (!sectionLooked_) {
         sectionLooked_ = true;
         sectionFound_ = findResourceSection();
-        if (sectionFound_) root_ = std::make_unique<TResourceList>(*this, nullptr, 0, 0, std::vector<std::uint32_t>{0});
+        if (sectionFound_)
+            root_ = std::make_unique<TResourceList>(*this, nullptr, 0, 0, std::vector<std::uint32_t>{0});
     }
     if (!sectionFound_) {
         status_ = kNoResources;
@@ -139,7 +140,8 @@ TResourceList* TExeImage::resources() {
 std::optional<Bytes> TExeImage::dataAt(std::uint32_t rva, std::uint32_t size) const {
     if (rva < sectionVa_ || !sectionStart_) return std::nullopt;
     std::uint64_t pos;
-    if (!checkedAdd(*sectionStart_, rva - sectionVa_, pos) || !rangeInside(pos, size, data_.size())) return std::nullopt;
+    if (!checkedAdd(*sectionStart_, rva - sectionVa_, pos) || !rangeInside(pos, size, data_.size()))
+        return std::nullopt;
     return Bytes(data_).subspan(static_cast<std::size_t>(pos), size);
 }
 
@@ -208,12 +210,14 @@ std::optional<std::vector<DirEntry>> readDirectory(TExeImage& image, std::uint32
     const Bytes section = image.section();
     const auto head = directoryHead(section, dirOffset);
     if (!head) {
-        image.noteProblem("the resource directory at " + hex(dirOffset) + " lies outside the resource section");
+        image.noteProblem("the resource directory at " + hex(dirOffset) +
+                          " lies outside the resource section");
         return std::nullopt;
     }
     if (head->count < head->declared)
-        image.noteProblem("the resource directory at " + hex(dirOffset) + " claims " + std::to_string(head->declared) +
-                          " entries, only " + std::to_string(head->count) + " fit in the section");
+        image.noteProblem("the resource directory at " + hex(dirOffset) + " claims " +
+                          std::to_string(head->declared) + " entries, only " + std::to_string(head->count) +
+                          " fit in the section");
     std::vector<DirEntry> out;
     out.reserve(static_cast<std::size_t>(head->count));
     for (std::uint64_t i = 0; i < head->count; ++i) out.push_back(entryAt(section, dirOffset, i));
@@ -222,8 +226,8 @@ std::optional<std::vector<DirEntry>> readDirectory(TExeImage& image, std::uint32
 
 // ---------------------------------------------------------------- TResourceList
 
-TResourceList::TResourceList(TExeImage& image, TResourceItem* ownerItem, std::uint32_t dirOffset, std::uint32_t type,
-                             std::vector<std::uint32_t> path)
+TResourceList::TResourceList(TExeImage& image, TResourceItem* ownerItem, std::uint32_t dirOffset,
+                             std::uint32_t type, std::vector<std::uint32_t> path)
     : image_(image), ownerItem_(ownerItem), dirOffset_(dirOffset), type_(type), path_(std::move(path)) {}
 
 TResourceList::~TResourceList() = default;
@@ -253,7 +257,9 @@ void TResourceList::build() {
 
 // ---------------------------------------------------------------- TResourceItem
 
-TResourceItem::TResourceItem(TResourceList& owner, DirEntry entry) : owner_(owner), entry_(entry) { locate(); }
+TResourceItem::TResourceItem(TResourceList& owner, DirEntry entry) : owner_(owner), entry_(entry) {
+    locate();
+}
 
 TResourceItem::~TResourceItem() = default;
 
@@ -271,7 +277,8 @@ void TResourceItem::locate() {
         return;
     }
     if (owner_.depth() + 1 > kMaxListDepth) {
-        img.noteProblem("resource directories nested deeper than " + std::to_string(kMaxListDepth + 1) + " levels");
+        img.noteProblem("resource directories nested deeper than " + std::to_string(kMaxListDepth + 1) +
+                        " levels");
         return;
     }
     const auto head = directoryHead(img.section(), dir);
@@ -283,8 +290,8 @@ void TResourceItem::locate() {
         // An empty directory: a folder with nothing in it.
         list_ = head->declared == 0;
         if (!list_)
-            img.noteProblem("the resource directory at " + hex(dir) + " claims " + std::to_string(head->declared) +
-                            " entries, none fit in the section");
+            img.noteProblem("the resource directory at " + hex(dir) + " claims " +
+                            std::to_string(head->declared) + " entries, none fit in the section");
         return;
     }
     const DirEntry first = entryAt(img.section(), dir, 0);
@@ -300,7 +307,8 @@ void TResourceItem::locateData(std::uint32_t dataEntryOffset) {
     const auto rva = readU32(img.section(), dataEntryOffset);
     const auto size = readU32(img.section(), std::uint64_t(dataEntryOffset) + 4);
     if (!rva || !size || !rangeInside(dataEntryOffset, 16, img.section().size())) {
-        img.noteProblem("the resource data entry at " + hex(dataEntryOffset) + " lies outside the resource section");
+        img.noteProblem("the resource data entry at " + hex(dataEntryOffset) +
+                        " lies outside the resource section");
         return;
     }
     dataRva_ = *rva;
@@ -325,7 +333,8 @@ std::string TResourceItem::plainName() const {
 }
 
 std::string TResourceItem::name() const {
-    if (isTypeItem() && !entry_.named() && isKnownType(entry_.nameOrNumber)) return typeName(entry_.nameOrNumber);
+    if (isTypeItem() && !entry_.named() && isKnownType(entry_.nameOrNumber))
+        return typeName(entry_.nameOrNumber);
     return plainName();
 }
 

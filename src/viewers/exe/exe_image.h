@@ -99,7 +99,7 @@ private:
     std::uint32_t ntHeaders_ = 0;
     bool pe32Plus_ = false;
     bool sectionLooked_ = false, sectionFound_ = false;
-    Bytes section_;                    // the section's raw data, clipped to the file
+    Bytes section_;                              // the section's raw data, clipped to the file
     std::optional<std::uint64_t> sectionStart_;  // where it starts in the file
     std::uint32_t sectionVa_ = 0;
     std::unique_ptr<TResourceList> root_;

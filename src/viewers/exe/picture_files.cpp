@@ -15,7 +15,9 @@ void put32(std::vector<std::uint8_t>& out, std::uint32_t v) {
     put16(out, v >> 16);
 }
 
-std::uint64_t paletteEntriesFor(std::uint16_t bits) { return bits >= 1 && bits <= 8 ? (std::uint64_t(1) << bits) : 0; }
+std::uint64_t paletteEntriesFor(std::uint16_t bits) {
+    return bits >= 1 && bits <= 8 ? (std::uint64_t(1) << bits) : 0;
+}
 
 std::uint8_t sizeByte(std::int64_t v) { return v > 0 && v < 256 ? std::uint8_t(v) : 0; }  // 0 means 256
 
@@ -71,7 +73,8 @@ std::optional<IconDirEntry> entryFromImage(Bytes image) {
     if (!size) return std::nullopt;
     IconDirEntry e;
     if (*size == 12) {
-        auto w = readU16(image, 4), h = readU16(image, 6), planes = readU16(image, 8), bits = readU16(image, 10);
+        auto w = readU16(image, 4), h = readU16(image, 6), planes = readU16(image, 8),
+             bits = readU16(image, 10);
         if (!bits) return std::nullopt;
         e.width = sizeByte(*w);
         e.height = sizeByte(*h / 2);

@@ -138,10 +138,11 @@ std::string virtualKeyName(std::uint16_t key) {
         std::uint16_t key;
         const char* name;
     };
-    static const Named kNames[] = {{0x08, "VK_BACK"},  {0x09, "VK_TAB"},    {0x0D, "VK_RETURN"}, {0x1B, "VK_ESCAPE"},
-                                   {0x20, "VK_SPACE"}, {0x21, "VK_PRIOR"},  {0x22, "VK_NEXT"},   {0x23, "VK_END"},
-                                   {0x24, "VK_HOME"},  {0x25, "VK_LEFT"},   {0x26, "VK_UP"},     {0x27, "VK_RIGHT"},
-                                   {0x28, "VK_DOWN"},  {0x2D, "VK_INSERT"}, {0x2E, "VK_DELETE"}};
+    static const Named kNames[] = {{0x08, "VK_BACK"},   {0x09, "VK_TAB"},    {0x0D, "VK_RETURN"},
+                                   {0x1B, "VK_ESCAPE"}, {0x20, "VK_SPACE"},  {0x21, "VK_PRIOR"},
+                                   {0x22, "VK_NEXT"},   {0x23, "VK_END"},    {0x24, "VK_HOME"},
+                                   {0x25, "VK_LEFT"},   {0x26, "VK_UP"},     {0x27, "VK_RIGHT"},
+                                   {0x28, "VK_DOWN"},   {0x2D, "VK_INSERT"}, {0x2E, "VK_DELETE"}};
     for (const auto& n : kNames)
         if (n.key == key) return n.name;
     char buf[16];
@@ -151,9 +152,12 @@ std::string virtualKeyName(std::uint16_t key) {
 
 std::string asciiKeyName(std::uint16_t key) {
     char buf[16];
-    if (key >= 1 && key <= 26) std::snprintf(buf, sizeof buf, "\"^%c\"", char('A' + key - 1));
-    else if (key >= 0x20 && key < 0x7F && key != '"') std::snprintf(buf, sizeof buf, "\"%c\"", char(key));
-    else std::snprintf(buf, sizeof buf, "0x%02X", key);
+    if (key >= 1 && key <= 26)
+        std::snprintf(buf, sizeof buf, "\"^%c\"", char('A' + key - 1));
+    else if (key >= 0x20 && key < 0x7F && key != '"')
+        std::snprintf(buf, sizeof buf, "\"%c\"", char(key));
+    else
+        std::snprintf(buf, sizeof buf, "0x%02X", key);
     return buf;
 }
 

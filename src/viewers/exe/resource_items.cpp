@@ -99,7 +99,8 @@ std::vector<std::uint8_t> TIconResEntry::iconFile() const {
     if (group_) {
         // The group keeps the directory entry of the icon file the image came from.
         const auto& b = group_->bytes;
-        e = IconDirEntry{b[0], b[1], b[2], b[3], std::uint16_t(b[4] | b[5] << 8), std::uint16_t(b[6] | b[7] << 8)};
+        e = IconDirEntry{
+            b[0], b[1], b[2], b[3], std::uint16_t(b[4] | b[5] << 8), std::uint16_t(b[6] | b[7] << 8)};
     }
     return exe::iconFile(1, e, rawData());
 }

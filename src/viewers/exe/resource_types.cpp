@@ -6,11 +6,12 @@ namespace kv::exe {
 
 namespace {
 constexpr std::array<const char*, 17> kNames = {
-    "Unknown0", "CursorEntry", "Bitmap",       "IconEntry", "Menu",      "Dialog",
-    "String",   "FontDir",     "Font",         "Accelerators", "RCData", "MessageTable",
-    "Cursor",   "Unknown13",   "Icon",         "Unknown15", "Version"};
-constexpr std::array<const char*, 17> kExtensions = {"Dat", "Cur", "Bmp", "Ico", "Mnu", "Dlg", "Str", "Fnt", "Fnt",
-                                                     "Acc", "RCD", "Msg", "Cur", "U13", "Ico", "U15", "Ver"};
+    "Unknown0", "CursorEntry", "Bitmap", "IconEntry",    "Menu",   "Dialog",
+    "String",   "FontDir",     "Font",   "Accelerators", "RCData", "MessageTable",
+    "Cursor",   "Unknown13",   "Icon",   "Unknown15",    "Version"};
+constexpr std::array<const char*, 17> kExtensions = {"Dat", "Cur", "Bmp", "Ico", "Mnu", "Dlg",
+                                                     "Str", "Fnt", "Fnt", "Acc", "RCD", "Msg",
+                                                     "Cur", "U13", "Ico", "U15", "Ver"};
 }  // namespace
 
 std::string typeName(std::uint32_t type) { return isKnownType(type) ? kNames[type] : ""; }

@@ -25,7 +25,8 @@ std::optional<Block> readBlock(Bytes area, std::uint64_t at, int depth) {
     const auto length = readU16(area, at);
     const auto valueLength = readU16(area, at + 2);
     const auto type = readU16(area, at + 4);
-    if (!length || !valueLength || !type || *length < 6 || !rangeInside(at, *length, area.size())) return std::nullopt;
+    if (!length || !valueLength || !type || *length < 6 || !rangeInside(at, *length, area.size()))
+        return std::nullopt;
     const Bytes self = area.subspan(static_cast<std::size_t>(at), *length);
     Block b;
     b.type = *type;
@@ -67,7 +68,8 @@ std::string translationKey(std::uint32_t t) {
 }
 
 std::string flagsText(std::uint32_t flags) {
-    static const char* kNames[] = {"Debug", "Pre-release", "Patched", "Private build", "Info inferred", "Special build"};
+    static const char* kNames[] = {"Debug",         "Pre-release",   "Patched",
+                                   "Private build", "Info inferred", "Special build"};
     std::string out;
     for (int i = 0; i < 6; ++i)
         if (flags & (1u << i)) out += std::string(kNames[i]) + " ";
@@ -82,10 +84,11 @@ std::string osText(std::uint32_t os) {
 }
 
 std::string typeText(std::uint32_t type, std::uint32_t subtype) {
-    static const char* kTypes[] = {"Unknown", "Application", "Dynamic-link library", "Device driver:",
-                                   "Font-",   "Virtual device", "", "Static-link library"};
-    static const char* kDrivers[] = {"Unknown", "printer", "keyboard", "language",    "display", "mouse",
-                                     "network", "system",  "installable", "sound", "comm"};
+    static const char* kTypes[] = {
+        "Unknown", "Application",        "Dynamic-link library", "Device driver:", "Font-", "Virtual device",
+        "",        "Static-link library"};
+    static const char* kDrivers[] = {"Unknown", "printer", "keyboard",    "language", "display", "mouse",
+                                     "network", "system",  "installable", "sound",    "comm"};
     static const char* kFonts[] = {"", "raster", "vector", "true type"};
     if (type >= 8) return "";
     std::string out = kTypes[type];
@@ -127,7 +130,8 @@ std::optional<VersionInfo> parseVersionInfo(Bytes data) {
         } else if (info.key == "VarFileInfo") {
             for (const Block& var : info.children) {
                 if (var.key != "Translation") continue;
-                for (std::size_t i = 0; i + 4 <= var.value.size(); i += 4) v.translations.push_back(*readU32(var.value, i));
+                for (std::size_t i = 0; i + 4 <= var.value.size(); i += 4)
+                    v.translations.push_back(*readU32(var.value, i));
             }
         }
     }
@@ -136,12 +140,12 @@ std::optional<VersionInfo> parseVersionInfo(Bytes data) {
 
 VersionRows versionRows(const VersionInfo& v) {
     VersionRows r;
-    r.names = {"CompanyName",  "FileDescription", "FileVersion",    "InternalName",
-               "LegalCopyright", "OriginalFilenam", "ProductName",  "ProductVersion",
-               "-----------------", "Struct version", "File version", "Product version",
-               "File flags",   "OS flags",        "File type",      "File date/time"};
-    static const char* kQueried[8] = {"CompanyName",      "FileDescription", "FileVersion", "InternalName",
-                                      "LegalCopyright",   "OriginalFilename", "ProductName", "ProductVersion"};
+    r.names = {"CompanyName",       "FileDescription", "FileVersion",  "InternalName",
+               "LegalCopyright",    "OriginalFilenam", "ProductName",  "ProductVersion",
+               "-----------------", "Struct version",  "File version", "Product version",
+               "File flags",        "OS flags",        "File type",    "File date/time"};
+    static const char* kQueried[8] = {"CompanyName",    "FileDescription",  "FileVersion", "InternalName",
+                                      "LegalCopyright", "OriginalFilename", "ProductName", "ProductVersion"};
     // Tables are named in hex digits of either case ("040904b0" is common).
     auto sameKey = [](const std::string& a, const std::string& b) {
         return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
@@ -184,8 +188,10 @@ std::vector<std::string> versionLines(const VersionInfo& v) {
     if (!r.langCharset.empty()) lines.push_back(r.langCharset);
     for (std::size_t i = 0; i < r.names.size(); ++i) {
         if (i == 8) continue;
-        if (i == 5) lines.push_back("OriginalFilename: " + r.values[i]);
-        else lines.push_back(r.names[i] + ": " + r.values[i]);
+        if (i == 5)
+            lines.push_back("OriginalFilename: " + r.values[i]);
+        else
+            lines.push_back(r.names[i] + ": " + r.values[i]);
     }
     return lines;
 }

@@ -18,19 +18,17 @@ using namespace kv::codec::test;
 
 namespace {
 
-Decode arj(int method)
-{
+Decode arj(int method) {
     return [method](InputSource& in, OutputWindow& out) { return arjDecode(in, out, method); };
 }
 
-void writeFile(const std::string& path, const std::vector<uint8_t>& data)
-{
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(data.data()), std::streamsize(data.size()));
+void writeFile(const std::string& path, const std::vector<uint8_t>& data) {
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(data.data()), std::streamsize(data.size()));
 }
 
 // Every entry whole and streamed; answers the whole-buffer bytes by name.
-std::vector<std::pair<RawEntry, std::vector<uint8_t>>> decodeAll(const std::vector<uint8_t>& archive)
-{
+std::vector<std::pair<RawEntry, std::vector<uint8_t>>> decodeAll(const std::vector<uint8_t>& archive) {
     std::vector<std::pair<RawEntry, std::vector<uint8_t>>> out;
     for (const RawEntry& e : rawArjEntries(archive)) {
         SCOPED_TRACE(e.name + " method " + e.method);
@@ -49,17 +47,16 @@ std::vector<std::pair<RawEntry, std::vector<uint8_t>>> decodeAll(const std::vect
     return out;
 }
 
-TEST(ArjDecode, EveryMethodOfArjDecodesToWhatArjExtracts)
-{
-    if (!kvtest::haveTool("arj"))
-        GTEST_SKIP() << "arj not installed";
+TEST(ArjDecode, EveryMethodOfArjDecodesToWhatArjExtracts) {
+    if (!kvtest::haveTool("arj")) GTEST_SKIP() << "arj not installed";
     kvtest::TempDir dir;
     std::vector<std::pair<std::string, std::vector<uint8_t>>> files = {
         {"text.txt", textData(300000, 3)},
         {"random.bin", randomData(70000, 4)},
         {"runs.bin", std::vector<uint8_t>(100000, 'x')},
         {"small.txt", textData(700, 5)},
-        {"mixed.bin", [] {
+        {"mixed.bin",
+         [] {
              auto v = textData(60000, 6);
              auto r = randomData(30000, 7);
              v.insert(v.begin() + 20000, r.begin(), r.end());
@@ -67,19 +64,20 @@ TEST(ArjDecode, EveryMethodOfArjDecodesToWhatArjExtracts)
          }()},
     };
     fs::create_directories(dir.path / "in");
-    for (auto& [name, data] : files)
-        writeFile(dir / ("in/" + name), data);
+    for (auto& [name, data] : files) writeFile(dir / ("in/" + name), data);
     for (int m = 1; m <= 4; ++m) {
         SCOPED_TRACE("arj -m" + std::to_string(m));
         std::string arc = dir / ("m" + std::to_string(m) + ".arj");
         int st = 0;
-        kvtest::run("cd " + kvtest::shellQuote(dir / "in") + " && timeout 120 arj a -y -m" + std::to_string(m) + " " +
-                        kvtest::shellQuote(arc) + " * >/dev/null 2>&1",
+        kvtest::run("cd " + kvtest::shellQuote(dir / "in") + " && timeout 120 arj a -y -m" +
+                        std::to_string(m) + " " + kvtest::shellQuote(arc) + " * >/dev/null 2>&1",
                     &st);
         ASSERT_EQ(st, 0);
         std::string outDir = dir / ("x" + std::to_string(m));
         fs::create_directories(outDir);
-        kvtest::run("cd " + kvtest::shellQuote(outDir) + " && timeout 120 arj e -y " + kvtest::shellQuote(arc) + " >/dev/null 2>&1", &st);
+        kvtest::run("cd " + kvtest::shellQuote(outDir) + " && timeout 120 arj e -y " +
+                        kvtest::shellQuote(arc) + " >/dev/null 2>&1",
+                    &st);
         ASSERT_EQ(st, 0);
         auto entries = decodeAll(readFile(arc));
         ASSERT_EQ(entries.size(), files.size());
@@ -92,8 +90,7 @@ TEST(ArjDecode, EveryMethodOfArjDecodesToWhatArjExtracts)
     }
 }
 
-TEST(ArjDecode, SharedFixturesDecodeToTheirCrcs)
-{
+TEST(ArjDecode, SharedFixturesDecodeToTheirCrcs) {
     for (const char* rel : {"arj/m0.arj", "arj/m1.arj", "arj/m2.arj", "arj/m4.arj", "arj/comment.arj",
                             "arj/unix-host.arj", "arj/commons-compress/bla.arj"}) {
         SCOPED_TRACE(rel);
@@ -101,4 +98,4 @@ TEST(ArjDecode, SharedFixturesDecodeToTheirCrcs)
     }
 }
 
-} // namespace
+}  // namespace

@@ -18,8 +18,8 @@ using test::textData;
 
 #ifdef KV_HAVE_ZLIB
 // Raw deflate (no zlib header) at `level` with `strategy`.
-std::vector<uint8_t> zlibDeflate(const std::vector<uint8_t>& in, int level, int strategy = Z_DEFAULT_STRATEGY)
-{
+std::vector<uint8_t> zlibDeflate(const std::vector<uint8_t>& in, int level,
+                                 int strategy = Z_DEFAULT_STRATEGY) {
     z_stream z{};
     EXPECT_EQ(deflateInit2(&z, level, Z_DEFLATED, -15, 9, strategy), Z_OK);
     std::vector<uint8_t> out(deflateBound(&z, uLong(in.size())) + 16);
@@ -38,14 +38,13 @@ struct Sample {
     std::vector<uint8_t> data;
 };
 
-std::vector<Sample> samples()
-{
+std::vector<Sample> samples() {
     std::vector<uint8_t> mixed = textData(150000, 3);
     auto r = randomData(70000, 4);
     mixed.insert(mixed.begin() + 60000, r.begin(), r.end());
     std::vector<uint8_t> runs(200000);
     for (size_t i = 0; i < runs.size(); ++i)
-        runs[i] = uint8_t((i / 1000) % 3 == 0 ? 'a' : i % 7); // distance-1 and short-distance matches
+        runs[i] = uint8_t((i / 1000) % 3 == 0 ? 'a' : i % 7);  // distance-1 and short-distance matches
     return {{"empty", {}},
             {"one byte", {0x42}},
             {"text", textData(300000, 1)},
@@ -54,19 +53,17 @@ std::vector<Sample> samples()
             {"runs", runs}};
 }
 
-TEST(Inflate, MatchesZlibAtEveryLevelAndStrategy)
-{
+TEST(Inflate, MatchesZlibAtEveryLevelAndStrategy) {
     const int strategies[] = {Z_DEFAULT_STRATEGY, Z_FIXED, Z_HUFFMAN_ONLY, Z_RLE, Z_FILTERED};
     for (const auto& s : samples()) {
         for (int level = 0; level <= 9; ++level) {
             for (int strategy : strategies) {
-                if (level == 0 && strategy != Z_DEFAULT_STRATEGY)
-                    continue;
+                if (level == 0 && strategy != Z_DEFAULT_STRATEGY) continue;
                 auto packed = zlibDeflate(s.data, level, strategy);
                 std::vector<uint8_t> out(s.data.size());
                 Result r = kv::codec::inflate(packed, out);
-                ASSERT_TRUE(r.ok()) << s.name << " level " << level << " strategy " << strategy
-                                    << " id " << r.messageId;
+                ASSERT_TRUE(r.ok()) << s.name << " level " << level << " strategy " << strategy << " id "
+                                    << r.messageId;
                 EXPECT_EQ(r.output, s.data.size());
                 EXPECT_EQ(r.inputUsed, packed.size()) << s.name << " level " << level;
                 ASSERT_TRUE(out == s.data) << s.name << " level " << level << " strategy " << strategy;
@@ -77,24 +74,28 @@ TEST(Inflate, MatchesZlibAtEveryLevelAndStrategy)
 
 // The same streams through the window and small input chunks, which exercise every
 // slow path: refills across chunk edges, window slides and the flush to the sink.
-TEST(Inflate, StreamsThroughWindowAndSmallChunks)
-{
+TEST(Inflate, StreamsThroughWindowAndSmallChunks) {
     for (const auto& s : samples()) {
         for (int level : {0, 1, 6, 9}) {
             auto packed = zlibDeflate(s.data, level);
-            for (size_t chunk : {size_t(1), size_t(7), size_t(8), size_t(15), size_t(16), size_t(17), size_t(4096)}) {
+            for (size_t chunk :
+                 {size_t(1), size_t(7), size_t(8), size_t(15), size_t(16), size_t(17), size_t(4096)}) {
                 size_t at = 0;
-                InputSource in([&](uint8_t* dst, size_t cap) -> long {
-                    size_t n = std::min({cap, chunk, packed.size() - at});
-                    std::memcpy(dst, packed.data() + at, n);
-                    at += n;
-                    return long(n);
-                }, chunk);
+                InputSource in(
+                    [&](uint8_t* dst, size_t cap) -> long {
+                        size_t n = std::min({cap, chunk, packed.size() - at});
+                        std::memcpy(dst, packed.data() + at, n);
+                        at += n;
+                        return long(n);
+                    },
+                    chunk);
                 std::vector<uint8_t> got;
-                OutputWindow out([&](const uint8_t* p, size_t n) {
-                    got.insert(got.end(), p, p + n);
-                    return true;
-                }, s.data.size(), 32768, 70000);
+                OutputWindow out(
+                    [&](const uint8_t* p, size_t n) {
+                        got.insert(got.end(), p, p + n);
+                        return true;
+                    },
+                    s.data.size(), 32768, 70000);
                 Result r = kv::codec::inflate(in, out);
                 ASSERT_TRUE(r.ok()) << s.name << " level " << level << " chunk " << chunk;
                 EXPECT_EQ(r.inputUsed, packed.size());
@@ -106,8 +107,7 @@ TEST(Inflate, StreamsThroughWindowAndSmallChunks)
 
 // Short repeats of every distance from 1 to 16 between runs of literals from a small
 // alphabet (whose short codes pair up in one table entry).
-std::vector<uint8_t> shortRepeats(size_t size)
-{
+std::vector<uint8_t> shortRepeats(size_t size) {
     std::vector<uint8_t> out;
     uint32_t x = 12345;
     auto next = [&x] {
@@ -115,12 +115,9 @@ std::vector<uint8_t> shortRepeats(size_t size)
         return x >> 16;
     };
     for (unsigned d = 1; out.size() < size; d = d % 16 + 1) {
-        for (unsigned i = 0; i < d; ++i)
-            out.push_back(uint8_t('a' + next() % 8));
-        for (unsigned i = 0, n = 3 + next() % 30; i < n; ++i)
-            out.push_back(out[out.size() - d]);
-        for (unsigned i = 0, n = next() % 6; i < n; ++i)
-            out.push_back(uint8_t('a' + next() % 8));
+        for (unsigned i = 0; i < d; ++i) out.push_back(uint8_t('a' + next() % 8));
+        for (unsigned i = 0, n = 3 + next() % 30; i < n; ++i) out.push_back(out[out.size() - d]);
+        for (unsigned i = 0, n = next() % 6; i < n; ++i) out.push_back(uint8_t('a' + next() % 8));
     }
     out.resize(size);
     return out;
@@ -130,8 +127,7 @@ std::vector<uint8_t> shortRepeats(size_t size)
 // finishes; each length below puts that hand-over at another place in the stream, with
 // literal pairs and short-distance matches crossing it. One byte less than the stream
 // holds must be the output limit, never a silent cut.
-TEST(Inflate, EveryOutputEndAroundTheFastLoopMargin)
-{
+TEST(Inflate, EveryOutputEndAroundTheFastLoopMargin) {
     const auto data = shortRepeats(2400);
     for (size_t n = 1500; n <= data.size(); ++n) {
         const std::vector<uint8_t> part(data.begin(), data.begin() + long(n));
@@ -151,8 +147,7 @@ TEST(Inflate, EveryOutputEndAroundTheFastLoopMargin)
 // With two literals only, their one- and two-bit codes make nearly every table entry a
 // pair: a pair whose second byte is one past the limit must stop at the limit, in the
 // slow path (short outputs) and after the fast loop (long ones).
-TEST(Inflate, LiteralPairsStopAtTheLimit)
-{
+TEST(Inflate, LiteralPairsStopAtTheLimit) {
     for (size_t n : {1, 2, 3, 4, 5, 6, 7, 333, 334, 335, 1001, 1002}) {
         std::vector<uint8_t> data(n);
         uint32_t x = uint32_t(n);
@@ -175,8 +170,7 @@ TEST(Inflate, LiteralPairsStopAtTheLimit)
 // Byte frequencies in a Fibonacci series give the rarest bytes 15-bit codes, longer
 // than the tables index in one lookup: they are read through sub-tables, in the fast
 // loop and, near the end and in small chunks, in the slow path.
-TEST(Inflate, CodesLongerThanTheTableIndex)
-{
+TEST(Inflate, CodesLongerThanTheTableIndex) {
     std::vector<uint8_t> data;
     uint32_t a = 1, b = 1;
     for (uint8_t sym = 0; sym < 24; ++sym) {
@@ -198,32 +192,37 @@ TEST(Inflate, CodesLongerThanTheTableIndex)
         EXPECT_TRUE(out == data) << strategy;
 
         size_t at = 0;
-        InputSource in([&](uint8_t* dst, size_t cap) -> long {
-            size_t n = std::min({cap, size_t(3), packed.size() - at});
-            std::memcpy(dst, packed.data() + at, n);
-            at += n;
-            return long(n);
-        }, 3);
+        InputSource in(
+            [&](uint8_t* dst, size_t cap) -> long {
+                size_t n = std::min({cap, size_t(3), packed.size() - at});
+                std::memcpy(dst, packed.data() + at, n);
+                at += n;
+                return long(n);
+            },
+            3);
         std::vector<uint8_t> got;
-        OutputWindow win([&](const uint8_t* p, size_t n) {
-            got.insert(got.end(), p, p + n);
-            return true;
-        }, data.size());
+        OutputWindow win(
+            [&](const uint8_t* p, size_t n) {
+                got.insert(got.end(), p, p + n);
+                return true;
+            },
+            data.size());
         ASSERT_TRUE(kv::codec::inflate(in, win).ok()) << strategy;
         EXPECT_TRUE(got == data) << strategy;
     }
 }
 
-TEST(Inflate, StopsAtTheDeclaredSize)
-{
+TEST(Inflate, StopsAtTheDeclaredSize) {
     // A bomb: 64 MiB of zeros packs to about 64 KiB; the entry claims 1000 bytes.
     std::vector<uint8_t> zeros(64u << 20);
     auto packed = zlibDeflate(zeros, 9);
     uint64_t written = 0;
-    OutputWindow out([&](const uint8_t*, size_t n) {
-        written += n;
-        return true;
-    }, 1000);
+    OutputWindow out(
+        [&](const uint8_t*, size_t n) {
+            written += n;
+            return true;
+        },
+        1000);
     InputSource in(packed);
     Result r = kv::codec::inflate(in, out);
     EXPECT_EQ(r.status, Status::OutputLimit);
@@ -236,8 +235,7 @@ TEST(Inflate, StopsAtTheDeclaredSize)
     EXPECT_EQ(kv::codec::inflate(packed, std::span<uint8_t>()).status, Status::OutputLimit);
 }
 
-TEST(Inflate, RefusedWriteIsReported)
-{
+TEST(Inflate, RefusedWriteIsReported) {
     auto data = textData(200000);
     auto packed = zlibDeflate(data, 6);
     OutputWindow out([](const uint8_t*, size_t) { return false; }, data.size());
@@ -247,8 +245,7 @@ TEST(Inflate, RefusedWriteIsReported)
     EXPECT_EQ(r.messageId, msg::WriteError);
 }
 
-TEST(Inflate, EveryTruncationIsShortInput)
-{
+TEST(Inflate, EveryTruncationIsShortInput) {
     auto data = textData(5000, 9);
     for (int level : {0, 1, 9}) {
         auto packed = zlibDeflate(data, level);
@@ -262,8 +259,7 @@ TEST(Inflate, EveryTruncationIsShortInput)
     }
 }
 
-TEST(Inflate, TrailingBytesAreNotConsumed)
-{
+TEST(Inflate, TrailingBytesAreNotConsumed) {
     auto data = textData(3000);
     auto packed = zlibDeflate(data, 6);
     size_t streamSize = packed.size();
@@ -273,31 +269,24 @@ TEST(Inflate, TrailingBytesAreNotConsumed)
     ASSERT_TRUE(r.ok());
     EXPECT_EQ(r.inputUsed, streamSize);
 }
-#endif // KV_HAVE_ZLIB
+#endif  // KV_HAVE_ZLIB
 
 // Hand-made damaged streams, written bit by bit (LSB first, Huffman codes MSB first).
 class BitWriter {
 public:
-    void bits(uint32_t v, unsigned n)
-    {
-        for (unsigned i = 0; i < n; ++i)
-            put(i < 32 && ((v >> i) & 1));  // bits past the value's 32 are zeros
+    void bits(uint32_t v, unsigned n) {
+        for (unsigned i = 0; i < n; ++i) put(i < 32 && ((v >> i) & 1));  // bits past the value's 32 are zeros
     }
-    void code(uint32_t c, unsigned n)
-    {
-        for (unsigned i = n; i-- > 0;)
-            put((c >> i) & 1);
+    void code(uint32_t c, unsigned n) {
+        for (unsigned i = n; i-- > 0;) put((c >> i) & 1);
     }
-    std::vector<uint8_t> done()
-    {
-        if (count_)
-            out_.push_back(cur_);
+    std::vector<uint8_t> done() {
+        if (count_) out_.push_back(cur_);
         return out_;
     }
 
 private:
-    void put(unsigned b)
-    {
+    void put(unsigned b) {
         cur_ |= uint8_t(b << count_);
         if (++count_ == 8) {
             out_.push_back(cur_);
@@ -311,17 +300,14 @@ private:
 };
 
 // The start of a final dynamic block with the given code-length code lengths.
-void dynamicHeader(unsigned hlit, unsigned hdist, const std::vector<uint8_t>& clLens,
-                                   BitWriter& w)
-{
-    w.bits(1, 1);   // final
-    w.bits(2, 2);   // dynamic
+void dynamicHeader(unsigned hlit, unsigned hdist, const std::vector<uint8_t>& clLens, BitWriter& w) {
+    w.bits(1, 1);  // final
+    w.bits(2, 2);  // dynamic
     w.bits(hlit - 257, 5);
     w.bits(hdist - 1, 5);
     w.bits(19 - 4, 4);
     static const uint8_t order[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
-    for (unsigned i = 0; i < 19; ++i)
-        w.bits(clLens[order[i]], 3);
+    for (unsigned i = 0; i < 19; ++i) w.bits(clLens[order[i]], 3);
 }
 
 struct BrokenCase {
@@ -331,20 +317,21 @@ struct BrokenCase {
     int id;
 };
 
-std::vector<BrokenCase> brokenStreams()
-{
+std::vector<BrokenCase> brokenStreams() {
     std::vector<BrokenCase> cases;
     {
         BitWriter w;
         w.bits(1, 1);
-        w.bits(3, 2); // reserved block type
+        w.bits(3, 2);  // reserved block type
         w.bits(0, 16);
         cases.push_back({"block type 3", w.done(), Status::BadData, msg::BadBlock});
     }
     {
         // Stored block: LEN 5, NLEN not its complement.
-        cases.push_back({"stored lengths disagree", {0x01, 0x05, 0x00, 0x00, 0x00, 'a', 'b', 'c', 'd', 'e'},
-                         Status::BadData, msg::BadBlock});
+        cases.push_back({"stored lengths disagree",
+                         {0x01, 0x05, 0x00, 0x00, 0x00, 'a', 'b', 'c', 'd', 'e'},
+                         Status::BadData,
+                         msg::BadBlock});
     }
     {
         // Code-length code: lengths 1,1,1 for three symbols: over-subscribed.
@@ -372,7 +359,7 @@ std::vector<BrokenCase> brokenStreams()
         // First length is "repeat previous": nothing to repeat.
         BitWriter w;
         dynamicHeader(257, 1, cl4, w);
-        w.code(2, 2); // 16
+        w.code(2, 2);  // 16
         w.bits(0, 2);
         w.bits(0, 32);
         cases.push_back({"repeat with nothing before", w.done(), Status::BadData, msg::BadLengths});
@@ -393,9 +380,8 @@ std::vector<BrokenCase> brokenStreams()
         // 257 codes of 8 bits over-subscribe the 256 available.
         BitWriter w;
         dynamicHeader(257, 1, cl4, w);
-        for (int i = 0; i < 257; ++i)
-            w.code(1, 2); // 8
-        w.code(1, 2);     // distance length 8
+        for (int i = 0; i < 257; ++i) w.code(1, 2);  // 8
+        w.code(1, 2);                                // distance length 8
         w.bits(0, 32);
         cases.push_back({"over-subscribed literal set", w.done(), Status::BadData, msg::BadLengths});
     }
@@ -407,11 +393,10 @@ std::vector<BrokenCase> brokenStreams()
         // 254 literals of 8 bits plus the end code: 255 of the 256 8-bit codes, one unused.
         BitWriter w;
         dynamicHeader(257, 2, cl1, w);
-        w.code(0, 2); // literals 0 and 1 unused
+        w.code(0, 2);  // literals 0 and 1 unused
         w.code(0, 2);
-        for (int i = 2; i < 257; ++i)
-            w.code(2, 2); // 8
-        w.code(1, 2);     // distances 0 and 1: one bit each, complete
+        for (int i = 2; i < 257; ++i) w.code(2, 2);  // 8
+        w.code(1, 2);                                // distances 0 and 1: one bit each, complete
         w.code(1, 2);
         w.bits(0, 32);
         cases.push_back({"incomplete literal set", w.done(), Status::BadData, msg::IncompleteCodeSet});
@@ -420,9 +405,8 @@ std::vector<BrokenCase> brokenStreams()
         // 256 literals of 8 bits, complete, but no end-of-block code: the block could never end.
         BitWriter w;
         dynamicHeader(257, 2, cl1, w);
-        for (int i = 0; i < 256; ++i)
-            w.code(2, 2);
-        w.code(0, 2); // end of block unused
+        for (int i = 0; i < 256; ++i) w.code(2, 2);
+        w.code(0, 2);  // end of block unused
         w.code(1, 2);
         w.code(1, 2);
         w.bits(0, 64);
@@ -449,8 +433,8 @@ std::vector<BrokenCase> brokenStreams()
         BitWriter w;
         w.bits(1, 1);
         w.bits(1, 2);
-        w.code(0x30 + 'a', 8); // literal 'a'
-        w.code(1, 7);          // symbol 257: length 3
+        w.code(0x30 + 'a', 8);  // literal 'a'
+        w.code(1, 7);           // symbol 257: length 3
         w.code(30, 5);
         w.bits(0, 16);
         cases.push_back({"fixed distance 30", w.done(), Status::BadData, msg::BadHuffmanCode});
@@ -469,8 +453,7 @@ std::vector<BrokenCase> brokenStreams()
     return cases;
 }
 
-TEST(Inflate, DamagedStreamsGiveTheirIds)
-{
+TEST(Inflate, DamagedStreamsGiveTheirIds) {
     for (const auto& c : brokenStreams()) {
         std::vector<uint8_t> out(1 << 16);
         Result r = kv::codec::inflate(c.stream, out);
@@ -482,14 +465,13 @@ TEST(Inflate, DamagedStreamsGiveTheirIds)
 // The window holds the whole of the 32 KiB a match may reach back: the output fills the
 // window exactly (two stored blocks), so the slide comes right before a match of the
 // longest distance, which needs every byte the slide kept.
-TEST(Inflate, AMatchOfTheLongestDistanceRightAfterTheWindowSlides)
-{
-    const size_t capacity = 2 * 32768 + 4096; // the smallest window OutputWindow makes
+TEST(Inflate, AMatchOfTheLongestDistanceRightAfterTheWindowSlides) {
+    const size_t capacity = 2 * 32768 + 4096;  // the smallest window OutputWindow makes
     const auto data = test::randomData(capacity, 11);
     std::vector<uint8_t> s;
     for (size_t at = 0; at < data.size();) {
         const size_t n = std::min<size_t>(65535, data.size() - at);
-        s.push_back(0); // not final, stored, padding
+        s.push_back(0);  // not final, stored, padding
         s.insert(s.end(), {uint8_t(n), uint8_t(n >> 8), uint8_t(~n), uint8_t(~n >> 8)});
         s.insert(s.end(), data.begin() + long(at), data.begin() + long(at + n));
         at += n;
@@ -497,21 +479,22 @@ TEST(Inflate, AMatchOfTheLongestDistanceRightAfterTheWindowSlides)
     BitWriter f;
     f.bits(1, 1);
     f.bits(1, 2);
-    f.code(0xC5, 8);  // symbol 285: length 258
-    f.code(29, 5);    // distance 24577 + 13 extra bits
-    f.bits(8191, 13); // = 32768
-    f.code(0, 7);     // end of block
+    f.code(0xC5, 8);   // symbol 285: length 258
+    f.code(29, 5);     // distance 24577 + 13 extra bits
+    f.bits(8191, 13);  // = 32768
+    f.code(0, 7);      // end of block
     const auto tail = f.done();
     s.insert(s.end(), tail.begin(), tail.end());
 
     std::vector<uint8_t> want = data;
-    for (size_t i = 0; i < 258; ++i)
-        want.push_back(want[want.size() - 32768]);
+    for (size_t i = 0; i < 258; ++i) want.push_back(want[want.size() - 32768]);
     std::vector<uint8_t> got;
-    OutputWindow out([&](const uint8_t* p, size_t n) {
-        got.insert(got.end(), p, p + n);
-        return true;
-    }, want.size(), 32768, capacity);
+    OutputWindow out(
+        [&](const uint8_t* p, size_t n) {
+            got.insert(got.end(), p, p + n);
+            return true;
+        },
+        want.size(), 32768, capacity);
     InputSource in(s);
     Result r = kv::codec::inflate(in, out);
     ASSERT_TRUE(r.ok()) << r.messageId;
@@ -523,8 +506,7 @@ TEST(Inflate, AMatchOfTheLongestDistanceRightAfterTheWindowSlides)
     EXPECT_TRUE(flat == want);
 }
 
-TEST(Inflate, HandMadeBlocksDecode)
-{
+TEST(Inflate, HandMadeBlocksDecode) {
     // Stored block "hello" then a fixed block with "a" and a match of length 4, distance 1.
     BitWriter w;
     w.bits(0, 1);
@@ -535,9 +517,9 @@ TEST(Inflate, HandMadeBlocksDecode)
     f.bits(1, 1);
     f.bits(1, 2);
     f.code(0x30 + 'a', 8);
-    f.code(2, 7); // symbol 258: length 4
-    f.code(0, 5); // distance 1
-    f.code(0, 7); // end of block
+    f.code(2, 7);  // symbol 258: length 4
+    f.code(0, 5);  // distance 1
+    f.code(0, 7);  // end of block
     auto tail = f.done();
     s.insert(s.end(), tail.begin(), tail.end());
     std::vector<uint8_t> out(10);
@@ -547,5 +529,5 @@ TEST(Inflate, HandMadeBlocksDecode)
     EXPECT_EQ(r.inputUsed, s.size());
 }
 
-} // namespace
-} // namespace kv::codec
+}  // namespace
+}  // namespace kv::codec

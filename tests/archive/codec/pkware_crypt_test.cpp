@@ -9,13 +9,11 @@
 namespace kv::codec {
 namespace {
 
-TEST(PkwareCrypt, DecryptsAnEntryOnlyWithItsPassword)
-{
+TEST(PkwareCrypt, DecryptsAnEntryOnlyWithItsPassword) {
     auto entries = test::rawZipEntries(test::readFile(test::fixture("sharpcompress/Zip.deflate.pkware.zip")));
     const test::RawZipEntry* file = nullptr;
     for (const auto& e : entries)
-        if (e.name == "Folder/File.txt")
-            file = &e;
+        if (e.name == "Folder/File.txt") file = &e;
     ASSERT_NE(file, nullptr);
     ASSERT_TRUE(file->flags & 1);
     uint8_t check = (file->flags & 8) ? uint8_t(file->dosTime >> 8) : uint8_t(file->crc >> 24);
@@ -34,13 +32,11 @@ TEST(PkwareCrypt, DecryptsAnEntryOnlyWithItsPassword)
     EXPECT_EQ(test::sha256Hex(out), "75f5e007ab682af4556d992735448d818423d393142fd4a771bc5a65261aaa03");
 }
 
-TEST(PkwareCrypt, EncryptThenDecryptRoundTrips)
-{
+TEST(PkwareCrypt, EncryptThenDecryptRoundTrips) {
     auto plain = test::randomData(1000, 11);
     PkwareKeys enc("pässwörd"), dec("pässwörd"), other("password");
     std::vector<uint8_t> c(plain.size()), wrong(plain.size());
-    for (size_t i = 0; i < plain.size(); ++i)
-        c[i] = enc.encryptByte(plain[i]);
+    for (size_t i = 0; i < plain.size(); ++i) c[i] = enc.encryptByte(plain[i]);
     EXPECT_NE(c, plain);
     wrong = c;
     other.decrypt(wrong.data(), wrong.size());
@@ -49,16 +45,16 @@ TEST(PkwareCrypt, EncryptThenDecryptRoundTrips)
     EXPECT_EQ(c, plain);
 }
 
-TEST(Crc32, MatchesKnownValues)
-{
+TEST(Crc32, MatchesKnownValues) {
     const std::string s = "123456789";
     EXPECT_EQ(crc32Update(0, reinterpret_cast<const uint8_t*>(s.data()), s.size()), 0xCBF43926u);
     auto data = test::randomData(100003, 3);
     // Split updates continue the same register as one update.
     uint32_t whole = crc32Update(0, data.data(), data.size());
-    uint32_t split = crc32Update(crc32Update(0, data.data(), 12345), data.data() + 12345, data.size() - 12345);
+    uint32_t split =
+        crc32Update(crc32Update(0, data.data(), 12345), data.data() + 12345, data.size() - 12345);
     EXPECT_EQ(whole, split);
 }
 
-} // namespace
-} // namespace kv::codec
+}  // namespace
+}  // namespace kv::codec

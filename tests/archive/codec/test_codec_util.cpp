@@ -9,11 +9,9 @@
 
 namespace kv::codec::test {
 
-std::vector<uint8_t> readFile(const std::string& path)
-{
+std::vector<uint8_t> readFile(const std::string& path) {
     std::ifstream f(path, std::ios::binary);
-    if (!f)
-        throw std::runtime_error("cannot open " + path);
+    if (!f) throw std::runtime_error("cannot open " + path);
     return {std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
 }
 
@@ -34,19 +32,16 @@ uint32_t rotr(uint32_t x, int n) { return (x >> n) | (x << (32 - n)); }
 uint16_t le16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
 uint32_t le32(const uint8_t* p) { return uint32_t(p[0] | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24); }
 
-} // namespace
+}  // namespace
 
-std::string sha256Hex(const std::vector<uint8_t>& data)
-{
+std::string sha256Hex(const std::vector<uint8_t>& data) {
     uint32_t h[8] = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
                      0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19};
     std::vector<uint8_t> m(data);
     uint64_t bits = uint64_t(data.size()) * 8;
     m.push_back(0x80);
-    while (m.size() % 64 != 56)
-        m.push_back(0);
-    for (int i = 7; i >= 0; --i)
-        m.push_back(uint8_t(bits >> (i * 8)));
+    while (m.size() % 64 != 56) m.push_back(0);
+    for (int i = 7; i >= 0; --i) m.push_back(uint8_t(bits >> (i * 8)));
     for (size_t off = 0; off < m.size(); off += 64) {
         uint32_t w[64];
         for (int i = 0; i < 16; ++i)
@@ -59,34 +54,30 @@ std::string sha256Hex(const std::vector<uint8_t>& data)
         }
         uint32_t a = h[0], b = h[1], c = h[2], d = h[3], e = h[4], f = h[5], g = h[6], hh = h[7];
         for (int i = 0; i < 64; ++i) {
-            uint32_t t1 = hh + (rotr(e, 6) ^ rotr(e, 11) ^ rotr(e, 25)) + ((e & f) ^ (~e & g)) + kK[size_t(i)] + w[i];
+            uint32_t t1 =
+                hh + (rotr(e, 6) ^ rotr(e, 11) ^ rotr(e, 25)) + ((e & f) ^ (~e & g)) + kK[size_t(i)] + w[i];
             uint32_t t2 = (rotr(a, 2) ^ rotr(a, 13) ^ rotr(a, 22)) + ((a & b) ^ (a & c) ^ (b & c));
             hh = g, g = f, f = e, e = d + t1, d = c, c = b, b = a, a = t1 + t2;
         }
         h[0] += a, h[1] += b, h[2] += c, h[3] += d, h[4] += e, h[5] += f, h[6] += g, h[7] += hh;
     }
     char out[65];
-    for (int i = 0; i < 8; ++i)
-        std::snprintf(out + i * 8, 9, "%08x", h[i]);
+    for (int i = 0; i < 8; ++i) std::snprintf(out + i * 8, 9, "%08x", h[i]);
     return std::string(out, 64);
 }
 
-std::vector<RawZipEntry> rawZipEntries(const std::vector<uint8_t>& z)
-{
-    if (z.size() < 22)
-        throw std::runtime_error("not a zip");
+std::vector<RawZipEntry> rawZipEntries(const std::vector<uint8_t>& z) {
+    if (z.size() < 22) throw std::runtime_error("not a zip");
     size_t eocd = z.size() - 22;
     while (le32(&z[eocd]) != 0x06054B50) {
-        if (eocd == 0)
-            throw std::runtime_error("no end record");
+        if (eocd == 0) throw std::runtime_error("no end record");
         --eocd;
     }
     unsigned count = le16(&z[eocd + 10]);
     size_t p = le32(&z[eocd + 16]);
     std::vector<RawZipEntry> out;
     for (unsigned i = 0; i < count; ++i) {
-        if (p + 46 > z.size() || le32(&z[p]) != 0x02014B50)
-            throw std::runtime_error("bad central header");
+        if (p + 46 > z.size() || le32(&z[p]) != 0x02014B50) throw std::runtime_error("bad central header");
         RawZipEntry e;
         e.flags = le16(&z[p + 8]);
         e.method = le16(&z[p + 10]);
@@ -101,18 +92,16 @@ std::vector<RawZipEntry> rawZipEntries(const std::vector<uint8_t>& z)
         if (local + 30 > z.size() || le32(&z[local]) != 0x04034B50)
             throw std::runtime_error("bad local header");
         size_t data = local + 30 + le16(&z[local + 26]) + le16(&z[local + 28]);
-        if (data + e.packedSize > z.size())
-            throw std::runtime_error("entry past the end");
+        if (data + e.packedSize > z.size()) throw std::runtime_error("entry past the end");
         e.data.assign(z.begin() + long(data), z.begin() + long(data + e.packedSize));
         out.push_back(std::move(e));
     }
     return out;
 }
 
-std::vector<uint8_t> textData(size_t size, uint32_t seed)
-{
-    static const char* words[] = {"the ",   "archive ", "panel ",  "of ",     "folder ", "and ",
-                                  "file ",  "copy ",    "a ",      "inflate ", "window ", "to ",
+std::vector<uint8_t> textData(size_t size, uint32_t seed) {
+    static const char* words[] = {"the ",   "archive ", "panel ",  "of ",      "folder ",    "and ",
+                                  "file ",  "copy ",    "a ",      "inflate ", "window ",    "to ",
                                   "entry ", "\n",       "bytes, ", "table ",   "Korvalen. ", "zip "};
     std::vector<uint8_t> out;
     out.reserve(size);
@@ -120,14 +109,12 @@ std::vector<uint8_t> textData(size_t size, uint32_t seed)
     while (out.size() < size) {
         x ^= x << 13, x ^= x >> 17, x ^= x << 5;
         const char* w = words[x % std::size(words)];
-        for (; *w && out.size() < size; ++w)
-            out.push_back(uint8_t(*w));
+        for (; *w && out.size() < size; ++w) out.push_back(uint8_t(*w));
     }
     return out;
 }
 
-std::vector<uint8_t> randomData(size_t size, uint32_t seed)
-{
+std::vector<uint8_t> randomData(size_t size, uint32_t seed) {
     std::vector<uint8_t> out(size);
     uint32_t x = seed * 747796405u + 2891336453u;
     for (auto& b : out) {
@@ -137,9 +124,8 @@ std::vector<uint8_t> randomData(size_t size, uint32_t seed)
     return out;
 }
 
-std::string fixture(const std::string& relative)
-{
+std::string fixture(const std::string& relative) {
     return std::string(KV_TEST_DATA) + "/archives/zip/" + relative;
 }
 
-} // namespace kv::codec::test
+}  // namespace kv::codec::test

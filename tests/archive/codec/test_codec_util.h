@@ -19,7 +19,7 @@ struct RawZipEntry {
     uint32_t crc = 0;
     uint64_t packedSize = 0;
     uint64_t size = 0;
-    std::vector<uint8_t> data; // compressed bytes (with the encryption header if any)
+    std::vector<uint8_t> data;  // compressed bytes (with the encryption header if any)
 };
 // Entries of a plain ZIP (no ZIP64, no self-extractor offset); throws on a bad file.
 std::vector<RawZipEntry> rawZipEntries(const std::vector<uint8_t>& zip);
@@ -28,6 +28,6 @@ std::vector<RawZipEntry> rawZipEntries(const std::vector<uint8_t>& zip);
 std::vector<uint8_t> textData(size_t size, uint32_t seed = 1);
 std::vector<uint8_t> randomData(size_t size, uint32_t seed = 1);
 
-std::string fixture(const std::string& relative); // path under tests/data/archives/zip
+std::string fixture(const std::string& relative);  // path under tests/data/archives/zip
 
-} // namespace kv::codec::test
+}  // namespace kv::codec::test

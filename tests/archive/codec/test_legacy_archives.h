@@ -16,15 +16,15 @@ namespace kv::codec::test {
 
 struct RawEntry {
     std::string name;
-    std::string method;   // ARJ and ARC: the method number; LHA: the id, e.g. "-lh5-"
-    uint32_t crc = 0;     // ARJ: CRC-32; LHA and ARC: CRC-16
-    uint64_t size = 0;    // original size
+    std::string method;  // ARJ and ARC: the method number; LHA: the id, e.g. "-lh5-"
+    uint32_t crc = 0;    // ARJ: CRC-32; LHA and ARC: CRC-16
+    uint64_t size = 0;   // original size
     std::vector<uint8_t> data;
 };
 
 // Plain archives only (no self-extractor stub, no volumes); throw on a bad file.
 std::vector<RawEntry> rawArjEntries(const std::vector<uint8_t>& arj);
-std::vector<RawEntry> rawLhaEntries(const std::vector<uint8_t>& lzh); // header levels 0-2
+std::vector<RawEntry> rawLhaEntries(const std::vector<uint8_t>& lzh);  // header levels 0-2
 std::vector<RawEntry> rawArcEntries(const std::vector<uint8_t>& arc);
 
 using Decode = std::function<Result(InputSource&, OutputWindow&)>;
@@ -36,10 +36,10 @@ struct Decoded {
 // Into a buffer of `size` bytes.
 Decoded decodeWhole(const Decode& decode, const std::vector<uint8_t>& in, size_t size);
 // Through a sliding window of `history` bytes, the input pulled `chunk` bytes at a time.
-Decoded decodeStreamed(const Decode& decode, const std::vector<uint8_t>& in, uint64_t size,
-                       size_t history, size_t chunk);
+Decoded decodeStreamed(const Decode& decode, const std::vector<uint8_t>& in, uint64_t size, size_t history,
+                       size_t chunk);
 
 uint16_t crc16Of(const std::vector<uint8_t>& data);
 uint32_t crc32Of(const std::vector<uint8_t>& data);
 
-} // namespace kv::codec::test
+}  // namespace kv::codec::test

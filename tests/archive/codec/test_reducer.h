@@ -9,4 +9,4 @@ namespace kv::codec::test {
 
 std::vector<uint8_t> reduce(const std::vector<uint8_t>& data, int factor);
 
-} // namespace kv::codec::test
+}  // namespace kv::codec::test

@@ -12,27 +12,32 @@ namespace kv::unzip_test {
 namespace fs = std::filesystem;
 
 class TempDir {
- public:
-  TempDir();
-  ~TempDir();
-  const fs::path& path() const { return path_; }
+public:
+    TempDir();
+    ~TempDir();
+    const fs::path& path() const { return path_; }
 
- private:
-  fs::path path_;
+private:
+    fs::path path_;
 };
 
 struct HandEntry {
-  HandEntry(std::string n, std::vector<uint8_t> d, uint16_t m = 0, uint32_t mode = 0, bool bad = false,
-            int64_t declared = -1, std::string pw = {})
-      : name(std::move(n)), data(std::move(d)), method(m), unixMode(mode), badCrc(bad),
-        declaredSize(declared), password(std::move(pw)) {}
-  std::string name;
-  std::vector<uint8_t> data;
-  uint16_t method = 0;         // 0 stored, 8 deflated (zlib)
-  uint32_t unixMode = 0;       // non-zero: "made by" Unix with this st_mode
-  bool badCrc = false;         // store a CRC that does not match
-  int64_t declaredSize = -1;   // store this uncompressed size instead of the real one
-  std::string password;        // traditional encryption when non-empty
+    HandEntry(std::string n, std::vector<uint8_t> d, uint16_t m = 0, uint32_t mode = 0, bool bad = false,
+              int64_t declared = -1, std::string pw = {})
+        : name(std::move(n)),
+          data(std::move(d)),
+          method(m),
+          unixMode(mode),
+          badCrc(bad),
+          declaredSize(declared),
+          password(std::move(pw)) {}
+    std::string name;
+    std::vector<uint8_t> data;
+    uint16_t method = 0;        // 0 stored, 8 deflated (zlib)
+    uint32_t unixMode = 0;      // non-zero: "made by" Unix with this st_mode
+    bool badCrc = false;        // store a CRC that does not match
+    int64_t declaredSize = -1;  // store this uncompressed size instead of the real one
+    std::string password;       // traditional encryption when non-empty
 };
 std::vector<uint8_t> makeZip(const std::vector<HandEntry>& entries);
 

@@ -16,269 +16,274 @@ namespace kv::unzip_test {
 namespace {
 
 struct Job {
-  TUnZIP zip;
-  std::vector<int> errors;
-  std::vector<std::pair<std::string, bool>> ends;
+    TUnZIP zip;
+    std::vector<int> errors;
+    std::vector<std::pair<std::string, bool>> ends;
 
-  Job(const fs::path& archive, const fs::path& dir) {
-    zip.OnError = [this](TZipCommon&, const std::string&, const std::string&, const std::string&, int id) {
-      errors.push_back(id);
-    };
-    zip.OnEnd = [this](TZipCommon&, const std::string& fn, bool pass) {
-      ends.emplace_back(fs::path(fn).filename().string(), pass);
-    };
-    zip.setArchiveFile(archive.string());
-    zip.setExtractDir(dir.string());
-  }
-  bool hasError(int id) const { return std::count(errors.begin(), errors.end(), id) > 0; }
+    Job(const fs::path& archive, const fs::path& dir) {
+        zip.OnError = [this](TZipCommon&, const std::string&, const std::string&, const std::string&,
+                             int id) { errors.push_back(id); };
+        zip.OnEnd = [this](TZipCommon&, const std::string& fn, bool pass) {
+            ends.emplace_back(fs::path(fn).filename().string(), pass);
+        };
+        zip.setArchiveFile(archive.string());
+        zip.setExtractDir(dir.string());
+    }
+    bool hasError(int id) const { return std::count(errors.begin(), errors.end(), id) > 0; }
 };
 
 fs::path writeZip(const TempDir& t, const std::vector<HandEntry>& entries, const char* name = "a.zip") {
-  fs::path p = t.path() / name;
-  writeFile(p, makeZip(entries));
-  return p;
+    fs::path p = t.path() / name;
+    writeFile(p, makeZip(entries));
+    return p;
 }
 
 // Only these names may exist beside the archive after a job.
 std::vector<std::string> topLevel(const fs::path& root) {
-  std::vector<std::string> names;
-  for (auto& e : fs::directory_iterator(root)) names.push_back(e.path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
+    std::vector<std::string> names;
+    for (auto& e : fs::directory_iterator(root)) names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 TEST(UnzipSafety, SizesThatLieStopAtTheDeclaredSize) {
-  TempDir t;
-  std::vector<uint8_t> zeros(64u << 20);
-  auto p = writeZip(t, {{"bomb.bin", zeros, 8, 0, false, 1000},
-                        {"long.txt", std::vector<uint8_t>(100, 'a'), 0, 0, false, 10},
-                        {"short.txt", std::vector<uint8_t>(10, 'a'), 0, 0, false, 100},
-                        {"ok.txt", bytes("ok")}});
-  Job job(p, t.path() / "out");
-  job.zip.Activate();
-  EXPECT_EQ(topLevel(t.path() / "out"), (std::vector<std::string>{"ok.txt"}));
-  EXPECT_TRUE(job.hasError(msg::SizeDifferent));
-  EXPECT_TRUE(job.hasError(msg::BadBlock));  // the short entry runs out of data
-  ASSERT_EQ(job.zip.Failures.size(), 3u);
-  EXPECT_EQ(job.zip.Failures[0].name, "bomb.bin");
-  EXPECT_EQ(job.zip.Failures[0].id, msg::SizeDifferent);
-  EXPECT_EQ(job.zip.Failures[1].id, msg::SizeDifferent);
-  EXPECT_EQ(job.zip.Failures[2].id, msg::BadBlock);
+    TempDir t;
+    std::vector<uint8_t> zeros(64u << 20);
+    auto p = writeZip(t, {{"bomb.bin", zeros, 8, 0, false, 1000},
+                          {"long.txt", std::vector<uint8_t>(100, 'a'), 0, 0, false, 10},
+                          {"short.txt", std::vector<uint8_t>(10, 'a'), 0, 0, false, 100},
+                          {"ok.txt", bytes("ok")}});
+    Job job(p, t.path() / "out");
+    job.zip.Activate();
+    EXPECT_EQ(topLevel(t.path() / "out"), (std::vector<std::string>{"ok.txt"}));
+    EXPECT_TRUE(job.hasError(msg::SizeDifferent));
+    EXPECT_TRUE(job.hasError(msg::BadBlock));  // the short entry runs out of data
+    ASSERT_EQ(job.zip.Failures.size(), 3u);
+    EXPECT_EQ(job.zip.Failures[0].name, "bomb.bin");
+    EXPECT_EQ(job.zip.Failures[0].id, msg::SizeDifferent);
+    EXPECT_EQ(job.zip.Failures[1].id, msg::SizeDifferent);
+    EXPECT_EQ(job.zip.Failures[2].id, msg::BadBlock);
 }
 
 TEST(UnzipSafety, OverlappingEntriesAndUnknownMethodsWriteNothing) {
-  TempDir t;
-  auto zip = makeZip({{"first.txt", bytes("shared data")}, {"second.txt", bytes("other data!")},
-                      {"bzip.txt", bytes("BZh..."), 12}});
-  // Point the second central entry at the first entry's local header.
-  size_t second = 0;
-  for (size_t i = 0, seen = 0; i + 4 <= zip.size(); ++i)
-    if (zip[i] == 'P' && zip[i + 1] == 'K' && zip[i + 2] == 1 && zip[i + 3] == 2 && ++seen == 2) second = i;
-  ASSERT_NE(second, 0u);
-  std::fill(zip.begin() + long(second + 42), zip.begin() + long(second + 46), 0);
-  writeFile(t.path() / "a.zip", zip);
-  Job job(t.path() / "a.zip", t.path() / "out");
-  job.zip.Activate();
-  EXPECT_EQ(topLevel(t.path() / "out"), (std::vector<std::string>{"first.txt"}));
-  EXPECT_TRUE(job.hasError(msg::InconsistentLocalHeader));
-  EXPECT_TRUE(job.hasError(msg::UnsupportedMethod));
+    TempDir t;
+    auto zip = makeZip({{"first.txt", bytes("shared data")},
+                        {"second.txt", bytes("other data!")},
+                        {"bzip.txt", bytes("BZh..."), 12}});
+    // Point the second central entry at the first entry's local header.
+    size_t second = 0;
+    for (size_t i = 0, seen = 0; i + 4 <= zip.size(); ++i)
+        if (zip[i] == 'P' && zip[i + 1] == 'K' && zip[i + 2] == 1 && zip[i + 3] == 2 && ++seen == 2)
+            second = i;
+    ASSERT_NE(second, 0u);
+    std::fill(zip.begin() + long(second + 42), zip.begin() + long(second + 46), 0);
+    writeFile(t.path() / "a.zip", zip);
+    Job job(t.path() / "a.zip", t.path() / "out");
+    job.zip.Activate();
+    EXPECT_EQ(topLevel(t.path() / "out"), (std::vector<std::string>{"first.txt"}));
+    EXPECT_TRUE(job.hasError(msg::InconsistentLocalHeader));
+    EXPECT_TRUE(job.hasError(msg::UnsupportedMethod));
 
-  // A local header without its signature: 25148 for that entry, the next one still extracts.
-  auto broken = makeZip({{"first.txt", bytes("one")}, {"second.txt", bytes("two")}});
-  broken[0] = 'X';
-  writeFile(t.path() / "b.zip", broken);
-  Job next(t.path() / "b.zip", t.path() / "out2");
-  next.zip.Activate();
-  EXPECT_TRUE(next.hasError(msg::InconsistentLocalHeader));
-  EXPECT_EQ(topLevel(t.path() / "out2"), (std::vector<std::string>{"second.txt"}));
+    // A local header without its signature: 25148 for that entry, the next one still extracts.
+    auto broken = makeZip({{"first.txt", bytes("one")}, {"second.txt", bytes("two")}});
+    broken[0] = 'X';
+    writeFile(t.path() / "b.zip", broken);
+    Job next(t.path() / "b.zip", t.path() / "out2");
+    next.zip.Activate();
+    EXPECT_TRUE(next.hasError(msg::InconsistentLocalHeader));
+    EXPECT_EQ(topLevel(t.path() / "out2"), (std::vector<std::string>{"second.txt"}));
 }
 
 TEST(UnzipSafety, PasswordsAreTriedInOrderAndAWrongOneWritesNothing) {
-  TempDir t;
-  auto p = writeZip(t, {{"secret.txt", bytes("classified"), 8, 0, false, -1, "right"},
-                        {"plain.txt", bytes("plain")},
-                        {"secret2.txt", bytes("more"), 0, 0, false, -1, "right"}});
-  {
-    // The second string of Passwords fits: no question asked.
-    Job job(p, t.path() / "a");
-    job.zip.Passwords = {"wrong", "right"};
-    int asked = 0;
-    job.zip.OnGetPassword = [&](TZipCommon&, const std::string&, std::string&, bool&) { ++asked; };
-    job.zip.Activate();
-    EXPECT_EQ(asked, 0);
-    EXPECT_EQ(readAll(t.path() / "a" / "secret.txt"), bytes("classified"));
-    EXPECT_EQ(readAll(t.path() / "a" / "secret2.txt"), bytes("more"));
-  }
-  {
-    // No fitting password and nobody to ask: the entry is skipped, the walk goes on.
-    Job job(p, t.path() / "b");
-    job.zip.Passwords = {"wrong"};
-    job.zip.Activate();
-    EXPECT_EQ(topLevel(t.path() / "b"), (std::vector<std::string>{"plain.txt"}));
-    EXPECT_EQ(job.ends.front(), std::make_pair(std::string("secret.txt"), false));
-    // The summary says the given password was wrong, not merely that one is needed.
-    ASSERT_FALSE(job.zip.Failures.empty());
-    EXPECT_EQ(job.zip.Failures.front().id, msg::InvalidPassword);
-  }
-  {
-    // Nobody answers (TryAgain false at once): asked once, 26522, and the job ends there.
-    Job job(p, t.path() / "e");
-    int asked = 0;
-    job.zip.OnGetPassword = [&](TZipCommon&, const std::string&, std::string&, bool& again) {
-      ++asked;
-      again = false;
-    };
-    job.zip.Activate();
-    EXPECT_EQ(asked, 1);
-    EXPECT_TRUE(job.hasError(msg::PasswordFailed));
-    EXPECT_FALSE(job.hasError(msg::InvalidPassword));
-    EXPECT_EQ(job.ends, (std::vector<std::pair<std::string, bool>>{{"secret.txt", false}}));
-    EXPECT_FALSE(fs::exists(t.path() / "e" / "plain.txt"));
-  }
-  {
-    // Asked three times with wrong answers: each is reported, then the job ends.
-    Job job(p, t.path() / "c");
-    int asked = 0;
-    job.zip.OnGetPassword = [&](TZipCommon&, const std::string&, std::string& pw, bool& again) {
-      ++asked;
-      pw = "nope";
-      again = true;
-    };
-    job.zip.Activate();
-    EXPECT_EQ(asked, 3);
-    EXPECT_EQ(std::count(job.errors.begin(), job.errors.end(), msg::InvalidPassword), 3);
-    EXPECT_TRUE(job.hasError(msg::PasswordFailed));
-    EXPECT_FALSE(fs::exists(t.path() / "c" / "plain.txt"));
-  }
-  {
-    // A password learned from the question is kept first in Passwords for later entries.
-    Job job(p, t.path() / "d");
-    int asked = 0;
-    job.zip.OnGetPassword = [&](TZipCommon&, const std::string&, std::string& pw, bool&) {
-      ++asked;
-      pw = "right";
-    };
-    job.zip.Activate();
-    EXPECT_EQ(asked, 1);
-    ASSERT_FALSE(job.zip.Passwords.empty());
-    EXPECT_EQ(job.zip.Passwords.front(), "right");
-    EXPECT_EQ(readAll(t.path() / "d" / "secret2.txt"), bytes("more"));
-  }
+    TempDir t;
+    auto p = writeZip(t, {{"secret.txt", bytes("classified"), 8, 0, false, -1, "right"},
+                          {"plain.txt", bytes("plain")},
+                          {"secret2.txt", bytes("more"), 0, 0, false, -1, "right"}});
+    {
+        // The second string of Passwords fits: no question asked.
+        Job job(p, t.path() / "a");
+        job.zip.Passwords = {"wrong", "right"};
+        int asked = 0;
+        job.zip.OnGetPassword = [&](TZipCommon&, const std::string&, std::string&, bool&) { ++asked; };
+        job.zip.Activate();
+        EXPECT_EQ(asked, 0);
+        EXPECT_EQ(readAll(t.path() / "a" / "secret.txt"), bytes("classified"));
+        EXPECT_EQ(readAll(t.path() / "a" / "secret2.txt"), bytes("more"));
+    }
+    {
+        // No fitting password and nobody to ask: the entry is skipped, the walk goes on.
+        Job job(p, t.path() / "b");
+        job.zip.Passwords = {"wrong"};
+        job.zip.Activate();
+        EXPECT_EQ(topLevel(t.path() / "b"), (std::vector<std::string>{"plain.txt"}));
+        EXPECT_EQ(job.ends.front(), std::make_pair(std::string("secret.txt"), false));
+        // The summary says the given password was wrong, not merely that one is needed.
+        ASSERT_FALSE(job.zip.Failures.empty());
+        EXPECT_EQ(job.zip.Failures.front().id, msg::InvalidPassword);
+    }
+    {
+        // Nobody answers (TryAgain false at once): asked once, 26522, and the job ends there.
+        Job job(p, t.path() / "e");
+        int asked = 0;
+        job.zip.OnGetPassword = [&](TZipCommon&, const std::string&, std::string&, bool& again) {
+            ++asked;
+            again = false;
+        };
+        job.zip.Activate();
+        EXPECT_EQ(asked, 1);
+        EXPECT_TRUE(job.hasError(msg::PasswordFailed));
+        EXPECT_FALSE(job.hasError(msg::InvalidPassword));
+        EXPECT_EQ(job.ends, (std::vector<std::pair<std::string, bool>>{{"secret.txt", false}}));
+        EXPECT_FALSE(fs::exists(t.path() / "e" / "plain.txt"));
+    }
+    {
+        // Asked three times with wrong answers: each is reported, then the job ends.
+        Job job(p, t.path() / "c");
+        int asked = 0;
+        job.zip.OnGetPassword = [&](TZipCommon&, const std::string&, std::string& pw, bool& again) {
+            ++asked;
+            pw = "nope";
+            again = true;
+        };
+        job.zip.Activate();
+        EXPECT_EQ(asked, 3);
+        EXPECT_EQ(std::count(job.errors.begin(), job.errors.end(), msg::InvalidPassword), 3);
+        EXPECT_TRUE(job.hasError(msg::PasswordFailed));
+        EXPECT_FALSE(fs::exists(t.path() / "c" / "plain.txt"));
+    }
+    {
+        // A password learned from the question is kept first in Passwords for later entries.
+        Job job(p, t.path() / "d");
+        int asked = 0;
+        job.zip.OnGetPassword = [&](TZipCommon&, const std::string&, std::string& pw, bool&) {
+            ++asked;
+            pw = "right";
+        };
+        job.zip.Activate();
+        EXPECT_EQ(asked, 1);
+        ASSERT_FALSE(job.zip.Passwords.empty());
+        EXPECT_EQ(job.zip.Passwords.front(), "right");
+        EXPECT_EQ(readAll(t.path() / "d" / "secret2.txt"), bytes("more"));
+    }
 }
 
 TEST(UnzipSafety, EventsDecideWhatIsWritten) {
-  TempDir t;
-  auto p = writeZip(t, {{"a.txt", bytes("A")}, {"dir/b.TXT", bytes("B")}, {"c.bin", bytes("C")},
-                        {"exists.txt", bytes("new")}});
-  writeFile(t.path() / "out" / "exists.txt", bytes("mine"));
-  Job job(p, t.path() / "out");
-  job.zip.setFileSpec("*.txt");
-  std::vector<std::pair<std::string, int>> begun;
-  job.zip.OnFileExists = [](TZipCommon&, const std::string&, const TDateTime&, bool& accept) { accept = false; };
-  job.zip.OnBegin = [&](TZipCommon&, const std::string& fn, int recNum, bool&) {
-    begun.emplace_back(fs::path(fn).filename().string(), recNum);
-  };
-  job.zip.Activate();
-  EXPECT_EQ(begun, (std::vector<std::pair<std::string, int>>{{"a.txt", 1}, {"b.TXT", 2}}));
-  EXPECT_EQ(readAll(t.path() / "out" / "exists.txt"), bytes("mine"));
-  EXPECT_EQ(readAll(t.path() / "out" / "dir" / "b.TXT"), bytes("B"));
-  EXPECT_FALSE(fs::exists(t.path() / "out" / "c.bin"));
+    TempDir t;
+    auto p = writeZip(t, {{"a.txt", bytes("A")},
+                          {"dir/b.TXT", bytes("B")},
+                          {"c.bin", bytes("C")},
+                          {"exists.txt", bytes("new")}});
+    writeFile(t.path() / "out" / "exists.txt", bytes("mine"));
+    Job job(p, t.path() / "out");
+    job.zip.setFileSpec("*.txt");
+    std::vector<std::pair<std::string, int>> begun;
+    job.zip.OnFileExists = [](TZipCommon&, const std::string&, const TDateTime&, bool& accept) {
+        accept = false;
+    };
+    job.zip.OnBegin = [&](TZipCommon&, const std::string& fn, int recNum, bool&) {
+        begun.emplace_back(fs::path(fn).filename().string(), recNum);
+    };
+    job.zip.Activate();
+    EXPECT_EQ(begun, (std::vector<std::pair<std::string, int>>{{"a.txt", 1}, {"b.TXT", 2}}));
+    EXPECT_EQ(readAll(t.path() / "out" / "exists.txt"), bytes("mine"));
+    EXPECT_EQ(readAll(t.path() / "out" / "dir" / "b.TXT"), bytes("B"));
+    EXPECT_FALSE(fs::exists(t.path() / "out" / "c.bin"));
 
-  // A plain name (no wildcard) stops the walk after its entry.
-  Job one(p, t.path() / "one");
-  one.zip.setFileSpec("a.txt");
-  one.zip.Activate();
-  EXPECT_EQ(topLevel(t.path() / "one"), (std::vector<std::string>{"a.txt"}));
+    // A plain name (no wildcard) stops the walk after its entry.
+    Job one(p, t.path() / "one");
+    one.zip.setFileSpec("a.txt");
+    one.zip.Activate();
+    EXPECT_EQ(topLevel(t.path() / "one"), (std::vector<std::string>{"a.txt"}));
 }
 
 TEST(UnzipSafety, ModesAndDatesAreRestored) {
-  TempDir t;
-  auto p = writeZip(t, {{"tool.sh", bytes("#!/bin/sh\n"), 0, 0100750}, {"doc.txt", bytes("doc"), 8}});
-  Job job(p, t.path() / "out");
-  job.zip.Activate();
-  struct stat st;
-  ASSERT_EQ(::stat((t.path() / "out" / "tool.sh").c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 07777, 0750u);
-  int64_t expected = dateTimeToUnixTime(dosDateTimeToDateTime(0x5A2B6400));
-  EXPECT_EQ(int64_t(st.st_mtime), expected);
+    TempDir t;
+    auto p = writeZip(t, {{"tool.sh", bytes("#!/bin/sh\n"), 0, 0100750}, {"doc.txt", bytes("doc"), 8}});
+    Job job(p, t.path() / "out");
+    job.zip.Activate();
+    struct stat st;
+    ASSERT_EQ(::stat((t.path() / "out" / "tool.sh").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0750u);
+    int64_t expected = dateTimeToUnixTime(dosDateTimeToDateTime(0x5A2B6400));
+    EXPECT_EQ(int64_t(st.st_mtime), expected);
 
-  Job now(p, t.path() / "now");
-  now.zip.setSetDateTo(TSetDate::sdSysDate);
-  now.zip.Activate();
-  ASSERT_EQ(::stat((t.path() / "now" / "doc.txt").c_str(), &st), 0);
-  EXPECT_LT(std::abs(int64_t(st.st_mtime) - int64_t(std::time(nullptr))), 120);
+    Job now(p, t.path() / "now");
+    now.zip.setSetDateTo(TSetDate::sdSysDate);
+    now.zip.Activate();
+    ASSERT_EQ(::stat((t.path() / "now" / "doc.txt").c_str(), &st), 0);
+    EXPECT_LT(std::abs(int64_t(st.st_mtime) - int64_t(std::time(nullptr))), 120);
 }
 
 TEST(UnzipSafety, ProgressCountsCompressedBytesInSteps) {
-  TempDir t;
-  std::vector<uint8_t> big(1 << 20);  // four reads of the input
-  for (size_t i = 0; i < big.size(); ++i) big[i] = uint8_t(i * 2654435761u >> 13);
-  auto p = writeZip(t, {{"big.bin", big}, {"small.txt", bytes("x"), 8}});
-  for (TProgressNotify step : {TProgressNotify::Ten, TProgressNotify::TwentyFive}) {
-    Job job(p, t.path() / "out");
-    job.zip.ProgressNotify = step;
-    job.zip.setFileSpec("big.bin");
-    std::vector<int> seen;
-    job.zip.OnProgress = [&](TZipCommon&, const std::string&, int percent) { seen.push_back(percent); };
-    job.zip.Activate();
-    const int stepPercent = (int(step) + 1) * 5;
-    ASSERT_GE(seen.size(), 3u);  // reported while the entry runs, not only at its end
-    EXPECT_EQ(seen.back(), 100);
-    EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
-    // Never more reports than steps (plus the final 100), and each lands in a new step.
-    EXPECT_LE(seen.size(), size_t(100 / stepPercent + 1));
-    for (size_t i = 1; i < seen.size(); ++i) EXPECT_GT(seen[i] / stepPercent, seen[i - 1] / stepPercent);
-  }
+    TempDir t;
+    std::vector<uint8_t> big(1 << 20);  // four reads of the input
+    for (size_t i = 0; i < big.size(); ++i) big[i] = uint8_t(i * 2654435761u >> 13);
+    auto p = writeZip(t, {{"big.bin", big}, {"small.txt", bytes("x"), 8}});
+    for (TProgressNotify step : {TProgressNotify::Ten, TProgressNotify::TwentyFive}) {
+        Job job(p, t.path() / "out");
+        job.zip.ProgressNotify = step;
+        job.zip.setFileSpec("big.bin");
+        std::vector<int> seen;
+        job.zip.OnProgress = [&](TZipCommon&, const std::string&, int percent) { seen.push_back(percent); };
+        job.zip.Activate();
+        const int stepPercent = (int(step) + 1) * 5;
+        ASSERT_GE(seen.size(), 3u);  // reported while the entry runs, not only at its end
+        EXPECT_EQ(seen.back(), 100);
+        EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
+        // Never more reports than steps (plus the final 100), and each lands in a new step.
+        EXPECT_LE(seen.size(), size_t(100 / stepPercent + 1));
+        for (size_t i = 1; i < seen.size(); ++i) EXPECT_GT(seen[i] / stepPercent, seen[i - 1] / stepPercent);
+    }
 }
 
 // The extractor finds the end record wherever the lister does (behind a comment of up to
 // 64 KiB), and a damaged directory offset does not shift every local header away.
 TEST(UnzipSafety, EndRecordAndDirectoryFoundLikeTheLister) {
-  TempDir t;
-  for (size_t len : {size_t(40000), size_t(65535)}) {
+    TempDir t;
+    for (size_t len : {size_t(40000), size_t(65535)}) {
+        auto z = makeZip({{"a.txt", bytes("alpha")}, {"b.txt", bytes("beta"), 8}});
+        z[z.size() - 2] = uint8_t(len);
+        z[z.size() - 1] = uint8_t(len >> 8);
+        z.resize(z.size() + len, 'c');
+        writeFile(t.path() / "c.zip", z);
+        Job job(t.path() / "c.zip", t.path() / ("out" + std::to_string(len)));
+        job.zip.Activate();
+        EXPECT_EQ(job.zip.LastError, 0) << len;
+        EXPECT_EQ(readAll(t.path() / ("out" + std::to_string(len)) / "b.txt"), bytes("beta")) << len;
+    }
     auto z = makeZip({{"a.txt", bytes("alpha")}, {"b.txt", bytes("beta"), 8}});
-    z[z.size() - 2] = uint8_t(len);
-    z[z.size() - 1] = uint8_t(len >> 8);
-    z.resize(z.size() + len, 'c');
-    writeFile(t.path() / "c.zip", z);
-    Job job(t.path() / "c.zip", t.path() / ("out" + std::to_string(len)));
+    z[z.size() - 22 + 16] ^= 0x40;  // the directory offset in the end record
+    writeFile(t.path() / "d.zip", z);
+    Job job(t.path() / "d.zip", t.path() / "d");
     job.zip.Activate();
-    EXPECT_EQ(job.zip.LastError, 0) << len;
-    EXPECT_EQ(readAll(t.path() / ("out" + std::to_string(len)) / "b.txt"), bytes("beta")) << len;
-  }
-  auto z = makeZip({{"a.txt", bytes("alpha")}, {"b.txt", bytes("beta"), 8}});
-  z[z.size() - 22 + 16] ^= 0x40;  // the directory offset in the end record
-  writeFile(t.path() / "d.zip", z);
-  Job job(t.path() / "d.zip", t.path() / "d");
-  job.zip.Activate();
-  EXPECT_EQ(job.zip.FailedCount, 0);
-  EXPECT_EQ(readAll(t.path() / "d" / "a.txt"), bytes("alpha"));
-  EXPECT_EQ(readAll(t.path() / "d" / "b.txt"), bytes("beta"));
+    EXPECT_EQ(job.zip.FailedCount, 0);
+    EXPECT_EQ(readAll(t.path() / "d" / "a.txt"), bytes("alpha"));
+    EXPECT_EQ(readAll(t.path() / "d" / "b.txt"), bytes("beta"));
 }
 
 TEST(UnzipSafety, StartErrorsEndTheJob) {
-  TempDir t;
-  // An empty archive (only the end record) is no error: the job runs and writes nothing.
-  std::vector<uint8_t> empty(22, 0);
-  empty[0] = 0x50, empty[1] = 0x4B, empty[2] = 0x05, empty[3] = 0x06;
-  writeFile(t.path() / "empty.zip", empty);
-  Job nothing(t.path() / "empty.zip", t.path() / "e");
-  bool activated = false;
-  nothing.zip.OnActivate = [&](TZipCommon&) { activated = true; };
-  nothing.zip.Activate();
-  EXPECT_TRUE(activated);
-  EXPECT_EQ(nothing.zip.LastError, 0);
-  EXPECT_TRUE(nothing.errors.empty());
-  EXPECT_EQ(nothing.zip.ExtractedCount + nothing.zip.FailedCount, 0);
+    TempDir t;
+    // An empty archive (only the end record) is no error: the job runs and writes nothing.
+    std::vector<uint8_t> empty(22, 0);
+    empty[0] = 0x50, empty[1] = 0x4B, empty[2] = 0x05, empty[3] = 0x06;
+    writeFile(t.path() / "empty.zip", empty);
+    Job nothing(t.path() / "empty.zip", t.path() / "e");
+    bool activated = false;
+    nothing.zip.OnActivate = [&](TZipCommon&) { activated = true; };
+    nothing.zip.Activate();
+    EXPECT_TRUE(activated);
+    EXPECT_EQ(nothing.zip.LastError, 0);
+    EXPECT_TRUE(nothing.errors.empty());
+    EXPECT_EQ(nothing.zip.ExtractedCount + nothing.zip.FailedCount, 0);
 
-  writeFile(t.path() / "text.zip", bytes("just some text, no archive at all"));
-  Job job(t.path() / "text.zip", t.path() / "out");
-  job.zip.Activate();
-  EXPECT_EQ(job.zip.LastError, msg::BadFileHeader);
-  Job none(t.path() / "missing.zip", t.path() / "out");
-  none.zip.Activate();
-  EXPECT_NE(none.zip.LastError, 0);
-  EXPECT_EQ(none.zip.ExtractedCount, 0);
+    writeFile(t.path() / "text.zip", bytes("just some text, no archive at all"));
+    Job job(t.path() / "text.zip", t.path() / "out");
+    job.zip.Activate();
+    EXPECT_EQ(job.zip.LastError, msg::BadFileHeader);
+    Job none(t.path() / "missing.zip", t.path() / "out");
+    none.zip.Activate();
+    EXPECT_NE(none.zip.LastError, 0);
+    EXPECT_EQ(none.zip.ExtractedCount, 0);
 }
 
 }  // namespace

@@ -18,8 +18,8 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 
 Bytes textLike(size_t n, uint32_t seed) {
-    static const char* words[] = {"the ", "archive ", "panel ", "folder ", "of ", "and ", "file\n",
-                                  "entry ", "deflate ", "window ", "match ", "0123 ", "{ }", "x"};
+    static const char* words[] = {"the ",   "archive ", "panel ",  "folder ", "of ",   "and ", "file\n",
+                                  "entry ", "deflate ", "window ", "match ",  "0123 ", "{ }",  "x"};
     std::mt19937 rng(seed);
     Bytes out;
     while (out.size() < n) {
@@ -170,8 +170,11 @@ TEST(Deflate, LevelTableIsTheClassicOne) {
         int level, good, lazy, nice, chain;
         bool lazyLoop;
     };
-    const Row rows[] = {{1, 4, 4, 8, 4, false},      {3, 4, 6, 32, 32, false},   {4, 4, 4, 16, 16, true},
-                        {7, 8, 32, 128, 256, true},  {9, 32, 258, 258, 4096, true}};
+    const Row rows[] = {{1, 4, 4, 8, 4, false},
+                        {3, 4, 6, 32, 32, false},
+                        {4, 4, 4, 16, 16, true},
+                        {7, 8, 32, 128, 256, true},
+                        {9, 32, 258, 258, 4096, true}};
     for (const Row& r : rows) {
         const kv::codec::DeflateLevel l = kv::codec::deflateLevel(r.level);
         EXPECT_EQ(l.goodLength, r.good);
@@ -182,4 +185,4 @@ TEST(Deflate, LevelTableIsTheClassicOne) {
     }
 }
 
-} // namespace
+}  // namespace

@@ -60,7 +60,9 @@ void expectPeersAccept(const std::string& zip, const std::string& srcRoot, const
     fs::remove_all(into);
     out = sh("unzip -qq -o" + pw + " " + q(zip) + " -d " + q(into), &st);
     EXPECT_EQ(st, 0) << out;
-    out = sh("diff -r --no-dereference " + q(srcRoot) + " " + q(into + "/" + fs::path(srcRoot).filename().string()), &st);
+    out = sh("diff -r --no-dereference " + q(srcRoot) + " " +
+                 q(into + "/" + fs::path(srcRoot).filename().string()),
+             &st);
     EXPECT_EQ(st, 0) << out;
 }
 
@@ -97,8 +99,10 @@ TEST(ZipWriter, EveryMethodAndLevelPassesThePeers) {
         const char* password;
     };
     const Case cases[] = {
-        {"store", kv::TCompressMethod::cmStore, 7, ""}, {"level 1", kv::TCompressMethod::cmDeflate, 1, ""},
-        {"level 2", kv::TCompressMethod::cmDeflate, 2, ""}, {"level 7", kv::TCompressMethod::cmDeflate, 7, ""},
+        {"store", kv::TCompressMethod::cmStore, 7, ""},
+        {"level 1", kv::TCompressMethod::cmDeflate, 1, ""},
+        {"level 2", kv::TCompressMethod::cmDeflate, 2, ""},
+        {"level 7", kv::TCompressMethod::cmDeflate, 7, ""},
         {"level 9", kv::TCompressMethod::cmDeflate, 9, ""},
         {"encrypted deflate", kv::TCompressMethod::cmDeflate, 7, "s3cret"},
         {"encrypted store", kv::TCompressMethod::cmStore, 7, "pässword"},
@@ -106,7 +110,8 @@ TEST(ZipWriter, EveryMethodAndLevelPassesThePeers) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const std::string zip = t / (std::string(c.name) + ".zip");
-        kv::TZip z; setUp(z, zip, {t / "src"});
+        kv::TZip z;
+        setUp(z, zip, {t / "src"});
         z.setCompressMethod(c.method);
         z.setLevel(c.level);
         z.Password = c.password;
@@ -123,7 +128,8 @@ TEST(ZipWriter, EmptyFileIsStoredWithCrcZeroAndNamesAreRelativeToTheScan) {
     t.dir("A/B");
     t.file("A/B/X.TXT", "x");
     t.file("A/zero", "");
-    kv::TZip z; setUp(z, t / "a.zip", {t / "A/*"});
+    kv::TZip z;
+    setUp(z, t / "a.zip", {t / "A/*"});
     std::vector<std::string> begun;
     z.OnBegin = [&](kv::TZipCommon&, const std::string& fn, int, bool&) { begun.push_back(fn); };
     ASSERT_TRUE(z.Activate());
@@ -131,8 +137,11 @@ TEST(ZipWriter, EmptyFileIsStoredWithCrcZeroAndNamesAreRelativeToTheScan) {
     const std::string v = sh("unzip -Zv " + q(t / "a.zip"));
     const size_t zero = v.find("zero");
     ASSERT_NE(zero, std::string::npos);
-    EXPECT_NE(v.find("compression method:                             none (stored)", zero), std::string::npos) << v;
-    EXPECT_NE(v.find("32-bit CRC value (hex):                         00000000", zero), std::string::npos) << v;
+    EXPECT_NE(v.find("compression method:                             none (stored)", zero),
+              std::string::npos)
+        << v;
+    EXPECT_NE(v.find("32-bit CRC value (hex):                         00000000", zero), std::string::npos)
+        << v;
 }
 
 TEST(ZipWriter, UpdateKeepsOtherEntriesAndSkipsUnchangedFiles) {
@@ -146,7 +155,8 @@ TEST(ZipWriter, UpdateKeepsOtherEntriesAndSkipsUnchangedFiles) {
     // Nothing changed: no entry is begun, the archive file is not replaced.
     struct stat st0 {};
     ::stat(zip.c_str(), &st0);
-    kv::TZip same; setUp(same, zip, {t / "src"});
+    kv::TZip same;
+    setUp(same, zip, {t / "src"});
     int begins = 0;
     same.OnBegin = [&](kv::TZipCommon&, const std::string&, int, bool&) { ++begins; };
     EXPECT_FALSE(same.Activate());
@@ -158,10 +168,11 @@ TEST(ZipWriter, UpdateKeepsOtherEntriesAndSkipsUnchangedFiles) {
 
     // One file changes: only it is written again, asked through OnReplaceFile.
     t.file("src/readme.txt", "changed\n");
-    kv::TZip upd; setUp(upd, zip, {t / "src"});
+    kv::TZip upd;
+    setUp(upd, zip, {t / "src"});
     std::vector<std::string> asked, begun;
-    upd.OnReplaceFile = [&](kv::TZip&, const std::string& fn, const kv::TDateTime&, const kv::TDateTime&, uint64_t,
-                            uint64_t newSize, uint32_t, uint32_t, bool& replace) {
+    upd.OnReplaceFile = [&](kv::TZip&, const std::string& fn, const kv::TDateTime&, const kv::TDateTime&,
+                            uint64_t, uint64_t newSize, uint32_t, uint32_t, bool& replace) {
         asked.push_back(fn);
         EXPECT_EQ(newSize, 8u);
         EXPECT_TRUE(replace);
@@ -175,10 +186,11 @@ TEST(ZipWriter, UpdateKeepsOtherEntriesAndSkipsUnchangedFiles) {
 
     // A replacement that is refused keeps the old entry.
     t.file("src/readme.txt", "changed again\n");
-    kv::TZip keep; setUp(keep, zip, {t / "src/readme.txt"});
+    kv::TZip keep;
+    setUp(keep, zip, {t / "src/readme.txt"});
     keep.StoredDirNames = kv::TStoredDirNames::sdAbsolute;
-    keep.OnReplaceFile = [&](kv::TZip&, const std::string&, const kv::TDateTime&, const kv::TDateTime&, uint64_t,
-                             uint64_t, uint32_t, uint32_t, bool& replace) { replace = false; };
+    keep.OnReplaceFile = [&](kv::TZip&, const std::string&, const kv::TDateTime&, const kv::TDateTime&,
+                             uint64_t, uint64_t, uint32_t, uint32_t, bool& replace) { replace = false; };
     keep.Activate();
     EXPECT_EQ(sh("unzip -p " + q(zip) + " src/readme.txt"), "changed\n");
 }
@@ -191,7 +203,8 @@ TEST(ZipWriter, DeleteKeepsTheRestAndRemovesAnArchiveLeftEmpty) {
     ASSERT_TRUE(addOnce(zip, {t / "src"}));
     const std::string kept = sh("unzip -Zl " + q(zip) + " | grep random.bin");
 
-    kv::TZip del; setUp(del, zip, {"src/readme.txt", "*.dot"});
+    kv::TZip del;
+    setUp(del, zip, {"src/readme.txt", "*.dot"});
     del.Switch = kv::TSwitch::swDelete;
     ASSERT_TRUE(del.Activate());
     const std::string names = sh("unzip -Z1 " + q(zip));
@@ -203,13 +216,15 @@ TEST(ZipWriter, DeleteKeepsTheRestAndRemovesAnArchiveLeftEmpty) {
     sh("unzip -t " + q(zip), &st);
     EXPECT_EQ(st, 0);
 
-    kv::TZip all; setUp(all, zip, {"*"});
+    kv::TZip all;
+    setUp(all, zip, {"*"});
     all.Switch = kv::TSwitch::swDelete;
     EXPECT_TRUE(all.Activate());
     EXPECT_FALSE(fs::exists(zip));
     EXPECT_EQ(all.ArchiveFile(), "");
 
-    kv::TZip missing; setUp(missing, zip, {"*"});
+    kv::TZip missing;
+    setUp(missing, zip, {"*"});
     missing.Switch = kv::TSwitch::swDelete;
     EXPECT_FALSE(missing.Activate());
     EXPECT_EQ(missing.LastError, kv::msg::NothingToDo);
@@ -220,12 +235,14 @@ TEST(ZipWriter, DeletingAnEncryptedEntryNeedsItsPassword) {
     t.file("a.txt", "secret a");
     t.file("b.txt", "secret b");
     const std::string zip = t / "e.zip";
-    kv::TZip w; setUp(w, zip, {t / "*.txt"});
+    kv::TZip w;
+    setUp(w, zip, {t / "*.txt"});
     w.Password = "right";
     ASSERT_TRUE(w.Activate());
     const std::string before = t.read("e.zip");
 
-    kv::TZip wrong; setUp(wrong, zip, {"a.txt"});
+    kv::TZip wrong;
+    setUp(wrong, zip, {"a.txt"});
     wrong.Switch = kv::TSwitch::swDelete;
     int asked = 0;
     wrong.OnGetPassword = [&](kv::TZipCommon&, const std::string&, std::string& pw, bool& again) {
@@ -237,7 +254,8 @@ TEST(ZipWriter, DeletingAnEncryptedEntryNeedsItsPassword) {
     EXPECT_EQ(asked, 3);
     EXPECT_EQ(t.read("e.zip"), before);
 
-    kv::TZip right; setUp(right, zip, {"a.txt"});
+    kv::TZip right;
+    setUp(right, zip, {"a.txt"});
     right.Switch = kv::TSwitch::swDelete;
     right.Passwords = {"nope", "right"};
     EXPECT_TRUE(right.Activate());
@@ -252,7 +270,8 @@ TEST(ZipWriter, MoveDeletesOnlyTheFilesWritten) {
     t.file("m/one", "1");
     t.file("m/two", "2");
     t.file("m/vetoed", "3");
-    kv::TZip z; setUp(z, t / "m.zip", {t / "m/*"});
+    kv::TZip z;
+    setUp(z, t / "m.zip", {t / "m/*"});
     z.Switch = kv::TSwitch::swMove;
     z.OnBegin = [](kv::TZipCommon&, const std::string& fn, int, bool& go) { go = fn != "vetoed"; };
     ASSERT_TRUE(z.Activate());
@@ -264,12 +283,14 @@ TEST(ZipWriter, MoveDeletesOnlyTheFilesWritten) {
 
 TEST(ZipWriter, MissingSourceAndUnwritableArchiveAreReported) {
     TempDir t;
-    kv::TZip none; setUp(none, t / "n.zip", {t / "no-such-file"});
+    kv::TZip none;
+    setUp(none, t / "n.zip", {t / "no-such-file"});
     EXPECT_FALSE(none.Activate());
     EXPECT_FALSE(fs::exists(t / "n.zip"));
 
     t.file("ro.zip", "not a zip at all");
-    kv::TZip notZip; setUp(notZip, t / "ro.zip", {t / "ro.zip"});
+    kv::TZip notZip;
+    setUp(notZip, t / "ro.zip", {t / "ro.zip"});
     EXPECT_FALSE(notZip.Activate());
     EXPECT_EQ(notZip.LastError, kv::msg::StreamError);
     EXPECT_EQ(t.read("ro.zip"), "not a zip at all");  // never overwritten
@@ -306,7 +327,8 @@ TEST(ZipWriter, ManyEntriesGetZip64Counts) {
     TempDir t;
     t.dir("many");
     for (int i = 0; i < 70000; ++i) std::ofstream(t / ("many/f" + std::to_string(i))) << i;
-    kv::TZip z; setUp(z, t / "many.zip", {t / "many"});
+    kv::TZip z;
+    setUp(z, t / "many.zip", {t / "many"});
     ASSERT_TRUE(z.Activate());
     int st = 1;
     const std::string out = sh("unzip -tqq " + q(t / "many.zip"), &st);
@@ -330,7 +352,8 @@ TEST(ZipWriter, HugeFileGetsZip64Sizes) {
     { std::ofstream f(t / "huge/sparse"); }
     ASSERT_EQ(truncate((t / "huge/sparse").c_str(), off_t(5) << 30), 0);
     std::ofstream(t / "huge/tail", std::ios::app) << "after the big one";
-    kv::TZip z; setUp(z, t / "huge.zip", {t / "huge"});
+    kv::TZip z;
+    setUp(z, t / "huge.zip", {t / "huge"});
     z.setCompressMethod(kv::TCompressMethod::cmStore);
     ASSERT_TRUE(z.Activate());
     int st = 1;
@@ -343,4 +366,4 @@ TEST(ZipWriter, HugeFileGetsZip64Sizes) {
     EXPECT_EQ(sh("unzip -p " + q(t / "huge.zip") + " huge/tail"), "after the big one");
 }
 
-} // namespace
+}  // namespace

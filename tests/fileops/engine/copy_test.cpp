@@ -29,8 +29,9 @@ void makeTree(const TempDir& t) {
     ::symlink("/nonexistent/target", (t / "src/dangling").c_str());
     ::symlink("sub", (t / "src/dir-link").c_str());
     ::mkfifo((t / "src/pipe").c_str(), 0640);
-    for (const char* p : {"src/a.txt", "src/empty", "src/sub/run.sh", "src/sub/deeper/big.bin", "src/rel-link",
-                          "src/dangling", "src/dir-link", "src/pipe", "src/sub/deeper", "src/sub", "src"})
+    for (const char* p :
+         {"src/a.txt", "src/empty", "src/sub/run.sh", "src/sub/deeper/big.bin", "src/rel-link",
+          "src/dangling", "src/dir-link", "src/pipe", "src/sub/deeper", "src/sub", "src"})
         setTimes(t / p, 1000000000);
 }
 
@@ -77,7 +78,7 @@ TEST(Copy, SocketsAreLeftOutWithANote) {
     t.dir("dst");
     t.file("src/kept", "k");
     const int s = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un a {};
+    sockaddr_un a{};
     a.sun_family = AF_UNIX;
     const std::string sp = t / "src/sock";
     ASSERT_LT(sp.size(), sizeof a.sun_path);
@@ -107,7 +108,12 @@ TEST(Copy, ConflictAnswersGiveTheRightFiles) {
         {"overwrite all", {Decision::OverwriteAll}, "new-a", "new-b", 1, Outcome::Done},
         {"skip all", {Decision::SkipAll}, "old-a", "old-b", 1, Outcome::Done},
         {"cancel", {Decision::Cancel}, "old-a", "old-b", 1, Outcome::Cancelled},
-        {"overwrite, cancel", {Decision::Overwrite, Decision::Cancel}, "new-a", "old-b", 2, Outcome::Cancelled},
+        {"overwrite, cancel",
+         {Decision::Overwrite, Decision::Cancel},
+         "new-a",
+         "old-b",
+         2,
+         Outcome::Cancelled},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -161,8 +167,9 @@ TEST(Copy, RefusesAFolderIntoItselfOrItsSubtreeAndAFileOntoItself) {
         bool move;
     };
     const Row rows[] = {
-        {t / "a", t / "a", false},          {t / "a", t / "a/b", false},       {t / "a", t / "a/b/c", true},
-        {t / "a", t / "via-link", false},   {t / "a/f.txt", t / "a", false},   {t / "a/f.txt", t / "a/f.txt", true},
+        {t / "a", t / "a", false},         {t / "a", t / "a/b", false},
+        {t / "a", t / "a/b/c", true},      {t / "a", t / "via-link", false},
+        {t / "a/f.txt", t / "a", false},   {t / "a/f.txt", t / "a/f.txt", true},
         {t / "a", t / "a/b/c/new", false},
     };
     const auto before = snapshot(t.path());

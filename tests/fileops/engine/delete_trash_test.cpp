@@ -9,7 +9,8 @@ using namespace kvtest;
 using kv::test::TempDir;
 
 namespace {
-JobResult removeAll(Decider& d, std::vector<std::string> sources, bool toTrash, const std::string& homeTrash) {
+JobResult removeAll(Decider& d, std::vector<std::string> sources, bool toTrash,
+                    const std::string& homeTrash) {
     DeleteJob job({std::move(sources), toTrash}, Trash(homeTrash));
     Progress p;
     return job.run(d, p);
@@ -58,8 +59,8 @@ TEST(Trash, WritesTheFileAndAValidInfoThatRestores) {
     t.dir("other");
     t.file("other/odd name %;.txt", "second");
     ScriptedDecider d;
-    const JobResult r =
-        removeAll(d, {t / "work/odd name %;.txt", t / "work/folder", t / "other/odd name %;.txt"}, true, trash);
+    const JobResult r = removeAll(
+        d, {t / "work/odd name %;.txt", t / "work/folder", t / "other/odd name %;.txt"}, true, trash);
     ASSERT_EQ(r.outcome, Outcome::Done);
     EXPECT_FALSE(fs::exists(t / "work/folder"));
     EXPECT_EQ(t.read("home/Trash/files/odd name %;.txt"), "odd");

@@ -116,7 +116,8 @@ class TinyTmpfs {
 public:
     explicit TinyTmpfs(const std::string& size) {
         if (::geteuid() != 0) return;
-        if (::mount("kvtest", dir_.path().c_str(), "tmpfs", 0, ("size=" + size).c_str()) == 0) mounted_ = true;
+        if (::mount("kvtest", dir_.path().c_str(), "tmpfs", 0, ("size=" + size).c_str()) == 0)
+            mounted_ = true;
     }
     ~TinyTmpfs() {
         if (mounted_) ::umount2(dir_.path().c_str(), MNT_DETACH);

@@ -51,8 +51,8 @@ std::string readAll(const std::string& p) {
 }
 
 // Runs the job in a child; kills it after `delay` (or lets it end). Answers every question with Skip.
-void runChild(const std::string& source, const std::string& target, bool move, std::chrono::microseconds delay,
-              bool kill) {
+void runChild(const std::string& source, const std::string& target, bool move,
+              std::chrono::microseconds delay, bool kill) {
     const pid_t pid = ::fork();
     ASSERT_GE(pid, 0);
     if (pid == 0) {
@@ -76,13 +76,13 @@ void runChild(const std::string& source, const std::string& target, bool move, s
 }
 
 // Answers how many final files the target holds.
-std::size_t checkAfterKill(const std::string& srcRoot, const std::string& dstRoot, const std::vector<Expected>& files,
-                    bool move) {
+std::size_t checkAfterKill(const std::string& srcRoot, const std::string& dstRoot,
+                           const std::vector<Expected>& files, bool move) {
     // Every name under the target that is not a temporary holds its source's bytes.
     std::size_t finalFiles = 0;
     if (fs::exists(dstRoot + "/src")) {
-        for (auto it = fs::recursive_directory_iterator(dstRoot + "/src"); it != fs::recursive_directory_iterator();
-             ++it) {
+        for (auto it = fs::recursive_directory_iterator(dstRoot + "/src");
+             it != fs::recursive_directory_iterator(); ++it) {
             if (!it->is_regular_file() || isTemporaryName(it->path().filename().string())) continue;
             const std::string rel = it->path().string().substr(dstRoot.size() + 1);
             std::size_t size = 0;
@@ -129,7 +129,8 @@ void killAtRandomMoments(bool move) {
         runChild(s / "src", dst, move, {}, false);
         span = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - t0);
         checkAfterKill(s.path(), dst, files, move);
-        for (const auto& f : files) ASSERT_TRUE(fs::exists(dst + "/" + f.rel)) << "the undisturbed run is complete";
+        for (const auto& f : files)
+            ASSERT_TRUE(fs::exists(dst + "/" + f.rel)) << "the undisturbed run is complete";
         if (move && other.ok()) fs::remove_all(dst + "/src");
     }
     int interrupted = 0;

@@ -18,11 +18,14 @@ TEST(ShellRequest, ConfirmAndRenameArgumentsDecideTheQuestion) {
         const char* landsAs;  // where the source's content ends up
     };
     const Row rows[] = {
-        {"copy confirm 1", [](FileOpHost& h, auto& s, auto& t) { return ShellCopy(h, s, t, 1, 0); }, true, "dst/a"},
-        {"copy confirm 0", [](FileOpHost& h, auto& s, auto& t) { return ShellCopy(h, s, t, 0, 0); }, false, "dst/a"},
+        {"copy confirm 1", [](FileOpHost& h, auto& s, auto& t) { return ShellCopy(h, s, t, 1, 0); }, true,
+         "dst/a"},
+        {"copy confirm 0", [](FileOpHost& h, auto& s, auto& t) { return ShellCopy(h, s, t, 0, 0); }, false,
+         "dst/a"},
         {"copy rename", [](FileOpHost& h, auto& s, auto& t) { return ShellCopy(h, s, t, 1, 1); }, false,
          "dst/Copy of a"},
-        {"move noconfirm 0", [](FileOpHost& h, auto& s, auto& t) { return ShellMove(h, s, t, 0, 0); }, true, "dst/a"},
+        {"move noconfirm 0", [](FileOpHost& h, auto& s, auto& t) { return ShellMove(h, s, t, 0, 0); }, true,
+         "dst/a"},
         {"move noconfirm 1", [](FileOpHost& h, auto& s, auto& t) { return ShellMove(h, s, t, 1, 0); }, false,
          "dst/a"},
     };

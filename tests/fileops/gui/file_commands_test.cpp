@@ -79,7 +79,8 @@ TEST_F(FileCommandsTest, F5WithASelectionCopiesEachEntryAndAsksAboutAnExistingTa
     QString question;
     answer<kv::TFormConflict>([&](kv::TFormConflict* d) {
         question = d->Question->text();
-        EXPECT_NE(d->TargetFacts->text().indexOf(QStringLiteral("9 bytes")), -1) << d->TargetFacts->text().toStdString();
+        EXPECT_NE(d->TargetFacts->text().indexOf(QStringLiteral("9 bytes")), -1)
+            << d->TargetFacts->text().toStdString();
         d->SkipBtn->click();
     });
     key(Qt::Key_F5);
@@ -253,7 +254,8 @@ TEST_F(FileCommandsTest, ShiftF4MakesAnEmptyFileAndRefusesAnExistingName) {
     });
     answerNextMessageBox(QMessageBox::Ok, &error);
     key(Qt::Key_F4, Qt::ShiftModifier);
-    EXPECT_TRUE(error.startsWith(QStringLiteral("Cannot create the file <missing/inner.txt>"))) << error.toStdString();
+    EXPECT_TRUE(error.startsWith(QStringLiteral("Cannot create the file <missing/inner.txt>")))
+        << error.toStdString();
 }
 
 TEST_F(FileCommandsTest, CtrlAShowsTheAttributesAndReadOnlyClearsTheWriteBits) {

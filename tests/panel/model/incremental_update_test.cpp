@@ -16,7 +16,8 @@ using platform::DirItem;
 using platform::faArchive;
 using platform::faDirectory;
 
-DirItem item(const std::string& name, std::int64_t size = 1, int minute = 0, bool dir = false, bool exec = false) {
+DirItem item(const std::string& name, std::int64_t size = 1, int minute = 0, bool dir = false,
+             bool exec = false) {
     DirItem d;
     d.name = name;
     d.size = dir ? 0 : size;
@@ -38,8 +39,8 @@ std::vector<std::string> order(const TDirectory& fl) {
 
 // One step: what is on disk afterwards, by name.
 struct Step {
-    std::vector<DirItem> put;        // created or changed
-    std::vector<std::string> drop;   // deleted (a rename is a drop and a put)
+    std::vector<DirItem> put;       // created or changed
+    std::vector<std::string> drop;  // deleted (a rename is a drop and a put)
 };
 
 struct Sequence {
@@ -58,7 +59,9 @@ std::vector<Sequence> sequences() {
          {{{}, {"a", "zz.bat", "d"}}}},
         {"renames one by one",
          {item("one.txt"), item("two.txt"), item("three.log")},
-         {{{item("uno.txt")}, {"one.txt"}}, {{item("a.txt")}, {"two.txt"}}, {{item("three.txt")}, {"three.log"}}}},
+         {{{item("uno.txt")}, {"one.txt"}},
+          {{item("a.txt")}, {"two.txt"}},
+          {{item("three.txt")}, {"three.log"}}}},
         {"changes of size, time, execute bit and kind move the entry",
          {item("a.dat", 10, 1), item("b.dat", 20, 2), item("c.dat", 30, 3), item("d.dat", 40, 4)},
          {{{item("a.dat", 50, 9)}, {}},
@@ -92,10 +95,12 @@ TEST(IncrementalUpdate, EqualsAFullReadInEverySortOrder) {
                 std::vector<DirItem> now;
                 for (const auto& [name, d] : disk) now.push_back(d);
                 full.Build("/f", std::move(now));
-                EXPECT_EQ(order(live), order(full)) << seq.what << ", sort " << int(sort) << ", step " << stepNo;
+                EXPECT_EQ(order(live), order(full))
+                    << seq.what << ", sort " << int(sort) << ", step " << stepNo;
                 EXPECT_EQ(live.TotalSize, full.TotalSize) << seq.what;
                 for (int i = 1; i <= full.FilesCount(); ++i)
-                    EXPECT_EQ(live.findByName(full.displayName(i)), i) << seq.what << ": " << full.displayName(i);
+                    EXPECT_EQ(live.findByName(full.displayName(i)), i)
+                        << seq.what << ": " << full.displayName(i);
             }
         }
     }
@@ -107,8 +112,8 @@ TEST(IncrementalUpdate, ManyRandomBatchesOnABigListingStayExact) {
     auto randomItem = [&](int n) {
         std::string name = "f" + std::to_string(n);
         if (const char* e = exts[rng() % 5]; *e) name += std::string(".") + e;
-        return item(name, static_cast<std::int64_t>(rng() % 100000) * 7 + n, static_cast<int>(rng() % 60), rng() % 13 == 0,
-                    rng() % 11 == 0);
+        return item(name, static_cast<std::int64_t>(rng() % 100000) * 7 + n, static_cast<int>(rng() % 60),
+                    rng() % 13 == 0, rng() % 11 == 0);
     };
     for (std::uint8_t sort : {stName, stSize}) {
         std::map<std::string, DirItem> disk;

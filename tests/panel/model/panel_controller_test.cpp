@@ -85,10 +85,13 @@ TEST(Paging, FullViewPagesDownAndEndShowsTheLastPage) {
 }
 
 TEST(Paging, PageRightNearTheEndStopsOnTheLastEntry) {
-    struct Case { int files, rows, cols, bar, pos; int wantIndex; };
-    for (const Case& c : {Case{10, 17, 3, 4, 0, 11},      // next column is empty
-                          Case{40, 17, 3, 40, 0, 41},     // last column, short
-                          Case{60, 17, 3, 50, 0, 61},     // scroll would pass the end
+    struct Case {
+        int files, rows, cols, bar, pos;
+        int wantIndex;
+    };
+    for (const Case& c : {Case{10, 17, 3, 4, 0, 11},   // next column is empty
+                          Case{40, 17, 3, 40, 0, 41},  // last column, short
+                          Case{60, 17, 3, 50, 0, 61},  // scroll would pass the end
                           Case{5, 17, 1, 0, 0, 6}}) {
         Panel p(c.files, c.rows, c.cols);
         p.m.Bar_Pos = c.bar;
@@ -183,8 +186,8 @@ TEST(Mouse, ClicksPlaceTheCursorAndFireThePanelEvents) {
     p.c.mouseRelease();
     p.c.mousePress(MouseButton::Right, 50, 5);  // header strip
     p.c.mousePress(MouseButton::Left, 50, 5);
-    EXPECT_EQ(p.events, (std::vector<std::string>{"folder:Right", "active:Active", "folder:Right", "enter:/d/f1000",
-                                                  "drive:Right", "active:Active"}));
+    EXPECT_EQ(p.events, (std::vector<std::string>{"folder:Right", "active:Active", "folder:Right",
+                                                  "enter:/d/f1000", "drive:Right", "active:Active"}));
     // A click below the last entry lands on the last entry.
     LaidOut few(3);
     few.c.mousePress(MouseButton::Left, few.xOf(3), few.yOf(10));

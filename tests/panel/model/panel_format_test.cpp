@@ -8,11 +8,16 @@ namespace kv {
 namespace {
 
 TEST(Format, SizesAsThePanelShowsThem) {
-    struct Case { std::int64_t n; const char* thousands; const char* folder; };
-    for (const Case& c : {Case{0, "0", "0 Kb"}, Case{1000, "1,000", "0 Kb"}, Case{1536, "1,536", "1 Kb"},
-                          Case{12345, "12,345", "12 Kb"}, Case{999999, "999,999", "976 Kb"},
-                          Case{5242880, "5,242,880", "5,0 Mb"}, Case{300LL * 1048576, "314,572,800", "300 Mb"},
-                          Case{5LL << 40, "5,497,558,138,880", "5,242,880 Mb"}}) {
+    struct Case {
+        std::int64_t n;
+        const char* thousands;
+        const char* folder;
+    };
+    for (const Case& c :
+         {Case{0, "0", "0 Kb"}, Case{1000, "1,000", "0 Kb"}, Case{1536, "1,536", "1 Kb"},
+          Case{12345, "12,345", "12 Kb"}, Case{999999, "999,999", "976 Kb"},
+          Case{5242880, "5,242,880", "5,0 Mb"}, Case{300LL * 1048576, "314,572,800", "300 Mb"},
+          Case{5LL << 40, "5,497,558,138,880", "5,242,880 Mb"}}) {
         EXPECT_EQ(formatThousands(c.n), c.thousands) << c.n;
         EXPECT_EQ(FormatSize(c.n), c.folder) << c.n;
     }
@@ -32,16 +37,22 @@ TEST(Format, DatesWithFourDigitYears) {
 }
 
 TEST(Format, NameColoursByExtension) {
-    struct Case { const char* name; std::uint32_t colour; };
-    for (const Case& c : {Case{"RUN.EXE", 0x00FF00}, Case{"main.cpp", 0x00FF00}, Case{"a.h", 0x00FF00},
-                          Case{"notes.TXT", 0x0000FF}, Case{"x.tar.zip", 0x0000FF}, Case{"song.mp3", 0xFFFFB5},
-                          Case{"photo.jpeg", 0}, Case{"Makefile", 0}, Case{"archive.c.bak", 0x0000FF}}) {
+    struct Case {
+        const char* name;
+        std::uint32_t colour;
+    };
+    for (const Case& c :
+         {Case{"RUN.EXE", 0x00FF00}, Case{"main.cpp", 0x00FF00}, Case{"a.h", 0x00FF00},
+          Case{"notes.TXT", 0x0000FF}, Case{"x.tar.zip", 0x0000FF}, Case{"song.mp3", 0xFFFFB5},
+          Case{"photo.jpeg", 0}, Case{"Makefile", 0}, Case{"archive.c.bak", 0x0000FF}}) {
         EXPECT_EQ(extensionColor(c.name), c.colour) << c.name;
     }
 }
 
 TEST(Layout, HandEditedValuesNeverBreakIt) {
-    struct Case { int w, h, columns, fontSize, style; };
+    struct Case {
+        int w, h, columns, fontSize, style;
+    };
     for (const Case& c : {Case{640, 453, 3, 8, 1}, Case{640, 453, 0, 8, 1}, Case{640, 453, -4, 0, 1},
                           Case{20, 30, 3, 8, 1}, Case{300, 60, 3, 72, 3}, Case{0, 0, 9, 8, 1}}) {
         TFPanelModel m;

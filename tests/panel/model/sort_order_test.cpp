@@ -15,7 +15,8 @@ using platform::faArchive;
 using platform::faDirectory;
 using platform::faHidden;
 
-DirItem file(const std::string& name, std::int64_t size = 0, bool exec = false, int year = 2020, int minute = 0) {
+DirItem file(const std::string& name, std::int64_t size = 0, bool exec = false, int year = 2020,
+             int minute = 0) {
     DirItem d;
     d.name = name;
     d.size = size;
@@ -71,37 +72,57 @@ const std::string k32(32, 'x');
 INSTANTIATE_TEST_SUITE_P(
     Cases, SortOrder,
     ::testing::Values(
-        OrderCase{"by name, programs not first: a.bat and A.TXT tie on the name, BAT < TXT", stName, false,
+        OrderCase{"by name, programs not first: a.bat and A.TXT tie on the name, BAT < TXT",
+                  stName,
+                  false,
                   {file("b.txt"), file("A.TXT"), file("a.bat"), file("z.exe")},
                   {"a.bat", "A.TXT", "b.txt", "z.exe"}},
-        OrderCase{"by name, programs first", stName, true,
+        OrderCase{"by name, programs first",
+                  stName,
+                  true,
                   {file("b.txt"), file("A.TXT"), file("a.bat"), file("z.exe")},
                   {"a.bat", "z.exe", "A.TXT", "b.txt"}},
-        OrderCase{"an execute bit makes a program too", stName, true,
+        OrderCase{"an execute bit makes a program too",
+                  stName,
+                  true,
                   {file("b.sh"), file("run", 10, true), file("a.txt")},
                   {"run", "a.txt", "b.sh"}},
-        OrderCase{"by extension: no extension first among files, folders before all", stExt, false,
+        OrderCase{"by extension: no extension first among files, folders before all",
+                  stExt,
+                  false,
                   {file("b.txt"), file("readme"), folder("zdir"), file("a.c")},
                   {"zdir", "readme", "a.c", "b.txt"}},
-        OrderCase{"by size: largest first, also past 32 bits, down to one byte apart; folders still first", stSize,
+        OrderCase{"by size: largest first, also past 32 bits, down to one byte apart; folders still first",
+                  stSize,
                   false,
                   {file("small", 10), file("one", 1), file("huge", 5'000'000'000LL), folder("d"),
                    file("big", 3'000'000'000LL), file("two", 2), file("mid", 2'000'000'000LL),
                    file("gig", 1'500'000'000LL)},
                   {"d", "huge", "big", "mid", "gig", "small", "two", "one"}},
-        OrderCase{"arrival order: folders first, then programs, then files as read", stArrival, true,
+        OrderCase{"arrival order: folders first, then programs, then files as read",
+                  stArrival,
+                  true,
                   {file("c"), folder("y"), file("a"), folder("x"), file("b.exe")},
                   {"y", "x", "b.exe", "c", "a"}},
-        OrderCase{"by date: newest first", stCreated, false,
-                  {file("old", 0, false, 1999), file("new", 0, false, 2024, 5), file("newer", 0, false, 2024, 6)},
-                  {"newer", "new", "old"}},
-        OrderCase{"equal keys keep reverse arrival order (names equal in their first 32 characters)", stName,
-                  false, {file(k32 + "1.txt"), file(k32 + "2.txt"), file(k32 + "3.txt")},
+        OrderCase{
+            "by date: newest first",
+            stCreated,
+            false,
+            {file("old", 0, false, 1999), file("new", 0, false, 2024, 5), file("newer", 0, false, 2024, 6)},
+            {"newer", "new", "old"}},
+        OrderCase{"equal keys keep reverse arrival order (names equal in their first 32 characters)",
+                  stName,
+                  false,
+                  {file(k32 + "1.txt"), file(k32 + "2.txt"), file(k32 + "3.txt")},
                   {k32 + "3.txt", k32 + "2.txt", k32 + "1.txt"}},
-        OrderCase{"case folds for a to z only: Z before [ and _", stName, false,
+        OrderCase{"case folds for a to z only: Z before [ and _",
+                  stName,
+                  false,
                   {file("_b"), file("z"), file("B"), file("a"), file("[c")},
                   {"a", "B", "z", "[c", "_b"}},
-        OrderCase{"a dot name has an empty name part and sorts by its extension", stName, false,
+        OrderCase{"a dot name has an empty name part and sorts by its extension",
+                  stName,
+                  false,
                   {file("b"), file(".profile"), file("a")},
                   {".profile", "a", "b"}}));
 
@@ -136,8 +157,9 @@ TEST(SortOrder, EqualsTheBubbleSortOnManyTies) {
             std::string name = (rng() % 2 ? longPrefix : std::string()) + std::string(1, "abAB"[rng() % 4]) +
                                "#" + std::to_string(i);
             if (rng() % 3) name += std::string(".") + "tXt"[rng() % 3] + "x";
-            DirItem d = rng() % 5 == 0 ? folder(name) : file(name, rng() % 3 * 1'000'000'000LL, rng() % 7 == 0,
-                                                             2000 + static_cast<int>(rng() % 2));
+            DirItem d = rng() % 5 == 0 ? folder(name)
+                                       : file(name, rng() % 3 * 1'000'000'000LL, rng() % 7 == 0,
+                                              2000 + static_cast<int>(rng() % 2));
             arrival.push_back(d);
         }
         TDirectory fl;
@@ -196,7 +218,10 @@ TEST(SortKey, IsTheOldKeyByteForByte) {
         {"a folder, no extension", dir, stExt, 3, " " + pad("", 30) + pad("DIR", 32)},
         {"arrival number", plain, stArrival, 7, "@0000000007"},
         {"size inverted in 19 digits", sized, stSize, 3, "@9999999998499999998" + pad("X", 30) + pad("", 20)},
-        {"date inverted field by field", dated, stCreated, 3, "@797998978654" "90" + pad("ZZ", 20) + pad("LOG", 20)},
+        {"date inverted field by field", dated, stCreated, 3,
+         "@797998978654"
+         "90" +
+             pad("ZZ", 20) + pad("LOG", 20)},
     };
     for (const auto& c : cases) EXPECT_EQ(buildSortKey(c.e, c.sort, true, true, c.arrival), c.key) << c.what;
 }

@@ -31,7 +31,8 @@ struct BigFolder : ::testing::Test {
     void SetUp() override {
         test::qtApp();
         dir.dir("big/sub");
-        for (std::size_t i = 0; i < TFPanel::kInlineNames + 500; ++i) dir.file("big/f" + std::to_string(10000 + i) + ".txt");
+        for (std::size_t i = 0; i < TFPanel::kInlineNames + 500; ++i)
+            dir.file("big/f" + std::to_string(10000 + i) + ".txt");
         panel = std::make_unique<TFPanel>();
         panel->Side = "Left";
         panel->SetDefaults();
@@ -131,12 +132,12 @@ TEST(BusyFolder, OutsideChangesArePlacedEntryByEntryAndALostQueueRereads) {
     const std::string cursor = panel.CurFile;
     panel.FL.setSelected(panel.FL.findByName("f130.txt"), true);
 
-    dir.file("a.zip");                                                      // create
-    std::filesystem::remove(dir / "f101.txt");                              // delete
-    std::filesystem::rename(dir / "f102.txt", dir / "f102.cpp");            // rename
-    std::filesystem::rename(dir / "f130.txt", dir / "f130.bak");            // rename of a selected entry
-    dir.file("f120.txt", std::string(5000, 'x'));                           // change
-    std::filesystem::create_directory(dir / "newdir");                      // a folder
+    dir.file("a.zip");                                            // create
+    std::filesystem::remove(dir / "f101.txt");                    // delete
+    std::filesystem::rename(dir / "f102.txt", dir / "f102.cpp");  // rename
+    std::filesystem::rename(dir / "f130.txt", dir / "f130.bak");  // rename of a selected entry
+    dir.file("f120.txt", std::string(5000, 'x'));                 // change
+    std::filesystem::create_directory(dir / "newdir");            // a folder
     TDirectory full;
     full.SortType = srExt;
     ASSERT_TRUE(spinUntil([&] {
@@ -152,7 +153,8 @@ TEST(BusyFolder, OutsideChangesArePlacedEntryByEntryAndALostQueueRereads) {
     panel.Monitor->OnOverflow(panel.Monitor);  // the kernel dropped events
     ASSERT_TRUE(spinUntil([&] { return panel.Stats().fullRereads == 1; }));
     EXPECT_EQ(panel.CurFile, cursor);
-    EXPECT_TRUE(panel.FL.selected(panel.FL.findByName("f131.txt"))) << "a full re-read keeps the selection too";
+    EXPECT_TRUE(panel.FL.selected(panel.FL.findByName("f131.txt")))
+        << "a full re-read keeps the selection too";
     panel.Monitor->Stop();
 }
 

@@ -65,11 +65,12 @@ TEST(DirMon, NameChangesFireAndContentChangesDoNot) {
         {"create a file", [](const TempDir& t, const TempDir&) { t.file("new"); }, true},
         {"create a folder", [](const TempDir& t, const TempDir&) { t.dir("sub"); }, true},
         {"delete a file", [](const TempDir& t, const TempDir&) { fs::remove(t / "old"); }, true},
-        {"rename inside", [](const TempDir& t, const TempDir&) { fs::rename(t / "old", t / "renamed"); }, true},
+        {"rename inside", [](const TempDir& t, const TempDir&) { fs::rename(t / "old", t / "renamed"); },
+         true},
         {"move out", [](const TempDir& t, const TempDir& e) { fs::rename(t / "old", e / "old"); }, true},
         {"move in", [](const TempDir& t, const TempDir& e) { fs::rename(e.file("in"), t / "in"); }, true},
-        {"append to a file", [](const TempDir& t, const TempDir&) { std::ofstream(t / "old", std::ios::app) << "more"; },
-         false},
+        {"append to a file",
+         [](const TempDir& t, const TempDir&) { std::ofstream(t / "old", std::ios::app) << "more"; }, false},
         {"change elsewhere", [](const TempDir&, const TempDir& e) { e.file("other"); }, false},
     };
     for (const auto& r : rows) {
@@ -110,7 +111,8 @@ TEST(DirMon, ErrorsHaveTheirTexts) {
     mon.Start();
     EXPECT_EQ(message([&] { mon.Start(); }), "DirMon already started");
     EXPECT_EQ(message([&] { mon.SetDirectory("/"); }), "Unable to change Directory when DirMon is running");
-    EXPECT_EQ(message([&] { mon.SetNotifyFilter(dmcDirName); }), "Unable to change NotifyFilter when DirMon is running");
+    EXPECT_EQ(message([&] { mon.SetNotifyFilter(dmcDirName); }),
+              "Unable to change NotifyFilter when DirMon is running");
     EXPECT_EQ(message([&] { mon.SetDirectory(t.path()); }), "no error") << "the same folder is no change";
     mon.Stop();
     mon.SetNotifyFilter(dmcFileName | dmcDirName);

@@ -55,7 +55,8 @@ struct PanelFixture : ::testing::Test {
     QImage shot() { return panel->grab().toImage(); }
     QPoint cellCentre(int cell) const {
         const int col = cell / panel->rows(), row = cell % panel->rows();
-        return {panel->X0 + col * panel->ColWidth + 20, panel->Y0 + 2 + row * panel->LineHeight + panel->LineHeight / 2};
+        return {panel->X0 + col * panel->ColWidth + 20,
+                panel->Y0 + 2 + row * panel->LineHeight + panel->LineHeight / 2};
     }
     // Whether any pixel of the rectangle has this colour. Smoothed letters may never reach
     // the exact colour; 16 per channel still tells every colour the panel uses apart.
@@ -197,7 +198,8 @@ TEST_F(PanelFixture, AnOutsideChangeKeepsTheCursorOnItsEntryAndTheSelection) {
     EXPECT_EQ(panel->FL.SelectedCount, 2);
     EXPECT_TRUE(panel->FL.selected(panel->FL.findByName("file120.txt")));
     EXPECT_TRUE(panel->FL.selected(panel->FL.findByName("file130.txt")));
-    EXPECT_EQ(panel->StatusTexts(QFontMetrics(panel->CanvasFont())).name, QString::fromStdString("<" + entry + ">"));
+    EXPECT_EQ(panel->StatusTexts(QFontMetrics(panel->CanvasFont())).name,
+              QString::fromStdString("<" + entry + ">"));
     panel->Monitor->Stop();
 }
 
@@ -257,7 +259,7 @@ TEST_F(PanelFixture, StatusTextsNeverOverlap) {
     panel->RefreshDir();
     panel->PosList = 0;
     panel->Bar_Pos = panel->FL.findByName(std::string(80, 'n') + ".txt") - 1;
-    panel->InvertSelection();  // every file
+    panel->InvertSelection();              // every file
     panel->FreeSpace = 987654321LL << 20;  // a 10-digit count of Mb
     for (const int width : {320, 240}) {
         SCOPED_TRACE(width);
@@ -292,7 +294,9 @@ TEST_F(PanelFixture, HiddenNamesAreSilverAndColoursCanBeTurnedOff) {
     panel->RefreshDir();
     const int hiddenCell = panel->FL.findByName(".hidden.txt") - 1;
     const int txtCell = panel->FL.findByName("file100.txt") - 1;
-    const auto around = [&](int cell) { return QRect(cellCentre(cell).x() - 15, cellCentre(cell).y() - 5, 40, 10); };
+    const auto around = [&](int cell) {
+        return QRect(cellCentre(cell).x() - 15, cellCentre(cell).y() - 5, 40, 10);
+    };
     QImage img = shot();
     EXPECT_TRUE(has(img, around(hiddenCell), QColor(0xC0, 0xC0, 0xC0)));
     EXPECT_FALSE(has(img, around(hiddenCell), QColor(255, 0, 0))) << "silver wins over the extension";
@@ -389,7 +393,10 @@ TEST(PanelColours, StoredColoursReadAsBlueGreenRedAndSystemColoursComeFromThePal
     QPalette pal;
     pal.setColor(QPalette::Button, QColor(1, 2, 3));
     pal.setColor(QPalette::Highlight, QColor(4, 5, 6));
-    struct Case { TColorRef stored; QColor want; };
+    struct Case {
+        TColorRef stored;
+        QColor want;
+    };
     for (const Case& c : {Case{0x800000, QColor(0, 0, 0x80)}, Case{0x00A8A800, QColor(0, 0xA8, 0xA8)},
                           Case{0x0000FF, QColor(0xFF, 0, 0)}, Case{0x8000000F, QColor(1, 2, 3)},
                           Case{0x8000000D, QColor(4, 5, 6)}}) {

@@ -28,7 +28,8 @@ Cells liveCells(const LifeGrid& g) {
 }
 
 Cells sorted(Cells c) {
-    std::sort(c.begin(), c.end(), [](auto a, auto b) { return a.col != b.col ? a.col < b.col : a.row < b.row; });
+    std::sort(c.begin(), c.end(),
+              [](auto a, auto b) { return a.col != b.col ? a.col < b.col : a.row < b.row; });
     return c;
 }
 
@@ -60,7 +61,8 @@ TEST(LifeRules, GliderMovesOneCellDiagonallyEveryFourGenerations) {
 
 TEST(LifeRules, BlockStaysInEveryCornerAndTheMiddle) {
     const Cells block = {{0, 0}, {1, 0}, {0, 1}, {1, 1}};
-    for (auto [dc, dr] : {std::pair{0, 0}, {kLast - 1, 0}, {0, kLast - 1}, {kLast - 1, kLast - 1}, {20, 30}}) {
+    for (auto [dc, dr] :
+         {std::pair{0, 0}, {kLast - 1, 0}, {0, kLast - 1}, {kLast - 1, kLast - 1}, {20, 30}}) {
         LifeGrid g = gridWith(shifted(block, dc, dr));
         EXPECT_TRUE(g.step().empty()) << dc << "," << dr;
         EXPECT_EQ(liveCells(g), shifted(block, dc, dr)) << dc << "," << dr;
@@ -101,7 +103,8 @@ TEST(LifeRules, AGliderReachingTheCornerDoesNotComeBackOnTheFarSide) {
         }
     }
     // It ends as a still block in the corner.
-    EXPECT_EQ(liveCells(g), sorted({{kLast - 1, kLast - 1}, {kLast - 1, kLast}, {kLast, kLast - 1}, {kLast, kLast}}));
+    EXPECT_EQ(liveCells(g),
+              sorted({{kLast - 1, kLast - 1}, {kLast - 1, kLast}, {kLast, kLast - 1}, {kLast, kLast}}));
 }
 
 TEST(LifeRules, EditingOutsideTheGridIsIgnored) {

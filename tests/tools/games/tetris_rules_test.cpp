@@ -47,9 +47,11 @@ std::vector<std::string> shape(const TetrisGame::Piece& p) {
             if (!p.cells[r - 1][c - 1]) continue;
             const int row = p.rowOffset + r, col = p.colOffset + c;
             if (row < 1 || row > TetrisGame::kRows || col < 1 || col > TetrisGame::kCols)
-                return ::testing::AssertionFailure() << "block outside the board at row " << row << " column " << col;
+                return ::testing::AssertionFailure()
+                       << "block outside the board at row " << row << " column " << col;
             if (g.cell(row, col) != p.colour)
-                return ::testing::AssertionFailure() << "block not painted at row " << row << " column " << col;
+                return ::testing::AssertionFailure()
+                       << "block not painted at row " << row << " column " << col;
         }
     return ::testing::AssertionSuccess();
 }
@@ -77,8 +79,9 @@ TEST(TetrisRules, NewPieceStartsAtRowOneColumnsSixToNine) {
 }
 
 TEST(TetrisRules, BasePatternsAndTheirScores) {
-    const std::vector<std::vector<std::string>> shapes = {
-        {".#.", "###"}, {"###", "#.."}, {"###", "..#"}, {"##.", ".##"}, {".##", "##."}, {"####"}, {"##", "##"}};
+    const std::vector<std::vector<std::string>> shapes = {{".#.", "###"}, {"###", "#.."}, {"###", "..#"},
+                                                          {"##.", ".##"}, {".##", "##."}, {"####"},
+                                                          {"##", "##"}};
     const int scores[] = {10, 30, 30, 25, 25, 15, 20};
     for (int n = 0; n < TetrisGame::kPieceCount; ++n) {
         TetrisGame g(1);
@@ -93,14 +96,14 @@ TEST(TetrisRules, BasePatternsAndTheirScores) {
 struct ClearCase {
     const char* name;
     int piece;
-    int turns;   // Up presses
-    int shift;   // + right, - left
+    int turns;                // Up presses
+    int shift;                // + right, - left
     int openFirst, openLast;  // columns left open in the prepared rows
     int firstRow;             // prepared rows firstRow..23
     bool dropIt;              // Down/Space, or let the timer bring it down
     int rowsRemoved;
     int score;
-    int markerRowAfter;       // the marker sits in column 3, just above the prepared rows
+    int markerRowAfter;  // the marker sits in column 3, just above the prepared rows
 };
 
 class TetrisClearing : public ::testing::TestWithParam<ClearCase> {};
@@ -108,7 +111,8 @@ class TetrisClearing : public ::testing::TestWithParam<ClearCase> {};
 TEST_P(TetrisClearing, RemovesFullRowsAndScoresOnlyTheLanding) {
     const ClearCase& k = GetParam();
     TetrisGame g(7);
-    for (int row = k.firstRow; row <= TetrisGame::kRows; ++row) fillRowExcept(g, row, k.openFirst, k.openLast);
+    for (int row = k.firstRow; row <= TetrisGame::kRows; ++row)
+        fillRowExcept(g, row, k.openFirst, k.openLast);
     const int markerRow = k.firstRow - 1;
     g.setCell(markerRow, 3, 7);
     spawn(g, k.piece);
@@ -144,21 +148,22 @@ TEST_P(TetrisClearing, RemovesFullRowsAndScoresOnlyTheLanding) {
 
 INSTANTIATE_TEST_SUITE_P(
     Table, TetrisClearing,
-    ::testing::Values(
-        ClearCase{"IFillsOneRow", I, 0, 0, 6, 9, 23, true, 1, 5 + 15, 23},
-        ClearCase{"OFillsTwoRowsAtTheRightWall", O, 0, 5, 11, 12, 22, true, 2, 5 + 20, 23},
-        ClearCase{"UprightIFillsFourRowsAtTheLeftWall", I, 1, -5, 1, 1, 20, true, 4, 5 + 15, 23},
-        ClearCase{"FallingByTheTimerGivesNoDropBonus", O, 0, 5, 11, 12, 22, false, 2, 20, 23},
-        ClearCase{"AGapLeftOpenRemovesNothing", O, 0, 4, 11, 12, 22, true, 0, 5 + 20, 21}),
+    ::testing::Values(ClearCase{"IFillsOneRow", I, 0, 0, 6, 9, 23, true, 1, 5 + 15, 23},
+                      ClearCase{"OFillsTwoRowsAtTheRightWall", O, 0, 5, 11, 12, 22, true, 2, 5 + 20, 23},
+                      ClearCase{"UprightIFillsFourRowsAtTheLeftWall", I, 1, -5, 1, 1, 20, true, 4, 5 + 15,
+                                23},
+                      ClearCase{"FallingByTheTimerGivesNoDropBonus", O, 0, 5, 11, 12, 22, false, 2, 20, 23},
+                      ClearCase{"AGapLeftOpenRemovesNothing", O, 0, 4, 11, 12, 22, true, 0, 5 + 20, 21}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(TetrisRules, LevelsAndIntervalsFollowTheScore) {
-    const std::pair<int, int> levels[] = {{0, 1},    {300, 1},  {301, 2},  {700, 2},  {701, 3},  {1300, 3},
-                                          {1301, 4}, {2000, 4}, {2001, 5}, {3000, 5}, {3001, 6}, {5000, 6},
-                                          {5001, 7}, {99999, 7}};
+    const std::pair<int, int> levels[] = {{0, 1},    {300, 1},  {301, 2},  {700, 2},  {701, 3},
+                                          {1300, 3}, {1301, 4}, {2000, 4}, {2001, 5}, {3000, 5},
+                                          {3001, 6}, {5000, 6}, {5001, 7}, {99999, 7}};
     for (auto [score, level] : levels) EXPECT_EQ(TetrisGame::levelForScore(score), level) << score;
     const int intervals[] = {610, 510, 410, 310, 210, 110, 110};
-    for (int level = 1; level <= 7; ++level) EXPECT_EQ(TetrisGame::intervalForLevel(level), intervals[level - 1]);
+    for (int level = 1; level <= 7; ++level)
+        EXPECT_EQ(TetrisGame::intervalForLevel(level), intervals[level - 1]);
 }
 
 TEST(TetrisRules, TheIntervalChangesOnlyWhenAPieceLands) {
@@ -195,8 +200,7 @@ TEST(TetrisRules, WallsStopSidewaysMoves) {
     EXPECT_EQ(moves, 3);
     EXPECT_EQ(g.current().colOffset, 8);  // its right end in column 12
     EXPECT_EQ(g.cell(1, 12), kColour);
-    while (g.moveLeft()) {
-    }
+    while (g.moveLeft()) {}
     EXPECT_EQ(g.current().colOffset, 0);
     EXPECT_EQ(g.cell(1, 1), kColour);
     EXPECT_EQ(occupied(g), 4);
@@ -216,8 +220,7 @@ TEST(TetrisRules, TurningAtTheRightWallPushesThePieceBackInside) {
     TetrisGame g(1);
     spawn(g, I);
     ASSERT_TRUE(g.rotate());  // upright, one column wide
-    while (g.moveRight()) {
-    }
+    while (g.moveRight()) {}
     EXPECT_EQ(g.current().colOffset, 11);
     ASSERT_TRUE(g.rotate());  // lying again: four wide
     EXPECT_EQ(g.current().colOffset, 8);
@@ -337,9 +340,13 @@ TEST(TetrisRules, RandomPlayNeverPutsAPieceOutsideTheBoard) {
         std::uniform_int_distribution<int> pick(0, 9);
         for (int step = 0; step < 3000; ++step) {
             switch (pick(keys)) {
-                case 0: case 1: g.moveLeft(); break;
-                case 2: case 3: g.moveRight(); break;
-                case 4: case 5: case 6: g.rotate(); break;
+                case 0:
+                case 1: g.moveLeft(); break;
+                case 2:
+                case 3: g.moveRight(); break;
+                case 4:
+                case 5:
+                case 6: g.rotate(); break;
                 case 7: g.drop(); break;
                 default: g.tick(); break;
             }

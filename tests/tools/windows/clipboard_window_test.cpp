@@ -55,7 +55,8 @@ TEST(ClipboardView, ChoosesTheFormThatSaysMost) {
          Shown::Files},
         {"picture", [&](QMimeData& d) { d.setImageData(red); }, Shown::Picture},
         {"colour", [](QMimeData& d) { d.setColorData(QColor(Qt::blue)); }, Shown::Colour},
-        {"unknown", [](QMimeData& d) { d.setData(QStringLiteral("application/x-strange"), "\x01\x02"); }, Shown::Unknown},
+        {"unknown", [](QMimeData& d) { d.setData(QStringLiteral("application/x-strange"), "\x01\x02"); },
+         Shown::Unknown},
     };
     for (const auto& r : rows) {
         QMimeData data;
@@ -65,7 +66,8 @@ TEST(ClipboardView, ChoosesTheFormThatSaysMost) {
     }
 
     QMimeData files;
-    files.setUrls({QUrl::fromLocalFile(QStringLiteral("/home/me/a.txt")), QUrl(QStringLiteral("https://example.org/x"))});
+    files.setUrls({QUrl::fromLocalFile(QStringLiteral("/home/me/a.txt")),
+                   QUrl(QStringLiteral("https://example.org/x"))});
     view.showData(&files);
     ASSERT_EQ(view.files()->count(), 2);
     EXPECT_EQ(view.files()->item(0)->text(), QStringLiteral("/home/me/a.txt"));
@@ -109,7 +111,8 @@ TEST(ClipboardWindow, BoundsInAndOutAndTheCentredButton) {
         EXPECT_EQ(w.bounds(), QRect(50, 50, 300, 300));
         EXPECT_EQ(w.windowTitle(), QStringLiteral("Clipboard viewer"));
     }
-    kv::TFormClip w(QRect(120, 80, 420, 260), [](const char* key, const char*) { return QString::fromUtf8(key); });
+    kv::TFormClip w(QRect(120, 80, 420, 260),
+                    [](const char* key, const char*) { return QString::fromUtf8(key); });
     EXPECT_EQ(w.windowTitle(), QStringLiteral("Caption"));
     w.show();
     EXPECT_EQ(w.bounds(), QRect(120, 80, 420, 260));

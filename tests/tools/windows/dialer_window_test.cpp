@@ -74,7 +74,9 @@ struct Dialer {
     }
     ~Dialer() { delete w; }
     void check(int row) { w->EntryList->item(row)->setCheckState(Qt::Checked); }
-    QString lastLog() const { return w->Log->count() ? w->Log->item(w->Log->count() - 1)->text() : QString(); }
+    QString lastLog() const {
+        return w->Log->count() ? w->Log->item(w->Log->count() - 1)->text() : QString();
+    }
 };
 
 TEST(Dialer, BusyRedialsRoundRobinAfterTheCountdown) {
@@ -154,7 +156,12 @@ TEST(Dialer, ClosesWhenAskedAndAClosedWindowNeverRedials) {
     const Row rows[] = {
         {"connected, close asked", {true, false, true, 3}, kConnected, 0, false, false},
         {"connected, close not asked", {true, false, false, 3}, kConnected, 0, true, false},
-        {"busy, close on busy wins over redial", {true, true, false, 3}, kConnectDevice, kLineBusy, false, false},
+        {"busy, close on busy wins over redial",
+         {true, true, false, 3},
+         kConnectDevice,
+         kLineBusy,
+         false,
+         false},
         {"busy, redial off", {false, false, false, 3}, kConnectDevice, kLineBusy, true, false},
         {"other failure redials", {true, false, false, 3}, kAuthenticate, kOtherFailure, true, true},
         {"unknown error code does not", {true, false, false, 3}, kAuthenticate, 691, true, false},
@@ -199,7 +206,8 @@ TEST(Dialer, LogTextsClearingAndTheOptionsPanel) {
     EXPECT_EQ(d.w->Log->item(1)->text(), QStringLiteral("Connecting device <Office VPN>"));
     EXPECT_EQ(d.w->Log->item(2)->text(), QString());
 
-    for (int i = d.w->Log->count(); i < kv::TFormDialUp::kMaxLogLines; ++i) d.w->Log->addItem(QStringLiteral("x"));
+    for (int i = d.w->Log->count(); i < kv::TFormDialUp::kMaxLogLines; ++i)
+        d.w->Log->addItem(QStringLiteral("x"));
     d.fake->report(kAuthenticated);
     EXPECT_EQ(d.w->Log->count(), 0);  // the 10001st line clears the log
     d.fake->report(kAuthenticated);
@@ -234,13 +242,15 @@ TEST(Dialer, ReportsFromAnotherThreadArriveInOrder) {
     d.w->EntryList->setCurrentRow(0);
     d.w->CallClick();
     std::thread service([&] {
-        for (int i = 0; i < 200; ++i) d.fake->progress(DialReport{i % 2 ? kDeviceConnected : kOpeningPort, 0});
+        for (int i = 0; i < 200; ++i)
+            d.fake->progress(DialReport{i % 2 ? kDeviceConnected : kOpeningPort, 0});
     });
     service.join();
     QCoreApplication::sendPostedEvents();
     ASSERT_EQ(d.w->Log->count(), 200);
     for (int i = 0; i < 200; ++i)
-        ASSERT_EQ(d.w->Log->item(i)->text(), i % 2 ? QStringLiteral("Device connected") : QStringLiteral("Opening port"));
+        ASSERT_EQ(d.w->Log->item(i)->text(),
+                  i % 2 ? QStringLiteral("Device connected") : QStringLiteral("Opening port"));
 }
 
 TEST(Dialer, OptionsComeFromTheSettingsAndTheLanguage) {
@@ -279,7 +289,7 @@ TEST(NetworkManagerReports, StatesAndReasonsReadAsTheOldCodes) {
         // Never up: a timeout or a lost device is "busy", so it redials; the rest a plain failure.
         {kNmDeactivated, 6, false, false, DialReport{kConnectDevice, kLineBusy}},
         {kNmDeactivated, 3, false, false, DialReport{kConnectDevice, kLineBusy}},
-        {kNmDeactivated, 9, false, false, DialReport{kConnectDevice, kOtherFailure}},  // no secrets
+        {kNmDeactivated, 9, false, false, DialReport{kConnectDevice, kOtherFailure}},   // no secrets
         {kNmDeactivated, 10, false, false, DialReport{kConnectDevice, kOtherFailure}},  // login failed
     };
     for (const auto& r : rows) {

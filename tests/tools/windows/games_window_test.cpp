@@ -293,7 +293,8 @@ TEST_F(GameWindows, LifePaintsLiveCellsGrey) {
     const QPoint origin = w.View->mapTo(&w, QPoint(0, 0));
     for (int c = 0; c < kv::LifeView::kShownCols; c += 3)
         for (int r = 0; r < kv::LifeView::kShownRows; r += 3) {
-            const QColor want = w.grid().alive(c, r) ? QColor(128, 128, 128) : w.palette().color(QPalette::Button);
+            const QColor want =
+                w.grid().alive(c, r) ? QColor(128, 128, 128) : w.palette().color(QPalette::Button);
             ASSERT_EQ(pixel(image, origin + kv::LifeView::cellRect(c, r).center()), want) << c << "," << r;
         }
 }

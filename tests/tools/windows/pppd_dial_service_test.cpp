@@ -47,14 +47,14 @@ TEST(PppdReports, MessagesAndExitCodes) {
         int state, error;
     };
     const Row rows[] = {
-        {8, false, false, kConnectDevice, kLineBusy},          // chat gave up: BUSY / NO CARRIER
-        {16, true, false, kDisconnected, kPortDisconnected},   // the modem hung up
-        {15, true, false, kDisconnected, kPortDisconnected},   // the peer stopped answering
-        {0, true, false, kDisconnected, kPortDisconnected},    // up, then gone
-        {5, true, true, kDisconnected, 0},                     // we hung up
+        {8, false, false, kConnectDevice, kLineBusy},         // chat gave up: BUSY / NO CARRIER
+        {16, true, false, kDisconnected, kPortDisconnected},  // the modem hung up
+        {15, true, false, kDisconnected, kPortDisconnected},  // the peer stopped answering
+        {0, true, false, kDisconnected, kPortDisconnected},   // up, then gone
+        {5, true, true, kDisconnected, 0},                    // we hung up
         {16, true, true, kDisconnected, 0},
-        {19, false, false, kConnectDevice, kOtherFailure},     // authentication refused
-        {2, false, false, kConnectDevice, kOtherFailure},      // bad options
+        {19, false, false, kConnectDevice, kOtherFailure},  // authentication refused
+        {2, false, false, kConnectDevice, kOtherFailure},   // bad options
     };
     for (const auto& r : rows) {
         const DialReport got = pppdExitReport(r.code, r.reached, r.hungUp);
@@ -83,18 +83,19 @@ struct FakePppd {
         std::filesystem::create_directories(peers + "/folder");
         // Like pppd with updetach: messages until the link is up, then a background process
         // that the pid file names, and the foreground one ends with 0.
-        std::ofstream(program.toStdString()) << "#!/bin/sh\n"
-                                                "[ \"$1\" = call ] && [ \"$3\" = updetach ] || exit 2\n"
-                                                "case \"$2\" in\n"
-                                                "busy) echo 'BUSY'; echo 'Connect script failed'; exit 8;;\n"
-                                                "*) echo 'Serial connection established.'\n"
-                                                "   echo 'Using interface ppp7'\n"
-                                                "   echo 'Connect: ppp7 <--> /dev/ttyUSB0'\n"
-                                                "   echo 'local  IP address 10.64.1.2'\n"
-                                                "   sleep 30 >/dev/null 2>&1 &\n"
-                                                "   printf '%s\\nppp7\\n' $! > \"$(dirname \"$0\")/ppp7.pid\"\n"
-                                                "   exit 0;;\n"
-                                                "esac\n";
+        std::ofstream(program.toStdString())
+            << "#!/bin/sh\n"
+               "[ \"$1\" = call ] && [ \"$3\" = updetach ] || exit 2\n"
+               "case \"$2\" in\n"
+               "busy) echo 'BUSY'; echo 'Connect script failed'; exit 8;;\n"
+               "*) echo 'Serial connection established.'\n"
+               "   echo 'Using interface ppp7'\n"
+               "   echo 'Connect: ppp7 <--> /dev/ttyUSB0'\n"
+               "   echo 'local  IP address 10.64.1.2'\n"
+               "   sleep 30 >/dev/null 2>&1 &\n"
+               "   printf '%s\\nppp7\\n' $! > \"$(dirname \"$0\")/ppp7.pid\"\n"
+               "   exit 0;;\n"
+               "esac\n";
         QFile::setPermissions(program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
 };

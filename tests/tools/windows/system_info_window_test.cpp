@@ -91,10 +91,15 @@ TEST(SystemFigures, FallbacksWhenFilesAreMissingOrEmpty) {
           {"proc/cpuinfo", "processor : 0\nFeatures : fp asimd mmxx\n\nHardware : BCM2835\n"},
           {"usr/lib/os-release", "NAME=Raspbian\nVERSION=\"11 (bullseye)\"\n"},
           {"proc/sys/kernel/osrelease", "6.1.21-v8+"}},
-         "Raspberry Pi 4 Model B Rev 1.4", "BCM2835", "Raspbian 11 (bullseye), Linux 6.1.21-v8+"},
+         "Raspberry Pi 4 Model B Rev 1.4",
+         "BCM2835",
+         "Raspbian 11 (bullseye), Linux 6.1.21-v8+"},
         // A vendor string only; an empty DMI name falls through.
-        {{{"proc/cpuinfo", "vendor_id : AuthenticAMD\nmodel name :\n"}, {"sys/class/dmi/id/product_name", "\n"}},
-         "IBM PC/AT", "AuthenticAMD", "Linux"},
+        {{{"proc/cpuinfo", "vendor_id : AuthenticAMD\nmodel name :\n"},
+          {"sys/class/dmi/id/product_name", "\n"}},
+         "IBM PC/AT",
+         "AuthenticAMD",
+         "Linux"},
     };
     for (const auto& r : rows) {
         FakeRoot root(r.files);
@@ -115,13 +120,20 @@ TEST(SystemFigures, FileSystemSizeOfAFolderAndOfNothing) {
 
 TEST(SystemInfoText, ThousandsAndColourCounts) {
     const std::pair<std::int64_t, const char*> numbers[] = {
-        {0, "0"}, {999, "999"}, {1000, "1,000"}, {32768, "32,768"}, {-1, "-1"},
+        {0, "0"},
+        {999, "999"},
+        {1000, "1,000"},
+        {32768, "32,768"},
+        {-1, "-1"},
         // A drive past 4 GB shows whole, not wrapped at 32 bits.
-        {5'000'000'000LL, "5,000,000,000"}, {1234567890123LL, "1,234,567,890,123"}};
+        {5'000'000'000LL, "5,000,000,000"},
+        {1234567890123LL, "1,234,567,890,123"}};
     for (const auto& [n, text] : numbers) EXPECT_EQ(kv::groupThousands(n), QString::fromUtf8(text)) << n;
-    const std::pair<int, const char*> depths[] = {{4, "16"},       {8, "256"},   {16, "65536"}, {24, "16777216"},
-                                                  {32, "16777216"}, {15, "65536"}, {1, "65536"}};
-    for (const auto& [bits, text] : depths) EXPECT_EQ(kv::colourCountText(bits), QString::fromUtf8(text)) << bits;
+    const std::pair<int, const char*> depths[] = {{4, "16"},        {8, "256"},       {16, "65536"},
+                                                  {24, "16777216"}, {32, "16777216"}, {15, "65536"},
+                                                  {1, "65536"}};
+    for (const auto& [bits, text] : depths)
+        EXPECT_EQ(kv::colourCountText(bits), QString::fromUtf8(text)) << bits;
 }
 
 TEST(SystemInfoWindow, ShowsEveryFigureFromItsSource) {

@@ -94,9 +94,12 @@ TEST(VideoModeWindow, ListsEveryModeAndSwitchesToTheChosenOne) {
 TEST(VideoModeWindow, EachResultHasItsMessage) {
     app();
     const std::pair<SwitchResult, const char*> rows[] = {
-        {SwitchResult::Successful, "The mode is established!"}, {SwitchResult::RestartNeeded, "It is required restart"},
-        {SwitchResult::Failed, "Cannot set this mode"},         {SwitchResult::BadMode, "Sorry, bad mode"},
-        {SwitchResult::NotUpdated, "Not updated"},              {SwitchResult::BadFlags, "Bad Flags"},
+        {SwitchResult::Successful, "The mode is established!"},
+        {SwitchResult::RestartNeeded, "It is required restart"},
+        {SwitchResult::Failed, "Cannot set this mode"},
+        {SwitchResult::BadMode, "Sorry, bad mode"},
+        {SwitchResult::NotUpdated, "Not updated"},
+        {SwitchResult::BadFlags, "Bad Flags"},
         {static_cast<SwitchResult>(7), ""},
     };
     for (const auto& [result, text] : rows) {

@@ -147,15 +147,16 @@ const HostileCase kCases[] = {
          return buildPe(s.b);
      },
      0, "RCData\n  ?0x7ffffff0 (4)\n", ""},
-    {"a section name in capitals", [] { return buildPe(oneResource().b, PeLayout{.sectionName = ".RSRC"}); }, 0,
-     "RCData\n  1 (4)\n", ""},
-    {"no resource section", [] { return buildPe(oneResource().b, PeLayout{.sectionName = ".data"}); }, 3, "", ""},
-    {"a PE32+ file", [] { return buildPe(oneResource().b, PeLayout{.pe32Plus = true}); }, 0, "RCData\n  1 (4)\n",
+    {"a section name in capitals", [] { return buildPe(oneResource().b, PeLayout{.sectionName = ".RSRC"}); },
+     0, "RCData\n  1 (4)\n", ""},
+    {"no resource section", [] { return buildPe(oneResource().b, PeLayout{.sectionName = ".data"}); }, 3, "",
      ""},
-    {"a 16-bit program", [] { return buildPe(oneResource().b, PeLayout{.signature = std::string("NE\0\0", 4)}); },
-     2, "", ""},
-    {"NT headers past the end of the file", [] { return buildPe(oneResource().b, PeLayout{.storedNtOffset = 0x7FFFFFF0}); },
-     2, "", ""},
+    {"a PE32+ file", [] { return buildPe(oneResource().b, PeLayout{.pe32Plus = true}); }, 0,
+     "RCData\n  1 (4)\n", ""},
+    {"a 16-bit program",
+     [] { return buildPe(oneResource().b, PeLayout{.signature = std::string("NE\0\0", 4)}); }, 2, "", ""},
+    {"NT headers past the end of the file",
+     [] { return buildPe(oneResource().b, PeLayout{.storedNtOffset = 0x7FFFFFF0}); }, 2, "", ""},
     {"a file that ends inside the NT headers",
      [] {
          auto f = buildPe(oneResource().b);
@@ -174,8 +175,19 @@ const HostileCase kCases[] = {
          s.at(0x80).dataEntry(0x10B0, 8);
          s.at(0x90).dataEntry(0x10C0, 20);
          s.at(0xB0).put({1, 2, 3, 4, 5, 6, 7, 8});
-         s.at(0xC0).put(test::ByteWriter().u16(0).u16(1).u16(5000).u8(32).u8(32).u8(16).u8(0).u16(1).u16(4)
-                            .u32(8).u16(1).b);
+         s.at(0xC0).put(test::ByteWriter()
+                            .u16(0)
+                            .u16(1)
+                            .u16(5000)
+                            .u8(32)
+                            .u8(32)
+                            .u8(16)
+                            .u8(0)
+                            .u16(1)
+                            .u16(4)
+                            .u32(8)
+                            .u16(1)
+                            .b);
          return buildPe(s.b);
      },
      0, "Icon\n  1\n    32 X 32 16 Colors (8)\n", "claims 5000 images, only 1 are there"},
@@ -198,8 +210,10 @@ TEST_P(Hostile, EndsWithAStatusOrANoteAndShowsWhatCanBeRead) {
     // Every item saves without reading outside the file.
     std::function<void(TResourceList&)> save = [&](TResourceList& list) {
         for (const auto& item : list.items()) {
-            if (item->isList()) save(*item->subList());
-            else EXPECT_GE(item->fileContents().size(), item->rawData().size());
+            if (item->isList())
+                save(*item->subList());
+            else
+                EXPECT_GE(item->fileContents().size(), item->rawData().size());
         }
     };
     if (TResourceList* root = image.resources()) save(*root);
@@ -265,7 +279,8 @@ TEST(HostileFile, TreePrinterAnswersWithTheStatus) {
     };
     for (const Row& r : rows) {
         const std::string path = dir / "f.exe";
-        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(r.file.data()), r.file.size());
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(r.file.data()), r.file.size());
         std::ostringstream out, err;
         EXPECT_EQ(printResourceTreeOfFile(path, out, err), r.code) << r.err;
         EXPECT_NE(err.str().find(r.err), std::string::npos) << err.str();

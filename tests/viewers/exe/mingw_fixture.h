@@ -23,7 +23,8 @@ inline bool haveProgram(const std::string& name) {
 }
 
 inline void writeBytes(const std::string& path, const std::vector<std::uint8_t>& b) {
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(b.data()), std::streamsize(b.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(b.data()), std::streamsize(b.size()));
 }
 
 inline std::vector<std::uint8_t> readBytes(const std::string& path) {
@@ -38,27 +39,27 @@ inline std::vector<std::uint8_t> storedForm() {
     w.text("TPF0");
     str("TForm1");
     str("Form1");
-    str("Left"), w.u8(3).u16(192);                     // vaInt16
-    str("Caption"), w.u8(6), str("It's here");         // vaString
-    str("Visible"), w.u8(8);                           // vaFalse
+    str("Left"), w.u8(3).u16(192);                                                 // vaInt16
+    str("Caption"), w.u8(6), str("It's here");                                     // vaString
+    str("Visible"), w.u8(8);                                                       // vaFalse
     str("Items.Strings"), w.u8(1), w.u8(6), str("a"), w.u8(6), str("b"), w.u8(0);  // vaList
-    str("Anchors"), w.u8(11), str("akLeft"), str("akTop"), w.u8(0);                 // vaSet
-    str("Color"), w.u8(7), str("clBtnFace");           // vaIdent
-    w.u8(0);                                           // end of properties
+    str("Anchors"), w.u8(11), str("akLeft"), str("akTop"), w.u8(0);                // vaSet
+    str("Color"), w.u8(7), str("clBtnFace");                                       // vaIdent
+    w.u8(0);                                                                       // end of properties
     str("TButton");
     str("Button1");
-    str("Width"), w.u8(2).u8(75);                      // vaInt8
-    str("Tag"), w.u8(4).u32(std::uint32_t(-5));        // vaInt32
-    w.u8(0);                                           // end of the button's properties
-    w.u8(0);                                           // the button has no children
-    w.u8(0);                                           // end of the form's children
+    str("Width"), w.u8(2).u8(75);                // vaInt8
+    str("Tag"), w.u8(4).u32(std::uint32_t(-5));  // vaInt32
+    w.u8(0);                                     // end of the button's properties
+    w.u8(0);                                     // the button has no children
+    w.u8(0);                                     // end of the form's children
     return w.b;
 }
 
 struct MingwPrograms {
     std::unique_ptr<TempDir> dir;
     std::string exe32, exe64;
-    std::string error;  // why they could not be built
+    std::string error;                                         // why they could not be built
     std::map<std::string, std::vector<std::uint8_t>> sources;  // file name -> bytes
 
     std::vector<IconImage> iconImages, cursorImages;
@@ -69,8 +70,8 @@ inline int runQuiet(const std::string& cmd) { return std::system((cmd + " >/dev/
 inline const MingwPrograms& mingwPrograms() {
     static const MingwPrograms programs = [] {
         MingwPrograms p;
-        const char* tools[] = {"x86_64-w64-mingw32-windres", "x86_64-w64-mingw32-gcc", "i686-w64-mingw32-windres",
-                               "i686-w64-mingw32-gcc"};
+        const char* tools[] = {"x86_64-w64-mingw32-windres", "x86_64-w64-mingw32-gcc",
+                               "i686-w64-mingw32-windres", "i686-w64-mingw32-gcc"};
         for (const char* t : tools)
             if (!haveProgram(t)) {
                 p.error = std::string(t) + " is not installed (scripts/install-deps)";

@@ -115,8 +115,9 @@ TEST_P(MingwProgram, TextFormsOfStringsMenusAcceleratorsDialogsVersionAndForms) 
                                                      "  MENUITEM \"&About\",  203",
                                                      "ENDPOPUP",
                                                  }));
-    EXPECT_EQ(lines(find(*root, "Accelerators", "300")),
-              (std::vector<std::string>{"\"C\", 201, VIRTKEY, CONTROL", "VK_F1, 203, VIRTKEY, SHIFT, CONTROL"}));
+    EXPECT_EQ(
+        lines(find(*root, "Accelerators", "300")),
+        (std::vector<std::string>{"\"C\", 201, VIRTKEY, CONTROL", "VK_F1, 203, VIRTKEY, SHIFT, CONTROL"}));
     EXPECT_EQ(lines(find(*root, "Dialog", "200")),
               (std::vector<std::string>{
                   "DIALOG 10, 20, 180, 90",
@@ -182,9 +183,9 @@ TEST_P(MingwProgram, TextFormsOfStringsMenusAcceleratorsDialogsVersionAndForms) 
 TEST_P(MingwProgram, SavedPicturesEqualTheFilesTheScriptNamed) {
     const auto& p = mingwPrograms();
     const test::TempDir out("kv-saved");
-    const std::pair<const char*, const char*> bitmaps[] = {{"101", "b8.bmp"},      {"102", "b4used.bmp"},
-                                                           {"103", "b24.bmp"},     {"104", "bfields.bmp"},
-                                                           {"105", "bv5.bmp"},     {"106", "bcore.bmp"}};
+    const std::pair<const char*, const char*> bitmaps[] = {{"101", "b8.bmp"},  {"102", "b4used.bmp"},
+                                                           {"103", "b24.bmp"}, {"104", "bfields.bmp"},
+                                                           {"105", "bv5.bmp"}, {"106", "bcore.bmp"}};
     for (const auto& [name, file] : bitmaps) {
         const std::string path = out / file;
         find(*root, "Bitmap", name)->saveToFile(path);

@@ -13,10 +13,10 @@ struct PeLayout {
     bool pe32Plus = false;
     std::string sectionName = ".rsrc";
     std::uint32_t sectionVa = 0x1000;
-    std::uint32_t ntOffset = 0x40;  // where the NT headers are written
+    std::uint32_t ntOffset = 0x40;     // where the NT headers are written
     std::int64_t storedNtOffset = -1;  // -1: the offset the DOS header names is ntOffset
-    std::int64_t rawPointer = -1;  // -1: where the section really starts
-    std::int64_t rawSize = -1;     // -1: its real size
+    std::int64_t rawPointer = -1;      // -1: where the section really starts
+    std::int64_t rawSize = -1;         // -1: its real size
     std::int64_t sectionCount = -1;
     std::string signature = std::string("PE\0\0", 4);
 };

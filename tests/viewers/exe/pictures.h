@@ -101,8 +101,10 @@ inline std::vector<std::uint8_t> iconFile(unsigned type, const std::vector<IconI
     for (const auto& im : images) {
         const unsigned colours = im.bits < 8 ? 1u << im.bits : 0;
         w.u8(im.size < 256 ? im.size : 0).u8(im.size < 256 ? im.size : 0).u8(colours).u8(0);
-        if (type == 2) w.u16(im.hotX).u16(im.hotY);
-        else w.u16(1).u16(im.bits);
+        if (type == 2)
+            w.u16(im.hotX).u16(im.hotY);
+        else
+            w.u16(1).u16(im.bits);
         w.u32(im.data.size()).u32(offset);
         offset += im.data.size();
     }

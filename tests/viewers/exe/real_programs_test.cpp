@@ -56,7 +56,8 @@ TEST(RealPrograms, PackagedWindowsFilesListWithoutAnError) {
 }
 
 TEST(RealPrograms, VersionInformationOfTheThreadLibraryReads) {
-    for (const char* f : {"/usr/x86_64-w64-mingw32/lib/libwinpthread-1.dll", "/usr/i686-w64-mingw32/lib/libwinpthread-1.dll"}) {
+    for (const char* f : {"/usr/x86_64-w64-mingw32/lib/libwinpthread-1.dll",
+                          "/usr/i686-w64-mingw32/lib/libwinpthread-1.dll"}) {
         if (::access(f, R_OK) != 0) continue;
         TExeImage image(f);
         TResourceList* root = image.resources();

@@ -25,11 +25,11 @@ TEST(BitmapFile, PixelOffsetCoversHeaderMasksAndPaletteOfEveryHeaderKind) {
         std::uint32_t offset;
     };
     const Row rows[] = {
-        {{40, 8, 0, 0}, 14 + 40 + 1024},     // the old formula's own case
-        {{40, 4, 0, 5}, 14 + 40 + 20},       // colours used
-        {{40, 24, 0, 0}, 14 + 40},           // no palette
-        {{40, 16, 3, 0}, 14 + 40 + 12},      // BI_BITFIELDS masks after the header
-        {{108, 32, 3, 0}, 14 + 108},         // masks inside the longer headers
+        {{40, 8, 0, 0}, 14 + 40 + 1024},  // the old formula's own case
+        {{40, 4, 0, 5}, 14 + 40 + 20},    // colours used
+        {{40, 24, 0, 0}, 14 + 40},        // no palette
+        {{40, 16, 3, 0}, 14 + 40 + 12},   // BI_BITFIELDS masks after the header
+        {{108, 32, 3, 0}, 14 + 108},      // masks inside the longer headers
         {{124, 32, 3, 0}, 14 + 124},
         {{12, 1, 0, 0, 8, 2}, 14 + 12 + 6},  // the core header's 3-byte palette entries
     };
@@ -40,8 +40,8 @@ TEST(BitmapFile, PixelOffsetCoversHeaderMasksAndPaletteOfEveryHeaderKind) {
         EXPECT_EQ(bitmapFile(dib), file);  // file size raw + 14, and the same bytes
     }
     // A colour count that points past the data stops at the end of the file.
-    const auto lying = ByteWriter().u32(40).u32(1).u32(1).u16(1).u16(8).u32(0).u32(0).u32(0).u32(0).u32(0xFFFFFFFF)
-                           .u32(0).b;
+    const auto lying =
+        ByteWriter().u32(40).u32(1).u32(1).u16(1).u16(8).u32(0).u32(0).u32(0).u32(0).u32(0xFFFFFFFF).u32(0).b;
     EXPECT_EQ(bitmapPixelOffset(lying), 14 + lying.size());
     EXPECT_EQ(bitmapPixelOffset({}), 14u);
 }
@@ -60,7 +60,8 @@ std::vector<std::uint8_t> menu(const std::vector<std::pair<std::uint16_t, std::u
 TEST(MenuText, LastPopupsCloseEveryLevelTheyEnd) {
     // A last pop-up inside a last pop-up: both levels end with the same item.
     EXPECT_EQ(menuLines(menu({{0x90, u"&File"}, {0x90, u"&Sub"}, {0x80, u"Deep"}})),
-              (Lines{"POPUP \"&File\"", "  POPUP \"&Sub\"", "    MENUITEM \"Deep\",  7", "  ENDPOPUP", "ENDPOPUP"}));
+              (Lines{"POPUP \"&File\"", "  POPUP \"&Sub\"", "    MENUITEM \"Deep\",  7", "  ENDPOPUP",
+                     "ENDPOPUP"}));
 }
 
 TEST(MenuText, DamagedMenusStopWithANote) {
@@ -71,8 +72,9 @@ TEST(MenuText, DamagedMenusStopWithANote) {
     std::vector<std::pair<std::uint16_t, std::u16string>> deep(100, {0x10, u"p"});
     const Lines lines = menuLines(menu(deep));
     EXPECT_EQ(std::count(lines.begin(), lines.end(), std::string(64, ' ') + "(menus nested too deeply)"), 1);
-    EXPECT_EQ(std::count_if(lines.begin(), lines.end(), [](const auto& l) { return l.find("POPUP") != l.npos; }),
-              32 + 31);  // the pop-ups read, and the ends of all but the one cut off
+    EXPECT_EQ(
+        std::count_if(lines.begin(), lines.end(), [](const auto& l) { return l.find("POPUP") != l.npos; }),
+        32 + 31);  // the pop-ups read, and the ends of all but the one cut off
 }
 
 TEST(MenuText, ExtendedMenus) {
@@ -96,7 +98,18 @@ TEST(StringTableText, ABlockCutInsideAStringKeepsTheStringsBefore) {
 TEST(DialogText, ACountThatOverstatesTheControlsIsSaid) {
     ByteWriter w;
     w.u32(0x80000000).u32(0).u16(5).u16(0).u16(0).u16(50).u16(20).u16(0).u16(0).utf16z(u"Lie");
-    w.pad4().u32(0x50000000).u32(0).u16(1).u16(2).u16(3).u16(4).u16(9).u16(0xFFFF).u16(0x82).utf16z(u"t").u16(0);
+    w.pad4()
+        .u32(0x50000000)
+        .u32(0)
+        .u16(1)
+        .u16(2)
+        .u16(3)
+        .u16(4)
+        .u16(9)
+        .u16(0xFFFF)
+        .u16(0x82)
+        .utf16z(u"t")
+        .u16(0);
     const auto d = parseDialog(w.b);
     ASSERT_TRUE(d);
     ASSERT_EQ(d->controls.size(), 1u);
@@ -136,9 +149,10 @@ TEST(BinaryFormText, ValueKinds) {
         w.u8(4).text("Half").u8(5).u32(0).u32(0x80000000).u16(0x3FFE);  // 0.5 as extended
         w.u8(3).text("Esc").u8(6).u8(3).text("a").u8(9).text("b");
     });
-    EXPECT_EQ(binaryFormToText(f).lines, (Lines{"object F1: TF1", "  Data = {", "    DEAD01}", "  Title = '\xD0\x96'''",
-                                                "  Cols = <", "    item", "      Width = 64", "    end>",
-                                                "  Big = 4294967296", "  Half = 0.5", "  Esc = 'a'#9'b'", "end"}));
+    EXPECT_EQ(binaryFormToText(f).lines,
+              (Lines{"object F1: TF1", "  Data = {", "    DEAD01}", "  Title = '\xD0\x96'''", "  Cols = <",
+                     "    item", "      Width = 64", "    end>", "  Big = 4294967296", "  Half = 0.5",
+                     "  Esc = 'a'#9'b'", "end"}));
 }
 
 TEST(BinaryFormText, DamagedFormsStopWithTheReason) {

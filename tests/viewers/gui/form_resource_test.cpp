@@ -194,7 +194,8 @@ TEST_F(Explorer, FilesItCannotShowSayWhy) {
         test::writeBytes(dir / name, bytes);
         return QString::fromStdString(dir / name);
     };
-    form->SetFile(writePe("ne.exe", test::buildPe(test::oneResource().b, {.signature = std::string("NE\0\0", 4)})));
+    form->SetFile(
+        writePe("ne.exe", test::buildPe(test::oneResource().b, {.signature = std::string("NE\0\0", 4)})));
     EXPECT_EQ(form->message(), "Not a PE file.");
     form->SetFile(writePe("none.exe", test::buildPe(test::oneResource().b, {.sectionName = ".data"})));
     EXPECT_EQ(form->message(), "No resources.");
@@ -237,7 +238,8 @@ TEST_F(Explorer, AFirstArgumentNamingAFileOpensTheExplorer) {
     EXPECT_FALSE(TFormResource::openFromCommandLine(&main, {"kv"}));
     EXPECT_FALSE(TFormResource::openFromCommandLine(&main, {"kv", "/no/such/file.exe"}));
     EXPECT_EQ(main.findChild<TFormResource*>(), nullptr);
-    EXPECT_TRUE(TFormResource::openFromCommandLine(&main, {"kv", QString::fromStdString(test::mingwPrograms().exe32)}));
+    EXPECT_TRUE(TFormResource::openFromCommandLine(
+        &main, {"kv", QString::fromStdString(test::mingwPrograms().exe32)}));
     TFormResource* shown = main.findChild<TFormResource*>();
     ASSERT_NE(shown, nullptr);
     EXPECT_TRUE(shown->isVisible());

@@ -10,15 +10,15 @@
 namespace kv {
 
 struct ArcHeader {
-  uint64_t pos = 0;      // where the 1A marker is
-  uint64_t dataPos = 0;  // right after the header
-  uint64_t packed = 0, size = 0;
-  uint8_t method = 0;
-  uint16_t crc = 0;          // CRC-16 of the original data
-  uint32_t dosDateTime = 0;  // date in the high half: the file stores the date word first
-  std::string name;          // folder prefix and name as stored ("/" between folders)
-  bool isDir = false;        // a folder record (its name ends in "/")
-  bool dataFits = true;      // the data ends inside the file
+    uint64_t pos = 0;      // where the 1A marker is
+    uint64_t dataPos = 0;  // right after the header
+    uint64_t packed = 0, size = 0;
+    uint8_t method = 0;
+    uint16_t crc = 0;          // CRC-16 of the original data
+    uint32_t dosDateTime = 0;  // date in the high half: the file stores the date word first
+    std::string name;          // folder prefix and name as stored ("/" between folders)
+    bool isDir = false;        // a folder record (its name ends in "/")
+    bool dataFits = true;      // the data ends inside the file
 };
 
 // Folders deeper than this end the walk (TooManyNestedDirs): every entry repeats the
@@ -32,18 +32,18 @@ inline constexpr int kMaxArcDepth = 64;
 // folders nested too deep. An entry whose data reaches past the end is still answered
 // (dataFits false); the walk stops after it.
 class ArcCursor {
- public:
-  ArcCursor(BlockReader& r, uint64_t start, bool pak) : r_(r), cursor_(start), pak_(pak) {}
-  bool next(ArcHeader& h, int& stopId);
+public:
+    ArcCursor(BlockReader& r, uint64_t start, bool pak) : r_(r), cursor_(start), pak_(pak) {}
+    bool next(ArcHeader& h, int& stopId);
 
- private:
-  BlockReader& r_;
-  uint64_t cursor_;
-  bool pak_;
-  std::string prefix_;
-  int depth_ = 0;
-  bool done_ = false;
-  int pendingStop_ = 0;
+private:
+    BlockReader& r_;
+    uint64_t cursor_;
+    bool pak_;
+    std::string prefix_;
+    int depth_ = 0;
+    bool done_ = false;
+    int pendingStop_ = 0;
 };
 
 }  // namespace kv

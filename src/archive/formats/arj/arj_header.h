@@ -18,20 +18,19 @@ enum : uint8_t { kArjGarbled = 0x01, kArjVolume = 0x04, kArjExtFile = 0x08 };
 enum : uint8_t { kArjHostUnix = 2 };
 
 struct ArjHeader {
-  uint64_t pos = 0;      // where the 60 EA id is
-  uint64_t dataPos = 0;  // right after the header and its extended headers
-  uint16_t basicSize = 0;
-  uint8_t firstSize = 0, version = 0, minVersion = 0, hostOs = 0, flags = 0, method = 0,
-          fileType = 0;
-  uint32_t stamp = 0;    // DOS date and time, or Unix seconds (see unixTime())
-  uint32_t packed = 0, size = 0, crc = 0;
-  uint16_t fileSpecPos = 0, accessMode = 0;
-  std::string name, comment;  // as stored (OEM bytes)
+    uint64_t pos = 0;      // where the 60 EA id is
+    uint64_t dataPos = 0;  // right after the header and its extended headers
+    uint16_t basicSize = 0;
+    uint8_t firstSize = 0, version = 0, minVersion = 0, hostOs = 0, flags = 0, method = 0, fileType = 0;
+    uint32_t stamp = 0;  // DOS date and time, or Unix seconds (see unixTime())
+    uint32_t packed = 0, size = 0, crc = 0;
+    uint16_t fileSpecPos = 0, accessMode = 0;
+    std::string name, comment;  // as stored (OEM bytes)
 
-  bool garbled() const { return flags & kArjGarbled; }
-  bool continues() const { return flags & kArjVolume; }
-  // Made on UNIX by a version that writes Unix times, the stamp is in Unix seconds.
-  bool unixTime() const { return hostOs == kArjHostUnix && version >= 11; }
+    bool garbled() const { return flags & kArjGarbled; }
+    bool continues() const { return flags & kArjVolume; }
+    // Made on UNIX by a version that writes Unix times, the stamp is in Unix seconds.
+    bool unixTime() const { return hostOs == kArjHostUnix && version >= 11; }
 };
 
 // Reads the header at pos. False at the end marker (a size of 0: bad is 0), or when the
@@ -47,8 +46,8 @@ bool findArjMainHeader(BlockReader& r, uint64_t start, bool selfExtractor, ArjHe
 
 // Where the data of the header's part ends (dataPos + packed), false when it would wrap.
 inline bool arjDataEnd(const ArjHeader& h, uint64_t& end) {
-  end = h.dataPos + uint64_t(h.packed);  // dataPos is inside the file, packed is 32-bit
-  return end >= h.dataPos;
+    end = h.dataPos + uint64_t(h.packed);  // dataPos is inside the file, packed is 32-bit
+    return end >= h.dataPos;
 }
 
 }  // namespace kv

@@ -12,12 +12,12 @@ namespace kv {
 inline constexpr uint64_t kZipEndSearch = 65535 + 22;
 
 struct ZipEnd {
-  uint64_t endPos = 0;    // where the end record starts
-  uint64_t dirEnd = 0;    // where the central directory ends: the ZIP64 end record, else endPos
-  uint64_t entries = 0;   // the entry count the record gives
-  uint64_t cdSize = 0;    // the central directory's size and its stored offset
-  uint64_t cdOffset = 0;
-  std::string comment;    // the archive comment's raw bytes, cut at the end of the file
+    uint64_t endPos = 0;   // where the end record starts
+    uint64_t dirEnd = 0;   // where the central directory ends: the ZIP64 end record, else endPos
+    uint64_t entries = 0;  // the entry count the record gives
+    uint64_t cdSize = 0;   // the central directory's size and its stored offset
+    uint64_t cdOffset = 0;
+    std::string comment;  // the archive comment's raw bytes, cut at the end of the file
 };
 
 // Searches the last kZipEndSearch bytes backwards for the end record; the 64-bit values of

@@ -14,14 +14,14 @@ inline constexpr uint16_t kZipFlagEncrypted = 1, kZipFlagDescriptor = 8, kZipFla
 
 // Everything a central header holds about one entry.
 struct ZipEntryFields {
-  uint16_t madeBy = kZipMadeByUnix | kZipVersion;
-  uint16_t needed = kZipVersion;
-  uint16_t flags = 0, method = 0, internalAttr = 0;
-  uint32_t dosDateTime = 0, crc = 0, externalAttr = 0;
-  uint64_t packed = 0, size = 0, localOffset = 0;
-  std::string name;     // raw bytes as stored
-  std::string extra;    // central extra fields to keep (never a ZIP64 block: that is made here)
-  std::string comment;
+    uint16_t madeBy = kZipMadeByUnix | kZipVersion;
+    uint16_t needed = kZipVersion;
+    uint16_t flags = 0, method = 0, internalAttr = 0;
+    uint32_t dosDateTime = 0, crc = 0, externalAttr = 0;
+    uint64_t packed = 0, size = 0, localOffset = 0;
+    std::string name;   // raw bytes as stored
+    std::string extra;  // central extra fields to keep (never a ZIP64 block: that is made here)
+    std::string comment;
 };
 
 // The fixed local header, its name and, with zip64, a ZIP64 block carrying both sizes (the

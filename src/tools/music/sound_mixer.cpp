@@ -1,0 +1,10 @@
+#include "tools/music/sound_mixer.h"
+
+namespace kv::music {
+
+SoundMixer& soundMixer() {
+    static SoundMixer mixer;
+    return mixer;
+}
+
+}  // namespace kv::music

@@ -4,6 +4,7 @@
 #include "archive/unarj/un_arj.h"
 #include "archive/unlha/un_lha.h"
 #include "archive/unrar/un_rar.h"
+#include "archive/untar/un_tar.h"
 #include "archive/unzip/un_zip.h"
 
 namespace kv {
@@ -26,6 +27,7 @@ std::unique_ptr<TUnBase> makeExtractor(TArcType type) {
         case atPakExe: return std::make_unique<TUnARC>();
         case atRAR:
         case atRarExe: return std::make_unique<TUnRAR>();
+        case atTAR: return std::make_unique<TUnTAR>();
         default: return nullptr;
     }
 }

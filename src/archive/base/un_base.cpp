@@ -93,6 +93,7 @@ void TUnBase::runJob() {
 }
 
 bool TUnBase::visit(TArcEntry& e, bool wildcard) {
+    if (SelectEntry && !SelectEntry(e.name)) return true;
     FileName = e.name;
     FileDate = convertDate(e.dosDateTime);
     PackedSize = e.packed;

@@ -52,6 +52,11 @@ public:
     TSetDate SetDateTo() const { return setDateTo_; }
     void setSetDateTo(TSetDate v) { setDateTo_ = v; }
 
+    // Called with each entry's presented name before anything is done with it: false passes
+    // the entry by unseen (not counted, not reported). It may rewrite the name (to take off
+    // a folder inside the archive); the refusal rules below apply to the new name.
+    std::function<bool(std::string& name)> SelectEntry;
+
     // Every decoder writes through this sink (ToFile while extracting, TestOnly for a test).
     TOutputSink Sink;
 

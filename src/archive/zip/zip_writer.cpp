@@ -341,15 +341,15 @@ bool TZip::Impl::copyOld(const OldEntry& e) {
 
 std::string TZip::Impl::storedName(const std::string& base, const std::string& rel) const {
     switch (z.StoredDirNames) {
-        case TStoredDirNames::sdNone: return std::string(fileNamePart(rel));
-        case TStoredDirNames::sdRelative: return rel;
+        case TStoredDirNames::sdNone: return z.StoredPrefix + std::string(fileNamePart(rel));
+        case TStoredDirNames::sdRelative: return z.StoredPrefix + rel;
         case TStoredDirNames::sdAbsolute:
         case TStoredDirNames::sdAbsoluteNoDrv: {
             // Linux has no drive; a stored name never starts with "/" (it would extract anywhere).
             std::string full = joinPath(base, rel);
             if (!full.empty() && full[0] != '/') full = joinPath(currentDir(), full);
             const size_t b = full.find_first_not_of('/');
-            return b == std::string::npos ? std::string() : full.substr(b);
+            return b == std::string::npos ? std::string() : z.StoredPrefix + full.substr(b);
         }
     }
     return rel;
@@ -539,7 +539,9 @@ bool TZip::Impl::writeEntry(Source& s, int fd, const std::string& linkTarget, Zi
 bool TZip::Impl::addSource(Source& s) {
     int fd = -1;
     std::string linkTarget;
-    if (S_ISLNK(s.st.st_mode)) {
+    if (S_ISDIR(s.st.st_mode)) {
+        // A folder entry: a name and no data.
+    } else if (S_ISLNK(s.st.st_mode)) {
         char buf[4096];
         const ssize_t n = ::readlink(s.path.c_str(), buf, sizeof buf);
         if (n < 0) {
@@ -564,6 +566,9 @@ bool TZip::Impl::addSource(Source& s) {
     const uint64_t size = fd < 0 ? linkTarget.size() : uint64_t(s.st.st_size);
     bool zip64 = size >= kZip64LocalFrom;
     bool store = size == 0 || fd < 0 || z.CompressMethod() == TCompressMethod::cmStore;
+    // A folder entry has nothing to encrypt.
+    const std::string password = z.Password;
+    if (S_ISDIR(s.st.st_mode)) z.Password.clear();
     const uint64_t start = out.offset();
     bool ok = false;
     for (int attempt = 0; attempt < 3; ++attempt) {
@@ -579,13 +584,15 @@ bool TZip::Impl::addSource(Source& s) {
             break;
     }
     if (fd >= 0) ::close(fd);
+    z.Password = password;
     if (!ok) {
         if (!z.Cancel()) z.report(msg::ReadError, s.path);
         return false;
     }
     if (size == 0) e.flags &= uint16_t(~6u);  // empty: stored, no level bits
     central.push_back(e);
-    written.push_back({s.path, s.st.st_dev, s.st.st_ino, s.st.st_size, s.st.st_mtime});
+    if (!S_ISDIR(s.st.st_mode))
+        written.push_back({s.path, s.st.st_dev, s.st.st_ino, s.st.st_size, s.st.st_mtime});
     return true;
 }
 
@@ -716,7 +723,8 @@ bool TZip::mainJob() {
         return true;
     }
     if (std::none_of(FileSpecList.begin(), FileSpecList.end(),
-                     [](const std::string& s) { return !trim(s).empty(); }))
+                     [](const std::string& s) { return !trim(s).empty(); }) &&
+        NewFolders.empty() && ExactNames.empty())
         return false;
     if (exists && (!S_ISREG(st.st_mode) || ::access(m.archive.c_str(), W_OK) != 0)) {
         if (!S_ISREG(st.st_mode)) {
@@ -747,8 +755,9 @@ bool TZip::mainJob() {
     bool done = false;
     size_t kept = 0;
     if (Switch == TSwitch::swDelete) {
+        const std::unordered_set<std::string> exact(ExactNames.begin(), ExactNames.end());
         for (const OldEntry& e : m.oldEntries) {
-            bool drop = false;
+            bool drop = exact.count(e.name) > 0;
             for (const std::string& raw : FileSpecList) {
                 const std::string item = trim(raw);
                 if (item.empty()) continue;
@@ -789,6 +798,20 @@ bool TZip::mainJob() {
         for (const std::string& item : FileSpecList) {
             if (Cancel()) break;
             m.scanItem(item);
+        }
+        for (const std::string& folder : NewFolders) {
+            std::string name = folder;
+            while (!name.empty() && name[0] == '/') name.erase(0, 1);
+            if (name.empty()) continue;
+            if (name.back() != '/') name.push_back('/');
+            if (m.oldByName.count(name) || !m.sourceNames.insert(name).second) continue;
+            Source s;
+            s.storedName = name;
+            s.st.st_mode = S_IFDIR | 0755;
+            s.st.st_mtime = ::time(nullptr);
+            s.dosTime = dosTimeOf(s.st);
+            s.extAttr = uint32_t(s.st.st_mode & 0xFFFF) << 16 | 0x10;
+            m.sources.push_back(std::move(s));
         }
         // Replace test against the existing entries.
         std::vector<Source> toAdd;

@@ -59,6 +59,15 @@ public:
     TProgressNotify ProgressNotify = TProgressNotify::Ten;
     bool RecurseDirs = false;
 
+    // Put before every new entry's stored name: the folder inside the archive the files
+    // go into ("docs/"), when it is not the top.
+    std::string StoredPrefix;
+    // Folder entries to add ("docs/new/"); one the archive has already stays as it is.
+    std::vector<std::string> NewFolders;
+    // For a delete: the entries of exactly these names go too, whatever the masks say
+    // (a name may hold "*" or "?", which a mask would read as wildcards).
+    std::vector<std::string> ExactNames;
+
     TNonWriteableArchiveEvent OnNonWriteableArchive;
     TRecurseDirEvent OnRecurseDir;
     TReplaceFileEvent OnReplaceFile;

@@ -4,18 +4,14 @@
 
 #include <algorithm>
 
+#include "panel/model/archive_folder.h"
+#include "platform/display_text.h"
 #include "platform/drives.h"
 #include "platform/launcher.h"
 
 namespace kv {
 
 namespace {
-
-std::string lowerAscii(std::string s) {
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-    return s;
-}
 
 bool isDirectory(const std::string& p) {
     struct stat st;
@@ -24,7 +20,13 @@ bool isDirectory(const std::string& p) {
 
 }  // namespace
 
-TFPanelModel::TFPanelModel() {
+TFPanelModel::~TFPanelModel() = default;
+
+bool TFPanelModel::InArchive() const { return archive_->holds(CurDir); }
+
+std::string TFPanelModel::ArchiveInner() const { return archive_->innerOf(CurDir); }
+
+TFPanelModel::TFPanelModel() : archive_(std::make_unique<TArchiveFolders>()) {
     Launch = [](const std::string& file, const std::string& dir, std::string& error) {
         const auto r = platform::ExecuteFile(file, "", dir, 5);
         if (!r.ok) error = r.message;
@@ -93,13 +95,14 @@ void TFPanelModel::InstallListing(TDirectory&& listing) {
     FL = std::move(listing);
     FilesCount = FL.FilesCount();
     ListingPending = false;
-    const auto space = platform::diskSpace(CurDir);
+    const auto space = platform::diskSpace(DiskFolder());
     FreeSpace = space ? static_cast<std::int64_t>(space->free) : 0;
 }
 
 void TFPanelModel::ReadDirNow() {
     ListingPending = false;
     CurDir = normalizeDir(CurDir);
+    if (ReadArchiveDir(false)) return;
     FL.SortType = SortMethod;
     FL.ProgramsFirst = Param_ExecBegin != 0;
     FL.FoldersFirst = true;
@@ -179,11 +182,123 @@ bool TFPanelModel::GoParent() {
         locateCursor();
         return false;
     }
+    const TArchiveFolders::Level* archive = Archive().innermost();
+    const bool leavingArchive = archive && normalizeDir(CurDir) == archive->shown;
+    const std::string archiveName =
+        leavingArchive ? CurDir.substr(std::min(CurDir.size(), parentOf(CurDir).size() + 1)) : std::string();
     CurDir = parentOf(CurDir);
     ReadDir();
     PopPosition();
+    if (leavingArchive && !ListingPending) {
+        // The cursor back on the archive, even when the folder changed while we were in it.
+        const int i = FL.findByName(archiveName);
+        if (i > 0 && i != cursorIndex()) {
+            const int page = pageSize();
+            if (i - 1 < PosList || i - 1 >= PosList + page) PosList = i - 1 < page ? 0 : i - page;
+            Bar_Pos = i - 1 - PosList;
+            clampCursor();
+            locateCursor();
+        }
+    }
     if (OnChangeFolder) OnChangeFolder(Side);
     return true;
+}
+
+std::string TFPanelModel::DiskFolder() const {
+    const TArchiveFolders::Level* outer = Archive().outermost();
+    if (!outer || !(CurDir == outer->shown || CurDir.rfind(outer->shown + "/", 0) == 0)) return CurDir;
+    return parentOf(outer->shown);
+}
+
+bool TFPanelModel::ReadArchiveDir(bool keepNames) {
+    CurDir = normalizeDir(CurDir);
+    Archive().follow(CurDir);
+    if (!Archive().holds(CurDir)) return false;
+    const CursorAnchor a = keepNames ? anchor(true) : CursorAnchor{};
+    const TArchiveFolders::Level& level = *Archive().innermost();
+    std::string inner = Archive().innerOf(CurDir);
+    int node = level.tree.folder(inner);
+    // A folder the archive no longer has (its entries were deleted): the nearest one it has.
+    while (node < 0 && !inner.empty()) {
+        const std::size_t slash = inner.rfind('/');
+        inner = slash == std::string::npos ? std::string() : inner.substr(0, slash);
+        node = level.tree.folder(inner);
+    }
+    CurDir = inner.empty() ? level.shown : level.shown + "/" + inner;
+    TDirectory listing;
+    listing.SortType = SortMethod;
+    listing.ProgramsFirst = Param_ExecBegin != 0;
+    listing.FoldersFirst = true;
+    listing.ShowHidden = Show_FileHide != 0;
+    listing.Build(CurDir, level.tree.items(node));
+    InstallListing(std::move(listing));
+    if (keepNames) restoreAnchor(a);
+    return true;
+}
+
+void TFPanelModel::ReloadArchive() {
+    const TArchiveFolders::Level* level = Archive().innermost();
+    if (!level || !InArchive()) return;
+    std::string error;
+    if (Archive().reload(error)) {
+        const CursorAnchor a = anchor(false);
+        ReadDir();
+        restoreAnchor(a);
+        return;
+    }
+    // The archive is gone (its last entry deleted) or broken: back to its folder.
+    const std::string shown = level->shown;
+    int levels = 0;
+    for (std::string d = CurDir; d.size() > shown.size(); d = parentOf(d)) ++levels;
+    CurDir = parentOf(shown);
+    ReadDir();
+    Bar_Pos = PosList = 0;
+    TreePos = std::max(0, TreePos - levels - 1);
+    clampCursor();
+    locateCursor();
+    publishCurrent();
+    if (OnChangeFolder) OnChangeFolder(Side);
+}
+
+void TFPanelModel::EnterOpenedArchive(const std::string& shown) {
+    CurDir = shown;
+    ReadDir();
+    PushPosition();
+    if (OnChangeFolder) OnChangeFolder(Side);
+}
+
+bool TFPanelModel::EnterArchiveFile(const std::string& path) {
+    std::string error;
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    if (!Archive().open(path, normalizeDir(path), error)) {
+        if (OnNotice) OnNotice("<" + platform::visibleControls(CurFile) + "> cannot be opened: " + error);
+        return false;
+    }
+    EnterOpenedArchive(normalizeDir(path));
+    return true;
+}
+
+bool TFPanelModel::EnterArchiveEntry() {
+    const std::string folder = ArchiveInner();
+    const std::string inner = folder.empty() ? CurFile : folder + "/" + CurFile;
+    std::string error;
+    if (archiveExtension(CurFile)) {
+        if (Archive().openNested(inner, CurPath, error)) {
+            EnterOpenedArchive(CurPath);
+            return true;
+        }
+    } else {
+        std::string file;
+        if (Archive().extractEntry(inner, file, error)) {
+            std::string launchError;
+            if (Launch && !Launch(file, parentOf(file), launchError) && OnLaunchError)
+                OnLaunchError(launchError);
+            return false;
+        }
+    }
+    if (OnNotice) OnNotice("<" + platform::visibleControls(CurFile) + "> cannot be opened: " + error);
+    return false;
 }
 
 bool TFPanelModel::EnterItem() {
@@ -202,15 +317,9 @@ bool TFPanelModel::EnterItem() {
     }
     publishCurrent();
     if (OnAddFileHistory) OnAddFileHistory(CurFile);
-    const auto dot = CurPath.find_last_of('.');
-    const auto slash = CurPath.find_last_of('/');
-    const std::string ext = dot == std::string::npos || (slash != std::string::npos && dot < slash)
-                                ? std::string()
-                                : lowerAscii(CurPath.substr(dot));
-    if (ext == ".zip" || ext == ".arj" || ext == ".rar" || ext == ".lzh" || ext == ".arc") {
-        if (OnNotice) OnNotice("Excuse, it will be in the complete version of the program");
-        return false;
-    }
+    if (InArchive()) return EnterArchiveEntry();
+    // An archive the reader knows opens as a folder.
+    if (archiveExtension(CurFile)) return EnterArchiveFile(CurPath);
     std::string error;
     if (Launch && !Launch(CurPath, CurDir, error) && OnLaunchError) OnLaunchError(error);
     return false;

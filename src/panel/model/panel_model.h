@@ -4,6 +4,7 @@
 // TPanelController moves its cursor, and both are tested without a window.
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -12,10 +13,12 @@
 
 namespace kv {
 
+class TArchiveFolders;
+
 class TFPanelModel : public TFPanelSettings {
 public:
     TFPanelModel();
-    virtual ~TFPanelModel() = default;
+    virtual ~TFPanelModel();
 
     // Identity and state.
     std::string Side = "Left";  // "Left" or "Right"
@@ -140,6 +143,30 @@ public:
 
     void PushPosition();
     void PopPosition();
+
+    // The archives the panel is inside: Enter on an archive opens it as a folder, and
+    // CurDir goes on with the folders inside it. Leaving it by any way (its "..", a new
+    // folder) lets it go.
+    TArchiveFolders& Archive() { return *archive_; }
+    const TArchiveFolders& Archive() const { return *archive_; }
+    // CurDir is a folder inside an archive.
+    bool InArchive() const;
+    // The folder inside the innermost archive ("" its top); empty outside archives.
+    std::string ArchiveInner() const;
+    // The nearest real folder: CurDir, or the folder of the outermost archive.
+    std::string DiskFolder() const;
+    // Lists CurDir from the archive it is in, keeping the cursor on its entry and the
+    // selection when keepNames; false (nothing done) when CurDir is not in an archive.
+    bool ReadArchiveDir(bool keepNames);
+    // Lists the archive again after it changed, keeping the cursor's entry; leaves it for
+    // its folder when it is gone.
+    void ReloadArchive();
+
+private:
+    bool EnterArchiveFile(const std::string& path);
+    bool EnterArchiveEntry();
+    void EnterOpenedArchive(const std::string& shown);
+    std::unique_ptr<TArchiveFolders> archive_;  // behind a pointer: its header stays out of every panel user
 };
 
 }  // namespace kv

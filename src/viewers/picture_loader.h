@@ -1,0 +1,28 @@
+#pragma once
+// Reads a picture file for the viewer: JPEG through our libjpeg-turbo decoder at the scale
+// the screen needs, every other kind through Qt's image readers (BMP, ICO, GIF, PNG and
+// what the installed plug-ins add). Never throws; what went wrong is in `message`.
+#include <QImage>
+#include <QSize>
+#include <QString>
+
+#include <string_view>
+
+namespace kv::viewers {
+
+struct LoadedPicture {
+    QImage image;     // already scaled to `shown`'s size; null when nothing can be shown
+    QSize natural;    // the picture's own size (invalid when unknown)
+    QString message;  // empty when the picture showed whole
+};
+
+// `room` is the screen the picture is shown on: a bigger picture arrives scaled down to fit.
+LoadedPicture loadPicture(const QString& path, QSize room);
+
+// Extensions (lower case, with the dot) that go to the picture viewer: the old list with
+// ".png", and whatever Qt's installed image plug-ins read.
+bool isPictureExtension(std::string_view lowerExtension);
+// The lower-cased extension of a name, from its last dot ("" when it has none).
+std::string lowerExtensionOf(std::string_view name);
+
+}  // namespace kv::viewers

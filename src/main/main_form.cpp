@@ -27,6 +27,7 @@
 
 #include "main/app_icon.h"
 #include "main/bars.h"
+#include "main/music_session.h"
 #include "main/output_form.h"
 #include "main/tool_pictures.h"
 #include "main/tray_menu.h"
@@ -205,6 +206,7 @@ void TForm1::FilePanels_Init() {
     }
     LeftPanel->Active = 1;
     RightPanel->Active = 0;
+    attachMusic(*this);  // the players, the volume controller and the music timer
 }
 
 TMainFormBounds TForm1::outerBounds() const {

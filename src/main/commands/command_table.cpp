@@ -45,6 +45,7 @@ void registerAllCommands(CommandTable& table) {
     // Last: its rows replace the placeholders other files keep for the editor, the console
     // and the Recycle Bin.
     registerLaunchCommands(table);
+    registerMusicCommands(table);  // replaces the tools' music and CD-player placeholders
 }
 
 }  // namespace kv

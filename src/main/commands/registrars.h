@@ -12,5 +12,6 @@ void registerFileCommands(CommandTable& table);         // file_commands.cpp
 void registerToolCommands(CommandTable& table);         // tool_commands.cpp
 void registerLaunchCommands(CommandTable& table);       // launch_commands.cpp
 void registerViewerCommands(CommandTable& table);       // viewer_commands.cpp
+void registerMusicCommands(CommandTable& table);        // music_commands.cpp
 
 }  // namespace kv

@@ -12,6 +12,7 @@
 #include <cmath>
 #include <filesystem>
 
+#include "panel/model/file_kinds.h"
 #include "panel/model/panel_format.h"
 #include "panel/panel_colors.h"
 #include "platform/dir_reader.h"
@@ -307,6 +308,11 @@ void TFPanel::startRead(ReadMode mode) {
         pendingSet_.clear();
         needFullRead_ = false;
     }
+    // A folder inside an archive lists from the archive's tree, at once.
+    if (ReadArchiveDir(mode == ReadMode::KeepNames)) {
+        progressTimer_->stop();
+        return;
+    }
     auto job = std::make_unique<TListingJob>(
         TListingJob::Params{CurDir, SortMethod, Param_ExecBegin != 0, Show_FileHide != 0});
     if (job->runInline(kInlineNames)) {
@@ -427,6 +433,7 @@ void TFPanel::flushChanges() {
 void TFPanel::RestartMonitor() {
     monitorStarted_ = true;
     if (Monitor->Running()) Monitor->Stop();
+    if (InArchive()) return;  // nothing on disk to watch; the archive commands re-read it
     Monitor->SetDirectory(CurDir);
     Monitor->Start();
 }
@@ -507,6 +514,7 @@ QRect TFPanel::cellRect(int cell) const {
 
 QString TFPanel::SizeText(const TDirEntry& e, const QFont& font, int room) const {
     if (e.isParent()) return QStringLiteral("<UP>");
+    if (const std::string_view word = kindSizeWord(e); !word.empty()) return QString::fromUtf8(word);
     if (e.isDir()) return e.Size > 0 ? qs(FormatSize(e.Size, groupSep())) : QStringLiteral("<Folder>");
     const QString bytes = QString::number(e.Size);
     // A clipped number would read as a smaller size: too long for the column, it is
@@ -517,6 +525,7 @@ QString TFPanel::SizeText(const TDirEntry& e, const QFont& font, int room) const
 
 QColor TFPanel::nameColor(const TDirEntry& e) const {
     if (e.Selected) return kYellow;
+    if (e.IsBroken) return kGrey;
     if (e.isHidden()) return kSilver;
     return toQColor(NameColor(e.FileName, *this), palette());
 }
@@ -619,8 +628,11 @@ void TFPanel::paintCell(QPainter& p, int cell, bool bar) {
     }
     p.setPen(Style == 3 && e.Selected ? toQColor(FileSelectColor, palette()) : colour);
     const QRect nameClip(QPoint(x - 1, y), QPoint(nameRight, y + LineHeight - 1));
-    p.drawText(nameClip.adjusted(1 + indent, 0, 0, 0), Qt::AlignLeft | Qt::AlignTop,
-               qs(shownName(e.FileName)));
+    const QRect nameRect = nameClip.adjusted(1 + indent, 0, 0, 0);
+    bool shortened = false;
+    const QString name = CellName(e, QFontMetrics(f), nameRect.width(), &shortened);
+    p.drawText(nameRect, Qt::AlignLeft | Qt::AlignTop, name);
+    noteName(cell, i, nameRect, shortened);
     if (Style != 3) return;
     p.setPen(colour);
     const int sizeLeft = NameRight, dateLeft = NameRight + SizeWidth, timeLeft = dateLeft + DateWidth;
@@ -653,8 +665,11 @@ TFPanel::StatusStrip TFPanel::StatusTexts(const QFontMetrics& fm) const {
         st.date = qs(formatDate(t) + "  " + formatTime(t));
         st.dateX = X1 - 10 - fm.horizontalAdvance(st.date);
     }
+    const std::string_view kindWord = entry ? kindStatusWord(FL.entry(CurIndex)) : std::string_view();
     if (Show_FileSize && entry) {
-        if (!CurIsDir)
+        if (!kindWord.empty())
+            st.size = QString::fromUtf8(kindWord);
+        else if (!CurIsDir)
             st.size = qs(formatThousands(CurSize, sep, true));
         else
             st.size = FL.size(CurIndex) > 0 ? qs(formatThousands(FL.size(CurIndex), sep)) : qs(Texts.Folder);
@@ -666,8 +681,10 @@ TFPanel::StatusStrip TFPanel::StatusTexts(const QFontMetrics& fm) const {
     if (Show_FileName) {
         const QString gap = QStringLiteral("   ");
         const int room = lineEnd - st.nameX - fm.horizontalAdvance(QStringLiteral("<>") + gap + st.size);
-        st.name = QStringLiteral("<") +
-                  fm.elidedText(qs(shownName(CurFile)), Qt::ElideMiddle, std::max(0, room)) +
+        QString shown = qs(shownName(CurFile));
+        if (entry && FL.entry(CurIndex).IsLink)
+            shown += QStringLiteral(" \u2192 ") + qs(shownName(linkTarget(CurPath)));
+        st.name = QStringLiteral("<") + fm.elidedText(shown, Qt::ElideMiddle, std::max(0, room)) +
                   QStringLiteral(">");
         st.sizeX = st.nameX + fm.horizontalAdvance(st.name + gap);
     } else {

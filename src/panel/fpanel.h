@@ -78,6 +78,12 @@ public:
         int nameX = 6, sizeX = 6, dateX = 0, totalsX = 0;
     };
     StatusStrip StatusTexts(const QFontMetrics& fm) const;
+    // A name as its cell shows it: the shown name and its kind mark (file_kinds.h), the
+    // name ending in "…" when both do not fit in `room` pixels (the mark stays).
+    static QString CellName(const TDirEntry& e, const QFontMetrics& fm, int room, bool* shortened = nullptr);
+    // The tooltip at a panel point: the whole name (and a link's target) when the cell
+    // there shows its name shortened; empty otherwise.
+    QString NameToolTip(const QPoint& at) const;
 
     // Model defaults plus the canvas font and the drawing metrics.
     void SetDefaults();
@@ -153,6 +159,7 @@ protected:
     // The wheel moves the cursor three entries per notch, as users of other file
     // managers expect; it does not make the panel active.
     void wheelEvent(QWheelEvent* e) override;
+    bool event(QEvent* e) override;  // tooltips of shortened names
 
 private:
     enum class ReadMode { NewFolder, KeepIndex, KeepNames };
@@ -203,6 +210,13 @@ private:
     QElapsedTimer lastFlush_;
     MonitorStats stats_;
     int wheelRest_ = 0;  // wheel movement below one notch, kept for the next event
+    // Cells whose name the last paint shortened: the entry and the name's rectangle.
+    struct ShortenedName {
+        int index = 0;
+        QRect rect;
+    };
+    std::vector<ShortenedName> shortened_;
+    void noteName(int cell, int index, const QRect& rect, bool shortened);
 };
 
 // NameColor: the colour of a name by its extension (DirectoryColor when colours are off

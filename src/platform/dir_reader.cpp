@@ -88,7 +88,18 @@ std::uint16_t attrFromMode(mode_t mode, const char* name) {
     return a;
 }
 
+FileKind kindOf(mode_t mode) {
+    if (S_ISREG(mode)) return FileKind::Regular;
+    if (S_ISDIR(mode)) return FileKind::Folder;
+    if (S_ISFIFO(mode)) return FileKind::Fifo;
+    if (S_ISSOCK(mode)) return FileKind::Socket;
+    if (S_ISCHR(mode)) return FileKind::CharDevice;
+    if (S_ISBLK(mode)) return FileKind::BlockDevice;
+    return FileKind::Other;
+}
+
 void fillFromStatx(DirItem& item, const struct statx& sx, const char* name) {
+    item.kind = kindOf(sx.stx_mode);
     item.created = item.accessed = item.written = {};
     item.attr = attrFromMode(sx.stx_mode, name);
     item.size = S_ISDIR(sx.stx_mode) ? 0 : static_cast<std::int64_t>(sx.stx_size);
@@ -110,10 +121,14 @@ bool statEntry(int dirFd, const std::string& name, DirItem& out) {
     const bool maybeLink = out.typeHint == DT_LNK || out.typeHint == DT_UNKNOWN;
     if (::statx(dirFd, name.c_str(), AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, kMask, &sx) != 0) return false;
     out.isLink = maybeLink && S_ISLNK(sx.stx_mode);
+    out.danglingLink = false;
     if (out.isLink) {
         struct statx target;
         // A dangling link is listed as what it is: a link with no target.
-        if (::statx(dirFd, name.c_str(), AT_NO_AUTOMOUNT, kMask, &target) == 0) sx = target;
+        if (::statx(dirFd, name.c_str(), AT_NO_AUTOMOUNT, kMask, &target) == 0)
+            sx = target;
+        else
+            out.danglingLink = true;
     }
     fillFromStatx(out, sx, name.c_str());
     return true;

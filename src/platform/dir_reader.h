@@ -36,6 +36,9 @@ static_assert(sizeof(LocalTime) == 8);
 
 LocalTime toLocalTime(std::int64_t seconds, std::uint32_t nanoseconds);
 
+// What an entry is (for a link: what its target is).
+enum class FileKind : std::uint8_t { Regular, Folder, Fifo, Socket, CharDevice, BlockDevice, Other };
+
 struct DirItem {
     std::string name;
     std::int64_t size = 0;  // 0 for folders
@@ -46,6 +49,8 @@ struct DirItem {
     LocalTime accessed;
     LocalTime written;
     std::uint8_t typeHint = 0;  // d_type from readdir (DT_UNKNOWN when not given)
+    FileKind kind = FileKind::Regular;
+    bool danglingLink = false;  // a link whose target does not exist (the other fields are the link's)
 };
 
 // Stops and counts a long read from another thread.

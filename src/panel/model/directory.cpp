@@ -146,6 +146,8 @@ TDirEntry TDirectory::fromItem(platform::DirItem&& it, std::uint32_t arrival) co
     e.Attr = it.attr;
     e.IsLink = it.isLink;
     e.IsExec = it.executable;
+    e.IsBroken = it.danglingLink;
+    e.Kind = it.kind;
     e.Created = it.created;
     e.Accessed = it.accessed;
     e.Written = it.written;

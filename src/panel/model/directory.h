@@ -37,6 +37,8 @@ struct TDirEntry {
     std::uint8_t Selected = 0;
     bool IsLink : 1 = false;
     bool IsExec : 1 = false;  // a regular file with an execute bit
+    bool IsBroken : 1 = false;  // a link whose target is missing
+    platform::FileKind Kind : 3 = platform::FileKind::Regular;  // a link's target's kind
 
     // Up to, not including, the last dot; after the last dot (empty without a dot).
     std::string_view Name() const;
@@ -44,6 +46,11 @@ struct TDirEntry {
     bool isDir() const { return Attr & platform::faDirectory; }
     bool isParent() const { return FileName == ".."; }
     bool isHidden() const { return Attr & platform::faHidden; }
+    // A fifo, socket or device: never opened for reading.
+    bool isSpecial() const {
+        using K = platform::FileKind;
+        return Kind == K::Fifo || Kind == K::Socket || Kind == K::CharDevice || Kind == K::BlockDevice;
+    }
 };
 static_assert(sizeof(TDirEntry) <= 72, "a million entries must stay small");
 

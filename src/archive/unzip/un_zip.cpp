@@ -35,9 +35,17 @@ void TUnZIP::openArchive() {
     const uint64_t sfxShift = SfxOffset >= 1 && ArcStart == SfxOffset + 1 ? uint64_t(SfxOffset) : 0;
     if (int id = locateZipDirectory(*dirReader_, zipEnd, sfxShift, dir_)) reportAndRaise(id, ArchiveFile());
     if (!dir_.empty) cursor_.emplace(dir_);
+    entryIndex_ = entriesMet_ = 0;
+    if (unsigned workers = ZipDecodeAhead::workersForThisMachine(); workers && !dir_.empty) {
+        const TNameCodePage cp = NameCodePage;
+        ahead_ = std::make_unique<ZipDecodeAhead>(
+            file_, dir_, FileSpec(),
+            [cp](const ZipCentralRecord& rec) { return presentName(rec.rawName, cp, rec.utf8()); }, workers);
+    }
 }
 
 void TUnZIP::closeArchive() {
+    ahead_.reset();
     window_ = {};
     cursor_.reset();
     dirReader_.reset();
@@ -70,6 +78,7 @@ void TUnZIP::fillEntry(const ZipCentralRecord& rec, TArcEntry& e) const {
 bool TUnZIP::nextEntry(TArcEntry& e, int& stopId) {
     ZipCentralRecord rec;
     if (!cursor_ || !cursor_->next(*dirReader_, rec, stopId)) return false;
+    entryIndex_ = entriesMet_++;
     fillEntry(rec, e);
     return true;
 }
@@ -125,6 +134,10 @@ int TUnZIP::decodeEntry(TArcEntry& e, const std::string& outPath, const Emit& em
         }
         dataPos += 12;
         packed -= 12;
+    } else if (ahead_ && e.method == 8) {
+        // Decoded by a worker from the same directory record and found at the same place.
+        ZipDecodeAhead::Decoded d;
+        if (ahead_->take(entryIndex_, d) && d.dataPos == dataPos) return emitDecoded(e, d, emit);
     }
     return decode(e, dataPos, packed, encrypted ? &password : nullptr, header, emit);
 }
@@ -161,6 +174,19 @@ bool TUnZIP::findPassword(const std::string& outPath, const uint8_t* header12, b
     report(msg::PasswordFailed, outPath);
     endJob = true;
     return false;
+}
+
+int TUnZIP::emitDecoded(const TArcEntry& e, const ZipDecodeAhead::Decoded& d, const Emit& emit) {
+    if (Cancel()) return msg::UserAborted;
+    // In the pieces the output window would have handed out.
+    const size_t n = size_t(d.result.output), piece = 1u << 20;
+    for (size_t at = 0; at < n; at += piece)
+        if (!emit(d.bytes.data() + at, std::min(piece, n - at)))
+            return codec::defaultMessageId(codec::Status::SinkFailed);
+    if (!d.result.ok())
+        return d.result.status == codec::Status::Aborted ? msg::UserAborted : d.result.messageId;
+    reportProgress(e.packed, e.packed);
+    return 0;
 }
 
 int TUnZIP::decode(const TArcEntry& e, uint64_t dataPos, uint64_t packed, const std::string* password,

@@ -13,6 +13,7 @@
 #include "archive/base/arc_file.h"
 #include "archive/base/un_base.h"
 #include "archive/formats/zip/zip_directory.h"
+#include "archive/unzip/zip_decode_ahead.h"
 
 namespace kv {
 
@@ -31,6 +32,7 @@ private:
                       std::string& fitting);
     int decode(const TArcEntry& e, uint64_t dataPos, uint64_t packed, const std::string* password,
                const uint8_t* header12, const Emit& emit);
+    int emitDecoded(const TArcEntry& e, const ZipDecodeAhead::Decoded& d, const Emit& emit);
 
     ArcFile file_;
     bool opened_ = false;
@@ -42,8 +44,11 @@ private:
     // Per entry, between locateEntry and decodeEntry: its local header.
     uint8_t localHeader_[30] = {};
     uint64_t localPos_ = 0, dataPos_ = 0;
-    std::map<uint64_t, uint64_t> usedRanges_;  // local header start -> data end, for overlaps
-    std::vector<uint8_t> window_;              // the decoders' output window, kept for the job
+    std::map<uint64_t, uint64_t> usedRanges_;   // local header start -> data end, for overlaps
+    std::vector<uint8_t> window_;               // the decoders' output window, kept for the job
+    uint64_t entryIndex_ = 0, entriesMet_ = 0;  // the current entry's directory position
+    // Declared last: its workers read file_ and dir_, so it goes before them.
+    std::unique_ptr<ZipDecodeAhead> ahead_;
 };
 
 }  // namespace kv

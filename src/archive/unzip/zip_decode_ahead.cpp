@@ -1,0 +1,126 @@
+#include "archive/unzip/zip_decode_ahead.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <span>
+
+#include "archive/base/util.h"
+#include "archive/codec/inflate.h"
+#include "archive/codec/input_source.h"
+#include "archive/codec/output_window.h"
+#include "archive/kelmo/block_reader.h"
+
+namespace kv {
+
+unsigned ZipDecodeAhead::workersForThisMachine() {
+    unsigned cores = std::thread::hardware_concurrency();
+    // KV_EXTRACT_THREADS caps the threads of a job, the job's own included (1: no workers).
+    if (const char* cap = std::getenv("KV_EXTRACT_THREADS"); cap && *cap) {
+        long n = std::strtol(cap, nullptr, 10);
+        if (n >= 1 && n < long(cores)) cores = unsigned(n);
+    }
+    return cores > 1 ? std::min(cores - 1, 3u) : 0;
+}
+
+ZipDecodeAhead::ZipDecodeAhead(const ArcFile& file, const ZipDirectory& dir, std::string fileSpec,
+                               NameOf nameOf, unsigned workers)
+    : file_(file), dir_(dir), fileSpec_(std::move(fileSpec)), nameOf_(std::move(nameOf)) {
+    reader_ = std::make_unique<BlockReader>(file_);
+    if (!dir_.empty) cursor_.emplace(dir_);
+    for (unsigned i = 0; i < workers; ++i) workers_.emplace_back([this] { work(); });
+}
+
+ZipDecodeAhead::~ZipDecodeAhead() {
+    {
+        std::lock_guard lock(mutex_);
+        stop_ = true;
+    }
+    stopping_ = true;
+    changed_.notify_all();
+    for (auto& t : workers_) t.join();
+}
+
+bool ZipDecodeAhead::take(uint64_t index, Decoded& out) {
+    std::unique_lock lock(mutex_);
+    // Entries the job passed by are of no more use.
+    for (auto it = slots_.begin(); it != slots_.end() && it->first < index;) {
+        held_ -= it->second.declared;
+        it = slots_.erase(it);
+    }
+    passed_ = std::max(passed_, index + 1);
+    changed_.notify_all();
+    auto it = slots_.find(index);
+    if (it == slots_.end()) return false;
+    // Only this thread erases slots, so `it` stays valid while a worker finishes it.
+    changed_.wait(lock, [&] { return it->second.done; });
+    out = std::move(it->second.decoded);
+    held_ -= it->second.declared;
+    slots_.erase(it);
+    changed_.notify_all();
+    return true;
+}
+
+void ZipDecodeAhead::work() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        changed_.wait(lock, [&] { return stop_ || nextIndex_ < passed_ + kMaxAhead; });
+        if (stop_ || walkEnded_) return;
+        ZipCentralRecord rec;
+        int stopId = 0;
+        if (!cursor_ || !cursor_->next(*reader_, rec, stopId)) {
+            walkEnded_ = true;
+            return;
+        }
+        const uint64_t index = nextIndex_++;
+        // Deflate gives at most 1032 bytes per packed byte: a larger declared size is a lie
+        // the job's own decode deals with.
+        const bool eligible = rec.method == 8 && !(rec.flags & 1) && rec.size > 0 && rec.size <= kMaxEntry &&
+                              rec.packed <= file_.size() && rec.size <= rec.packed * 1032 + 1024;
+        if (!eligible || index < passed_) continue;
+        const std::string name = nameOf_ ? nameOf_(rec) : std::string();
+        if (!fileSpec_.empty() && !wildcardMatch(fileSpec_, name, false)) continue;
+        changed_.wait(lock, [&] { return stop_ || held_ + rec.size <= kMaxHeld; });
+        if (stop_) return;
+        if (index < passed_) continue;
+        Slot& slot = slots_[index];
+        slot.declared = rec.size;
+        held_ += rec.size;
+        const uint64_t localOffset = rec.localOffset, packed = rec.packed, size = rec.size;
+        lock.unlock();
+        Decoded d;
+        decode(localOffset, packed, size, d);
+        lock.lock();
+        if (auto it = slots_.find(index); it != slots_.end()) {
+            it->second.decoded = std::move(d);
+            it->second.done = true;
+        }
+        changed_.notify_all();
+    }
+}
+
+void ZipDecodeAhead::decode(uint64_t localOffset, uint64_t packed, uint64_t size, Decoded& out) const {
+    out.dataPos = UINT64_MAX;  // not usable unless the data is found below
+    out.result.status = codec::Status::BadData;
+    uint64_t localPos = 0, dataPos = 0, dataEnd = 0;
+    uint8_t header[30];
+    if (!checkedAdd(localOffset, uint64_t(dir_.localDelta), localPos) ||
+        !zipLocalDataStart(file_, localPos, dataPos, header))
+        return;
+    if ((header[6] & 1) || !checkedAdd(dataPos, packed, dataEnd) || dataEnd > file_.size()) return;
+    out.bytes.resize(size_t(size));
+    uint64_t pos = dataPos, remaining = packed;
+    codec::InputSource in([&](uint8_t* dst, size_t cap) -> long {
+        if (stopping_) return -1;
+        size_t n = size_t(std::min<uint64_t>(cap, remaining));
+        if (n == 0) return 0;
+        size_t got = file_.readAt(pos, std::span<uint8_t>(dst, n));
+        pos += got;
+        remaining -= got;
+        return long(got);
+    });
+    codec::OutputWindow window{std::span<uint8_t>(out.bytes)};
+    out.result = codec::inflate(in, window);
+    out.dataPos = dataPos;
+}
+
+}  // namespace kv

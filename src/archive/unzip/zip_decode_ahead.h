@@ -1,0 +1,86 @@
+// Deflated ZIP entries decoded ahead of the extraction, on worker threads: while the job
+// writes one entry, the workers decode the next ones into memory in directory order. The
+// job still takes every entry in its own order and through its own checks; an entry the
+// workers did not decode (encrypted, not deflated, too large, or simply not reached yet)
+// is decoded by the job as before. Memory is bounded: each entry held ahead declares at
+// most kMaxEntry bytes (and no more than deflate can give from its packed size), and all
+// of them together at most kMaxHeld.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "archive/base/arc_file.h"
+#include "archive/codec/codec_result.h"
+#include "archive/formats/zip/zip_directory.h"
+#include "archive/kelmo/block_reader.h"
+
+namespace kv {
+
+class ZipDecodeAhead {
+public:
+    static constexpr uint64_t kMaxEntry = 8u << 20;
+    static constexpr uint64_t kMaxHeld = 32u << 20;
+    static constexpr uint64_t kMaxAhead = 64;  // entries past the one being taken
+
+    struct Decoded {
+        uint64_t dataPos = 0;  // where the worker found the entry's data
+        std::vector<uint8_t> bytes;
+        codec::Result result;
+    };
+
+    // Workers for the cores beside the job's own (at most three); none on a single core or
+    // when KV_EXTRACT_THREADS is 1.
+    static unsigned workersForThisMachine();
+
+    // The entry's name as the job presents it, to skip the entries `fileSpec` leaves out.
+    using NameOf = std::function<std::string(const ZipCentralRecord&)>;
+
+    ZipDecodeAhead(const ArcFile& file, const ZipDirectory& dir, std::string fileSpec, NameOf nameOf,
+                   unsigned workers);
+    ~ZipDecodeAhead();
+    ZipDecodeAhead(const ZipDecodeAhead&) = delete;
+    ZipDecodeAhead& operator=(const ZipDecodeAhead&) = delete;
+
+    // The entry at directory position `index` (0 first), once a worker has decoded it
+    // (waits while one is at it): true and `out` filled. False when the caller decodes it
+    // itself; no worker starts on it or on anything before it after that.
+    bool take(uint64_t index, Decoded& out);
+
+private:
+    struct Slot {
+        bool done = false;
+        uint64_t declared = 0;
+        Decoded decoded;
+    };
+    void work();
+    void decode(uint64_t localOffset, uint64_t packed, uint64_t size, Decoded& out) const;
+
+    const ArcFile& file_;
+    const ZipDirectory& dir_;
+    const std::string fileSpec_;
+    const NameOf nameOf_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::map<uint64_t, Slot> slots_;  // by directory position
+    uint64_t held_ = 0;               // bytes declared by the slots
+    uint64_t passed_ = 0;             // the job took, or decodes itself, everything before this
+    uint64_t nextIndex_ = 0;          // the position the cursor reads next
+    bool stop_ = false;
+    std::atomic<bool> stopping_{false};  // read by the decodes, outside the lock
+    bool walkEnded_ = false;
+    std::unique_ptr<BlockReader> reader_;
+    std::optional<ZipDirectoryCursor> cursor_;
+    std::vector<std::thread> workers_;
+};
+
+}  // namespace kv

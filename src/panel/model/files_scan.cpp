@@ -274,12 +274,17 @@ void TFilesScanner::Execute() {
 }
 
 std::int64_t TScanSizer::Size(const std::string& folder) {
+    wasStopped_.store(false);
     scanner_.ScanOptions = TScanOptions::soSpecifiedDir;
     scanner_.ScanDir = folder;
     scanner_.FileMask.assign(1, '*');  // (a string literal here trips a false -Wrestrict in GCC 12)
     scanner_.Recursive = true;
     scanner_.UpdateList = false;  // only the total is wanted
+    scanner_.OnProcess = [this](const std::string&, std::int64_t, std::int64_t) {
+        if (stop_.load()) scanner_.Stop();
+    };
     scanner_.Execute();
+    wasStopped_.store(stop_.exchange(false));
     return scanner_.FilesSize();
 }
 

@@ -83,14 +83,22 @@ class TScanSizer {
 public:
     // Sum of the sizes of all files below folder (0 for a folder of empty folders).
     std::int64_t Size(const std::string& folder);
-    void Stop() { scanner_.Stop(); }
-    bool Stopped() const { return scanner_.Stopped(); }
+    // Ends the Size call that runs, or the next one when none runs yet (so a stop sent
+    // just before the scan starts is not lost). The result is then a partial total.
+    void Stop() {
+        stop_.store(true);
+        scanner_.Stop();
+    }
+    // During Size: a stop was asked; after it: that call was stopped.
+    bool Stopped() const { return stop_.load() || wasStopped_.load(); }
     // Running totals while Size runs (from any thread).
     std::int64_t FilesCount() const { return scanner_.FilesCount(); }
     std::int64_t FilesSize() const { return scanner_.FilesSize(); }
 
 private:
     TFilesScanner scanner_;
+    std::atomic<bool> stop_{false};
+    std::atomic<bool> wasStopped_{false};
 };
 
 }  // namespace kv

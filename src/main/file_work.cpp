@@ -13,7 +13,9 @@
 #include <filesystem>
 
 #include "main/main_form.h"
+#include "main/viewer_work.h"
 #include "platform/launcher.h"
+#include "viewers/picture_loader.h"
 
 namespace kv {
 
@@ -65,7 +67,7 @@ FileWorkKind fileWorkKindByName(std::string_view fileName) {
         std::initializer_list<std::string_view> extensions;
     };
     static const Row table[] = {
-        {FileWorkKind::Picture, {".bmp", ".jpg", ".jpeg", ".ico", ".emf", ".wmf", ".gif"}},
+        {FileWorkKind::Picture, {".bmp", ".jpg", ".jpeg", ".ico", ".emf", ".wmf", ".gif", ".png"}},
         {FileWorkKind::Sound, {".mid", ".wav", ".rmi"}},
         {FileWorkKind::Video, {".avi", ".mov", ".mpg", ".mp1"}},
         {FileWorkKind::MpegAudio, {".mp2", ".mp3"}},
@@ -74,6 +76,8 @@ FileWorkKind fileWorkKindByName(std::string_view fileName) {
     const std::string ext = lowerExtension(fileName);
     for (const Row& r : table)
         if (std::find(r.extensions.begin(), r.extensions.end(), ext) != r.extensions.end()) return r.kind;
+    // What the installed image plug-ins read (TIFF, WebP, SVG, ...) is a picture too.
+    if (viewers::isPictureExtension(ext)) return FileWorkKind::Picture;
     return FileWorkKind::Editor;
 }
 
@@ -100,6 +104,8 @@ FileWorkDispatch::FileWorkDispatch() {
     // The old program's system media player is the desktop's.
     set(FileWorkKind::Video, openOnTheDesktop);
     set(FileWorkKind::Desktop, openOnTheDesktop);
+    set(FileWorkKind::Picture, showPictureViewer);
+    set(FileWorkKind::Editor, openTextEditor);
 }
 
 bool FileWorkDispatch::run(FileWorkKind kind, TForm1& form, const std::string& path) const {

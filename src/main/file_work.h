@@ -15,7 +15,7 @@ class TForm1;
 
 enum class FileWorkKind {
     FolderSize,    // the entry under the cursor is a folder: its total size
-    Picture,       // .bmp .jpg .jpeg .ico .emf .wmf .gif
+    Picture,       // .bmp .jpg .jpeg .ico .emf .wmf .gif .png, and what Qt's image plug-ins read
     Sound,         // .mid .wav .rmi
     Video,         // .avi .mov .mpg .mp1
     MpegAudio,     // .mp2 .mp3

@@ -8,6 +8,7 @@
 #include "main/commands/command_table.h"
 #include "main/commands/registrars.h"
 #include "main/main_form.h"
+#include "main/viewer_work.h"
 #include "platform/desktop_programs.h"
 #include "platform/recent_docs.h"
 #include "platform/trash_empty.h"
@@ -53,9 +54,11 @@ void clearRecentDocs(TForm1& f) {
 }  // namespace
 
 void registerLaunchCommands(CommandTable& t) {
-    // The entry under the cursor, a folder too, as the old editor command took it.
-    t.add("file.edit",
-          [](TForm1& f) { start(f, platform::editorCommands(f.activePanel()->CurPath), "Edit"); });
+    // A text file opens in our editor; a folder or a binary file goes to the desktop's editor,
+    // as the old editor command took any entry.
+    t.add("file.edit", [](TForm1& f) {
+        if (!editInOurEditor(f)) start(f, platform::editorCommands(f.activePanel()->CurPath), "Edit");
+    });
     t.add("tools.notepad", [](TForm1& f) { start(f, platform::editorCommands({}), "NotePad"); });
     t.add("utils.console", [](TForm1& f) { start(f, platform::terminalCommands(), "Console"); });
     t.add("system.emptyTrash", emptyRecycleBin);

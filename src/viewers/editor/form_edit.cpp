@@ -32,6 +32,12 @@ QString fromUnits(const std::u16string& s) {
     return QString(reinterpret_cast<const QChar*>(s.data()), static_cast<qsizetype>(s.size()));
 }
 
+// The panel's font at the editor's size of 10 points.
+QFont withEditorSize(QFont f) {
+    f.setPointSize(10);
+    return f;
+}
+
 QString fileNameOf(const std::string& path) { return QFileInfo(QString::fromStdString(path)).fileName(); }
 
 }  // namespace
@@ -61,18 +67,20 @@ TFormEdit::TFormEdit(QWidget* owner, const std::string& path, editor::DecodedTex
     Memo1->setFrameShape(QFrame::NoFrame);
     Memo1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // The look before the first activation: white on dark blue. Font and colours are set
+    // before the text goes in: a font change re-lays out every line of a big file.
+    QPalette pal = Memo1->palette();
+    pal.setColor(QPalette::Base, QColor(0, 0, 160));
+    pal.setColor(QPalette::Text, Qt::white);
+    Memo1->setPalette(pal);
+    Memo1->setFont(appearance_ ? withEditorSize(appearance_().font)
+                               : QFont(QStringLiteral("DejaVu Sans"), 10));
     Memo1->setUndoRedoEnabled(false);
     Memo1->setPlainText(QString::fromUtf8(text.utf8.data(), static_cast<qsizetype>(text.utf8.size())));
     Memo1->setUndoRedoEnabled(true);
     Memo1->document()->setModified(false);
     Memo1->installEventFilter(this);
     setCentralWidget(Memo1);
-    // The look before the first activation: white on dark blue.
-    QPalette pal = Memo1->palette();
-    pal.setColor(QPalette::Base, QColor(0, 0, 160));
-    pal.setColor(QPalette::Text, Qt::white);
-    Memo1->setPalette(pal);
-    Memo1->setFont(QFont(QStringLiteral("DejaVu Sans"), 10));
 
     find_ = new TFindDialog(this, false);
     replace_ = new TFindDialog(this, true);
@@ -144,11 +152,10 @@ void TFormEdit::applyAppearance() {
     QPalette pal = Memo1->palette();
     if (!userColor_ && a.background.isValid()) pal.setColor(QPalette::Base, a.background);
     pal.setColor(QPalette::Text, Qt::white);
-    Memo1->setPalette(pal);
+    if (pal != Memo1->palette()) Memo1->setPalette(pal);
     if (!userFont_) {
-        QFont f = a.font;
-        f.setPointSize(10);
-        Memo1->setFont(f);
+        const QFont f = withEditorSize(a.font);
+        if (f != Memo1->font()) Memo1->setFont(f);
     }
 }
 

@@ -80,6 +80,12 @@ DecodedText decodeText(std::string_view bytes) {
         text = platform::Cp1251ToUtf8(bytes);
         bytes = text;
     }
+    if (bytes.find('\r') == std::string_view::npos) {
+        // The common case on Linux: nothing to rewrite.
+        d.utf8 = bytes;
+        d.format.lineEnding = LineEnding::Lf;
+        return d;
+    }
     std::size_t crlf = 0, lf = 0, cr = 0;
     d.utf8.reserve(bytes.size());
     for (std::size_t i = 0; i < bytes.size(); ++i) {

@@ -1,0 +1,50 @@
+#include "main/viewer_work.h"
+
+#include <QMessageBox>
+
+#include "main/file_work.h"
+#include "main/main_form.h"
+#include "panel/panel_colors.h"
+#include "viewers/editor/form_edit.h"
+#include "viewers/picture_viewer.h"
+
+namespace kv {
+
+namespace {
+
+// On every activation the editor takes the left panel's background and font.
+TFormEdit::AppearanceSource leftPanelLook(TForm1& form) {
+    QPointer<TFPanel> left = form.LeftPanel;
+    return [left]() -> TFormEdit::Appearance {
+        if (!left) return {};
+        return {toQColor(left->PanelFon, left->palette()), left->CanvasFont()};
+    };
+}
+
+TFormEdit* openEditor(TForm1& form, const std::string& path, bool* notText) {
+    QString error;
+    TFormEdit* e = TFormEdit::Open(&form, path, leftPanelLook(form), &error, notText);
+    if (!e && !*notText) QMessageBox::critical(&form, QStringLiteral("Error"), error);
+    return e;
+}
+
+}  // namespace
+
+void showPictureViewer(TForm1& form, const std::string&) {
+    TViewerForm::of(&form)->Show(form.activePanel(), {form.LeftPanel, form.RightPanel});
+}
+
+void openTextEditor(TForm1& form, const std::string& path) {
+    bool notText = false;
+    if (!openEditor(form, path, &notText) && notText) form.fileWork().run(FileWorkKind::Desktop, form, path);
+}
+
+bool editInOurEditor(TForm1& form) {
+    TFPanel* p = form.activePanel();
+    if (p->CurIsDir || p->CurPath.empty()) return false;
+    bool notText = false;
+    openEditor(form, p->CurPath, &notText);
+    return !notText;
+}
+
+}  // namespace kv

@@ -197,7 +197,21 @@ bool TUnBase::extract(TArcEntry& e, const std::string& outPath, const std::strin
     bool overrun = false;
     std::string linkTarget;
     const bool crc16 = crcKind() == CrcKind::Crc16;
+    // Highly compressed data reads little input for much output, so the input side alone
+    // may never look at Cancel during a big entry: the output side looks too, and lets the
+    // GUI's cancel reach the component every MiB written.
+    constexpr uint64_t kCancelPollBytes = uint64_t(1) << 20;
+    uint64_t nextCancelPoll = kCancelPollBytes;
+    bool cancelledWhileWriting = false;
     const Emit emit = [&](const uint8_t* p, size_t n) {
+        if (written >= nextCancelPoll) {
+            nextCancelPoll = written + kCancelPollBytes;
+            processMessages();
+        }
+        if (Cancel()) {
+            cancelledWhileWriting = true;
+            return false;
+        }
         if (n > e.size - written) {
             overrun = true;
             n = size_t(e.size - written);
@@ -218,6 +232,7 @@ bool TUnBase::extract(TArcEntry& e, const std::string& outPath, const std::strin
     bool endJob = false;
     int errorId = decodeEntry(e, outPath, emit, endJob);
     if (overrun) errorId = msg::SizeDifferent;
+    if (cancelledWhileWriting || (errorId && Cancel())) errorId = msg::UserAborted;
     if (errorId && toFile && out.error() == ENOSPC) errorId = msg::DiskFull;
     const bool cancelled = errorId == msg::UserAborted;
     const bool ok = errorId == 0;

@@ -5,6 +5,7 @@
 // positions and states are the players' own.
 #include <QLabel>
 #include <QMouseEvent>
+#include <QDialog>
 #include <QProgressBar>
 
 #include "../tools/music/music_fixtures.h"
@@ -92,6 +93,25 @@ TEST_F(MainWindowTest, ThePositionShowsInTheStatusBarOrTheCaptionAndAPlayerStops
     EXPECT_EQ(f.windowTitle(), title);
     EXPECT_TRUE(f.Label2->text().isEmpty());
     EXPECT_FALSE(f.Timer3->isActive());
+}
+
+TEST_F(MainWindowTest, MusicScreenshots) {
+    const char* shots = std::getenv("KV_SCREENSHOT_DIR");
+    if (!shots) GTEST_SKIP() << "set KV_SCREENSHOT_DIR to keep screenshots";
+    const std::string wav = (work / "tone.wav").string();
+    kv::test::writeBytes(wav, kv::test::wave16(kv::test::sineFrames(44100 * 3)));
+    auto& f = start();
+    f.resize(640, 400);
+    f.File_Work(wav);
+    f.runCommand("utils.mediaPlayer");
+    kv::MusicSession::of(f)->Timer3Timer();
+    f.grab().save(QString::fromLocal8Bit(shots) + QStringLiteral("/music_main.png"));
+    onNextDialog<QDialog>([shots](QDialog* cd) {
+        cd->grab().save(QString::fromLocal8Bit(shots) + QStringLiteral("/cd_player.png"));
+        cd->reject();
+    });
+    f.runCommand("utils.cdPlayer");
+    f.runCommand("music.stop");
 }
 
 }  // namespace

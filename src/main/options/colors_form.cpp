@@ -74,14 +74,14 @@ TColorRef& TFormColor::PanelColor(TFPanel& p, int item) {
 TFormColor::TFormColor(TForm1& form) : QDialog(&form), form_(form) {
     setObjectName(QStringLiteral("FormColor"));
     setWindowTitle(QStringLiteral("Set colors"));
-    setFixedSize(468, 314);
+    setFixedSize(500, 314);
 
     GroupBox1 = new QGroupBox(this);
     GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
-    GroupBox1->setGeometry(8, 6, 250, 264);
+    GroupBox1->setGeometry(8, 6, 282, 264);
     ListBox1 = new QListWidget(GroupBox1);
     ListBox1->setObjectName(QStringLiteral("ListBox1"));
-    ListBox1->setGeometry(8, 20, 234, 236);
+    ListBox1->setGeometry(8, 20, 266, 236);
     for (const char* t : kItemTexts) ListBox1->addItem(QString::fromLatin1(t));
     ListBox1->setMouseTracking(true);
     ListBox1->viewport()->installEventFilter(this);
@@ -90,7 +90,7 @@ TFormColor::TFormColor(TForm1& form) : QDialog(&form), form_(form) {
     frame->setObjectName(QStringLiteral("Panel1"));
     frame->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     frame->setLineWidth(2);
-    frame->setGeometry(266, 14, kPreviewWidth + 4, kPreviewHeight + 4);
+    frame->setGeometry(298, 14, kPreviewWidth + 4, kPreviewHeight + 4);
     Panel1 = frame;
     PaintBox1 = new PreviewBox(this, frame);
     PaintBox1->setGeometry(2, 2, kPreviewWidth, kPreviewHeight);
@@ -112,8 +112,8 @@ TFormColor::TFormColor(TForm1& form) : QDialog(&form), form_(form) {
     };
     Button1 = button("Button1", QStringLiteral("&OK"), 8, 75);
     Button2 = button("Button2", QStringLiteral("&Cancel"), 92, 75);
-    Button3 = button("Button3", QStringLiteral("C&hoose"), 176, 82);
-    Button4 = button("Button4", QStringLiteral("Set Right panel as Left"), 266, 194);
+    Button3 = button("Button3", QStringLiteral("C&hoose"), 176, 114);
+    Button4 = button("Button4", QStringLiteral("Set Right panel as Left"), 298, 194);
     Button1->setDefault(true);
     connect(Button1, &QPushButton::clicked, this, &TFormColor::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &QDialog::reject);
@@ -212,7 +212,7 @@ void TFormColor::PaintBox1Paint(QPainter& p, const QSize& size) const {
     p.drawLine(2, h - 40, w - 60, h - 40);
 
     QFont font(QString::fromLatin1(kPanelFontName));
-    font.setPointSize(8);
+    font.setPixelSize(10);  // the old 8 pt screen font's figures fit the positions above
     p.setFont(font);
     const int ascent = p.fontMetrics().ascent();
     auto text = [&](int x, int y, const QColor& c, const QString& s) {

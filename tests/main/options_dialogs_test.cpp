@@ -222,6 +222,20 @@ TEST_F(OptionsTest, TypedNumbersOutsideTheRangeNeverReachTheSettings) {
     EXPECT_EQ(ini.find("Length=999"), std::string::npos);
 }
 
+TEST_F(OptionsTest, TheFullViewKeepsOneColumn) {
+    auto& f = start();
+    f.SetActive("Right", f.RightPanel, "Show");
+    ASSERT_EQ(f.RightPanel->Style, 3);
+    withDialog<kv::TFormParam>("config.mainOptions", [&](kv::TFormParam* d) {
+        EXPECT_FALSE(d->Edit1->isEnabled());
+        EXPECT_EQ(d->Edit1->value(), 1);
+        d->Edit1->setValue(6);  // even when set behind the user's back
+        d->Button1->click();
+    });
+    EXPECT_EQ(f.RightPanel->Columns, 1);
+    EXPECT_EQ(f.RightPanel->columns(), 1);
+}
+
 TEST_F(OptionsTest, SynchronisationAppliesThePanelPageToBothPanelsWhichStayApart) {
     auto& f = start();
     f.cfg().Main.Sync_Panels = true;

@@ -46,6 +46,7 @@ void registerAllCommands(CommandTable& table) {
     // and the Recycle Bin.
     registerLaunchCommands(table);
     registerMusicCommands(table);  // replaces the tools' music and CD-player placeholders
+    registerOptionsCommands(table);
 }
 
 }  // namespace kv

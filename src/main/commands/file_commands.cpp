@@ -45,7 +45,7 @@ void registerFileCommands(CommandTable& t) {
     addFileOp(t, "file.quickExtract", fileops_ui::QuickExtractCommand);
     addFileOp(t, "file.addToArchive", fileops_ui::AddToArchiveCommand);
     // Not built yet; the old program kept Find file switched off.
-    for (const char* id : {"file.userMenu", "file.edit"}) t.add(id);
+    t.add("file.edit");
     t.add("file.find", {}, CommandTable::never);
 }
 

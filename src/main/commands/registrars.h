@@ -13,5 +13,6 @@ void registerToolCommands(CommandTable& table);         // tool_commands.cpp
 void registerLaunchCommands(CommandTable& table);       // launch_commands.cpp
 void registerViewerCommands(CommandTable& table);       // viewer_commands.cpp
 void registerMusicCommands(CommandTable& table);        // music_commands.cpp
+void registerOptionsCommands(CommandTable& table);      // options_commands.cpp
 
 }  // namespace kv

@@ -83,11 +83,8 @@ void registerWindowCommands(CommandTable& t) {
     t.add("bars.statusBar", [](TForm1& f) { toggleBar(f, &TMainSettings::Show_StatusBar); });
     t.add("bars.configure", {}, CommandTable::never);
     t.add("config.reset", setDefaultConfiguration);
-    // Their dialogs are not built yet; the old program kept the last three switched off.
-    t.add("config.mainOptions");
-    t.add("config.colors");
-    t.add("config.fonts");
-    t.add("config.mainMenu");
+    // The options dialogs and the user menu are options_commands.cpp's; the old program kept
+    // these three switched off.
     t.add("config.fileColors", {}, CommandTable::never);
     t.add("config.associations", {}, CommandTable::never);
     t.add("config.syncPanels", {}, CommandTable::never);

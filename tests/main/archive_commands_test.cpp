@@ -304,3 +304,39 @@ TEST(ArchiveJobs, CancelStopsExtractionAndAdding) {
     EXPECT_FALSE(fs::exists(root / "new.zip"));
     EXPECT_TRUE(fs::exists(root / "src" / "big.bin"));
 }
+
+// The user presses Cancel while the overwrite question for a big, highly compressed entry
+// is still on screen and answers Overwrite: the entry stops within its first MiB, the file
+// it would have replaced keeps its content, and nothing after it is unpacked.
+TEST(ArchiveJobs, CancelDuringABigEntryKeepsTheFileItWouldReplace) {
+    kv::test::TempDir tmp{"kv_arcjobs"};
+    const fs::path root = tmp.path();
+    writeFile(root / "src" / "a.txt", "first\n");
+    writeFile(root / "src" / "m.bin", std::string(48 << 20, '\0'));
+    writeFile(root / "src" / "z.txt", "last\n");
+    makeZip(root / "big.zip", root / "src", {"a.txt", "m.bin", "z.txt"});
+    writeFile(root / "out" / "m.bin", "the user's own file\n");
+
+    kv::fileops::Progress progress;
+    struct OverwriteThenCancel : kv::fileops::Decider {
+        kv::fileops::Progress* progress = nullptr;
+        kv::fileops::Decision conflict(const kv::fileops::Conflict&) override {
+            progress->cancel();
+            return kv::fileops::Decision::Overwrite;
+        }
+        kv::fileops::Decision error(const kv::fileops::OpError&) override {
+            return kv::fileops::Decision::Cancel;
+        }
+    } decider;
+    decider.progress = &progress;
+    kv::fileops::ExtractJob x;
+    x.archive = (root / "big.zip").string();
+    x.targetDir = (root / "out").string();
+    EXPECT_EQ(x.run(decider, progress).outcome, kv::fileops::Outcome::Cancelled);
+    EXPECT_EQ(readFile(root / "out" / "a.txt"), "first\n");
+    EXPECT_EQ(readFile(root / "out" / "m.bin"), "the user's own file\n");
+    EXPECT_FALSE(fs::exists(root / "out" / "z.txt"));
+    std::set<std::string> left;
+    for (auto& e : fs::directory_iterator(root / "out")) left.insert(e.path().filename().string());
+    EXPECT_EQ(left, (std::set<std::string>{"a.txt", "m.bin"})) << "no temporary file is left";
+}

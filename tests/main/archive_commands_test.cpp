@@ -340,3 +340,29 @@ TEST(ArchiveJobs, CancelDuringABigEntryKeepsTheFileItWouldReplace) {
     for (auto& e : fs::directory_iterator(root / "out")) left.insert(e.path().filename().string());
     EXPECT_EQ(left, (std::set<std::string>{"a.txt", "m.bin"})) << "no temporary file is left";
 }
+
+TEST_F(MainWindowTest, ArchiveDialogScreenshots) {
+    const char* shots = std::getenv("KV_SCREENSHOT_DIR");
+    if (!shots) GTEST_SKIP() << "set KV_SCREENSHOT_DIR to keep screenshots";
+    const QString dir = QString::fromLocal8Bit(shots);
+    Sources src(root);
+    makeZip(work / "locked.zip", src.dir, {"readme.txt", "sub"}, "s3cret");
+    auto& f = start();
+    placeCursor(f.activePanel(), "locked.zip");
+    onNextDialog<kv::TFormExtract>([&](kv::TFormExtract* d) {
+        d->grab().save(dir + QStringLiteral("/extract_dialog.png"));
+        d->reject();
+    });
+    key(Qt::Key_F2, Qt::ShiftModifier);
+    onNextDialog<QInputDialog>([&](QInputDialog* d) {
+        d->grab().save(dir + QStringLiteral("/password_question.png"));
+        d->reject();
+    });
+    key(Qt::Key_Return, Qt::ShiftModifier);
+    placeCursor(f.activePanel(), "notes.txt");
+    onNextDialog<kv::TFormAdding>([&](kv::TFormAdding* d) {
+        d->grab().save(dir + QStringLiteral("/add_dialog.png"));
+        d->reject();
+    });
+    key(Qt::Key_F1, Qt::ShiftModifier);
+}

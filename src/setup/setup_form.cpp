@@ -36,7 +36,7 @@ QPixmap backgroundPicture() {
     fade.setColorAt(1, QColor(0, 0, 24));
     p.fillRect(pm.rect(), fade);
     p.setOpacity(0.25);
-    p.drawImage(QRect(kClientWidth - 120, 56, 96, 96), korvalenIconImage(96));
+    p.drawImage(QRect(kClientWidth - 80, 72, 64, 64), korvalenIconImage(64));
     return pm;
 }
 
@@ -94,10 +94,10 @@ void TForm1::buildFirstPage() {
     Bevel1 = bevel(Panel4, QRect(12, 46, 329, 2), QFrame::HLine);
     RxLabel1 = label(Panel4,
                      QStringLiteral("Welcome to the installation of Korvalen.\n\n"
-                                    "This program puts Korvalen on your computer and adds it to "
-                                    "your applications menu.\n\n"
+                                    "It puts Korvalen on your computer and into your "
+                                    "applications menu.\n\n"
                                     "Press Next to continue or Cancel to exit."),
-                     QRect(20, 58, 313, 130));
+                     QRect(20, 58, 245, 130));
     RxLabel4 = label(Panel4,
                      QStringLiteral("Korvalen is a two-panel file manager. Two folder panels stand "
                                     "side by side; the function keys view, edit, copy, move and "
@@ -105,7 +105,7 @@ void TForm1::buildFirstPage() {
                                     "extracts ZIP, ARJ, LHA, RAR and ARC archives and makes ZIP "
                                     "archives, shows pictures, edits text, and comes with a few "
                                     "tools and games."),
-                     QRect(20, 58, 313, 130));
+                     QRect(20, 58, 245, 130));
     for (QLabel* l : {RxLabel1, RxLabel4}) {
         l->setWordWrap(true);
         l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -132,6 +132,7 @@ void TForm1::buildSecondPage() {
     Label7 = label(Panel2, QStringLiteral("Folder to install Korvalen"), QRect(28, 34, 297, 18));
     Edit1 = new QLineEdit(q(DefaultTargetFolder()), Panel2);
     Edit1->setGeometry(28, 56, 209, 24);
+    Edit1->setCursorPosition(0);
     RxSpeedButton4 = button(Panel2, QStringLiteral("&Browse"), QRect(244, 55, 81, 26));
     Label1 = label(Panel2,
                    QStringLiteral("Please quit all running copies of Korvalen\n"

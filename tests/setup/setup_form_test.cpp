@@ -12,6 +12,7 @@
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QStyle>
 #include <QTest>
 #include <QTimer>
 
@@ -27,7 +28,11 @@ QApplication* app() {
         static int argc = 1;
         static char name[] = "setup_tests";
         static char* argv[] = {name, nullptr};
-        return new QApplication(argc, argv);
+        auto* a = new QApplication(argc, argv);
+        // The installer's own look (its main sets the same).
+        if (QStyle* windows = QApplication::setStyle(QStringLiteral("Windows")))
+            QApplication::setPalette(windows->standardPalette());
+        return a;
     }();
     return instance;
 }
@@ -191,6 +196,26 @@ TEST_F(Wizard, BrowsePutsThePickedFolderIntoTheEdit) {
     onNextModal<kv::setup::TForm2>([](kv::setup::TForm2* picker) { picker->Button2->click(); });
     QTest::mouseClick(form->RxSpeedButton4, Qt::LeftButton);
     EXPECT_EQ(form->Edit1->text().toStdString(), picked);
+}
+
+// Both pages paint their own pictures: the first page's dark background under a light title,
+// the finish page's icon. KV_SETUP_SHOTS names a folder to keep the two pictures in.
+TEST_F(Wizard, PagesPaintTheirPictures) {
+    const QImage first = form->grab().toImage();
+    form->Next();
+    const QImage second = form->grab().toImage();
+    form->Edit1->setText(QString::fromStdString(home + "/k"));
+    form->InstallNow();
+    ASSERT_EQ(form->State(), 1000);
+    const QImage finish = form->grab().toImage();
+    ASSERT_EQ(first.size(), QSize(353, 241));
+    EXPECT_LT(first.pixelColor(5, 120).lightness(), 80) << "the background picture";
+    EXPECT_EQ(finish.pixelColor(165 + 10, 65 + 4), QColor(0, 0, 128)) << "the program icon's panel";
+    if (const QByteArray dir = qgetenv("KV_SETUP_SHOTS"); !dir.isEmpty()) {
+        first.save(QString::fromLocal8Bit(dir) + "/kv-setup-1.png");
+        second.save(QString::fromLocal8Bit(dir) + "/kv-setup-2.png");
+        finish.save(QString::fromLocal8Bit(dir) + "/kv-setup-3.png");
+    }
 }
 
 }  // namespace

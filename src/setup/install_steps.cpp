@@ -133,13 +133,9 @@ std::string extract(const std::string& archive, const std::string& target, int& 
     unzip->setExtractDir(target);
     unzip->Activate();
     extracted = unzip->ExtractedCount;
-    // Per-entry failures that no error event named go into the summary too.
-    for (const auto& f : unzip->Failures) {
-        const std::string line = problemLine(f.name, f.id, {});
-        bool seen = false;
-        for (const auto& p : problems) seen = seen || p.rfind(line, 0) == 0;
-        if (!seen) problems.push_back(line);
-    }
+    // Failed entries are named by the error events; the tallies name them when no event did.
+    if (problems.empty())
+        for (const auto& f : unzip->Failures) problems.push_back(problemLine(f.name, f.id, {}));
     const bool failed = !started || unzip->FailedCount > 0 || unzip->DirectoryIncomplete ||
                         !unzip->DirectoryComplete || unzip->Cancel() || unzip->LastError != 0;
     if (!failed) return {};

@@ -198,6 +198,37 @@ TEST_F(Wizard, BrowsePutsThePickedFolderIntoTheEdit) {
     EXPECT_EQ(form->Edit1->text().toStdString(), picked);
 }
 
+// A 16-bit mono PCM WAVE of `frames` silent frames.
+std::string silentWav(uint32_t frames) {
+    auto u32 = [](uint32_t v) { return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)}; };
+    auto u16 = [](uint16_t v) { return std::string{char(v), char(v >> 8)}; };
+    const uint32_t data = frames * 2;
+    return "RIFF" + u32(36 + data) + "WAVEfmt " + u32(16) + u16(1) + u16(1) + u32(8000) + u32(16000) +
+           u16(2) + u16(16) + "data" + u32(data) + std::string(data, '\0');
+}
+
+// Music.wav beside the installer plays while the wizard runs; where the machine has no sound
+// device it stays silent, and the wizard works and closes as ever.
+TEST_F(SetupHome, MusicBesideTheInstallerNeverGetsInTheWay) {
+    app();
+    makeDataRes(programFiles());
+    std::ofstream(source + "/Music.wav", std::ios::binary) << silentWav(8000 * 5);
+    {
+        kv::setup::TForm1 form(kv::setup::TForm1::Options{source, true});
+        form.show();
+        QTest::keyClick(&form, Qt::Key_Return);
+        QTest::keyClick(form.Edit1, Qt::Key_Return);
+        EXPECT_EQ(form.State(), 1000);
+        QTest::keyClick(&form, Qt::Key_Escape);
+        EXPECT_FALSE(form.isVisible());
+    }  // the music stops with the window, mid-play
+    std::ofstream(source + "/Music.wav", std::ios::binary) << "RIFF damaged";
+    kv::setup::TForm1 damaged(kv::setup::TForm1::Options{source, true});
+    damaged.show();
+    QTest::keyClick(&damaged, Qt::Key_Return);
+    EXPECT_EQ(damaged.State(), 2);
+}
+
 // Both pages paint their own pictures: the first page's dark background under a light title,
 // the finish page's icon. KV_SETUP_SHOTS names a folder to keep the two pictures in.
 TEST_F(Wizard, PagesPaintTheirPictures) {

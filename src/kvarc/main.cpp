@@ -7,6 +7,10 @@
 #include "kvarc/kvarc_add.h"
 #include "kvarc/kvarc_extract.h"
 
+#ifndef KV_VERSION
+#define KV_VERSION "0"
+#endif
+
 namespace {
 
 struct Command {
@@ -40,6 +44,10 @@ int usage() {
 int main(int argc, char** argv) {
     if (argc < 2) return usage();
     std::string_view word = argv[1];
+    if (word == "--version") {
+        std::printf("kvarc (Korvalen) %s\n", KV_VERSION);
+        return 0;
+    }
     for (const Command& c : kCommands)
         if (c.name == word) return c.run(kvarc::Args(argv + 2, argv + argc));
     return usage();

@@ -8,4 +8,7 @@ namespace kv::platform {
 // password database when HOME is unset).
 std::string dataHome();
 
+// $XDG_CONFIG_HOME when it is an absolute path, else $HOME/.config (the home as above).
+std::string configHome();
+
 }  // namespace kv::platform

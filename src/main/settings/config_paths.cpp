@@ -54,6 +54,9 @@ fs::path FindKvRusIni(const fs::path& kvIni) {
 #ifdef KV_DATA_DIR
     folders.emplace_back(KV_DATA_DIR);
 #endif
+    // Installed under another prefix than the one built for (a package, a DESTDIR copy):
+    // the data folder beside the program's bin folder.
+    folders.push_back(ExecutableFolder().parent_path() / "share" / "korvalen");
     folders.push_back(ExecutableFolder());
     return FindKvRusIni(kvIni, folders);
 }

@@ -46,6 +46,8 @@ void registerAllCommands(CommandTable& table) {
     // and the Recycle Bin.
     registerLaunchCommands(table);
     registerMusicCommands(table);  // replaces the tools' music and CD-player placeholders
+    registerSelectCommands(table);
+    registerFormatCommands(table);
 }
 
 }  // namespace kv

@@ -13,5 +13,7 @@ void registerToolCommands(CommandTable& table);         // tool_commands.cpp
 void registerLaunchCommands(CommandTable& table);       // launch_commands.cpp
 void registerViewerCommands(CommandTable& table);       // viewer_commands.cpp
 void registerMusicCommands(CommandTable& table);        // music_commands.cpp
+void registerSelectCommands(CommandTable& table);       // select_commands.cpp
+void registerFormatCommands(CommandTable& table);       // format_commands.cpp
 
 }  // namespace kv

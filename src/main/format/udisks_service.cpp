@@ -13,7 +13,7 @@
 #include <QMap>
 #include <QVariantMap>
 
-#include "main/format/disk_service.h"
+#include "main/format/udisks_service.h"
 
 using UDisksInterfaces = QMap<QString, QVariantMap>;
 using UDisksObjects = QMap<QDBusObjectPath, UDisksInterfaces>;
@@ -59,7 +59,7 @@ std::vector<std::string> mountPointsOf(const QVariant& v) {
 
 class UDisksService : public DiskService {
 public:
-    UDisksService() : bus_(QDBusConnection::systemBus()) {
+    explicit UDisksService(const QDBusConnection& bus) : bus_(bus) {
         qDBusRegisterMetaType<UDisksInterfaces>();
         qDBusRegisterMetaType<UDisksObjects>();
     }
@@ -148,10 +148,14 @@ private:
 
 }  // namespace
 
-std::unique_ptr<DiskService> makeUDisksService() { return std::make_unique<UDisksService>(); }
+std::unique_ptr<DiskService> makeUDisksService(const QDBusConnection& bus) {
+    return std::make_unique<UDisksService>(bus);
+}
+
+std::unique_ptr<DiskService> makeUDisksService() { return makeUDisksService(QDBusConnection::systemBus()); }
 
 std::function<std::unique_ptr<DiskService>()>& diskServiceFactory() {
-    static std::function<std::unique_ptr<DiskService>()> make = makeUDisksService;
+    static std::function<std::unique_ptr<DiskService>()> make = [] { return makeUDisksService(); };
     return make;
 }
 

@@ -249,7 +249,15 @@ TEST_F(MainWindowTest, DriveChooserListsMountsAndADeadMountIsNotReadyWithoutBloc
     EXPECT_TRUE(d.isVisible()) << "the chooser stays for another choice";
     EXPECT_EQ(f.LeftPanel->CurDir, work.string());
 
+    // Closed before the answer came: the choice is taken back.
+    d.chooseRow(1);
+    d.reject();
+    QTRY_VERIFY_WITH_TIMEOUT(!d.checking(), 3000);
+    EXPECT_EQ(f.LeftPanel->CurDir, work.string());
+
     // A ready drive: the panel goes to its mount point and the chooser closes.
+    key(Qt::Key_F1, Qt::AltModifier);
+    ASSERT_TRUE(d.isVisible());
     QSignalSpy changed(&d, &kv::TFormDrive::changed);
     d.chooseRow(1);
     QTRY_COMPARE_WITH_TIMEOUT(changed.count(), 1, 3000);

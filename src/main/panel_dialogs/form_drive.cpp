@@ -159,6 +159,11 @@ void TFormDrive::chooseRow(int row) {
         if (!a->done && !late) return;
         poll->stop();
         poll->deleteLater();
+        // Closed meanwhile: the choice was taken back.
+        if (!isVisible()) {
+            checking_ = false;
+            return;
+        }
         answer(mount, a->done && a->ready);
     });
     poll->start();

@@ -13,6 +13,7 @@
 #include <filesystem>
 
 #include "main/main_form.h"
+#include "main/panel_dialogs/folder_size.h"
 #include "main/viewer_work.h"
 #include "platform/launcher.h"
 #include "viewers/picture_loader.h"
@@ -106,6 +107,7 @@ FileWorkDispatch::FileWorkDispatch() {
     set(FileWorkKind::Desktop, openOnTheDesktop);
     set(FileWorkKind::Picture, showPictureViewer);
     set(FileWorkKind::Editor, openTextEditor);
+    set(FileWorkKind::FolderSize, showFolderSize);
 }
 
 bool FileWorkDispatch::run(FileWorkKind kind, TForm1& form, const std::string& path) const {

@@ -46,7 +46,8 @@ const std::vector<KeyRow>& mainKeyMap() {
         {Qt::Key_Backspace, only(kCtrl), P::Either, C::Always, "cmdline.deleteWord", false},
         {Qt::Key_PageUp, only(kCtrl), P::Either, C::Always, "panel.parent", false},
         {Qt::Key_Asterisk, kAnyMods, P::Only, C::Always, "panel.invertSelection", false},
-        // Keypad "+" (select group) gets its row with its dialog; until then it types a "+".
+        {Qt::Key_Plus, kAnyMods, P::Only, C::Always, "panel.selectGroup", false},
+        {Qt::Key_Minus, kAnyMods, P::Only, C::Always, "panel.unselectGroup", false},
         {Qt::Key_I, only(kCtrl), P::Either, C::Always, "panels.toggleIndent", false},
         {Qt::Key_0, only(kCtrl), P::Never, C::Always, "panel.growScrollBar", false},
         {Qt::Key_H, only(kCtrl), P::Either, C::Always, "panel.toggleHidden", false},

@@ -29,6 +29,7 @@
 #include "main/bars.h"
 #include "main/music_session.h"
 #include "main/output_form.h"
+#include "main/panel_dialogs/form_drive.h"
 #include "main/tool_pictures.h"
 #include "main/tray_menu.h"
 
@@ -548,8 +549,7 @@ void TForm1::ChangeFilePos(int /*index*/) {
 }
 
 void TForm1::ChangeDrive(const std::string& side) {
-    // The drive chooser itself is not built yet; its target is kept for it.
-    cfg_.FilesPanel.DriveTarget = side == "Left" ? "Left" : "Right";
+    TFormDrive::instance(*this).showFor(side == "Left" ? "Left" : "Right", false);
 }
 
 void TForm1::AddFileToHistory(const std::string& text) {

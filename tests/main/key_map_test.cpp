@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "main/key_map.h"
+#include "main/panel_dialogs/form_drive.h"
 #include "main_window_fixture.h"
 
 using namespace kvtest;
@@ -97,7 +98,10 @@ TEST(KeyMap, KeysRunTheirRowsCommandsInOrder) {
          {"cmdline.deleteWord"}},
         {"keypad * inverts", Qt::Key_Asterisk, pad, {}, {"panel.invertSelection"}},
         {"Shift+8's * is typing", Qt::Key_Asterisk, shift, {}, {}},
-        {"keypad + is typing until its dialog exists", Qt::Key_Plus, pad, {}, {}},
+        {"keypad + selects a group", Qt::Key_Plus, pad, {}, {"panel.selectGroup"}},
+        {"keypad - unselects a group", Qt::Key_Minus, pad | shift, {}, {"panel.unselectGroup"}},
+        {"the main block's + is typing", Qt::Key_Plus, shift, {}, {}},
+        {"the main block's - is typing", Qt::Key_Minus, none, {}, {}},
         {"Ctrl+0 grows the scroll bar", Qt::Key_0, ctrl, {}, {"panel.growScrollBar"}},
         {"Ctrl+keypad 0 does not", Qt::Key_0, ctrl | pad, {}, {}},
         {"Shift+Insert selects", Qt::Key_Insert, shift, {}, {"panel.toggleSelect"}},
@@ -194,11 +198,22 @@ TEST_F(MainWindowTest, KeyMapRows) {
              f.LeftPanel->ReadDir();
          },
          [this](kv::TForm1& f) { EXPECT_EQ(f.LeftPanel->CurDir, work.string()); }},
-        {"Alt+F1 aims the drive chooser at the left panel", Qt::Key_F1, Qt::AltModifier,
+        {"Alt+F1 shows the drive chooser for the left panel, modeless", Qt::Key_F1, Qt::AltModifier,
          [](kv::TForm1& f) { f.cfg().FilesPanel.DriveTarget = "Right"; },
-         [](kv::TForm1& f) { EXPECT_EQ(f.cfg().FilesPanel.DriveTarget, "Left"); }},
-        {"Alt+F2 at the right one", Qt::Key_F2, Qt::AltModifier, [](kv::TForm1&) {},
-         [](kv::TForm1& f) { EXPECT_EQ(f.cfg().FilesPanel.DriveTarget, "Right"); }},
+         [](kv::TForm1& f) {
+             EXPECT_EQ(f.cfg().FilesPanel.DriveTarget, "Left");
+             kv::TFormDrive& d = kv::TFormDrive::instance(f);
+             EXPECT_TRUE(d.isVisible());
+             EXPECT_FALSE(d.isModal());
+         }},
+        {"Alt+F2 for the right one, modal", Qt::Key_F2, Qt::AltModifier,
+         [](kv::TForm1& f) {
+             onNextDialog<kv::TFormDrive>([&f](kv::TFormDrive* d) {
+                 EXPECT_EQ(f.cfg().FilesPanel.DriveTarget, "Right");
+                 d->reject();
+             });
+         },
+         [](kv::TForm1&) { EXPECT_EQ(expectedModals(), 0) << "no modal chooser"; }},
         {"Ctrl+Enter appends the entry's name", Qt::Key_Return, Qt::ControlModifier,
          [](kv::TForm1& f) {
              f.ComLine->setText(QStringLiteral("less"));
@@ -302,8 +317,10 @@ TEST_F(MainWindowTest, MenuShortcutsComeFirstAndFollowTheHiddenAndDisabledRules)
             << QKeySequence(QKeyCombination(r.mods, static_cast<Qt::Key>(r.key))).toString().toStdString());
         spy.clear();
         const std::string dir = f.activePanel()->CurDir;
-        // Make new file opens its dialog (the other file commands do nothing on "..").
-        if (std::string_view(r.command) == "file.createFile")
+        // Make new file and the sort chooser open their dialogs (the other file commands do
+        // nothing on "..").
+        if (std::string_view(r.command) == "file.createFile" ||
+            std::string_view(r.command) == "panel.sortModes")
             onNextDialog<QDialog>([](QDialog* d) { d->reject(); });
         key(r.key, r.mods);
         if (*r.command) {

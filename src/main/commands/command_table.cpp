@@ -47,6 +47,8 @@ void registerAllCommands(CommandTable& table) {
     registerLaunchCommands(table);
     registerMusicCommands(table);  // replaces the tools' music and CD-player placeholders
     registerOptionsCommands(table);
+    registerSelectCommands(table);
+    registerFormatCommands(table);
 }
 
 }  // namespace kv

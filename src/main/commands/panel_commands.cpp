@@ -112,13 +112,6 @@ void registerPanelCommands(CommandTable& t) {
         p.DrawList();
     });
     t.add("panel.quickView", {}, CommandTable::never);
-    t.add("panel.sortModes");
-    t.add("panel.selectGroup");
-
-    // The drive chooser is not built yet; it learns the panel it serves.
-    t.add("panel.changeDrive", [](TForm1& f) { f.ChangeDrive(f.cfg().Main.Active); });
-    t.add("drive.targetLeft", [](TForm1& f) { f.cfg().FilesPanel.DriveTarget = "Left"; });
-    t.add("drive.targetRight", [](TForm1& f) { f.cfg().FilesPanel.DriveTarget = "Right"; });
 
     t.add("fastfind.close", [](TForm1& f) {
         f.PanelSearch->hide();

@@ -14,5 +14,7 @@ void registerLaunchCommands(CommandTable& table);       // launch_commands.cpp
 void registerViewerCommands(CommandTable& table);       // viewer_commands.cpp
 void registerMusicCommands(CommandTable& table);        // music_commands.cpp
 void registerOptionsCommands(CommandTable& table);      // options_commands.cpp
+void registerSelectCommands(CommandTable& table);       // select_commands.cpp
+void registerFormatCommands(CommandTable& table);       // format_commands.cpp
 
 }  // namespace kv

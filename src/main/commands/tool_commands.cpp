@@ -124,7 +124,7 @@ void registerToolCommands(CommandTable& t) {
     t.add("music.playCurrent", [](TForm1& f) { f.File_Work(f.activePanel()->CurPath); });
     // Their windows and players are not built yet.
     for (const char* id :
-         {"tools.notepad", "utils.formatFloppy", "utils.viewResource", "system.emptyTrash", "system.clearRecentDocs"})
+         {"tools.notepad", "utils.viewResource", "system.emptyTrash", "system.clearRecentDocs"})
         t.add(id);
 }
 

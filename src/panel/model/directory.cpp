@@ -474,6 +474,7 @@ void TDirectory::setSize(int i, std::int64_t size) {
     if (e.Selected) SelectedSize += size - e.Size;
     TotalSize += size - e.Size;
     e.Size = size;
+    e.SizeCounted = true;
 }
 
 void TDirectory::setSelected(int i, bool flag) {

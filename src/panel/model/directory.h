@@ -38,6 +38,7 @@ struct TDirEntry {
     bool IsLink : 1 = false;
     bool IsExec : 1 = false;  // a regular file with an execute bit
     bool IsBroken : 1 = false;  // a link whose target is missing
+    bool SizeCounted : 1 = false;  // a folder whose size a folder-size count has set
     platform::FileKind Kind : 3 = platform::FileKind::Regular;  // a link's target's kind
 
     // Up to, not including, the last dot; after the last dot (empty without a dot).

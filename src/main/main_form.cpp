@@ -380,6 +380,11 @@ void TForm1::buildRegions() {
     searchLayout->addWidget(Edit1);
     PanelSearch->hide();
     connect(Edit1, &QLineEdit::textChanged, this, [this](const QString& t) { FastFind(t); });
+    // The search ends when anything else takes the focus (a menu opened with its Alt letter,
+    // a dialog, a click into the command line).
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+        if (now && now != Edit1 && PanelSearch->isVisible()) runCommand("fastfind.close");
+    });
 
     ComList = new QListWidget(client);
     ComList->hide();

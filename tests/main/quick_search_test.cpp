@@ -1,6 +1,7 @@
 // The panel's quick search on the real window: Alt with a free character (or plain typing,
 // when the setting asks for it) opens the box over the active panel and moves the cursor to
 // the first entry starting with the text.
+#include <QMenu>
 #include <QMouseEvent>
 
 #include "main_window_fixture.h"
@@ -16,7 +17,7 @@ protected:
         MainWindowTest::SetUp();
         for (const char* name : {"apple.txt", "apricot.txt", "avocado.txt", "banana.txt", "my notes.txt"})
             writeFile(work / name, "x\n");
-        writeFile(work / "\xc3\x84rger.txt", "x\n");                            // "Ärger.txt"
+        writeFile(work / "\xc3\x84rger.txt", "x\n");                                      // "Ärger.txt"
         writeFile(work / "\xd0\x96\xd1\x83\xd1\x80\xd0\xbd\xd0\xb0\xd0\xbb.txt", "x\n");  // "Журнал.txt"
     }
 
@@ -55,10 +56,9 @@ TEST_F(QuickSearchTest, AltLetterOpensTheBoxAndTypingNarrowsTheSearch) {
         const char* text;  // the box's text after it
         const char* cursor;
     } steps[] = {
-        {"P", "aP", "apple.txt"},       // any case
-        {"r", "aPr", "apricot.txt"},
-        {"x", "aPr", "apricot.txt"},    // no entry starts with "aprx": refused
-        {"\b", "aP", "apple.txt"},      // Backspace shortens, back to the first match
+        {"P", "aP", "apple.txt"},                                  // any case
+        {"r", "aPr", "apricot.txt"}, {"x", "aPr", "apricot.txt"},  // no entry starts with "aprx": refused
+        {"\b", "aP", "apple.txt"},  // Backspace shortens, back to the first match
         {"p", "aPp", "apple.txt"},
     };
     for (const Step& s : steps) {
@@ -162,6 +162,11 @@ TEST_F(QuickSearchTest, OtherCommandKeysAndClicksCloseTheBoxAndDoTheirJob) {
     ASSERT_TRUE(boxShown());
     QTest::mouseClick(f.RightPanel, Qt::LeftButton, Qt::NoModifier, QPoint(40, 60));
     EXPECT_FALSE(boxShown());
+    // So does anything else taking the focus (a menu, a dialog, the command line).
+    alt(QStringLiteral("b"));
+    ASSERT_TRUE(boxShown());
+    f.ComLine->setFocus();
+    EXPECT_FALSE(boxShown());
 
     // A character no entry starts with opens nothing and never reaches the command line.
     f.runCommand("panel.activeLeft");
@@ -174,8 +179,9 @@ TEST_F(QuickSearchTest, AltKeysOfTheMenuAndTheKeyMapKeepTheirJobs) {
     auto& f = start();
     // Menu shortcuts (Alt+1..4, Alt+X), the menus' "&" letters (KV, File, Utilities,
     // Commands, Panel, Configuration, Plugins) and the key map's Alt rows never search.
-    for (int k : {Qt::Key_1, Qt::Key_2, Qt::Key_3, Qt::Key_4, Qt::Key_X, Qt::Key_K, Qt::Key_F, Qt::Key_U,
-                  Qt::Key_C, Qt::Key_P, Qt::Key_O, Qt::Key_L, Qt::Key_F1, Qt::Key_F2, Qt::Key_F6, Qt::Key_F7}) {
+    for (int k :
+         {Qt::Key_1, Qt::Key_2, Qt::Key_3, Qt::Key_4, Qt::Key_X, Qt::Key_K, Qt::Key_F, Qt::Key_U, Qt::Key_C,
+          Qt::Key_P, Qt::Key_O, Qt::Key_L, Qt::Key_F1, Qt::Key_F2, Qt::Key_F6, Qt::Key_F7}) {
         const QString text = k < 0x100 ? QString(QChar(k)).toLower() : QString();
         EXPECT_TRUE(f.quickSearchAltChar(k, Qt::AltModifier, text).isNull()) << std::hex << k;
     }
@@ -187,6 +193,14 @@ TEST_F(QuickSearchTest, AltKeysOfTheMenuAndTheKeyMapKeepTheirJobs) {
     key(Qt::Key_2, Qt::AltModifier);
     EXPECT_EQ(f.LeftPanel->Style, 3);
     EXPECT_FALSE(boxShown());
+    // With the box open, a menu's letter opens that menu and the search ends.
+    alt(QStringLiteral("a"));
+    ASSERT_TRUE(boxShown());
+    QTest::keyClick(f.Edit1, Qt::Key_F, Qt::AltModifier);
+    QWidget* popup = QApplication::activePopupWidget();
+    EXPECT_EQ(popup, static_cast<QWidget*>(f.menu("N1")));
+    EXPECT_FALSE(boxShown());
+    if (popup) popup->close();
 }
 
 TEST_F(QuickSearchTest, PlainTypingOpensTheBoxOnlyWhenTheSettingSaysSo) {

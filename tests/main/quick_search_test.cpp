@@ -228,6 +228,38 @@ TEST_F(QuickSearchTest, PlainTypingOpensTheBoxOnlyWhenTheSettingSaysSo) {
     EXPECT_EQ(f.ComLine->text(), QStringLiteral("ls a"));
 }
 
+TEST_F(QuickSearchTest, AMatchFarDownTheFolderIsScrolledIntoThePage) {
+    for (int i = 0; i < 600; ++i) writeFile(work / ("f" + std::to_string(1000 + i) + ".dat"), "");
+    writeFile(work / "zebra.txt", "");
+    auto& f = start();
+    kv::TFPanel* p = f.LeftPanel;
+    const int zebra = p->FL.findByName("zebra.txt");
+    ASSERT_GT(zebra, p->pageSize());  // not on the first page
+    alt(QStringLiteral("z"));
+    ASSERT_EQ(cursorName(), "zebra.txt");
+    EXPECT_EQ(p->cursorIndex(), zebra);
+    EXPECT_GE(p->Bar_Pos, 0);
+    EXPECT_LT(p->Bar_Pos, p->pageSize());
+    // Back to the top and down again: the page follows both ways.
+    typeInto(QStringLiteral("e"));
+    key(Qt::Key_Backspace);
+    key(Qt::Key_Backspace);
+    alt(QStringLiteral("a"));
+    EXPECT_EQ(cursorName(), "alpha");
+    EXPECT_EQ(p->PosList, 0);
+    typeInto(QStringLiteral("x"));  // refused
+    key(Qt::Key_Escape);
+    alt(QStringLiteral("f"));  // the File menu's letter: no search
+    if (QWidget* popup = QApplication::activePopupWidget()) popup->close();
+    EXPECT_FALSE(boxShown());
+    alt(QStringLiteral("z"));
+    key(Qt::Key_Escape);
+    // The panel's own keys go on from where the search left the cursor.
+    key(Qt::Key_Up);
+    EXPECT_EQ(p->cursorIndex(), zebra - 1);
+    EXPECT_LT(p->Bar_Pos, p->pageSize());
+}
+
 // A picture of the window with the box open, kept only when KV_SCREENSHOT_DIR names a folder.
 TEST_F(QuickSearchTest, ScreenshotWithTheBoxOpen) {
     const QString dir = qEnvironmentVariable("KV_SCREENSHOT_DIR");

@@ -6,6 +6,8 @@
 #include <QLineEdit>
 #include <QMenuBar>
 
+#include <algorithm>
+
 #include "main/main_form.h"
 #include "main/main_menu.h"
 
@@ -64,16 +66,23 @@ const std::vector<KeyRow>& mainKeyMap() {
     return rows;
 }
 
-bool runKeyMap(const std::vector<KeyRow>& rows, int rawKey, Qt::KeyboardModifiers mods,
-               const std::function<bool(KeyCondition)>& holds,
-               const std::function<void(std::string_view)>& run) {
+namespace {
+
+bool rowIsFor(const KeyRow& r, int rawKey, Qt::KeyboardModifiers mods) {
     const int key = rawKey == Qt::Key_Enter ? Qt::Key_Return : rawKey;
     const bool keypad = mods.testFlag(Qt::KeypadModifier);
-    const ModSet state = only(mods & kShiftState);
+    if (r.key != key || !(r.mods & only(mods & kShiftState))) return false;
+    return !((r.keypad == Keypad::Only && !keypad) || (r.keypad == Keypad::Never && keypad));
+}
+
+}  // namespace
+
+bool runKeyMap(const std::vector<KeyRow>& rows, int key, Qt::KeyboardModifiers mods,
+               const std::function<bool(KeyCondition)>& holds,
+               const std::function<void(std::string_view)>& run) {
     bool matched = false;
     for (const KeyRow& r : rows) {
-        if (r.key != key || !(r.mods & state)) continue;
-        if ((r.keypad == Keypad::Only && !keypad) || (r.keypad == Keypad::Never && keypad)) continue;
+        if (!rowIsFor(r, key, mods)) continue;
         // Asked only now: an earlier row's command may have changed what holds.
         if (r.when != KeyCondition::Always && !holds(r.when)) continue;
         matched = true;
@@ -83,7 +92,18 @@ bool runKeyMap(const std::vector<KeyRow>& rows, int rawKey, Qt::KeyboardModifier
     return matched;
 }
 
+bool keyMapHasRow(const std::vector<KeyRow>& rows, int key, Qt::KeyboardModifiers mods) {
+    return std::any_of(rows.begin(), rows.end(), [&](const KeyRow& r) { return rowIsFor(r, key, mods); });
+}
+
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseButtonPress && PanelSearch && PanelSearch->isVisible()) {
+        // A click anywhere in the window but on the box ends the quick search.
+        auto* w = qobject_cast<QWidget*>(watched);
+        if (w && w->window() == this && w != PanelSearch && !PanelSearch->isAncestorOf(w))
+            runCommand("fastfind.close");
+        return false;
+    }
     if (event->type() != QEvent::KeyPress || forwarding_) return false;
     auto* w = qobject_cast<QWidget*>(watched);
     if (!w || w->window() != this || QApplication::activePopupWidget()) return false;
@@ -91,7 +111,7 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     if (qobject_cast<QMenuBar*>(w)) return false;
     auto* ke = static_cast<QKeyEvent*>(event);
     if (dispatchKey(ke->key(), ke->modifiers(), ke->text())) return true;
-    // The key reaches the command line (or the fast-find box), as a copy so the original
+    // The key reaches the command line (or the quick-search box), as a copy so the original
     // is not offered to the window a second time on its way up.
     QLineEdit* target = PanelSearch->isVisible() ? Edit1 : ComLine;
     QKeyEvent copy(ke->type(), ke->key(), ke->modifiers(), ke->text(), ke->isAutoRepeat(), ke->count());
@@ -101,24 +121,28 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     return true;
 }
 
-bool TForm1::dispatchKey(int key, Qt::KeyboardModifiers mods, const QString& /*text*/) {
+bool TForm1::dispatchKey(int key, Qt::KeyboardModifiers mods, const QString& text) {
     const Qt::KeyboardModifiers shift = mods & kShiftState;
+    // The quick-search box takes its own keys; any other key closes it and goes on.
+    if (PanelSearch->isVisible() && QuickSearchKey(key, mods, text)) return true;
     // Keypad keys are other keys than their main-block twins (keypad 1 is not "1"), so
     // they never match a menu shortcut; keypad Enter is Enter.
     const bool keypad = mods.testFlag(Qt::KeypadModifier) && !isEnter(key);
     if (!keypad && mainMenu_->matchShortcut(key, shift)) return true;
-
-    if (PanelSearch->isVisible() && shift != Qt::AltModifier && shift != Qt::ControlModifier) {
-        if (key == Qt::Key_Escape) {
-            runCommand("fastfind.close");
-            return true;
-        }
-        return false;  // to the fast-find box
+    // Alt with a character that neither the menu nor the key map owns starts a quick search.
+    if (const QChar c = quickSearchAltChar(key, mods, text); !c.isNull()) {
+        OpenQuickSearch(QString(c));
+        return true;
     }
     // Esc while a big folder is still being read stops the read, before anything else.
     if (key == Qt::Key_Escape && shift == Qt::NoModifier && activePanel() && activePanel()->CancelRead())
         return true;
-    return FormKeyDown(key, mods);
+    if (FormKeyDown(key, mods)) return true;
+    if (quickSearchOnTyping(mods, text)) {
+        OpenQuickSearch(text);
+        return true;
+    }
+    return false;
 }
 
 bool TForm1::FormKeyDown(int key, Qt::KeyboardModifiers mods) {
@@ -142,24 +166,6 @@ bool TForm1::FormKeyDown(int key, Qt::KeyboardModifiers mods) {
         return false;
     };
     return runKeyMap(mainKeyMap(), key, mods, holds, [this](std::string_view id) { runCommand(id); });
-}
-
-void TForm1::FastFind(const QString& text) {
-    if (text.isEmpty()) return;
-    TFPanel* p = activePanel();
-    for (int i = 1; i <= p->FL.FilesCount(); ++i) {
-        const QString name = QString::fromStdString(p->FL.displayName(i));
-        if (name.startsWith(text, Qt::CaseInsensitive)) {
-            p->HideCursor();
-            const int page = p->pageSize();
-            if (i - 1 < p->PosList || i - 1 >= p->PosList + page) p->PosList = std::max(0, i - 1);
-            p->Bar_Pos = i - 1 - p->PosList;
-            p->LocateCursor();
-            p->DrawList();
-            p->DrawCursor();
-            return;
-        }
-    }
 }
 
 }  // namespace kv

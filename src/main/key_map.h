@@ -52,4 +52,7 @@ bool runKeyMap(const std::vector<KeyRow>& rows, int key, Qt::KeyboardModifiers m
                const std::function<bool(KeyCondition)>& holds,
                const std::function<void(std::string_view)>& run);
 
+// Whether a row of `rows` is for the key with these modifiers, whatever its condition.
+bool keyMapHasRow(const std::vector<KeyRow>& rows, int key, Qt::KeyboardModifiers mods);
+
 }  // namespace kv

@@ -367,8 +367,13 @@ void TForm1::buildRegions() {
     VolBar->setValue(0);
     VolBar->setTextVisible(false);
 
-    PanelSearch = new QFrame(client);
+    auto* searchFrame = new QFrame(client);
+    PanelSearch = searchFrame;
     PanelSearch->setObjectName(QStringLiteral("PanelSearch"));
+    // A raised strip of its own colour, so it reads over the panel's list.
+    searchFrame->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    searchFrame->setAutoFillBackground(true);
+    searchFrame->setBackgroundRole(QPalette::Button);
     auto* searchLayout = new QHBoxLayout(PanelSearch);
     searchLayout->setContentsMargins(4, 2, 4, 2);
     searchLayout->addWidget(new QLabel(QStringLiteral("  Search"), PanelSearch));
@@ -376,6 +381,11 @@ void TForm1::buildRegions() {
     searchLayout->addWidget(Edit1);
     PanelSearch->hide();
     connect(Edit1, &QLineEdit::textChanged, this, [this](const QString& t) { FastFind(t); });
+    // The search ends when anything else takes the focus (a menu opened with its Alt letter,
+    // a dialog, a click into the command line).
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+        if (now && now != Edit1 && PanelSearch->isVisible()) runCommand("fastfind.close");
+    });
 
     ComList = new QListWidget(client);
     ComList->hide();
@@ -433,7 +443,7 @@ void TForm1::FormResize() {
     const int leftLimit = layout_.leftPanel.right() - 1 - DriveBarLeft->x();
     DriveBarLeft->resize(std::max(0, std::min(DriveBarLeft->fullWidth(), leftLimit)), TMyToolBar::kBarHeight);
 
-    PanelSearch->setGeometry(layout_.leftPanel.left() + 8, layout_.leftPanel.bottom() - 28, 200, 26);
+    placeQuickSearch();
 
     const QRect& s = layout_.splitRect;
     cfg_.FilesPanel.SplitRect = {s.left(), s.top(), s.right() + 1, s.bottom() + 1};

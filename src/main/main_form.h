@@ -85,7 +85,7 @@ public:
     QLabel* Label1 = nullptr;  // the volume channel's name
     QFrame* Panel5 = nullptr;
     QProgressBar* VolBar = nullptr;
-    QWidget* PanelSearch = nullptr;  // fast find, hidden
+    QWidget* PanelSearch = nullptr;  // the quick-search box, hidden until a search starts
     QLineEdit* Edit1 = nullptr;
     QListWidget* ComList = nullptr;  // command history, never shown
     QTimer* TimerMain = nullptr;
@@ -158,9 +158,29 @@ public:
     std::function<std::optional<int>(int channel)> ReadVolume;
     std::function<void(int channel, int value)> WriteVolume;
 
-    // Fast-find: moves the active panel's cursor to the first entry whose name starts
-    // with text (case-insensitive).
-    void FastFind(const QString& text);
+    // Quick search in the active panel (quick_search_box.cpp), in the box PanelSearch with
+    // the edit Edit1. FastFind moves the cursor to the first entry whose name starts with
+    // `text` in any case; false when none does (the cursor stays).
+    bool FastFind(const QString& text);
+    // Opens the box over the active panel and types `typed` into it; nothing opens when no
+    // entry starts with `typed`.
+    void OpenQuickSearch(const QString& typed);
+    // Adds to the box's text; refused (false, the text as it was) when no entry would match.
+    bool QuickSearchType(const QString& more);
+    // The cursor to the next (+1) or previous (-1) match, around the listing.
+    void QuickSearchStep(int step);
+    // A key while the box is shown: true when the box used it (Esc, Enter, Up, Down,
+    // Backspace, characters); any other key closes the box and false lets it do its job.
+    bool QuickSearchKey(int key, Qt::KeyboardModifiers mods, const QString& text);
+    // The character Alt (or Alt+Shift) with this key types into the quick search; null when
+    // the key is no character or the menu (a shortcut or a menu's "&" letter) or the key
+    // map owns it.
+    QChar quickSearchAltChar(int key, Qt::KeyboardModifiers mods, const QString& text) const;
+    // Whether plain typing opens the quick search now (Global/QuickSearchOnTyping, an empty
+    // command line, a character some entry of the active panel starts with).
+    bool quickSearchOnTyping(Qt::KeyboardModifiers mods, const QString& text) const;
+    // Puts the box over the bottom of the active panel.
+    void placeQuickSearch();
 
     // The command history (ComList shows it).
     CommandHistory History;

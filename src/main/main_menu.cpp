@@ -4,8 +4,11 @@
 #include "main/main_menu.h"
 
 #include <QAction>
+#include <QKeySequence>
 #include <QMenu>
 #include <QMenuBar>
+
+#include <algorithm>
 
 #include "main/commands/command_table.h"
 #include "main/main_form.h"
@@ -149,6 +152,7 @@ const std::vector<MenuDef>& menuRows() {
 }  // namespace
 
 void TMainMenu::build(QMenuBar* bar) {
+    bar_ = bar;
     // Adds the items of `defs` to `menu`; `opens` are the open commands of the menus around.
     std::function<void(QMenu*, const std::vector<ItemDef>&, std::vector<std::string>)> addItems =
         [&](QMenu* menu, const std::vector<ItemDef>& defs, std::vector<std::string> opens) {
@@ -269,6 +273,20 @@ bool TMainMenu::matchShortcut(int key, Qt::KeyboardModifiers mods) {
             return true;
         }
     }
+    return false;
+}
+
+bool TMainMenu::ownsShortcut(int key, Qt::KeyboardModifiers mods) const {
+    return std::any_of(entries_.begin(), entries_.end(), [&](const Entry& e) {
+        return e.hasShortcut && e.shortcut.key() == key && e.shortcut.keyboardModifiers() == mods;
+    });
+}
+
+bool TMainMenu::ownsMnemonic(QChar c) const {
+    if (!bar_) return false;
+    const QKeySequence alt(QKeyCombination(Qt::AltModifier, static_cast<Qt::Key>(c.toUpper().unicode())));
+    for (QAction* a : bar_->actions())
+        if (!a->isSeparator() && QKeySequence::mnemonic(a->text()) == alt) return true;
     return false;
 }
 

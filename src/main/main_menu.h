@@ -34,6 +34,11 @@ public:
 
     // A key as a menu shortcut: true when an item owns it (whether it ran or not).
     bool matchShortcut(int key, Qt::KeyboardModifiers mods);
+    // Whether an item owns the key as its shortcut (nothing runs).
+    bool ownsShortcut(int key, Qt::KeyboardModifiers mods) const;
+    // Whether Alt and the character open a menu of the bar (its "&" letter in the caption
+    // shown now), hidden menus included.
+    bool ownsMnemonic(QChar c) const;
     // Shows each item enabled or not as its command's rule says.
     void refreshEnabled();
 
@@ -63,6 +68,7 @@ private:
     std::map<std::string, QAction*> items_;
     std::map<std::string, QMenu*> menus_;
     std::map<QAction*, bool> marks_;
+    QMenuBar* bar_ = nullptr;
 };
 
 }  // namespace kv

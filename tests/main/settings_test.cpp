@@ -63,7 +63,8 @@ std::vector<std::pair<std::string, std::string>> expectedKeyOrder() {
     };
     add("Global", {"ProgName", "ProgVersion", "Build", "ProgDate", "Root", "Active", "Left_Style",
                    "Right_Style", "Language", "SysTrayIcon", "OnTop", "DelToRecycle", "Main_Splitter",
-                   "IniLoad", "Sync_Panels", "Show_ToolBar", "Show_StatusBar", "Show_DriveBar"});
+                   "IniLoad", "Sync_Panels", "Show_ToolBar", "Show_StatusBar", "Show_DriveBar",
+                   "QuickSearchOnTyping"});
     add("MainForm", {"StateWin", "Top", "Left", "Width", "Height", "Panel_Width"});
     add("Form_Clipboard", {"Top", "Left", "Width", "Height"});
     add("Interface", {"Show_BackgroundFon", "Show_ToolBar", "Show_ComLine", "Show_HotButtons"});
@@ -305,6 +306,7 @@ TEST(SaveIni, LoadOfASaveGivesTheSameSettings) {
     m.Sync_Panels = true;
     m.Show_ToolBar = false;
     m.Show_DriveBar = false;
+    m.QuickSearchOnTyping = true;
     s.cfg.MainForm = {.Left = 10, .Top = 20, .Width = 800, .Height = 600, .Maximized = false};
     s.cfg.FilesPanel.Panel_Width = 388;
     s.cfg.ClipboardBounds = {.Left = 1, .Top = 2, .Width = 300, .Height = 200};

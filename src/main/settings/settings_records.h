@@ -27,6 +27,9 @@ struct TMainSettings {
     bool Show_ToolBar = true;
     bool Show_StatusBar = true;
     bool Show_DriveBar = true;
+    // Plain typing with an empty command line opens the panel's quick search (off: it types
+    // into the command line, as it always has).
+    bool QuickSearchOnTyping = false;
 };
 
 // `Confirm`

@@ -106,6 +106,7 @@ const Row<ConfigTarget> kConfigRows[] = {
      &in<kMain, &M::Show_StatusBar>},
     {S("Global", "Show_DriveBar", K::Flag, 1).by(R::GlobalInit).missingReadsDefault(),
      &in<kMain, &M::Show_DriveBar>},
+    {S("Global", "QuickSearchOnTyping", K::Flag, 0).by(R::DefaultInit), &in<kMain, &M::QuickSearchOnTyping>},
 
     // A maximised window keeps the bounds it had before loading; a window of no size could not
     // be found again, so a size below 1 keeps the size it had.

@@ -20,6 +20,9 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 namespace kv::codec {
 namespace {
@@ -33,7 +36,10 @@ constexpr int kChunk = 1 << 20;
 constexpr int kBufferSize = kWindow + kChunk;
 constexpr int kPad = 16;  // the quick reject reads a little past the data
 constexpr int kHash4Bits = 16, kHash3Bits = 14;
-constexpr int32_t kNil = INT32_MIN / 2;  // far below any window limit, even after slides
+// Table entries are positions relative to a base that follows pos (16 bits halve the
+// tables' cache footprint); kNil lies a whole window below the base, out of every reach.
+constexpr int16_t kNil = INT16_MIN;
+constexpr int kRebaseAt = 32768 - 512;  // pos - base stays below this, so pos + 258 fits
 
 constexpr int kSegmentItems = 4096;
 constexpr size_t kMaxBlockItems = 1 << 17;
@@ -50,7 +56,14 @@ struct CodeTables {
     uint8_t distExtra[30];
     uint16_t distBase[30];
 
-    CodeTables() {
+    constexpr CodeTables()
+        : lengthSymbol{},
+          lengthExtra{},
+          lengthBase{},
+          distSymbolLow{},
+          distSymbolHigh{},
+          distExtra{},
+          distBase{} {
         int len = 3;
         for (int s = 0; s < 28; ++s) {
             lengthExtra[s] = uint8_t(s < 8 ? 0 : (s - 4) / 4);
@@ -73,15 +86,14 @@ struct CodeTables {
             }
         }
     }
-    int distSymbol(uint32_t dist) const {
+    constexpr int distSymbol(uint32_t dist) const {
         return dist <= 256 ? distSymbolLow[dist - 1] : distSymbolHigh[(dist - 1) >> 7];
     }
 };
 
-const CodeTables& tables() {
-    static const CodeTables t;
-    return t;
-}
+constexpr CodeTables kCodes;
+
+constexpr const CodeTables& tables() { return kCodes; }
 
 inline uint32_t load32(const uint8_t* p) {
     uint32_t v;
@@ -203,41 +215,48 @@ void buildCodes(const uint8_t* lens, int n, uint16_t* codes) {
 class BitWriter {
 public:
     explicit BitWriter(std::vector<uint8_t>& out) : out_(out) {}
-    // Room for at least n more bytes.
+    // Room for at least n more bytes (and the eight a flush may store past them).
     void reserve(size_t n) {
         if (out_.size() - used_ < n + 16) out_.resize(used_ + n + 16 + out_.size() / 2);
+        data_ = out_.data();
+    }
+    // Gathers up to 56 bits less the pending ones (at most 7 after a flush).
+    void add(uint64_t bits, unsigned n) {
+        buf_ |= bits << count_;
+        count_ += n;
+    }
+    // Stores the whole bytes gathered: always eight bytes, advancing by the complete ones.
+    void flush() {
+        std::memcpy(data_ + used_, &buf_, 8);
+        used_ += count_ >> 3;
+        buf_ >>= count_ & ~7u;
+        count_ &= 7;
     }
     void put(uint64_t bits, unsigned n)  // n <= 32
     {
-        buf_ |= bits << count_;
-        count_ += n;
-        if (count_ >= 32) {
-            const uint32_t w = uint32_t(buf_);
-            std::memcpy(out_.data() + used_, &w, 4);
-            used_ += 4;
-            buf_ >>= 32;
-            count_ -= 32;
-        }
+        add(bits, n);
+        flush();
     }
     void alignToByte() {
-        while (count_ > 0) {
-            out_[used_++] = uint8_t(buf_);
-            buf_ >>= 8;
-            count_ = count_ > 8 ? count_ - 8 : 0;
-        }
+        if (count_ > 0) data_[used_++] = uint8_t(buf_);
         buf_ = 0;
+        count_ = 0;
     }
     void bytes(const uint8_t* p, size_t n) {
-        std::memcpy(out_.data() + used_, p, n);
+        std::memcpy(data_ + used_, p, n);
         used_ += n;
     }
     // Drops the unused tail of the vector.
     void finish() { out_.resize(used_); }
     size_t used() const { return used_; }
-    void begin() { used_ = out_.size(); }
+    void begin() {
+        used_ = out_.size();
+        data_ = out_.data();
+    }
 
 private:
     std::vector<uint8_t>& out_;
+    uint8_t* data_ = nullptr;
     size_t used_ = 0;
     uint64_t buf_ = 0;
     unsigned count_ = 0;
@@ -293,10 +312,11 @@ DeflateLevel deflateLevel(int level) {
 struct Deflater::State {
     DeflateLevel params;
     std::vector<uint8_t> buf = std::vector<uint8_t>(size_t(kBufferSize) + kPad);
-    std::vector<int32_t> head4 = std::vector<int32_t>(size_t(1) << kHash4Bits, kNil);
-    std::vector<int32_t> head3 = std::vector<int32_t>(size_t(1) << kHash3Bits, kNil);
-    std::vector<int32_t> prev = std::vector<int32_t>(kWindow, kNil);
+    std::vector<int16_t> head4 = std::vector<int16_t>(size_t(1) << kHash4Bits, kNil);
+    std::vector<int16_t> head3 = std::vector<int16_t>(size_t(1) << kHash3Bits, kNil);
+    std::vector<int16_t> prev = std::vector<int16_t>(kWindow, kNil);
     int32_t pos = 0, end = 0;
+    int32_t base = 0;  // table entries hold position - base
     // Lazy state: the match found at pos - 1 waits for the one at pos.
     bool pending = false;
     int prevLen = 0;
@@ -304,7 +324,9 @@ struct Deflater::State {
 
     // The items of the block being gathered: [0, segmentStart) is the block so far and
     // the rest the current segment, each with its histogram and the input bytes it covers.
-    std::vector<uint32_t> items;
+    std::vector<uint32_t> itemStore = std::vector<uint32_t>(kMaxBlockItems + kSegmentItems + 8);
+    uint32_t* items = itemStore.data();
+    size_t nItems = 0;
     size_t segmentStart = 0;
     Histogram blockHist, segHist;
     int32_t blockRawStart = 0;
@@ -313,16 +335,50 @@ struct Deflater::State {
     uint64_t bitBuf = 0;
     unsigned bitCount = 0;
     bool done = false;
-    int32_t lastHead3 = kNil;  // what the three-byte table held for pos before pos went in
+    int32_t lastHead3 = 0;  // what the three-byte table held for pos before pos went in
 
     void insert(int32_t p) {
         const uint8_t* q = buf.data() + p;
         const uint32_t h = hash4(q);
+        const int16_t rel = int16_t(p - base);
         prev[size_t(p & kWindowMask)] = head4[h];
-        head4[h] = p;
-        int32_t& h3 = head3[hash3(q)];
-        lastHead3 = h3;
-        h3 = p;
+        head4[h] = rel;
+        int16_t& h3 = head3[hash3(q)];
+        lastHead3 = base + h3;
+        h3 = rel;
+    }
+
+    // Walks are bound by load latency: start the loads the walk at p will need first (its
+    // first candidate's link and bytes), and the table entry of p + 1, while this one runs.
+    void prefetchFor(int32_t p) const {
+        const uint8_t* q = buf.data() + p;
+        const int32_t c = std::max(base + head4[hash4(q)], 0);
+        __builtin_prefetch(&prev[size_t(c & kWindowMask)]);
+        __builtin_prefetch(buf.data() + c);
+        __builtin_prefetch(&head4[hash4(q + 1)]);
+    }
+
+    // Moves the base up to pos; entries that fall out of 16 bits were out of reach anyway
+    // (a whole window behind) and stick at kNil.
+    void rebase() {
+        const int shift = pos - base;
+        auto down = [shift](std::vector<int16_t>& v) {
+            int16_t* x = v.data();
+            const size_t n = v.size();  // a multiple of 8
+#ifdef __SSE2__
+            const __m128i by = _mm_set1_epi16(int16_t(shift));
+            for (size_t i = 0; i < n; i += 8) {
+                __m128i* q = reinterpret_cast<__m128i*>(x + i);
+                _mm_storeu_si128(q, _mm_subs_epi16(_mm_loadu_si128(q), by));
+            }
+#else
+            for (size_t i = 0; i < n; ++i) x[i] = int16_t(std::max(int(x[i]) - shift, int(kNil)));
+#endif
+        };
+        down(head4);
+        down(head3);
+        down(prev);
+        base = pos;
     }
 
     // The longest match at pos longer than best (0 when none), its distance in dist; pos
@@ -341,31 +397,39 @@ struct Deflater::State {
             }
         }
         const int nice = std::min<int>(params.niceLength, maxLen);
-        int32_t cand = prev[size_t(pos & kWindowMask)];
+        // A candidate must match the four bytes ending at best (where most fail) and the
+        // first four (the chains are keyed on them, but hashes collide).
+        const uint8_t* const data = buf.data();
+        const int16_t* const link = prev.data();
+        const uint32_t head = load32(cur);
+        int probe = best < 4 ? 0 : best - 3;
+        uint32_t want = load32(cur + probe);
+        int32_t cand = base + link[pos & kWindowMask];
         while (cand >= limit && chain-- > 0) {
-            const uint8_t* p = buf.data() + cand;
-            const int probe = best < 4 ? 0 : best - 3;
-            if (load32(p + probe) == load32(cur + probe) && load32(p) == load32(cur)) {
+            const uint8_t* p = data + cand;
+            if (load32(p + probe) == want && load32(p) == head) {
                 const int len = 4 + matchLength(p + 4, cur + 4, maxLen - 4);
                 if (len > best) {
                     best = found = len;
                     dist = uint32_t(pos - cand);
                     if (len >= nice) break;
+                    probe = best - 3;
+                    want = load32(cur + probe);
                 }
             }
-            cand = prev[size_t(cand & kWindowMask)];
+            cand = base + link[cand & kWindowMask];
         }
         return found;
     }
 
     void literal(uint8_t b) {
-        items.push_back(b);
+        items[nItems++] = b;
         ++segHist.lit[b];
         ++segRaw;
     }
     void match(int len, uint32_t dist) {
         const CodeTables& t = tables();
-        items.push_back(uint32_t(len) << 16 | dist);
+        items[nItems++] = uint32_t(len) << 16 | dist;
         ++segHist.lit[t.lengthSymbol[len]];
         ++segHist.dist[t.distSymbol(dist)];
         segRaw += len;
@@ -383,6 +447,7 @@ void Deflater::State::matchLoop(int32_t limit, BitWriter& w) {
     const int chainFull = params.maxChain;
     if (!params.lazy) {
         while (pos < limit) {
+            if (pos - base >= kRebaseAt) rebase();
             if (pos + 4 <= end) insert(pos);
             uint32_t dist = 0;
             int len = chainFull ? findMatch(2, chainFull, dist) : 0;
@@ -398,12 +463,14 @@ void Deflater::State::matchLoop(int32_t limit, BitWriter& w) {
                 literal(buf[size_t(pos)]);
                 ++pos;
             }
-            if (items.size() - segmentStart >= size_t(kSegmentItems)) endSegment(w);
+            if (nItems - segmentStart >= size_t(kSegmentItems)) endSegment(w);
         }
         return;
     }
     while (pos < limit) {
+        if (pos - base >= kRebaseAt) rebase();
         if (pos + 4 <= end) insert(pos);
+        prefetchFor(pos + 1);
         uint32_t dist = 0;
         int len = 0;
         if (prevLen < params.maxLazy) {
@@ -427,7 +494,7 @@ void Deflater::State::matchLoop(int32_t limit, BitWriter& w) {
             prevDist = dist;
             ++pos;
         }
-        if (items.size() - segmentStart >= size_t(kSegmentItems)) endSegment(w);
+        if (nItems - segmentStart >= size_t(kSegmentItems)) endSegment(w);
     }
 }
 
@@ -441,8 +508,8 @@ void Deflater::State::endSegment(BitWriter& w) {
     segHist.clear();
     blockRaw += segRaw;
     segRaw = 0;
-    segmentStart = items.size();
-    if (items.size() >= kMaxBlockItems) flushBlock(w, false);
+    segmentStart = nItems;
+    if (nItems >= kMaxBlockItems) flushBlock(w, false);
 }
 
 // Writes the block so far ([0, segmentStart)) and keeps the current segment.
@@ -452,10 +519,11 @@ void Deflater::State::flushBlock(BitWriter& w, bool last) {
         segHist.clear();
         blockRaw += segRaw;
         segRaw = 0;
-        segmentStart = items.size();
+        segmentStart = nItems;
     }
-    writeBlock(w, items.data(), segmentStart, blockHist, blockRawStart, blockRaw, last);
-    items.erase(items.begin(), items.begin() + ptrdiff_t(segmentStart));
+    writeBlock(w, items, segmentStart, blockHist, blockRawStart, blockRaw, last);
+    std::memmove(items, items + segmentStart, (nItems - segmentStart) * sizeof *items);
+    nItems -= segmentStart;
     blockRawStart += int32_t(blockRaw);
     blockHist.clear();
     blockRaw = 0;
@@ -594,19 +662,30 @@ void Deflater::State::writeBlock(BitWriter& w, const uint32_t* it, size_t n, con
                 w.put(r.extra, 7);
         }
     }
+    // One table for the first code of an item, literal (0..255) or length (256 + length)
+    // with its extra bits, so that literals and matches take the same path without a branch;
+    // a literal's distance part has no bits.
+    struct Code {
+        uint32_t bits, n;
+    };
+    Code first[256 + 259];
+    for (int c = 0; c < 256; ++c) first[c] = {litCode[c], useLit[c]};
+    for (int len = 3; len <= 258; ++len) {
+        const int ls = t.lengthSymbol[len] - 257;
+        first[256 + len] = {litCode[257 + ls] | uint32_t(len - t.lengthBase[ls]) << useLit[257 + ls],
+                            uint32_t(useLit[257 + ls] + t.lengthExtra[ls])};
+    }
     for (size_t i = 0; i < n; ++i) {
         const uint32_t item = it[i];
         const uint32_t len = item >> 16;
-        if (!len) {
-            w.put(litCode[item], useLit[item]);
-            continue;
-        }
         const uint32_t dist = item & 0xFFFF;
-        const int ls = t.lengthSymbol[len] - 257;
-        w.put(litCode[257 + ls] | uint32_t(len - t.lengthBase[ls]) << useLit[257 + ls],
-              useLit[257 + ls] + t.lengthExtra[ls]);
-        const int ds = t.distSymbol(dist);
-        w.put(distCode[ds] | uint32_t(dist - t.distBase[ds]) << useDist[ds], useDist[ds] + t.distExtra[ds]);
+        const Code c = first[len ? 256 + len : item];
+        w.add(c.bits, c.n);
+        const uint32_t d1 = (dist - 1) & 0x7FFF;  // a literal's byte reads a harmless entry
+        const int ds = d1 < 256 ? t.distSymbolLow[d1] : t.distSymbolHigh[d1 >> 7];
+        const uint32_t dn = len ? uint32_t(useDist[ds] + t.distExtra[ds]) : 0;
+        w.add((distCode[ds] | uint32_t(dist - t.distBase[ds]) << useDist[ds]) & ((1u << dn) - 1), dn);
+        w.flush();
     }
     w.put(litCode[256], useLit[256]);
 }
@@ -618,18 +697,10 @@ void Deflater::State::slide() {
     pos -= shift;
     end -= shift;
     blockRawStart -= shift;
-    auto rebase = [shift](std::vector<int32_t>& v) {
-        for (int32_t& x : v) x = x - shift >= 0 ? x - shift : kNil;
-    };
-    rebase(head4);
-    rebase(head3);
-    rebase(prev);
+    base -= shift;  // the entries are relative, so they move with the buffer
 }
 
-Deflater::Deflater(int level) : s_(std::make_unique<State>()) {
-    s_->params = deflateLevel(level);
-    s_->items.reserve(kMaxBlockItems + kSegmentItems + 8);
-}
+Deflater::Deflater(int level) : s_(std::make_unique<State>()) { s_->params = deflateLevel(level); }
 
 Deflater::~Deflater() = default;
 
@@ -668,7 +739,7 @@ void Deflater::compress(std::span<const uint8_t> in, bool last, std::vector<uint
         s.segHist.clear();
         s.blockRaw += s.segRaw;
         s.segRaw = 0;
-        s.segmentStart = s.items.size();
+        s.segmentStart = s.nItems;
         // A literal or match still waiting at pos - 1 opens the next block; its byte stays
         // in the window across the slide.
         if (s.segmentStart > 0) s.flushBlock(w, false);

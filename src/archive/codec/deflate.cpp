@@ -348,16 +348,6 @@ struct Deflater::State {
         h3 = rel;
     }
 
-    // Walks are bound by load latency: start the loads the walk at p will need first (its
-    // first candidate's link and bytes), and the table entry of p + 1, while this one runs.
-    void prefetchFor(int32_t p) const {
-        const uint8_t* q = buf.data() + p;
-        const int32_t c = std::max(base + head4[hash4(q)], 0);
-        __builtin_prefetch(&prev[size_t(c & kWindowMask)]);
-        __builtin_prefetch(buf.data() + c);
-        __builtin_prefetch(&head4[hash4(q + 1)]);
-    }
-
     // Moves the base up to pos; entries that fall out of 16 bits were out of reach anyway
     // (a whole window behind) and stick at kNil.
     void rebase() {
@@ -381,45 +371,135 @@ struct Deflater::State {
         base = pos;
     }
 
-    // The longest match at pos longer than best (0 when none), its distance in dist; pos
-    // must have just been inserted, so its chain starts at prev.
-    int findMatch(int best, int chain, uint32_t& dist) const {
-        const int maxLen = std::min(258, end - pos);
-        if (maxLen < 4 || best >= maxLen) return 0;
-        const uint8_t* cur = buf.data() + pos;
-        const int32_t limit = pos - kMaxDistance;
-        int found = 0;
-        if (best < 3) {
-            const int32_t c3 = lastHead3;
-            if (c3 >= pos - kFarLength3 && (load32(buf.data() + c3) & 0xFFFFFF) == (load32(cur) & 0xFFFFFF)) {
+    // One chain walk taken a candidate at a time, so that two walks can run interleaved:
+    // each is bound by the latency of its chain loads, which the other one hides.
+    struct Walk {
+        const uint8_t* data;
+        const int16_t* link;
+        const uint8_t* cur;
+        int32_t at, base, cand, limit;
+        int left, steps = 0, best, found = 0, maxLen, nice, probe = 0;
+        uint32_t head = 0, want = 0, dist = 0;
+        bool live = false;
+
+        // The walk at p for matches longer than best within chain candidates; p must have
+        // been inserted, head3 is what the three-byte table held for it before that.
+        Walk(const State& s, int32_t p, int floor, int chain, int32_t head3)
+            : data(s.buf.data()),
+              link(s.prev.data()),
+              cur(data + p),
+              at(p),
+              base(s.base),
+              cand(0),
+              limit(p - kMaxDistance),
+              left(chain),
+              best(floor),
+              maxLen(std::min(258, s.end - p)),
+              nice(std::min<int>(s.params.niceLength, maxLen)) {
+            if (maxLen < 4 || best >= maxLen) return;
+            if (best < 3 && head3 >= p - kFarLength3 &&
+                (load32(data + head3) & 0xFFFFFF) == (load32(cur) & 0xFFFFFF)) {
                 best = found = 3;
-                dist = uint32_t(pos - c3);
+                dist = uint32_t(p - head3);
             }
+            // A candidate must match the four bytes ending at best (where most fail) and
+            // the first four (the chains are keyed on them, but hashes collide).
+            head = load32(cur);
+            probe = best < 4 ? 0 : best - 3;
+            want = load32(cur + probe);
+            cand = base + link[p & kWindowMask];
+            live = true;
         }
-        const int nice = std::min<int>(params.niceLength, maxLen);
-        // A candidate must match the four bytes ending at best (where most fail) and the
-        // first four (the chains are keyed on them, but hashes collide).
-        const uint8_t* const data = buf.data();
-        const int16_t* const link = prev.data();
-        const uint32_t head = load32(cur);
-        int probe = best < 4 ? 0 : best - 3;
-        uint32_t want = load32(cur + probe);
-        int32_t cand = base + link[pos & kWindowMask];
-        while (cand >= limit && chain-- > 0) {
-            const uint8_t* p = data + cand;
-            if (load32(p + probe) == want && load32(p) == head) {
-                const int len = 4 + matchLength(p + 4, cur + 4, maxLen - 4);
+        // Only matches longer than b are of use any more.
+        void atLeast(int b) {
+            if (b <= best) return;
+            best = b;
+            if (best >= maxLen) {
+                live = false;
+                return;
+            }
+            probe = best < 4 ? 0 : best - 3;
+            want = load32(cur + probe);
+        }
+        // Visits one candidate; false when the walk is over.
+        bool step() {
+            if (cand < limit || left-- <= 0) return live = false;
+            ++steps;
+            const uint8_t* c = data + cand;
+            if (load32(c + probe) == want && load32(c) == head) {
+                const int len = 4 + matchLength(c + 4, cur + 4, maxLen - 4);
                 if (len > best) {
                     best = found = len;
-                    dist = uint32_t(pos - cand);
-                    if (len >= nice) break;
+                    dist = uint32_t(at - cand);
+                    if (len >= nice) return live = false;
                     probe = best - 3;
                     want = load32(cur + probe);
                 }
             }
             cand = base + link[cand & kWindowMask];
+            return true;
         }
-        return found;
+    };
+
+    // The longest match at pos longer than best (0 when none), its distance in dist; pos
+    // must have just been inserted.
+    int findMatch(int best, int chain, uint32_t& dist) const {
+        Walk w(*this, pos, best, chain, lastHead3);
+        if (w.live)
+            while (w.step()) {}
+        dist = w.dist;
+        return w.found;
+    }
+
+    // The walk at pos with no match pending (floor 2, the whole chain) and, interleaved with
+    // it, the one the lazy loop makes next at pos + 1, whose floor and chain depend on the
+    // first result: matches must beat it, and the chain is a quarter when it is good. The
+    // second walk starts with floor 2 and tightens as the first one finds longer matches
+    // (it never needs matches shorter than those), keeping what it had found after a quarter
+    // of its chain; both answers equal those of two walks one after the other.
+    void findTwo(int32_t head3a, int32_t head3b, int& lenA, uint32_t& distA, int& lenB,
+                 uint32_t& distB) const {
+        const int full = params.maxChain, quarter = full >> 2;
+        const int good = params.goodLength, lazyMax = params.maxLazy;
+        Walk a(*this, pos, 2, full, head3a), b(*this, pos + 1, 2, full, head3b);
+        int quarterLen = b.found;
+        uint32_t quarterDist = b.dist;
+        bool quarterTaken = quarter == 0;
+        auto noteQuarter = [&] {
+            if (!quarterTaken && b.steps >= quarter) {
+                quarterTaken = true;
+                quarterLen = b.found;
+                quarterDist = b.dist;
+            }
+        };
+        while (a.live && b.live) {
+            a.step();
+            b.step();
+            noteQuarter();
+            b.atLeast(a.best);
+            if (a.best >= lazyMax || (a.best >= good && quarterTaken)) b.live = false;
+        }
+        while (a.live) a.step();
+        lenA = a.found;
+        distA = a.dist;
+        lenB = 0;
+        distB = 0;
+        if (lenA >= lazyMax) return;  // no lazy walk follows so long a match
+        const bool cut = lenA >= good;
+        b.atLeast(a.best);
+        while (b.live && !(cut && quarterTaken)) {
+            b.step();
+            noteQuarter();
+        }
+        if (!quarterTaken) {  // the walk ended before a quarter of its chain
+            quarterLen = b.found;
+            quarterDist = b.dist;
+        }
+        const int len = cut ? quarterLen : b.found;
+        if (len > std::max(lenA, 2)) {
+            lenB = len;
+            distB = cut ? quarterDist : b.dist;
+        }
     }
 
     void literal(uint8_t b) {
@@ -467,17 +547,32 @@ void Deflater::State::matchLoop(int32_t limit, BitWriter& w) {
         }
         return;
     }
+    // The walk at pos + 1 made together with the one at pos.
+    bool nextReady = false;
+    int nextLen = 0;
+    uint32_t nextDist = 0;
     while (pos < limit) {
         if (pos - base >= kRebaseAt) rebase();
-        if (pos + 4 <= end) insert(pos);
-        prefetchFor(pos + 1);
         uint32_t dist = 0;
         int len = 0;
-        if (prevLen < params.maxLazy) {
-            const int chain = prevLen >= params.goodLength ? chainFull >> 2 : chainFull;
-            len = findMatch(std::max(prevLen, 2), chain, dist);
-            if (len == 3 && dist > uint32_t(kFarLength3)) len = 0;
+        if (nextReady) {
+            nextReady = false;
+            len = nextLen;
+            dist = nextDist;
+        } else {
+            if (pos + 4 <= end) insert(pos);
+            if (prevLen < 3 && pos + 1 < limit && chainFull) {
+                // No match pending: the lazy loop goes on to pos + 1 whatever is found here.
+                const int32_t head3a = lastHead3;
+                if (pos + 5 <= end) insert(pos + 1);
+                findTwo(head3a, lastHead3, len, dist, nextLen, nextDist);
+                nextReady = true;
+            } else if (prevLen < params.maxLazy) {
+                const int chain = prevLen >= params.goodLength ? chainFull >> 2 : chainFull;
+                len = findMatch(std::max(prevLen, 2), chain, dist);
+            }
         }
+        if (len == 3 && dist > uint32_t(kFarLength3)) len = 0;
         if (prevLen >= 3 && len <= prevLen) {
             // The match at pos - 1 stands; its remaining positions enter the chains.
             match(prevLen, prevDist);

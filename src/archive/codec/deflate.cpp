@@ -312,7 +312,7 @@ DeflateLevel deflateLevel(int level) {
 struct Deflater::State {
     DeflateLevel params;
     std::vector<uint8_t> buf = std::vector<uint8_t>(size_t(kBufferSize) + kPad);
-    std::vector<int16_t> head4 = std::vector<int16_t>(size_t(1) << kHash4Bits, kNil);
+    std::vector<int16_t> head4 = std::vector<int16_t>(size_t(2) << kHash4Bits, kNil);
     std::vector<int16_t> head3 = std::vector<int16_t>(size_t(1) << kHash3Bits, kNil);
     std::vector<int16_t> prev = std::vector<int16_t>(kWindow, kNil);
     int32_t pos = 0, end = 0;
@@ -336,12 +336,14 @@ struct Deflater::State {
     unsigned bitCount = 0;
     bool done = false;
     int32_t lastHead3 = 0;  // what the three-byte table held for pos before pos went in
+    int32_t lastOther = 0;  // the newest position of the other parity on pos's chain then
 
     void insert(int32_t p) {
         const uint8_t* q = buf.data() + p;
-        const uint32_t h = hash4(q);
+        const uint32_t h = hash4(q) << 1 | uint32_t(p & 1);
         const int16_t rel = int16_t(p - base);
         prev[size_t(p & kWindowMask)] = head4[h];
+        lastOther = base + head4[h ^ 1];
         head4[h] = rel;
         int16_t& h3 = head3[hash3(q)];
         lastHead3 = base + h3;
@@ -371,135 +373,75 @@ struct Deflater::State {
         base = pos;
     }
 
-    // One chain walk taken a candidate at a time, so that two walks can run interleaved:
-    // each is bound by the latency of its chain loads, which the other one hides.
-    struct Walk {
-        const uint8_t* data;
-        const int16_t* link;
-        const uint8_t* cur;
-        int32_t at, base, cand, limit;
-        int left, steps = 0, best, found = 0, maxLen, nice, probe = 0;
-        uint32_t head = 0, want = 0, dist = 0;
-        bool live = false;
-
-        // The walk at p for matches longer than best within chain candidates; p must have
-        // been inserted, head3 is what the three-byte table held for it before that.
-        Walk(const State& s, int32_t p, int floor, int chain, int32_t head3)
-            : data(s.buf.data()),
-              link(s.prev.data()),
-              cur(data + p),
-              at(p),
-              base(s.base),
-              cand(0),
-              limit(p - kMaxDistance),
-              left(chain),
-              best(floor),
-              maxLen(std::min(258, s.end - p)),
-              nice(std::min<int>(s.params.niceLength, maxLen)) {
-            if (maxLen < 4 || best >= maxLen) return;
-            if (best < 3 && head3 >= p - kFarLength3 &&
-                (load32(data + head3) & 0xFFFFFF) == (load32(cur) & 0xFFFFFF)) {
-                best = found = 3;
-                dist = uint32_t(p - head3);
-            }
-            // A candidate must match the four bytes ending at best (where most fail) and
-            // the first four (the chains are keyed on them, but hashes collide).
-            head = load32(cur);
-            probe = best < 4 ? 0 : best - 3;
-            want = load32(cur + probe);
-            cand = base + link[p & kWindowMask];
-            live = true;
-        }
-        // Only matches longer than b are of use any more.
-        void atLeast(int b) {
-            if (b <= best) return;
-            best = b;
-            if (best >= maxLen) {
-                live = false;
-                return;
-            }
-            probe = best < 4 ? 0 : best - 3;
-            want = load32(cur + probe);
-        }
-        // Visits one candidate; false when the walk is over.
-        bool step() {
-            if (cand < limit || left-- <= 0) return live = false;
-            ++steps;
-            const uint8_t* c = data + cand;
-            if (load32(c + probe) == want && load32(c) == head) {
-                const int len = 4 + matchLength(c + 4, cur + 4, maxLen - 4);
-                if (len > best) {
-                    best = found = len;
-                    dist = uint32_t(at - cand);
-                    if (len >= nice) return live = false;
-                    probe = best - 3;
-                    want = load32(cur + probe);
-                }
-            }
-            cand = base + link[cand & kWindowMask];
-            return true;
-        }
-    };
-
     // The longest match at pos longer than best (0 when none), its distance in dist; pos
-    // must have just been inserted.
-    int findMatch(int best, int chain, uint32_t& dist) const {
-        Walk w(*this, pos, best, chain, lastHead3);
-        if (w.live)
-            while (w.step()) {}
-        dist = w.dist;
-        return w.found;
-    }
-
-    // The walk at pos with no match pending (floor 2, the whole chain) and, interleaved with
-    // it, the one the lazy loop makes next at pos + 1, whose floor and chain depend on the
-    // first result: matches must beat it, and the chain is a quarter when it is good. The
-    // second walk starts with floor 2 and tightens as the first one finds longer matches
-    // (it never needs matches shorter than those), keeping what it had found after a quarter
-    // of its chain; both answers equal those of two walks one after the other.
-    void findTwo(int32_t head3a, int32_t head3b, int& lenA, uint32_t& distA, int& lenB,
-                 uint32_t& distB) const {
-        const int full = params.maxChain, quarter = full >> 2;
-        const int good = params.goodLength, lazyMax = params.maxLazy;
-        Walk a(*this, pos, 2, full, head3a), b(*this, pos + 1, 2, full, head3b);
-        int quarterLen = b.found;
-        uint32_t quarterDist = b.dist;
-        bool quarterTaken = quarter == 0;
-        auto noteQuarter = [&] {
-            if (!quarterTaken && b.steps >= quarter) {
-                quarterTaken = true;
-                quarterLen = b.found;
-                quarterDist = b.dist;
+    // must have just been inserted. Each hash chain is kept as two lists, of the even and
+    // of the odd positions: a walk follows both at once, so the latency of one list's link
+    // loads hides the other's, and visits chain candidates in all, newest first in each list.
+    int findMatch(int best, int chain, uint32_t& distOut) const {
+        const int maxLen = std::min(258, end - pos);
+        if (maxLen < 4 || best >= maxLen) return 0;
+        const uint8_t* const data = buf.data();
+        const int16_t* const link = prev.data();
+        const uint8_t* cur = data + pos;
+        const int32_t limit = pos - kMaxDistance;
+        const int32_t base = this->base;  // locals: the walk stores nothing they could alias
+        int found = 0;
+        uint32_t dist = 0;
+        if (best < 3) {
+            const int32_t c3 = lastHead3;
+            if (c3 >= pos - kFarLength3 && (load32(data + c3) & 0xFFFFFF) == (load32(cur) & 0xFFFFFF)) {
+                best = found = 3;
+                dist = uint32_t(pos - c3);
             }
+        }
+        const int nice = std::min<int>(params.niceLength, maxLen);
+        // A candidate must match the four bytes ending at best (where most fail) and the
+        // first four (the chains are keyed on them, but hashes collide).
+        const uint32_t head = load32(cur);
+        int probe = best < 4 ? 0 : best - 3;
+        uint32_t want = load32(cur + probe);
+        // The two lists' next candidates, kept in registers: each step's link load waits
+        // only for the previous one of its own list.
+        int32_t c0 = base + link[pos & kWindowMask], c1 = lastOther;
+        bool done = false;
+        auto visit = [&](int32_t cand) {
+            const uint8_t* p = data + cand;
+            if (load32(p + probe) != want || load32(p) != head) return;
+            const int len = 4 + matchLength(p + 4, cur + 4, maxLen - 4);
+            if (len <= best) return;
+            best = found = len;
+            dist = uint32_t(pos - cand);
+            if (len >= nice) done = true;
+            probe = best - 3;
+            want = load32(cur + probe);
         };
-        while (a.live && b.live) {
-            a.step();
-            b.step();
-            noteQuarter();
-            b.atLeast(a.best);
-            if (a.best >= lazyMax || (a.best >= good && quarterTaken)) b.live = false;
+        while (c0 >= limit && c1 >= limit && chain >= 2) {
+            const int32_t a0 = c0, a1 = c1;
+            c0 = base + link[a0 & kWindowMask];
+            c1 = base + link[a1 & kWindowMask];
+            chain -= 2;
+            // The nearer one first, as one chain would have them.
+            visit(std::max(a0, a1));
+            if (!done) visit(std::min(a0, a1));
+            if (done) break;
         }
-        while (a.live) a.step();
-        lenA = a.found;
-        distA = a.dist;
-        lenB = 0;
-        distB = 0;
-        if (lenA >= lazyMax) return;  // no lazy walk follows so long a match
-        const bool cut = lenA >= good;
-        b.atLeast(a.best);
-        while (b.live && !(cut && quarterTaken)) {
-            b.step();
-            noteQuarter();
+        // One list left (or one candidate of the budget): merged by position.
+        while (chain > 0 && !done) {
+            int32_t c;
+            if (c0 >= limit && c0 > c1) {
+                c = c0;
+                c0 = base + link[c & kWindowMask];
+            } else if (c1 >= limit) {
+                c = c1;
+                c1 = base + link[c & kWindowMask];
+            } else {
+                break;
+            }
+            --chain;
+            visit(c);
         }
-        if (!quarterTaken) {  // the walk ended before a quarter of its chain
-            quarterLen = b.found;
-            quarterDist = b.dist;
-        }
-        const int len = cut ? quarterLen : b.found;
-        if (len > std::max(lenA, 2)) {
-            lenB = len;
-            distB = cut ? quarterDist : b.dist;
-        }
+        distOut = dist;
+        return found;
     }
 
     void literal(uint8_t b) {
@@ -547,30 +489,14 @@ void Deflater::State::matchLoop(int32_t limit, BitWriter& w) {
         }
         return;
     }
-    // The walk at pos + 1 made together with the one at pos.
-    bool nextReady = false;
-    int nextLen = 0;
-    uint32_t nextDist = 0;
     while (pos < limit) {
         if (pos - base >= kRebaseAt) rebase();
+        if (pos + 4 <= end) insert(pos);
         uint32_t dist = 0;
         int len = 0;
-        if (nextReady) {
-            nextReady = false;
-            len = nextLen;
-            dist = nextDist;
-        } else {
-            if (pos + 4 <= end) insert(pos);
-            if (prevLen < 3 && pos + 1 < limit && chainFull) {
-                // No match pending: the lazy loop goes on to pos + 1 whatever is found here.
-                const int32_t head3a = lastHead3;
-                if (pos + 5 <= end) insert(pos + 1);
-                findTwo(head3a, lastHead3, len, dist, nextLen, nextDist);
-                nextReady = true;
-            } else if (prevLen < params.maxLazy) {
-                const int chain = prevLen >= params.goodLength ? chainFull >> 2 : chainFull;
-                len = findMatch(std::max(prevLen, 2), chain, dist);
-            }
+        if (prevLen < params.maxLazy) {
+            const int chain = prevLen >= params.goodLength ? chainFull >> 2 : chainFull;
+            len = findMatch(std::max(prevLen, 2), chain, dist);
         }
         if (len == 3 && dist > uint32_t(kFarLength3)) len = 0;
         if (prevLen >= 3 && len <= prevLen) {

@@ -336,18 +336,35 @@ struct Deflater::State {
     unsigned bitCount = 0;
     bool done = false;
     int32_t lastHead3 = 0;  // what the three-byte table held for pos before pos went in
-    int32_t lastOther = 0;  // the newest position of the other parity on pos's chain then
 
     void insert(int32_t p) {
         const uint8_t* q = buf.data() + p;
         const uint32_t h = hash4(q) << 1 | uint32_t(p & 1);
         const int16_t rel = int16_t(p - base);
         prev[size_t(p & kWindowMask)] = head4[h];
-        lastOther = base + head4[h ^ 1];
         head4[h] = rel;
         int16_t& h3 = head3[hash3(q)];
         lastHead3 = base + h3;
         h3 = rel;
+    }
+
+    // Inserts [from, to) for later walks (none of them walks itself, so lastHead3 is not
+    // kept), with the tables and the base in locals.
+    void insertRange(int32_t from, int32_t to) {
+        to = std::min(to, end - 3);
+        const uint8_t* const data = buf.data();
+        int16_t* const h4 = head4.data();
+        int16_t* const h3 = head3.data();
+        int16_t* const link = prev.data();
+        const int32_t b = base;
+        for (int32_t p = from; p < to; ++p) {
+            const uint8_t* q = data + p;
+            const uint32_t h = hash4(q) << 1 | uint32_t(p & 1);
+            const int16_t rel = int16_t(p - b);
+            link[p & kWindowMask] = h4[h];
+            h4[h] = rel;
+            h3[hash3(q)] = rel;
+        }
     }
 
     // Moves the base up to pos; entries that fall out of 16 bits were out of reach anyway
@@ -402,7 +419,9 @@ struct Deflater::State {
         uint32_t want = load32(cur + probe);
         // The two lists' next candidates, kept in registers: each step's link load waits
         // only for the previous one of its own list.
-        int32_t c0 = base + link[pos & kWindowMask], c1 = lastOther;
+        // Nothing went in since pos, so the other list's head is as pos found it.
+        int32_t c0 = base + link[pos & kWindowMask],
+                c1 = base + head4[(hash4(cur) << 1 | uint32_t(pos & 1)) ^ 1];
         bool done = false;
         auto visit = [&](int32_t cand) {
             const uint8_t* p = data + cand;
@@ -477,8 +496,7 @@ void Deflater::State::matchLoop(int32_t limit, BitWriter& w) {
             if (len >= 3) {
                 match(len, dist);
                 if (len <= params.maxLazy) {
-                    for (int32_t p = pos + 1; p < pos + len; ++p)
-                        if (p + 4 <= end) insert(p);
+                    insertRange(pos + 1, pos + len);
                 }
                 pos += len;
             } else {
@@ -503,8 +521,7 @@ void Deflater::State::matchLoop(int32_t limit, BitWriter& w) {
             // The match at pos - 1 stands; its remaining positions enter the chains.
             match(prevLen, prevDist);
             const int32_t stop = pos - 1 + prevLen;
-            for (int32_t p = pos + 1; p < stop; ++p)
-                if (p + 4 <= end) insert(p);
+            insertRange(pos + 1, stop);
             pos = stop;
             pending = false;
             prevLen = 0;

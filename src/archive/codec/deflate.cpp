@@ -335,14 +335,19 @@ struct Deflater::State {
     uint64_t bitBuf = 0;
     unsigned bitCount = 0;
     bool done = false;
-    int32_t lastHead3 = 0;  // what the three-byte table held for pos before pos went in
+    int32_t lastHead3 = 0;   // what the three-byte table held for pos before pos went in
+    uint32_t lastHash4 = 0;  // where pos went in head4
+    // 1 when the chains are split by parity; the greedy levels walk at most 8 candidates,
+    // too few to gain from two lists, and keep one (the odd heads stay empty).
+    uint32_t laneBit = 1;
 
     void insert(int32_t p) {
         const uint8_t* q = buf.data() + p;
-        const uint32_t h = hash4(q) << 1 | uint32_t(p & 1);
+        const uint32_t h = hash4(q) << 1 | (uint32_t(p) & laneBit);
         const int16_t rel = int16_t(p - base);
         prev[size_t(p & kWindowMask)] = head4[h];
         head4[h] = rel;
+        lastHash4 = h;
         int16_t& h3 = head3[hash3(q)];
         lastHead3 = base + h3;
         h3 = rel;
@@ -357,9 +362,10 @@ struct Deflater::State {
         int16_t* const h3 = head3.data();
         int16_t* const link = prev.data();
         const int32_t b = base;
+        const uint32_t lanes = laneBit;
         for (int32_t p = from; p < to; ++p) {
             const uint8_t* q = data + p;
-            const uint32_t h = hash4(q) << 1 | uint32_t(p & 1);
+            const uint32_t h = hash4(q) << 1 | (uint32_t(p) & lanes);
             const int16_t rel = int16_t(p - b);
             link[p & kWindowMask] = h4[h];
             h4[h] = rel;
@@ -420,8 +426,7 @@ struct Deflater::State {
         // The two lists' next candidates, kept in registers: each step's link load waits
         // only for the previous one of its own list.
         // Nothing went in since pos, so the other list's head is as pos found it.
-        int32_t c0 = base + link[pos & kWindowMask],
-                c1 = base + head4[(hash4(cur) << 1 | uint32_t(pos & 1)) ^ 1];
+        int32_t c0 = base + link[pos & kWindowMask], c1 = base + head4[lastHash4 ^ 1];
         bool done = false;
         auto visit = [&](int32_t cand) {
             const uint8_t* p = data + cand;
@@ -434,6 +439,15 @@ struct Deflater::State {
             probe = best - 3;
             want = load32(cur + probe);
         };
+        if (!laneBit) {
+            while (c0 >= limit && chain-- > 0 && !done) {
+                const int32_t c = c0;
+                c0 = base + link[c & kWindowMask];
+                visit(c);
+            }
+            distOut = dist;
+            return found;
+        }
         while (c0 >= limit && c1 >= limit && chain >= 2) {
             const int32_t a0 = c0, a1 = c1;
             c0 = base + link[a0 & kWindowMask];
@@ -738,7 +752,10 @@ void Deflater::State::slide() {
     base -= shift;  // the entries are relative, so they move with the buffer
 }
 
-Deflater::Deflater(int level) : s_(std::make_unique<State>()) { s_->params = deflateLevel(level); }
+Deflater::Deflater(int level) : s_(std::make_unique<State>()) {
+    s_->params = deflateLevel(level);
+    s_->laneBit = s_->params.lazy ? 1 : 0;
+}
 
 Deflater::~Deflater() = default;
 

@@ -8,6 +8,10 @@
 // at p+1 when it is longer than the one at p), never farther than 32506 bytes, so 262 bytes
 // of lookahead always remain inside the window.
 //
+// The tables hold 16-bit positions relative to a base that follows the input. For the
+// lazy levels each chain is two lists, of the even and of the odd positions: a walk is
+// bound by the latency of its link loads, and following both lists at once overlaps them.
+//
 // Blocks: items (literals, length/distance pairs) are gathered with their histograms. Every
 // segment of items is weighed against the block so far by the entropy of their symbols;
 // when coding it with a table of its own would save more than a block header costs, the

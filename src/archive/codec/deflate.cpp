@@ -8,6 +8,10 @@
 // at p+1 when it is longer than the one at p), never farther than 32506 bytes, so 262 bytes
 // of lookahead always remain inside the window.
 //
+// The tables hold 16-bit positions relative to a base that follows the input. For the
+// lazy levels each chain is two lists, of the even and of the odd positions: a walk is
+// bound by the latency of its link loads, and following both lists at once overlaps them.
+//
 // Blocks: items (literals, length/distance pairs) are gathered with their histograms. Every
 // segment of items is weighed against the block so far by the entropy of their symbols;
 // when coding it with a table of its own would save more than a block header costs, the
@@ -20,6 +24,9 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 namespace kv::codec {
 namespace {
@@ -33,7 +40,10 @@ constexpr int kChunk = 1 << 20;
 constexpr int kBufferSize = kWindow + kChunk;
 constexpr int kPad = 16;  // the quick reject reads a little past the data
 constexpr int kHash4Bits = 16, kHash3Bits = 14;
-constexpr int32_t kNil = INT32_MIN / 2;  // far below any window limit, even after slides
+// Table entries are positions relative to a base that follows pos (16 bits halve the
+// tables' cache footprint); kNil lies a whole window below the base, out of every reach.
+constexpr int16_t kNil = INT16_MIN;
+constexpr int kRebaseAt = 32768 - 512;  // pos - base stays below this, so pos + 258 fits
 
 constexpr int kSegmentItems = 4096;
 constexpr size_t kMaxBlockItems = 1 << 17;
@@ -50,7 +60,14 @@ struct CodeTables {
     uint8_t distExtra[30];
     uint16_t distBase[30];
 
-    CodeTables() {
+    constexpr CodeTables()
+        : lengthSymbol{},
+          lengthExtra{},
+          lengthBase{},
+          distSymbolLow{},
+          distSymbolHigh{},
+          distExtra{},
+          distBase{} {
         int len = 3;
         for (int s = 0; s < 28; ++s) {
             lengthExtra[s] = uint8_t(s < 8 ? 0 : (s - 4) / 4);
@@ -73,15 +90,14 @@ struct CodeTables {
             }
         }
     }
-    int distSymbol(uint32_t dist) const {
+    constexpr int distSymbol(uint32_t dist) const {
         return dist <= 256 ? distSymbolLow[dist - 1] : distSymbolHigh[(dist - 1) >> 7];
     }
 };
 
-const CodeTables& tables() {
-    static const CodeTables t;
-    return t;
-}
+constexpr CodeTables kCodes;
+
+constexpr const CodeTables& tables() { return kCodes; }
 
 inline uint32_t load32(const uint8_t* p) {
     uint32_t v;
@@ -203,41 +219,48 @@ void buildCodes(const uint8_t* lens, int n, uint16_t* codes) {
 class BitWriter {
 public:
     explicit BitWriter(std::vector<uint8_t>& out) : out_(out) {}
-    // Room for at least n more bytes.
+    // Room for at least n more bytes (and the eight a flush may store past them).
     void reserve(size_t n) {
         if (out_.size() - used_ < n + 16) out_.resize(used_ + n + 16 + out_.size() / 2);
+        data_ = out_.data();
+    }
+    // Gathers up to 56 bits less the pending ones (at most 7 after a flush).
+    void add(uint64_t bits, unsigned n) {
+        buf_ |= bits << count_;
+        count_ += n;
+    }
+    // Stores the whole bytes gathered: always eight bytes, advancing by the complete ones.
+    void flush() {
+        std::memcpy(data_ + used_, &buf_, 8);
+        used_ += count_ >> 3;
+        buf_ >>= count_ & ~7u;
+        count_ &= 7;
     }
     void put(uint64_t bits, unsigned n)  // n <= 32
     {
-        buf_ |= bits << count_;
-        count_ += n;
-        if (count_ >= 32) {
-            const uint32_t w = uint32_t(buf_);
-            std::memcpy(out_.data() + used_, &w, 4);
-            used_ += 4;
-            buf_ >>= 32;
-            count_ -= 32;
-        }
+        add(bits, n);
+        flush();
     }
     void alignToByte() {
-        while (count_ > 0) {
-            out_[used_++] = uint8_t(buf_);
-            buf_ >>= 8;
-            count_ = count_ > 8 ? count_ - 8 : 0;
-        }
+        if (count_ > 0) data_[used_++] = uint8_t(buf_);
         buf_ = 0;
+        count_ = 0;
     }
     void bytes(const uint8_t* p, size_t n) {
-        std::memcpy(out_.data() + used_, p, n);
+        std::memcpy(data_ + used_, p, n);
         used_ += n;
     }
     // Drops the unused tail of the vector.
     void finish() { out_.resize(used_); }
     size_t used() const { return used_; }
-    void begin() { used_ = out_.size(); }
+    void begin() {
+        used_ = out_.size();
+        data_ = out_.data();
+    }
 
 private:
     std::vector<uint8_t>& out_;
+    uint8_t* data_ = nullptr;
     size_t used_ = 0;
     uint64_t buf_ = 0;
     unsigned count_ = 0;
@@ -293,10 +316,11 @@ DeflateLevel deflateLevel(int level) {
 struct Deflater::State {
     DeflateLevel params;
     std::vector<uint8_t> buf = std::vector<uint8_t>(size_t(kBufferSize) + kPad);
-    std::vector<int32_t> head4 = std::vector<int32_t>(size_t(1) << kHash4Bits, kNil);
-    std::vector<int32_t> head3 = std::vector<int32_t>(size_t(1) << kHash3Bits, kNil);
-    std::vector<int32_t> prev = std::vector<int32_t>(kWindow, kNil);
+    std::vector<int16_t> head4 = std::vector<int16_t>(size_t(2) << kHash4Bits, kNil);
+    std::vector<int16_t> head3 = std::vector<int16_t>(size_t(1) << kHash3Bits, kNil);
+    std::vector<int16_t> prev = std::vector<int16_t>(kWindow, kNil);
     int32_t pos = 0, end = 0;
+    int32_t base = 0;  // table entries hold position - base
     // Lazy state: the match found at pos - 1 waits for the one at pos.
     bool pending = false;
     int prevLen = 0;
@@ -304,7 +328,9 @@ struct Deflater::State {
 
     // The items of the block being gathered: [0, segmentStart) is the block so far and
     // the rest the current segment, each with its histogram and the input bytes it covers.
-    std::vector<uint32_t> items;
+    std::vector<uint32_t> itemStore = std::vector<uint32_t>(kMaxBlockItems + kSegmentItems + 8);
+    uint32_t* items = itemStore.data();
+    size_t nItems = 0;
     size_t segmentStart = 0;
     Histogram blockHist, segHist;
     int32_t blockRawStart = 0;
@@ -313,59 +339,156 @@ struct Deflater::State {
     uint64_t bitBuf = 0;
     unsigned bitCount = 0;
     bool done = false;
-    int32_t lastHead3 = kNil;  // what the three-byte table held for pos before pos went in
+    int32_t lastHead3 = 0;   // what the three-byte table held for pos before pos went in
+    uint32_t lastHash4 = 0;  // where pos went in head4
+    // 1 when the chains are split by parity; the greedy levels walk at most 8 candidates,
+    // too few to gain from two lists, and keep one (the odd heads stay empty).
+    uint32_t laneBit = 1;
 
     void insert(int32_t p) {
         const uint8_t* q = buf.data() + p;
-        const uint32_t h = hash4(q);
+        const uint32_t h = hash4(q) << 1 | (uint32_t(p) & laneBit);
+        const int16_t rel = int16_t(p - base);
         prev[size_t(p & kWindowMask)] = head4[h];
-        head4[h] = p;
-        int32_t& h3 = head3[hash3(q)];
-        lastHead3 = h3;
-        h3 = p;
+        head4[h] = rel;
+        lastHash4 = h;
+        int16_t& h3 = head3[hash3(q)];
+        lastHead3 = base + h3;
+        h3 = rel;
+    }
+
+    // Inserts [from, to) for later walks (none of them walks itself, so lastHead3 is not
+    // kept), with the tables and the base in locals.
+    void insertRange(int32_t from, int32_t to) {
+        to = std::min(to, end - 3);
+        const uint8_t* const data = buf.data();
+        int16_t* const h4 = head4.data();
+        int16_t* const h3 = head3.data();
+        int16_t* const link = prev.data();
+        const int32_t b = base;
+        const uint32_t lanes = laneBit;
+        for (int32_t p = from; p < to; ++p) {
+            const uint8_t* q = data + p;
+            const uint32_t h = hash4(q) << 1 | (uint32_t(p) & lanes);
+            const int16_t rel = int16_t(p - b);
+            link[p & kWindowMask] = h4[h];
+            h4[h] = rel;
+            h3[hash3(q)] = rel;
+        }
+    }
+
+    // Moves the base up to pos; entries that fall out of 16 bits were out of reach anyway
+    // (a whole window behind) and stick at kNil.
+    void rebase() {
+        const int shift = pos - base;
+        auto down = [shift](std::vector<int16_t>& v) {
+            int16_t* x = v.data();
+            const size_t n = v.size();  // a multiple of 8
+#ifdef __SSE2__
+            const __m128i by = _mm_set1_epi16(int16_t(shift));
+            for (size_t i = 0; i < n; i += 8) {
+                __m128i* q = reinterpret_cast<__m128i*>(x + i);
+                _mm_storeu_si128(q, _mm_subs_epi16(_mm_loadu_si128(q), by));
+            }
+#else
+            for (size_t i = 0; i < n; ++i) x[i] = int16_t(std::max(int(x[i]) - shift, int(kNil)));
+#endif
+        };
+        down(head4);
+        down(head3);
+        down(prev);
+        base = pos;
     }
 
     // The longest match at pos longer than best (0 when none), its distance in dist; pos
-    // must have just been inserted, so its chain starts at prev.
-    int findMatch(int best, int chain, uint32_t& dist) const {
+    // must have just been inserted. Each hash chain is kept as two lists, of the even and
+    // of the odd positions: a walk follows both at once, so the latency of one list's link
+    // loads hides the other's, and visits chain candidates in all, newest first in each list.
+    int findMatch(int best, int chain, uint32_t& distOut) const {
         const int maxLen = std::min(258, end - pos);
         if (maxLen < 4 || best >= maxLen) return 0;
-        const uint8_t* cur = buf.data() + pos;
+        const uint8_t* const data = buf.data();
+        const int16_t* const link = prev.data();
+        const uint8_t* cur = data + pos;
         const int32_t limit = pos - kMaxDistance;
+        const int32_t base = this->base;  // locals: the walk stores nothing they could alias
         int found = 0;
+        uint32_t dist = 0;
         if (best < 3) {
             const int32_t c3 = lastHead3;
-            if (c3 >= pos - kFarLength3 && (load32(buf.data() + c3) & 0xFFFFFF) == (load32(cur) & 0xFFFFFF)) {
+            if (c3 >= pos - kFarLength3 && (load32(data + c3) & 0xFFFFFF) == (load32(cur) & 0xFFFFFF)) {
                 best = found = 3;
                 dist = uint32_t(pos - c3);
             }
         }
         const int nice = std::min<int>(params.niceLength, maxLen);
-        int32_t cand = prev[size_t(pos & kWindowMask)];
-        while (cand >= limit && chain-- > 0) {
-            const uint8_t* p = buf.data() + cand;
-            const int probe = best < 4 ? 0 : best - 3;
-            if (load32(p + probe) == load32(cur + probe) && load32(p) == load32(cur)) {
-                const int len = 4 + matchLength(p + 4, cur + 4, maxLen - 4);
-                if (len > best) {
-                    best = found = len;
-                    dist = uint32_t(pos - cand);
-                    if (len >= nice) break;
-                }
+        // A candidate must match the four bytes ending at best (where most fail) and the
+        // first four (the chains are keyed on them, but hashes collide).
+        const uint32_t head = load32(cur);
+        int probe = best < 4 ? 0 : best - 3;
+        uint32_t want = load32(cur + probe);
+        // The two lists' next candidates, kept in registers: each step's link load waits
+        // only for the previous one of its own list.
+        // Nothing went in since pos, so the other list's head is as pos found it.
+        int32_t c0 = base + link[pos & kWindowMask], c1 = base + head4[lastHash4 ^ 1];
+        bool done = false;
+        auto visit = [&](int32_t cand) {
+            const uint8_t* p = data + cand;
+            if (load32(p + probe) != want || load32(p) != head) return;
+            const int len = 4 + matchLength(p + 4, cur + 4, maxLen - 4);
+            if (len <= best) return;
+            best = found = len;
+            dist = uint32_t(pos - cand);
+            if (len >= nice) done = true;
+            probe = best - 3;
+            want = load32(cur + probe);
+        };
+        if (!laneBit) {
+            while (c0 >= limit && chain-- > 0 && !done) {
+                const int32_t c = c0;
+                c0 = base + link[c & kWindowMask];
+                visit(c);
             }
-            cand = prev[size_t(cand & kWindowMask)];
+            distOut = dist;
+            return found;
         }
+        while (c0 >= limit && c1 >= limit && chain >= 2) {
+            const int32_t a0 = c0, a1 = c1;
+            c0 = base + link[a0 & kWindowMask];
+            c1 = base + link[a1 & kWindowMask];
+            chain -= 2;
+            // The nearer one first, as one chain would have them.
+            visit(std::max(a0, a1));
+            if (!done) visit(std::min(a0, a1));
+            if (done) break;
+        }
+        // One list left (or one candidate of the budget): merged by position.
+        while (chain > 0 && !done) {
+            int32_t c;
+            if (c0 >= limit && c0 > c1) {
+                c = c0;
+                c0 = base + link[c & kWindowMask];
+            } else if (c1 >= limit) {
+                c = c1;
+                c1 = base + link[c & kWindowMask];
+            } else {
+                break;
+            }
+            --chain;
+            visit(c);
+        }
+        distOut = dist;
         return found;
     }
 
     void literal(uint8_t b) {
-        items.push_back(b);
+        items[nItems++] = b;
         ++segHist.lit[b];
         ++segRaw;
     }
     void match(int len, uint32_t dist) {
         const CodeTables& t = tables();
-        items.push_back(uint32_t(len) << 16 | dist);
+        items[nItems++] = uint32_t(len) << 16 | dist;
         ++segHist.lit[t.lengthSymbol[len]];
         ++segHist.dist[t.distSymbol(dist)];
         segRaw += len;
@@ -383,6 +506,7 @@ void Deflater::State::matchLoop(int32_t limit, BitWriter& w) {
     const int chainFull = params.maxChain;
     if (!params.lazy) {
         while (pos < limit) {
+            if (pos - base >= kRebaseAt) rebase();
             if (pos + 4 <= end) insert(pos);
             uint32_t dist = 0;
             int len = chainFull ? findMatch(2, chainFull, dist) : 0;
@@ -390,33 +514,32 @@ void Deflater::State::matchLoop(int32_t limit, BitWriter& w) {
             if (len >= 3) {
                 match(len, dist);
                 if (len <= params.maxLazy) {
-                    for (int32_t p = pos + 1; p < pos + len; ++p)
-                        if (p + 4 <= end) insert(p);
+                    insertRange(pos + 1, pos + len);
                 }
                 pos += len;
             } else {
                 literal(buf[size_t(pos)]);
                 ++pos;
             }
-            if (items.size() - segmentStart >= size_t(kSegmentItems)) endSegment(w);
+            if (nItems - segmentStart >= size_t(kSegmentItems)) endSegment(w);
         }
         return;
     }
     while (pos < limit) {
+        if (pos - base >= kRebaseAt) rebase();
         if (pos + 4 <= end) insert(pos);
         uint32_t dist = 0;
         int len = 0;
         if (prevLen < params.maxLazy) {
             const int chain = prevLen >= params.goodLength ? chainFull >> 2 : chainFull;
             len = findMatch(std::max(prevLen, 2), chain, dist);
-            if (len == 3 && dist > uint32_t(kFarLength3)) len = 0;
         }
+        if (len == 3 && dist > uint32_t(kFarLength3)) len = 0;
         if (prevLen >= 3 && len <= prevLen) {
             // The match at pos - 1 stands; its remaining positions enter the chains.
             match(prevLen, prevDist);
             const int32_t stop = pos - 1 + prevLen;
-            for (int32_t p = pos + 1; p < stop; ++p)
-                if (p + 4 <= end) insert(p);
+            insertRange(pos + 1, stop);
             pos = stop;
             pending = false;
             prevLen = 0;
@@ -427,7 +550,7 @@ void Deflater::State::matchLoop(int32_t limit, BitWriter& w) {
             prevDist = dist;
             ++pos;
         }
-        if (items.size() - segmentStart >= size_t(kSegmentItems)) endSegment(w);
+        if (nItems - segmentStart >= size_t(kSegmentItems)) endSegment(w);
     }
 }
 
@@ -441,8 +564,8 @@ void Deflater::State::endSegment(BitWriter& w) {
     segHist.clear();
     blockRaw += segRaw;
     segRaw = 0;
-    segmentStart = items.size();
-    if (items.size() >= kMaxBlockItems) flushBlock(w, false);
+    segmentStart = nItems;
+    if (nItems >= kMaxBlockItems) flushBlock(w, false);
 }
 
 // Writes the block so far ([0, segmentStart)) and keeps the current segment.
@@ -452,10 +575,11 @@ void Deflater::State::flushBlock(BitWriter& w, bool last) {
         segHist.clear();
         blockRaw += segRaw;
         segRaw = 0;
-        segmentStart = items.size();
+        segmentStart = nItems;
     }
-    writeBlock(w, items.data(), segmentStart, blockHist, blockRawStart, blockRaw, last);
-    items.erase(items.begin(), items.begin() + ptrdiff_t(segmentStart));
+    writeBlock(w, items, segmentStart, blockHist, blockRawStart, blockRaw, last);
+    std::memmove(items, items + segmentStart, (nItems - segmentStart) * sizeof *items);
+    nItems -= segmentStart;
     blockRawStart += int32_t(blockRaw);
     blockHist.clear();
     blockRaw = 0;
@@ -594,19 +718,30 @@ void Deflater::State::writeBlock(BitWriter& w, const uint32_t* it, size_t n, con
                 w.put(r.extra, 7);
         }
     }
+    // One table for the first code of an item, literal (0..255) or length (256 + length)
+    // with its extra bits, so that literals and matches take the same path without a branch;
+    // a literal's distance part has no bits.
+    struct Code {
+        uint32_t bits, n;
+    };
+    Code first[256 + 259];
+    for (int c = 0; c < 256; ++c) first[c] = {litCode[c], useLit[c]};
+    for (int len = 3; len <= 258; ++len) {
+        const int ls = t.lengthSymbol[len] - 257;
+        first[256 + len] = {litCode[257 + ls] | uint32_t(len - t.lengthBase[ls]) << useLit[257 + ls],
+                            uint32_t(useLit[257 + ls] + t.lengthExtra[ls])};
+    }
     for (size_t i = 0; i < n; ++i) {
         const uint32_t item = it[i];
         const uint32_t len = item >> 16;
-        if (!len) {
-            w.put(litCode[item], useLit[item]);
-            continue;
-        }
         const uint32_t dist = item & 0xFFFF;
-        const int ls = t.lengthSymbol[len] - 257;
-        w.put(litCode[257 + ls] | uint32_t(len - t.lengthBase[ls]) << useLit[257 + ls],
-              useLit[257 + ls] + t.lengthExtra[ls]);
-        const int ds = t.distSymbol(dist);
-        w.put(distCode[ds] | uint32_t(dist - t.distBase[ds]) << useDist[ds], useDist[ds] + t.distExtra[ds]);
+        const Code c = first[len ? 256 + len : item];
+        w.add(c.bits, c.n);
+        const uint32_t d1 = (dist - 1) & 0x7FFF;  // a literal's byte reads a harmless entry
+        const int ds = d1 < 256 ? t.distSymbolLow[d1] : t.distSymbolHigh[d1 >> 7];
+        const uint32_t dn = len ? uint32_t(useDist[ds] + t.distExtra[ds]) : 0;
+        w.add((distCode[ds] | uint32_t(dist - t.distBase[ds]) << useDist[ds]) & ((1u << dn) - 1), dn);
+        w.flush();
     }
     w.put(litCode[256], useLit[256]);
 }
@@ -618,17 +753,12 @@ void Deflater::State::slide() {
     pos -= shift;
     end -= shift;
     blockRawStart -= shift;
-    auto rebase = [shift](std::vector<int32_t>& v) {
-        for (int32_t& x : v) x = x - shift >= 0 ? x - shift : kNil;
-    };
-    rebase(head4);
-    rebase(head3);
-    rebase(prev);
+    base -= shift;  // the entries are relative, so they move with the buffer
 }
 
 Deflater::Deflater(int level) : s_(std::make_unique<State>()) {
     s_->params = deflateLevel(level);
-    s_->items.reserve(kMaxBlockItems + kSegmentItems + 8);
+    s_->laneBit = s_->params.lazy ? 1 : 0;
 }
 
 Deflater::~Deflater() = default;
@@ -668,7 +798,7 @@ void Deflater::compress(std::span<const uint8_t> in, bool last, std::vector<uint
         s.segHist.clear();
         s.blockRaw += s.segRaw;
         s.segRaw = 0;
-        s.segmentStart = s.items.size();
+        s.segmentStart = s.nItems;
         // A literal or match still waiting at pos - 1 opens the next block; its byte stays
         // in the window across the slide.
         if (s.segmentStart > 0) s.flushBlock(w, false);

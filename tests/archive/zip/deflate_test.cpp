@@ -108,6 +108,11 @@ struct Sample {
 };
 
 std::vector<Sample> samples() {
+    // The edge shapes again, far into the stream: chain positions are kept relative to a
+    // base that follows the input and moves with each slide of the buffer.
+    Bytes late = textLike(3100000, 6);
+    const Bytes edges = edgeShapes();
+    late.insert(late.end(), edges.begin(), edges.end());
     Bytes mixed = textLike(400000, 1);
     Bytes r = randomBytes(200000, 2);
     mixed.insert(mixed.begin() + 150000, r.begin(), r.end());
@@ -122,6 +127,7 @@ std::vector<Sample> samples() {
         {"edge shapes", edgeShapes()},
         // More than the 1 MB input buffer, so the window slides with a match waiting.
         {"past one buffer", textLike(2500000, 5)},
+        {"edge shapes after three buffers", late},
     };
 }
 

@@ -75,7 +75,11 @@ void onNextDialog(std::function<void(D*)> then) {
             return;
         }
         --expectedModals();
+        // The dialog stays expected while `then` drives it, even when a step runs the
+        // event loop for a while (a QTRY wait, applying settings on a busy machine).
+        heldDialogs().insert(d);
         then(d);
+        heldDialogs().remove(d);
     };
     QTimer::singleShot(0, *attempt);
 }

@@ -85,11 +85,7 @@ protected:
         bool seen = false;
         onNextDialog<D>([&](D* d) {
             seen = true;
-            // The dialog stays expected while the steps drive it: a step that applies
-            // settings may run the event loop for a while on a busy machine.
-            heldDialogs().insert(d);
             steps(d);
-            heldDialogs().remove(d);
             if (d->isVisible()) d->reject();
         });
         form->runCommand(command);

@@ -25,6 +25,7 @@
 
 #include <filesystem>
 
+#include "fileops/job_queue.h"
 #include "main/app_icon.h"
 #include "main/bars.h"
 #include "main/music_session.h"
@@ -628,6 +629,23 @@ bool TForm1::FormCloseQuery() {
                                  QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
 }
 
+bool TForm1::StopJobsQuery() {
+    JobQueue& jobs = JobQueue::instance();
+    const int n = jobs.count();
+    if (n == 0) return true;
+    const QString text = n == 1 ? QStringLiteral("1 job is still running. Stop it and quit?")
+                                : QStringLiteral("%1 jobs are still running. Stop them and quit?").arg(n);
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Confirm"), text,
+                    QMessageBox::Yes | QMessageBox::No, this);
+    box.setObjectName(QStringLiteral("StopJobs"));
+    box.setDefaultButton(QMessageBox::No);
+    if (box.exec() != QMessageBox::Yes) return false;
+    // Each job removes its unfinished target as it stops; quit only once all have.
+    jobs.cancelAll();
+    jobs.waitAll();
+    return true;
+}
+
 void TForm1::FormClose() {
     cfg_.MainForm = outerBounds();
     for (;;) {
@@ -649,7 +667,13 @@ void TForm1::closeEvent(QCloseEvent* event) {
         event->accept();
         return;
     }
-    if (!FormCloseQuery()) {
+    // Yes to stopping the jobs already says to quit: no second question.
+    const bool jobsAsked = JobQueue::instance().count() > 0;
+    if (!StopJobsQuery()) {
+        event->ignore();
+        return;
+    }
+    if (!jobsAsked && !FormCloseQuery()) {
         event->ignore();
         return;
     }

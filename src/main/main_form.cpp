@@ -27,6 +27,7 @@
 
 #include "fileops/job_queue.h"
 #include "main/app_icon.h"
+#include "panel/model/file_kinds.h"
 #include "main/bars.h"
 #include "main/music_session.h"
 #include "main/output_form.h"
@@ -578,6 +579,15 @@ void TForm1::File_Work(const std::string& fileName) {
     // A folder under the active panel's cursor gets its size, whatever file was named.
     TFPanel* p = activePanel();
     const bool folder = p->CurIsDir != 0;
+    // Fifos, sockets and devices are never opened: a fifo would block the window until
+    // some writer came, a device could be read without end.
+    if (!folder) {
+        if (const std::string_view kind = specialKindAt(fileName); !kind.empty()) {
+            Label2->setText(QString::fromStdString(
+                specialNotOpened(kind, std::filesystem::path(fileName).filename().string())));
+            return;
+        }
+    }
     const FileWorkKind kind = folder ? FileWorkKind::FolderSize : fileWorkKindOf(fileName);
     if (!fileWork_.run(kind, *this, folder ? p->CurPath : fileName))
         Label2->setText(QString::fromUtf8(fileWorkKindName(kind).data(),

@@ -88,7 +88,10 @@ void TFormJobs::refresh() {
     const auto jobs = JobQueue::instance().rows();
     bool same = jobs.size() == rows_.size();
     for (std::size_t i = 0; same && i < jobs.size(); ++i) same = jobs[i].id == rows_[i].id;
-    if (!same) rebuild(jobs);
+    if (!same) {
+        rebuild(jobs);
+        adjustSize();  // only when the list changes: a width the user chose stays
+    }
     Empty->setVisible(jobs.empty());
     for (std::size_t i = 0; i < jobs.size(); ++i) {
         const auto& j = jobs[i];
@@ -106,7 +109,6 @@ void TFormJobs::refresh() {
         r.bar->setValue(j.waiting ? 0 : percent(j.progress));
         r.cancel->setEnabled(!j.cancelling);
     }
-    adjustSize();
 }
 
 }  // namespace kv

@@ -1,7 +1,9 @@
 #include "fileops/file_job.h"
 
+#include <QApplication>
 #include <QMessageBox>
 #include <QPointer>
+#include <QTimer>
 
 #include "fileops/job_queue.h"
 #include "panel/fpanel.h"
@@ -25,6 +27,17 @@ void showJobSummary(QWidget* owner, const QString& caption, const fileops::JobRe
 }
 
 namespace {
+// A dialog may be open on the panels' entries (F5's, say, whose command reads the selection
+// once it closes): the re-read, which drops the selection, waits until no dialog is open.
+void refreshWhenNoDialog(QPointer<TFPanel> a, QPointer<TFPanel> b) {
+    if (QApplication::activeModalWidget()) {
+        QTimer::singleShot(100, [a, b] { refreshWhenNoDialog(a, b); });
+        return;
+    }
+    for (TFPanel* p : {a.data(), b.data()})
+        if (p) p->RefreshDir();
+}
+
 QString nameOf(const std::string& path) {
     const auto slash = path.find_last_of('/', path.size() > 1 ? path.size() - 2 : 0);
     return QString::fromStdString(slash == std::string::npos || path.size() == 1 ? path
@@ -48,8 +61,7 @@ void runFileJob(const FileOpsContext& ctx, const QString& caption, std::unique_p
     QPointer<TFPanel> active(ctx.active), passive(ctx.passive);
     QPointer<QWidget> owner(ctx.owner);
     r.ended = [active, passive, owner, caption](const fileops::JobResult& result) {
-        for (TFPanel* p : {active.data(), passive.data()})
-            if (p) p->RefreshDir();
+        refreshWhenNoDialog(active, passive);
         showJobSummary(owner, caption, result);
     };
     auto& queue = JobQueue::instance();

@@ -99,6 +99,31 @@ TEST_F(BackgroundJobsTest, TwoBackgroundCopiesBothFinishWhileThePanelsAreUsed) {
     EXPECT_EQ(f.LeftPanel->CurDir, (work / "alpha").string()) << "the re-read keeps the folder shown";
 }
 
+TEST_F(BackgroundJobsTest, AJobEndingWhileADialogIsOpenKeepsTheSelectionThatDialogWorksOn) {
+    auto& f = open();
+    writeFile(work / "one.bin", "one");
+    f.LeftPanel->RefreshDir();
+    auto busy = hold(QStringLiteral("Busy"), {}, {work.string()});
+    ASSERT_TRUE(waitFor([&] { return busy->started.load(); }));
+    cursorTo(f.LeftPanel, "one.bin");
+    copyInTheBackground();
+    for (const char* n : {"notes.txt", "data.bin"})
+        f.LeftPanel->FL.setSelected(f.LeftPanel->FL.findByName(n), true);
+    // The background copy ends while the next F5 dialog is open.
+    onNextDialog<kv::TFormCopy>([&](kv::TFormCopy* d) {
+        busy->release = true;
+        EXPECT_TRUE(waitFor([&] { return queue.count() == 0; }));
+        EXPECT_EQ(f.LeftPanel->FL.SelectedCount, 2);
+        d->findChild<QPushButton*>(QStringLiteral("Button1"))->click();
+    });
+    key(Qt::Key_F5);
+    ASSERT_TRUE(waitFor([&] { return queue.count() == 0; }));
+    EXPECT_EQ(readFile(work / "beta/one.bin"), "one");
+    EXPECT_EQ(readFile(work / "beta/notes.txt"), "notes\n");
+    EXPECT_EQ(readFile(work / "beta/data.bin").size(), 1536u);
+    EXPECT_GT(f.RightPanel->FL.findByName("notes.txt"), 0);
+}
+
 TEST_F(BackgroundJobsTest, ACancelledBackgroundCopyLosesNothing) {
     auto& f = open();
     const std::string a = pattern(2 << 20, 3);

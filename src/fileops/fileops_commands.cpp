@@ -12,12 +12,14 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "fileops/engine/batch_job.h"
 #include "fileops/engine/shell_ops.h"
 #include "fileops/file_forms.h"
-#include "fileops/qt_job_host.h"
+#include "fileops/file_job.h"
 #include "panel/fpanel.h"
 
 namespace kv::fileops_ui {
@@ -137,6 +139,22 @@ std::string joinedSources(const std::vector<std::string>& names) {
     return out;
 }
 
+// One request per source, on the worker as one job; a request the user cancelled ends the
+// command (send answers true then).
+using SendOne =
+    std::function<bool(fileops::FileOpHost&, const std::string& source, const std::string& target)>;
+void runBatch(const FileOpsContext& ctx, const QString& caption, std::vector<std::string> sources,
+              const std::string& target, SendOne send) {
+    std::vector<std::string> paths;
+    for (const auto& s : sources)
+        for (const auto& one : fileops::splitZeroList(fileops::zeroList(s))) paths.push_back(one);
+    auto job = std::make_unique<fileops::BatchJob>([sources, target, send](fileops::FileOpHost& host) {
+        for (const auto& s : sources)
+            if (send(host, s, target)) break;
+    });
+    runFileJob(ctx, caption, std::move(job), paths, target);
+}
+
 }  // namespace
 
 void CopyCommand(const FileOpsContext& ctx) {
@@ -149,10 +167,10 @@ void CopyCommand(const FileOpsContext& ctx) {
     form.hide();
     const std::string target = resolveTyped(ctx, form.Edit2->text().toStdString());
     if (target.empty()) return;
-    QtJobHost host(ctx.owner, form.windowTitle());
+    const QString caption = form.windowTitle();
+    std::vector<std::string> sources;
     if (p->FL.SelectedCount == 0) {
         // Only a typed list is split at ";"; each name is taken from the panel's folder.
-        std::vector<std::string> sources;
         std::string typed = form.Edit1->text().toStdString();
         for (std::size_t at = 0; at <= typed.size();) {
             const std::size_t end = std::min(typed.find(';', at), typed.size());
@@ -160,20 +178,18 @@ void CopyCommand(const FileOpsContext& ctx) {
             if (!one.empty()) sources.push_back(one);
             at = end + 1;
         }
-        if (!sources.empty() && prepareFolderTarget(ctx, target, sources.size(), form.windowTitle())) {
-            MonitorsPaused paused(ctx);  // the panels need not show the temporaries
-            ShellCopy(host, joinedSources(sources), target, 1, 0);
-        }
+        if (sources.empty() || !prepareFolderTarget(ctx, target, sources.size(), caption)) return;
+        // One request for the typed list.
+        sources = {joinedSources(sources)};
     } else {
-        const auto sources = selectedPaths(p);
-        if (prepareFolderTarget(ctx, target, sources.size(), form.windowTitle())) {
-            MonitorsPaused paused(ctx);
-            for (const auto& s : sources)
-                if (ShellCopy(host, s, target, 1, 0).aborted) break;
-        }
+        sources = selectedPaths(p);
+        if (!prepareFolderTarget(ctx, target, sources.size(), caption)) return;
     }
-    host.showSummary();
-    refreshBoth(ctx);
+    MonitorsPaused paused(ctx);  // the panels need not show the temporaries
+    runBatch(ctx, caption, sources, target,
+             [](fileops::FileOpHost& h, const std::string& s, const std::string& t) {
+                 return ShellCopy(h, s, t, 1, 0).aborted;
+             });
 }
 
 void RenameMoveCommand(const FileOpsContext& ctx, bool inPlace) {
@@ -188,22 +204,20 @@ void RenameMoveCommand(const FileOpsContext& ctx, bool inPlace) {
     const std::string target = resolveTyped(ctx, form.Edit1->currentText().toStdString());
     if (target.empty()) return;
     // Asks before replacing an existing target, as copy does (noconfirm 0).
-    QtJobHost host(ctx.owner, form.windowTitle());
+    const QString caption = form.windowTitle();
+    std::vector<std::string> sources;
     if (p->FL.SelectedCount == 0) {
-        if (target != source) {
-            MonitorsPaused paused(ctx);
-            ShellMove(host, source, target, 0, 0);
-        }
+        if (target == source) return;
+        sources = {source};
     } else {
-        const auto sources = selectedPaths(p);
-        if (prepareFolderTarget(ctx, target, sources.size(), form.windowTitle())) {
-            MonitorsPaused paused(ctx);
-            for (const auto& s : sources)
-                if (ShellMove(host, s, target, 0, 0).aborted) break;
-        }
+        sources = selectedPaths(p);
+        if (!prepareFolderTarget(ctx, target, sources.size(), caption)) return;
     }
-    host.showSummary();
-    refreshBoth(ctx);
+    MonitorsPaused paused(ctx);
+    runBatch(ctx, caption, sources, target,
+             [](fileops::FileOpHost& h, const std::string& s, const std::string& t) {
+                 return ShellMove(h, s, t, 0, 0).aborted;
+             });
 }
 
 void DeleteCommand(const FileOpsContext& ctx) {
@@ -214,19 +228,16 @@ void DeleteCommand(const FileOpsContext& ctx) {
     form.activate(ctx);
     if (form.exec() != QDialog::Accepted) return;
     form.hide();
-    QtJobHost host(ctx.owner, form.windowTitle());
     const int recycle = ctx.delToRecycle ? 1 : 0;
-    if (p->FL.SelectedCount == 0) {
-        MonitorsPaused paused(ctx);
-        ShellDelete(host, p->CurPath, recycle, 0);
-    } else {
-        MonitorsPaused paused(ctx);
-        for (const auto& s : selectedPaths(p))
-            if (ShellDelete(host, s, recycle, 0).aborted) break;
-    }
-    host.showSummary();
-    // Re-read; each cursor keeps its index, clamped to the shorter listing.
-    refreshBoth(ctx);
+    const std::vector<std::string> sources =
+        p->FL.SelectedCount == 0 ? std::vector<std::string>{p->CurPath} : selectedPaths(p);
+    MonitorsPaused paused(ctx);
+    // When it ends both panels are re-read; each cursor keeps its index, clamped to the
+    // shorter listing.
+    runBatch(ctx, form.windowTitle(), sources, {},
+             [recycle](fileops::FileOpHost& h, const std::string& s, const std::string&) {
+                 return ShellDelete(h, s, recycle, 0).aborted;
+             });
 }
 
 namespace {

@@ -1,6 +1,7 @@
 #include "fileops/progress_window.h"
 
 #include <QFontMetrics>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLocale>
 #include <QProgressBar>
@@ -33,14 +34,25 @@ TFormProgress::TFormProgress(const QString& caption, QWidget* parent) : QDialog(
     for (QProgressBar* b : {BytesBar, FilesBar}) b->setRange(0, 100);
     Counts = new QLabel(this);
     Counts->setObjectName(QStringLiteral("Counts"));
+    BackgroundBtn = new QPushButton(QStringLiteral("&Background"), this);
+    BackgroundBtn->setObjectName(QStringLiteral("BackgroundBtn"));
     CancelBtn = new QPushButton(QStringLiteral("&Cancel"), this);
     CancelBtn->setObjectName(QStringLiteral("CancelBtn"));
     v->addWidget(FileName);
     v->addWidget(BytesBar);
     v->addWidget(FilesBar);
     v->addWidget(Counts);
-    v->addWidget(CancelBtn, 0, Qt::AlignHCenter);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(BackgroundBtn);
+    buttons->addWidget(CancelBtn);
+    buttons->addStretch();
+    v->addLayout(buttons);
     connect(CancelBtn, &QPushButton::clicked, this, &TFormProgress::reject);
+    connect(BackgroundBtn, &QPushButton::clicked, this, [this] {
+        hide();
+        emit backgroundRequested();
+    });
     setFixedSize(sizeHint());
 }
 
@@ -53,6 +65,11 @@ void TFormProgress::show(const fileops::ProgressSnapshot& s) {
                         .arg(bytesText(s.bytesDone), bytesText(s.bytesTotal))
                         .arg(s.filesDone)
                         .arg(s.filesTotal));
+    if (!isVisible()) QDialog::show();
+}
+
+void TFormProgress::showWaiting() {
+    FileName->setText(QStringLiteral("Waiting for the other jobs on this disk..."));
     if (!isVisible()) QDialog::show();
 }
 

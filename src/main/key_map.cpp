@@ -53,6 +53,7 @@ const std::vector<KeyRow>& mainKeyMap() {
         {Qt::Key_I, only(kCtrl), P::Either, C::Always, "panels.toggleIndent", false},
         {Qt::Key_0, only(kCtrl), P::Never, C::Always, "panel.growScrollBar", false},
         {Qt::Key_H, only(kCtrl), P::Either, C::Always, "panel.toggleHidden", false},
+        {Qt::Key_J, only(kCtrl), P::Either, C::Always, "jobs.show", false},
         {Qt::Key_Insert, allBut(kCtrl) & allBut(kAlt), P::Either, C::Always, "panel.toggleSelect", false},
         {Qt::Key_L, only(kCtrl), P::Either, C::ActivePanelNotInformation, "panel.otherInformation", true},
         {Qt::Key_F11, kAnyMods, P::Either, C::VolumeControl, "volume.down", false},

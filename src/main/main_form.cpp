@@ -25,7 +25,9 @@
 
 #include <filesystem>
 
+#include "fileops/job_queue.h"
 #include "main/app_icon.h"
+#include "panel/model/file_kinds.h"
 #include "main/bars.h"
 #include "main/music_session.h"
 #include "main/output_form.h"
@@ -577,6 +579,15 @@ void TForm1::File_Work(const std::string& fileName) {
     // A folder under the active panel's cursor gets its size, whatever file was named.
     TFPanel* p = activePanel();
     const bool folder = p->CurIsDir != 0;
+    // Fifos, sockets and devices are never opened: a fifo would block the window until
+    // some writer came, a device could be read without end.
+    if (!folder) {
+        if (const std::string_view kind = specialKindAt(fileName); !kind.empty()) {
+            Label2->setText(QString::fromStdString(
+                specialNotOpened(kind, std::filesystem::path(fileName).filename().string())));
+            return;
+        }
+    }
     const FileWorkKind kind = folder ? FileWorkKind::FolderSize : fileWorkKindOf(fileName);
     if (!fileWork_.run(kind, *this, folder ? p->CurPath : fileName))
         Label2->setText(QString::fromUtf8(fileWorkKindName(kind).data(),
@@ -628,6 +639,23 @@ bool TForm1::FormCloseQuery() {
                                  QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
 }
 
+bool TForm1::StopJobsQuery() {
+    JobQueue& jobs = JobQueue::instance();
+    const int n = jobs.count();
+    if (n == 0) return true;
+    const QString text = n == 1 ? QStringLiteral("1 job is still running. Stop it and quit?")
+                                : QStringLiteral("%1 jobs are still running. Stop them and quit?").arg(n);
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Confirm"), text,
+                    QMessageBox::Yes | QMessageBox::No, this);
+    box.setObjectName(QStringLiteral("StopJobs"));
+    box.setDefaultButton(QMessageBox::No);
+    if (box.exec() != QMessageBox::Yes) return false;
+    // Each job removes its unfinished target as it stops; quit only once all have.
+    jobs.cancelAll();
+    jobs.waitAll();
+    return true;
+}
+
 void TForm1::FormClose() {
     cfg_.MainForm = outerBounds();
     for (;;) {
@@ -649,7 +677,13 @@ void TForm1::closeEvent(QCloseEvent* event) {
         event->accept();
         return;
     }
-    if (!FormCloseQuery()) {
+    // Yes to stopping the jobs already says to quit: no second question.
+    const bool jobsAsked = JobQueue::instance().count() > 0;
+    if (!StopJobsQuery()) {
+        event->ignore();
+        return;
+    }
+    if (!jobsAsked && !FormCloseQuery()) {
         event->ignore();
         return;
     }

@@ -206,6 +206,8 @@ private:
     void PostLoadInit();
     void buildRegions();
     void buildTray();
+    // File jobs still running: asks to stop them; true when none is left (or none was).
+    bool StopJobsQuery();
     bool FormCloseQuery();
     void FormClose();
     void fitCommandLine();

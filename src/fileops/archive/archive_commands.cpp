@@ -15,7 +15,7 @@
 #include "fileops/archive/archive_forms.h"
 #include "fileops/archive/archive_jobs.h"
 #include "archive/kelmo/kelmo.h"
-#include "fileops/qt_job_host.h"
+#include "fileops/file_job.h"
 #include "panel/fpanel.h"
 
 namespace kv::fileops_ui {
@@ -102,13 +102,11 @@ bool passwordReady(const FileOpsContext& ctx, fileops::ExtractJob& job) {
 
 void runExtraction(const FileOpsContext& ctx, fileops::ExtractJob& job) {
     if (!passwordReady(ctx, job)) return;
-    QtJobHost host(ctx.owner, QStringLiteral("Extracting..."));
-    {
-        MonitorsPaused paused(ctx);
-        host.runJob(job);
-    }
-    for (TFPanel* p : {ctx.active, ctx.passive}) p->RefreshDir();
-    host.showSummary();
+    MonitorsPaused paused(ctx);
+    const std::vector<std::string> sources = {job.archive};
+    const std::string target = job.targetDir;
+    runFileJob(ctx, QStringLiteral("Extracting..."), std::make_unique<fileops::ExtractJob>(std::move(job)),
+               sources, target);
 }
 
 }  // namespace
@@ -176,13 +174,11 @@ void AddToArchiveCommand(const FileOpsContext& ctx) {
     job.baseDir = dir;
     job.password = form.Edit1->text().toStdString();
     job.deleteAfter = form.CheckBox1->isChecked();
-    QtJobHost host(ctx.owner, QStringLiteral("Adding files"));
-    {
-        MonitorsPaused paused(ctx);
-        host.runJob(job);
-    }
-    for (TFPanel* panel : {ctx.active, ctx.passive}) panel->RefreshDir();
-    host.showSummary();
+    MonitorsPaused paused(ctx);
+    const std::vector<std::string> sources = job.sources;
+    const std::string target = job.archive;
+    runFileJob(ctx, QStringLiteral("Adding files"), std::make_unique<fileops::AddToZipJob>(std::move(job)),
+               sources, target);
 }
 
 }  // namespace kv::fileops_ui

@@ -2,6 +2,7 @@
 // hands them the panels, the owner window, DelToRecycle and the language lookup.
 #include "fileops/archive/archive_commands.h"
 #include "fileops/fileops_commands.h"
+#include "fileops/jobs_window.h"
 #include "main/commands/command_table.h"
 #include "main/commands/registrars.h"
 #include "main/main_form.h"
@@ -44,6 +45,8 @@ void registerFileCommands(CommandTable& t) {
     addFileOp(t, "file.extract", fileops_ui::ExtractCommand);
     addFileOp(t, "file.quickExtract", fileops_ui::QuickExtractCommand);
     addFileOp(t, "file.addToArchive", fileops_ui::AddToArchiveCommand);
+    // The file jobs running or queued, each with its progress and Cancel.
+    t.add("jobs.show", [](TForm1& f) { TFormJobs::showFor(&f); });
     // Not built yet; the old program kept Find file switched off.
     t.add("file.edit");
     t.add("file.find", {}, CommandTable::never);

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "panel/model/archive_folder.h"
+#include "panel/model/file_kinds.h"
 #include "platform/display_text.h"
 #include "platform/drives.h"
 #include "platform/launcher.h"
@@ -318,6 +319,12 @@ bool TFPanelModel::EnterItem() {
     publishCurrent();
     if (OnAddFileHistory) OnAddFileHistory(CurFile);
     if (InArchive()) return EnterArchiveEntry();
+    // A fifo, socket or device is never opened nor launched (reading a fifo waits for a
+    // writer forever): the file work says what it is instead.
+    if (!specialKindAt(CurPath).empty()) {
+        if (OnFileEnter) OnFileEnter(CurPath);
+        return false;
+    }
     // An archive the reader knows opens as a folder.
     if (archiveExtension(CurFile)) return EnterArchiveFile(CurPath);
     std::string error;

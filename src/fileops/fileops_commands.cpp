@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "fileops/archive/archive_panel_commands.h"
 #include "fileops/engine/shell_ops.h"
 #include "fileops/file_forms.h"
 #include "fileops/qt_job_host.h"
@@ -140,6 +141,7 @@ std::string joinedSources(const std::vector<std::string>& names) {
 }  // namespace
 
 void CopyCommand(const FileOpsContext& ctx) {
+    if (ArchiveTouched(ctx, true)) return ArchiveCopyCommand(ctx);
     TFPanel* p = ctx.active;
     p->publishCurrent();
     if (onParentOnly(p)) return;
@@ -177,6 +179,7 @@ void CopyCommand(const FileOpsContext& ctx) {
 }
 
 void RenameMoveCommand(const FileOpsContext& ctx, bool inPlace) {
+    if (ArchiveTouched(ctx, !inPlace)) return ArchiveMoveCommand(ctx);
     TFPanel* p = ctx.active;
     p->publishCurrent();
     if (onParentOnly(p)) return;
@@ -207,6 +210,7 @@ void RenameMoveCommand(const FileOpsContext& ctx, bool inPlace) {
 }
 
 void DeleteCommand(const FileOpsContext& ctx) {
+    if (ArchiveTouched(ctx, false)) return ArchiveDeleteCommand(ctx);
     TFPanel* p = ctx.active;
     p->publishCurrent();
     if (onParentOnly(p)) return;
@@ -237,6 +241,7 @@ std::string pathForName(const FileOpsContext& ctx, const std::string& name) {
 }  // namespace
 
 void MakeFolderCommand(const FileOpsContext& ctx) {
+    if (ArchiveTouched(ctx, false)) return ArchiveMakeFolderCommand(ctx);
     TFormNewDir form(ctx.owner);
     form.activate(ctx);
     if (form.exec() != QDialog::Accepted) return;
@@ -252,6 +257,7 @@ void MakeFolderCommand(const FileOpsContext& ctx) {
 }
 
 void MakeFileCommand(const FileOpsContext& ctx) {
+    if (ArchiveTouched(ctx, false)) return ArchiveRefusedCommand(ctx, "Making a file");
     TFormNewFile form(ctx.owner);
     form.activate(ctx);
     if (form.exec() != QDialog::Accepted) return;
@@ -277,6 +283,7 @@ void MakeFileCommand(const FileOpsContext& ctx) {
 }
 
 void AttributesCommand(const FileOpsContext& ctx) {
+    if (ArchiveTouched(ctx, false)) return ArchiveRefusedCommand(ctx, "Changing attributes");
     TFPanel* p = ctx.active;
     p->publishCurrent();
     const int i = p->cursorIndex();

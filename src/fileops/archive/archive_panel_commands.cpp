@@ -1,0 +1,332 @@
+#include "fileops/archive/archive_panel_commands.h"
+
+#include <sys/stat.h>
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QObject>
+#include <QWidget>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <set>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "archive/base/extractor_factory.h"
+#include "fileops/archive/archive_jobs.h"
+#include "fileops/archive/entry_copies.h"
+#include "fileops/file_forms.h"
+#include "fileops/qt_job_host.h"
+#include "panel/fpanel.h"
+#include "panel/model/archive_folder.h"
+
+namespace kv::fileops_ui {
+
+namespace {
+
+QString q(const std::string& s) { return QString::fromStdString(s); }
+QString q(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+
+// One box that says why the command does nothing here.
+void notPossible(const FileOpsContext& ctx, const QString& what, const QString& why) {
+    QMessageBox::warning(ctx.owner, QStringLiteral("Archive"),
+                         QStringLiteral("%1 is not possible in this archive.\n%2").arg(what, why));
+}
+
+QString typeName(const TArchiveFolders::Level& l) { return q(trimmedTypeName(l.type)); }
+
+// The archive a command may write: a ZIP on disk, not one inside another archive (its copy
+// is a temporary file, and the outer archive would not change). Empty reason: writable.
+QString whyNotWritable(const TFPanel* p) {
+    const TArchiveFolders::Level* l = p->Archive().innermost();
+    if (!l) return QStringLiteral("The panel does not show an archive.");
+    if (l->type != atZIP)
+        return QStringLiteral("%1 archives can be listed and extracted here, but not changed.")
+            .arg(typeName(*l));
+    if (p->Archive().depth() > 1)
+        return QStringLiteral(
+            "An archive inside another archive can be listed and extracted, but not changed.");
+    return {};
+}
+
+// The names the command works on in the panel's folder: the selection, else the entry under
+// the cursor; never "..". The names come from the panel's own listing of the archive's tree,
+// which holds no name with a "/" or a ".." in it.
+std::set<std::string> chosenNames(TFPanel* p) {
+    p->publishCurrent();
+    std::set<std::string> out;
+    for (int i = 1; i <= p->FL.FilesCount(); ++i) {
+        const TDirEntry& e = p->FL.entry(i);
+        if (e.Selected && !e.isParent()) out.insert(e.FileName);
+    }
+    if (out.empty()) {
+        const int i = p->cursorIndex();
+        if (p->FL.valid(i) && !p->FL.entry(i).isParent()) out.insert(p->FL.entry(i).FileName);
+    }
+    return out;
+}
+
+std::string innerPathOf(const TFPanel* p, const std::string& name) {
+    const std::string base = p->ArchiveInner();
+    return base.empty() ? name : base + "/" + name;
+}
+
+// The disk panel's monitor rests while the command changes its folder.
+class MonitorPaused {
+public:
+    explicit MonitorPaused(TFPanel* p) : p_(p) {
+        if (p_->Monitor && p_->Monitor->Running()) p_->Monitor->Stop();
+    }
+    ~MonitorPaused() {
+        try {
+            p_->RestartMonitor();
+        } catch (const std::exception&) {
+            // A folder that cannot be watched keeps its listing; the next folder change retries.
+        }
+    }
+
+private:
+    TFPanel* p_;
+};
+
+// A typed target folder: "~" the home folder, a relative one from the disk folder beside the
+// archive.
+std::string resolveTarget(const TFPanel* active, std::string text) {
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.pop_back();
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.erase(0, 1);
+    if (text.empty()) return {};
+    if (text == "~" || text.rfind("~/", 0) == 0) {
+        const char* home = std::getenv("HOME");
+        text = std::string(home ? home : "/") + text.substr(1);
+    }
+    std::filesystem::path p(text);
+    if (p.is_relative()) p = std::filesystem::path(active->DiskFolder()) / p;
+    std::string out = p.lexically_normal().string();
+    while (out.size() > 1 && out.back() == '/') out.pop_back();
+    return out;
+}
+
+// The folder entries are extracted into: made after asking when it is missing.
+bool folderReady(const FileOpsContext& ctx, const std::string& target, const QString& caption) {
+    struct stat st {};
+    if (::stat(target.c_str(), &st) == 0) {
+        if (S_ISDIR(st.st_mode)) return true;
+        QMessageBox::critical(ctx.owner, QStringLiteral("Error"),
+                              QStringLiteral("Entries cannot go onto the file <%1>").arg(q(target)));
+        return false;
+    }
+    if (QMessageBox::question(ctx.owner, caption,
+                              QStringLiteral("The folder <%1> does not exist. Create it?").arg(q(target)),
+                              QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) != QMessageBox::Yes)
+        return false;
+    std::error_code ec;
+    std::filesystem::create_directories(target, ec);
+    if (ec) {
+        QMessageBox::critical(
+            ctx.owner, QStringLiteral("Error"),
+            QStringLiteral("Cannot create the folder <%1>\n%2").arg(q(target), q(ec.message())));
+        return false;
+    }
+    return true;
+}
+
+void copyOutOfArchive(const FileOpsContext& ctx) {
+    TFPanel* p = ctx.active;
+    const TArchiveFolders::Level& level = *p->Archive().innermost();
+    if (!makeExtractor(level.type)) {
+        QMessageBox::information(
+            ctx.owner, QStringLiteral("Archive"),
+            QStringLiteral("%1 archives can be listed here, but their entries cannot be extracted.")
+                .arg(typeName(level)));
+        return;
+    }
+    const std::set<std::string> names = chosenNames(p);
+    if (names.empty()) return;
+    TFormCopy form(ctx.owner);
+    form.activate(ctx);
+    if (form.exec() != QDialog::Accepted) return;
+    form.hide();
+    const std::string target = resolveTarget(p, form.Edit2->text().toStdString());
+    if (target.empty() || !folderReady(ctx, target, form.windowTitle())) return;
+    fileops::ExtractJob job;
+    job.archive = level.file;
+    job.targetDir = target;
+    job.innerBase = p->ArchiveInner();
+    job.innerNames = names;
+    QtJobHost host(ctx.owner, form.windowTitle());
+    {
+        MonitorPaused paused(ctx.passive);
+        host.runJob(job);
+    }
+    for (TFPanel* panel : {ctx.passive, p}) panel->RefreshDir();
+    host.showSummary();
+}
+
+void copyIntoZip(const FileOpsContext& ctx) {
+    TFPanel* from = ctx.active;
+    TFPanel* into = ctx.passive;
+    const QString why = whyNotWritable(into);
+    if (!why.isEmpty()) return notPossible(ctx, QStringLiteral("Copying into the archive"), why);
+    from->publishCurrent();
+    std::vector<std::string> sources;
+    for (int i = 1; i <= from->FL.FilesCount(); ++i) {
+        const TDirEntry& e = from->FL.entry(i);
+        if (e.Selected && !e.isParent()) sources.push_back(from->pathOf(e.FileName));
+    }
+    if (sources.empty()) {
+        const int i = from->cursorIndex();
+        if (!from->FL.valid(i) || from->FL.entry(i).isParent()) return;
+        sources.push_back(from->CurPath);
+    }
+    TFormCopy form(ctx.owner);
+    form.activate(ctx);
+    form.Edit2->setEnabled(false);  // the target is the folder the archive panel shows
+    if (form.exec() != QDialog::Accepted) return;
+    form.hide();
+    const std::string inner = into->ArchiveInner();
+    fileops::AddToZipJob job;
+    job.archive = into->Archive().innermost()->file;
+    job.baseDir = from->CurDir;
+    job.sources = sources;
+    job.storedPrefix = inner.empty() ? std::string() : inner + "/";
+    job.askBeforeReplacing = true;
+    QtJobHost host(ctx.owner, form.windowTitle());
+    host.runJob(job);
+    into->ReloadArchive();
+    into->update();
+    from->RefreshDir();  // the copied entries are no longer selected, as after any copy
+    host.showSummary();
+}
+
+// The cursor on `name` in the panel (the first entry when it is not there), in view.
+void cursorOnName(TFPanel* p, const std::string& name) {
+    int i = p->FL.findByName(name);
+    if (i == 0) i = 1;
+    p->HideCursor();
+    const int page = std::max(1, p->pageSize());
+    if (i - 1 < p->PosList || i - 1 >= p->PosList + page) p->PosList = i - 1 < page ? 0 : i - page;
+    p->Bar_Pos = i - 1 - p->PosList;
+    p->LocateCursor();
+    p->DrawList();
+    p->DrawCursor();
+}
+
+// Runs a change of the ZIP and lists it again; false when the archive was not changed.
+bool runEdit(const FileOpsContext& ctx, fileops::EditZipJob& job, const QString& caption) {
+    QtJobHost host(ctx.owner, caption);
+    host.runJob(job);
+    ctx.active->ReloadArchive();
+    ctx.active->update();
+    host.showSummary();
+    return job.written;
+}
+
+}  // namespace
+
+bool ArchiveTouched(const FileOpsContext& ctx, bool intoPassive) {
+    return ctx.active->InArchive() || (intoPassive && ctx.passive->InArchive());
+}
+
+void ArchiveCopyCommand(const FileOpsContext& ctx) {
+    if (ctx.active->InArchive() && ctx.passive->InArchive())
+        return notPossible(ctx, QStringLiteral("Copying from one archive into another"),
+                           QStringLiteral("Extract the entries into a folder first."));
+    if (ctx.active->InArchive()) return copyOutOfArchive(ctx);
+    if (ctx.passive->InArchive()) return copyIntoZip(ctx);
+}
+
+void ArchiveMoveCommand(const FileOpsContext& ctx) {
+    notPossible(ctx, QStringLiteral("Moving or renaming"),
+                QStringLiteral("Entries of an archive are copied out of it, and files copied into a ZIP."));
+}
+
+void ArchiveMakeFolderCommand(const FileOpsContext& ctx) {
+    TFPanel* p = ctx.active;
+    const QString why = whyNotWritable(p);
+    if (!why.isEmpty()) return notPossible(ctx, QStringLiteral("Making a folder"), why);
+    TFormNewDir form(ctx.owner);
+    form.activate(ctx);
+    if (form.exec() != QDialog::Accepted) return;
+    form.hide();
+    const std::string typed = form.Edit1->currentText().toStdString();
+    // The name as the archive's folders would hold it: nothing that leads out of the folder.
+    std::string clean;
+    bool isDir = false;
+    const bool placed = archiveInnerPath(typed, clean, isDir);
+    const std::string inner = placed ? innerPathOf(p, clean) : std::string();
+    if (!placed || typed.find_first_of("\\") != std::string::npos || typed[0] == '/' ||
+        p->Archive().innermost()->tree.find(inner) >= 0) {
+        QMessageBox::critical(ctx.owner, QStringLiteral("Error"),
+                              QStringLiteral("Cannot create the folder <%1>").arg(q(typed)));
+        return;
+    }
+    fileops::EditZipJob job;
+    job.archive = p->Archive().innermost()->file;
+    job.newFolders = {inner + "/"};
+    if (runEdit(ctx, job, form.windowTitle())) cursorOnName(p, clean.substr(0, clean.find('/')));
+}
+
+void ArchiveDeleteCommand(const FileOpsContext& ctx) {
+    TFPanel* p = ctx.active;
+    const QString why = whyNotWritable(p);
+    if (!why.isEmpty()) return notPossible(ctx, QStringLiteral("Deleting"), why);
+    const std::set<std::string> names = chosenNames(p);
+    if (names.empty()) return;
+    TFormDelete form(ctx.owner);
+    form.activate(ctx);
+    if (form.exec() != QDialog::Accepted) return;
+    form.hide();
+    const TArchiveTree& tree = p->Archive().innermost()->tree;
+    fileops::EditZipJob job;
+    job.archive = p->Archive().innermost()->file;
+    for (const std::string& n : names) {
+        const int node = n.empty() ? -1 : tree.find(innerPathOf(p, n));
+        if (node > 0) tree.storedNames(node, job.deleteNames);  // never the archive's top
+    }
+    if (job.deleteNames.empty()) return;  // only folders the names imply, and none under them
+    runEdit(ctx, job, form.windowTitle());
+}
+
+void ArchiveRefusedCommand(const FileOpsContext& ctx, const char* what) {
+    notPossible(ctx, QString::fromUtf8(what), QStringLiteral("The panel shows a folder inside an archive."));
+}
+
+namespace {
+// Holds a window's temporary copies; destroyed with the window, it removes what is left.
+class CopiesHolder : public QObject {
+public:
+    explicit CopiesHolder(QObject* parent) : QObject(parent) {
+        setObjectName(QStringLiteral("kvEntryCopies"));
+    }
+    TEntryCopies copies;
+};
+}  // namespace
+
+TEntryCopies& EntryCopies(QWidget* owner) {
+    static TEntryCopies ownerless;
+    if (!owner) return ownerless;
+    auto* holder =
+        owner->findChild<CopiesHolder*>(QStringLiteral("kvEntryCopies"), Qt::FindDirectChildrenOnly);
+    if (!holder) holder = new CopiesHolder(owner);
+    return holder->copies;
+}
+
+std::string ArchiveEntryCopy(QWidget* owner, TFPanel* panel) {
+    if (!panel->InArchive()) return {};
+    panel->publishCurrent();
+    const int i = panel->cursorIndex();
+    if (!panel->FL.valid(i) || panel->FL.entry(i).isParent() || panel->CurIsDir) return {};
+    std::string error;
+    const std::string copy =
+        EntryCopies(owner).make(panel->Archive(), innerPathOf(panel, panel->FL.entry(i).FileName), error);
+    if (copy.empty())
+        QMessageBox::critical(owner, QStringLiteral("Error"),
+                              QStringLiteral("Cannot open <%1>\n%2").arg(q(panel->CurFile), q(error)));
+    return copy;
+}
+
+}  // namespace kv::fileops_ui

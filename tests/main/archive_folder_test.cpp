@@ -15,7 +15,9 @@
 #include "fileops/archive/archive_jobs.h"
 #include "fileops/file_forms.h"
 #include "main_window_fixture.h"
+#include "fileops/question_dialogs.h"
 #include "viewers/editor/form_edit.h"
+#include "viewers/picture_viewer.h"
 
 using namespace kvtest;
 
@@ -489,4 +491,112 @@ TEST_F(MainWindowTest, HostileNamesInAnArchiveNeverLeadACopyOutOfItsTarget) {
             EXPECT_EQ(out, c.out);
         }
     }
+}
+
+// A file of the same name in the target is replaced only after the question says so, both
+// when entries are copied out of an archive and when files are copied into a ZIP.
+TEST_F(MainWindowTest, CopiesToAndFromAnArchiveAskBeforeReplacing) {
+    const fs::path src = root / "src";
+    makeSources(src);
+    const fs::path zip = work / "pack.zip";
+    ASSERT_EQ(sh("cd " + quoted(src) + " && zip -qr " + quoted(zip) + " readme.txt docs"), 0);
+    const fs::path target = root / "target";
+    writeFile(target / "readme.txt", "old\n");
+    auto& form = start();
+    kv::TFPanel* p = form.activePanel();
+    kv::TFPanel* other = form.passivePanel();
+    other->CurDir = target.string();
+    other->RefreshDirNow();
+    placeCursor(p, "pack.zip");
+    key(Qt::Key_Return);
+    ASSERT_TRUE(p->InArchive());
+    struct Step {
+        bool overwrite;
+        const char* after;
+    };
+    for (const Step s : {Step{false, "old\n"}, Step{true, "read me\n"}}) {
+        SCOPED_TRACE(s.overwrite);
+        placeCursor(p, "readme.txt");
+        answerNext<kv::TFormCopy>([s](kv::TFormCopy* d) {
+            answerNext<kv::TFormConflict>(
+                [s](kv::TFormConflict* c) { (s.overwrite ? c->OverwriteBtn : c->SkipBtn)->click(); });
+            accept(d);
+        });
+        key(Qt::Key_F5);
+        EXPECT_EQ(readFile(target / "readme.txt"), s.after);
+    }
+
+    // Into the ZIP: the other panel's readme.txt goes onto the archive's.
+    writeFile(target / "readme.txt", "changed on disk\n");
+    other->RefreshDirNow();
+    key(Qt::Key_Tab);
+    ASSERT_EQ(form.activePanel(), other);
+    for (const Step s : {Step{false, "read me\n"}, Step{true, "changed on disk\n"}}) {
+        SCOPED_TRACE(s.overwrite);
+        placeCursor(other, "readme.txt");
+        answerNext<kv::TFormCopy>([s](kv::TFormCopy* d) {
+            answerNext<kv::TFormConflict>(
+                [s](kv::TFormConflict* c) { (s.overwrite ? c->OverwriteBtn : c->SkipBtn)->click(); });
+            accept(d);
+        });
+        key(Qt::Key_F5);
+        EXPECT_TRUE(zipTestsGood(zip));
+        EXPECT_EQ(shOut("unzip -p " + quoted(zip) + " readme.txt"), s.after);
+        EXPECT_EQ(fileNames(zipNames(zip)),
+                  (std::set<std::string>{"readme.txt", "docs/guide.txt", "docs/deep/data.bin"}));
+    }
+}
+
+// A change the writer cannot make leaves the archive byte for byte as it was, and says so:
+// deleting an encrypted entry needs its password, which F8 does not have.
+TEST_F(MainWindowTest, AFailedChangeLeavesTheZipAsItWas) {
+    const fs::path src = root / "src";
+    makeSources(src);
+    const fs::path zip = work / "locked.zip";
+    ASSERT_EQ(sh("cd " + quoted(src) + " && zip -qr -P s3cret " + quoted(zip) + " readme.txt docs"), 0);
+    const std::string before = readFile(zip);
+    auto& form = start();
+    kv::TFPanel* p = form.activePanel();
+    placeCursor(p, "locked.zip");
+    key(Qt::Key_Return);
+    ASSERT_TRUE(p->InArchive());
+    placeCursor(p, "readme.txt");
+    QString text;
+    answerNext<kv::TFormDelete>([&text](kv::TFormDelete* d) {
+        answerNextMessageBox(QMessageBox::Ok, &text);
+        accept(d);
+    });
+    key(Qt::Key_F8);
+    EXPECT_EQ(readFile(zip), before);
+    EXPECT_TRUE(text.contains(QLatin1String("readme.txt")) || text.contains(QLatin1String("password")))
+        << text.toStdString();
+    EXPECT_TRUE(listed(p, "readme.txt"));
+}
+
+// F3 on a picture inside an archive shows it in the viewer from a private copy, which goes
+// when the viewer closes.
+TEST_F(MainWindowTest, F3OnAPictureInAnArchiveShowsItFromACopyThatGoesWithTheViewer) {
+    QImage img(40, 30, QImage::Format_RGB32);
+    img.fill(Qt::red);
+    fs::create_directories(root / "pics");
+    ASSERT_TRUE(img.save(QString::fromStdString((root / "pics" / "red.png").string())));
+    ASSERT_EQ(sh("cd " + quoted(root / "pics") + " && zip -q " + quoted(work / "pics.zip") + " red.png"), 0);
+    auto& form = start();
+    kv::TFPanel* p = form.activePanel();
+    placeCursor(p, "pics.zip");
+    key(Qt::Key_Return);
+    placeCursor(p, "red.png");
+    std::string shown;
+    QSize size;
+    answerNext<kv::TViewerForm>([&](kv::TViewerForm* v) {
+        shown = v->shownPath().toStdString();
+        size = v->picture().size();
+        EXPECT_TRUE(fs::exists(shown));
+        v->close();
+    });
+    key(Qt::Key_F3);
+    EXPECT_EQ(size, QSize(40, 30));
+    EXPECT_EQ(fs::path(shown).filename(), "red.png");
+    EXPECT_NE(shown, p->CurPath);
+    EXPECT_FALSE(fs::exists(shown)) << "the copy goes with the viewer";
 }

@@ -208,6 +208,7 @@ JobResult AddToZipJob::run(Decider& decider, Progress& progress) {
     zip.Password = password;
     zip.Switch = deleteAfter ? TSwitch::swMove : TSwitch::swAdd;
     zip.StoredPrefix = storedPrefix;
+    bool keptAny = false;  // an entry the user chose to keep: nothing to add is no news then
     if (askBeforeReplacing) {
         zip.OnReplaceFile = [&](TZip& z, const std::string& fn, const TDateTime& oldDate,
                                 const TDateTime& newDate, uint64_t oldSize, uint64_t newSize, uint32_t,
@@ -221,6 +222,7 @@ JobResult AddToZipJob::run(Decider& decider, Progress& progress) {
             c.target.modified = static_cast<std::time_t>(dateTimeToUnixTime(oldDate));
             const Asker::Step step = asker.conflict(c, false);
             replace = step == Asker::Step::Go;
+            keptAny = keptAny || !replace;
             if (step == Asker::Step::Cancel) z.setCancel(true);
         };
     }
@@ -248,7 +250,9 @@ JobResult AddToZipJob::run(Decider& decider, Progress& progress) {
     zip.OnEnd = [&](TZipCommon&, const std::string&, bool) { bytes.end(); };
     written = zip.Activate();
     if (!written && !zip.Cancel()) {
-        if (nothingToDo && result.failures.empty())
+        if (nothingToDo && keptAny && result.failures.empty()) {
+            // Every file the archive lacked was there already and kept: nothing to say.
+        } else if (nothingToDo && result.failures.empty())
             result.notes.push_back(archive + ": nothing new to add, the archive is up to date");
         else if (result.failures.empty())
             result.failures.push_back({archive, "the archive was not written"});

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include <QComboBox>
+#include <QInputDialog>
 #include <QLineEdit>
 
 #include <cstdio>
@@ -304,6 +305,18 @@ TEST_F(MainWindowTest, AZipPanelTakesFilesMakesFoldersAndDeletesEntries) {
     EXPECT_EQ(fileNames(zipNames(zip)), added);
     EXPECT_EQ(atCursor(arc), "made") << "the cursor on the new folder";
 
+    // A name that climbs out of the folder makes nothing.
+    const std::string unchanged = readFile(zip);
+    QString refused;
+    answerNext<kv::TFormNewDir>([&refused](kv::TFormNewDir* d) {
+        d->Edit1->setEditText(QStringLiteral("../out"));
+        answerNextMessageBox(QMessageBox::Ok, &refused);
+        accept(d);
+    });
+    key(Qt::Key_F7);
+    EXPECT_TRUE(refused.contains(QLatin1String("Cannot create the folder"))) << refused.toStdString();
+    EXPECT_EQ(readFile(zip), unchanged);
+
     // F8 on a selection: a folder with everything under it, and a file.
     arc->FL.setSelected(arc->FL.findByName("made"), false);
     select(arc, {"tree", "new.txt"});
@@ -444,6 +457,8 @@ TEST_F(MainWindowTest, HostileNamesInAnArchiveNeverLeadACopyOutOfItsTarget) {
                                              {"ok/../../up.txt", "up"},
                                              {"dir/../../../far.txt", "far"},
                                              {"esc\x1b]0;title\x07.txt", "esc"},
+                                             {std::string("nul\0/../../n.txt", 16), "nul"},
+                                             {std::string("nul\0.txt", 8), "nul"},
                                              {"good.txt", "good"}}));
     auto& form = start();
     kv::TFPanel* p = form.activePanel();
@@ -460,8 +475,10 @@ TEST_F(MainWindowTest, HostileNamesInAnArchiveNeverLeadACopyOutOfItsTarget) {
     key(Qt::Key_F5);
     EXPECT_EQ(readFile(target / "good.txt"), "good");
     EXPECT_EQ(readFile(target / "abs.txt"), "abs") << "an absolute name lands beneath the target";
-    for (const fs::path& out : {root / "escaped.txt", work / "escaped.txt", root / "up.txt", work / "up.txt",
-                                root / "far.txt", fs::path("/abs.txt"), fs::path("/far.txt")})
+    EXPECT_FALSE(listed(p, "nul")) << "a name with a NUL byte has no place in the folders";
+    for (const fs::path& out :
+         {root / "escaped.txt", work / "escaped.txt", root / "up.txt", work / "up.txt", root / "far.txt",
+          fs::path("/abs.txt"), fs::path("/far.txt"), root / "n.txt", work / "n.txt"})
         EXPECT_FALSE(fs::exists(out)) << out;
     for (const auto& e : fs::recursive_directory_iterator(root)) {
         const std::string rel = fs::relative(e.path(), root).string();
@@ -599,4 +616,33 @@ TEST_F(MainWindowTest, F3OnAPictureInAnArchiveShowsItFromACopyThatGoesWithTheVie
     EXPECT_EQ(fs::path(shown).filename(), "red.png");
     EXPECT_NE(shown, p->CurPath);
     EXPECT_FALSE(fs::exists(shown)) << "the copy goes with the viewer";
+}
+
+// Encrypted entries are copied out with the password asked once before the job starts.
+TEST_F(MainWindowTest, EncryptedEntriesCopyOutWithThePasswordAskedFirst) {
+    const fs::path src = root / "src";
+    makeSources(src);
+    ASSERT_EQ(
+        sh("cd " + quoted(src) + " && zip -qr -P s3cret " + quoted(work / "locked.zip") + " readme.txt docs"),
+        0);
+    const fs::path target = root / "target";
+    fs::create_directories(target);
+    auto& form = start();
+    kv::TFPanel* p = form.activePanel();
+    form.passivePanel()->CurDir = target.string();
+    form.passivePanel()->RefreshDirNow();
+    placeCursor(p, "locked.zip");
+    key(Qt::Key_Return);
+    select(p, {"readme.txt", "docs"});
+    answerNext<kv::TFormCopy>([](kv::TFormCopy* d) {
+        answerNext<QInputDialog>([](QInputDialog* ask) {
+            EXPECT_EQ(ask->objectName(), QStringLiteral("ArchivePassword"));
+            ask->setTextValue(QStringLiteral("s3cret"));
+            ask->accept();
+        });
+        accept(d);
+    });
+    key(Qt::Key_F5);
+    EXPECT_EQ(readFile(target / "readme.txt"), "read me\n");
+    EXPECT_EQ(readFile(target / "docs" / "deep" / "data.bin"), readFile(src / "docs" / "deep" / "data.bin"));
 }

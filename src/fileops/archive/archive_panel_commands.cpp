@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <QComboBox>
+#include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QObject>
@@ -17,6 +18,7 @@
 #include <vector>
 
 #include "archive/base/extractor_factory.h"
+#include "archive/kelmo/kelmo.h"
 #include "fileops/archive/archive_jobs.h"
 #include "fileops/archive/entry_copies.h"
 #include "fileops/file_forms.h"
@@ -134,6 +136,36 @@ bool folderReady(const FileOpsContext& ctx, const std::string& target, const QSt
     return true;
 }
 
+// Whether any chosen entry is encrypted; the directory alone tells, nothing is decoded.
+bool chosenEncrypted(const std::string& archive, const std::string& base,
+                     const std::set<std::string>& names) {
+    TKelmo list;
+    list.setArchiveFile(archive);
+    bool encrypted = false;
+    list.OnRead = [&](TZipCommon& k, int64_t, int) {
+        std::string rel;
+        if (k.Encrypted && fileops::chosenEntryPath(k.FileName, base, names, rel)) encrypted = true;
+    };
+    list.Activate();
+    return encrypted;
+}
+
+// The password for encrypted entries, asked before the job starts (the last one the window
+// used stands in the box). False: the user gave up.
+bool askPassword(const FileOpsContext& ctx, std::string& password) {
+    constexpr const char* kPasswordProperty = "kvArchivePassword";  // shared with the extract dialog
+    QInputDialog ask(ctx.owner);
+    ask.setObjectName(QStringLiteral("ArchivePassword"));
+    ask.setWindowTitle(QStringLiteral("Archive password"));
+    ask.setLabelText(QStringLiteral("The entries are encrypted. Password:"));
+    ask.setTextEchoMode(QLineEdit::Password);
+    if (ctx.owner) ask.setTextValue(ctx.owner->property(kPasswordProperty).toString());
+    if (ask.exec() != QDialog::Accepted) return false;
+    password = ask.textValue().toStdString();
+    if (ctx.owner) ctx.owner->setProperty(kPasswordProperty, ask.textValue());
+    return true;
+}
+
 void copyOutOfArchive(const FileOpsContext& ctx) {
     TFPanel* p = ctx.active;
     const TArchiveFolders::Level& level = *p->Archive().innermost();
@@ -157,6 +189,7 @@ void copyOutOfArchive(const FileOpsContext& ctx) {
     job.targetDir = target;
     job.innerBase = p->ArchiveInner();
     job.innerNames = names;
+    if (chosenEncrypted(job.archive, job.innerBase, names) && !askPassword(ctx, job.password)) return;
     QtJobHost host(ctx.owner, form.windowTitle());
     {
         MonitorPaused paused(ctx.passive);

@@ -180,6 +180,7 @@ void copyOutOfArchive(const FileOpsContext& ctx) {
     if (names.empty()) return;
     TFormCopy form(ctx.owner);
     form.activate(ctx);
+    form.Edit1->setEnabled(false);  // the entries are the panel's choice, not typed names
     if (form.exec() != QDialog::Accepted) return;
     form.hide();
     const std::string target = resolveTarget(p, form.Edit2->text().toStdString());

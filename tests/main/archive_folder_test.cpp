@@ -334,6 +334,29 @@ TEST_F(MainWindowTest, AZipPanelTakesFilesMakesFoldersAndDeletesEntries) {
 
     // F6 changes nothing, and says why.
     const std::string before = readFile(zip);
+
+    // The archive never goes into itself, nor the folder it lies in.
+    disk->CurDir = work.string();
+    disk->RefreshDirNow();
+    key(Qt::Key_Tab);
+    ASSERT_EQ(form.activePanel(), disk);
+    for (const char* name : {"edit.zip", "."}) {
+        SCOPED_TRACE(name);
+        QString said;
+        if (std::string(name) == ".") {
+            disk->CurDir = root.string();
+            disk->RefreshDirNow();
+            placeCursor(disk, "work");
+        } else {
+            placeCursor(disk, name);
+        }
+        answerNextMessageBox(QMessageBox::Ok, &said);
+        key(Qt::Key_F5);
+        EXPECT_TRUE(said.contains(QLatin1String("holds the archive itself"))) << said.toStdString();
+        EXPECT_EQ(readFile(zip), before);
+    }
+    key(Qt::Key_Tab);
+    ASSERT_EQ(form.activePanel(), arc);
     QString text;
     answerNextMessageBox(QMessageBox::Ok, &text);
     key(Qt::Key_F6);

@@ -216,6 +216,13 @@ void copyIntoZip(const FileOpsContext& ctx) {
         if (!from->FL.valid(i) || from->FL.entry(i).isParent()) return;
         sources.push_back(from->CurPath);
     }
+    // The archive itself, or a folder it lies in, would go into the new archive as a copy of
+    // the old one.
+    const std::string archive = into->Archive().innermost()->file;
+    for (const std::string& s : sources)
+        if (archive == s || archive.rfind(s + "/", 0) == 0)
+            return notPossible(ctx, QStringLiteral("Copying into the archive"),
+                               QStringLiteral("<%1> holds the archive itself.").arg(q(s)));
     TFormCopy form(ctx.owner);
     form.activate(ctx);
     form.Edit2->setEnabled(false);  // the target is the folder the archive panel shows
@@ -223,7 +230,7 @@ void copyIntoZip(const FileOpsContext& ctx) {
     form.hide();
     const std::string inner = into->ArchiveInner();
     fileops::AddToZipJob job;
-    job.archive = into->Archive().innermost()->file;
+    job.archive = archive;
     job.baseDir = from->CurDir;
     job.sources = sources;
     job.storedPrefix = inner.empty() ? std::string() : inner + "/";

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "fileops/archive/archive_panel_commands.h"
 #include "fileops/engine/batch_job.h"
 #include "fileops/engine/shell_ops.h"
 #include "fileops/file_forms.h"
@@ -158,6 +159,7 @@ void runBatch(const FileOpsContext& ctx, const QString& caption, std::vector<std
 }  // namespace
 
 void CopyCommand(const FileOpsContext& ctx) {
+    if (ArchiveTouched(ctx, true)) return ArchiveCopyCommand(ctx);
     TFPanel* p = ctx.active;
     p->publishCurrent();
     if (onParentOnly(p)) return;
@@ -193,6 +195,7 @@ void CopyCommand(const FileOpsContext& ctx) {
 }
 
 void RenameMoveCommand(const FileOpsContext& ctx, bool inPlace) {
+    if (ArchiveTouched(ctx, !inPlace)) return ArchiveMoveCommand(ctx);
     TFPanel* p = ctx.active;
     p->publishCurrent();
     if (onParentOnly(p)) return;
@@ -221,6 +224,7 @@ void RenameMoveCommand(const FileOpsContext& ctx, bool inPlace) {
 }
 
 void DeleteCommand(const FileOpsContext& ctx) {
+    if (ArchiveTouched(ctx, false)) return ArchiveDeleteCommand(ctx);
     TFPanel* p = ctx.active;
     p->publishCurrent();
     if (onParentOnly(p)) return;
@@ -248,6 +252,7 @@ std::string pathForName(const FileOpsContext& ctx, const std::string& name) {
 }  // namespace
 
 void MakeFolderCommand(const FileOpsContext& ctx) {
+    if (ArchiveTouched(ctx, false)) return ArchiveMakeFolderCommand(ctx);
     TFormNewDir form(ctx.owner);
     form.activate(ctx);
     if (form.exec() != QDialog::Accepted) return;
@@ -263,6 +268,7 @@ void MakeFolderCommand(const FileOpsContext& ctx) {
 }
 
 void MakeFileCommand(const FileOpsContext& ctx) {
+    if (ArchiveTouched(ctx, false)) return ArchiveRefusedCommand(ctx, "Making a file");
     TFormNewFile form(ctx.owner);
     form.activate(ctx);
     if (form.exec() != QDialog::Accepted) return;
@@ -288,6 +294,7 @@ void MakeFileCommand(const FileOpsContext& ctx) {
 }
 
 void AttributesCommand(const FileOpsContext& ctx) {
+    if (ArchiveTouched(ctx, false)) return ArchiveRefusedCommand(ctx, "Changing attributes");
     TFPanel* p = ctx.active;
     p->publishCurrent();
     const int i = p->cursorIndex();

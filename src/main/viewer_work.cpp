@@ -2,6 +2,8 @@
 
 #include <QMessageBox>
 
+#include "fileops/archive/archive_panel_commands.h"
+#include "fileops/archive/entry_copies.h"
 #include "main/file_work.h"
 #include "main/main_form.h"
 #include "panel/panel_colors.h"
@@ -31,7 +33,22 @@ TFormEdit* openEditor(TForm1& form, const std::string& path, bool* notText) {
 }  // namespace
 
 void showPictureViewer(TForm1& form, const std::string&) {
-    TViewerForm::of(&form)->Show(form.activePanel(), {form.LeftPanel, form.RightPanel});
+    TViewerForm* viewer = TViewerForm::of(&form);
+    // Pictures inside an archive are shown from temporary copies, each made when the viewer
+    // steps onto it; they all go when the viewer closes.
+    std::vector<std::string> copies;
+    viewer->EntryFile = [&form, &copies](TFPanel* p) -> std::string {
+        if (!p->InArchive()) return p->CurPath;
+        std::string error;
+        const std::string copy = fileops_ui::EntryCopies(&form).make(
+            p->Archive(), p->ArchiveInner().empty() ? p->CurFile : p->ArchiveInner() + "/" + p->CurFile,
+            error);
+        if (!copy.empty()) copies.push_back(copy);
+        return copy;
+    };
+    viewer->Show(form.activePanel(), {form.LeftPanel, form.RightPanel});
+    viewer->EntryFile = nullptr;
+    for (const std::string& c : copies) fileops_ui::EntryCopies(&form).release(c);
 }
 
 void openTextEditor(TForm1& form, const std::string& path) {

@@ -66,7 +66,7 @@ void TViewerForm::activate() {
     }
     Label5->setText(QString::fromStdString(active_->CurFile));
     Label5->adjustSize();
-    shownPath_ = QString::fromStdString(path);
+    shownPath_ = QString::fromStdString(EntryFile ? EntryFile(active_) : path);
     viewers::LoadedPicture p = viewers::loadPicture(shownPath_, size());
     picture_ = std::move(p.image);
     message_ = p.message;

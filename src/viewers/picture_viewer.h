@@ -11,6 +11,8 @@
 #include <QString>
 
 #include <array>
+#include <functional>
+#include <string>
 
 class QLabel;
 
@@ -30,6 +32,10 @@ public:
     // until the user closes the viewer. Show waits (modal); Start returns at once.
     void Show(TFPanel* active, std::array<TFPanel*, 2> panels);
     void Start(TFPanel* active, std::array<TFPanel*, 2> panels);
+
+    // The file that holds the bytes of `panel`'s cursor entry; unset, the entry itself. A
+    // panel inside an archive has its entries extracted to temporary copies this way.
+    std::function<std::string(TFPanel* panel)> EntryFile;
 
     // What the viewer shows, for the tests.
     const QImage& picture() const { return picture_; }

@@ -10,6 +10,7 @@
 #include "archive/base/messages.h"
 #include "archive/kelmo/kelmo.h"
 #include "archive/zip/zip_writer.h"
+#include "panel/model/archive_folder.h"
 
 namespace kv::fileops {
 
@@ -70,6 +71,24 @@ FileFacts factsOnDisk(const std::string& path) {
 
 }  // namespace
 
+bool chosenEntryPath(std::string_view stored, const std::string& base, const std::set<std::string>& names,
+                     std::string& out) {
+    std::string inner;
+    bool isDir = false;
+    if (!archiveInnerPath(stored, inner, isDir)) return false;
+    std::string_view rest = inner;
+    if (!base.empty()) {
+        if (rest.size() <= base.size() || rest.compare(0, base.size(), base) != 0 || rest[base.size()] != '/')
+            return false;
+        rest.remove_prefix(base.size() + 1);
+    }
+    const std::string_view first = rest.substr(0, rest.find('/'));
+    if (names.find(std::string(first)) == names.end()) return false;
+    out.assign(rest);
+    if (isDir) out.push_back('/');
+    return true;
+}
+
 JobResult ExtractJob::run(Decider& decider, Progress& progress) {
     JobResult result;
     Asker asker(decider, progress, result);
@@ -89,6 +108,8 @@ JobResult ExtractJob::run(Decider& decider, Progress& progress) {
         list.setArchiveFile(archive);
         std::uint64_t files = 0, bytes = 0;
         list.OnRead = [&](TZipCommon& k, int64_t, int) {
+            std::string rel;
+            if (!innerNames.empty() && !chosenEntryPath(k.FileName, innerBase, innerNames, rel)) return;
             if (!k.IsDirectory) {
                 ++files;
                 bytes += k.UnpackedSize;
@@ -102,6 +123,16 @@ JobResult ExtractJob::run(Decider& decider, Progress& progress) {
     x->setArchiveFile(archive);
     x->setExtractDir(targetDir);
     if (!password.empty()) x->Passwords.push_back(password);
+    if (!innerNames.empty()) {
+        // The entry's own name gives way to its path below the chosen folder; the frame's
+        // refusal rules then apply to that path as to any stored name.
+        x->SelectEntry = [this](std::string& name) {
+            std::string rel;
+            if (!chosenEntryPath(name, innerBase, innerNames, rel)) return false;
+            name = std::move(rel);
+            return true;
+        };
+    }
     followCancel(*x, progress);
     EntryBytes bytes(progress);
     x->OnFileExists = [&](TZipCommon& z, const std::string& fn, const TDateTime& date, bool& accept) {
@@ -176,6 +207,25 @@ JobResult AddToZipJob::run(Decider& decider, Progress& progress) {
     zip.FileAttribute.setFtHidden(true);
     zip.Password = password;
     zip.Switch = deleteAfter ? TSwitch::swMove : TSwitch::swAdd;
+    zip.StoredPrefix = storedPrefix;
+    bool keptAny = false;  // an entry the user chose to keep: nothing to add is no news then
+    if (askBeforeReplacing) {
+        zip.OnReplaceFile = [&](TZip& z, const std::string& fn, const TDateTime& oldDate,
+                                const TDateTime& newDate, uint64_t oldSize, uint64_t newSize, uint32_t,
+                                uint32_t, bool& replace) {
+            Conflict c;
+            c.source.path = baseDir + "/" + fn.substr(std::min(fn.size(), storedPrefix.size()));
+            c.source.size = static_cast<std::int64_t>(newSize);
+            c.source.modified = static_cast<std::time_t>(dateTimeToUnixTime(newDate));
+            c.target.path = archive + "/" + fn;
+            c.target.size = static_cast<std::int64_t>(oldSize);
+            c.target.modified = static_cast<std::time_t>(dateTimeToUnixTime(oldDate));
+            const Asker::Step step = asker.conflict(c, false);
+            replace = step == Asker::Step::Go;
+            keptAny = keptAny || !replace;
+            if (step == Asker::Step::Cancel) z.setCancel(true);
+        };
+    }
     zip.FileSpecList = sources;
     zip.setArchiveFile(archive);
     followCancel(zip, progress);
@@ -200,11 +250,45 @@ JobResult AddToZipJob::run(Decider& decider, Progress& progress) {
     zip.OnEnd = [&](TZipCommon&, const std::string&, bool) { bytes.end(); };
     written = zip.Activate();
     if (!written && !zip.Cancel()) {
-        if (nothingToDo && result.failures.empty())
+        if (nothingToDo && keptAny && result.failures.empty()) {
+            // Every file the archive lacked was there already and kept: nothing to say.
+        } else if (nothingToDo && result.failures.empty())
             result.notes.push_back(archive + ": nothing new to add, the archive is up to date");
         else if (result.failures.empty())
             result.failures.push_back({archive, "the archive was not written"});
     }
+    if (!zip.KeptTempArchive.empty())
+        result.failures.push_back({archive, "the new archive could not replace the old one; it was kept as " +
+                                                zip.KeptTempArchive});
+    if (zip.Cancel()) asker.setCancelled();
+    asker.finish();
+    return result;
+}
+
+JobResult EditZipJob::run(Decider& decider, Progress& progress) {
+    JobResult result;
+    Asker asker(decider, progress, result);
+    progress.addTotals(deleteNames.size() + newFolders.size(), 0);
+    TZip zip;
+    // No masks at all: the writer's default mask would match every entry, or every file
+    // of the current folder.
+    zip.FileSpecList.clear();
+    zip.Switch = deleteNames.empty() ? TSwitch::swAdd : TSwitch::swDelete;
+    zip.ExactNames = deleteNames;
+    if (deleteNames.empty()) zip.NewFolders = newFolders;
+    zip.Password = password;
+    zip.setArchiveFile(archive);
+    followCancel(zip, progress);
+    zip.OnError = [&](TZipCommon&, const std::string& fn, const std::string& extra, const std::string&,
+                      int id) {
+        if (id == msg::NothingToDo || id == msg::UserAborted) return;
+        result.failures.push_back({fn, messageOf(id, extra)});
+    };
+    zip.OnBegin = [&](TZipCommon&, const std::string& fn, int, bool&) { progress.beginFile(fn); };
+    zip.OnEnd = [&](TZipCommon&, const std::string&, bool) { progress.fileDone(); };
+    written = zip.Activate();
+    if (!written && !zip.Cancel() && result.failures.empty() && !deleteNames.empty())
+        result.failures.push_back({archive, "the archive was not changed"});
     if (!zip.KeptTempArchive.empty())
         result.failures.push_back({archive, "the new archive could not replace the old one; it was kept as " +
                                                 zip.KeptTempArchive});

@@ -1,11 +1,17 @@
 // The File menu's commands. The file operations themselves live in src/fileops; this file
 // hands them the panels, the owner window, DelToRecycle and the language lookup.
+#include <QObject>
+
 #include "fileops/archive/archive_commands.h"
+#include "fileops/archive/archive_panel_commands.h"
+#include "fileops/archive/entry_copies.h"
 #include "fileops/fileops_commands.h"
 #include "fileops/jobs_window.h"
 #include "main/commands/command_table.h"
 #include "main/commands/registrars.h"
+#include "main/file_work.h"
 #include "main/main_form.h"
+#include "viewers/editor/form_edit.h"
 
 namespace kv {
 
@@ -30,10 +36,31 @@ void addFileOp(CommandTable& t, const char* id, void (*run)(const FileOpsContext
     t.add(id, [run](TForm1& f) { run(fileOpsContext(f)); });
 }
 
+// F3: an entry inside an archive is viewed from a temporary copy, as if it were on disk; the
+// copy goes when the editor closes (pictures: the viewer makes its own copies as it steps).
+void viewEntry(TForm1& f) {
+    TFPanel* p = f.activePanel();
+    if (!p->InArchive()) return f.File_Work(p->CurPath);
+    p->publishCurrent();
+    if (p->CurIsDir || p->CurFile.empty() || p->CurFile == "..") return;
+    if (fileWorkKindByName(p->CurFile) == FileWorkKind::Picture) return f.File_Work(p->CurPath);
+    const std::string copy = fileops_ui::ArchiveEntryCopy(&f, p);
+    if (copy.empty()) return;
+    f.File_Work(copy);
+    for (TFormEdit* e : f.findChildren<TFormEdit*>()) {
+        if (e->filePath() != copy) continue;
+        QObject::connect(e, &QObject::destroyed, &f,
+                         [&f, copy] { fileops_ui::EntryCopies(&f).release(copy); });
+        return;
+    }
+    // A player or a program outside may read the copy for as long as it runs: it stays until
+    // the window ends.
+}
+
 }  // namespace
 
 void registerFileCommands(CommandTable& t) {
-    t.add("file.view", [](TForm1& f) { f.File_Work(f.activePanel()->CurPath); });
+    t.add("file.view", viewEntry);
     addFileOp(t, "file.copy", fileops_ui::CopyCommand);
     addFileOp(t, "file.rename", [](const FileOpsContext& c) { fileops_ui::RenameMoveCommand(c, false); });
     addFileOp(t, "file.renameInPlace",

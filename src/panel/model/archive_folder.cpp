@@ -331,7 +331,8 @@ bool TArchiveFolders::open(const std::string& file, const std::string& shown, st
     return true;
 }
 
-bool TArchiveFolders::extractEntry(const std::string& inner, std::string& out, std::string& error) {
+bool TArchiveFolders::extractEntry(const std::string& inner, std::string& out, std::string& error,
+                                   const std::string& under) {
     Level* l = innermost();
     if (!l) return false;
     std::unique_ptr<TUnBase> x = makeExtractor(l->type);
@@ -340,12 +341,12 @@ bool TArchiveFolders::extractEntry(const std::string& inner, std::string& out, s
                 " archives can be listed here, but not extracted";
         return false;
     }
-    if (l->scratch.empty() && !makePrivateFolder(tempRoot(), l->scratch)) {
+    if (under.empty() && l->scratch.empty() && !makePrivateFolder(tempRoot(), l->scratch)) {
         error = "no private temporary folder could be made";
         return false;
     }
     std::string folder;
-    if (!makePrivateFolder(l->scratch, folder)) {
+    if (!makePrivateFolder(under.empty() ? l->scratch : under, folder)) {
         error = "no private temporary folder could be made";
         return false;
     }

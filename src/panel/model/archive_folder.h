@@ -124,8 +124,10 @@ public:
     // extracted into the level's private folder, then opened.
     bool openNested(const std::string& inner, const std::string& shown, std::string& error);
     // Extracts the innermost level's file entry `inner` into a folder of its own under the
-    // level's private folder; `out` is the extracted file's path.
-    bool extractEntry(const std::string& inner, std::string& out, std::string& error);
+    // level's private folder (or under `under`, a private folder of the caller's); `out` is
+    // the extracted file's path.
+    bool extractEntry(const std::string& inner, std::string& out, std::string& error,
+                      const std::string& under = {});
     // Lists the innermost archive again (after it changed). False when it is gone or
     // unreadable; the level stays so the caller can leave it.
     bool reload(std::string& error);

@@ -19,15 +19,6 @@ using namespace kvtest;
 
 namespace {
 
-void placeCursor(kv::TFPanel* p, const std::string& name) {
-    const int i = p->FL.findByName(name);
-    ASSERT_GT(i, 0) << name;
-    p->PosList = 0;
-    p->Bar_Pos = i - 1;
-    p->LocateCursor();
-    p->DrawCursor();
-}
-
 bool listed(const kv::TFPanel* p, const std::string& name) { return p->FL.findByName(name) > 0; }
 
 // A ZIP of the files beneath `base` (names relative to it), written by our own writer.

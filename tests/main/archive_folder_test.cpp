@@ -38,16 +38,6 @@ std::string shOut(const std::string& cmd) {
 
 std::string quoted(const fs::path& p) { return "'" + p.string() + "'"; }
 
-void placeCursor(kv::TFPanel* p, const std::string& name) {
-    const int i = p->FL.findByName(name);
-    ASSERT_GT(i, 0) << name;
-    p->HideCursor();
-    p->PosList = 0;
-    p->Bar_Pos = i - 1;
-    p->LocateCursor();
-    p->DrawCursor();
-}
-
 void select(kv::TFPanel* p, const std::vector<std::string>& names) {
     for (const auto& n : names) {
         const int i = p->FL.findByName(n);

@@ -15,19 +15,6 @@ using namespace kvtest;
 
 namespace {
 
-int indexOf(const kv::TFPanel* p, const std::string& name) {
-    for (int i = 1; i <= p->FL.FilesCount(); ++i)
-        if (p->FL.displayName(i) == name) return i;
-    return 0;
-}
-
-void placeCursor(kv::TFPanel* p, const std::string& name) {
-    p->PosList = 0;
-    p->Bar_Pos = indexOf(p, name) - 1;
-    p->LocateCursor();
-    p->DrawCursor();
-}
-
 // Types a command, runs it with Enter and waits until its shell has ended.
 bool runTyped(MainWindowTest& t, kv::TForm1& f, const QString& command, int ms = 10000) {
     QSignalSpy ended(f.Console, &kv::TCommandConsole::commandEnded);

@@ -15,15 +15,6 @@ using namespace kvtest;
 
 namespace {
 
-void placeCursor(kv::TFPanel* p, const std::string& name) {
-    const int i = p->FL.findByName(name);
-    ASSERT_GT(i, 0) << name;
-    p->PosList = 0;
-    p->Bar_Pos = i - 1;
-    p->LocateCursor();
-    p->DrawCursor();
-}
-
 // Counts 1000 bytes a millisecond until stopped, or ends by itself after `runs` steps.
 class SlowCounter : public kv::FolderCounter {
 public:

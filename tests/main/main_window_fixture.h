@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "main/main_form.h"
+#include "panel/fpanel.h"
 #include "support/temp_dir.h"
 
 namespace kvtest {
@@ -126,6 +127,17 @@ private:
     QTimer timer_;
     QWidget* seen_ = nullptr;
 };
+
+// The panel's cursor on the entry `name` (a small folder: the list starts at its top).
+inline void placeCursor(kv::TFPanel* p, const std::string& name) {
+    const int i = p->FL.findByName(name);
+    ASSERT_GT(i, 0) << name << " is not in the panel";
+    p->HideCursor();
+    p->PosList = 0;
+    p->Bar_Pos = i - 1;
+    p->LocateCursor();
+    p->DrawCursor();
+}
 
 class MainWindowTest : public ::testing::Test {
 protected:

@@ -13,18 +13,6 @@
 namespace kvtest {
 namespace {
 
-void cursorOn(kv::TFPanel* p, const std::string& name) {
-    for (int i = 1; i <= p->FL.FilesCount(); ++i)
-        if (p->FL.displayName(i) == name) {
-            p->PosList = 0;
-            p->Bar_Pos = i - 1;
-            p->LocateCursor();
-            p->DrawCursor();
-            return;
-        }
-    FAIL() << name << " is not in the panel";
-}
-
 QList<kv::TFormEdit*> visibleEditors() {
     QList<kv::TFormEdit*> out;
     for (QWidget* w : QApplication::topLevelWidgets())
@@ -39,7 +27,7 @@ TEST_F(MainWindowTest, F3ShowsPicturesAndStepsThroughThePanel) {
     ASSERT_TRUE(red.save(QString::fromStdString((work / "p1.png").string())));
     ASSERT_TRUE(blue.save(QString::fromStdString((work / "p2.jpg").string())));
     auto& f = start();
-    cursorOn(f.LeftPanel, "p1.png");
+    placeCursor(f.LeftPanel, "p1.png");
 
     QString first, second;
     QSize secondSize;
@@ -60,7 +48,7 @@ TEST_F(MainWindowTest, F3ShowsPicturesAndStepsThroughThePanel) {
 TEST_F(MainWindowTest, F3AndF4OpenTextInTheEditorEachInItsOwnWindow) {
     writeFile(work / "memo.txt", "first line\r\nsecond\r\n");
     auto& f = start();
-    cursorOn(f.LeftPanel, "memo.txt");
+    placeCursor(f.LeftPanel, "memo.txt");
     key(Qt::Key_F4);
     key(Qt::Key_F3);
     QApplication::processEvents();

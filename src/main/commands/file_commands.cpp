@@ -49,6 +49,7 @@ void viewEntry(TForm1& f) {
     f.File_Work(copy);
     for (TFormEdit* e : f.findChildren<TFormEdit*>()) {
         if (e->filePath() != copy) continue;
+        e->markTemporaryCopy(QString::fromStdString(p->CurPath));
         QObject::connect(e, &QObject::destroyed, &f,
                          [&f, copy] { fileops_ui::EntryCopies(&f).release(copy); });
         return;

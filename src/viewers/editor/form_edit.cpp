@@ -217,10 +217,27 @@ bool TFormEdit::writeTo(const std::string& path) {
     return true;
 }
 
-bool TFormEdit::Save() { return writeTo(path_); }
+void TFormEdit::markTemporaryCopy(const QString& origin) {
+    copyOrigin_ = origin;
+    setWindowTitle(QStringLiteral("Editor - %1 (a copy of %2)").arg(fileNameOf(path_), origin));
+}
+
+bool TFormEdit::Save() {
+    if (!copyOrigin_.isEmpty()) {
+        // Writing the copy would look like a save and vanish with the window.
+        QMessageBox::warning(this, QStringLiteral("Editor"),
+                             QStringLiteral("This is a temporary copy of %1; it is removed when the editor "
+                                            "closes, and the archive is not changed.\nUse Save As to keep "
+                                            "your changes.")
+                                 .arg(copyOrigin_));
+        return false;
+    }
+    return writeTo(path_);
+}
 
 bool TFormEdit::SaveAs(const QString& path) {
     if (!writeTo(path.toStdString())) return false;
+    copyOrigin_.clear();
     path_ = path.toStdString();
     setWindowTitle(QStringLiteral("Editor - ") + fileNameOf(path_));
     return true;

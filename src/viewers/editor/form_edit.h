@@ -50,6 +50,10 @@ public:
     QString text() const;
     bool modified() const;
 
+    // The file is a temporary copy (of an archive entry; `origin` says where it came from):
+    // Save refuses and points to Save As, since the copy goes when the window closes.
+    void markTemporaryCopy(const QString& origin);
+
     // Menu commands (also what the tests drive).
     bool Save();
     bool SaveAs(const QString& path);
@@ -75,6 +79,7 @@ private:
     bool writeTo(const std::string& path);
 
     std::string path_;
+    QString copyOrigin_;  // set: path_ is a temporary copy of this
     editor::TextFormat format_;
     AppearanceSource appearance_;
     bool userFont_ = false, userColor_ = false;

@@ -143,6 +143,47 @@ TEST_F(EditorFixture, SaveAsWritesThereAndLaterSavesFollow) {
     EXPECT_EQ(slurp(dir / "a.txt"), "text\r\n");
 }
 
+// A temporary copy (an entry opened from an archive) is never saved in place, where the
+// change would vanish with the window: Save says so, closing keeps the window, Save As
+// keeps the text, and later saves go there.
+TEST_F(EditorFixture, ATemporaryCopyIsNotSavedInPlace) {
+    open("entry.txt", "inside\n");
+    editor->markTemporaryCopy(QStringLiteral("/home/ann/docs.zip/entry.txt"));
+    EXPECT_EQ(editor->windowTitle(),
+              QStringLiteral("Editor - entry.txt (a copy of /home/ann/docs.zip/entry.txt)"));
+    typeAtStart(QStringLiteral("x"));
+    auto refused = answerNextBox(QMessageBox::Ok);
+    EXPECT_FALSE(editor->Save());
+    EXPECT_TRUE(refused->seen);
+    EXPECT_TRUE(refused->text.contains(QStringLiteral("Save As"))) << refused->text.toStdString();
+    EXPECT_EQ(slurp(dir / "entry.txt"), "inside\n");
+
+    // Closing with Yes: the save is refused, so the window and the text stay.
+    auto yes = answerNextBox(QMessageBox::Yes);
+    // ... and the refusal that follows it.
+    auto refusedAgain = std::make_shared<bool>(false);
+    auto attempt = std::make_shared<std::function<void()>>();
+    *attempt = [refusedAgain, attempt] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box || !box->text().contains(QStringLiteral("temporary copy")))
+            return QTimer::singleShot(10, *attempt);
+        *refusedAgain = true;
+        box->button(QMessageBox::Ok)->click();
+    };
+    QTimer::singleShot(0, *attempt);
+    editor->close();
+    EXPECT_TRUE(yes->seen);
+    EXPECT_TRUE(*refusedAgain);
+    ASSERT_TRUE(editor);
+    EXPECT_TRUE(editor->isVisible());
+
+    ASSERT_TRUE(editor->SaveAs(QString::fromStdString(dir / "kept.txt")));
+    EXPECT_EQ(slurp(dir / "kept.txt"), "xinside\n");
+    typeAtStart(QStringLiteral("y"));
+    EXPECT_TRUE(editor->Save());
+    EXPECT_EQ(slurp(dir / "kept.txt"), "yxinside\n");
+}
+
 TEST_F(EditorFixture, CloseAsksOnlyWhenModified) {
     open("q.txt", "abc\n");
     typeAtStart(QStringLiteral("x"));

@@ -1,6 +1,7 @@
 // The folder reader: attribute word, links, sizes, local times.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,6 +11,8 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <set>
+#include <thread>
 
 #include "platform/dir_reader.h"
 #include "support/temp_dir.h"
@@ -142,6 +145,137 @@ TEST(DirReader, ParallelStatListsTheSameAsOneThreadAndCancels) {
     EXPECT_EQ(items.size(), 5000u);
     EXPECT_TRUE(
         std::none_of(items.begin(), items.end(), [](const DirItem& d) { return d.name == "e1.txt"; }));
+}
+
+}  // namespace
+}  // namespace kv::platform
+
+namespace kv::platform {
+namespace {
+
+bool sameTime(const LocalTime& a, const LocalTime& b) {
+    return a.Year == b.Year && a.Month == b.Month && a.Day == b.Day && a.DayOfWeek == b.DayOfWeek &&
+           a.Hour == b.Hour && a.Minute == b.Minute && a.Second == b.Second && a.Millisecond == b.Millisecond;
+}
+
+// Every field the panel shows or sorts by, compared entry for entry.
+void expectSameItems(std::vector<DirItem> a, std::vector<DirItem> b) {
+    auto byName = [](const DirItem& x, const DirItem& y) { return x.name < y.name; };
+    std::sort(a.begin(), a.end(), byName);
+    std::sort(b.begin(), b.end(), byName);
+    ASSERT_EQ(a.size(), b.size());
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        SCOPED_TRACE(a[i].name);
+        ASSERT_EQ(a[i].name, b[i].name);
+        EXPECT_EQ(a[i].size, b[i].size);
+        EXPECT_EQ(a[i].attr, b[i].attr);
+        EXPECT_EQ(a[i].isLink, b[i].isLink);
+        EXPECT_EQ(a[i].danglingLink, b[i].danglingLink);
+        EXPECT_EQ(a[i].executable, b[i].executable);
+        EXPECT_EQ(a[i].kind, b[i].kind);
+        EXPECT_EQ(a[i].typeHint, b[i].typeHint);
+        EXPECT_TRUE(sameTime(a[i].written, b[i].written));
+        EXPECT_TRUE(sameTime(a[i].accessed, b[i].accessed));
+        EXPECT_TRUE(sameTime(a[i].created, b[i].created));
+    }
+}
+
+// A folder big enough that the stat calls are split between threads, with every kind of
+// entry among the plain files, so a slice boundary falls on each kind somewhere.
+struct MixedFolder {
+    test::TempDir t;
+    MixedFolder() {
+        for (int i = 0; i < 7000; ++i) {
+            const std::string n = "e" + std::to_string(i);
+            switch (i % 9) {
+                case 1: std::filesystem::create_directory(t / n); break;
+                case 2: std::filesystem::create_symlink("e0.txt", t / (n + ".lnk")); break;
+                case 3: std::filesystem::create_symlink("missing" + n, t / (n + ".broken")); break;
+                case 4: ::mkfifo((t / (n + ".fifo")).c_str(), 0600); break;
+                case 5: std::filesystem::create_directory_symlink("e1", t / (n + ".dirlnk")); break;
+                case 6:
+                    t.file(n + ".sh", "#!/bin/sh\n");
+                    ::chmod((t / (n + ".sh")).c_str(), 0755);
+                    break;
+                default: t.file(n + ".txt", std::string(static_cast<std::size_t>(i % 97), 'x'));
+            }
+        }
+        // Times that differ from entry to entry (and from the reading's own time).
+        for (int i = 0; i < 7000; i += 9) {
+            const struct timespec ts[2] = {{1'600'000'000 + i * 3601L, i * 1000L},
+                                           {1'500'000'000 + i * 61L, 0}};
+            ::utimensat(AT_FDCWD, (t / ("e" + std::to_string(i) + ".txt")).c_str(), ts, 0);
+        }
+        // Following a broken link reads it, which sets its access time once (relatime):
+        // one read first, so every read after it sees the same times.
+        std::vector<DirItem> warm;
+        readDirectory(t.path(), warm);
+    }
+};
+
+TEST(DirReader, ParallelStatGivesExactlyTheSerialResultForEveryKindOfEntry) {
+    MixedFolder f;
+    std::vector<DirItem> serial, parallel;
+    ReadControl one;
+    one.threads = 1;
+    ASSERT_TRUE(readDirectory(f.t.path(), serial, one));
+    ASSERT_EQ(serial.size(), 7000u);
+    for (unsigned threads : {2u, 3u}) {
+        SCOPED_TRACE(threads);
+        ReadControl many;
+        many.threads = threads;
+        ASSERT_TRUE(readDirectory(f.t.path(), parallel, many));
+        expectSameItems(serial, parallel);
+    }
+    std::map<std::string, DirItem> by;
+    for (const auto& d : serial) by[d.name] = d;
+    EXPECT_EQ(by["e2.lnk"].kind, FileKind::Regular);
+    EXPECT_TRUE(by["e3.broken"].danglingLink);
+    EXPECT_EQ(by["e4.fifo"].kind, FileKind::Fifo);
+    EXPECT_EQ(by["e5.dirlnk"].attr & faDirectory, faDirectory);
+    EXPECT_EQ(by["e1"].kind, FileKind::Folder);
+}
+
+TEST(DirReader, EntriesRemovedWhileTheThreadsStatAreLeftOutAndTheRestIsExact) {
+    MixedFolder f;
+    std::vector<DirItem> before;
+    ReadControl one;
+    one.threads = 1;
+    ASSERT_TRUE(readDirectory(f.t.path(), before, one));
+
+    DirNames names;
+    ASSERT_TRUE(names.open(f.t.path()));
+    std::vector<DirItem> items;
+    while (names.next(items, 1000)) {}
+    // Another thread removes every third entry while the stat threads run.
+    // The links' targets stay, so each link reads the same whenever it is stated.
+    std::vector<std::pair<std::string, int>> doomed;
+    for (const auto& d : before)
+        if (std::hash<std::string>{}(d.name) % 3 == 0 && d.name != "e0.txt" && d.name != "e1")
+            doomed.emplace_back(d.name, d.kind == FileKind::Folder && !d.isLink ? AT_REMOVEDIR : 0);
+    ASSERT_GT(doomed.size(), 1000u);
+    std::thread remover([&] {
+        for (const auto& [n, flags] : doomed) ::unlinkat(names.fd(), n.c_str(), flags);
+    });
+    ReadControl two;
+    two.threads = 2;
+    ASSERT_TRUE(statItems(names.fd(), items, two));
+    remover.join();
+
+    std::set<std::string> gone;
+    for (const auto& [n, flags] : doomed) gone.insert(n);
+    std::set<std::string> listed;
+    for (const auto& d : items) EXPECT_TRUE(listed.insert(d.name).second) << "listed twice: " << d.name;
+    // What stayed is listed exactly as before; of what went, whatever was stated in time.
+    std::vector<DirItem> stayedBefore, stayedNow;
+    for (const auto& d : before)
+        if (!gone.count(d.name)) stayedBefore.push_back(d);
+    for (const auto& d : items)
+        if (!gone.count(d.name)) stayedNow.push_back(d);
+    expectSameItems(stayedBefore, stayedNow);
+    EXPECT_LE(items.size(), before.size());
+    for (const auto& [n, flags] : doomed)
+        EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(f.t / n))) << n;
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 #include <functional>
+#include <system_error>
+#include <thread>
 #include <unordered_set>
 
 namespace kv {
@@ -201,9 +203,27 @@ void TDirectory::Build(const std::string& folder, std::vector<platform::DirItem>
     for (std::size_t i = 0; i < n; ++i) order_[i] = static_cast<std::uint32_t>(n - 1 - i);
     if (n >= 2 && stride > 0) {
         const char* base = keys.data();
-        std::stable_sort(order_.begin(), order_.end(), [base, stride](std::uint32_t a, std::uint32_t b) {
+        const auto less = [base, stride](std::uint32_t a, std::uint32_t b) {
             return std::memcmp(base + a * stride, base + b * stride, stride) < 0;
-        });
+        };
+        // A big listing sorts its two halves on two cores and merges them; the merge takes
+        // the first half's entry on a tie, so the order is exactly the one-sort order.
+        const auto mid = order_.begin() + static_cast<std::ptrdiff_t>(n / 2);
+        bool split = false;
+        if (n >= kParallelSortMin && std::thread::hardware_concurrency() > 1) {
+            try {
+                std::thread second([&] { std::stable_sort(mid, order_.end(), less); });
+                std::stable_sort(order_.begin(), mid, less);
+                second.join();
+                split = true;
+            } catch (const std::system_error&) {
+                // No thread to be had: one sort below.
+            }
+        }
+        if (split)
+            std::inplace_merge(order_.begin(), mid, order_.end(), less);
+        else
+            std::stable_sort(order_.begin(), order_.end(), less);
     }
     std::string().swap(keys);
     rebuildIndex(n);

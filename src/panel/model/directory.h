@@ -36,8 +36,8 @@ struct TDirEntry {
     std::uint16_t Attr = 0;
     std::uint8_t Selected = 0;
     bool IsLink : 1 = false;
-    bool IsExec : 1 = false;  // a regular file with an execute bit
-    bool IsBroken : 1 = false;  // a link whose target is missing
+    bool IsExec : 1 = false;       // a regular file with an execute bit
+    bool IsBroken : 1 = false;     // a link whose target is missing
     bool SizeCounted : 1 = false;  // a folder whose size a folder-size count has set
     platform::FileKind Kind : 3 = platform::FileKind::Regular;  // a link's target's kind
 
@@ -64,6 +64,9 @@ std::string buildSortKey(const TDirEntry& e, std::uint8_t sortType, bool folders
 
 class TDirectory {
 public:
+    // From this many entries on, Build sorts on two threads.
+    static constexpr std::size_t kParallelSortMin = 65536;
+
     std::uint8_t SortType = stExt;
     std::string Path;  // the folder, with a trailing "/"
     bool IsRoot = false;

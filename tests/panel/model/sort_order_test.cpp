@@ -275,3 +275,58 @@ TEST(SplitName, KeepsTheWholeNameForPaths) {
 
 }  // namespace
 }  // namespace kv
+
+namespace kv {
+namespace {
+
+// A listing big enough to be sorted on two threads, full of ties (names equal but for
+// case, sizes and times shared by many): the order must still be by key, and among equal
+// keys the later-read entry first, exactly as the one-thread sort gives it.
+TEST(SortOrder, ABigListingSortedOnTwoThreadsKeepsKeyOrderAndTheTieRule) {
+    std::mt19937 rng(5);
+    const char* exts[] = {"txt", "TXT", "c", "", "tar.gz"};
+    std::vector<platform::DirItem> items;
+    const std::size_t n = TDirectory::kParallelSortMin + 1001;
+    for (std::size_t i = 0; i < n; ++i) {
+        std::string name = "n" + std::to_string(rng() % 20000);
+        if (rng() % 2) name[0] = 'N';
+        if (const char* e = exts[rng() % 5]; *e) name += std::string(".") + e;
+        platform::DirItem d;
+        d.name = name + "_" + std::to_string(i % 3);  // names may repeat but for case
+        if (rng() % 3 == 0) d.name = name;
+        d.size = static_cast<std::int64_t>(rng() % 50);
+        d.attr = rng() % 40 == 0 ? platform::faDirectory : platform::faArchive;
+        d.written.Year = 2020;
+        d.written.Month = 1;
+        d.written.Day = 1 + rng() % 3;
+        d.created = d.written;
+        items.push_back(std::move(d));
+    }
+    for (std::uint8_t sort : {stName, stExt, stSize, stWritten}) {
+        SCOPED_TRACE(int(sort));
+        TDirectory fl;
+        fl.SortType = sort;
+        fl.Build("/big", std::vector<platform::DirItem>(items));
+        ASSERT_EQ(fl.FilesCount(), static_cast<int>(n) + 1);
+        struct Row {
+            std::string key;
+            std::uint32_t arrival;
+        };
+        std::vector<Row> shown;
+        for (int i = 2; i <= fl.FilesCount(); ++i) shown.push_back({fl.sortKey(i), fl.entry(i).Arrival});
+        std::vector<Row> expected = shown;
+        std::sort(expected.begin(), expected.end(), [](const Row& a, const Row& b) {
+            return a.key != b.key ? a.key < b.key : a.arrival > b.arrival;
+        });
+        std::size_t ties = 0, wrong = 0;
+        for (std::size_t i = 0; i < shown.size(); ++i) {
+            if (shown[i].arrival != expected[i].arrival) ++wrong;
+            if (i > 0 && expected[i].key == expected[i - 1].key) ++ties;
+        }
+        EXPECT_EQ(wrong, 0u);
+        EXPECT_GT(ties, 100u) << "the fixture must be full of ties";
+    }
+}
+
+}  // namespace
+}  // namespace kv

@@ -5,6 +5,13 @@
 #include <QFontMetrics>
 #include <QTest>
 
+#include <sys/wait.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <QElapsedTimer>
+
+#include <cmath>
 #include <filesystem>
 
 #include "../model/temp_dir.h"
@@ -155,6 +162,84 @@ TEST(BusyFolder, OutsideChangesArePlacedEntryByEntryAndALostQueueRereads) {
     EXPECT_EQ(panel.CurFile, cursor);
     EXPECT_TRUE(panel.FL.selected(panel.FL.findByName("f131.txt")))
         << "a full re-read keeps the selection too";
+    panel.Monitor->Stop();
+}
+
+// Counts the paint events a widget gets.
+struct PaintCounter : QObject {
+    int paints = 0;
+    bool eventFilter(QObject*, QEvent* e) override {
+        if (e->type() == QEvent::Paint) ++paints;
+        return false;
+    }
+};
+
+TEST(BusyFolder, AThousandFilesFromAnotherProgramArriveInAFewUpdates) {
+    test::qtApp();
+    TempDir dir;
+    for (int i = 0; i < 20; ++i) dir.file("old" + std::to_string(i) + ".txt");
+    TFPanel panel;
+    panel.Side = "Left";
+    panel.SetDefaults();
+    panel.Active = 1;
+    panel.SortMethod = srName;
+    panel.resize(320, 400);
+    panel.CurDir = dir.path();
+    panel.ReadDir();
+    panel.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&panel));
+    ASSERT_TRUE(panel.Monitor->Running());
+    panel.CursorDown();
+    panel.CursorDown();
+    const std::string cursor = panel.CurFile;
+    panel.FL.setSelected(panel.FL.findByName("old7.txt"), true);
+    QTest::qWait(150);  // the first paints are over
+
+    PaintCounter counter;
+    panel.installEventFilter(&counter);
+    const auto before = panel.Stats();
+    std::vector<std::string> paths;
+    for (int i = 0; i < 1000; ++i) paths.push_back(dir / ("new" + std::to_string(i) + ".dat"));
+    QElapsedTimer writing;
+    writing.start();
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        for (const auto& p : paths) {
+            const int fd = ::open(p.c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0644);
+            if (fd >= 0) ::close(fd);
+        }
+        ::_exit(0);
+    }
+    double writerSeconds = 0;
+    bool reaped = false;
+    TDirectory full;
+    full.SortType = srName;
+    ASSERT_TRUE(spinUntil(
+        [&] {
+            if (!reaped && ::waitpid(child, nullptr, WNOHANG) == child) {
+                reaped = true;
+                writerSeconds = writing.elapsed() / 1000.0;
+            }
+            if (!reaped || panel.FilesCount != 1021) return false;
+            full.Read(dir.path());
+            return listing(panel.FL) == listing(full);
+        },
+        20000));
+    QTest::qWait(250);  // anything still queued has its say
+    const int batches = panel.Stats().batches - before.batches;
+    EXPECT_EQ(panel.Stats().fullRereads, before.fullRereads) << "no whole re-read for named changes";
+    EXPECT_GE(batches, 1);
+    // Updates are coalesced to ten a second at most, so a writer that ran for T seconds
+    // gives at most 10 T + 2 of them (one at its start, one after its end), each one paint.
+    EXPECT_LE(batches, 2 + static_cast<int>(std::ceil(writerSeconds * 10)))
+        << "the writer ran " << writerSeconds << " s";
+    EXPECT_LT(batches, 100) << "far fewer updates than the thousand changes";
+    EXPECT_LE(counter.paints, batches + 2);
+    EXPECT_EQ(panel.CurFile, cursor) << "the cursor stays on its entry";
+    EXPECT_TRUE(panel.FL.selected(panel.FL.findByName("old7.txt")));
+    EXPECT_EQ(panel.FL.SelectedCount, 1);
+    panel.removeEventFilter(&counter);
     panel.Monitor->Stop();
 }
 

@@ -24,6 +24,7 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <memory>
 #ifdef __SSE2__
 #include <emmintrin.h>
 #endif
@@ -328,8 +329,10 @@ struct Deflater::State {
 
     // The items of the block being gathered: [0, segmentStart) is the block so far and
     // the rest the current segment, each with its histogram and the input bytes it covers.
-    std::vector<uint32_t> itemStore = std::vector<uint32_t>(kMaxBlockItems + kSegmentItems + 8);
-    uint32_t* items = itemStore.data();
+    // Left uninitialised (every item is written before it is read): zeroing half a megabyte
+    // for each entry of an archive of many small files cost more than compressing them.
+    std::unique_ptr<uint32_t[]> itemStore{new uint32_t[kMaxBlockItems + kSegmentItems + 8]};
+    uint32_t* items = itemStore.get();
     size_t nItems = 0;
     size_t segmentStart = 0;
     Histogram blockHist, segHist;

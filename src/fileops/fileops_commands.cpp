@@ -120,20 +120,6 @@ void refreshBoth(const FileOpsContext& ctx) {
     for (TFPanel* p : {ctx.active, ctx.passive}) p->RefreshDir();
 }
 
-// After make folder or make file: the cursor on the new entry (the first when there is
-// none of that name), scrolled into view when it lies beyond the page.
-void placeCursorOn(TFPanel* p, const std::string& name) {
-    int i = p->FL.findByName(name);
-    if (i == 0) i = 1;
-    p->HideCursor();
-    const int page = std::max(1, p->pageSize());
-    if (i - 1 < p->PosList || i - 1 >= p->PosList + page) p->PosList = i - 1 < page ? 0 : i - page;
-    p->Bar_Pos = i - 1 - p->PosList;
-    p->LocateCursor();
-    p->DrawList();
-    p->DrawCursor();
-}
-
 std::string joinedSources(const std::vector<std::string>& names) {
     std::string out;
     for (const auto& n : names) out += (out.empty() ? "" : ";") + n;
@@ -157,6 +143,20 @@ void runBatch(const FileOpsContext& ctx, const QString& caption, std::vector<std
 }
 
 }  // namespace
+
+// After make folder or make file: the cursor on the new entry (the first when there is
+// none of that name), scrolled into view when it lies beyond the page.
+void PlaceCursorOn(TFPanel* p, const std::string& name) {
+    int i = p->FL.findByName(name);
+    if (i == 0) i = 1;
+    p->HideCursor();
+    const int page = std::max(1, p->pageSize());
+    if (i - 1 < p->PosList || i - 1 >= p->PosList + page) p->PosList = i - 1 < page ? 0 : i - page;
+    p->Bar_Pos = i - 1 - p->PosList;
+    p->LocateCursor();
+    p->DrawList();
+    p->DrawCursor();
+}
 
 void CopyCommand(const FileOpsContext& ctx) {
     if (ArchiveTouched(ctx, true)) return ArchiveCopyCommand(ctx);
@@ -264,7 +264,7 @@ void MakeFolderCommand(const FileOpsContext& ctx) {
                               QStringLiteral("Cannot create the folder <%1>").arg(q(name)));
     refreshBoth(ctx);
     ctx.passive->HideCursor();
-    placeCursorOn(ctx.active, name);
+    PlaceCursorOn(ctx.active, name);
 }
 
 void MakeFileCommand(const FileOpsContext& ctx) {
@@ -290,7 +290,7 @@ void MakeFileCommand(const FileOpsContext& ctx) {
         ::close(fd);
     refreshBoth(ctx);
     ctx.passive->HideCursor();
-    placeCursorOn(ctx.active, name);
+    PlaceCursorOn(ctx.active, name);
 }
 
 void AttributesCommand(const FileOpsContext& ctx) {

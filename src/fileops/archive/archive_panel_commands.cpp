@@ -26,6 +26,7 @@
 #include "fileops/archive/entry_copies.h"
 #include "fileops/file_forms.h"
 #include "fileops/file_job.h"
+#include "fileops/fileops_commands.h"
 #include "fileops/job_queue.h"
 #include "panel/fpanel.h"
 #include "panel/model/archive_folder.h"
@@ -278,19 +279,6 @@ void copyIntoZip(const FileOpsContext& ctx) {
                   });
 }
 
-// The cursor on `name` in the panel (the first entry when it is not there), in view.
-void cursorOnName(TFPanel* p, const std::string& name) {
-    int i = p->FL.findByName(name);
-    if (i == 0) i = 1;
-    p->HideCursor();
-    const int page = std::max(1, p->pageSize());
-    if (i - 1 < p->PosList || i - 1 >= p->PosList + page) p->PosList = i - 1 < page ? 0 : i - page;
-    p->Bar_Pos = i - 1 - p->PosList;
-    p->LocateCursor();
-    p->DrawList();
-    p->DrawCursor();
-}
-
 // Runs a change of the ZIP and lists it again; `changed` runs after that when the archive
 // was written.
 void runEdit(const FileOpsContext& ctx, fileops::EditZipJob job, const QString& caption,
@@ -348,7 +336,8 @@ void ArchiveMakeFolderCommand(const FileOpsContext& ctx) {
     job.archive = p->Archive().innermost()->file;
     job.newFolders = {inner + "/"};
     const std::string shown = clean.substr(0, clean.find('/'));
-    runEdit(ctx, std::move(job), form.windowTitle(), [shown](TFPanel* panel) { cursorOnName(panel, shown); });
+    runEdit(ctx, std::move(job), form.windowTitle(),
+            [shown](TFPanel* panel) { PlaceCursorOn(panel, shown); });
 }
 
 void ArchiveDeleteCommand(const FileOpsContext& ctx) {

@@ -44,6 +44,9 @@ constexpr int kHash4Bits = 16, kHash3Bits = 14;
 // Table entries are positions relative to a base that follows pos (16 bits halve the
 // tables' cache footprint); kNil lies a whole window below the base, out of every reach.
 constexpr int16_t kNil = INT16_MIN;
+// Streams up to this size have their hash heads emptied one position at a time on reuse;
+// beyond it filling the tables is cheaper.
+constexpr int32_t kShortStream = 64 * 1024;
 constexpr int kRebaseAt = 32768 - 512;  // pos - base stays below this, so pos + 258 fits
 
 constexpr int kSegmentItems = 4096;
@@ -316,7 +319,9 @@ DeflateLevel deflateLevel(int level) {
 
 struct Deflater::State {
     DeflateLevel params;
-    std::vector<uint8_t> buf = std::vector<uint8_t>(size_t(kBufferSize) + kPad);
+    // Left uninitialised like the item store: compress writes the pad after every fill.
+    std::unique_ptr<uint8_t[]> bufStore{new uint8_t[size_t(kBufferSize) + kPad]};
+    uint8_t* const buf = bufStore.get();
     std::vector<int16_t> head4 = std::vector<int16_t>(size_t(2) << kHash4Bits, kNil);
     std::vector<int16_t> head3 = std::vector<int16_t>(size_t(1) << kHash3Bits, kNil);
     std::vector<int16_t> prev = std::vector<int16_t>(kWindow, kNil);
@@ -347,9 +352,44 @@ struct Deflater::State {
     // 1 when the chains are split by parity; the greedy levels walk at most 8 candidates,
     // too few to gain from two lists, and keep one (the odd heads stay empty).
     uint32_t laneBit = 1;
+    bool slid = false;  // the buffer moved down at least once in this stream
+
+    // Ready for a new stream at `level`, keeping every block allocated. Only the hash heads
+    // can lead a walk into the old stream (each link is written when its position goes in),
+    // so they are emptied: position by position for a short stream that never slid, whole
+    // otherwise.
+    void reset(int level) {
+        params = deflateLevel(level);
+        laneBit = params.lazy ? 1 : 0;
+        if (!slid && end < kShortStream) {
+            for (int32_t p = 0; p < end; ++p) {
+                const uint32_t h = hash4(buf + p) << 1;
+                head4[h] = head4[h | 1] = kNil;
+                head3[hash3(buf + p)] = kNil;
+            }
+        } else {
+            std::fill(head4.begin(), head4.end(), kNil);
+            std::fill(head3.begin(), head3.end(), kNil);
+        }
+        pos = end = base = 0;
+        pending = false;
+        prevLen = 0;
+        prevDist = 0;
+        nItems = segmentStart = 0;
+        blockHist.clear();
+        segHist.clear();
+        blockRawStart = 0;
+        blockRaw = segRaw = 0;
+        bitBuf = 0;
+        bitCount = 0;
+        done = false;
+        lastHead3 = 0;
+        lastHash4 = 0;
+        slid = false;
+    }
 
     void insert(int32_t p) {
-        const uint8_t* q = buf.data() + p;
+        const uint8_t* q = buf + p;
         const uint32_t h = hash4(q) << 1 | (uint32_t(p) & laneBit);
         const int16_t rel = int16_t(p - base);
         prev[size_t(p & kWindowMask)] = head4[h];
@@ -364,7 +404,7 @@ struct Deflater::State {
     // kept), with the tables and the base in locals.
     void insertRange(int32_t from, int32_t to) {
         to = std::min(to, end - 3);
-        const uint8_t* const data = buf.data();
+        const uint8_t* const data = buf;
         int16_t* const h4 = head4.data();
         int16_t* const h3 = head3.data();
         int16_t* const link = prev.data();
@@ -410,7 +450,7 @@ struct Deflater::State {
     int findMatch(int best, int chain, uint32_t& distOut) const {
         const int maxLen = std::min(258, end - pos);
         if (maxLen < 4 || best >= maxLen) return 0;
-        const uint8_t* const data = buf.data();
+        const uint8_t* const data = buf;
         const int16_t* const link = prev.data();
         const uint8_t* cur = data + pos;
         const int32_t limit = pos - kMaxDistance;
@@ -673,7 +713,7 @@ void Deflater::State::writeBlock(BitWriter& w, const uint32_t* it, size_t n, con
 
     w.reserve(size_t(std::min(dynBits, fixBits) / 8) + size_t(rawLen) + storedBlocks * 5 + 64);
     if (storedBits <= dynBits && storedBits <= fixBits) {
-        const uint8_t* p = buf.data() + rawStart;
+        const uint8_t* p = buf + rawStart;
         int64_t left = rawLen;
         do {
             const uint32_t k = uint32_t(std::min<int64_t>(left, 65535));
@@ -752,7 +792,8 @@ void Deflater::State::writeBlock(BitWriter& w, const uint32_t* it, size_t n, con
 void Deflater::State::slide() {
     const int32_t shift = pos - kWindow;
     if (shift <= 0) return;
-    std::memmove(buf.data(), buf.data() + shift, size_t(end - shift));
+    slid = true;
+    std::memmove(buf, buf + shift, size_t(end - shift));
     pos -= shift;
     end -= shift;
     blockRawStart -= shift;
@@ -763,6 +804,8 @@ Deflater::Deflater(int level) : s_(std::make_unique<State>()) {
     s_->params = deflateLevel(level);
     s_->laneBit = s_->params.lazy ? 1 : 0;
 }
+
+void Deflater::reset(int level) { s_->reset(level); }
 
 Deflater::~Deflater() = default;
 
@@ -778,8 +821,8 @@ void Deflater::compress(std::span<const uint8_t> in, bool last, std::vector<uint
     while (true) {
         const size_t room = size_t(kBufferSize - s.end);
         const size_t take = std::min(room, in.size());
-        if (take) std::memcpy(s.buf.data() + s.end, in.data(), take);  // an empty span may hold no pointer
-        std::memset(s.buf.data() + s.end + take, 0, kPad);
+        if (take) std::memcpy(s.buf + s.end, in.data(), take);  // an empty span may hold no pointer
+        std::memset(s.buf + s.end + take, 0, kPad);
         s.end += int32_t(take);
         in = in.subspan(take);
         const bool full = s.end == kBufferSize;

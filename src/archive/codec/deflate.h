@@ -32,6 +32,9 @@ public:
 
     void compress(std::span<const uint8_t> in, bool last, std::vector<uint8_t>& out);
     bool finished() const;
+    // Starts a new stream at `level` with the same blocks: an archive of many small files
+    // then pays for its compressor's memory once, not per file.
+    void reset(int level);
 
 private:
     struct State;

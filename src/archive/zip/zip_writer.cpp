@@ -177,6 +177,8 @@ struct TZip::Impl {
     bool passwordFailed = false;
     std::vector<uint8_t> readBuf = std::vector<uint8_t>(kReadChunk);
     std::vector<uint8_t> packedBuf;
+    // One compressor for every entry of the archive, reset between them.
+    std::optional<codec::Deflater> deflater;
 
     explicit Impl(TZip& owner) : z(owner) {}
 
@@ -488,8 +490,12 @@ bool TZip::Impl::writeEntry(Source& s, int fd, const std::string& linkTarget, Zi
         out.put(p, n);
     };
 
-    std::optional<codec::Deflater> deflater;
-    if (!store) deflater.emplace(z.Level());
+    if (!store) {
+        if (deflater)
+            deflater->reset(z.Level());
+        else
+            deflater.emplace(z.Level());
+    }
     const int step = progressStep(z.ProgressNotify);
     int lastPercent = -1;
     uint64_t pos = 0;

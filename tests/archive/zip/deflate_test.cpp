@@ -154,6 +154,30 @@ TEST(Deflate, FedInPiecesGivesAValidStream) {
     }
 }
 
+// A reused compressor must forget the previous stream: a stale hash head would offer
+// matches into bytes the new stream never had. The streams share their text, so any such
+// match would be found; a fresh compressor is the oracle, byte for byte.
+TEST(Deflate, ResetCompressorGivesTheSameBytesAsAFreshOne) {
+    const Bytes longText = textLike(1300000, 21);  // slides the buffer
+    const Bytes shortText(longText.begin() + 5000, longText.begin() + 9000);
+    const Bytes midText(longText.begin() + 1000, longText.begin() + 200000);
+    const Bytes empty;
+    struct Stream {
+        const Bytes* data;
+        int level;
+    };
+    const Stream order[] = {{&shortText, 6}, {&shortText, 6}, {&longText, 7}, {&shortText, 1},
+                            {&midText, 9},   {&shortText, 7}, {&empty, 6}, {&midText, 6}};
+    kv::codec::Deflater reused(6);
+    int n = 0;
+    for (const Stream& st : order) {
+        if (n++) reused.reset(st.level);
+        Bytes out;
+        reused.compress(*st.data, true, out);
+        EXPECT_EQ(out, kv::codec::deflate(*st.data, st.level)) << "stream " << n << " at level " << st.level;
+    }
+}
+
 TEST(Deflate, IncompressibleDataGrowsOnlyByStoredBlockHeaders) {
     const Bytes in = randomBytes(300000, 11);
     const Bytes out = kv::codec::deflate(in, 7);

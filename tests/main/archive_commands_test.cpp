@@ -332,6 +332,66 @@ TEST(ArchiveJobs, CancelDuringABigEntryKeepsTheFileItWouldReplace) {
     EXPECT_EQ(left, (std::set<std::string>{"a.txt", "m.bin"})) << "no temporary file is left";
 }
 
+// A volume of a set that is not beside the others is asked for during the job, through the
+// same error question as a copy's: Retry once it is in place goes on with it; Skip leaves the
+// file that runs into it unwritten and says so; Cancel ends the job as cancelled.
+TEST(ArchiveJobs, AMissingVolumeIsAskedForWhileTheJobRuns) {
+    using kv::fileops::Decision;
+    struct Case {
+        Decision answer;
+        kv::fileops::Outcome outcome;
+        std::set<std::string> files;
+    };
+    const Case cases[] = {
+        {Decision::Retry, kv::fileops::Outcome::Done, {"hello.txt", "random.bin", "lorem.txt"}},
+        {Decision::Skip, kv::fileops::Outcome::Failed, {"hello.txt"}},
+        {Decision::Cancel, kv::fileops::Outcome::Cancelled, {"hello.txt"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(int(c.answer));
+        kv::test::TempDir tmp{"kv_arcvol"};
+        const fs::path root = tmp.path();
+        const fs::path data = fs::path(KV_TEST_DATA) / "archives" / "arj";
+        fs::create_directories(root / "set");
+        fs::create_directories(root / "away");
+        for (const char* n : {"volumes.arj", "volumes.a01"}) fs::copy_file(data / n, root / "set" / n);
+        fs::copy_file(data / "volumes.a02", root / "away" / "volumes.a02");
+
+        struct PutItBack : kv::fileops::Decider {
+            fs::path root;
+            Decision answer = Decision::Retry;
+            std::vector<std::string> asked;
+            Decision conflict(const kv::fileops::Conflict&) override { return Decision::Cancel; }
+            Decision error(const kv::fileops::OpError& e) override {
+                asked.push_back(e.path);
+                if (answer == Decision::Retry)
+                    fs::rename(root / "away" / "volumes.a02", root / "set" / "volumes.a02");
+                return answer;
+            }
+        } decider;
+        decider.root = root;
+        decider.answer = c.answer;
+        kv::fileops::Progress progress;
+        kv::fileops::ExtractJob x;
+        x.archive = (root / "set" / "volumes.arj").string();
+        x.targetDir = (root / "out").string();
+        const auto r = x.run(decider, progress);
+        EXPECT_EQ(r.outcome, c.outcome);
+        EXPECT_EQ(decider.asked, std::vector<std::string>{(root / "set" / "volumes.a02").string()});
+        std::set<std::string> got;
+        for (auto& e : fs::directory_iterator(root / "out")) got.insert(e.path().filename().string());
+        EXPECT_EQ(got, c.files) << "nothing half-written is left";
+        if (c.answer == Decision::Retry) {
+            EXPECT_EQ(fs::file_size(root / "out" / "random.bin"), 102400u);
+            EXPECT_EQ(fs::file_size(root / "out" / "lorem.txt"), 12049u);
+        }
+        if (c.answer == Decision::Skip) {
+            ASSERT_FALSE(r.failures.empty());
+            EXPECT_NE(r.failures.front().path.find("volumes.a02"), std::string::npos);
+        }
+    }
+}
+
 TEST_F(MainWindowTest, ArchiveDialogScreenshots) {
     const char* shots = std::getenv("KV_SCREENSHOT_DIR");
     if (!shots) GTEST_SKIP() << "set KV_SCREENSHOT_DIR to keep screenshots";

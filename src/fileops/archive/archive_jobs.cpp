@@ -150,6 +150,21 @@ JobResult ExtractJob::run(Decider& decider, Progress& progress) {
         accept = step == Asker::Step::Go;
         if (step == Asker::Step::Cancel) z.setCancel(true);
     };
+    // A later volume of a set that is not where the last one was: the user can put it there
+    // (or insert its disk) and retry, skip what it holds, or cancel the job.
+    x->OnNextVolume = [&](TZipCommon& z, std::string& dir, std::string& fn, const std::string& volumeId,
+                          bool& stop) {
+        OpError e;
+        e.path = dir + fn;
+        // The RAR library does not say which volume it wants ("0").
+        e.action = volumeId.empty() || volumeId == "0" ? std::string("open the next volume of the archive")
+                                                       : "open volume " + volumeId + " of the archive";
+        e.message = "the volume is not there; put it in this place and retry";
+        const Asker::Step step = asker.error(e);
+        if (step == Asker::Step::Retry) return;
+        stop = true;
+        if (step == Asker::Step::Cancel) z.setCancel(true);
+    };
     x->OnBegin = [&](TZipCommon& z, const std::string& fn, int, bool&) { bytes.begin(fn, z.UnpackedSize); };
     x->OnProgress = [&](TZipCommon&, const std::string&, uint8_t pct) { bytes.percent(pct); };
     x->OnEnd = [&](TZipCommon&, const std::string&, bool) { bytes.end(); };

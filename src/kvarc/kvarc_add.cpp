@@ -75,16 +75,26 @@ int addCommand(const Args& args) {
 }
 
 int deleteCommand(const Args& args) {
-    if (args.size() < 2) return 2;
     kv::TZip zip;
+    std::vector<std::string> rest;
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "-p" && i + 1 < args.size())
+            zip.Password = args[++i];
+        else
+            rest.push_back(args[i]);
+    }
+    if (rest.size() < 2) return 2;
     Reporter rep;
     rep.attach(zip);
+    // Encrypted entries are dropped only with their password; a wrong or missing one is said
+    // as such, and the archive stays as it was.
+    zip.OnGetPassword = [](kv::TZipCommon&, const std::string&, std::string&, bool& again) { again = false; };
     zip.Switch = kv::TSwitch::swDelete;
-    zip.FileSpecList.assign(args.begin() + 1, args.end());
-    zip.setArchiveFile(args[0]);
+    zip.FileSpecList.assign(rest.begin() + 1, rest.end());
+    zip.setArchiveFile(rest[0]);
     if (zip.Activate()) return 0;
     if (rep.nothingToDo && rep.errors == 0) {
-        std::fprintf(stderr, "kvarc: %s: no entry matched\n", shown(args[0]).c_str());
+        std::fprintf(stderr, "kvarc: %s: no entry matched\n", shown(rest[0]).c_str());
         return 1;
     }
     return 2;

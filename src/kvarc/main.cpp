@@ -29,7 +29,7 @@ constexpr Command kCommands[] = {
     {"a", kvarc::addCommand,
      "a ARCHIVE FILE... [-r] [-0|-1..-9] [-p PASSWORD] [-m]   add or update (-r subfolders, -0 store, -m "
      "move)"},
-    {"d", kvarc::deleteCommand, "d ARCHIVE NAME...   delete entries (a NAME with / matches the whole path)"},
+    {"d", kvarc::deleteCommand, "d ARCHIVE NAME... [-p PASSWORD]   delete entries (a NAME with / matches the whole path)"},
 };
 
 int usage() {

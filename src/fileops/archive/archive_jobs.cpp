@@ -292,6 +292,8 @@ JobResult EditZipJob::run(Decider& decider, Progress& progress) {
     zip.ExactNames = deleteNames;
     if (deleteNames.empty()) zip.NewFolders = newFolders;
     zip.Password = password;
+    // The password was asked before the job; one that does not fit is reported as wrong.
+    zip.OnGetPassword = [](TZipCommon&, const std::string&, std::string&, bool& again) { again = false; };
     zip.setArchiveFile(archive);
     followCancel(zip, progress);
     zip.OnError = [&](TZipCommon&, const std::string& fn, const std::string& extra, const std::string&,

@@ -358,6 +358,8 @@ void ArchiveDeleteCommand(const FileOpsContext& ctx) {
         if (node > 0) tree.storedNames(node, job.deleteNames);  // never the archive's top
     }
     if (job.deleteNames.empty()) return;  // only folders the names imply, and none under them
+    // The writer drops an encrypted entry only for the right password.
+    if (chosenEncrypted(job.archive, p->ArchiveInner(), names) && !askPassword(ctx, job.password)) return;
     runEdit(ctx, std::move(job), form.windowTitle());
 }
 

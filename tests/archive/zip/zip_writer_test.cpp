@@ -262,6 +262,20 @@ TEST(ZipWriter, DeletingAnEncryptedEntryNeedsItsPassword) {
     if (have("unzip")) {
         EXPECT_EQ(sh("unzip -Z1 " + q(zip)), "b.txt\n");
     }
+#ifdef KVARC
+    // The command line: without -p or with a wrong one it says so and keeps the archive.
+    const std::string left = t.read("e.zip");
+    int st = 0;
+    const std::string kvarc = std::string(KVARC) + " d " + q(zip) + " b.txt";
+    EXPECT_NE(sh(kvarc + " 2>&1", &st).find("Invalid password"), std::string::npos);
+    EXPECT_EQ(st, 2);
+    sh(kvarc + " -p nope 2>&1", &st);
+    EXPECT_EQ(st, 2);
+    EXPECT_EQ(t.read("e.zip"), left);
+    sh(kvarc + " -p right 2>&1", &st);
+    EXPECT_EQ(st, 0);
+    EXPECT_FALSE(std::filesystem::exists(zip)) << "the archive left empty is removed";
+#endif
 }
 
 TEST(ZipWriter, MoveDeletesOnlyTheFilesWritten) {

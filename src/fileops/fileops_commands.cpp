@@ -150,10 +150,7 @@ void PlaceCursorOn(TFPanel* p, const std::string& name) {
     int i = p->FL.findByName(name);
     if (i == 0) i = 1;
     p->HideCursor();
-    const int page = std::max(1, p->pageSize());
-    if (i - 1 < p->PosList || i - 1 >= p->PosList + page) p->PosList = i - 1 < page ? 0 : i - page;
-    p->Bar_Pos = i - 1 - p->PosList;
-    p->LocateCursor();
+    p->putCursorOn(i);
     p->DrawList();
     p->DrawCursor();
 }

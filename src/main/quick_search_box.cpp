@@ -29,16 +29,9 @@ int firstMatch(const TFPanel& p, const QString& text) {
     return FindQuickMatch(p.FL, TQuickSearchText(text.toStdString()), 1, +1);
 }
 
-// The cursor on entry `index` (1-based) as the panel's own moves put it: the page stays
-// when the entry is on it, otherwise the page ends with the entry.
 void placeCursorAt(TFPanel& p, int index) {
     p.HideCursor();
-    const int page = p.pageSize();
-    if (index - 1 < p.PosList || index - 1 >= p.PosList + page)
-        p.PosList = index - 1 < page ? 0 : index - page;
-    p.Bar_Pos = index - 1 - p.PosList;
-    p.clampCursor();
-    p.LocateCursor();
+    p.putCursorOn(index);
     p.DrawCursor();
 }
 

@@ -115,6 +115,14 @@ void TFPanelModel::ReadDirNow() {
     FreeSpace = space ? static_cast<std::int64_t>(space->free) : 0;
 }
 
+void TFPanelModel::putCursorOn(int index) {
+    const int page = pageSize();
+    if (index - 1 < PosList || index - 1 >= PosList + page) PosList = index - 1 < page ? 0 : index - page;
+    Bar_Pos = index - 1 - PosList;
+    clampCursor();
+    locateCursor();
+}
+
 void TFPanelModel::clampCursor() {
     if (ListingPending) return;  // the entries are not known yet
     const int page = pageSize();
@@ -193,13 +201,7 @@ bool TFPanelModel::GoParent() {
     if (leavingArchive && !ListingPending) {
         // The cursor back on the archive, even when the folder changed while we were in it.
         const int i = FL.findByName(archiveName);
-        if (i > 0 && i != cursorIndex()) {
-            const int page = pageSize();
-            if (i - 1 < PosList || i - 1 >= PosList + page) PosList = i - 1 < page ? 0 : i - page;
-            Bar_Pos = i - 1 - PosList;
-            clampCursor();
-            locateCursor();
-        }
+        if (i > 0 && i != cursorIndex()) putCursorOn(i);
     }
     if (OnChangeFolder) OnChangeFolder(Side);
     return true;

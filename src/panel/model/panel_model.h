@@ -117,6 +117,9 @@ public:
 
     // Keeps Bar_Pos and PosList on an existing entry and inside the page.
     void clampCursor();
+    // The cursor on entry `index` (1-based) as the panel's own moves put it: the page stays
+    // when the entry is on it, otherwise the page ends with the entry. CurCol and CurRow follow.
+    void putCursorOn(int index);
     // Sets CurFile, CurPath, CurIsDir, CurSize, CurIndex from the cursor.
     void publishCurrent();
     // CurCol and CurRow from Bar_Pos.

@@ -84,6 +84,7 @@ public:
     void record(std::string folder, std::vector<std::pair<std::string, std::string>> pairs);
     bool available() const { return !pairs_.empty(); }
     const std::string& folder() const { return folder_; }
+    const std::vector<std::pair<std::string, std::string>>& pairs() const { return pairs_; }
     // The renamed entries back to their old names. Refuses, naming them, when a renamed
     // entry is no longer there or an old name has been taken meanwhile; the record stays
     // then (and after a failure that was rolled back), so the undo can be tried again.

@@ -13,6 +13,7 @@
 
 #include <set>
 
+#include "archive/zip/zip_writer.h"
 #include "fileops/file_forms.h"
 #include "fileops/multi_rename_form.h"
 #include "fileops/question_dialogs.h"
@@ -168,4 +169,42 @@ TEST_F(CompareRenameTest, MultiRenamePreviewIsWhatTheRenameDoesAndUndoPutsItBack
     answerNextMessageBox(QMessageBox::Ok, &text);
     f.runCommand("file.undoMultiRename");
     EXPECT_EQ(text, QStringLiteral("There is no multi-rename to undo."));
+}
+
+TEST_F(CompareRenameTest, AnArchivePanelComparesByNameSizeAndTimeAndRefusesMultiRename) {
+    // ZIP times go in 2-second steps: an odd second on disk is one second off in the archive.
+    const std::int64_t t = 1'700'000'001;
+    const fs::path src = root / "src";
+    writeAt(src / "same.txt", "same", t);
+    writeAt(src / "older.txt", "old", t);
+    kv::TZip zip;
+    zip.setDefaultDir(src.string());
+    zip.StoredDirNames = kv::TStoredDirNames::sdRelative;
+    zip.FileSpecList = {"same.txt", "older.txt"};
+    zip.setArchiveFile((work / "pack.zip").string());
+    ASSERT_TRUE(zip.Activate());
+    const fs::path R = work / "R";
+    writeAt(R / "same.txt", "same", t);
+    writeAt(R / "older.txt", "newer", t + 100);
+    writeAt(R / "extra.txt", "x", t);
+    auto& f = start();
+    f.changeFolder(f.RightPanel, R.string());
+    placeCursor(f.LeftPanel, "pack.zip");
+    f.LeftPanel->EnterItem();
+    ASSERT_TRUE(f.LeftPanel->InArchive());
+    const auto& kept = f.LeftPanel->FL.entry(f.LeftPanel->FL.findByName("same.txt")).Written;
+    ASSERT_EQ(kept.Second % 2, 0u) << "the archive keeps even seconds";
+
+    QString text;
+    answerNextMessageBox(QMessageBox::Ok, &text);
+    key(Qt::Key_G, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_TRUE(selected(f.LeftPanel).empty());
+    EXPECT_EQ(selected(f.RightPanel), (std::set<std::string>{"older.txt", "extra.txt"}));
+    EXPECT_NE(text.indexOf(QStringLiteral("Contents are not compared in archives.")), -1)
+        << text.toStdString();
+
+    placeCursor(f.LeftPanel, "same.txt");
+    answerNextMessageBox(QMessageBox::Ok, &text);
+    key(Qt::Key_F6, Qt::ControlModifier);
+    EXPECT_EQ(text, QStringLiteral("Multi-rename does not work inside archives."));
 }

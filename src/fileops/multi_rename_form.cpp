@@ -17,6 +17,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include <ctime>
 #include <filesystem>
 #include <unordered_set>
 
@@ -46,6 +47,7 @@ TFormMultiRename::TFormMultiRename(const std::string& folder, const std::vector<
         const std::int64_t mtime = ::lstat(joinPath(folder, n).c_str(), &st) == 0 ? st.st_mtim.tv_sec : 0;
         sources_.push_back({n, mtime});
     }
+    readFolder(true);
 
     auto* form = new QFormLayout;
     NameMask = new QLineEdit(QStringLiteral("[N]"), this);
@@ -120,6 +122,7 @@ TFormMultiRename::TFormMultiRename(const std::string& folder, const std::vector<
 
     connect(RenameBtn, &QPushButton::clicked, this, [this] {
         // The folder may have changed since the preview was drawn: look again first.
+        readFolder(true);
         refresh();
         if (RenameBtn->isEnabled()) accept();
     });
@@ -148,10 +151,24 @@ fileops::RenameRules TFormMultiRename::rules() const {
 }
 
 fileops::RenamePreview TFormMultiRename::preview() const {
-    return fileops::previewRename(sources_, rules(), fileops_ui::FolderNames(folder_));
+    return fileops::previewRename(sources_, rules(), folderNames_);
+}
+
+void TFormMultiRename::readFolder(bool always) {
+    struct stat st {};
+    const bool known = ::stat(folder_.c_str(), &st) == 0;
+    if (!always && known && !stampRecent_ && st.st_mtim.tv_sec == stampSec_ &&
+        st.st_mtim.tv_nsec == stampNsec_)
+        return;
+    folderNames_ = fileops_ui::FolderNames(folder_);
+    stampSec_ = known ? st.st_mtim.tv_sec : -1;
+    stampNsec_ = known ? st.st_mtim.tv_nsec : -1;
+    // A stamp of the last two seconds may not show a change made in the same tick.
+    stampRecent_ = !known || std::time(nullptr) - st.st_mtim.tv_sec < 2;
 }
 
 void TFormMultiRename::refresh() {
+    readFolder(false);
     const fileops::RenamePreview p = preview();
     Preview->setRowCount(static_cast<int>(p.rows.size()));
     const QColor bad(0xC0, 0x00, 0x00);

@@ -29,9 +29,10 @@ public:
                      QWidget* parent = nullptr);
 
     fileops::RenameRules rules() const;
-    // The preview for the rules shown, against the folder as it is now.
+    // The preview for the rules shown, against the folder's names as last read.
     fileops::RenamePreview preview() const;
-    // Recomputes the table, the summary and whether Rename may be pressed.
+    // Recomputes the table, the summary and whether Rename may be pressed; the folder's
+    // names are read again when it has changed since (and always when Rename is pressed).
     void refresh();
 
     QLineEdit* NameMask = nullptr;
@@ -51,6 +52,10 @@ public:
 private:
     std::string folder_;
     std::vector<fileops::RenameSource> sources_;
+    std::vector<std::string> folderNames_;
+    void readFolder(bool always);
+    std::int64_t stampSec_ = -1, stampNsec_ = -1;
+    bool stampRecent_ = true;  // a change within the same clock tick would keep the stamp
 };
 
 namespace fileops_ui {

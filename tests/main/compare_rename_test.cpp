@@ -147,6 +147,17 @@ TEST_F(CompareRenameTest, MultiRenamePreviewIsWhatTheRenameDoesAndUndoPutsItBack
             shown.emplace_back(d->Preview->item(r, 0)->text(), d->Preview->item(r, 1)->text());
         if (const QString shots = qEnvironmentVariable("KV_SCREENSHOT_DIR"); !shots.isEmpty())
             d->grab().save(shots + QStringLiteral("/kv-multi-rename.png"));
+        // A name taken after the preview was drawn is seen when Rename is pressed.
+        writeFile(dir / "pic_03.jpg", "late");
+        d->RenameBtn->click();
+        EXPECT_TRUE(d->isVisible());
+        EXPECT_FALSE(d->RenameBtn->isEnabled());
+        EXPECT_EQ(d->Preview->item(2, 2)->text(), QStringLiteral("\"pic_03.jpg\" already exists"));
+        // Gone again: the next change of a field sees it.
+        fs::remove(dir / "pic_03.jpg");
+        d->Search->setText(QStringLiteral("?"));
+        d->Search->clear();
+        ASSERT_TRUE(d->RenameBtn->isEnabled()) << d->Summary->text().toStdString();
         d->RenameBtn->click();
     });
     key(Qt::Key_F6, Qt::ControlModifier);

@@ -266,14 +266,21 @@ RenamePreview previewRename(const std::vector<RenameSource>& sources, const Rena
         if (p.error.empty() && expand(rules.namePattern, f, name, error) &&
             expand(rules.extPattern, f, ext, error)) {
             std::string whole = ext.empty() ? name : name + "." + ext;
+            bool replaced = true;
             if (!rules.search.empty()) {
-                if (rules.regex)
-                    whole = std::regex_replace(whole, re, rules.replace);
-                else
+                if (rules.regex) {
+                    // An expression too complex for a name throws (error_complexity, error_stack).
+                    try {
+                        whole = std::regex_replace(whole, re, rules.replace);
+                    } catch (const std::regex_error&) {
+                        replaced = false;
+                    }
+                } else {
                     whole = replaceAll(whole, rules.search, rules.replace);
+                }
             }
             row.newName = changeCase(whole, rules.letterCase);
-            row.problem = nameProblem(row.newName);
+            row.problem = replaced ? nameProblem(row.newName) : "the regular expression is too complex here";
             if (row.problem.empty() && others.count(row.newName))
                 row.problem = "\"" + row.newName + "\" already exists";
             if (row.problem.empty()) {

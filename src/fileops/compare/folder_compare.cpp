@@ -66,7 +66,8 @@ std::string joinPath(const std::string& dir, const std::string& name) {
 
 }  // namespace
 
-bool sameContents(const std::string& a, const std::string& b, std::string& error) {
+bool sameContents(const std::string& a, const std::string& b, std::string& error,
+                  const std::function<bool(std::int64_t bytes)>& block, bool* stopped) {
     Fd fa(openRegular(a, error));
     if (fa.get() < 0) return false;
     Fd fb(openRegular(b, error));
@@ -82,6 +83,10 @@ bool sameContents(const std::string& a, const std::string& b, std::string& error
         }
         if (na != nb || std::memcmp(ba.data(), bb.data(), static_cast<std::size_t>(na)) != 0) return false;
         if (na == 0) return true;
+        if (block && !block(na + nb)) {
+            if (stopped) *stopped = true;
+            return false;
+        }
     }
 }
 
@@ -92,8 +97,20 @@ CompareResult compareFolders(const std::vector<CompareItem>& left, const std::ve
     rightByName.reserve(right.size());
     for (const CompareItem& it : right)
         if (it.name != "..") rightByName.emplace(it.name, &it);
+    // What reading the contents will take, for the progress.
+    std::int64_t total = 0, done = 0;
+    if (options.contents && options.progress)
+        for (const CompareItem& l : left)
+            if (const auto it = rightByName.find(l.name);
+                it != rightByName.end() && !l.isDir && !it->second->isDir && l.size == it->second->size)
+                total += 2 * l.size;
+    const auto block = [&](std::int64_t bytes) {
+        done += bytes;
+        return options.progress(done, total);
+    };
     std::unordered_map<std::string, bool> seenOnLeft;
     for (const CompareItem& l : left) {
+        if (r.cancelled) break;
         if (l.name == "..") continue;
         seenOnLeft.emplace(l.name, true);
         const auto found = rightByName.find(l.name);
@@ -119,8 +136,10 @@ CompareResult compareFolders(const std::vector<CompareItem>& left, const std::ve
                 continue;
             }
             std::string error;
-            const bool same =
-                sameContents(joinPath(options.leftDir, l.name), joinPath(options.rightDir, rt.name), error);
+            const bool same = sameContents(
+                joinPath(options.leftDir, l.name), joinPath(options.rightDir, rt.name), error,
+                options.progress ? std::function<bool(std::int64_t)>(block) : nullptr, &r.cancelled);
+            if (r.cancelled) break;
             if (!error.empty()) {
                 r.errors.push_back(error);
                 continue;
@@ -146,6 +165,7 @@ CompareResult compareFolders(const std::vector<CompareItem>& left, const std::ve
         }
     }
     for (const CompareItem& rt : right) {
+        if (r.cancelled) break;
         if (rt.name == ".." || seenOnLeft.count(rt.name)) continue;
         r.right.push_back(rt.name);
         ++r.rightOnly;

@@ -16,6 +16,7 @@
 //     make them equal whatever their times; different bytes select the newer one, or both
 //     at equal times. A file that cannot be read is reported and selected on neither side.
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,9 @@ struct CompareOptions {
     int dateSlack = 1;
     // The two folders, for reading contents.
     std::string leftDir, rightDir;
+    // Called between blocks while contents are read: bytes read of both sides so far and
+    // of all the pairs to read. Returning false stops the compare (CompareResult::cancelled).
+    std::function<bool(std::int64_t done, std::int64_t total)> progress;
 };
 
 struct CompareResult {
@@ -44,6 +48,7 @@ struct CompareResult {
     int clashes = 0;  // a file against a folder
     int same = 0;
     std::vector<std::string> errors;  // "name: reason" for files that could not be read
+    bool cancelled = false;           // the progress callback stopped it; the lists are partial
 
     // One line for the user, e.g. "Left: 2 to copy, right: 1 to copy; 5 the same".
     std::string summary() const;
@@ -53,7 +58,10 @@ CompareResult compareFolders(const std::vector<CompareItem>& left, const std::ve
                              const CompareOptions& options);
 
 // Whether two files hold the same bytes, read side by side in blocks. False with `error`
-// set when either cannot be opened or read (a fifo or device is never opened).
-bool sameContents(const std::string& a, const std::string& b, std::string& error);
+// set when either cannot be opened or read (a fifo or device is never opened). `block`,
+// when given, is told the bytes of each block pair read and may stop the reading by
+// returning false (the answer is then false with `error` empty and `stopped` set).
+bool sameContents(const std::string& a, const std::string& b, std::string& error,
+                  const std::function<bool(std::int64_t bytes)>& block = {}, bool* stopped = nullptr);
 
 }  // namespace kv::fileops

@@ -1,6 +1,10 @@
 // The panel choosers: select and unselect a group by mask, the sort order, the drive; and
 // the folder compare, which selects in each panel what the other one lacks or holds older.
+#include <QCoreApplication>
 #include <QMessageBox>
+#include <QProgressDialog>
+
+#include <memory>
 
 #include "fileops/compare/folder_compare.h"
 #include "main/commands/command_table.h"
@@ -64,7 +68,31 @@ void compareFolders(TForm1& f, bool contents) {
     o.contents = contents && !inArchive;
     o.leftDir = l.CurDir;
     o.rightDir = r.CurDir;
-    const fileops::CompareResult res = fileops::compareFolders(itemsOf(l), itemsOf(r), o);
+    fileops::CompareResult res;
+    {
+        // Reading contents may take a while: a progress window with Stop after half a second.
+        std::unique_ptr<QProgressDialog> progress;
+        if (o.contents) {
+            progress = std::make_unique<QProgressDialog>(QStringLiteral("Comparing contents..."),
+                                                         QStringLiteral("Stop"), 0, 1000, &f);
+            progress->setWindowTitle(caption);
+            progress->setWindowModality(Qt::WindowModal);
+            progress->setMinimumDuration(500);
+            progress->setAutoClose(false);
+            progress->setAutoReset(false);
+            o.progress = [&progress](std::int64_t done, std::int64_t total) {
+                progress->setValue(total > 0 ? static_cast<int>(done * 1000 / total) : 0);
+                QCoreApplication::processEvents();
+                return !progress->wasCanceled();
+            };
+        }
+        res = fileops::compareFolders(itemsOf(l), itemsOf(r), o);
+    }
+    if (res.cancelled) {
+        QMessageBox::information(&f, caption,
+                                 QStringLiteral("The compare was stopped; the selection is as it was."));
+        return;
+    }
     selectExactly(l, res.left);
     selectExactly(r, res.right);
     QString text = QString::fromStdString(res.summary());

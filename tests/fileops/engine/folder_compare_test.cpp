@@ -94,6 +94,19 @@ TEST(FolderCompare, ContentsAreReadOnlyWhenAskedAndDecideBetweenEqualSizes) {
     EXPECT_EQ(r.same, 1) << "equal bytes are the same whatever the times";
     EXPECT_TRUE(r.errors.empty());
 
+    // The progress sees the bytes of both equal-sized pairs and can stop after the first block.
+    std::int64_t lastTotal = 0;
+    int calls = 0;
+    on.progress = [&](std::int64_t, std::int64_t total) {
+        lastTotal = total;
+        return ++calls < 2;
+    };
+    r = compareFolders(left, right, on);
+    EXPECT_TRUE(r.cancelled);
+    EXPECT_EQ(calls, 2);
+    EXPECT_EQ(lastTotal, static_cast<std::int64_t>(4 * big.size()));
+    on.progress = nullptr;
+
     // A file gone since the listing is reported and selected on neither side.
     std::filesystem::remove(tmp / "R/diff");
     r = compareFolders(left, right, on);

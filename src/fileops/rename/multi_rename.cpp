@@ -150,30 +150,27 @@ std::string nameProblem(const std::string& n) {
     return {};
 }
 
-// UTF-8 decoding and encoding for the case change; bytes that are not UTF-8 stay as they are.
+// Letters whose capitals lo..hi and small forms lo+delta..hi+delta lie a fixed distance
+// apart: Latin, Latin-1, Greek, Cyrillic.
+struct CaseRange {
+    char32_t lo, hi, delta;
+};
+constexpr CaseRange kCaseRanges[] = {
+    {U'A', U'Z', 32}, {0xC0, 0xDE, 32}, {0x391, 0x3AB, 32}, {0x410, 0x42F, 32}, {0x400, 0x40F, 80},
+};
+
 char32_t mapCase(char32_t c, bool upper) {
-    auto shift = [&](char32_t lo, char32_t hi, char32_t delta, bool isUpperRange) -> char32_t {
-        if (c < lo || c > hi) return 0;
-        if (upper && !isUpperRange) return c - delta;
-        if (!upper && isUpperRange) return c + delta;
-        return c;
-    };
-    struct Range {
-        char32_t lo, hi, delta;
-        bool upperRange;
-    };
-    static constexpr Range ranges[] = {
-        {U'A', U'Z', 32, true},    {U'a', U'z', 32, false},   {0xC0, 0xDE, 32, true},
-        {0xE0, 0xFE, 32, false},   {0x391, 0x3AB, 32, true},  {0x3B1, 0x3CB, 32, false},
-        {0x410, 0x42F, 32, true},  {0x430, 0x44F, 32, false}, {0x400, 0x40F, 80, true},
-        {0x450, 0x45F, 80, false},
-    };
-    if (c == 0xD7 || c == 0xF7 || c == 0x3A2 || c == 0x3C2) return c;  // x, / and final sigma
-    for (const Range& r : ranges)
-        if (const char32_t m = shift(r.lo, r.hi, r.delta, r.upperRange)) return m;
+    // The multiplication and division signs sit among the Latin-1 letters; final sigma has
+    // no capital of its own.
+    if (c == 0xD7 || c == 0xF7 || c == 0x3A2 || c == 0x3C2) return c;
+    for (const CaseRange& r : kCaseRanges) {
+        if (!upper && c >= r.lo && c <= r.hi) return c + r.delta;
+        if (upper && c >= r.lo + r.delta && c <= r.hi + r.delta) return c - r.delta;
+    }
     return c;
 }
 
+// One code point below U+10000 as UTF-8.
 void encode(char32_t c, std::string& out) {
     if (c < 0x80) {
         out += static_cast<char>(c);

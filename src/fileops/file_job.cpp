@@ -28,14 +28,17 @@ void showJobSummary(QWidget* owner, const QString& caption, const fileops::JobRe
 
 namespace {
 // A dialog may be open on the panels' entries (F5's, say, whose command reads the selection
-// once it closes): the re-read, which drops the selection, waits until no dialog is open.
+// once it closes): the re-read waits until no dialog is open. The active panel's re-read
+// drops its selection (the job took it); the other panel keeps its own selection of the
+// entries still there, so after a folder compare F5 on one side and then on the other
+// copies each side's selection across.
 void refreshWhenNoDialog(QPointer<TFPanel> a, QPointer<TFPanel> b) {
     if (QApplication::activeModalWidget()) {
         QTimer::singleShot(100, [a, b] { refreshWhenNoDialog(a, b); });
         return;
     }
-    for (TFPanel* p : {a.data(), b.data()})
-        if (p) p->RefreshDir();
+    if (a) a->RefreshDir();
+    if (b && b != a) b->DirChanged();
 }
 
 QString nameOf(const std::string& path) {

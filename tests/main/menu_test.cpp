@@ -109,6 +109,9 @@ TEST_F(MainWindowTest, MenuOrderCaptionsAndSeparators) {
                                   "Create folder\tF7",
                                   "Delete\tF8",
                                   "-",
+                                  "Multi-rename\tCtrl+F6",
+                                  "Undo last multi-rename",
+                                  "-",
                                   "Attributes\tCtrl+A",
                                   "Create new file\tShift+F4",
                                   "-",
@@ -227,7 +230,11 @@ TEST_F(MainWindowTest, ItemsWithoutTheirWindowsYetDoNothingQuietly) {
                                         "Selectgroup1",
                                         "N37",
                                         "CD1",
-                                        "Formatdrive1"};
+                                        "Formatdrive1",
+                                        "Multirename1",
+                                        "Undomultirename1",
+                                        "Comparefolders1",
+                                        "Comparecontents1"};
     std::function<void(QMenu*)> walk = [&](QMenu* m) {
         for (QAction* a : m->actions()) {
             if (a->isSeparator() || opensSomething.contains(a->objectName())) continue;

@@ -7,6 +7,7 @@
 #include "fileops/archive/entry_copies.h"
 #include "fileops/fileops_commands.h"
 #include "fileops/jobs_window.h"
+#include "fileops/multi_rename_form.h"
 #include "main/commands/command_table.h"
 #include "main/commands/registrars.h"
 #include "main/file_work.h"
@@ -73,6 +74,9 @@ void registerFileCommands(CommandTable& t) {
     addFileOp(t, "file.extract", fileops_ui::ExtractCommand);
     addFileOp(t, "file.quickExtract", fileops_ui::QuickExtractCommand);
     addFileOp(t, "file.addToArchive", fileops_ui::AddToArchiveCommand);
+    // New names for the selection from a pattern, with a preview; one undo per session.
+    addFileOp(t, "file.multiRename", fileops_ui::MultiRenameCommand);
+    addFileOp(t, "file.undoMultiRename", fileops_ui::UndoMultiRenameCommand);
     // The file jobs running or queued, each with its progress and Cancel.
     t.add("jobs.show", [](TForm1& f) { TFormJobs::showFor(&f); });
     // Not built yet; the old program kept Find file switched off.

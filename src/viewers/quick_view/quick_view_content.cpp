@@ -223,6 +223,7 @@ private:
 
 void describeFolder(Content& c, Progress* progress) {
     c.kind = ContentKind::Folder;
+    if (progress) progress->counting.store(true);
     FolderCount count(progress);
     count.ScanDir = c.path;
     count.Execute();
@@ -252,7 +253,7 @@ std::string groupDigits(std::int64_t n) {
     std::string digits = std::to_string(negative ? -(n + 1) + 1ULL : static_cast<unsigned long long>(n));
     std::string out;
     for (std::size_t i = 0; i < digits.size(); ++i) {
-        if (i > 0 && (digits.size() - i) % 3 == 0) out += ' ';
+        if (i > 0 && (digits.size() - i) % 3 == 0) out += ',';
         out += digits[i];
     }
     return negative ? "-" + out : out;

@@ -45,6 +45,7 @@ struct Progress {
     std::atomic<bool> cancel{false};
     // A folder count so far (files, folders below the folder, bytes of the files).
     std::atomic<std::int64_t> files{0}, folders{0}, bytes{0};
+    std::atomic<bool> counting{false};  // the entry is a folder being counted
     bool cancelled() const { return cancel.load(std::memory_order_relaxed); }
 };
 
@@ -69,7 +70,7 @@ using PictureExtensionTest = std::function<bool(std::string_view lowerExtension)
 Content describeEntry(const std::string& path, const Limits& limits = {}, Progress* progress = nullptr,
                       const PictureExtensionTest& isPictureExtension = {});
 
-// "1 234 567": digits in groups of three, as the summaries show counts and sizes.
+// "1,234,567": digits in groups of three, as the panels show sizes.
 std::string groupDigits(std::int64_t n);
 
 }  // namespace kv::quickview

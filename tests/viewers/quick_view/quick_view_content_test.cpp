@@ -67,7 +67,7 @@ const KindCase kKinds[] = {
          EXPECT_EQ(std::system(cmd.c_str()), 0);
          return zip;
      },
-     ContentKind::Archive, "ZIP archive, 2 entries", "sub/b.txt\t1 500"},
+     ContentKind::Archive, "ZIP archive, 2 entries", "sub/b.txt\t1,500"},
     {"a Windows executable: its resource tree",
      [](const kv::test::TempDir& d) {
          const auto pe = kv::test::buildPe(kv::test::oneResource().b);
@@ -91,7 +91,7 @@ const KindCase kKinds[] = {
          fs::create_symlink("/", d / "tree/inner/root-link");  // its own 1 byte, never followed
          return d / "tree";
      },
-     ContentKind::Folder, "Folder", "Bytes: 2 006"},
+     ContentKind::Folder, "Folder", "Bytes: 2,006"},
     {"a fifo is named, not opened",
      [](const kv::test::TempDir& d) {
          const std::string path = d / "pipe";
@@ -202,10 +202,10 @@ TEST(QuickViewContent, ArchiveKeepsTheFirstNamesAndCountsAll) {
 TEST(QuickViewContent, GroupDigits) {
     const std::pair<std::int64_t, const char*> cases[] = {{0, "0"},
                                                           {999, "999"},
-                                                          {1000, "1 000"},
-                                                          {1234567, "1 234 567"},
-                                                          {-12345, "-12 345"},
-                                                          {INT64_MIN, "-9 223 372 036 854 775 808"}};
+                                                          {1000, "1,000"},
+                                                          {1234567, "1,234,567"},
+                                                          {-12345, "-12,345"},
+                                                          {INT64_MIN, "-9,223,372,036,854,775,808"}};
     for (const auto& [n, text] : cases) EXPECT_EQ(kv::quickview::groupDigits(n), text) << n;
 }
 

@@ -153,6 +153,11 @@ bool describeArchive(Content& c, const Limits& limits, Progress* progress) {
                                                    std::min<std::uint64_t>(k.UnpackedSize, INT64_MAX)))));
     };
     const bool whole = list.Activate();
+    // Named like an archive but none: shown for what it is instead.
+    if (!whole && count == 0 && !(progress && progress->cancelled())) {
+        c.lines.clear();
+        return false;
+    }
     c.kind = ContentKind::Archive;
     c.files = count;
     c.totalBytes = static_cast<std::int64_t>(std::min<std::uint64_t>(total, INT64_MAX));

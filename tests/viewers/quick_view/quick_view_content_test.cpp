@@ -68,6 +68,9 @@ const KindCase kKinds[] = {
          return zip;
      },
      ContentKind::Archive, "ZIP archive, 2 entries", "sub/b.txt\t1,500"},
+    {"text under an archive's name is shown as text",
+     [](const kv::test::TempDir& d) { return d.file("notes.zip", "not really a zip\n"); }, ContentKind::Text,
+     "UTF-8", "not really a zip"},
     {"a Windows executable: its resource tree",
      [](const kv::test::TempDir& d) {
          const auto pe = kv::test::buildPe(kv::test::oneResource().b);

@@ -104,6 +104,12 @@ TEST_F(QuickViewTest, PreviewFollowsTheCursorAndEachKindShows) {
     EXPECT_EQ(view()->content().folders, 1);
     EXPECT_EQ(view()->content().totalBytes, 25 + 4000 + 123456);
 
+    // ".." previews the folder the panel shows.
+    key(Qt::Key_Home);
+    ASSERT_EQ(f.LeftPanel->CurFile, "..");
+    QTRY_COMPARE(shown(), work.string());
+    EXPECT_EQ(view()->content().kind, ContentKind::Folder);
+
     // Alt+4 again: the right panel is back where it was, cursor and all.
     key(Qt::Key_4, Qt::AltModifier);
     EXPECT_FALSE(f.quickViewOn());

@@ -115,7 +115,7 @@ void registerPanelCommands(CommandTable& t) {
         p.Style = 2;
         p.DrawList();
     });
-    // The other panel previews the cursor's entry; again, it is a panel again.
+    // The other panel becomes a preview of the cursor's entry; pressed again, a panel again.
     t.add("panel.quickView", [](TForm1& f) { f.setQuickView(!f.quickViewOn()); });
 
     t.add("fastfind.close", [](TForm1& f) {

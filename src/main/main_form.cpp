@@ -436,6 +436,7 @@ void TForm1::FormResize() {
     VolBar->setGeometry(Label1->x() - 9 - 150, 4, 150, sh - 8);
     Panel5->setGeometry(VolBar->x() - 12, 2, 2, sh - 4);
     Label2->setGeometry(3, 2, std::max(0, Panel5->x() - 6), sh - 4);
+    if (quickViewHost_) followQuickView();
 
     // Drive bars: the right one follows the right panel; the left one ends before the
     // left panel's right edge, or grows back to its full width when there is room.
@@ -522,6 +523,7 @@ void TForm1::SetActive(const std::string& side, TFPanel* /*panel*/, const std::s
         p->SetForce();
         if (mode == "Show") p->DrawCursor();
     }
+    followQuickView();  // the preview goes to the side that is passive now
 }
 
 void TForm1::ActiveLeft(const std::string& style) {
@@ -557,7 +559,8 @@ void TForm1::changeFolder(TFPanel* p, const std::string& folder) {
 }
 
 void TForm1::ChangeFilePos(int /*index*/) {
-    // Only the quick view follows the other panel's cursor, and its menu item is disabled.
+    // Only the quick view follows the active panel's cursor.
+    followQuickView();
 }
 
 void TForm1::ChangeDrive(const std::string& side) {

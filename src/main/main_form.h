@@ -43,6 +43,7 @@ class QToolButton;
 namespace kv {
 
 class TCommandConsole;
+class TQuickView;
 
 class TForm1 : public QMainWindow {
     Q_OBJECT
@@ -143,6 +144,17 @@ public:
     FileWorkDispatch& fileWork() { return fileWork_; }
     // Runs typed commands and shows what they print.
     TCommandConsole* Console = nullptr;
+    // The quick view (Alt+4): the passive panel gives its place to a preview of the entry
+    // under the active panel's cursor, which follows that cursor (and moves to the other
+    // side when the active panel changes). Off, the panel comes back as it was left.
+    TQuickView* QuickView = nullptr;  // created when first turned on
+    bool quickViewOn() const { return quickViewHost_ != nullptr; }
+    void setQuickView(bool on);
+    // The preview to the active panel's cursor entry, over the passive panel.
+    void followQuickView();
+    // The panel the preview covers now; null when the quick view is off.
+    TFPanel* quickViewHost() const { return quickViewHost_; }
+
     // Sends a panel to another folder as entering a folder does: cursor on the first entry,
     // then the panel's folder event (prompt and folder monitor follow).
     void changeFolder(TFPanel* panel, const std::string& folder);
@@ -226,7 +238,8 @@ private:
     bool closing_ = false;
     int topStripHeight_ = 56;
     FileWorkDispatch fileWork_;
-    platform::MountWatcher mountWatcher_;  // rebuilds the drive bars when mounts change
+    platform::MountWatcher mountWatcher_;
+    TFPanel* quickViewHost_ = nullptr;  // rebuilds the drive bars when mounts change
 };
 
 }  // namespace kv

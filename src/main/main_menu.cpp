@@ -116,7 +116,7 @@ const std::vector<MenuDef>& menuRows() {
           {"P3", "Show files", "Panel_ShowFiles", alt(Qt::Key_1), Checkable | Checked, "panel.styleFiles"},
           {"P5", "Extended view", "Panel_ShowExtView", alt(Qt::Key_2), Checkable, "panel.styleExtended"},
           {"P4", "Information", "Panel_Show_Info", alt(Qt::Key_3), Checkable, "panel.styleInformation"},
-          {"P7", "Quick view", "Panel_ShowQuickView", alt(Qt::Key_4), Checkable | Hidden | SepAfter,
+          {"P7", "Quick view", "Panel_ShowQuickView", alt(Qt::Key_4), Checkable | SepAfter,
            "panel.quickView"},
           {"N37", "Sort modes", "Panel_SortMode", ctrl(Qt::Key_F12), 0, "panel.sortModes"},
           {"CD1", "Change drive", "Panel_ChangeDrive", none(), 0, "panel.changeDrive"}},

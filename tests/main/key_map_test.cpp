@@ -300,7 +300,7 @@ TEST_F(MainWindowTest, MenuShortcutsComeFirstAndFollowTheHiddenAndDisabledRules)
         {Qt::Key_M, Qt::ControlModifier, "music.stop"},       // never "Main menu"
         {Qt::Key_F7, Qt::AltModifier, ""},                    // Find file: hidden and disabled
         {Qt::Key_F1, Qt::ShiftModifier, "file.addToArchive"},
-        {Qt::Key_4, Qt::AltModifier, ""},               // Quick view: hidden and disabled
+        {Qt::Key_4, Qt::AltModifier, "panel.quickView"},
         {Qt::Key_Tab, Qt::NoModifier, "panel.switch"},  // hidden, still acts
         {Qt::Key_9, Qt::ControlModifier, "utils.mediaPlayer"},
         {Qt::Key_F5, Qt::NoModifier, "file.copy"},

@@ -14,6 +14,7 @@ TFPanel& active(TForm1& f) { return *f.activePanel(); }
 
 // Brief or extended view of the active panel; nothing when its item is marked already.
 void setStyle(TForm1& f, const char* mark, const char* unmark, int style, int columns) {
+    f.setQuickView(false);  // a style key brings the covered panel back, too
     TMainMenu& menu = f.mainMenu();
     if (menu.isMarked(mark)) return;
     menu.setMark(mark, true);
@@ -41,7 +42,8 @@ void makeActive(TForm1& f, const std::string& side) {
 // The Panel menu's marks as the active panel is now.
 void refreshMarks(TForm1& f) {
     TMainMenu& menu = f.mainMenu();
-    for (const char* n : {"P3", "P4", "P5", "P7"}) menu.setMark(n, false);
+    for (const char* n : {"P3", "P4", "P5"}) menu.setMark(n, false);
+    menu.setMark("P7", f.quickViewOn());
     const bool left = f.cfg().Main.Active == "Left";
     menu.setMark("P1", left);
     menu.setMark("P2", !left);
@@ -88,6 +90,7 @@ void registerPanelCommands(CommandTable& t) {
     });
     // The other panel shows information about the active one, or goes back to brief.
     t.add("panel.otherInformation", [](TForm1& f) {
+        f.setQuickView(false);
         TFPanel* other = f.passivePanel();
         other->Style = other->Style == 2 ? 1 : 2;
         other->DrawList();
@@ -106,12 +109,14 @@ void registerPanelCommands(CommandTable& t) {
     t.add("panel.styleExtended", [](TForm1& f) { setStyle(f, "P5", "P3", 3, 1); });
     // One information view at a time: it describes the other panel.
     t.add("panel.styleInformation", [](TForm1& f) {
+        f.setQuickView(false);
         if (f.LeftPanel->Style == 2 || f.RightPanel->Style == 2) return;
         TFPanel& p = active(f);
         p.Style = 2;
         p.DrawList();
     });
-    t.add("panel.quickView", {}, CommandTable::never);
+    // The other panel becomes a preview of the cursor's entry; pressed again, a panel again.
+    t.add("panel.quickView", [](TForm1& f) { f.setQuickView(!f.quickViewOn()); });
 
     t.add("fastfind.close", [](TForm1& f) {
         f.PanelSearch->hide();

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "archive/base/util.h"
+#include "archive/kelmo/block_reader.h"
 
 namespace kv {
 
@@ -75,12 +76,15 @@ TarStep parseTarHeader(const std::uint8_t* h, std::uint64_t pos, std::uint64_t a
 }
 
 bool readPaxFields(const ArcFile& file, std::uint64_t pos, std::uint64_t size, PaxFields& out) {
+    // Records may be as short as 5 bytes: they are served from buffered blocks, never read
+    // one by one from the file.
+    BlockReader reader(file, std::size_t(std::min<std::uint64_t>(size, 1 << 16)));
     std::vector<std::uint8_t> rec;
     for (std::uint64_t at = 0; at < size;) {
         // "<length> <key>=<value>\n", the length counting the whole record in decimal.
-        std::uint8_t head[24];
-        const std::size_t got = std::size_t(std::min<std::uint64_t>(sizeof head, size - at));
-        if (!file.readExact(pos + at, std::span<std::uint8_t>(head, got))) return false;
+        const std::size_t got = std::size_t(std::min<std::uint64_t>(24, size - at));
+        const std::uint8_t* head = reader.get(pos + at, got);
+        if (!head) return false;
         if (head[0] == 0) return true;  // padding after the last record
         std::size_t i = 0;
         std::uint64_t len = 0;
@@ -89,12 +93,12 @@ bool readPaxFields(const ArcFile& file, std::uint64_t pos, std::uint64_t size, P
             len = len * 10 + std::uint64_t(head[i] - '0');
         }
         if (i == 0 || i >= got || head[i] != ' ' || len < i + 4 || len > size - at) return false;
-        rec.resize(std::size_t(std::min<std::uint64_t>(len, kMaxPaxValue + 64)));
-        if (!file.readExact(pos + at, rec)) return false;
-        std::uint8_t last = rec.back();
-        if (rec.size() < len && !file.readExact(pos + at + len - 1, std::span<std::uint8_t>(&last, 1)))
-            return false;
-        if (last != '\n') return false;
+        const std::size_t keep = std::size_t(std::min<std::uint64_t>(len, kMaxPaxValue + 64));
+        const std::uint8_t* whole = reader.get(pos + at, keep);
+        if (!whole) return false;
+        rec.assign(whole, whole + keep);
+        const std::uint8_t* last = reader.get(pos + at + len - 1, 1);
+        if (!last || *last != '\n') return false;
         const auto keyStart = rec.begin() + std::ptrdiff_t(i + 1);
         const auto eq = std::find(keyStart, rec.end(), std::uint8_t('='));
         if (eq == rec.end()) return false;

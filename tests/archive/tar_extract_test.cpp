@@ -160,6 +160,8 @@ TEST(TarExtract, HostileNamesFailTheirEntryOnly) {
         int id;
     };
     const std::string tooLong(kMaxNameBytes + 10, 'a');
+    Bytes folder;
+    appendTarRecord(folder, tarHeader("dir/", '5', 0), {});
     Bytes hardLink;
     appendTarRecord(hardLink, tarHeader("hard", '1', 0, {{157, bytes("../../etc/passwd")}}), {});
     const std::vector<Case> cases = {
@@ -181,6 +183,8 @@ TEST(TarExtract, HostileNamesFailTheirEntryOnly) {
          msg::InvalidFileName},
         {"\"..\" in a ustar prefix", file("evil.txt", "x", {{345, bytes("..")}}), msg::InvalidFileName},
         {"a pax record longer than its header", cat({record('x', "99 path=evil\n"), file("harmless", "x")}),
+         msg::BadFileHeader},
+        {"a pax record longer than its header, before a folder", cat({record('x', "99 path=evil\n"), folder}),
          msg::BadFileHeader},
         {"a pax record without its newline", cat({record('x', "12 path=evil"), file("harmless", "x")}),
          msg::BadFileHeader},

@@ -81,7 +81,11 @@ bool TUnTAR::nextEntry(TArcEntry& e, int& stopId) {
             longName ? std::size_t(std::min<std::uint64_t>(longName->fullSize, SIZE_MAX)) : name.size();
         e.rawNameHasNul = longName && longName->hasNul;
         e.packed = e.size = t.size;
-        e.isDir = dir;
+        // A folder whose records were damaged fails like a file, rather than being made under
+        // a name it may not have.
+        e.isDir = dir && !extra.bad;
+        if (dir && extra.bad)
+            while (!e.name.empty() && e.name.back() == '/') e.name.pop_back();
         e.unixMode = int((e.isDir ? 040000u : 0100000u) | (t.mode & 0777));
         e.unixMtime = t.mtime ? std::int64_t(t.mtime) : -1;
         e.method = std::uint16_t(std::uint8_t(t.type));

@@ -7,6 +7,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
 #include <memory>
 #include <string>
 
@@ -35,6 +38,26 @@ inline bool linkLeadsOut(const fs::path& root) {
         if (wc || rel.empty() || *rel.begin() == "..") return true;
     }
     return false;
+}
+
+// Every path below root with what it holds: a file's bytes, a link's target, "/" for a folder.
+inline std::map<std::string, std::string> treeOf(const fs::path& root) {
+    std::map<std::string, std::string> tree;
+    std::error_code ec;
+    for (auto it = fs::recursive_directory_iterator(root, ec);
+         !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+        const std::string rel = it->path().lexically_relative(root).string();
+        std::error_code lc;
+        if (it->is_symlink(lc)) {
+            tree[rel] = "-> " + fs::read_symlink(it->path(), lc).string();
+        } else if (it->is_directory(lc)) {
+            tree[rel] = "/";
+        } else {
+            std::ifstream in(it->path(), std::ios::binary);
+            tree[rel] = std::string(std::istreambuf_iterator<char>(in), {});
+        }
+    }
+    return tree;
 }
 
 // ext names the file (".arj"), so a file the detector does not recognise is still typed.

@@ -1,5 +1,6 @@
 #include "hand_archives.h"
 
+#include <algorithm>
 #include <span>
 #include <string>
 
@@ -202,6 +203,57 @@ std::vector<uint8_t> makeRar(const std::vector<HandEntry>& entries) {
     put16(end, 0x4000);
     put16(end, 7);
     rarBlock(out, end);
+    return out;
+}
+
+std::vector<uint8_t> tarHeader(const std::string& name, char type, uint64_t size,
+                               const std::vector<TarField>& raw, bool badSum) {
+    Bytes h(512, 0);
+    std::copy_n(name.begin(), std::min<size_t>(name.size(), 100), h.begin());
+    auto octal = [&](size_t at, size_t width, uint64_t v) {
+        for (size_t i = width - 1; i-- > 0; v >>= 3) h[at + i] = uint8_t('0' + (v & 7));
+    };
+    octal(100, 8, 0644);
+    octal(108, 8, 0);
+    octal(116, 8, 0);
+    octal(124, 12, size);
+    octal(136, 12, 1600000000);  // 2020-09-13
+    h[156] = uint8_t(type);
+    const std::string magic(
+        "ustar\0"
+        "00",
+        8);
+    std::copy(magic.begin(), magic.end(), h.begin() + 257);
+    for (const TarField& f : raw) std::copy(f.bytes.begin(), f.bytes.end(), h.begin() + f.offset);
+    uint64_t sum = 0;
+    for (size_t i = 0; i < 512; ++i) sum += (i >= 148 && i < 156) ? ' ' : h[i];
+    if (badSum) sum += 1;
+    octal(148, 7, sum);
+    h[155] = ' ';
+    return h;
+}
+
+void appendTarRecord(std::vector<uint8_t>& out, const std::vector<uint8_t>& header,
+                     const std::vector<uint8_t>& data) {
+    putBytes(out, header);
+    putBytes(out, data);
+    out.resize(out.size() + (512 - data.size() % 512) % 512, 0);
+}
+
+std::vector<uint8_t> makeTar(const std::vector<HandEntry>& entries) {
+    Bytes out;
+    for (const HandEntry& e : entries) {
+        if (e.unixMode == 0120777) {
+            std::vector<TarField> link{
+                {157, Bytes(e.data.begin(), e.data.begin() + std::min<size_t>(e.data.size(), 100))}};
+            appendTarRecord(out, tarHeader(e.name, '2', 0, link, e.badCrc), {});
+        } else if (isFolder(e)) {
+            appendTarRecord(out, tarHeader(e.name, '5', 0, {}, e.badCrc), {});
+        } else {
+            appendTarRecord(out, tarHeader(e.name, '0', declared(e), {}, e.badCrc), e.data);
+        }
+    }
+    out.resize(out.size() + 1024, 0);  // the two end blocks
     return out;
 }
 

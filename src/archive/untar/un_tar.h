@@ -1,9 +1,11 @@
 // TUnTAR: extracts the files of a TAR archive. TAR keeps no checksum of the data, so the
 // frame's CRC check is given one taken in a first read of each entry's data; what ends up
-// on disk is then checked against the archive as it was read.
+// on disk is then checked against the archive as it was read. Long names come from the
+// ustar prefix, GNU long-name records and pax headers; hard and symbolic links are not made.
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,6 +31,14 @@ private:
     bool opened_ = false;
     std::uint64_t cursor_ = 0;
     TarHeader current_;
+    // What the extension records before the next header said about it.
+    struct Pending {
+        std::optional<TarLongName> gnuName, paxPath;
+        std::optional<std::uint64_t> size;
+        bool bad = false;
+    };
+    Pending pending_;
+    bool badExtension_ = false;  // the current entry's extension records were damaged
     std::vector<std::uint8_t> buf_;
 };
 

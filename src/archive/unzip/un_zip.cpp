@@ -1,5 +1,6 @@
 #include "archive/unzip/un_zip.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <vector>
@@ -36,7 +37,9 @@ void TUnZIP::openArchive() {
     if (int id = locateZipDirectory(*dirReader_, zipEnd, sfxShift, dir_)) reportAndRaise(id, ArchiveFile());
     if (!dir_.empty) cursor_.emplace(dir_);
     entryIndex_ = entriesMet_ = 0;
-    if (unsigned workers = ZipDecodeAhead::workersForThisMachine(); workers && !dir_.empty) {
+    const unsigned workers = DecodeAheadWorkers < 0 ? ZipDecodeAhead::workersForThisMachine()
+                                                    : unsigned(std::min(DecodeAheadWorkers, 8));
+    if (workers && !dir_.empty) {
         const TNameCodePage cp = NameCodePage;
         ahead_ = std::make_unique<ZipDecodeAhead>(
             file_, dir_, FileSpec(),

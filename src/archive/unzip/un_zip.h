@@ -18,6 +18,10 @@
 namespace kv {
 
 class TUnZIP : public TUnBase {
+public:
+    // Workers that decode entries ahead of the job: -1 as many as the machine suits, 0 none.
+    int DecodeAheadWorkers = -1;
+
 protected:
     void openArchive() override;
     bool nextEntry(TArcEntry& e, int& stopId) override;

@@ -1,0 +1,293 @@
+// TAR extraction of hand-made headers no archiver would write: long names from the ustar
+// prefix, GNU long-name records and pax headers (and each of them lying), sizes near 2^64,
+// checksums that lie, links out of the target. Every case must end in a named failure of
+// that entry or a stop of the walk, never in a file outside the target folder.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <fstream>
+#include <iterator>
+#include <map>
+
+#include "archive/base/messages.h"
+#include "archive/base/util.h"
+#include "archive/untar/un_tar.h"
+#include "hand_archives.h"
+#include "unzip/test_unzip_util.h"
+
+namespace kv::unzip_test {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+using Tree = std::map<std::string, std::string>;
+
+Bytes cat(std::initializer_list<Bytes> parts) {
+    Bytes out;
+    for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
+    return out;
+}
+
+Bytes file(const std::string& name, const std::string& content, std::vector<TarField> raw = {}) {
+    Bytes out;
+    appendTarRecord(out, tarHeader(name, '0', content.size(), raw), bytes(content));
+    return out;
+}
+
+// A record whose data is `data` but whose size field says `declared`.
+Bytes record(char type, const std::string& data, uint64_t declared,
+             const std::string& name = "././@LongLink") {
+    Bytes out;
+    appendTarRecord(out, tarHeader(name, type, declared), bytes(data));
+    return out;
+}
+Bytes record(char type, const std::string& data) { return record(type, data, data.size()); }
+
+// One pax record, its length counted as the format does.
+std::string paxRecord(const std::string& key, const std::string& value) {
+    const std::string body = " " + key + "=" + value + "\n";
+    size_t len = body.size() + 1;
+    while (std::to_string(len).size() + body.size() != len) ++len;
+    return std::to_string(len) + body;
+}
+
+Bytes end() { return Bytes(1024, 0); }
+
+// A base-256 number in a 12-byte field.
+std::vector<uint8_t> base256(uint64_t v) {
+    std::vector<uint8_t> f(12, 0);
+    f[0] = 0x80;
+    for (int i = 11; i >= 4; --i, v >>= 8) f[size_t(i)] = uint8_t(v);
+    return f;
+}
+
+Tree treeOf(const fs::path& root) {
+    Tree tree;
+    for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator(); ++it) {
+        const std::string rel = it->path().lexically_relative(root).string();
+        if (it->is_symlink()) {
+            tree[rel] = "-> " + fs::read_symlink(it->path()).string();
+        } else if (it->is_directory()) {
+            tree[rel] = "/";
+        } else {
+            std::ifstream in(it->path(), std::ios::binary);
+            tree[rel] = std::string(std::istreambuf_iterator<char>(in), {});
+        }
+    }
+    return tree;
+}
+
+struct Result {
+    Tree out;                   // what the target folder holds
+    Tree box;                   // what the folder around it holds besides the target and the archive
+    std::vector<int> failures;  // message ids of the failed entries, in order
+    bool incomplete = false;
+    int lastError = 0;
+};
+
+Result extractTar(const Bytes& archive) {
+    TempDir t;
+    writeFile(t.path() / "a.tar", archive);
+    fs::create_directories(t.path() / "out");
+    TUnTAR x;
+    x.setArchiveFile((t.path() / "a.tar").string());
+    x.setExtractDir((t.path() / "out").string());
+    x.Activate();
+    Result r;
+    r.out = treeOf(t.path() / "out");
+    r.box = treeOf(t.path());
+    std::erase_if(r.box, [](const auto& kv) { return kv.first == "a.tar" || kv.first.rfind("out", 0) == 0; });
+    for (const auto& f : x.Failures) r.failures.push_back(f.id);
+    r.incomplete = x.DirectoryIncomplete;
+    r.lastError = x.LastError;
+    return r;
+}
+
+const std::string kLong = std::string(60, 'd') + "/" + std::string(70, 'n') + ".txt";  // 135 bytes
+
+TEST(TarExtract, LongNamesFromEveryExtensionAreUsedWhole) {
+    struct Case {
+        const char* what;
+        Bytes archive;
+        Tree expected;
+    };
+    const Tree wanted{{kLong.substr(0, 60), "/"}, {kLong, "long"}, {"after.txt", "after"}};
+    const std::vector<Case> cases = {
+        {"a GNU long-name record",
+         cat({record('L', kLong + '\0'), file(kLong.substr(0, 100), "long"), file("after.txt", "after"),
+              end()}),
+         wanted},
+        {"a GNU long name without its NUL",
+         cat({record('L', kLong), file("x", "long"), file("after.txt", "after"), end()}), wanted},
+        {"a pax path",
+         cat({record('x', paxRecord("mtime", "1.5") + paxRecord("path", kLong)), file("x", "long"),
+              file("after.txt", "after"), end()}),
+         wanted},
+        {"a pax path outranks a GNU long name",
+         cat({record('L', "other/name.txt"), record('x', paxRecord("path", kLong)), file("x", "long"),
+              file("after.txt", "after"), end()}),
+         wanted},
+        {"a ustar prefix",
+         cat({file(kLong.substr(61), "long", {{345, bytes(kLong.substr(0, 60))}}), file("after.txt", "after"),
+              end()}),
+         wanted},
+        {"a pax size for data the size field cannot hold",
+         cat({record('x', paxRecord("size", "4")), file("sized.bin", "data", {{124, bytes("00000000000")}}),
+              file("after.txt", "after"), end()}),
+         {{"sized.bin", "data"}, {"after.txt", "after"}}},
+        {"an old folder record: a file whose name ends in \"/\"",
+         cat({file("olddir/", ""), file("olddir/in.txt", "in"), end()}),
+         {{"olddir", "/"}, {"olddir/in.txt", "in"}}},
+        {"the extension records apply to the next entry only",
+         cat({record('L', "first.txt"), file("x", "1"), file("second.txt", "2"), end()}),
+         {{"first.txt", "1"}, {"second.txt", "2"}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Result r = extractTar(c.archive);
+        EXPECT_EQ(r.out, c.expected);
+        EXPECT_TRUE(r.failures.empty());
+        EXPECT_FALSE(r.incomplete);
+    }
+}
+
+// Names from any source that would leave the target, or cannot be stored, fail for their
+// own entry; the next entry still extracts.
+TEST(TarExtract, HostileNamesFailTheirEntryOnly) {
+    struct Case {
+        const char* what;
+        Bytes records;  // the hostile entry
+        int id;
+    };
+    const std::string tooLong(kMaxNameBytes + 10, 'a');
+    Bytes folder;
+    appendTarRecord(folder, tarHeader("dir/", '5', 0), {});
+    Bytes hardLink;
+    appendTarRecord(hardLink, tarHeader("hard", '1', 0, {{157, bytes("../../etc/passwd")}}), {});
+    const std::vector<Case> cases = {
+        {"\"..\" in the name field", file("../evil.txt", "x"), msg::InvalidFileName},
+        {"an absolute name", file("/tmp/kv-tar-evil.txt", "x"), msg::InvalidFileName},
+        {"\"..\" in a pax path over a harmless name",
+         cat({record('x', paxRecord("path", "../evil.txt")), file("harmless", "x")}), msg::InvalidFileName},
+        {"an absolute pax path",
+         cat({record('x', paxRecord("path", "/tmp/kv-tar-evil.txt")), file("harmless", "x")}),
+         msg::InvalidFileName},
+        {"a pax path with a NUL inside",
+         cat({record('x', paxRecord("path", std::string("ok\0/../../evil", 14))), file("harmless", "x")}),
+         msg::InvalidFileName},
+        {"a pax path longer than any name",
+         cat({record('x', paxRecord("path", tooLong)), file("harmless", "x")}), msg::InvalidFileName},
+        {"\"..\" in a GNU long name", cat({record('L', "sub/../../evil.txt"), file("harmless", "x")}),
+         msg::InvalidFileName},
+        {"a GNU long name longer than any name", cat({record('L', tooLong), file("harmless", "x")}),
+         msg::InvalidFileName},
+        {"\"..\" in a ustar prefix", file("evil.txt", "x", {{345, bytes("..")}}), msg::InvalidFileName},
+        {"a pax record longer than its header", cat({record('x', "99 path=evil\n"), file("harmless", "x")}),
+         msg::BadFileHeader},
+        {"a pax record longer than its header, before a folder", cat({record('x', "99 path=evil\n"), folder}),
+         msg::BadFileHeader},
+        {"a pax record without its newline", cat({record('x', "12 path=evil"), file("harmless", "x")}),
+         msg::BadFileHeader},
+        {"a pax record whose length is all digits",
+         cat({record('x', std::string(40, '9')), file("harmless", "x")}), msg::BadFileHeader},
+        {"a pax size that is no number", cat({record('x', paxRecord("size", "12x")), file("harmless", "x")}),
+         msg::BadFileHeader},
+        {"a hard link out of the target", hardLink, msg::UnsupportedMethod},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Result r = extractTar(cat({c.records, file("after.txt", "after"), end()}));
+        EXPECT_EQ(r.out, (Tree{{"after.txt", "after"}}));
+        EXPECT_TRUE(r.box.empty());
+        EXPECT_EQ(r.failures, std::vector<int>{c.id});
+        EXPECT_FALSE(r.incomplete);
+    }
+    EXPECT_FALSE(fs::exists("/tmp/kv-tar-evil.txt"));
+}
+
+// Sizes no archive can hold and checksums that lie stop the walk with a message; what came
+// before them is extracted, nothing after them is tried, and nothing is allocated by them.
+TEST(TarExtract, ImpossibleHeadersStopTheWalk) {
+    struct Case {
+        const char* what;
+        Bytes records;
+        int id;
+    };
+    Bytes hugeName;
+    appendTarRecord(hugeName, tarHeader("././@LongLink", 'L', 0, {{124, base256(1ull << 40)}}),
+                    bytes("a.txt"));
+    Bytes badSum;
+    appendTarRecord(badSum, tarHeader("next.txt", '0', 4, {}, true), bytes("next"));
+    const std::vector<Case> cases = {
+        {"a base-256 size near 2^64", file("big", "", {{124, base256(~0ull - 100)}}), msg::ReadError},
+        {"a base-256 size just past the file", file("big", "", {{124, base256(1 << 20)}}), msg::ReadError},
+        {"an octal size past the file", record('0', "abc", 077777777777, "big"), msg::ReadError},
+        {"a GNU long name that says it is 2^40 bytes long", cat({hugeName, file("x", "x")}), msg::ReadError},
+        {"a pax header that says it is 2^64 bytes long",
+         cat({record('x', paxRecord("path", "p.txt"), ~0ull, "PaxHeaders/x"), file("x", "x")}),
+         msg::ReadError},
+        {"a pax size near 2^64",
+         cat({record('x', paxRecord("size", "18446744073709551000")), file("x", "x")}), msg::ReadError},
+        {"a pax size past 2^64",
+         cat({record('x', paxRecord("size", "99999999999999999999")), file("x", "x")}),
+         0},  // the record is refused: the entry fails, the walk goes on
+        {"a header checksum that lies", badSum, msg::HeaderCrcError},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Result r =
+            extractTar(cat({file("first.txt", "first"), c.records, file("after.txt", "after"), end()}));
+        EXPECT_TRUE(r.box.empty());
+        if (c.id == 0) {
+            EXPECT_EQ(r.out, (Tree{{"first.txt", "first"}, {"after.txt", "after"}}));
+            EXPECT_EQ(r.failures, std::vector<int>{msg::BadFileHeader});
+            continue;
+        }
+        EXPECT_EQ(r.out, (Tree{{"first.txt", "first"}}));
+        EXPECT_TRUE(r.incomplete);
+        EXPECT_EQ(r.lastError, c.id);
+    }
+}
+
+// A pax header may hold millions of five-byte records; reading each with its own call to
+// the file took minutes for an archive of some hundred MiB.
+TEST(TarExtract, AHugeHeaderOfTinyPaxRecordsIsReadQuickly) {
+    std::string records;
+    for (int i = 0; i < (16 << 20) / 5; ++i) records += "5 k=\n";
+    const Bytes archive =
+        cat({record('x', records + paxRecord("path", "named.txt")), file("x", "data"), end()});
+    const auto t0 = std::chrono::steady_clock::now();
+    Result r = extractTar(archive);
+    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count(), 5.0);
+    EXPECT_EQ(r.out, (Tree{{"named.txt", "data"}}));
+}
+
+// A NUL ends the name field: what follows it is padding, whatever it says. Terminal escapes
+// are bytes of a name like any other (shown harmlessly by whoever prints them).
+TEST(TarExtract, NamesAreTakenAsTheFieldStoresThem) {
+    const std::string esc = "\x1b]0;title\x07name.txt";
+    Result r = extractTar(cat({file(std::string("good\0../../evil", 15), "g"), file(esc, "e"), end()}));
+    EXPECT_EQ(r.out, (Tree{{"good", "g"}, {esc, "e"}}));
+    EXPECT_TRUE(r.failures.empty());
+}
+
+// Symbolic links are not made: a link to "/" followed by a file "through" it gives a plain
+// folder inside the target.
+TEST(TarExtract, FilesThroughAStoredLinkStayInside) {
+    Bytes link;
+    appendTarRecord(link, tarHeader("lnk", '2', 0, {{157, bytes("/")}}), {});
+    Bytes up;
+    appendTarRecord(up, tarHeader("up", '2', 0, {{157, bytes("..")}}), {});
+    Result r =
+        extractTar(cat({link, file("lnk/tmp/kv-tar-made.txt", "x"), up, file("up/made.txt", "y"), end()}));
+    EXPECT_EQ(r.out, (Tree{{"lnk", "/"},
+                           {"lnk/tmp", "/"},
+                           {"lnk/tmp/kv-tar-made.txt", "x"},
+                           {"up", "/"},
+                           {"up/made.txt", "y"}}));
+    EXPECT_TRUE(r.box.empty());
+    EXPECT_FALSE(fs::exists("/tmp/kv-tar-made.txt"));
+}
+
+}  // namespace
+}  // namespace kv::unzip_test

@@ -109,6 +109,7 @@ TEST_F(MainWindowTest, MenuOrderCaptionsAndSeparators) {
                                   "Create folder\tF7",
                                   "Delete\tF8",
                                   "-",
+                                  "Find file\tAlt+F7",
                                   "Attributes\tCtrl+A",
                                   "Create new file\tShift+F4",
                                   "-",

@@ -7,6 +7,10 @@
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
 #include <cstring>
 #include <memory>
 #include <string_view>
@@ -71,6 +75,73 @@ struct TFindEngine::Impl {
     std::vector<std::pair<dev_t, ino_t>> onPath;  // folders from the start to here
     std::string path;                             // the folder being walked ("" for the root)
 
+    // Names matched without their text: their stat calls, which are what a name search
+    // costs beyond reading the folders, run on a helper thread beside the walk.
+    struct StatJob {
+        int fd = -1;  // the folder, a descriptor of the job's own
+        std::string dir;
+        std::vector<std::string> names;
+        std::vector<bool> isDir;
+    };
+    std::mutex resultsLock;  // pending, the batches and the count
+    std::mutex jobsLock;
+    std::condition_variable jobsReady;
+    std::deque<StatJob> jobs;
+    bool walkDone = false;
+    std::thread statter;
+
+    void statLoop() {
+        for (;;) {
+            StatJob job;
+            {
+                std::unique_lock lock(jobsLock);
+                jobsReady.wait(lock, [this] { return !jobs.empty() || walkDone; });
+                if (jobs.empty()) return;
+                job = std::move(jobs.front());
+                jobs.pop_front();
+            }
+            for (std::size_t i = 0; i < job.names.size() && !cancelled(); ++i) {
+                struct stat st;
+                if (::fstatat(job.fd, job.names[i].c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+                const bool isDir = job.isDir[i];
+                if (!limitsPass(isDir ? 0 : st.st_size, st.st_mtim.tv_sec, isDir)) continue;
+                TFindResult r;
+                r.path.reserve(job.dir.size() + 1 + job.names[i].size());
+                r.path = job.dir;
+                r.path += '/';
+                r.path += job.names[i];
+                r.size = isDir ? 0 : st.st_size;
+                r.mtime = st.st_mtim.tv_sec;
+                r.isDir = isDir;
+                add(std::move(r));
+            }
+            ::close(job.fd);
+        }
+    }
+    void submit(int fd, std::vector<std::string>&& names, std::vector<bool>&& isDir) {
+        StatJob job;
+        job.fd = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+        if (job.fd < 0) return;
+        job.dir = path;
+        job.names = std::move(names);
+        job.isDir = std::move(isDir);
+        {
+            std::lock_guard lock(jobsLock);
+            jobs.push_back(std::move(job));
+        }
+        jobsReady.notify_one();
+    }
+    void endStats() {
+        {
+            std::lock_guard lock(jobsLock);
+            walkDone = true;
+        }
+        jobsReady.notify_one();
+        if (statter.joinable()) statter.join();
+        for (StatJob& j : jobs) ::close(j.fd);
+        jobs.clear();
+    }
+
     explicit Impl(TFindQuery query)
         : q(std::move(query)),
           masks(q.masks.empty() ? std::string_view("*") : std::string_view(q.masks)),
@@ -80,10 +151,12 @@ struct TFindEngine::Impl {
     bool cancelled() const { return cancel->load(std::memory_order_relaxed); }
 
     void add(TFindResult&& r) {
+        std::lock_guard lock(resultsLock);
         counts->matched.fetch_add(1, std::memory_order_relaxed);
         pending.push_back(std::move(r));
         if (pending.size() >= kBatch || std::chrono::steady_clock::now() - lastFlush >= kBatchDelay) flush();
     }
+    // Called with resultsLock held, or once the helper has ended.
     void flush() {
         lastFlush = std::chrono::steady_clock::now();
         if (pending.empty()) return;
@@ -110,9 +183,9 @@ struct TFindEngine::Impl {
         return p;
     }
 
-    // The text in an open regular file, read block by block.
-    bool fileHasText(int fd) {
-        ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    // The text in an open regular file of `size` bytes, read block by block.
+    bool fileHasText(int fd, off_t size) {
+        if (size > static_cast<off_t>(kBlock)) ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
         BlockSearch s(needles, block);
         for (;;) {
             if (cancelled()) return false;
@@ -120,6 +193,8 @@ struct TFindEngine::Impl {
             if (n < 0 && errno == EINTR) continue;
             if (n <= 0) return false;
             if (s.add(static_cast<std::size_t>(n))) return true;
+            // A regular file reads short only at its end: no further call to learn that.
+            if (static_cast<std::size_t>(n) < kBlock) return false;
         }
     }
 
@@ -209,6 +284,44 @@ struct TFindEngine::Impl {
         }
     }
 
+    // An entry whose name matched: its limits, its text, and the result.
+    void consider(int fd, const char* name, unsigned type, bool viaLink, const struct stat* known,
+                  std::vector<std::string>& toStat, std::vector<bool>& toStatDir) {
+        const bool isDir = type == DT_DIR;
+        if (wantText && isDir) return;
+        if (!wantText && !known) {
+            toStat.emplace_back(name);
+            toStatDir.push_back(isDir);
+            return;
+        }
+        struct stat st;
+        if (wantText) {
+            // Only regular files are opened: a fifo would wait for a writer, a device could be
+            // anything. The kind is checked again on the open file, whose fstat also gives
+            // the size and time (no separate stat by name).
+            if (type != DT_REG) return;
+            const int f =
+                ::openat(fd, name, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | (viaLink ? 0 : O_NOFOLLOW));
+            if (f < 0) return;
+            const bool take = ::fstat(f, &st) == 0 && S_ISREG(st.st_mode) &&
+                              limitsPass(st.st_size, st.st_mtim.tv_sec, false) && fileHasText(f, st.st_size);
+            ::close(f);
+            if (!take) return;
+        } else {
+            if (known)
+                st = *known;
+            else if (::fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+                return;
+            if (!limitsPass(isDir ? 0 : st.st_size, st.st_mtim.tv_sec, isDir)) return;
+        }
+        TFindResult r;
+        r.path = full(name);
+        r.size = isDir ? 0 : st.st_size;
+        r.mtime = st.st_mtim.tv_sec;
+        r.isDir = isDir;
+        add(std::move(r));
+    }
+
     // The folder open at `fd` (owned), whose path is in `path`.
     void walk(int fd, int depth) {
         counts->folders.fetch_add(1, std::memory_order_relaxed);
@@ -218,6 +331,8 @@ struct TFindEngine::Impl {
             return;
         }
         std::vector<std::pair<std::string, bool>> later;  // deep trees: (name, through a link)
+        std::vector<std::string> toStat;
+        std::vector<bool> toStatDir;
         while (const dirent* e = ::readdir(d)) {
             if (cancelled()) break;
             const char* name = e->d_name;
@@ -244,37 +359,8 @@ struct TFindEngine::Impl {
                 }
             }
             const bool isDir = type == DT_DIR;
-            if (masks.matchesAll() || masks.Matches(name)) {
-                if (haveStat || ::fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
-                    if (limitsPass(isDir ? 0 : st.st_size, st.st_mtim.tv_sec, isDir) &&
-                        !(wantText && isDir)) {
-                        bool take = true;
-                        if (wantText) {
-                            take = false;
-                            // Only regular files are opened: a fifo would wait for a writer, a
-                            // device could be anything. The kind is checked again on the open file.
-                            if (type == DT_REG) {
-                                const int f = ::openat(fd, name,
-                                                       O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC |
-                                                           (viaLink ? 0 : O_NOFOLLOW));
-                                if (f >= 0) {
-                                    struct stat fs;
-                                    take = ::fstat(f, &fs) == 0 && S_ISREG(fs.st_mode) && fileHasText(f);
-                                    ::close(f);
-                                }
-                            }
-                        }
-                        if (take) {
-                            TFindResult r;
-                            r.path = full(name);
-                            r.size = isDir ? 0 : st.st_size;
-                            r.mtime = st.st_mtim.tv_sec;
-                            r.isDir = isDir;
-                            add(std::move(r));
-                        }
-                    }
-                }
-            }
+            if (masks.matchesAll() || masks.Matches(name))
+                consider(fd, name, type, viaLink, haveStat ? &st : nullptr, toStat, toStatDir);
             if (q.inArchives && type == DT_REG && archiveExtension(name)) scanArchive(full(name));
             if (!isDir) continue;
             if (depth >= kOpenDepth) {
@@ -285,6 +371,7 @@ struct TFindEngine::Impl {
                 ::openat(fd, name, O_RDONLY | O_DIRECTORY | O_CLOEXEC | (viaLink ? 0 : O_NOFOLLOW));
             if (sub >= 0) enter(sub, name, depth);
         }
+        if (!toStat.empty()) submit(fd, std::move(toStat), std::move(toStatDir));
         ::closedir(d);
         for (const auto& [name, viaLink] : later) {
             if (cancelled()) break;
@@ -329,7 +416,10 @@ bool TFindEngine::run(const std::atomic<bool>& cancel, TFindCounts& counts, cons
     struct stat ds;
     if (::fstat(fd, &ds) == 0) m.onPath.emplace_back(ds.st_dev, ds.st_ino);
     m.path = start == "/" ? std::string() : start;
+    m.walkDone = false;
+    if (!m.wantText) m.statter = std::thread([&m] { m.statLoop(); });
     m.walk(fd, 0);
+    m.endStats();
     m.flush();
     m.onPath.clear();
     return true;
@@ -341,7 +431,10 @@ std::vector<TFindResult> findAll(const TFindQuery& query) {
     TFindCounts counts;
     TFindEngine e(query);
     e.run(cancel, counts, [&out](std::vector<TFindResult>&& b) {
-        for (auto& r : b) out.push_back(std::move(r));
+        if (out.empty())
+            out = std::move(b);
+        else
+            out.insert(out.end(), std::make_move_iterator(b.begin()), std::make_move_iterator(b.end()));
     });
     return out;
 }

@@ -12,6 +12,7 @@
 #include "fileops/file_forms.h"
 #include "main/find/find_form.h"
 #include "main_window_fixture.h"
+#include "viewers/editor/form_edit.h"
 
 using namespace kvtest;
 
@@ -74,6 +75,14 @@ TEST_F(MainWindowTest, AltF7SearchesFromThePanelsFolderAndEnterGoesToTheResult) 
     w->IgnoreCaseBox->setChecked(true);
     search(w, QStringLiteral("*"));
     EXPECT_EQ(shown(w), std::set<std::string>{(work / "alpha/deep/target.txt").string()});
+
+    pick(w, (work / "alpha/deep/target.txt").string());
+    QTest::keyClick(w->Results, Qt::Key_F4);
+    const auto editors = f.findChildren<kv::TFormEdit*>();
+    ASSERT_EQ(editors.size(), 1);
+    EXPECT_EQ(editors.front()->filePath(), (work / "alpha/deep/target.txt").string());
+    editors.front()->close();
+    EXPECT_TRUE(w->isVisible()) << "F4 keeps the window";
 
     pick(w, (work / "alpha/deep/target.txt").string());
     QTest::keyClick(w->Results, Qt::Key_Return);
@@ -164,4 +173,27 @@ TEST_F(MainWindowTest, FindWindowWithResultsScreenshot) {
     w->TextEdit->setText(QStringLiteral("x"));
     search(w, QStringLiteral("*.txt, *.bin"));
     w->grab().save(dir + QStringLiteral("/kv-find-file.png"));
+}
+
+TEST_F(MainWindowTest, FindDuplicatesShowsGroupsWhoseRowsGoToTheirFile) {
+    writeFile(work / "alpha" / "copy.txt", "notes\n");  // the same bytes as notes.txt
+    writeFile(work / "beta" / "near.txt", "notez\n");   // the same size, other bytes
+    auto& f = start();
+    key(Qt::Key_F7, Qt::AltModifier);
+    kv::TFormFind* w = findWindow(f);
+    ASSERT_NE(w, nullptr);
+    w->DuplicatesBox->setChecked(true);
+    search(w, QStringLiteral("*"));
+    ASSERT_EQ(w->Results->topLevelItemCount(), 1);
+    QTreeWidgetItem* group = w->Results->topLevelItem(0);
+    EXPECT_EQ(w->resultOf(group), nullptr) << "a heading is no result";
+    std::set<std::string> members;
+    for (int i = 0; i < group->childCount(); ++i) members.insert(group->child(i)->text(0).toStdString());
+    EXPECT_EQ(members,
+              (std::set<std::string>{(work / "notes.txt").string(), (work / "alpha/copy.txt").string()}));
+    w->Results->setCurrentItem(group->child(0));
+    const std::string first = group->child(0)->text(0).toStdString();
+    QTest::keyClick(w->Results, Qt::Key_Return);
+    EXPECT_EQ(f.activePanel()->CurDir, fs::path(first).parent_path().string());
+    EXPECT_EQ(atCursor(f.activePanel()), fs::path(first).filename().string());
 }

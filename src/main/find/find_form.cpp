@@ -223,28 +223,36 @@ void TFormFind::start() {
     tick_.start();
     updateStatus();
     const bool duplicates = DuplicatesBox->isChecked();
-    worker_ = std::thread([this, engine, duplicates] {
+    const unsigned gen = ++generation_;
+    worker_ = std::thread([this, engine, duplicates, gen] {
         std::vector<search::TFindResult> all;
-        const bool opened =
-            engine->run(cancel_, counts_, [this, duplicates, &all](std::vector<search::TFindResult>&& b) {
-                if (duplicates) {
-                    for (auto& r : b) all.push_back(std::move(r));
-                    return;
-                }
-                QMetaObject::invokeMethod(
-                    this, [this, b = std::move(b)]() mutable { addBatch(std::move(b)); },
-                    Qt::QueuedConnection);
-            });
+        const bool opened = engine->run(cancel_, counts_,
+                                        [this, duplicates, gen, &all](std::vector<search::TFindResult>&& b) {
+                                            if (duplicates) {
+                                                for (auto& r : b) all.push_back(std::move(r));
+                                                return;
+                                            }
+                                            QMetaObject::invokeMethod(
+                                                this,
+                                                [this, gen, b = std::move(b)]() mutable {
+                                                    if (gen == generation_) addBatch(std::move(b));
+                                                },
+                                                Qt::QueuedConnection);
+                                        });
         if (duplicates && opened && !cancel_) {
             comparing_ = true;
             auto groups = search::findDuplicates(all, cancel_);
             QMetaObject::invokeMethod(
-                this, [this, g = std::move(groups)]() mutable { showGroups(std::move(g)); },
+                this,
+                [this, gen, g = std::move(groups)]() mutable {
+                    if (gen == generation_) showGroups(std::move(g));
+                },
                 Qt::QueuedConnection);
         }
         QMetaObject::invokeMethod(
             this,
-            [this, opened] {
+            [this, gen, opened] {
+                if (gen != generation_) return;  // a search that was replaced by a newer one
                 finish();
                 if (!opened)
                     Status->setText(QStringLiteral("The folder %1 cannot be read").arg(q(startDir_)));

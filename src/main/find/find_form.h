@@ -85,6 +85,8 @@ private:
     std::atomic<bool> cancel_{false};
     std::atomic<bool> comparing_{false};
     bool finished_ = true;
+    // Numbers the searches: what a replaced search still posts is dropped.
+    unsigned generation_ = 0;
     search::TFindCounts counts_;
     std::string startDir_;
     std::vector<search::TFindResult> results_;

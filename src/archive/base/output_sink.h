@@ -17,7 +17,7 @@ public:
         ToStream2 = 3,
         ToMemory = 4,
         TestOnly = 5,
-        ToScanner = 6
+        ToScanner = 16  // numbered apart, so an unknown selector still writes nothing
     };
     // A stream answers how many bytes it took; fewer than offered is a write error.
     using StreamWrite = std::function<size_t(std::span<const uint8_t>)>;

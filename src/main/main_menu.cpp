@@ -67,7 +67,7 @@ const std::vector<MenuDef>& menuRows() {
           {"N14", "Delete", "File_DelFile", key(Qt::Key_F8), SepAfter, "file.delete"},
           {"Multirename1", "Multi-rename", nullptr, ctrl(Qt::Key_F6), 0, "file.multiRename"},
           {"Undomultirename1", "Undo last multi-rename", nullptr, none(), SepAfter, "file.undoMultiRename"},
-          {"Findfile1", "Find file", "File_FindFile", alt(Qt::Key_F7), Hidden, "file.find"},
+          {"Findfile1", "Find file", "File_FindFile", alt(Qt::Key_F7), 0, "file.find"},
           {"N23", "Attributes", "File_Attrib", ctrl(Qt::Key_A), 0, "file.attributes"},
           {"Createnewfile1", "Create new file", "File_Createfile", shift(Qt::Key_F4), SepAfter,
            "file.createFile"},

@@ -309,7 +309,7 @@ void TFPanel::startRead(ReadMode mode) {
         needFullRead_ = false;
     }
     // A folder inside an archive lists from the archive's tree, at once.
-    if (ReadArchiveDir(mode == ReadMode::KeepNames)) {
+    if (ReadArchiveDir(mode == ReadMode::KeepNames) || ReadFoundDir(mode == ReadMode::KeepNames)) {
         progressTimer_->stop();
         return;
     }

@@ -298,7 +298,7 @@ TEST_F(MainWindowTest, MenuShortcutsComeFirstAndFollowTheHiddenAndDisabledRules)
     const Row rows[] = {
         {Qt::Key_A, Qt::ControlModifier, "file.attributes"},  // never "Play last file" or "Associations"
         {Qt::Key_M, Qt::ControlModifier, "music.stop"},       // never "Main menu"
-        {Qt::Key_F7, Qt::AltModifier, ""},                    // Find file: hidden and disabled
+        {Qt::Key_F7, Qt::AltModifier, "file.find"},
         {Qt::Key_F1, Qt::ShiftModifier, "file.addToArchive"},
         {Qt::Key_4, Qt::AltModifier, "panel.quickView"},
         {Qt::Key_Tab, Qt::NoModifier, "panel.switch"},  // hidden, still acts

@@ -8,6 +8,7 @@ bool TOutputSink::write(std::span<const uint8_t> data) {
         case ToFile: return file && std::fwrite(data.data(), 1, data.size(), file) == data.size();
         case ToStream: return stream && stream(data) == data.size();
         case ToStream2: return stream2 && stream2(data) == data.size();
+        case ToScanner: return scanner && scanner(data) == data.size();
         case ToMemory:
             if (!memory) return false;
             memory->insert(memory->end(), data.begin(), data.end());

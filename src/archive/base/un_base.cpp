@@ -34,6 +34,11 @@ void TUnBase::Test() {
     runJob();
 }
 
+void TUnBase::Scan() {
+    Sink.selector = TOutputSink::ToScanner;
+    runJob();
+}
+
 void TUnBase::noteFailure(const std::string& name, int id) {
     ++FailedCount;
     Failures.push_back({name, id});

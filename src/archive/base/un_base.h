@@ -81,6 +81,10 @@ public:
     void Activate();
     // Checks every selected entry's data and CRC without writing anything.
     void Test();
+    // Decodes every selected entry into Sink.scanner, one after another, writing nothing
+    // (a search through the entries' text). The scanner taking fewer bytes than offered ends
+    // that entry early (it counts as failed); the next entry still comes.
+    void Scan();
 
     // How paths beneath the target are resolved; NoLinks is how kernels without openat2
     // are served, and tests choose it to cover that path too.

@@ -11,6 +11,7 @@
 #include "main/commands/command_table.h"
 #include "main/commands/registrars.h"
 #include "main/file_work.h"
+#include "main/find/find_form.h"
 #include "main/main_form.h"
 #include "viewers/editor/form_edit.h"
 
@@ -79,9 +80,9 @@ void registerFileCommands(CommandTable& t) {
     addFileOp(t, "file.undoMultiRename", fileops_ui::UndoMultiRenameCommand);
     // The file jobs running or queued, each with its progress and Cancel.
     t.add("jobs.show", [](TForm1& f) { TFormJobs::showFor(&f); });
-    // Not built yet; the old program kept Find file switched off.
     t.add("file.edit");
-    t.add("file.find", {}, CommandTable::never);
+    // The search window; the start folder is the active panel's.
+    t.add("file.find", [](TForm1& f) { TFormFind::showFor(f); });
 }
 
 }  // namespace kv

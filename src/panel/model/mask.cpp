@@ -1,5 +1,7 @@
 #include "panel/model/mask.h"
 
+#include <span>
+
 namespace kv {
 namespace {
 
@@ -117,7 +119,19 @@ bool TMask::matchOne(const Token& t, char32_t c) const {
 
 bool TMask::Matches(std::string_view nameText) const {
     if (matchesAll()) return true;
-    const std::vector<char32_t> name = decode(nameText);
+    // A file name has at most 255 bytes, so its characters fit on the stack: no allocation
+    // per name when a search matches hundreds of thousands of them.
+    char32_t local[256];
+    std::vector<char32_t> heap;
+    std::span<const char32_t> name;
+    if (nameText.size() <= std::size(local)) {
+        std::size_t count = 0;
+        for (std::size_t i = 0; i < nameText.size();) local[count++] = nextChar(nameText, i);
+        name = std::span<const char32_t>(local, count);
+    } else {
+        heap = decode(nameText);
+        name = heap;
+    }
     // Greedy with one backtrack point: the last "*" seen takes one more character when the
     // rest fails. Linear in the name for each star, so a hostile name cannot blow up.
     std::size_t t = 0, n = 0;

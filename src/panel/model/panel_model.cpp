@@ -1,11 +1,14 @@
 #include "panel/model/panel_model.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 
 #include "panel/model/archive_folder.h"
 #include "panel/model/file_kinds.h"
+#include "platform/dir_reader.h"
 #include "platform/display_text.h"
 #include "platform/drives.h"
 #include "platform/launcher.h"
@@ -103,7 +106,7 @@ void TFPanelModel::InstallListing(TDirectory&& listing) {
 void TFPanelModel::ReadDirNow() {
     ListingPending = false;
     CurDir = normalizeDir(CurDir);
-    if (ReadArchiveDir(false)) return;
+    if (ReadArchiveDir(false) || ReadFoundDir(false)) return;
     FL.SortType = SortMethod;
     FL.ProgramsFirst = Param_ExecBegin != 0;
     FL.FoldersFirst = true;
@@ -186,6 +189,15 @@ void TFPanelModel::PopPosition() {
 }
 
 bool TFPanelModel::GoParent() {
+    if (ShowingFound()) {
+        // ".." of a found-files listing: the folder itself, as it is on disk.
+        LeaveFound();
+        ReadDir();
+        Bar_Pos = PosList = 0;
+        locateCursor();
+        if (OnChangeFolder) OnChangeFolder(Side);
+        return true;
+    }
     if (CurDir == "/") {
         Bar_Pos = 0;
         locateCursor();
@@ -234,6 +246,55 @@ bool TFPanelModel::ReadArchiveDir(bool keepNames) {
     listing.FoldersFirst = true;
     listing.ShowHidden = Show_FileHide != 0;
     listing.Build(CurDir, level.tree.items(node));
+    InstallListing(std::move(listing));
+    if (keepNames) restoreAnchor(a);
+    return true;
+}
+
+void TFPanelModel::ShowFound(const std::string& dir, std::vector<std::string> relativeNames) {
+    Archive().leaveAll();
+    CurDir = normalizeDir(dir);
+    foundDir_ = CurDir;
+    found_ = std::move(relativeNames);
+    ReadDir();
+    Bar_Pos = PosList = 0;
+    clampCursor();
+    locateCursor();
+    if (OnChangeFolder) OnChangeFolder(Side);
+}
+
+void TFPanelModel::LeaveFound() {
+    foundDir_.clear();
+    found_.clear();
+}
+
+bool TFPanelModel::ReadFoundDir(bool keepNames) {
+    if (foundDir_.empty()) return false;
+    if (normalizeDir(CurDir) != foundDir_) {
+        LeaveFound();
+        return false;
+    }
+    const CursorAnchor a = keepNames ? anchor(true) : CursorAnchor{};
+    std::vector<platform::DirItem> items;
+    std::vector<std::string> kept;
+    const int fd = ::open(foundDir_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        for (std::string& name : found_) {
+            platform::DirItem it;
+            if (!platform::statEntry(fd, name, it)) continue;  // gone since the search
+            it.name = name;
+            items.push_back(std::move(it));
+            kept.push_back(std::move(name));
+        }
+        ::close(fd);
+    }
+    found_ = std::move(kept);
+    TDirectory listing;
+    listing.SortType = SortMethod;
+    listing.ProgramsFirst = Param_ExecBegin != 0;
+    listing.FoldersFirst = true;
+    listing.ShowHidden = Show_FileHide != 0;
+    listing.Build(CurDir, std::move(items));
     InstallListing(std::move(listing));
     if (keepNames) restoreAnchor(a);
     return true;
@@ -367,7 +428,7 @@ void TFPanelModel::DirChanged() {
 }
 
 bool TFPanelModel::ApplyChanges(const std::vector<std::string>& names) {
-    if (ListingPending) return false;
+    if (ListingPending || ShowingFound()) return false;
     const CursorAnchor a = anchor(false);
     std::vector<platform::DirItem> present;
     std::vector<std::string> absent;

@@ -165,7 +165,19 @@ public:
     // its folder when it is gone.
     void ReloadArchive();
 
+    // A found-files listing: CurDir stays the search's start folder and the entries are
+    // paths relative to it ("sub/a.txt"). Re-reads keep this list, dropping what is gone,
+    // instead of reading the folder; another folder, or "..", leaves it.
+    void ShowFound(const std::string& dir, std::vector<std::string> relativeNames);
+    bool ShowingFound() const { return !foundDir_.empty(); }
+    void LeaveFound();
+    // Lists the found names again when CurDir is the found listing's folder (keepNames:
+    // the cursor's entry and the selection stay); false, and the list is let go, otherwise.
+    bool ReadFoundDir(bool keepNames);
+
 private:
+    std::string foundDir_;
+    std::vector<std::string> found_;
     bool EnterArchiveFile(const std::string& path);
     bool EnterArchiveEntry();
     void EnterOpenedArchive(const std::string& shown);

@@ -33,7 +33,7 @@ codec::InputSource entryInput(TZipCommon& owner, const ArcFile& file, uint64_t p
             }
             return long(got);
         },
-        64 * 1024);
+        codec::InputSource::chunkFor(packed, 64 * 1024));
 }
 
 int decodeResultId(const codec::Result& r, bool cancelled) {

@@ -684,7 +684,9 @@ bool Inflater::slowSymbol(Result& r) {
         r = fail(Status::ShortInput, msg::BadBlock);
         return false;
     }
-    for (; len > 0; --len) {
+    // In runs up to the end of the room; making room may slide the window, so the reach
+    // of the distance is checked again after each slide.
+    while (len > 0) {
         Status s = out_.makeRoom();
         if (s != Status::Ok) {
             r = fail(s, defaultMessageId(s));
@@ -694,8 +696,11 @@ bool Inflater::slowSymbol(Result& r) {
             r = fail(Status::BadData, msg::CorruptInput);
             return false;
         }
-        *out_.pos = *(out_.pos - distance);
-        ++out_.pos;
+        const size_t n = std::min(len, size_t(out_.end - out_.pos));
+        const uint8_t* src = out_.pos - distance;
+        for (size_t i = 0; i < n; ++i) out_.pos[i] = src[i];  // forwards: an overlap repeats
+        out_.pos += n;
+        len -= n;
     }
     return true;
 }

@@ -19,6 +19,12 @@ public:
         : pos_(whole.data()), end_(whole.data() + whole.size()) {}
     explicit InputSource(Pull pull, size_t chunk = 256 * 1024) : pull_(std::move(pull)), buf_(chunk) {}
 
+    // The chunk for `total` bytes of input: no larger than the input, so a small entry
+    // does not allocate and clear a buffer many times its size.
+    static size_t chunkFor(uint64_t total, size_t cap = 256 * 1024) {
+        return total < cap ? static_cast<size_t>(total == 0 ? 1 : total) : cap;
+    }
+
     const uint8_t* pos() const { return pos_; }
     const uint8_t* end() const { return end_; }
     void advance(const uint8_t* p) { pos_ = p; }

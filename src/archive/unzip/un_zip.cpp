@@ -202,23 +202,25 @@ int TUnZIP::decode(const TArcEntry& e, uint64_t dataPos, uint64_t packed, const 
     const int step = (int(ProgressNotify) + 1) * 5;
     int lastPercent = -1;
     uint64_t pos = dataPos, remaining = packed, consumed = 0;
-    codec::InputSource in([&](uint8_t* dst, size_t cap) -> long {
-        if (Cancel()) return -1;
-        size_t n = size_t(std::min<uint64_t>(cap, remaining));
-        if (n == 0) return 0;
-        size_t got = file_.readAt(pos, std::span<uint8_t>(dst, n));
-        if (got == 0) return 0;
-        if (keys) keys->decrypt(dst, got);
-        pos += got;
-        remaining -= got;
-        consumed += got;
-        int percent = Percent(consumed, packed);
-        if (percent / step != lastPercent / step) {
-            lastPercent = percent;
-            reportProgress(consumed, packed);
-        }
-        return long(got);
-    });
+    codec::InputSource in(
+        [&](uint8_t* dst, size_t cap) -> long {
+            if (Cancel()) return -1;
+            size_t n = size_t(std::min<uint64_t>(cap, remaining));
+            if (n == 0) return 0;
+            size_t got = file_.readAt(pos, std::span<uint8_t>(dst, n));
+            if (got == 0) return 0;
+            if (keys) keys->decrypt(dst, got);
+            pos += got;
+            remaining -= got;
+            consumed += got;
+            int percent = Percent(consumed, packed);
+            if (percent / step != lastPercent / step) {
+                lastPercent = percent;
+                reportProgress(consumed, packed);
+            }
+            return long(got);
+        },
+        codec::InputSource::chunkFor(packed));
     uint64_t written = 0;
     auto sink = [&](const uint8_t* p, size_t n) {
         written += n;

@@ -36,7 +36,7 @@ ZipDecodeAhead::~ZipDecodeAhead() {
         stop_ = true;
     }
     stopping_ = true;
-    changed_.notify_all();
+    room_.notify_all();
     for (auto& t : workers_) t.join();
 }
 
@@ -48,22 +48,36 @@ bool ZipDecodeAhead::take(uint64_t index, Decoded& out) {
         it = slots_.erase(it);
     }
     passed_ = std::max(passed_, index + 1);
-    changed_.notify_all();
+    wakeIfRoomy();
     auto it = slots_.find(index);
     if (it == slots_.end()) return false;
     // Only this thread erases slots, so `it` stays valid while a worker finishes it.
-    changed_.wait(lock, [&] { return it->second.done; });
+    done_.wait(lock, [&] { return it->second.done; });
     out = std::move(it->second.decoded);
     held_ -= it->second.declared;
     slots_.erase(it);
-    changed_.notify_all();
+    wakeIfRoomy();
     return true;
+}
+
+bool ZipDecodeAhead::roomy() const {
+    return nextIndex_ + kMaxAhead / 2 < passed_ + kMaxAhead && held_ <= kMaxHeld / 2;
+}
+
+void ZipDecodeAhead::wakeIfRoomy() {
+    if (waitingForRoom_ && roomy()) room_.notify_all();
+}
+
+void ZipDecodeAhead::waitForRoom(std::unique_lock<std::mutex>& lock) {
+    ++waitingForRoom_;
+    room_.wait(lock, [&] { return stop_ || roomy(); });
+    --waitingForRoom_;
 }
 
 void ZipDecodeAhead::work() {
     std::unique_lock lock(mutex_);
     for (;;) {
-        changed_.wait(lock, [&] { return stop_ || nextIndex_ < passed_ + kMaxAhead; });
+        if (nextIndex_ >= passed_ + kMaxAhead) waitForRoom(lock);
         if (stop_ || walkEnded_) return;
         ZipCentralRecord rec;
         int stopId = 0;
@@ -77,9 +91,13 @@ void ZipDecodeAhead::work() {
         const bool eligible = rec.method == 8 && !(rec.flags & 1) && rec.size > 0 && rec.size <= kMaxEntry &&
                               rec.packed <= file_.size() && rec.size <= rec.packed * 1032 + 1024;
         if (!eligible || index < passed_) continue;
-        const std::string name = nameOf_ ? nameOf_(rec) : std::string();
-        if (!fileSpec_.empty() && !wildcardMatch(fileSpec_, name, false)) continue;
-        changed_.wait(lock, [&] { return stop_ || held_ + rec.size <= kMaxHeld; });
+        if (!fileSpec_.empty()) {
+            lock.unlock();
+            const bool wanted = wildcardMatch(fileSpec_, nameOf_ ? nameOf_(rec) : std::string(), false);
+            lock.lock();
+            if (!wanted) continue;
+        }
+        if (held_ + rec.size > kMaxHeld) waitForRoom(lock);
         if (stop_) return;
         if (index < passed_) continue;
         Slot& slot = slots_[index];
@@ -94,7 +112,7 @@ void ZipDecodeAhead::work() {
             it->second.decoded = std::move(d);
             it->second.done = true;
         }
-        changed_.notify_all();
+        done_.notify_all();
     }
 }
 
@@ -109,15 +127,17 @@ void ZipDecodeAhead::decode(uint64_t localOffset, uint64_t packed, uint64_t size
     if ((header[6] & 1) || !checkedAdd(dataPos, packed, dataEnd) || dataEnd > file_.size()) return;
     out.bytes.resize(size_t(size));
     uint64_t pos = dataPos, remaining = packed;
-    codec::InputSource in([&](uint8_t* dst, size_t cap) -> long {
-        if (stopping_) return -1;
-        size_t n = size_t(std::min<uint64_t>(cap, remaining));
-        if (n == 0) return 0;
-        size_t got = file_.readAt(pos, std::span<uint8_t>(dst, n));
-        pos += got;
-        remaining -= got;
-        return long(got);
-    });
+    codec::InputSource in(
+        [&](uint8_t* dst, size_t cap) -> long {
+            if (stopping_) return -1;
+            size_t n = size_t(std::min<uint64_t>(cap, remaining));
+            if (n == 0) return 0;
+            size_t got = file_.readAt(pos, std::span<uint8_t>(dst, n));
+            pos += got;
+            remaining -= got;
+            return long(got);
+        },
+        codec::InputSource::chunkFor(packed));
     codec::OutputWindow window{std::span<uint8_t>(out.bytes)};
     out.result = codec::inflate(in, window);
     out.dataPos = dataPos;

@@ -31,6 +31,7 @@ public:
     static constexpr uint64_t kMaxEntry = 8u << 20;
     static constexpr uint64_t kMaxHeld = 32u << 20;
     static constexpr uint64_t kMaxAhead = 64;  // entries past the one being taken
+    static_assert(kMaxEntry <= kMaxHeld / 2, "an entry fits once half the window is free");
 
     struct Decoded {
         uint64_t dataPos = 0;  // where the worker found the entry's data
@@ -63,6 +64,11 @@ private:
         Decoded decoded;
     };
     void work();
+    // A worker that finds the window full waits until the job has taken half of it, so it
+    // is woken once per stretch of entries rather than once per entry.
+    bool roomy() const;
+    void wakeIfRoomy();
+    void waitForRoom(std::unique_lock<std::mutex>& lock);
     void decode(uint64_t localOffset, uint64_t packed, uint64_t size, Decoded& out) const;
 
     const ArcFile& file_;
@@ -70,7 +76,9 @@ private:
     const std::string fileSpec_;
     const NameOf nameOf_;
     std::mutex mutex_;
-    std::condition_variable changed_;
+    std::condition_variable room_;  // workers wait here for the window to empty
+    std::condition_variable done_;  // the job waits here for the entry a worker is on
+    unsigned waitingForRoom_ = 0;
     std::map<uint64_t, Slot> slots_;  // by directory position
     uint64_t held_ = 0;               // bytes declared by the slots
     uint64_t passed_ = 0;             // the job took, or decodes itself, everything before this

@@ -9,8 +9,11 @@
 // of lookahead always remain inside the window.
 //
 // The tables hold 16-bit positions relative to a base that follows the input. For the
-// lazy levels each chain is two lists, of the even and of the odd positions: a walk is
-// bound by the latency of its link loads, and following both lists at once overlaps them.
+// lazy levels each chain is two lists that take its positions in turn (a position joins
+// the list whose head is older): a walk is bound by the latency of its link loads, and
+// following both lists at once overlaps them. Alternating keeps the lists equally long,
+// whatever the data; a split by position parity did not, as aligned binary data repeats
+// its strings at even positions.
 //
 // Blocks: items (literals, length/distance pairs) are gathered with their histograms. Every
 // segment of items is weighed against the block so far by the entropy of their symbols;
@@ -349,7 +352,7 @@ struct Deflater::State {
     bool done = false;
     int32_t lastHead3 = 0;   // what the three-byte table held for pos before pos went in
     uint32_t lastHash4 = 0;  // where pos went in head4
-    // 1 when the chains are split by parity; the greedy levels walk at most 8 candidates,
+    // 1 when the chains are split in two lists; the greedy levels walk at most 8 candidates,
     // too few to gain from two lists, and keep one (the odd heads stay empty).
     uint32_t laneBit = 1;
     bool slid = false;  // the buffer moved down at least once in this stream
@@ -388,9 +391,15 @@ struct Deflater::State {
         slid = false;
     }
 
+    // The list of bucket h2 (even) that takes the next position: the one whose head is
+    // older, so the two lists alternate and together hold the chain in order.
+    static uint32_t slotFor(const int16_t* h4, uint32_t h2, uint32_t lanes) {
+        return h2 | (lanes & uint32_t(h4[h2] > h4[h2 | 1]));
+    }
+
     void insert(int32_t p) {
         const uint8_t* q = buf + p;
-        const uint32_t h = hash4(q) << 1 | (uint32_t(p) & laneBit);
+        const uint32_t h = slotFor(head4.data(), hash4(q) << 1, laneBit);
         const int16_t rel = int16_t(p - base);
         prev[size_t(p & kWindowMask)] = head4[h];
         head4[h] = rel;
@@ -412,7 +421,7 @@ struct Deflater::State {
         const uint32_t lanes = laneBit;
         for (int32_t p = from; p < to; ++p) {
             const uint8_t* q = data + p;
-            const uint32_t h = hash4(q) << 1 | (uint32_t(p) & lanes);
+            const uint32_t h = slotFor(h4, hash4(q) << 1, lanes);
             const int16_t rel = int16_t(p - b);
             link[p & kWindowMask] = h4[h];
             h4[h] = rel;
@@ -444,9 +453,9 @@ struct Deflater::State {
     }
 
     // The longest match at pos longer than best (0 when none), its distance in dist; pos
-    // must have just been inserted. Each hash chain is kept as two lists, of the even and
-    // of the odd positions: a walk follows both at once, so the latency of one list's link
-    // loads hides the other's, and visits chain candidates in all, newest first in each list.
+    // must have just been inserted. Each hash chain is kept as two alternating lists: a walk
+    // follows both at once, so the latency of one list's link loads hides the other's, and
+    // visits chain candidates in all, in the chain's order.
     int findMatch(int best, int chain, uint32_t& distOut) const {
         const int maxLen = std::min(258, end - pos);
         if (maxLen < 4 || best >= maxLen) return 0;

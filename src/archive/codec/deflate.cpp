@@ -461,76 +461,85 @@ struct Deflater::State {
         if (maxLen < 4 || best >= maxLen) return 0;
         const uint8_t* const data = buf;
         const int16_t* const link = prev.data();
-        const uint8_t* cur = data + pos;
+        const uint8_t* const cur = data + pos;
         const int32_t limit = pos - kMaxDistance;
         const int32_t base = this->base;  // locals: the walk stores nothing they could alias
-        int found = 0;
-        uint32_t dist = 0;
+        const int start = best;
+        int32_t bestCand = 0;
         if (best < 3) {
             const int32_t c3 = lastHead3;
             if (c3 >= pos - kFarLength3 && (load32(data + c3) & 0xFFFFFF) == (load32(cur) & 0xFFFFFF)) {
-                best = found = 3;
-                dist = uint32_t(pos - c3);
+                best = 3;
+                bestCand = c3;
             }
         }
         const int nice = std::min<int>(params.niceLength, maxLen);
         // A candidate must match the four bytes ending at best (where most fail) and the
-        // first four (the chains are keyed on them, but hashes collide).
-        const uint32_t head = load32(cur);
+        // first four (the chains are keyed on them, but hashes collide). probeAt is data
+        // moved by that offset, so the first test of a candidate is a single load.
         int probe = best < 4 ? 0 : best - 3;
+        const uint8_t* probeAt = data + probe;
         uint32_t want = load32(cur + probe);
         // The two lists' next candidates, kept in registers: each step's link load waits
         // only for the previous one of its own list.
         // Nothing went in since pos, so the other list's head is as pos found it.
         int32_t c0 = base + link[pos & kWindowMask], c1 = base + head4[lastHash4 ^ 1];
-        bool done = false;
-        auto visit = [&](int32_t cand) {
+        // A candidate that passed the probe: true when its match ends the walk.
+        auto longer = [&](int32_t cand) {
             const uint8_t* p = data + cand;
-            if (load32(p + probe) != want || load32(p) != head) return;
+            if (load32(p) != load32(cur)) return false;
             const int len = 4 + matchLength(p + 4, cur + 4, maxLen - 4);
-            if (len <= best) return;
-            best = found = len;
-            dist = uint32_t(pos - cand);
-            if (len >= nice) done = true;
+            if (len <= best) return false;
+            best = len;
+            bestCand = cand;
             probe = best - 3;
+            probeAt = data + probe;
             want = load32(cur + probe);
+            return len >= nice;
+        };
+        auto visit = [&](int32_t cand) {
+            if (load32(probeAt + cand) != want) [[likely]]
+                return false;
+            return longer(cand);
         };
         if (!laneBit) {
-            while (c0 >= limit && chain-- > 0 && !done) {
+            while (c0 >= limit && chain-- > 0) {
                 const int32_t c = c0;
                 c0 = base + link[c & kWindowMask];
-                visit(c);
+                if (visit(c)) break;
             }
-            distOut = dist;
-            return found;
-        }
-        while (c0 >= limit && c1 >= limit && chain >= 2) {
-            const int32_t a0 = c0, a1 = c1;
-            c0 = base + link[a0 & kWindowMask];
-            c1 = base + link[a1 & kWindowMask];
-            chain -= 2;
-            // The nearer one first, as one chain would have them.
-            visit(std::max(a0, a1));
-            if (!done) visit(std::min(a0, a1));
-            if (done) break;
-        }
-        // One list left (or one candidate of the budget): merged by position.
-        while (chain > 0 && !done) {
-            int32_t c;
-            if (c0 >= limit && c0 > c1) {
-                c = c0;
-                c0 = base + link[c & kWindowMask];
-            } else if (c1 >= limit) {
-                c = c1;
-                c1 = base + link[c & kWindowMask];
-            } else {
-                break;
+        } else {
+            bool done = false;
+            while (c0 >= limit && c1 >= limit && chain >= 2) {
+                const int32_t a0 = c0, a1 = c1;
+                c0 = base + link[a0 & kWindowMask];
+                c1 = base + link[a1 & kWindowMask];
+                chain -= 2;
+                // The nearer one first, as one chain has them.
+                if (visit(std::max(a0, a1)) || visit(std::min(a0, a1))) {
+                    done = true;
+                    break;
+                }
             }
-            --chain;
-            visit(c);
+            // One list left (or one candidate of the budget): merged by position.
+            while (chain > 0 && !done) {
+                int32_t c;
+                if (c0 >= limit && c0 > c1) {
+                    c = c0;
+                    c0 = base + link[c & kWindowMask];
+                } else if (c1 >= limit) {
+                    c = c1;
+                    c1 = base + link[c & kWindowMask];
+                } else {
+                    break;
+                }
+                --chain;
+                done = visit(c);
+            }
         }
-        distOut = dist;
-        return found;
+        if (best == start) return 0;
+        distOut = uint32_t(pos - bestCand);
+        return best;
     }
 
     void literal(uint8_t b) {

@@ -46,11 +46,16 @@ constexpr int kPad = 16;  // the quick reject reads a little past the data
 constexpr int kHash4Bits = 16, kHash3Bits = 14;
 // Table entries are positions relative to a base that follows pos (16 bits halve the
 // tables' cache footprint); kNil lies a whole window below the base, out of every reach.
+// The base and every slide of the buffer move by whole windows, so a position and its
+// relative value share their slot in the window: a walk follows the links without the base.
 constexpr int16_t kNil = INT16_MIN;
 // Streams up to this size have their hash heads emptied one position at a time on reuse;
 // beyond it filling the tables is cheaper.
 constexpr int32_t kShortStream = 64 * 1024;
-constexpr int kRebaseAt = 32768 - 512;  // pos - base stays below this, so pos + 258 fits
+// When pos - base reaches this the base moves up a window: pos + 257 (the farthest a match
+// inserts) still fits in 16 bits before, and pos - kMaxDistance stays above kNil after.
+constexpr int kRebaseAt = 32767 - 258;
+static_assert(kRebaseAt - kWindow - kMaxDistance > INT16_MIN);
 
 constexpr int kSegmentItems = 4096;
 constexpr size_t kMaxBlockItems = 1 << 17;
@@ -429,27 +434,26 @@ struct Deflater::State {
         }
     }
 
-    // Moves the base up to pos; entries that fall out of 16 bits were out of reach anyway
-    // (a whole window behind) and stick at kNil.
+    // Moves the base up a window; entries that fall out of 16 bits were out of reach anyway
+    // (behind the base before the move) and stick at kNil.
     void rebase() {
-        const int shift = pos - base;
-        auto down = [shift](std::vector<int16_t>& v) {
+        auto down = [](std::vector<int16_t>& v) {
             int16_t* x = v.data();
             const size_t n = v.size();  // a multiple of 8
 #ifdef __SSE2__
-            const __m128i by = _mm_set1_epi16(int16_t(shift));
+            const __m128i by = _mm_set1_epi16(INT16_MIN);  // adding -kWindow, saturated
             for (size_t i = 0; i < n; i += 8) {
                 __m128i* q = reinterpret_cast<__m128i*>(x + i);
-                _mm_storeu_si128(q, _mm_subs_epi16(_mm_loadu_si128(q), by));
+                _mm_storeu_si128(q, _mm_adds_epi16(_mm_loadu_si128(q), by));
             }
 #else
-            for (size_t i = 0; i < n; ++i) x[i] = int16_t(std::max(int(x[i]) - shift, int(kNil)));
+            for (size_t i = 0; i < n; ++i) x[i] = int16_t(std::max(int(x[i]) - kWindow, int(kNil)));
 #endif
         };
         down(head4);
         down(head3);
         down(prev);
-        base = pos;
+        base += kWindow;
     }
 
     // The longest match at pos longer than best (0 when none), its distance in dist; pos
@@ -474,26 +478,30 @@ struct Deflater::State {
             }
         }
         const int nice = std::min<int>(params.niceLength, maxLen);
+        // The walk runs on relative positions (the slot of one in prev is its own low bits)
+        // and on the data seen from the base.
+        const uint8_t* const from = data + base;
+        const int32_t reach = limit - base;
         // A candidate must match the four bytes ending at best (where most fail) and the
-        // first four (the chains are keyed on them, but hashes collide). probeAt is data
+        // first four (the chains are keyed on them, but hashes collide). probeAt is the data
         // moved by that offset, so the first test of a candidate is a single load.
         int probe = best < 4 ? 0 : best - 3;
-        const uint8_t* probeAt = data + probe;
+        const uint8_t* probeAt = from + probe;
         uint32_t want = load32(cur + probe);
         // The two lists' next candidates, kept in registers: each step's link load waits
         // only for the previous one of its own list.
         // Nothing went in since pos, so the other list's head is as pos found it.
-        int32_t c0 = base + link[pos & kWindowMask], c1 = base + head4[lastHash4 ^ 1];
+        int32_t c0 = link[pos & kWindowMask], c1 = head4[lastHash4 ^ 1];
         // A candidate that passed the probe: true when its match ends the walk.
         auto longer = [&](int32_t cand) {
-            const uint8_t* p = data + cand;
+            const uint8_t* p = from + cand;
             if (load32(p) != load32(cur)) return false;
             const int len = 4 + matchLength(p + 4, cur + 4, maxLen - 4);
             if (len <= best) return false;
             best = len;
-            bestCand = cand;
+            bestCand = base + cand;
             probe = best - 3;
-            probeAt = data + probe;
+            probeAt = from + probe;
             want = load32(cur + probe);
             return len >= nice;
         };
@@ -503,20 +511,20 @@ struct Deflater::State {
             return longer(cand);
         };
         if (!laneBit) {
-            while (c0 >= limit && chain-- > 0) {
+            while (c0 >= reach && chain-- > 0) {
                 const int32_t c = c0;
-                c0 = base + link[c & kWindowMask];
+                c0 = link[c & kWindowMask];
                 if (visit(c)) break;
             }
         } else {
             bool done = false;
-            while (c0 >= limit && c1 >= limit && chain >= 2) {
+            while (c0 >= reach && c1 >= reach && chain >= 2) {
                 const int32_t a0 = c0, a1 = c1;
-                c0 = base + link[a0 & kWindowMask];
-                c1 = base + link[a1 & kWindowMask];
+                c0 = link[a0 & kWindowMask];
+                c1 = link[a1 & kWindowMask];
                 chain -= 2;
-                // The nearer one first, as one chain has them.
-                if (visit(std::max(a0, a1)) || visit(std::min(a0, a1))) {
+                // The lists take turns, so the other list's candidate is the nearer one.
+                if (visit(a1) || visit(a0)) {
                     done = true;
                     break;
                 }
@@ -524,12 +532,12 @@ struct Deflater::State {
             // One list left (or one candidate of the budget): merged by position.
             while (chain > 0 && !done) {
                 int32_t c;
-                if (c0 >= limit && c0 > c1) {
+                if (c0 >= reach && c0 > c1) {
                     c = c0;
-                    c0 = base + link[c & kWindowMask];
-                } else if (c1 >= limit) {
+                    c0 = link[c & kWindowMask];
+                } else if (c1 >= reach) {
                     c = c1;
-                    c1 = base + link[c & kWindowMask];
+                    c1 = link[c & kWindowMask];
                 } else {
                     break;
                 }
@@ -808,7 +816,8 @@ void Deflater::State::writeBlock(BitWriter& w, const uint32_t* it, size_t n, con
 }
 
 void Deflater::State::slide() {
-    const int32_t shift = pos - kWindow;
+    // Whole windows, so that positions keep their slots in prev.
+    const int32_t shift = (pos - kWindow) & ~kWindowMask;
     if (shift <= 0) return;
     slid = true;
     std::memmove(buf, buf + shift, size_t(end - shift));

@@ -9,8 +9,11 @@
 // of lookahead always remain inside the window.
 //
 // The tables hold 16-bit positions relative to a base that follows the input. For the
-// lazy levels each chain is two lists, of the even and of the odd positions: a walk is
-// bound by the latency of its link loads, and following both lists at once overlaps them.
+// lazy levels each chain is two lists that take its positions in turn (a position joins
+// the list whose head is older): a walk is bound by the latency of its link loads, and
+// following both lists at once overlaps them. Alternating keeps the lists equally long,
+// whatever the data; a split by position parity did not, as aligned binary data repeats
+// its strings at even positions.
 //
 // Blocks: items (literals, length/distance pairs) are gathered with their histograms. Every
 // segment of items is weighed against the block so far by the entropy of their symbols;
@@ -43,11 +46,16 @@ constexpr int kPad = 16;  // the quick reject reads a little past the data
 constexpr int kHash4Bits = 16, kHash3Bits = 14;
 // Table entries are positions relative to a base that follows pos (16 bits halve the
 // tables' cache footprint); kNil lies a whole window below the base, out of every reach.
+// The base and every slide of the buffer move by whole windows, so a position and its
+// relative value share their slot in the window: a walk follows the links without the base.
 constexpr int16_t kNil = INT16_MIN;
 // Streams up to this size have their hash heads emptied one position at a time on reuse;
 // beyond it filling the tables is cheaper.
 constexpr int32_t kShortStream = 64 * 1024;
-constexpr int kRebaseAt = 32768 - 512;  // pos - base stays below this, so pos + 258 fits
+// When pos - base reaches this the base moves up a window: pos + 257 (the farthest a match
+// inserts) still fits in 16 bits before, and pos - kMaxDistance stays above kNil after.
+constexpr int kRebaseAt = 32767 - 258;
+static_assert(kRebaseAt - kWindow - kMaxDistance > INT16_MIN);
 
 constexpr int kSegmentItems = 4096;
 constexpr size_t kMaxBlockItems = 1 << 17;
@@ -349,7 +357,7 @@ struct Deflater::State {
     bool done = false;
     int32_t lastHead3 = 0;   // what the three-byte table held for pos before pos went in
     uint32_t lastHash4 = 0;  // where pos went in head4
-    // 1 when the chains are split by parity; the greedy levels walk at most 8 candidates,
+    // 1 when the chains are split in two lists; the greedy levels walk at most 8 candidates,
     // too few to gain from two lists, and keep one (the odd heads stay empty).
     uint32_t laneBit = 1;
     bool slid = false;  // the buffer moved down at least once in this stream
@@ -388,9 +396,15 @@ struct Deflater::State {
         slid = false;
     }
 
+    // The list of bucket h2 (even) that takes the next position: the one whose head is
+    // older, so the two lists alternate and together hold the chain in order.
+    static uint32_t slotFor(const int16_t* h4, uint32_t h2, uint32_t lanes) {
+        return h2 | (lanes & uint32_t(h4[h2] > h4[h2 | 1]));
+    }
+
     void insert(int32_t p) {
         const uint8_t* q = buf + p;
-        const uint32_t h = hash4(q) << 1 | (uint32_t(p) & laneBit);
+        const uint32_t h = slotFor(head4.data(), hash4(q) << 1, laneBit);
         const int16_t rel = int16_t(p - base);
         prev[size_t(p & kWindowMask)] = head4[h];
         head4[h] = rel;
@@ -412,7 +426,7 @@ struct Deflater::State {
         const uint32_t lanes = laneBit;
         for (int32_t p = from; p < to; ++p) {
             const uint8_t* q = data + p;
-            const uint32_t h = hash4(q) << 1 | (uint32_t(p) & lanes);
+            const uint32_t h = slotFor(h4, hash4(q) << 1, lanes);
             const int16_t rel = int16_t(p - b);
             link[p & kWindowMask] = h4[h];
             h4[h] = rel;
@@ -420,108 +434,120 @@ struct Deflater::State {
         }
     }
 
-    // Moves the base up to pos; entries that fall out of 16 bits were out of reach anyway
-    // (a whole window behind) and stick at kNil.
+    // Moves the base up a window; entries that fall out of 16 bits were out of reach anyway
+    // (behind the base before the move) and stick at kNil.
     void rebase() {
-        const int shift = pos - base;
-        auto down = [shift](std::vector<int16_t>& v) {
+        auto down = [](std::vector<int16_t>& v) {
             int16_t* x = v.data();
             const size_t n = v.size();  // a multiple of 8
 #ifdef __SSE2__
-            const __m128i by = _mm_set1_epi16(int16_t(shift));
+            const __m128i by = _mm_set1_epi16(INT16_MIN);  // adding -kWindow, saturated
             for (size_t i = 0; i < n; i += 8) {
                 __m128i* q = reinterpret_cast<__m128i*>(x + i);
-                _mm_storeu_si128(q, _mm_subs_epi16(_mm_loadu_si128(q), by));
+                _mm_storeu_si128(q, _mm_adds_epi16(_mm_loadu_si128(q), by));
             }
 #else
-            for (size_t i = 0; i < n; ++i) x[i] = int16_t(std::max(int(x[i]) - shift, int(kNil)));
+            for (size_t i = 0; i < n; ++i) x[i] = int16_t(std::max(int(x[i]) - kWindow, int(kNil)));
 #endif
         };
         down(head4);
         down(head3);
         down(prev);
-        base = pos;
+        base += kWindow;
     }
 
     // The longest match at pos longer than best (0 when none), its distance in dist; pos
-    // must have just been inserted. Each hash chain is kept as two lists, of the even and
-    // of the odd positions: a walk follows both at once, so the latency of one list's link
-    // loads hides the other's, and visits chain candidates in all, newest first in each list.
+    // must have just been inserted. Each hash chain is kept as two alternating lists: a walk
+    // follows both at once, so the latency of one list's link loads hides the other's, and
+    // visits chain candidates in all, in the chain's order.
     int findMatch(int best, int chain, uint32_t& distOut) const {
         const int maxLen = std::min(258, end - pos);
         if (maxLen < 4 || best >= maxLen) return 0;
         const uint8_t* const data = buf;
         const int16_t* const link = prev.data();
-        const uint8_t* cur = data + pos;
+        const uint8_t* const cur = data + pos;
         const int32_t limit = pos - kMaxDistance;
         const int32_t base = this->base;  // locals: the walk stores nothing they could alias
-        int found = 0;
-        uint32_t dist = 0;
+        const int start = best;
+        int32_t bestCand = 0;
         if (best < 3) {
             const int32_t c3 = lastHead3;
             if (c3 >= pos - kFarLength3 && (load32(data + c3) & 0xFFFFFF) == (load32(cur) & 0xFFFFFF)) {
-                best = found = 3;
-                dist = uint32_t(pos - c3);
+                best = 3;
+                bestCand = c3;
             }
         }
         const int nice = std::min<int>(params.niceLength, maxLen);
+        // The walk runs on relative positions (the slot of one in prev is its own low bits)
+        // and on the data seen from the base.
+        const uint8_t* const from = data + base;
+        const int32_t reach = limit - base;
         // A candidate must match the four bytes ending at best (where most fail) and the
-        // first four (the chains are keyed on them, but hashes collide).
-        const uint32_t head = load32(cur);
+        // first four (the chains are keyed on them, but hashes collide). probeAt is the data
+        // moved by that offset, so the first test of a candidate is a single load.
         int probe = best < 4 ? 0 : best - 3;
+        const uint8_t* probeAt = from + probe;
         uint32_t want = load32(cur + probe);
         // The two lists' next candidates, kept in registers: each step's link load waits
         // only for the previous one of its own list.
         // Nothing went in since pos, so the other list's head is as pos found it.
-        int32_t c0 = base + link[pos & kWindowMask], c1 = base + head4[lastHash4 ^ 1];
-        bool done = false;
-        auto visit = [&](int32_t cand) {
-            const uint8_t* p = data + cand;
-            if (load32(p + probe) != want || load32(p) != head) return;
+        int32_t c0 = link[pos & kWindowMask], c1 = head4[lastHash4 ^ 1];
+        // A candidate that passed the probe: true when its match ends the walk.
+        auto longer = [&](int32_t cand) {
+            const uint8_t* p = from + cand;
+            if (load32(p) != load32(cur)) return false;
             const int len = 4 + matchLength(p + 4, cur + 4, maxLen - 4);
-            if (len <= best) return;
-            best = found = len;
-            dist = uint32_t(pos - cand);
-            if (len >= nice) done = true;
+            if (len <= best) return false;
+            best = len;
+            bestCand = base + cand;
             probe = best - 3;
+            probeAt = from + probe;
             want = load32(cur + probe);
+            return len >= nice;
+        };
+        auto visit = [&](int32_t cand) {
+            if (load32(probeAt + cand) != want) [[likely]]
+                return false;
+            return longer(cand);
         };
         if (!laneBit) {
-            while (c0 >= limit && chain-- > 0 && !done) {
+            while (c0 >= reach && chain-- > 0) {
                 const int32_t c = c0;
-                c0 = base + link[c & kWindowMask];
-                visit(c);
+                c0 = link[c & kWindowMask];
+                if (visit(c)) break;
             }
-            distOut = dist;
-            return found;
-        }
-        while (c0 >= limit && c1 >= limit && chain >= 2) {
-            const int32_t a0 = c0, a1 = c1;
-            c0 = base + link[a0 & kWindowMask];
-            c1 = base + link[a1 & kWindowMask];
-            chain -= 2;
-            // The nearer one first, as one chain would have them.
-            visit(std::max(a0, a1));
-            if (!done) visit(std::min(a0, a1));
-            if (done) break;
-        }
-        // One list left (or one candidate of the budget): merged by position.
-        while (chain > 0 && !done) {
-            int32_t c;
-            if (c0 >= limit && c0 > c1) {
-                c = c0;
-                c0 = base + link[c & kWindowMask];
-            } else if (c1 >= limit) {
-                c = c1;
-                c1 = base + link[c & kWindowMask];
-            } else {
-                break;
+        } else {
+            bool done = false;
+            while (c0 >= reach && c1 >= reach && chain >= 2) {
+                const int32_t a0 = c0, a1 = c1;
+                c0 = link[a0 & kWindowMask];
+                c1 = link[a1 & kWindowMask];
+                chain -= 2;
+                // The lists take turns, so the other list's candidate is the nearer one.
+                if (visit(a1) || visit(a0)) {
+                    done = true;
+                    break;
+                }
             }
-            --chain;
-            visit(c);
+            // One list left (or one candidate of the budget): merged by position.
+            while (chain > 0 && !done) {
+                int32_t c;
+                if (c0 >= reach && c0 > c1) {
+                    c = c0;
+                    c0 = link[c & kWindowMask];
+                } else if (c1 >= reach) {
+                    c = c1;
+                    c1 = link[c & kWindowMask];
+                } else {
+                    break;
+                }
+                --chain;
+                done = visit(c);
+            }
         }
-        distOut = dist;
-        return found;
+        if (best == start) return 0;
+        distOut = uint32_t(pos - bestCand);
+        return best;
     }
 
     void literal(uint8_t b) {
@@ -790,7 +816,8 @@ void Deflater::State::writeBlock(BitWriter& w, const uint32_t* it, size_t n, con
 }
 
 void Deflater::State::slide() {
-    const int32_t shift = pos - kWindow;
+    // Whole windows, so that positions keep their slots in prev.
+    const int32_t shift = (pos - kWindow) & ~kWindowMask;
     if (shift <= 0) return;
     slid = true;
     std::memmove(buf, buf + shift, size_t(end - shift));

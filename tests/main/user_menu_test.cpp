@@ -140,7 +140,8 @@ TEST(MenuLaunchPlan, AShellCommandReallyRuns) {
     const std::string made = dir / "made by the menu";
     const auto r = kv::StartMenuCommand(kv::PlanMenuCommand("echo hi > '" + made + "'"));
     ASSERT_TRUE(r.ok) << r.message;
-    for (int i = 0; i < 200 && !fs::exists(made); ++i)
+    // The shell makes the file before it writes into it: wait for the text, not the name.
+    for (int i = 0; i < 200 && !(fs::exists(made) && readFile(made) == "hi\n"); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     EXPECT_EQ(readFile(made), "hi\n");
 }

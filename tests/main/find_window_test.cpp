@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QLocale>
 #include <QTreeWidget>
 
 #include <set>
@@ -70,6 +71,15 @@ TEST_F(MainWindowTest, AltF7SearchesFromThePanelsFolderAndEnterGoesToTheResult) 
               (std::set<std::string>{(work / "notes.txt").string(), (work / "alpha/inner.txt").string(),
                                      (work / "alpha/deep/target.txt").string()}));
     EXPECT_TRUE(w->Status->text().contains(QLatin1String("3 found"))) << w->Status->text().toStdString();
+    // A names-only search leaves size and time to the window, which fills in every row.
+    QTRY_VERIFY_WITH_TIMEOUT(!w->Results->topLevelItem(2)->text(2).isEmpty(), 5000);
+    for (int i = 0; i < w->Results->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem* row = w->Results->topLevelItem(i);
+        const fs::path path = row->text(0).toStdString();
+        EXPECT_EQ(row->text(1).toStdString(), QLocale().toString(qlonglong(fs::file_size(path))).toStdString());
+        EXPECT_FALSE(row->text(2).isEmpty());
+        EXPECT_EQ(w->resultOf(row)->size, std::int64_t(fs::file_size(path)));
+    }
 
     w->TextEdit->setText(QStringLiteral("NEEDLE"));
     w->IgnoreCaseBox->setChecked(true);

@@ -111,7 +111,23 @@ TEST(FindEngine, SizeAndDateLimitsIncludeTheirEnds) {
         q.fromTime = c.from;
         q.toTime = c.to;
         EXPECT_EQ(find(t, q), c.want) << c.minSize << ".." << c.maxSize << " " << c.from << ".." << c.to;
+        // Without sizes wanted, limits still need them: the same files, with true sizes.
+        q.withSizes = false;
+        q.startDir = t.path();
+        for (const TFindResult& r : findAll(q)) {
+            EXPECT_EQ(r.size, std::int64_t(r.path.ends_with("small") ? 10 : r.path.ends_with("mid") ? 100 : 1000));
+            EXPECT_GT(r.mtime, 0);
+        }
     }
+    // Names alone and no limits: nothing is looked up, and the result says so.
+    TFindQuery q;
+    q.startDir = t.path();
+    q.withSizes = false;
+    const auto all = findAll(q);
+    ASSERT_EQ(all.size(), 3u);
+    for (const TFindResult& r : all) EXPECT_EQ(r.size, -1) << r.path;
+    q.withSizes = true;
+    for (const TFindResult& r : findAll(q)) EXPECT_GT(r.size, 0) << r.path;
 }
 
 TEST(FindEngine, NamesAndTextInsideZipAndTar) {

@@ -164,6 +164,11 @@ struct TFindEngine::Impl {
         pending.clear();
     }
 
+    // Names alone answer the query: no limits to check and no sizes wanted.
+    const bool needStat = q.withSizes || q.minSize >= 0 || q.maxSize >= 0 ||
+                          q.fromTime != std::numeric_limits<std::int64_t>::min() ||
+                          q.toTime != std::numeric_limits<std::int64_t>::max();
+
     bool limitsPass(std::int64_t size, std::int64_t mtime, bool isDir) const {
         if (!isDir) {
             if (q.minSize >= 0 && size < q.minSize) return false;
@@ -289,6 +294,14 @@ struct TFindEngine::Impl {
                   std::vector<std::string>& toStat, std::vector<bool>& toStatDir) {
         const bool isDir = type == DT_DIR;
         if (wantText && isDir) return;
+        if (!wantText && !known && !needStat) {
+            TFindResult r;
+            r.path = full(name);
+            r.size = r.mtime = -1;
+            r.isDir = isDir;
+            add(std::move(r));
+            return;
+        }
         if (!wantText && !known) {
             toStat.emplace_back(name);
             toStatDir.push_back(isDir);

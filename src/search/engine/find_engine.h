@@ -25,12 +25,16 @@ struct TFindQuery {
     bool followLinks = false;
     // Bytes decoded per archive entry when searching its text.
     std::uint64_t entryTextCap = 64u << 20;
+    // Off: a search by names alone, without size or date limits, makes no stat call and
+    // leaves size and mtime of disk results at -1, for the window to fill in for the rows it
+    // shows (a stat per result was most of such a search's time).
+    bool withSizes = true;
 };
 
 struct TFindResult {
     std::string path;  // a disk file's full path; inside an archive: archive + "/" + inner
-    std::int64_t size = 0;
-    std::int64_t mtime = 0;  // Unix seconds
+    std::int64_t size = 0;   // -1: not known (TFindQuery::withSizes)
+    std::int64_t mtime = 0;  // Unix seconds; -1: not known
     bool isDir = false;
     std::string archive;  // the archive's path when the result is one of its entries
     std::string inner;    // the entry's path inside it ("docs/a.txt")

@@ -94,18 +94,6 @@ std::set<std::string> fileNames(const std::set<std::string>& names) {
     return out;
 }
 
-// Answers the next dialog of type D (found by its class, forms without a meta-object too).
-template <class D>
-void answerNext(std::function<void(D*)> then) {
-    onNextDialog<QDialog>([then](QDialog* d) {
-        auto* form = dynamic_cast<D*>(d);
-        ASSERT_NE(form, nullptr) << d->windowTitle().toStdString();
-        then(form);
-    });
-}
-
-void accept(QDialog* d) { d->findChild<QPushButton*>(QStringLiteral("Button1"))->click(); }
-
 bool zipTestsGood(const fs::path& zip, const std::string& password = "") {
     return sh("unzip -tq " + (password.empty() ? std::string() : "-P " + password + " ") + quoted(zip)) == 0;
 }

@@ -43,17 +43,6 @@ void pick(kv::TFormFind* w, const std::string& path) {
 
 std::string atCursor(const kv::TFPanel* p) { return p->FL.entry(p->cursorIndex()).FileName; }
 
-void accept(QDialog* d) { d->findChild<QPushButton*>(QStringLiteral("Button1"))->click(); }
-
-template <class D>
-void answerNext(std::function<void(D*)> then) {
-    onNextDialog<QDialog>([then](QDialog* d) {
-        auto* form = dynamic_cast<D*>(d);
-        ASSERT_NE(form, nullptr) << d->windowTitle().toStdString();
-        then(form);
-    });
-}
-
 }  // namespace
 
 TEST_F(MainWindowTest, AltF7SearchesFromThePanelsFolderAndEnterGoesToTheResult) {

@@ -93,6 +93,19 @@ inline void answerNextMessageBox(QMessageBox::StandardButton button, QString* te
     });
 }
 
+// Answers the next dialog of type D (found by its class, forms without a meta-object too).
+template <class D>
+void answerNext(std::function<void(D*)> then) {
+    onNextDialog<QDialog>([then](QDialog* d) {
+        auto* form = dynamic_cast<D*>(d);
+        ASSERT_NE(form, nullptr) << d->windowTitle().toStdString();
+        then(form);
+    });
+}
+
+// Presses the OK button ("Button1") of one of the program's forms.
+inline void accept(QDialog* d) { d->findChild<QPushButton*>(QStringLiteral("Button1"))->click(); }
+
 // Closes a modal dialog nobody expected and reports it as a failure of the running test.
 class ModalWatchdog {
 public:

@@ -1,63 +1,13 @@
 #include "fileops/compare/folder_compare.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
 #include <unordered_map>
+
+#include "platform/file_contents.h"
 
 namespace kv::fileops {
 
 namespace {
-
-class Fd {
-public:
-    explicit Fd(int fd) : fd_(fd) {}
-    ~Fd() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
-
-// Opens a regular file for reading; anything else (fifo, device, socket) is refused
-// without blocking on it.
-int openRegular(const std::string& path, std::string& error) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0) {
-        error = path + ": " + std::strerror(errno);
-        return -1;
-    }
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        error = path + ": not a regular file";
-        ::close(fd);
-        return -1;
-    }
-    return fd;
-}
-
-// Fills `buf` as far as the file goes; the count read, or -1 on an error.
-ssize_t readFull(int fd, char* buf, std::size_t size) {
-    std::size_t got = 0;
-    while (got < size) {
-        const ssize_t n = ::read(fd, buf + got, size - got);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return -1;
-        }
-        if (n == 0) break;
-        got += static_cast<std::size_t>(n);
-    }
-    return static_cast<ssize_t>(got);
-}
 
 std::string joinPath(const std::string& dir, const std::string& name) {
     if (dir.empty() || dir.back() == '/') return dir + name;
@@ -65,30 +15,6 @@ std::string joinPath(const std::string& dir, const std::string& name) {
 }
 
 }  // namespace
-
-bool sameContents(const std::string& a, const std::string& b, std::string& error,
-                  const std::function<bool(std::int64_t bytes)>& block, bool* stopped) {
-    Fd fa(openRegular(a, error));
-    if (fa.get() < 0) return false;
-    Fd fb(openRegular(b, error));
-    if (fb.get() < 0) return false;
-    constexpr std::size_t kBlock = 256 * 1024;
-    std::vector<char> ba(kBlock), bb(kBlock);
-    for (;;) {
-        const ssize_t na = readFull(fa.get(), ba.data(), kBlock);
-        const ssize_t nb = readFull(fb.get(), bb.data(), kBlock);
-        if (na < 0 || nb < 0) {
-            error = (na < 0 ? a : b) + ": " + std::strerror(errno);
-            return false;
-        }
-        if (na != nb || std::memcmp(ba.data(), bb.data(), static_cast<std::size_t>(na)) != 0) return false;
-        if (na == 0) return true;
-        if (block && !block(na + nb)) {
-            if (stopped) *stopped = true;
-            return false;
-        }
-    }
-}
 
 CompareResult compareFolders(const std::vector<CompareItem>& left, const std::vector<CompareItem>& right,
                              const CompareOptions& options) {
@@ -136,7 +62,7 @@ CompareResult compareFolders(const std::vector<CompareItem>& left, const std::ve
                 continue;
             }
             std::string error;
-            const bool same = sameContents(
+            const bool same = platform::sameFileContents(
                 joinPath(options.leftDir, l.name), joinPath(options.rightDir, rt.name), error,
                 options.progress ? std::function<bool(std::int64_t)>(block) : nullptr, &r.cancelled);
             if (r.cancelled) break;

@@ -57,11 +57,4 @@ struct CompareResult {
 CompareResult compareFolders(const std::vector<CompareItem>& left, const std::vector<CompareItem>& right,
                              const CompareOptions& options);
 
-// Whether two files hold the same bytes, read side by side in blocks. False with `error`
-// set when either cannot be opened or read (a fifo or device is never opened). `block`,
-// when given, is told the bytes of each block pair read and may stop the reading by
-// returning false (the answer is then false with `error` empty and `stopped` set).
-bool sameContents(const std::string& a, const std::string& b, std::string& error,
-                  const std::function<bool(std::int64_t bytes)>& block = {}, bool* stopped = nullptr);
-
 }  // namespace kv::fileops

@@ -1,7 +1,5 @@
 #include "search/engine/duplicates.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -9,6 +7,8 @@
 #include <cstring>
 #include <map>
 #include <optional>
+
+#include "platform/file_contents.h"
 
 namespace kv::search {
 namespace {
@@ -36,21 +36,11 @@ struct Hash {
     }
 };
 
-int openRegular(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) return -1;
-    struct stat st;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
-}
-
 // Hash of the first `limit` bytes (all of them for UINT64_MAX); nothing when unreadable.
 std::optional<std::uint64_t> hashOf(const std::string& path, std::uint64_t limit,
                                     std::vector<unsigned char>& buf, const std::atomic<bool>& cancel) {
-    const int fd = openRegular(path);
+    std::string error;
+    const int fd = platform::openRegularFile(path, error);
     if (fd < 0) return std::nullopt;
     Hash h;
     std::uint64_t done = 0;
@@ -74,28 +64,9 @@ std::optional<std::uint64_t> hashOf(const std::string& path, std::uint64_t limit
 }
 
 bool sameContent(const std::string& a, const std::string& b, const std::atomic<bool>& cancel) {
-    const int fa = openRegular(a), fb = openRegular(b);
-    bool same = fa >= 0 && fb >= 0;
-    std::vector<unsigned char> x(kBlock), y(kBlock);
-    while (same && !cancel.load(std::memory_order_relaxed)) {
-        const ssize_t n = ::read(fa, x.data(), kBlock);
-        ssize_t m = 0;
-        while (m < n) {  // read as much from b as came from a
-            const ssize_t k = ::read(fb, y.data() + m, static_cast<std::size_t>(n - m));
-            if (k <= 0) break;
-            m += k;
-        }
-        if (n < 0 || m != n || std::memcmp(x.data(), y.data(), static_cast<std::size_t>(n)) != 0)
-            same = false;
-        if (n <= 0) break;
-    }
-    if (same) {  // b must end where a ended
-        unsigned char one;
-        same = ::read(fb, &one, 1) == 0;
-    }
-    if (fa >= 0) ::close(fa);
-    if (fb >= 0) ::close(fb);
-    return same;
+    std::string error;
+    return platform::sameFileContents(a, b, error,
+                                      [&cancel](std::int64_t) { return !cancel.load(std::memory_order_relaxed); });
 }
 
 // Splits one set of candidates by a hash; answers the buckets of two or more.

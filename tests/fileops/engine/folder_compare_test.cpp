@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "fileops/compare/folder_compare.h"
+#include "platform/file_contents.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -122,7 +123,7 @@ TEST(FolderCompare, NeverOpensAFifoForContents) {
     ASSERT_EQ(::mkfifo((tmp / "L/p").c_str(), 0600), 0);
     tmp.file("R/p", "");
     std::string error;
-    EXPECT_FALSE(kv::fileops::sameContents(tmp / "L/p", tmp / "R/p", error)) << "no hang, no match";
+    EXPECT_FALSE(kv::platform::sameFileContents(tmp / "L/p", tmp / "R/p", error)) << "no hang, no match";
     EXPECT_NE(error.find("not a regular file"), std::string::npos) << error;
 }
 

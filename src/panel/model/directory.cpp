@@ -1,10 +1,10 @@
 #include "panel/model/directory.h"
 
+#include "panel/model/key_sort.h"
+
 #include <algorithm>
 #include <cstring>
 #include <functional>
-#include <system_error>
-#include <thread>
 #include <unordered_set>
 
 namespace kv {
@@ -35,7 +35,8 @@ namespace {
 char upperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
 
 // N(w) / E(w): upper-cased (a..z only), blank-padded or cut to w characters.
-void appendPadded(std::string& key, std::string_view s, std::size_t w) {
+void appendPadded(std::string& key, std::string_view s, std::size_t w, std::size_t cut) {
+    w = std::min(w, cut);
     const std::size_t n = std::min(s.size(), w);
     for (std::size_t i = 0; i < n; ++i) key.push_back(upperAscii(s[i]));
     key.append(w - n, ' ');
@@ -63,8 +64,13 @@ constexpr std::uint64_t kSizeTop = 9999999999999999999ULL;
 
 namespace {
 
+// Widths at most this long for the name and extension columns (see Build).
+struct KeyCut {
+    std::size_t name = SIZE_MAX, ext = SIZE_MAX;
+};
+
 void appendSortKey(std::string& key, const TDirEntry& e, std::uint8_t sortType, bool foldersFirst,
-                   bool programsFirst, std::uint32_t arrival) {
+                   bool programsFirst, std::uint32_t arrival, KeyCut cut = {}) {
     if (foldersFirst && e.isDir())
         key.push_back(' ');
     else if (programsFirst && !e.isDir() && (isProgramExt(e.Ext()) || e.IsExec))
@@ -74,17 +80,17 @@ void appendSortKey(std::string& key, const TDirEntry& e, std::uint8_t sortType, 
     switch (sortType) {
         case stArrival: appendNumber(key, arrival, 10); break;
         case stName:
-            appendPadded(key, e.Name(), 32);
-            appendPadded(key, e.Ext(), 30);
+            appendPadded(key, e.Name(), 32, cut.name);
+            appendPadded(key, e.Ext(), 30, cut.ext);
             break;
         case stExt:
-            appendPadded(key, e.Ext(), 30);
-            appendPadded(key, e.Name(), 32);
+            appendPadded(key, e.Ext(), 30, cut.ext);
+            appendPadded(key, e.Name(), 32, cut.name);
             break;
         case stSize:
             appendNumber(key, kSizeTop - static_cast<std::uint64_t>(std::max<std::int64_t>(e.Size, 0)), 19);
-            appendPadded(key, e.Name(), 30);
-            appendPadded(key, e.Ext(), 20);
+            appendPadded(key, e.Name(), 30, cut.name);
+            appendPadded(key, e.Ext(), 20, cut.ext);
             break;
         default: {
             const LocalTime& t = sortType == stCreated    ? e.Created
@@ -96,8 +102,8 @@ void appendSortKey(std::string& key, const TDirEntry& e, std::uint8_t sortType, 
             appendNumber(key, static_cast<std::uint64_t>(99 - t.Hour), 2);
             appendNumber(key, static_cast<std::uint64_t>(99 - t.Minute), 2);
             appendNumber(key, static_cast<std::uint64_t>(99 - t.Second), 2);
-            appendPadded(key, e.Name(), 20);
-            appendPadded(key, e.Ext(), 20);
+            appendPadded(key, e.Name(), 20, cut.name);
+            appendPadded(key, e.Ext(), 20, cut.ext);
             break;
         }
     }
@@ -181,50 +187,34 @@ void TDirectory::Build(const std::string& folder, std::vector<platform::DirItem>
     lastArrival_ = static_cast<std::uint32_t>(pool_.size());
 
     // Keys of one listing all have the same length, so they live side by side in one
-    // buffer: no allocation per key and cache-friendly comparisons. "..": all zero bytes
-    // sort before every key.
+    // buffer: no allocation per key. Name and extension columns past the longest in this
+    // listing would hold a blank in every key and decide nothing, so they are left out.
     const std::size_t n = pool_.size();
+    KeyCut cut{0, 0};
+    for (const TDirEntry& e : pool_) {
+        cut.name = std::max(cut.name, e.Name().size());
+        cut.ext = std::max(cut.ext, e.Ext().size());
+    }
+    // ".." (the first entry, when there is one) comes before every other.
+    const std::size_t first = (!IsRoot && n > 0 && pool_[0].isParent()) ? 1 : 0;
     std::string keys;
     std::size_t stride = 0;
-    for (std::size_t i = 0; i < n; ++i) {
-        if (pool_[i].isParent() && !IsRoot && i == 0) continue;
+    for (std::size_t i = first; i < n; ++i) {
         const std::size_t before = keys.size();
-        appendSortKey(keys, pool_[i], SortType, FoldersFirst, ProgramsFirst, pool_[i].Arrival);
+        appendSortKey(keys, pool_[i], SortType, FoldersFirst, ProgramsFirst, pool_[i].Arrival, cut);
         if (stride == 0) {
             stride = keys.size() - before;
-            keys.reserve(stride * n);
-            if (!IsRoot) keys.insert(0, stride, '\0');
+            keys.reserve(stride * (n - first));
         }
     }
     // The old listing chained entries newest first and bubble-sorted that chain, which
-    // never swaps equal keys. A stable sort of the reversed arrival order by the same
-    // byte-wise key comparison gives exactly that order in O(n log n).
+    // never swaps equal keys: equal keys keep the later entry first.
+    std::vector<std::uint32_t> sorted;
+    sortByKeys(keys.data(), stride, n - first, sorted, kParallelSortMin);
     order_.resize(n);
-    for (std::size_t i = 0; i < n; ++i) order_[i] = static_cast<std::uint32_t>(n - 1 - i);
-    if (n >= 2 && stride > 0) {
-        const char* base = keys.data();
-        const auto less = [base, stride](std::uint32_t a, std::uint32_t b) {
-            return std::memcmp(base + a * stride, base + b * stride, stride) < 0;
-        };
-        // A big listing sorts its two halves on two cores and merges them; the merge takes
-        // the first half's entry on a tie, so the order is exactly the one-sort order.
-        const auto mid = order_.begin() + static_cast<std::ptrdiff_t>(n / 2);
-        bool split = false;
-        if (n >= kParallelSortMin && std::thread::hardware_concurrency() > 1) {
-            try {
-                std::thread second([&] { std::stable_sort(mid, order_.end(), less); });
-                std::stable_sort(order_.begin(), mid, less);
-                second.join();
-                split = true;
-            } catch (const std::system_error&) {
-                // No thread to be had: one sort below.
-            }
-        }
-        if (split)
-            std::inplace_merge(order_.begin(), mid, order_.end(), less);
-        else
-            std::stable_sort(order_.begin(), order_.end(), less);
-    }
+    if (first) order_[0] = 0;
+    for (std::size_t i = 0; i < sorted.size(); ++i)
+        order_[first + i] = sorted[i] + static_cast<std::uint32_t>(first);
     std::string().swap(keys);
     rebuildIndex(n);
 }

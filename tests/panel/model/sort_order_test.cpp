@@ -1,11 +1,14 @@
 // Listing order: the keys and the tie rule of the old bubble sort, at O(n log n).
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "panel/model/directory.h"
+#include "panel/model/key_sort.h"
 
 namespace kv {
 namespace {
@@ -330,3 +333,39 @@ TEST(SortOrder, ABigListingSortedOnTwoThreadsKeepsKeyOrderAndTheTieRule) {
 
 }  // namespace
 }  // namespace kv
+
+// The key sort against the plain one it stands for (a stable sort of the entries in
+// reverse by memcmp): keys shorter and longer than the 16 bytes it carries along, columns
+// that never vary, bytes above 0x7F, ties past the first 16 varying columns, and the
+// two-thread path forced on small inputs.
+TEST(KeySort, EqualsAStableSortOfTheReversedEntries) {
+    std::mt19937 rng(11);
+    struct Case {
+        std::size_t stride, n;
+        int alphabet;               // distinct byte values per varying column
+        std::size_t constantEvery;  // every k-th column holds one byte in all keys (0: none)
+    };
+    const Case cases[] = {{1, 50, 3, 0},   {5, 300, 2, 0},     {8, 300, 4, 2},   {16, 500, 2, 0},
+                          {17, 500, 2, 3}, {40, 800, 2, 2},    {63, 1000, 3, 4}, {70, 1, 2, 0},
+                          {24, 0, 2, 0},   {30, 2000, 256, 0}, {48, 3000, 2, 0}, {20, 1000, 1, 0}};
+    for (const Case& c : cases) {
+        for (std::size_t parallelMin : {std::size_t(2), std::size_t(1) << 30}) {
+            SCOPED_TRACE(testing::Message()
+                         << "stride " << c.stride << " n " << c.n << " parallel from " << parallelMin);
+            std::string keys(c.stride * c.n, '\0');
+            for (std::size_t i = 0; i < c.n; ++i)
+                for (std::size_t j = 0; j < c.stride; ++j)
+                    keys[i * c.stride + j] = (c.constantEvery && j % c.constantEvery == 0)
+                                                 ? char(0xC3)
+                                                 : char(0x7E + rng() % unsigned(c.alphabet));
+            std::vector<std::uint32_t> expected(c.n);
+            for (std::size_t i = 0; i < c.n; ++i) expected[i] = std::uint32_t(c.n - 1 - i);
+            std::stable_sort(expected.begin(), expected.end(), [&](std::uint32_t a, std::uint32_t b) {
+                return std::memcmp(keys.data() + a * c.stride, keys.data() + b * c.stride, c.stride) < 0;
+            });
+            std::vector<std::uint32_t> got;
+            kv::sortByKeys(keys.data(), c.stride, c.n, got, parallelMin);
+            EXPECT_EQ(got, expected);
+        }
+    }
+}

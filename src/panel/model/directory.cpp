@@ -191,7 +191,8 @@ void TDirectory::Build(const std::string& folder, std::vector<platform::DirItem>
     // listing would hold a blank in every key and decide nothing, so they are left out.
     const std::size_t n = pool_.size();
     KeyCut cut{0, 0};
-    for (const TDirEntry& e : pool_) {
+    for (std::size_t i = 0; i < n; ++i) {
+        const TDirEntry& e = pool_[i];
         cut.name = std::max(cut.name, e.Name().size());
         cut.ext = std::max(cut.ext, e.Ext().size());
     }
@@ -512,8 +513,9 @@ std::size_t TDirectory::memoryBytes() const {
     std::size_t bytes = pool_.capacity() * sizeof(TDirEntry) +
                         (order_.capacity() + free_.capacity() + index_.capacity()) * sizeof(std::uint32_t);
     const std::string inlineProbe;
-    for (const TDirEntry& e : pool_)
-        if (e.FileName.capacity() > inlineProbe.capacity()) bytes += e.FileName.capacity() + 1;
+    for (std::size_t i = 0; i < pool_.size(); ++i)
+        if (const TDirEntry& e = pool_[i]; e.FileName.capacity() > inlineProbe.capacity())
+            bytes += e.FileName.capacity() + 1;
     return bytes;
 }
 

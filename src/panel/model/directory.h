@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "panel/model/chunked_vector.h"
 #include "platform/dir_reader.h"
 
 namespace kv {
@@ -135,7 +136,7 @@ private:
     std::size_t upperBound(const std::string& key, const std::vector<std::uint32_t>& order, bool& tie) const;
     TDirEntry fromItem(platform::DirItem&& it, std::uint32_t arrival) const;
 
-    std::vector<TDirEntry> pool_;
+    ChunkedVector<TDirEntry> pool_;
     std::vector<std::uint32_t> order_;  // display order of pool slots
     std::vector<std::uint32_t> free_;   // pool slots of removed entries
     std::vector<std::uint32_t> index_;  // open addressing over pool slots by name

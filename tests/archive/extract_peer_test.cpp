@@ -1,4 +1,4 @@
-// The ARJ, LHA, ARC and RAR extractors against what independent tools write: the shared
+// The ARJ, LHA, ARC, RAR and TAR extractors against what independent tools write: the shared
 // fixtures extract to the SHA-256 sums their listings give, and archives the Debian
 // archivers make at test time extract byte for byte as those archivers extract them.
 #include <gtest/gtest.h>
@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "archive/base/extractor_factory.h"
+#include "archive/kelmo/kelmo.h"
 #include "fixture_util.h"
 
 namespace {
@@ -211,6 +212,84 @@ TEST(ExtractPeers, LhaArchivesMatchLhasa) {
     EXPECT_EQ(j.failed, 0);
     EXPECT_EQ(tree(ours, true), tree(theirs, true));
     EXPECT_EQ(tree(ours).size(), 4u);
+}
+
+// Everything below root as "name" -> its content, "-> target" for a link or "/" for a folder.
+std::map<std::string, std::string> withLinks(const fs::path& root) {
+    std::map<std::string, std::string> out;
+    for (auto& e : fs::recursive_directory_iterator(root)) {
+        const std::string name = fs::relative(e.path(), root).string();
+        if (e.is_symlink()) {
+            out[name] = "-> " + fs::read_symlink(e.path()).string();
+        } else if (e.is_directory()) {
+            out[name] = "/";
+        } else {
+            std::ifstream in(e.path(), std::ios::binary);
+            out[name] = std::string(std::istreambuf_iterator<char>(in), {});
+        }
+    }
+    return out;
+}
+
+// Long names in every form tar writes them (GNU long-name records, pax paths, the ustar
+// prefix), symbolic links with long targets and hard links: we list the names tar lists
+// and extract the tree tar extracts.
+TEST(ExtractPeers, TarLongNamesAndLinksMatchTar) {
+    if (!haveTool("tar")) GTEST_SKIP() << "tar not installed";
+    kvtest::TempDir t;
+    const std::string deep = std::string(90, 'a') + "/" + std::string(90, 'b') + "/" + std::string(90, 'c');
+    const fs::path in = t.path / "in";
+    fs::create_directories(in / deep);
+    fs::create_directories(in / "short");
+    std::ofstream(in / deep / (std::string(80, 'f') + ".txt")) << "deep file\n";
+    std::ofstream(in / "short" / "plain.txt") << "plain\n";
+    fs::create_symlink(deep + "/" + std::string(80, 'f') + ".txt", in / "to-deep");
+    fs::create_symlink("../short/plain.txt", in / deep / "up-link");
+    fs::create_hard_link(in / deep / (std::string(80, 'f') + ".txt"), in / "short" / "hard.txt");
+    fs::create_hard_link(in / "short" / "plain.txt", in / deep / "hard-plain");
+    fs::create_hard_link(in / "short" / "plain.txt", in / "short" / "plain-hard");
+    // ustar holds a name of at most 155 + 100 bytes and a link target of 100.
+    const std::string ustarName = std::string(90, 'a') + "/" + std::string(90, 'b') + "/u.txt";
+    std::ofstream(in / ustarName) << "split name\n";
+    struct Case {
+        const char* format;
+        std::string members;
+    };
+    const std::vector<Case> cases = {
+        {"gnu", "short to-deep " + std::string(90, 'a')},
+        {"posix", "short to-deep " + std::string(90, 'a')},
+        {"ustar", "short/plain.txt short/plain-hard " + ustarName},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.format);
+        const fs::path arc = t.path / (std::string(c.format) + ".tar");
+        int st = 0;
+        run("cd " + quoted(in) + " && tar --format=" + c.format + " -cf " + quoted(arc) + " " + c.members +
+                " 2>/dev/null",
+            &st);
+        ASSERT_EQ(st, 0);
+        std::vector<std::string> theirNames;
+        std::stringstream names(run("tar -tf " + quoted(arc)));
+        for (std::string l; std::getline(names, l);)
+            if (!l.ends_with("/")) theirNames.push_back(l);
+        kv::TKelmo k;
+        std::vector<std::string> ourNames;
+        k.OnRead = [&](kv::TZipCommon& z, int64_t, int) { ourNames.push_back(z.FileName); };
+        k.setArchiveFile(arc.string());
+        ASSERT_TRUE(k.Activate());
+        EXPECT_EQ(k.LastError, 0);
+        EXPECT_EQ(ourNames, theirNames);
+
+        const fs::path ours = t.path / ("ours-" + std::string(c.format)),
+                       theirs = t.path / ("theirs-" + std::string(c.format));
+        fs::create_directories(theirs);
+        run("cd " + quoted(theirs) + " && tar -xf " + quoted(arc) + " 2>/dev/null");
+        Job j = extractTo(arc, ours);
+        EXPECT_EQ(j.failed, 0);
+        for (const auto& f : j.failures) ADD_FAILURE() << f.name << ": " << f.id;
+        EXPECT_EQ(withLinks(ours), withLinks(theirs));
+        EXPECT_GE(withLinks(ours).size(), 5u);
+    }
 }
 
 }  // namespace

@@ -86,11 +86,9 @@ struct RarFormat {
     static std::unique_ptr<TUnBase> extractor() { return std::make_unique<TUnRAR>(); }
 };
 
-// TAR stores symbolic links, but they are not made on extraction: its archives keep their
-// link rows (as '2' records), and the cases about made links are skipped.
 struct TarFormat {
     static constexpr const char* kExt = ".tar";
-    static constexpr bool kLinks = false;
+    static constexpr bool kLinks = true;
     static constexpr bool kFolderRecords = false;
     static constexpr bool kDataCrc = false;
     static std::vector<uint8_t> make(const std::vector<HandEntry>& entries) { return makeTar(entries); }

@@ -30,8 +30,9 @@ std::vector<uint8_t> tarHeader(const std::string& name, char type, uint64_t size
 // A header and its data, padded to whole blocks.
 void appendTarRecord(std::vector<uint8_t>& out, const std::vector<uint8_t>& header,
                      const std::vector<uint8_t>& data);
-// Entries as ustar records ('0' files, '5' folders, '2' links to the entry's data), then the
-// end blocks; badCrc spoils the header checksum, declaredSize the size field.
+// Entries as ustar records ('0' files, '5' folders, '2' links to the entry's data, with a
+// pax "linkpath" record where the link field cannot hold it), then the end blocks; badCrc
+// spoils the header checksum, declaredSize the size field.
 std::vector<uint8_t> makeTar(const std::vector<HandEntry>& entries);
 
 }  // namespace kv::unzip_test

@@ -60,10 +60,6 @@ std::vector<Expected::Row> ourView(const Expected& e) {
             if (e.format == "ZIP" || e.format == "LHA" || e.format == "TAR" || e.format == "CAB") continue;
             if (!r.name.empty() && r.name.back() == '/') r.name.pop_back();
         }
-        if (e.format == "TAR") {
-            if (r.name.size() > 100) r.name.resize(100);  // only the 100-byte name field is read
-            while (!r.name.empty() && r.name.back() == ' ') r.name.pop_back();
-        }
         if (e.format == "UUE") {
             // Only "begin " counts (not "begin-base64"), and the sizes are the file's own.
             std::ifstream f(kRoot + "/" + e.fixture);

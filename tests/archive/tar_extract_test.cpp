@@ -11,6 +11,7 @@
 
 #include "archive/base/messages.h"
 #include "archive/base/util.h"
+#include "archive/kelmo/kelmo.h"
 #include "archive/untar/un_tar.h"
 #include "hand_archives.h"
 #include "unzip/test_unzip_util.h"
@@ -27,8 +28,10 @@ Bytes cat(std::initializer_list<Bytes> parts) {
     return out;
 }
 
+// A file; a name longer than the name field goes in a GNU long-name record before it.
 Bytes file(const std::string& name, const std::string& content, std::vector<TarField> raw = {}) {
     Bytes out;
+    if (name.size() > 100) appendTarRecord(out, tarHeader("././@LongLink", 'L', name.size()), bytes(name));
     appendTarRecord(out, tarHeader(name, '0', content.size(), raw), bytes(content));
     return out;
 }
@@ -161,8 +164,6 @@ TEST(TarExtract, HostileNamesFailTheirEntryOnly) {
     const std::string tooLong(kMaxNameBytes + 10, 'a');
     Bytes folder;
     appendTarRecord(folder, tarHeader("dir/", '5', 0), {});
-    Bytes hardLink;
-    appendTarRecord(hardLink, tarHeader("hard", '1', 0, {{157, bytes("../../etc/passwd")}}), {});
     const std::vector<Case> cases = {
         {"\"..\" in the name field", file("../evil.txt", "x"), msg::InvalidFileName},
         {"an absolute name", file("/tmp/kv-tar-evil.txt", "x"), msg::InvalidFileName},
@@ -191,7 +192,6 @@ TEST(TarExtract, HostileNamesFailTheirEntryOnly) {
          cat({record('x', std::string(40, '9')), file("harmless", "x")}), msg::BadFileHeader},
         {"a pax size that is no number", cat({record('x', paxRecord("size", "12x")), file("harmless", "x")}),
          msg::BadFileHeader},
-        {"a hard link out of the target", hardLink, msg::UnsupportedMethod},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -285,22 +285,210 @@ TEST(TarExtract, NamesAreTakenAsTheFieldStoresThem) {
     EXPECT_TRUE(r.failures.empty());
 }
 
-// Symbolic links are not made: a link to "/" followed by a file "through" it gives a plain
-// folder inside the target.
-TEST(TarExtract, FilesThroughAStoredLinkStayInside) {
-    Bytes link;
-    appendTarRecord(link, tarHeader("lnk", '2', 0, {{157, bytes("/")}}), {});
-    Bytes up;
-    appendTarRecord(up, tarHeader("up", '2', 0, {{157, bytes("..")}}), {});
-    Result r =
-        extractTar(cat({link, file("lnk/tmp/kv-tar-made.txt", "x"), up, file("up/made.txt", "y"), end()}));
+Bytes link(char type, const std::string& name, const std::string& target) {
+    Bytes out;
+    appendTarRecord(out, tarHeader(name, type, 0, {{157, bytes(target)}}), {});
+    return out;
+}
+
+// A link to "/" or ".." is refused; a file "through" it then lands in a plain folder
+// inside the target.
+TEST(TarExtract, FilesThroughARefusedLinkStayInside) {
+    Result r = extractTar(cat({link('2', "lnk", "/"), file("lnk/tmp/kv-tar-made.txt", "x"),
+                               link('2', "up", ".."), file("up/made.txt", "y"), end()}));
     EXPECT_EQ(r.out, (Tree{{"lnk", "/"},
                            {"lnk/tmp", "/"},
                            {"lnk/tmp/kv-tar-made.txt", "x"},
                            {"up", "/"},
                            {"up/made.txt", "y"}}));
+    EXPECT_EQ(r.failures, (std::vector<int>{msg::InvalidFileName, msg::InvalidFileName}));
     EXPECT_TRUE(r.box.empty());
     EXPECT_FALSE(fs::exists("/tmp/kv-tar-made.txt"));
+}
+
+// Symbolic links come from the link field, a GNU long link name or a pax linkpath (which
+// outranks the GNU one); each is made as stored when it stays inside.
+TEST(TarExtract, SymbolicLinksTakeTheirTargetFromEveryLinkRecord) {
+    const std::string longTarget = std::string(120, 'c') + "/file";
+    const std::string longName = "named/" + std::string(110, 'n');
+    struct Case {
+        const char* what;
+        Bytes records;
+        Tree made;
+    };
+    const std::vector<Case> cases = {
+        {"the link field", link('2', "s", "a/b.txt"), {{"s", "-> a/b.txt"}}},
+        {"a NUL ends the link field",
+         link('2', "s", std::string("a/b.txt\0/../../x", 16)),
+         {{"s", "-> a/b.txt"}}},
+        {"a GNU long link name",
+         cat({record('K', longTarget + '\0'), link('2', "s", "cut")}),
+         {{"s", "-> " + longTarget}}},
+        {"a pax linkpath",
+         cat({record('x', paxRecord("linkpath", longTarget)), link('2', "s", "cut")}),
+         {{"s", "-> " + longTarget}}},
+        {"a pax linkpath outranks a GNU long link name",
+         cat({record('K', "other"), record('x', paxRecord("linkpath", longTarget)), link('2', "s", "cut")}),
+         {{"s", "-> " + longTarget}}},
+        {"a long name and a long link name together",
+         cat({record('L', longName), record('K', "../" + longTarget), link('2', "x", "cut")}),
+         {{"named", "/"}, {longName, "-> ../" + longTarget}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Result r = extractTar(cat({file(longTarget, "f"), c.records, end()}));
+        EXPECT_TRUE(r.failures.empty());
+        Tree want{{longTarget.substr(0, 120), "/"}, {longTarget, "f"}};
+        want.insert(c.made.begin(), c.made.end());
+        EXPECT_EQ(r.out, want);
+    }
+}
+
+// The lister and the extractor walk the same records: every entry the listing shows is a
+// file or link extraction writes under that name, and the other way round; folders and
+// special files are not listed.
+TEST(TarExtract, TheListingShowsWhatExtractionWrites) {
+    struct Case {
+        const char* what;
+        Bytes records;
+        std::vector<std::pair<std::string, uint64_t>> listed;  // name and size, in order
+    };
+    const std::string longName = std::string(60, 'd') + "/" + std::string(150, 'n') + ".txt";
+    Bytes dev;
+    appendTarRecord(dev, tarHeader("dev/null", '3', 0), {});
+    const std::vector<Case> cases = {
+        {"a ustar prefix", file(kLong.substr(61), "long", {{345, bytes(kLong.substr(0, 60))}}), {{kLong, 4}}},
+        {"a GNU long name", cat({record('L', longName + '\0'), file("cut", "long")}), {{longName, 4}}},
+        {"a pax path", cat({record('x', paxRecord("path", longName)), file("cut", "long")}), {{longName, 4}}},
+        {"a pax path over a GNU long name",
+         cat({record('L', "gnu.txt"), record('x', paxRecord("path", longName)), file("cut", "long")}),
+         {{longName, 4}}},
+        {"a folder by its \"/\" and by its type",
+         cat({file("old/", ""), link('5', "new/", ""), file("old/f", "f")}),
+         {{"old/f", 1}}},
+        {"a pax size over a size field of 0",
+         cat({record('x', paxRecord("size", "600")),
+              file("big.bin", std::string(600, 'b'), {{124, bytes("00000000000")}})}),
+         {{"big.bin", 600}}},
+        {"a contiguous file", record('7', "seven", 5, "seven.txt"), {{"seven.txt", 5}}},
+        {"links with long names",
+         cat({file(longName, "long"), record('L', longName + ".lnk"), record('K', longName),
+              link('2', "s", "cut"),
+              record('x', paxRecord("path", longName + ".hard") + paxRecord("linkpath", longName)),
+              link('1', "h", "cut")}),
+         {{longName, 4}, {longName + ".lnk", 0}, {longName + ".hard", 0}}},
+        {"a device", dev, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Bytes archive = cat({c.records, file("after.txt", "after"), end()});
+        TempDir t;
+        writeFile(t.path() / "a.tar", archive);
+        TKelmo k;
+        std::vector<std::pair<std::string, uint64_t>> listed;
+        k.OnRead = [&](TZipCommon& z, int64_t, int) { listed.emplace_back(z.FileName, z.UnpackedSize); };
+        int errors = 0;
+        k.OnError = [&](TZipCommon&, const std::string&, const std::string&, const std::string&, int) {
+            ++errors;
+        };
+        k.setArchiveFile((t.path() / "a.tar").string());
+        ASSERT_TRUE(k.Activate());
+        EXPECT_EQ(errors, 0);
+        std::vector<std::pair<std::string, uint64_t>> want = c.listed;
+        want.emplace_back("after.txt", 5);
+        EXPECT_EQ(listed, want);
+
+        Result r = extractTar(archive);
+        EXPECT_TRUE(r.failures.empty());
+        std::vector<std::string> written, shown;
+        for (const auto& [name, what] : r.out)
+            if (what != "/") written.push_back(name);
+        for (const auto& [name, size] : listed) shown.push_back(name);
+        std::sort(shown.begin(), shown.end());
+        EXPECT_EQ(shown, written);
+    }
+}
+
+// A hard link is written as a copy of the earlier entry it names, read again from the
+// archive; whatever it names that this archive did not store before it, or that could lead
+// out of the target, fails the link alone.
+TEST(TarExtract, HardLinksCopyTheEarlierEntryTheyName) {
+    const Bytes base = cat({file("data/a.txt", "alpha"), link('2', "data/s", "a.txt")});
+    struct Case {
+        const char* what;
+        Bytes records;
+        Tree made;  // besides the base entries
+        std::vector<int> failures;
+    };
+    const std::string longName = std::string(130, 'l') + ".txt";
+    const std::vector<Case> cases = {
+        {"a link to an earlier file", link('1', "h.txt", "data/a.txt"), {{"h.txt", "alpha"}}, {}},
+        {"a link to a link to a file",
+         cat({link('1', "h1", "data/a.txt"), link('1', "h2", "h1")}),
+         {{"h1", "alpha"}, {"h2", "alpha"}},
+         {}},
+        {"a link to an earlier symbolic link", link('1', "data/h", "data/s"), {{"data/h", "-> a.txt"}}, {}},
+        {"a GNU long link name",
+         cat({file(longName, "long"), record('K', longName), link('1', "h", "cut")}),
+         {{longName, "long"}, {"h", "long"}},
+         {}},
+        {"a pax linkpath",
+         cat({file(longName, "long"), record('x', paxRecord("linkpath", longName)), link('1', "h", "cut")}),
+         {{longName, "long"}, {"h", "long"}},
+         {}},
+        {"the later of two entries of one name",
+         cat({file("twice", "first"), file("twice", "second"), link('1', "h", "twice")}),
+         {{"twice", "second"}, {"h", "second"}},
+         {}},
+        {"a folder", cat({link('5', "d/", ""), link('1', "h", "d")}), {{"d", "/"}}, {msg::FileNotFound}},
+        {"a name the archive does not hold", link('1', "h", "missing.txt"), {}, {msg::FileNotFound}},
+        {"a name that comes only later",
+         cat({link('1', "h", "later"), file("later", "l")}),
+         {{"later", "l"}},
+         {msg::FileNotFound}},
+        {"itself", link('1', "self", "self"), {}, {msg::FileNotFound}},
+        {"\"..\"",
+         cat({file("../x", "x"), link('1', "h", "../x")}),
+         {},
+         {msg::InvalidFileName, msg::InvalidFileName}},
+        {"an absolute name", link('1', "h", "/etc/passwd"), {}, {msg::InvalidFileName}},
+        {"a NUL ends the link field",
+         link('1', "h", std::string("data/a.txt\0/../../x", 19)),
+         {{"h", "alpha"}},
+         {}},
+        {"a pax linkpath with a NUL inside",
+         cat({record('x', paxRecord("linkpath", std::string("data/a.txt\0x", 12))),
+              link('1', "h", "data/a.txt")}),
+         {},
+         {msg::InvalidFileName}},
+        {"a link name longer than any name",
+         cat({record('K', std::string(kMaxNameBytes + 10, 'k')), link('1', "h", "data/a.txt")}),
+         {},
+         {msg::InvalidFileName}},
+        {"a damaged link record",
+         cat({record('x', "99 linkpath=x\n"), link('1', "h", "data/a.txt")}),
+         {},
+         {msg::BadFileHeader}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Result r = extractTar(cat({base, c.records, file("after.txt", "after"), end()}));
+        Tree want{{"data", "/"}, {"data/a.txt", "alpha"}, {"data/s", "-> a.txt"}, {"after.txt", "after"}};
+        for (const auto& [k, v] : c.made) want[k] = v;
+        EXPECT_EQ(r.out, want);
+        EXPECT_EQ(r.failures, c.failures);
+        EXPECT_TRUE(r.box.empty());
+        EXPECT_FALSE(r.incomplete);
+    }
+}
+
+// A hard link to a symbolic link that points out is no way around the link check.
+TEST(TarExtract, AHardLinkToARefusedSymbolicLinkIsRefusedToo) {
+    Result r =
+        extractTar(cat({link('2', "out", "../.."), link('1', "again", "out"), file("again/x", "x"), end()}));
+    EXPECT_EQ(r.failures.size(), 2u);
+    EXPECT_EQ(r.out, (Tree{{"again", "/"}, {"again/x", "x"}}));
+    EXPECT_TRUE(r.box.empty());
 }
 
 }  // namespace

@@ -244,8 +244,20 @@ std::vector<uint8_t> makeTar(const std::vector<HandEntry>& entries) {
     Bytes out;
     for (const HandEntry& e : entries) {
         if (e.unixMode == 0120777) {
-            std::vector<TarField> link{
-                {157, Bytes(e.data.begin(), e.data.begin() + std::min<size_t>(e.data.size(), 100))}};
+            // A target the 100-byte field cannot hold whole (too long, or a NUL inside) goes
+            // in a pax "linkpath" record, as tar writes it.
+            const bool fits =
+                e.data.size() <= 100 && std::find(e.data.begin(), e.data.end(), 0) == e.data.end();
+            if (!fits) {
+                const std::string body = " linkpath=" + std::string(e.data.begin(), e.data.end()) + "\n";
+                size_t len = body.size() + 1;
+                while (std::to_string(len).size() + body.size() != len) ++len;
+                const std::string rec = std::to_string(len) + body;
+                appendTarRecord(out, tarHeader("PaxHeaders/link", 'x', rec.size()),
+                                Bytes(rec.begin(), rec.end()));
+            }
+            std::vector<TarField> link;
+            if (fits) link.push_back({157, e.data});
             appendTarRecord(out, tarHeader(e.name, '2', 0, link, e.badCrc), {});
         } else if (isFolder(e)) {
             appendTarRecord(out, tarHeader(e.name, '5', 0, {}, e.badCrc), {});

@@ -5,34 +5,11 @@
 
 #include "archive/base/names.h"
 #include "archive/base/util.h"
+#include "archive/formats/tar/tar_walker.h"
 #include "archive/kelmo/block_reader.h"
 #include "archive/kelmo/kelmo.h"
 
 namespace kv {
-namespace {
-
-// An octal field: digits after optional blanks, up to a blank or NUL. GNU's base-256 form
-// (top bit of the first byte) holds large sizes. ok is false when no digit was found.
-uint64_t octalField(const uint8_t* p, size_t len, bool& ok) {
-    ok = false;
-    if (len > 0 && (p[0] & 0x80)) {
-        // A value past 64 bits stays at the largest one, which no file can hold.
-        uint64_t v = p[0] & 0x3F;
-        for (size_t i = 1; i < len; ++i) v = v >> 56 ? UINT64_MAX : (v << 8) | p[i];
-        ok = true;
-        return v;
-    }
-    uint64_t v = 0;
-    size_t i = 0;
-    while (i < len && p[i] == ' ') ++i;
-    for (; i < len && p[i] >= '0' && p[i] <= '7'; ++i) {
-        v = (v << 3) | uint64_t(p[i] - '0');
-        ok = true;
-    }
-    return v;
-}
-
-}  // namespace
 
 void TKelmo::listGzip() {
     BlockReader& r = *reader_;
@@ -94,58 +71,32 @@ void TKelmo::listGzip() {
 }
 
 void TKelmo::listTar() {
-    BlockReader& r = *reader_;
-    const uint64_t size = file_.size();
-    uint64_t cursor = ArcStart - 1;
-    while (cursor + 512 <= size && !Cancel()) {
-        const uint8_t* h = r.get(cursor, 512);
-        if (!h) break;
-        size_t n = 0;
-        while (n < 100 && h[n]) ++n;
-        std::string name(reinterpret_cast<const char*>(h), n);
-        while (!name.empty() && name.back() == ' ') name.pop_back();
-        if (name.empty()) return;  // the end blocks
-        bool ok;
-        uint64_t stored = octalField(h + 148, 8, ok);
-        uint64_t sum = 0;
-        for (int i = 0; i < 512; ++i) sum += (i >= 148 && i < 156) ? ' ' : h[i];
-        if (!ok || sum != stored) {
-            report(msg::HeaderCrcError, ArchiveFile());
-            return;
+    // The extractor's walk: the same entries under the same names (long names included).
+    TarWalker walker(file_, ArcStart - 1);
+    TarEntry t;
+    for (bool cut = false; !cut;) {
+        switch (walker.next(t, [this] { return Cancel(); })) {
+            case TarWalker::Step::End: return;
+            case TarWalker::Step::BadChecksum: report(msg::HeaderCrcError, ArchiveFile()); return;
+            case TarWalker::Step::Truncated: report(msg::ReadError, ArchiveFile()); return;
+            case TarWalker::Step::CutEntry: cut = true; break;  // listed, then reported
+            case TarWalker::Step::Entry: break;
         }
+        // Files and links are listed; folders and special files are not.
+        if (t.kind == TarKind::Folder || t.kind == TarKind::Other) continue;
+        const TarHeader& h = t.header;
         clearEntry();
-        uint64_t dataSize = octalField(h + 124, 12, ok);
-        bool timeOk;
-        uint64_t mtime = octalField(h + 136, 12, timeOk);
-        char type = char(h[156]);
-        // Links, folders and special files carry no data but may say they do.
-        uint64_t data =
-            (type == '1' || type == '2' || type == '3' || type == '4' || type == '5' || type == '6')
-                ? 0
-                : dataSize;
-        FileName = presentName(name, NameCodePage);
-        PackedSize = UnpackedSize = dataSize;
-        FileDate = timeOk && mtime ? unixTimeToDateTime(int64_t(mtime)) : kDosEpoch;
-        FileCRC = static_cast<uint32_t>(stored);
+        FileName = presentName(t.name.bytes, NameCodePage);
+        // A pax size stands for the size field; links show their field as it is.
+        PackedSize = UnpackedSize = t.kind == TarKind::File ? h.size : h.declaredSize;
+        FileDate = h.mtime ? unixTimeToDateTime(int64_t(h.mtime)) : kDosEpoch;
+        FileCRC = h.checksum;
         MethodNo = 0;
         MethodName = "Stored";
         ExternalAttr = InternalAttr = 0;
-        IsDirectory = type == '5';
-        uint64_t entryPos = cursor;
-        // The data fills whole 512-byte blocks after the header. A size near 2^64 must not wrap
-        // the next header back onto this one.
-        const uint64_t blocks = data / 512 + (data % 512 != 0);
-        uint64_t next = 0;
-        const bool nextFits = blocks <= UINT64_MAX / 512 && checkedAdd(cursor, 512, next) &&
-                              checkedAdd(next, blocks * 512, next);
-        if (type == 0 || type == '0' || type == '1') listEntry(int64_t(entryPos), !ShowBlankDirs);
-        if (!nextFits || next > size) {
-            report(msg::ReadError, ArchiveFile());
-            return;
-        }
-        cursor = next;
+        listEntry(int64_t(t.headerPos), !ShowBlankDirs);
     }
-    if (!Cancel() && cursor < size) report(msg::ReadError, ArchiveFile());  // a partial header
+    report(msg::ReadError, ArchiveFile());
 }
 
 void TKelmo::listUue() {

@@ -3,7 +3,9 @@
 #include <algorithm>
 
 #include "archive/base/crc.h"
+#include "archive/base/extract_target.h"
 #include "archive/base/names.h"
+#include "archive/base/util.h"
 
 namespace kv {
 
@@ -11,12 +13,14 @@ void TUnTAR::openArchive() {
     if (ArcType() != atTAR) reportAndRaise(msg::UnsupportedArcType, ArchiveFile());
     if (!file_.open(ArchiveFile())) reportAndRaise(msg::OpenError, ArchiveFile());
     opened_ = true;
-    cursor_ = ArcStart - 1;
-    pending_ = {};
+    walker_.emplace(file_, ArcStart - 1);
+    sources_.clear();
 }
 
 void TUnTAR::closeArchive() {
     buf_ = {};
+    walker_.reset();
+    sources_ = {};
     if (opened_) {
         opened_ = false;
         file_.close();
@@ -24,92 +28,106 @@ void TUnTAR::closeArchive() {
     }
 }
 
+namespace {
+
+// A name that can be looked up as it stands: held whole, no NUL, not too long.
+bool usableName(const TarLongName& n) {
+    return !n.hasNul && n.fullSize <= kMaxNameBytes && n.bytes.size() == n.fullSize;
+}
+
+}  // namespace
+
 bool TUnTAR::nextEntry(TArcEntry& e, int& stopId) {
-    std::uint8_t h[512];
-    while (!Cancel()) {
-        if (cursor_ + 512 > file_.size() || !file_.readExact(cursor_, h)) {
-            if (cursor_ < file_.size()) stopId = msg::ReadError;  // a partial header
-            return false;
+    TarEntry t;
+    while (true) {
+        switch (walker_->next(t, [this] { return Cancel(); })) {
+            case TarWalker::Step::End: return false;
+            case TarWalker::Step::BadChecksum: stopId = msg::HeaderCrcError; return false;
+            case TarWalker::Step::Truncated:
+            case TarWalker::Step::CutEntry: stopId = msg::ReadError; return false;
+            case TarWalker::Step::Entry: break;
         }
-        TarHeader t;
-        switch (parseTarHeader(h, cursor_, file_.size(), t, pending_.size)) {
-            case TarStep::End: return false;
-            case TarStep::BadChecksum: stopId = msg::HeaderCrcError; return false;
-            case TarStep::Truncated: stopId = msg::ReadError; return false;
-            case TarStep::Entry: break;
-        }
-        cursor_ = t.next;
-        // Extension records describe the next header only (a global pax header is not
-        // followed); one that cannot be read spoils that entry, not the walk.
-        if (t.type == 'L') {
-            TarLongName n;
-            if (readGnuLongName(file_, t.dataPos, t.size, n))
-                pending_.gnuName = std::move(n);
-            else
-                pending_.bad = true;
-            continue;
-        }
-        if (t.type == 'x') {
-            PaxFields pax;
-            if (!readPaxFields(file_, t.dataPos, t.size, pax)) {
-                pending_.bad = true;
-            } else {
-                if (pax.path) pending_.paxPath = std::move(pax.path);
-                if (pax.size) pending_.size = pax.size;
-            }
-            continue;
-        }
-        if (isTarExtension(t.type)) continue;
-        Pending extra = std::move(pending_);
-        pending_ = {};
-        // A pax path outranks a GNU long name; either outranks the header's own name.
-        const TarLongName* longName = extra.paxPath                                    ? &*extra.paxPath
-                                      : extra.gnuName && !extra.gnuName->bytes.empty() ? &*extra.gnuName
-                                                                                       : nullptr;
-        // Files, hard links (which the listing shows too) and folders; links to elsewhere,
-        // devices and the extension records are not entries of their own here. Old archives
-        // mark a folder by a "/" at the end of a file's name alone.
-        const std::string& name = longName ? longName->bytes : t.name;
-        const bool file = t.type == 0 || t.type == '0' || t.type == '7';
-        const bool dir = t.type == '5' || (file && t.size == 0 && !name.empty() && name.back() == '/');
-        if (!file && t.type != '1' && !dir) continue;
-        current_ = t;
-        badExtension_ = extra.bad;
-        e = TArcEntry{};
-        e.name = presentName(name, NameCodePage);
-        e.rawNameSize =
-            longName ? std::size_t(std::min<std::uint64_t>(longName->fullSize, SIZE_MAX)) : name.size();
-        e.rawNameHasNul = longName && longName->hasNul;
-        e.packed = e.size = t.size;
-        // A folder whose records were damaged fails like a file, rather than being made under
-        // a name it may not have.
-        e.isDir = dir && !extra.bad;
-        if (dir && extra.bad)
-            while (!e.name.empty() && e.name.back() == '/') e.name.pop_back();
-        e.unixMode = int((e.isDir ? 040000u : 0100000u) | (t.mode & 0777));
-        e.unixMtime = t.mtime ? std::int64_t(t.mtime) : -1;
-        e.method = std::uint16_t(std::uint8_t(t.type));
-        return true;
+        if (t.kind != TarKind::Other) break;  // devices and fifos are not made
     }
-    return false;
+    const TarHeader& h = t.header;
+    const bool bad = t.badExtension;
+    refusal_ = bad ? msg::BadFileHeader : 0;  // its name, link or size record was damaged
+    fromInline_ = false;
+    inlineData_.clear();
+    dataPos_ = h.dataPos;
+    dataSize_ = h.size;
+    bool symlink = t.kind == TarKind::SymLink;
+    if (t.kind == TarKind::SymLink) {
+        fromInline_ = true;
+        if (!usableName(t.link) && !refusal_) refusal_ = msg::InvalidFileName;
+        inlineData_ = t.link.bytes;
+    } else if (t.kind == TarKind::HardLink && !refusal_) {
+        // Only a name this archive stored before the link counts; one that could lead out of
+        // the target is never looked up.
+        const bool lookable = usableName(t.link) && !refusedEntryName(t.link.bytes);
+        const auto found = lookable ? sources_.find(t.link.bytes) : sources_.end();
+        if (!lookable) {
+            refusal_ = msg::InvalidFileName;
+        } else if (found == sources_.end()) {
+            refusal_ = msg::FileNotFound;
+        } else {
+            const LinkSource src = found->second;  // the map may change below
+            symlink = src.symlink;
+            fromInline_ = src.symlink;
+            inlineData_ = src.target;
+            dataPos_ = src.dataPos;
+            dataSize_ = src.size;
+        }
+    }
+    if (fromInline_) dataSize_ = inlineData_.size();
+
+    // What a later hard link to this name will stand for.
+    if (!bad && usableName(t.name)) {
+        if (t.kind == TarKind::File)
+            sources_[t.name.bytes] = {false, h.dataPos, h.size, {}};
+        else if (symlink && !refusal_)
+            sources_[t.name.bytes] = {true, 0, 0, inlineData_};
+        else if (t.kind == TarKind::HardLink && !refusal_)
+            sources_[t.name.bytes] = {false, dataPos_, dataSize_, {}};
+        else
+            sources_.erase(t.name.bytes);
+    }
+
+    const bool dir = t.kind == TarKind::Folder;
+    e = TArcEntry{};
+    e.name = presentName(t.name.bytes, NameCodePage);
+    e.rawNameSize = std::size_t(std::min<std::uint64_t>(t.name.fullSize, SIZE_MAX));
+    e.rawNameHasNul = t.name.hasNul;
+    e.packed = e.size = dataSize_;
+    // A folder whose records were damaged fails like a file, rather than being made under
+    // a name it may not have.
+    e.isDir = dir && !bad;
+    if (dir && bad)
+        while (!e.name.empty() && e.name.back() == '/') e.name.pop_back();
+    const unsigned kind = e.isDir ? 040000u : symlink ? 0120000u : 0100000u;
+    e.unixMode = int(kind | (symlink ? 0777u : h.mode & 0777));
+    e.unixMtime = h.mtime ? std::int64_t(h.mtime) : -1;
+    e.method = std::uint16_t(std::uint8_t(h.type));
+    return true;
 }
 
 bool TUnTAR::readData(const std::function<bool(const std::uint8_t*, std::size_t)>& take) {
+    if (fromInline_)
+        return take(reinterpret_cast<const std::uint8_t*>(inlineData_.data()), inlineData_.size());
     buf_.resize(64 * 1024);
-    for (std::uint64_t done = 0; done < current_.size;) {
+    for (std::uint64_t done = 0; done < dataSize_;) {
         if (Cancel()) return false;
-        const std::size_t n = std::size_t(std::min<std::uint64_t>(buf_.size(), current_.size - done));
-        if (!file_.readExact(current_.dataPos + done, std::span<std::uint8_t>(buf_.data(), n))) return false;
+        const std::size_t n = std::size_t(std::min<std::uint64_t>(buf_.size(), dataSize_ - done));
+        if (!file_.readExact(dataPos_ + done, std::span<std::uint8_t>(buf_.data(), n))) return false;
         if (!take(buf_.data(), n)) return false;
         done += n;
-        reportProgress(done, current_.size);
+        reportProgress(done, dataSize_);
     }
     return true;
 }
 
 int TUnTAR::locateEntry(TArcEntry& e) {
-    if (badExtension_) return msg::BadFileHeader;             // its name or size record was damaged
-    if (current_.type == '1') return msg::UnsupportedMethod;  // a hard link names another entry
+    if (refusal_) return refusal_;
     std::uint32_t crc = 0;
     if (!readData([&crc](const std::uint8_t* p, std::size_t n) {
             crc = crc32Update(crc, std::span<const std::uint8_t>(p, n));

@@ -54,13 +54,16 @@ TarStep parseTarHeader(const std::uint8_t* h, std::uint64_t pos, std::uint64_t a
     std::uint64_t sum = 0;
     for (int i = 0; i < 512; ++i) sum += (i >= 148 && i < 156) ? ' ' : h[i];
     if (!ok || sum != stored) return TarStep::BadChecksum;
+    out.checksum = static_cast<std::uint32_t>(stored);
     out.type = static_cast<char>(h[156]);
+    out.linkName = field(h + 157, 100);
     // POSIX ustar keeps the start of a long path in a prefix field (GNU's own magic,
     // "ustar  ", has other fields there).
     if (std::memcmp(h + 257, "ustar\0", 6) == 0 && h[345]) out.name = field(h + 345, 155) + "/" + out.name;
     const std::uint64_t declared = octal(h + 124, 12, ok);
     // Links, folders and special files carry no data but may say they do.
     const bool noData = out.type >= '1' && out.type <= '6';
+    out.declaredSize = ok ? declared : 0;
     out.size = noData || !ok ? 0 : declared;
     if (sizeOverride && !noData && !isTarExtension(out.type)) out.size = *sizeOverride;
     bool timeOk = false;
@@ -106,15 +109,16 @@ bool readPaxFields(const ArcFile& file, std::uint64_t pos, std::uint64_t size, P
         const std::uint64_t valueStart = std::uint64_t(eq - rec.begin()) + 1;
         const std::uint64_t valueSize = len - 1 - valueStart;  // the newline is no part of it
         const auto valueEnd = rec.begin() + std::ptrdiff_t(std::min<std::uint64_t>(len - 1, rec.size()));
-        if (key == "path") {
+        if (key == "path" || key == "linkpath") {
+            std::optional<TarLongName>& slot = key == "path" ? out.path : out.linkPath;
             TarLongName p;
             p.bytes.assign(eq + 1, std::max(eq + 1, valueEnd));
             p.fullSize = valueSize;
             p.hasNul = p.bytes.find('\0') != std::string::npos;
             if (valueSize == 0)
-                out.path.reset();  // an empty value takes the record back
+                slot.reset();  // an empty value takes the record back
             else
-                out.path = std::move(p);
+                slot = std::move(p);
         } else if (key == "size") {
             if (valueSize == 0 || valueSize > 20) return false;
             std::uint64_t v = 0;

@@ -11,12 +11,15 @@
 namespace kv {
 
 struct TarHeader {
-    std::string name;         // the first 100 bytes up to their NUL, trailing blanks dropped;
-                              // a ustar prefix goes before it with a "/"
-    std::uint64_t size = 0;   // data bytes that follow (0 for links, folders, devices)
-    std::uint64_t mtime = 0;  // Unix seconds; 0 when the field is unreadable or out of range
+    std::string name;                // the first 100 bytes up to their NUL, trailing blanks dropped;
+                                     // a ustar prefix goes before it with a "/"
+    std::uint64_t size = 0;          // data bytes that follow (0 for links, folders, devices)
+    std::uint64_t mtime = 0;         // Unix seconds; 0 when the field is unreadable or out of range
+    std::uint64_t declaredSize = 0;  // the size field as stored (0 when unreadable)
     std::uint32_t mode = 0;
+    std::uint32_t checksum = 0;  // the header's own checksum field
     char type = 0;
+    std::string linkName;                 // the 100-byte link field up to its NUL
     std::uint64_t dataPos = 0, next = 0;  // the data and the next header
 };
 
@@ -41,7 +44,7 @@ struct TarLongName {
 
 // The fields of a pax extended header this reader uses.
 struct PaxFields {
-    std::optional<TarLongName> path;
+    std::optional<TarLongName> path, linkPath;
     std::optional<std::uint64_t> size;
 };
 
@@ -50,8 +53,8 @@ struct PaxFields {
 // first few KiB at a time, whatever the records declare.
 bool readPaxFields(const ArcFile& file, std::uint64_t pos, std::uint64_t size, PaxFields& out);
 
-// Reads a GNU long name ('L' record) of `size` bytes at `pos`: up to its first NUL. False
-// when the bytes cannot be read.
+// Reads a GNU long name ('L' record) or long link name ('K' record) of `size` bytes at `pos`: up to its first
+// NUL. False when the bytes cannot be read.
 bool readGnuLongName(const ArcFile& file, std::uint64_t pos, std::uint64_t size, TarLongName& out);
 
 }  // namespace kv

@@ -245,10 +245,10 @@ inline size_t extraValue(uint64_t saved, uint32_t e) {
     return size_t((saved & ((uint64_t(1) << (e & 63)) - 1)) >> ((e >> 8) & 63));
 }
 
-// Bytes the fast loop needs: two 8-byte refills per iteration, each advancing at most 7
+// Bytes the fast loop needs: three 8-byte refills per iteration, each advancing at most 7
 // bytes; eight literal bytes (the pair store writes one more), then a match of up to 258
 // bytes whose word copies run up to 29 bytes past it.
-constexpr ptrdiff_t kInMargin = 16;
+constexpr ptrdiff_t kInMargin = 24;
 constexpr ptrdiff_t kOutMargin = 320;
 
 struct FastState {
@@ -357,7 +357,10 @@ enum class FastExit { Room, EndOfBlock, BadCode, BadDistance };
         KV_CONSUME(e);
         size_t len = (e >> 16) + extraValue(saved, e);
 
+        // At least 36 bits remain after a length: the distance entry is looked up in them
+        // while the refill for the distance and the next symbol runs beside the load.
         uint32_t d = dist[bb & distMask];
+        KV_REFILL();
         if (__builtin_expect(d & kDExc, 0)) {
             if (!(d & kDSub)) {
                 exit = FastExit::BadCode;
@@ -378,8 +381,9 @@ enum class FastExit { Room, EndOfBlock, BadCode, BadDistance };
             exit = FastExit::BadDistance;
             break;
         }
-        KV_REFILL();
+        // At least 28 bits remain: the next entry does not wait for the refill.
         e = lit[bb & litMask];
+        KV_REFILL();
 
         // Copies in whole words may run up to 29 bytes past the match (into the margin).
         const uint8_t* src = op - distance;

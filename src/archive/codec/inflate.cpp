@@ -3,8 +3,7 @@
 // The fast loop runs while at least kInMargin input bytes and kOutMargin output bytes
 // remain, so it checks bounds once per iteration and never per symbol. Its 64-bit bit
 // buffer is refilled with one unaligned load; the literal/length table resolves 11 bits
-// in one lookup, and where two literal codes fit in those bits one entry yields both
-// bytes. Length and distance entries carry their base and extra-bit count, so one lookup
+// in one lookup. Length and distance entries carry their base and extra-bit count, so one lookup
 // and one shift decode a symbol with its extra bits. Matches are copied 16 or 8 bytes at
 // a time, overrunning into the margin. Every path of the loop ends by looking up the next
 // symbol's entry, so that load overlaps the copy and the loop checks. Near the end of the
@@ -27,20 +26,16 @@ namespace {
 constexpr unsigned kLitBits = 11;
 constexpr unsigned kDistBits = 8;
 constexpr unsigned kClBits = 7;
-static_assert(kLitBits <= 12, "pairLiterals keeps a copy of the primary table on the stack");
 static_assert(5 * kLitBits <= 56, "four literal entries and the next lookup fit in one refill");
 
-// Literal/length entries. Bits 0-7: bits to consume (code plus extra bits, or both codes
-// of a literal pair, or the primary bits of a sub-table pointer).
-//   literal:  kLit | second << 16 | first << 8 | consume, with kPair when both are set
+// Literal/length entries. Bits 0-7: bits to consume (code plus extra bits, or the primary
+// bits of a sub-table pointer).
+//   literal:  kLit | byte << 8 | consume
 //   length:   base << 16 | code length << 8 | consume
 //   end:      kExc | kEob | consume
 //   bad code: kExc
 //   sub-table pointer: kExc | kSub | offset << 12 | index bits << 8 | primary bits
-// kPair and kExc share a bit: it means one or the other by kLit. The byte count of a
-// literal entry is then (e >> 30) - 1.
 constexpr uint32_t kLit = 1u << 31;
-constexpr uint32_t kPair = 1u << 30;
 constexpr uint32_t kExc = 1u << 30;
 constexpr uint32_t kEob = 1u << 29;
 constexpr uint32_t kSub = 1u << 28;
@@ -92,36 +87,6 @@ inline unsigned nextReversed(unsigned rev, unsigned len) {
     return (rev & (bit - 1)) | bit;
 }
 
-// Turns literal entries of the primary table into pairs where the next code is a literal
-// that fits in the index bits left. `revs` holds the reversed code of each of the
-// `placed` symbols in `sorted` (shortest first). Branch-free inside: whether an entry
-// pairs is as good as random.
-void pairLiterals(uint32_t* table, unsigned primary, const uint8_t* lens, const uint16_t* sorted,
-                  const uint16_t* revs, unsigned placed) {
-    unsigned minLit = 0;
-    for (unsigned k = 0; k < placed && !minLit; ++k)
-        if (sorted[k] < 256) minLit = lens[sorted[k]];
-    if (!minLit || 2 * minLit > primary) return;
-    uint32_t single[1u << 12];
-    std::memcpy(single, table, sizeof(uint32_t) << primary);
-    for (unsigned k = 0; k < placed; ++k) {
-        unsigned sym = sorted[k];
-        unsigned len1 = lens[sym];
-        if (len1 + minLit > primary) break;
-        if (sym >= 256) continue;
-        const unsigned room = primary - len1;
-        const uint32_t e1 = single[revs[k]];
-        const uint32_t base = e1 | kPair;
-        uint32_t* const out = table + revs[k];
-        for (size_t j = 0; j < (size_t(1) << room); ++j) {
-            uint32_t e2 = single[j];
-            uint32_t fits = uint32_t(0) - ((e2 >> 31) & uint32_t((e2 & 0xff) <= room));
-            uint32_t pair = (base + (e2 & 0xff)) | ((e2 & 0xff00) << 8);
-            out[j << len1] = (pair & fits) | (e1 & ~fits);
-        }
-    }
-}
-
 // Builds a lookup table for `n` code lengths: a primary table of `primary` index bits,
 // then sub-tables for longer codes. Answers 0 or the message id of the fault.
 template <Kind kind>
@@ -154,7 +119,6 @@ int buildTable(const uint8_t* lens, unsigned n, unsigned primary, uint32_t* tabl
     // Codes of up to `primary` bits: the table grows by doubling, so each code is written
     // once at its reversed value and the copy repeats it for every longer index.
     const uint32_t bad = kind == Kind::LitLen ? kExc : kDExc;
-    uint16_t revs[288];
     table[0] = bad;
     unsigned rev = 0;
     unsigned k = 0;
@@ -163,11 +127,9 @@ int buildTable(const uint8_t* lens, unsigned n, unsigned primary, uint32_t* tabl
         std::memcpy(table + half, table, half * sizeof(uint32_t));
         for (unsigned c = count[len]; c > 0; --c, ++k) {
             table[rev] = leafEntry<kind>(sorted[k], len);
-            revs[k] = uint16_t(rev);
             rev = nextReversed(rev, len);
         }
     }
-    const unsigned placed = k;
 
     // Longer codes: every run of codes sharing their first `primary` bits gets a
     // sub-table as wide as the longest code of the run needs.
@@ -208,7 +170,6 @@ int buildTable(const uint8_t* lens, unsigned n, unsigned primary, uint32_t* tabl
             rev = nextReversed(rev, len);
         }
     }
-    if constexpr (kind == Kind::LitLen) pairLiterals(table, primary, lens, sorted, revs, placed);
     return 0;
 }
 
@@ -234,21 +195,16 @@ inline uint64_t load64(const uint8_t* p) {
     return v;  // little-endian hosts only (x86-64, arm64)
 }
 
-inline void store16(uint8_t* p, uint32_t v) {
-    uint16_t w = uint16_t(v);
-    std::memcpy(p, &w, 2);
-}
-
 // The extra bits of a length or distance entry from the bit buffer as it was before the
 // entry's code and extra bits were dropped in one shift.
 inline size_t extraValue(uint64_t saved, uint32_t e) {
     return size_t((saved & ((uint64_t(1) << (e & 63)) - 1)) >> ((e >> 8) & 63));
 }
 
-// Bytes the fast loop needs: two 8-byte refills per iteration, each advancing at most 7
-// bytes; eight literal bytes (the pair store writes one more), then a match of up to 258
+// Bytes the fast loop needs: three 8-byte refills per iteration, each advancing at most 7
+// bytes; four literal bytes, then a match of up to 258
 // bytes whose word copies run up to 29 bytes past it.
-constexpr ptrdiff_t kInMargin = 16;
+constexpr ptrdiff_t kInMargin = 24;
 constexpr ptrdiff_t kOutMargin = 320;
 
 struct FastState {
@@ -297,11 +253,10 @@ enum class FastExit { Room, EndOfBlock, BadCode, BadDistance };
         bb >>= (e)&63; \
         bc -= (e);     \
     } while (0)
-#define KV_LITERAL(e)          \
-    do {                       \
-        KV_CONSUME(e);         \
-        store16(op, (e) >> 8); \
-        op += ((e) >> 30) - 1; \
+#define KV_LITERAL(e)              \
+    do {                           \
+        KV_CONSUME(e);             \
+        *op++ = uint8_t((e) >> 8); \
     } while (0)
 
     // Each path ends with a refill and the entry of the next symbol already looked up,
@@ -310,8 +265,8 @@ enum class FastExit { Room, EndOfBlock, BadCode, BadDistance };
     uint32_t e = lit[bb & litMask];
     while (ip <= ipLast && op <= opLast) {
         if (e & kLit) {
-            // Up to four literal entries (eight bytes) fit in the 56 bits after a refill,
-            // with at least 12 bits left to look up the next entry.
+            // Up to four literals fit in the 56 bits after a refill, with at least 12
+            // bits left to look up the next entry.
             KV_LITERAL(e);
             e = lit[bb & litMask];
             if (e & kLit) {
@@ -357,7 +312,10 @@ enum class FastExit { Room, EndOfBlock, BadCode, BadDistance };
         KV_CONSUME(e);
         size_t len = (e >> 16) + extraValue(saved, e);
 
+        // At least 36 bits remain after a length: the distance entry is looked up in them
+        // while the refill for the distance and the next symbol runs beside the load.
         uint32_t d = dist[bb & distMask];
+        KV_REFILL();
         if (__builtin_expect(d & kDExc, 0)) {
             if (!(d & kDSub)) {
                 exit = FastExit::BadCode;
@@ -378,8 +336,9 @@ enum class FastExit { Room, EndOfBlock, BadCode, BadDistance };
             exit = FastExit::BadDistance;
             break;
         }
-        KV_REFILL();
+        // At least 28 bits remain: the next entry does not wait for the refill.
         e = lit[bb & litMask];
+        KV_REFILL();
 
         // Copies in whole words may run up to 29 bytes past the match (into the margin).
         const uint8_t* src = op - distance;
@@ -659,15 +618,12 @@ bool Inflater::slowSymbol(Result& r) {
         return false;
     }
     if (e & kLit) {
-        // One or two literals (a pair entry when both codes were in the index bits).
-        for (unsigned k = 0, n = (e >> 30) - 1; k < n; ++k) {
-            Status s = out_.makeRoom();
-            if (s != Status::Ok) {
-                r = fail(s, defaultMessageId(s));
-                return false;
-            }
-            *out_.pos++ = uint8_t(e >> (8 + 8 * k));
+        Status s = out_.makeRoom();
+        if (s != Status::Ok) {
+            r = fail(s, defaultMessageId(s));
+            return false;
         }
+        *out_.pos++ = uint8_t(e >> 8);
         return true;
     }
     size_t len = (e >> 16) + extraValue(bitbuf_, e);

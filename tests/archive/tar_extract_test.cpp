@@ -3,9 +3,11 @@
 // checksums that lie, links out of the target. Every case must end in a named failure of
 // that entry or a stop of the walk, never in a file outside the target folder.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <map>
 
@@ -412,7 +414,7 @@ TEST(TarExtract, TheListingShowsWhatExtractionWrites) {
 // A hard link is written as a copy of the earlier entry it names, read again from the
 // archive; whatever it names that this archive did not store before it, or that could lead
 // out of the target, fails the link alone.
-TEST(TarExtract, HardLinksCopyTheEarlierEntryTheyName) {
+TEST(TarExtract, HardLinksStandForTheEarlierEntryTheyName) {
     const Bytes base = cat({file("data/a.txt", "alpha"), link('2', "data/s", "a.txt")});
     struct Case {
         const char* what;
@@ -489,6 +491,50 @@ TEST(TarExtract, AHardLinkToARefusedSymbolicLinkIsRefusedToo) {
     EXPECT_EQ(r.failures.size(), 2u);
     EXPECT_EQ(r.out, (Tree{{"again", "/"}, {"again/x", "x"}}));
     EXPECT_TRUE(r.box.empty());
+}
+
+// A hard link to a file this job wrote is a second name of that file, as tar makes it; with
+// nothing written for the name it links to (only the link selected), it is a copy. No
+// temporary name is left behind, also where the link replaces a file that was there.
+TEST(TarExtract, HardLinksAreSecondNamesOfTheFilesThisJobWrote) {
+    const Bytes archive =
+        cat({file("data/a.txt", "alpha"), link('1', "h", "data/a.txt"), link('1', "h2", "h"),
+             file("twice", "first"), link('1', "t", "twice"), file("twice", "second"), end()});
+    TempDir t;
+    writeFile(t.path() / "a.tar", archive);
+    const fs::path out = t.path() / "out";
+    fs::create_directories(out);
+    writeFile(out / "h", Bytes{'o', 'l', 'd'});  // replaced by the link
+    auto extract = [&](std::function<bool(std::string&)> select) {
+        TUnTAR x;
+        x.setArchiveFile((t.path() / "a.tar").string());
+        x.setExtractDir(out.string());
+        x.SelectEntry = std::move(select);
+        x.Activate();
+        return x.FailedCount;
+    };
+    auto inode = [](const fs::path& p) {
+        struct stat st {};
+        ::lstat(p.c_str(), &st);
+        return std::pair<ino_t, nlink_t>(st.st_ino, st.st_nlink);
+    };
+    ASSERT_EQ(extract({}), 0);
+    EXPECT_EQ(treeOf(out), (Tree{{"data", "/"},
+                                 {"data/a.txt", "alpha"},
+                                 {"h", "alpha"},
+                                 {"h2", "alpha"},
+                                 {"twice", "second"},
+                                 {"t", "first"}}));
+    EXPECT_EQ(inode(out / "h").first, inode(out / "data/a.txt").first);
+    EXPECT_EQ(inode(out / "h2").first, inode(out / "data/a.txt").first);
+    EXPECT_EQ(inode(out / "data/a.txt").second, 3u);
+    EXPECT_EQ(inode(out / "t").second, 1u) << "its file was replaced by the later entry of that name";
+
+    fs::remove_all(out);
+    fs::create_directories(out);
+    ASSERT_EQ(extract([](std::string& n) { return n == "h2"; }), 0);
+    EXPECT_EQ(treeOf(out), (Tree{{"h2", "alpha"}}));
+    EXPECT_EQ(inode(out / "h2").second, 1u);
 }
 
 }  // namespace

@@ -246,14 +246,23 @@ bool ExtractTarget::linkStaysInside(std::string_view relView, std::string_view t
     return inside;
 }
 
-bool ExtractTarget::placeLink(int dirFd, const std::string& leaf, const std::string& target) {
+namespace {
+
+// Makes something under a fresh temporary name in dirFd with make(tmp), then moves it over
+// leaf in one step; false with errno set.
+template <class Make>
+bool placeUnderTempName(int dirFd, const std::string& leaf, Make make) {
     for (int attempt = 0; attempt < 16; ++attempt) {
         const std::string tmp = tempLinkName();
-        if (::symlinkat(target.c_str(), dirFd, tmp.c_str()) != 0) {
+        if (!make(tmp)) {
             if (errno == EEXIST) continue;  // never reuse a name that is there already
             return false;
         }
-        if (::renameat(dirFd, tmp.c_str(), dirFd, leaf.c_str()) == 0) return true;
+        if (::renameat(dirFd, tmp.c_str(), dirFd, leaf.c_str()) == 0) {
+            // Onto a name of the same file a rename does nothing and leaves tmp behind.
+            ::unlinkat(dirFd, tmp.c_str(), 0);
+            return true;
+        }
         const int saved = errno;
         ::unlinkat(dirFd, tmp.c_str(), 0);
         errno = saved;
@@ -261,6 +270,23 @@ bool ExtractTarget::placeLink(int dirFd, const std::string& leaf, const std::str
     }
     errno = EEXIST;
     return false;
+}
+
+}  // namespace
+
+bool ExtractTarget::placeLink(int dirFd, const std::string& leaf, const std::string& target) {
+    return placeUnderTempName(dirFd, leaf, [&](const std::string& tmp) {
+        return ::symlinkat(target.c_str(), dirFd, tmp.c_str()) == 0;
+    });
+}
+
+bool ExtractTarget::placeHardLink(int dirFd, const std::string& leaf, int fileFd) {
+    // Through the descriptor's entry in /proc: it names the very file opened, needs no
+    // privilege (an empty path with AT_EMPTY_PATH would), and resolves no path again.
+    const std::string self = "/proc/self/fd/" + std::to_string(fileFd);
+    return placeUnderTempName(dirFd, leaf, [&](const std::string& tmp) {
+        return ::linkat(AT_FDCWD, self.c_str(), dirFd, tmp.c_str(), AT_SYMLINK_FOLLOW) == 0;
+    });
 }
 
 }  // namespace kv

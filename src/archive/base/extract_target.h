@@ -45,6 +45,9 @@ public:
     // A link named leaf in dirFd pointing to target, made under a fresh temporary name and
     // moved over leaf in one step; false with errno set.
     static bool placeLink(int dirFd, const std::string& leaf, const std::string& target);
+    // A second name leaf in dirFd for the file open as fileFd (O_PATH will do), made and moved
+    // the same way; false with errno set (a file system without hard links: EPERM).
+    static bool placeHardLink(int dirFd, const std::string& leaf, int fileFd);
 
 private:
     int openBeneath(const std::string& rel, bool noLinks) const;

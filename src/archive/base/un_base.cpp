@@ -49,6 +49,7 @@ void TUnBase::runJob() {
     ExtractedCount = FailedCount = FilesSeen = 0;
     Failures.clear();
     Skipped.clear();
+    written_.clear();
     DirectoryIncomplete = DirectoryComplete = false;
     clearErrors();
     target_.close();
@@ -94,7 +95,30 @@ void TUnBase::runJob() {
     if (Cancel() && LastError == 0) LastError = msg::UserAborted;
     if (OnElaspedTime) OnElaspedTime(*this, elapsedSeconds());
     target_.close();
+    written_.clear();
     closeArchive();
+}
+
+bool TUnBase::linkToWritten(const std::string& of, const std::string& rel, const std::string& name) {
+    const auto it = written_.find(of);
+    if (it == written_.end()) return false;
+    const WrittenFile src = it->second;  // the map may grow below
+    ExtractTarget::Failure why = ExtractTarget::Failure::None;
+    const int srcDir = target_.folder(folderPart(src.rel), false, why);
+    if (srcDir < 0) return false;
+    const std::string srcLeaf(fileNamePart(src.rel));
+    const int fd = ::openat(srcDir, srcLeaf.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return false;
+    // Only the very file this job wrote: not one that took its name since.
+    struct stat st {};
+    bool made = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_dev == src.dev && st.st_ino == src.ino;
+    if (made) {
+        const int dirFd = target_.folder(folderPart(rel), true, why);
+        made = dirFd >= 0 && ExtractTarget::placeHardLink(dirFd, std::string(fileNamePart(rel)), fd);
+    }
+    ::close(fd);
+    if (made) written_[name] = src;
+    return made;
 }
 
 bool TUnBase::visit(TArcEntry& e, bool wildcard) {
@@ -164,9 +188,13 @@ bool TUnBase::extract(TArcEntry& e, const std::string& outPath, const std::strin
         if (OnEnd) OnEnd(*this, outPath, false);
         return true;
     };
-    if (int id = locateEntry(e)) return fail(id);
-    ++RecNum;
     const bool toFile = Sink.selector == TOutputSink::ToFile;
+    // A hard link that can be made from a file already written needs no data: its entry
+    // is located only when it must be extracted from its own.
+    const bool linkFirst = toFile && !e.hardLinkOf.empty();
+    if (!linkFirst)
+        if (int id = locateEntry(e)) return fail(id);
+    ++RecNum;
 
     // Where the entry goes: its folder resolved beneath the target, never through a link
     // that leads out of it.
@@ -191,6 +219,25 @@ bool TUnBase::extract(TArcEntry& e, const std::string& outPath, const std::strin
     if (!accept) {
         --RecNum;
         return true;
+    }
+
+    if (linkFirst) {
+        if (linkToWritten(e.hardLinkOf, rel, e.name)) {
+            ++ExtractedCount;
+            if (OnEnd) OnEnd(*this, outPath, true);
+            return true;
+        }
+        if (int id = locateEntry(e)) {
+            --RecNum;
+            return fail(id);
+        }
+        // The link's attempt may have resolved other folders: this one again.
+        ExtractTarget::Failure why = ExtractTarget::Failure::None;
+        dirFd = target_.folder(folderPart(rel), true, why);
+        if (dirFd < 0) {
+            --RecNum;
+            return fail(why == ExtractTarget::Failure::Outside ? msg::InvalidFileName : msg::CreateDirError);
+        }
     }
 
     platform::AtomicFile out;
@@ -280,8 +327,12 @@ bool TUnBase::extract(TArcEntry& e, const std::string& outPath, const std::strin
                     ::futimens(out.fd(), ts);
                 }
             }
+            struct stat made {};
+            const bool trackIt = mayHardLink() && ::fstat(out.fd(), &made) == 0;
             // Replacing a file puts its old content at stake: that one is flushed first.
-            if (!out.commit(exists)) {
+            if (out.commit(exists)) {
+                if (trackIt) written_[e.name] = {rel, made.st_dev, made.st_ino};
+            } else {
                 const int err = out.error();
                 placeError = err == ENOSPC ? msg::DiskFull : msg::WriteError;
                 report(placeError, outPath);

@@ -4,9 +4,12 @@
 // question, the temporary file, mode and times, links, the final rename and the tallies.
 // An extractor supplies only where its entries are ("next entry") and how one entry's
 // bytes come out ("decode this entry into this sink").
+#include <sys/types.h>
+
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "archive/base/extract_target.h"
@@ -32,6 +35,9 @@ struct TArcEntry {
     bool isDir = false;
     bool isVolumeLabel = false;
     uint64_t cookie = 0, cookie2 = 0;  // the extractor's own position data
+    // A hard link: the name of an earlier entry whose file it shares. Made as a second name
+    // of the file this job wrote for that entry; from its own data when there is none.
+    std::string hardLinkOf;
 
     bool isSymlink() const { return unixMode >= 0 && (unixMode & 0170000) == 0120000; }
 };
@@ -130,6 +136,9 @@ protected:
     // The CRC the frame keeps of an entry's bytes: CRC-32, or CRC-16 (LHA, ARC).
     enum class CrcKind { Crc32, Crc16 };
     virtual CrcKind crcKind() const { return CrcKind::Crc32; }
+    // Whether entries may be hard links to earlier ones: the frame then keeps track of the
+    // files it writes.
+    virtual bool mayHardLink() const { return false; }
     // Counts a failed entry for the summary.
     void noteFailure(const std::string& name, int id);
 
@@ -137,6 +146,17 @@ private:
     void runJob();
     bool visit(TArcEntry& e, bool wildcard);
     bool extract(TArcEntry& e, const std::string& outPath, const std::string& rel);
+    // Makes rel a second name of the file this job wrote for entry `of`, when that file is
+    // still the one written; false (nothing made) otherwise.
+    bool linkToWritten(const std::string& of, const std::string& rel, const std::string& name);
+
+    // The files this job wrote, by entry name, while mayHardLink() says links may follow.
+    struct WrittenFile {
+        std::string rel;
+        dev_t dev = 0;
+        ino_t ino = 0;
+    };
+    std::unordered_map<std::string, WrittenFile> written_;
 
     std::string extractDir_;
     TSetDate setDateTo_ = TSetDate::sdOrigDate;

@@ -57,6 +57,7 @@ bool TUnTAR::nextEntry(TArcEntry& e, int& stopId) {
     dataPos_ = h.dataPos;
     dataSize_ = h.size;
     bool symlink = t.kind == TarKind::SymLink;
+    bool linksToFile = false;
     if (t.kind == TarKind::SymLink) {
         fromInline_ = true;
         if (!usableName(t.link) && !refusal_) refusal_ = msg::InvalidFileName;
@@ -73,6 +74,7 @@ bool TUnTAR::nextEntry(TArcEntry& e, int& stopId) {
         } else {
             const LinkSource src = found->second;  // the map may change below
             symlink = src.symlink;
+            linksToFile = !src.symlink;
             fromInline_ = src.symlink;
             inlineData_ = src.target;
             dataPos_ = src.dataPos;
@@ -108,6 +110,8 @@ bool TUnTAR::nextEntry(TArcEntry& e, int& stopId) {
     e.unixMode = int(kind | (symlink ? 0777u : h.mode & 0777));
     e.unixMtime = h.mtime ? std::int64_t(h.mtime) : -1;
     e.method = std::uint16_t(std::uint8_t(h.type));
+    // The frame makes it a second name of the file it wrote for that entry, if it did.
+    if (linksToFile) e.hardLinkOf = presentName(t.link.bytes, NameCodePage);
     return true;
 }
 

@@ -3,9 +3,11 @@
 // on disk is then checked against the archive as it was read. Long names come from the
 // ustar prefix, GNU long-name records and pax headers (through the TAR walker the lister
 // uses too). Symbolic links go to the frame, which makes them only when they stay inside
-// the target. A hard link is written as a copy of the entry it names: an earlier file or
-// symbolic link of this archive, read again from the archive, so it never depends on what
-// is on disk; a name not met before it fails the link alone.
+// the target. A hard link names an earlier file or symbolic link of this archive: it becomes
+// a second name of the file this job wrote for that entry, or, when there is none (the
+// entry was not selected, the file system has no hard links), a copy read again from the
+// archive, so it never depends on what else is on disk. A name not met before it fails the
+// link alone.
 #pragma once
 
 #include <cstdint>
@@ -27,6 +29,7 @@ protected:
     int locateEntry(TArcEntry& e) override;
     int decodeEntry(TArcEntry& e, const std::string& outPath, const Emit& emit, bool& endJob) override;
     void closeArchive() override;
+    bool mayHardLink() const override { return true; }
 
 private:
     // Reads the current entry's data in chunks; false when the archive ends early.

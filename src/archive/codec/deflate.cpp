@@ -41,7 +41,7 @@ constexpr int kMinLookahead = 258 + 3 + 1;
 constexpr int kMaxDistance = kWindow - kMinLookahead;  // 32506
 constexpr int kFarLength3 = 4096;                      // a 3-byte match farther is not worth it
 // At the lazy levels a match longer than this (and than the level's maxLazy) puts its first
-// kLongHead and last kLongTail positions into the chains and only every other one between:
+// kLongHead and last kLongTail positions into the chains and only every fourth one between:
 // the middle repeats strings the window already holds at the match's source. Leaving the
 // middle out entirely cost a few percent on records that repeat long bodies with short
 // tails in between, whose boundaries then could not be found again.
@@ -621,7 +621,7 @@ void Deflater::State::matchLoop(int32_t limit, BitWriter& w) {
             __builtin_prefetch(&head4[hash4(buf + stop) << 1]);
             if (prevLen > longMatch) {
                 insertRange(pos + 1, pos + 1 + kLongHead);
-                insertRange(pos + 1 + kLongHead, stop - kLongTail, 2);
+                insertRange(pos + 1 + kLongHead, stop - kLongTail, 4);
                 insertRange(stop - kLongTail, stop);
             } else {
                 insertRange(pos + 1, stop);

@@ -40,6 +40,13 @@ constexpr int kWindowMask = kWindow - 1;
 constexpr int kMinLookahead = 258 + 3 + 1;
 constexpr int kMaxDistance = kWindow - kMinLookahead;  // 32506
 constexpr int kFarLength3 = 4096;                      // a 3-byte match farther is not worth it
+// At the lazy levels a match longer than this (and than the level's maxLazy) puts its first
+// kLongHead and last kLongTail positions into the chains and only every fourth one between:
+// the middle repeats strings the window already holds at the match's source. Leaving the
+// middle out entirely cost a few percent on records that repeat long bodies with short
+// tails in between, whose boundaries then could not be found again.
+constexpr int kLongMatch = 32, kLongHead = 16, kLongTail = 8;
+static_assert(kLongHead + kLongTail < kLongMatch);
 constexpr int kChunk = 1 << 20;
 constexpr int kBufferSize = kWindow + kChunk;
 constexpr int kPad = 16;  // the quick reject reads a little past the data
@@ -414,9 +421,9 @@ struct Deflater::State {
         h3 = rel;
     }
 
-    // Inserts [from, to) for later walks (none of them walks itself, so lastHead3 is not
-    // kept), with the tables and the base in locals.
-    void insertRange(int32_t from, int32_t to) {
+    // Inserts every step-th position of [from, to) for later walks (none of them walks
+    // itself, so lastHead3 is not kept), with the tables and the base in locals.
+    void insertRange(int32_t from, int32_t to, int32_t step = 1) {
         to = std::min(to, end - 3);
         const uint8_t* const data = buf;
         int16_t* const h4 = head4.data();
@@ -424,7 +431,7 @@ struct Deflater::State {
         int16_t* const link = prev.data();
         const int32_t b = base;
         const uint32_t lanes = laneBit;
-        for (int32_t p = from; p < to; ++p) {
+        for (int32_t p = from; p < to; p += step) {
             const uint8_t* q = data + p;
             const uint32_t h = slotFor(h4, hash4(q) << 1, lanes);
             const int16_t rel = int16_t(p - b);
@@ -573,6 +580,7 @@ struct Deflater::State {
 
 void Deflater::State::matchLoop(int32_t limit, BitWriter& w) {
     const int chainFull = params.maxChain;
+    const int longMatch = std::max<int>(params.maxLazy, kLongMatch);
     if (!params.lazy) {
         while (pos < limit) {
             if (pos - base >= kRebaseAt) rebase();
@@ -597,6 +605,8 @@ void Deflater::State::matchLoop(int32_t limit, BitWriter& w) {
     while (pos < limit) {
         if (pos - base >= kRebaseAt) rebase();
         if (pos + 4 <= end) insert(pos);
+        // The next position's hash bucket, fetched while this one's chain is walked.
+        __builtin_prefetch(&head4[hash4(buf + pos + 1) << 1]);
         uint32_t dist = 0;
         int len = 0;
         if (prevLen < params.maxLazy) {
@@ -608,7 +618,14 @@ void Deflater::State::matchLoop(int32_t limit, BitWriter& w) {
             // The match at pos - 1 stands; its remaining positions enter the chains.
             match(prevLen, prevDist);
             const int32_t stop = pos - 1 + prevLen;
-            insertRange(pos + 1, stop);
+            __builtin_prefetch(&head4[hash4(buf + stop) << 1]);
+            if (prevLen > longMatch) {
+                insertRange(pos + 1, pos + 1 + kLongHead);
+                insertRange(pos + 1 + kLongHead, stop - kLongTail, 4);
+                insertRange(stop - kLongTail, stop);
+            } else {
+                insertRange(pos + 1, stop);
+            }
             pos = stop;
             pending = false;
             prevLen = 0;

@@ -1,10 +1,12 @@
-// LSB-first bit reader for the older ZIP methods (explode, unshrink, unreduce), which
-// are not speed-critical: whole bytes are pulled from an InputSource as needed.
+// LSB-first bit reader for the older ZIP methods (explode, unshrink, unreduce) and ARC's
+// squeeze: whole bytes are pulled from an InputSource as needed, as many as fit in one
+// 64-bit load where 8 input bytes remain, one at a time near the end of a chunk.
 #pragma once
 
 #include "archive/codec/input_source.h"
 
 #include <cstdint>
+#include <cstring>
 
 namespace kv::codec {
 
@@ -14,6 +16,16 @@ public:
 
     // Makes at least n (<= 32) bits available. False when the input ends first.
     bool need(unsigned n) {
+        if (count_ >= n) return true;
+        if (in_.end() - in_.pos() >= 8) {
+            uint64_t v;
+            std::memcpy(&v, in_.pos(), 8);  // little-endian hosts only
+            unsigned bytes = (63 - count_) >> 3;
+            buf_ |= (v & ((uint64_t(1) << (bytes * 8)) - 1)) << count_;
+            in_.advance(in_.pos() + bytes);
+            count_ += bytes * 8;
+            return true;
+        }
         while (count_ < n) {
             if (in_.pos() == in_.end() && !in_.refill()) return false;
             buf_ |= uint64_t(*in_.pos()) << count_;

@@ -88,6 +88,8 @@ bool decodeOnce(const Decode& decode, const Stream& s, std::vector<uint8_t>& scr
 // Best MB/s over the runs; each run decodes the streams `repeat` times.
 void row(const char* name, const Decode& decode, const std::vector<Stream>& streams, int repeat,
          const std::function<bool()>& verify) {
+    // KV_BENCH_ONLY=text runs only the rows whose name holds the text (for profiling).
+    if (const char* only = std::getenv("KV_BENCH_ONLY"); only && !std::strstr(name, only)) return;
     std::vector<uint8_t> scratch;
     if (!verify()) {
         std::printf("%-22s FAILED (output differs or decode error)\n", name);

@@ -32,7 +32,7 @@ inline uint32_t prefixedNumber(MsbBitReader& br, unsigned base, unsigned maxOnes
 }
 
 constexpr ptrdiff_t kInMargin = 16;
-constexpr ptrdiff_t kOutMargin = 256 + 16;
+constexpr ptrdiff_t kOutMargin = 256 + 32;
 
 enum class Exit { Room, BadDistance };
 
@@ -84,20 +84,7 @@ Exit fastestLoop(MsbBitReader& br, OutputWindow& out) {
             exit = Exit::BadDistance;  // the window keeps more than kArjHistory bytes
             break;
         }
-        const uint8_t* src = op - dist;
-        uint8_t* dst = op;
-        op += len;
-        if (dist >= 8) {
-            do {
-                std::memcpy(dst, src, 8);
-                dst += 8;
-                src += 8;
-            } while (dst < op);
-        } else {
-            do {
-                *dst++ = *src++;
-            } while (dst < op);
-        }
+        op = copyWithSlack(op, dist, len);
     }
     br.ip() = ip;
     br.bits() = bb;

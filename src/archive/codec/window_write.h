@@ -55,4 +55,35 @@ inline Status copyMatch(OutputWindow& out, size_t dist, size_t len, uint8_t fill
     return Status::Ok;
 }
 
+// The copy of the decoders' unchecked loops: len bytes from dist back, the source inside
+// the window, with at least 16 writable bytes past dst + len (words may run into them).
+// Answers dst + len.
+inline uint8_t* copyWithSlack(uint8_t* dst, size_t dist, size_t len) {
+    uint8_t* const end = dst + len;
+    const uint8_t* src = dst - dist;
+    if (dist >= 16) {
+        do {
+            std::memcpy(dst, src, 16);
+            dst += 16;
+            src += 16;
+        } while (dst < end);
+    } else if (dist >= 8) {
+        do {
+            std::memcpy(dst, src, 8);
+            dst += 8;
+            src += 8;
+        } while (dst < end);
+    } else {
+        // The first bytes one at a time, then words from a multiple of dist at least 8 back.
+        size_t period = dist;
+        while (period < 8) period += dist;
+        uint8_t* const head = dst + std::min(len, period);
+        do {
+            *dst++ = *src++;
+        } while (dst < head);
+        for (src = dst - period; dst < end; dst += 8, src += 8) std::memcpy(dst, src, 8);
+    }
+    return end;
+}
+
 }  // namespace kv::codec

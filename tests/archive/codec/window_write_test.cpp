@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <vector>
 
@@ -94,6 +95,27 @@ TEST(WindowWrite, MatchesByteAtATimeCopyThroughSlidesAndLimits) {
         }
         ASSERT_EQ(got.size(), want.size());
         EXPECT_TRUE(got == want);
+    }
+}
+
+// Every short distance (byte copies, then words from a multiple of the distance) and
+// the word paths, each with lengths around the switch points; nothing is written before
+// the match or past its slack.
+TEST(WindowWrite, CopyWithSlackRepeatsLikeAByteCopy) {
+    std::mt19937 rng(9);
+    for (size_t dist = 1; dist <= 40; ++dist) {
+        for (size_t len : {size_t(1), size_t(2), size_t(7), size_t(8), size_t(9), size_t(15), size_t(16),
+                           size_t(17), size_t(31), size_t(100), size_t(256)}) {
+            SCOPED_TRACE(dist * 1000 + len);
+            std::vector<uint8_t> buf(64 + len + 16 + 8, 0xAA);
+            for (size_t i = 0; i < 64; ++i) buf[i] = uint8_t(rng());
+            std::vector<uint8_t> want = buf;
+            for (size_t i = 64; i < 64 + len; ++i) want[i] = want[i - dist];
+            uint8_t* end = copyWithSlack(buf.data() + 64, dist, len);
+            EXPECT_EQ(end, buf.data() + 64 + len);
+            EXPECT_TRUE(std::equal(buf.begin(), buf.begin() + ptrdiff_t(64 + len), want.begin()));
+            EXPECT_TRUE(std::all_of(buf.end() - 8, buf.end(), [](uint8_t b) { return b == 0xAA; }));
+        }
     }
 }
 

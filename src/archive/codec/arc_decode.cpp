@@ -328,7 +328,9 @@ Result uncrunchDynamic(InputSource& in, OutputWindow& out, unsigned maxBits, boo
         std::memset(group + n, 0, sizeof group - n);
         if (n == 0) return false;
         offset = 0;
-        groupBits = n * 8 - (bits - 1);  // a code must start before this
+        // A code must start before this. A group cut shorter than one code still gives
+        // the code at its start (padded with zero bits), and no more.
+        groupBits = n * 8 > bits - 1 ? n * 8 - (bits - 1) : 1;
         return true;
     };
     auto getCode = [&]() __attribute__((always_inline))->int {

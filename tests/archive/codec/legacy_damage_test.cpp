@@ -158,6 +158,15 @@ std::vector<Damage> table() {
          10, Status::BadData, msg::InvalidCode},
         {"squash first code not a byte", arc(9), Bits(false).put(260, 9).zeros(60).bytes(), 10,
          Status::BadData, msg::InvalidCode},
+        // 256 codes of 9 bits widen the codes to 10; the input then ends one byte into
+        // the next group, shorter than a code.
+        {"squash cut inside a wider group", arc(9),
+         [] {
+             Bits b(false);
+             for (int i = 0; i < 256; ++i) b.put('A', 9);
+             return b.put('A', 8).bytes();
+         }(),
+         10000, Status::ShortInput, msg::BadBlock},
         {"squash cut", arc(9), Bits(false).put('A', 9).put('B', 9).bytes(), 10, Status::ShortInput,
          msg::BadBlock},
         // Slot 1 holds no byte under the old hash.

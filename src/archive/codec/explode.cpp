@@ -47,7 +47,7 @@ public:
     }
 
     // Decodes one symbol; -1 at the end of input, -2 for a code that is not in the set.
-    int decode(BitReader& br) const {
+    __attribute__((always_inline)) int decode(BitReader& br) const {
         if (br.need(kFastBits)) {
             uint16_t e = fast_[br.peek(kFastBits)];
             if (e != kSlow) {
@@ -59,7 +59,7 @@ public:
     }
 
 private:
-    int decodeSlow(BitReader& br) const {
+    __attribute__((noinline)) int decodeSlow(BitReader& br) const {
         unsigned code = 0;
         for (unsigned len = 1; len <= maxLen_; ++len) {
             uint32_t bit;

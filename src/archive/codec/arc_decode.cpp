@@ -9,6 +9,7 @@
 #include "archive/codec/bit_reader.h"
 #include "archive/codec/stored_copy.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -17,19 +18,42 @@ namespace kv::codec {
 namespace {
 
 // Writes decoded bytes, expanding runs when `runs` is set. put() answers Ok while the
-// output has room; the caller stops at out.atLimit().
+// output has room; the caller stops at out.atLimit(). A plain byte with room left takes
+// the inline path; escapes, runs and a full window the out-of-line one.
 class ByteOut {
 public:
     ByteOut(OutputWindow& out, bool runs) : out_(out), runs_(runs) {}
 
     Status put(uint8_t b) {
+        if (__builtin_expect(!escape_ && out_.pos < out_.end && (!runs_ || b != 0x90), 1)) {
+            last_ = b;
+            *out_.pos++ = b;
+            return Status::Ok;
+        }
+        return putSlow(b);
+    }
+    // Puts stack[depth - 1] down to stack[0], stopping when the output is full.
+    Status putReversed(const uint8_t* stack, size_t depth) {
+        if (!runs_ && depth > 0 && size_t(out_.end - out_.pos) >= depth) {
+            uint8_t* p = out_.pos;
+            for (size_t i = depth; i > 0; --i) *p++ = stack[i - 1];
+            out_.pos = p;
+            last_ = stack[0];
+            return Status::Ok;
+        }
+        while (depth > 0 && !full())
+            if (Status s = put(stack[--depth]); s != Status::Ok) return s;
+        return Status::Ok;
+    }
+    bool full() const { return out_.atLimit(); }
+
+private:
+    Status putSlow(uint8_t b) {
         if (!runs_) return emit(b);
         if (escape_) {
             escape_ = false;
             if (b == 0) return emit(0x90);
-            for (unsigned n = b; n > 1 && !out_.atLimit(); --n)
-                if (Status s = emit(last_); s != Status::Ok) return s;
-            return Status::Ok;
+            return repeatLast(b > 1 ? b - 1u : 0);
         }
         if (b == 0x90) {
             escape_ = true;
@@ -37,9 +61,6 @@ public:
         }
         return emit(b);
     }
-    bool full() const { return out_.atLimit(); }
-
-private:
     Status emit(uint8_t b) {
         last_ = b;
         if (out_.pos == out_.end) {
@@ -47,6 +68,20 @@ private:
             if (Status s = out_.makeRoom(); s != Status::Ok) return s;
         }
         *out_.pos++ = b;
+        return Status::Ok;
+    }
+    // n more copies of the last byte, as far as the limit.
+    Status repeatLast(unsigned n) {
+        while (n > 0) {
+            if (out_.pos == out_.end) {
+                if (out_.atLimit()) return Status::Ok;
+                if (Status s = out_.makeRoom(); s != Status::Ok) return s;
+            }
+            size_t k = std::min(size_t(n), size_t(out_.end - out_.pos));
+            std::memset(out_.pos, last_, k);
+            out_.pos += k;
+            n -= unsigned(k);
+        }
         return Status::Ok;
     }
 
@@ -240,8 +275,8 @@ Result uncrunchOld(InputSource& in, OutputWindow& out, bool runs, bool newHash) 
         }
         first = table->byte(c);
         stack[depth++] = first;
-        while (depth > 0 && !dst.full())
-            if (Status s = dst.put(stack[--depth]); s != Status::Ok) return fail(s, defaultMessageId(s));
+        if (Status s = dst.putReversed(stack.data(), depth); s != Status::Ok)
+            return fail(s, defaultMessageId(s));
         if (!table->full()) table->insert(oldCode, first);
         oldCode = unsigned(code);
     }
@@ -267,27 +302,40 @@ Result uncrunchDynamic(InputSource& in, OutputWindow& out, unsigned maxBits, boo
     bool clearPending = false;
     uint8_t group[16] = {};
     unsigned groupBits = 0, offset = 0;
-    auto getCode = [&]() -> int {
+    // The next group of codes; false at the end of input.
+    auto nextGroup = [&]() -> bool {
+        if (freeEnt > maxCode) {
+            ++bits;
+            maxCode = bits == maxBits ? tableSize : (1u << bits) - 1;
+        }
+        if (clearPending) {
+            bits = 9;
+            maxCode = 511;
+            clearPending = false;
+        }
+        unsigned n = 0;
+        if (size_t(in.end() - in.pos()) >= bits) {
+            std::memcpy(group, in.pos(), bits);
+            in.advance(in.pos() + bits);
+            src.used += bits;
+            n = bits;
+        }
+        for (; n < bits; ++n) {
+            int b = src.next();
+            if (b < 0) break;
+            group[n] = uint8_t(b);
+        }
+        std::memset(group + n, 0, sizeof group - n);
+        if (n == 0) return false;
+        offset = 0;
+        // A code must start before this. A group cut shorter than one code still gives
+        // the code at its start (padded with zero bits), and no more.
+        groupBits = n * 8 > bits - 1 ? n * 8 - (bits - 1) : 1;
+        return true;
+    };
+    auto getCode = [&]() __attribute__((always_inline))->int {
         if (clearPending || offset >= groupBits || freeEnt > maxCode) {
-            if (freeEnt > maxCode) {
-                ++bits;
-                maxCode = bits == maxBits ? tableSize : (1u << bits) - 1;
-            }
-            if (clearPending) {
-                bits = 9;
-                maxCode = 511;
-                clearPending = false;
-            }
-            unsigned n = 0;
-            for (; n < bits; ++n) {
-                int b = src.next();
-                if (b < 0) break;
-                group[n] = uint8_t(b);
-            }
-            std::memset(group + n, 0, sizeof group - n);
-            if (n == 0) return -1;
-            offset = 0;
-            groupBits = n * 8 - (bits - 1);  // a code must start before this
+            if (!nextGroup()) return -1;
         }
         uint32_t w = uint32_t(group[offset >> 3]) | uint32_t(group[(offset >> 3) + 1]) << 8 |
                      uint32_t(group[(offset >> 3) + 2]) << 16;
@@ -327,8 +375,8 @@ Result uncrunchDynamic(InputSource& in, OutputWindow& out, unsigned maxBits, boo
         }
         first = uint8_t(c);
         stack[depth++] = first;
-        while (depth > 0 && !dst.full())
-            if (Status s = dst.put(stack[--depth]); s != Status::Ok) return fail(s, defaultMessageId(s));
+        if (Status s = dst.putReversed(stack.data(), depth); s != Status::Ok)
+            return fail(s, defaultMessageId(s));
         if (freeEnt < tableSize) {
             prefix[freeEnt] = uint16_t(oldCode);
             suffix[freeEnt] = first;

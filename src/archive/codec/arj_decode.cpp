@@ -8,6 +8,10 @@
 #include "archive/codec/lzh_static.h"
 #include "archive/codec/msb_bit_reader.h"
 #include "archive/codec/stored_copy.h"
+#include "archive/codec/window_write.h"
+
+#include <algorithm>
+#include <cstring>
 
 namespace kv::codec {
 namespace {
@@ -27,6 +31,68 @@ inline uint32_t prefixedNumber(MsbBitReader& br, unsigned base, unsigned maxOnes
     return plus + br.get(base + ones);
 }
 
+constexpr ptrdiff_t kInMargin = 16;
+constexpr ptrdiff_t kOutMargin = 256 + 32;
+
+enum class Exit { Room, BadDistance };
+
+// Method 4 while 16 input bytes and kOutMargin output bytes remain: one refill covers
+// a whole symbol (a match takes at most 15 + 17 bits), and matches are copied in words
+// that may run past their end into the margin.
+Exit fastestLoop(MsbBitReader& br, OutputWindow& out) {
+    const uint8_t* ip = br.ip();
+    const uint8_t* const ipLast = br.end() - kInMargin;
+    uint64_t bb = br.bits();
+    unsigned bc = br.bitCount();
+    uint8_t* op = out.pos;
+    uint8_t* const opLast = out.end - kOutMargin;
+    const uint8_t* const start = out.start();
+    Exit exit = Exit::Room;
+    while (ip <= ipLast && op <= opLast) {
+        uint64_t v;
+        std::memcpy(&v, ip, 8);
+        bb |= __builtin_bswap64(v) >> bc;
+        ip += (63 - bc) >> 3;
+        bc |= 56;
+
+        unsigned ones = unsigned(__builtin_clzll(~bb | 1));
+        if (ones == 0) {
+            // A literal: the 0 bit, then eight plain bits.
+            *op++ = uint8_t(bb >> 55);
+            bb <<= 9;
+            bc -= 9;
+            continue;
+        }
+        unsigned used = ones >= 7 ? 7 : ones + 1;
+        ones = std::min(ones, 7u);
+        bb <<= used;
+        uint32_t n = ((1u << ones) - 1) + uint32_t(bb >> (64 - ones));
+        bb <<= ones;
+        bc -= used + ones;
+
+        unsigned pones = unsigned(__builtin_clzll(~bb | 1));
+        unsigned pused = pones >= 4 ? 4 : pones + 1;
+        pones = std::min(pones, 4u);
+        bb <<= pused;
+        unsigned pbits = 9 + pones;
+        uint32_t dist = (((1u << pones) - 1) << 9) + uint32_t(bb >> (64 - pbits)) + 1;
+        bb <<= pbits;
+        bc -= pused + pbits;
+
+        size_t len = n + 2;
+        if (__builtin_expect(dist > size_t(op - start), 0)) {
+            exit = Exit::BadDistance;  // the window keeps more than kArjHistory bytes
+            break;
+        }
+        op = copyWithSlack(op, dist, len);
+    }
+    br.ip() = ip;
+    br.bits() = bb;
+    br.bitCount() = bc;
+    out.pos = op;
+    return exit;
+}
+
 Result fastest(InputSource& in, OutputWindow& out) {
     MsbBitReader br(in);
     auto finish = [&](Status s, int id) {
@@ -34,13 +100,16 @@ Result fastest(InputSource& in, OutputWindow& out) {
         return Result{s, id, br.inputUsed(), out.total()};
     };
     while (!out.atLimit()) {
+        if (br.end() - br.ip() >= kInMargin && out.end - out.pos >= kOutMargin) {
+            if (fastestLoop(br, out) == Exit::BadDistance) return finish(Status::BadData, msg::CorruptInput);
+            continue;
+        }
         br.refill();
         uint32_t n = prefixedNumber(br, 0, 7);
         if (n == 0) {
             uint8_t b = uint8_t(br.get(8));
             if (br.pastEnd()) return finish(Status::ShortInput, msg::BadBlock);
-            if (Status s = out.makeRoom(); s != Status::Ok) return finish(s, defaultMessageId(s));
-            *out.pos++ = b;
+            if (Status s = putByte(out, b); s != Status::Ok) return finish(s, defaultMessageId(s));
             continue;
         }
         unsigned len = n + 2;

@@ -1,10 +1,13 @@
 // Exploding. Each tree is sent as runs of (count, bit length) pairs; the codes are the
 // Shannon-Fano codes built from the lengths sorted ascending (stable in symbol order),
-// counted upward from the longest code. They are read MSB first, one bit at a time into
-// a lookup indexed by the reversed code. A code set whose codes collide is ambiguous.
+// counted upward from the longest code. They are read MSB first, so the next kFastBits
+// bits of the LSB-first reader index a table of every code that short by its reversed
+// code; a longer code (or one not in the set) is walked a bit at a time through a lookup
+// per length. A code set whose codes collide is ambiguous.
 #include "archive/codec/explode.h"
 
 #include "archive/codec/bit_reader.h"
+#include "archive/codec/window_write.h"
 
 #include <algorithm>
 #include <array>
@@ -12,6 +15,10 @@
 
 namespace kv::codec {
 namespace {
+
+constexpr unsigned kFastBits = 9;
+// Fast table entries: symbol << 5 | code length; 0 sends to the bit-by-bit walk.
+constexpr uint16_t kSlow = 0;
 
 class SfTree {
 public:
@@ -40,7 +47,19 @@ public:
     }
 
     // Decodes one symbol; -1 at the end of input, -2 for a code that is not in the set.
-    int decode(BitReader& br) const {
+    __attribute__((always_inline)) int decode(BitReader& br) const {
+        if (br.need(kFastBits)) {
+            uint16_t e = fast_[br.peek(kFastBits)];
+            if (e != kSlow) {
+                br.drop(e & 31);
+                return e >> 5;
+            }
+        }
+        return decodeSlow(br);
+    }
+
+private:
+    __attribute__((noinline)) int decodeSlow(BitReader& br) const {
         unsigned code = 0;
         for (unsigned len = 1; len <= maxLen_; ++len) {
             uint32_t bit;
@@ -52,7 +71,6 @@ public:
         return -2;
     }
 
-private:
     int build(const std::vector<uint8_t>& lens) {
         const unsigned n = unsigned(lens.size());
         std::vector<uint16_t> order(n);
@@ -62,6 +80,7 @@ private:
         maxLen_ = lens[order[n - 1]];
         for (unsigned len = 1; len <= 16; ++len)
             table_[len].assign(len <= maxLen_ ? size_t(1) << len : 0, -1);
+        fast_.fill(kSlow);
         // Codes are 16-bit left-aligned and counted up from the longest one, so each code
         // covers [code, code + 2^(16-len)). The ranges follow one another without a gap;
         // a code that is not aligned to its own width overlaps the one before it, and a
@@ -81,12 +100,16 @@ private:
             unsigned rev = 0;
             for (unsigned k = 0; k < len; ++k) rev |= ((c >> k) & 1) << (len - 1 - k);
             table_[len][rev] = int16_t(sym);
+            if (len <= kFastBits)
+                for (unsigned i = rev; i < (1u << kFastBits); i += 1u << len)
+                    fast_[i] = uint16_t(sym << 5 | len);
         }
         return 0;
     }
 
     unsigned maxLen_ = 0;
     std::array<std::vector<int16_t>, 17> table_;
+    std::array<uint16_t, 1u << kFastBits> fast_{};
 };
 
 }  // namespace
@@ -108,12 +131,6 @@ Result explode(InputSource& in, OutputWindow& out, ExplodeOptions options) {
 
     const unsigned distLowBits = options.bigDictionary ? 7 : 6;
     const unsigned minMatch = options.literalTree ? 3 : 2;
-    auto put = [&](uint8_t b) {
-        Status s = out.makeRoom();
-        if (s == Status::Ok) *out.pos++ = b;
-        return s;
-    };
-
     while (!out.atLimit()) {
         uint32_t flag;
         if (!br.get(1, flag)) return finish(Status::ShortInput, msg::BadBlock);
@@ -127,7 +144,7 @@ Result explode(InputSource& in, OutputWindow& out, ExplodeOptions options) {
             }
             if (b == -1) return finish(Status::ShortInput, msg::BadBlock);
             if (b < 0) return finish(Status::BadData, msg::AmbiguousTree);
-            if (Status s = put(uint8_t(b)); s != Status::Ok) return finish(s, defaultMessageId(s));
+            if (Status s = putByte(out, uint8_t(b)); s != Status::Ok) return finish(s, defaultMessageId(s));
             continue;
         }
         uint32_t low;
@@ -147,11 +164,8 @@ Result explode(InputSource& in, OutputWindow& out, ExplodeOptions options) {
         }
         length += minMatch;
         // Bytes before the start of the entry read as zeros.
-        for (; length > 0 && !out.atLimit(); --length) {
-            if (Status s = out.makeRoom(); s != Status::Ok) return finish(s, defaultMessageId(s));
-            uint8_t b = distance <= uint64_t(out.pos - out.start()) ? *(out.pos - distance) : 0;
-            *out.pos++ = b;
-        }
+        if (Status s = copyMatch(out, size_t(distance), length, 0); s != Status::Ok)
+            return finish(s, defaultMessageId(s));
     }
     Status s = out.finish();
     return finish(s, defaultMessageId(s));

@@ -10,6 +10,7 @@
 #include "archive/codec/lzh_static.h"
 #include "archive/codec/msb_bit_reader.h"
 #include "archive/codec/stored_copy.h"
+#include "archive/codec/window_write.h"
 
 #include <algorithm>
 #include <cstring>
@@ -172,9 +173,8 @@ Result decodeLh1(InputSource& in, OutputWindow& out) {
         int c = tree->decode(br);
         if (c < 0) return finishWith(br, out, Status::ShortInput, msg::BadBlock);
         if (c < 256) {
-            if (Status s = out.makeRoom(); s != Status::Ok)
+            if (Status s = putByte(out, uint8_t(c)); s != Status::Ok)
                 return finishWith(br, out, s, defaultMessageId(s));
-            *out.pos++ = uint8_t(c);
             continue;
         }
         unsigned len = unsigned(c) - 253;
@@ -184,12 +184,8 @@ Result decodeLh1(InputSource& in, OutputWindow& out) {
         uint32_t dist = ((uint32_t(e >> 4) << 6) | br.get(6)) + 1;
         if (br.pastEnd()) return finishWith(br, out, Status::ShortInput, msg::BadBlock);
         if (dist > kWindow) return finishWith(br, out, Status::BadData, msg::CorruptInput);
-        for (; len > 0 && !out.atLimit(); --len) {
-            if (Status s = out.makeRoom(); s != Status::Ok)
-                return finishWith(br, out, s, defaultMessageId(s));
-            *out.pos = dist <= size_t(out.pos - out.start()) ? *(out.pos - dist) : uint8_t(' ');
-            ++out.pos;
-        }
+        if (Status s = copyMatch(out, dist, len, ' '); s != Status::Ok)
+            return finishWith(br, out, s, defaultMessageId(s));
     }
     Status s = out.finish();
     return finishWith(br, out, s, defaultMessageId(s));
@@ -207,9 +203,8 @@ Result decodeLzs(InputSource& in, OutputWindow& out) {
         if (br.get(1)) {
             uint8_t b = uint8_t(br.get(8));
             if (br.pastEnd()) return finishWith(br, out, Status::ShortInput, msg::BadBlock);
-            if (Status s = out.makeRoom(); s != Status::Ok)
+            if (Status s = putByte(out, b); s != Status::Ok)
                 return finishWith(br, out, s, defaultMessageId(s));
-            *out.pos++ = b;
             continue;
         }
         uint32_t at = br.get(11);
@@ -218,6 +213,12 @@ Result decodeLzs(InputSource& in, OutputWindow& out) {
         uint32_t here = uint32_t((kStart + out.total()) % kRing);
         uint32_t dist = (here - at) % kRing;
         if (dist == 0) dist = kRing;
+        if (dist <= size_t(out.pos - out.start())) {
+            // Inside what the window holds, so not before the start either.
+            if (Status s = copyMatch(out, dist, len, ' '); s != Status::Ok)
+                return finishWith(br, out, s, defaultMessageId(s));
+            continue;
+        }
         for (; len > 0 && !out.atLimit(); --len) {
             if (Status s = out.makeRoom(); s != Status::Ok)
                 return finishWith(br, out, s, defaultMessageId(s));

@@ -10,6 +10,7 @@
 #include "archive/codec/lzh_static.h"
 
 #include "archive/codec/msb_bit_reader.h"
+#include "archive/codec/window_write.h"
 
 #include <algorithm>
 #include <cstring>
@@ -300,26 +301,7 @@ Exit Decoder::fastLoop() {
                 *op = size_t(op - start) >= dist ? *(op - dist) : uint8_t(fill);
             continue;
         }
-        const uint8_t* src = op - dist;
-        uint8_t* dst = op;
-        op += len;
-        if (dist >= 16) {
-            do {
-                std::memcpy(dst, src, 16);
-                dst += 16;
-                src += 16;
-            } while (dst < op);
-        } else if (dist >= 8) {
-            do {
-                std::memcpy(dst, src, 8);
-                dst += 8;
-                src += 8;
-            } while (dst < op);
-        } else {
-            do {
-                *dst++ = *src++;
-            } while (dst < op);
-        }
+        op = copyWithSlack(op, dist, len);
     }
     br_.ip() = ip;
     br_.bits() = bb;

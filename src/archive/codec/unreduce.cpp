@@ -1,6 +1,7 @@
 #include "archive/codec/unreduce.h"
 
 #include "archive/codec/bit_reader.h"
+#include "archive/codec/window_write.h"
 
 #include <array>
 
@@ -26,10 +27,12 @@ Result unreduce(InputSource& in, OutputWindow& out, int factor) {
 
     std::array<std::array<uint8_t, 64>, 256> followers{};
     std::array<uint8_t, 256> counts{};
+    std::array<uint8_t, 256> widths{};  // index bits of each follower set
     for (int j = 255; j >= 0; --j) {
         uint32_t n;
         if (!br.get(6, n)) return finish(Status::ShortInput, msg::BadBlock);
         counts[size_t(j)] = uint8_t(n);
+        widths[size_t(j)] = uint8_t(indexBits(n));
         for (uint32_t k = 0; k < n; ++k) {
             uint32_t v;
             if (!br.get(8, v)) return finish(Status::ShortInput, msg::BadBlock);
@@ -39,11 +42,7 @@ Result unreduce(InputSource& in, OutputWindow& out, int factor) {
 
     const unsigned lenMask = 0x7Fu >> (factor - 1);
     const unsigned distShift = 8 - unsigned(factor);
-    auto put = [&](uint8_t b) {
-        Status s = out.makeRoom();
-        if (s == Status::Ok) *out.pos++ = b;
-        return s;
-    };
+    auto put = [&](uint8_t b) { return putByte(out, b); };
 
     uint8_t last = 0;
     int state = 0;
@@ -55,6 +54,18 @@ Result unreduce(InputSource& in, OutputWindow& out, int factor) {
         unsigned n = counts[last];
         if (n == 0) {
             if (!br.get(8, c)) return finish(Status::ShortInput, msg::BadBlock);
+        } else if (br.need(9)) {
+            // Room for the flag and either choice: no checks between them.
+            if (br.peek(1)) {
+                c = br.peek(9) >> 1;
+                br.drop(9);
+            } else {
+                unsigned w = widths[last];
+                uint32_t idx = br.peek(w + 1) >> 1;
+                br.drop(w + 1);
+                if (idx >= n) return finish(Status::BadData, msg::CorruptInput);
+                c = followers[last][idx];
+            }
         } else {
             uint32_t plain;
             if (!br.get(1, plain)) return finish(Status::ShortInput, msg::BadBlock);
@@ -62,7 +73,7 @@ Result unreduce(InputSource& in, OutputWindow& out, int factor) {
                 if (!br.get(8, c)) return finish(Status::ShortInput, msg::BadBlock);
             } else {
                 uint32_t idx;
-                if (!br.get(indexBits(n), idx)) return finish(Status::ShortInput, msg::BadBlock);
+                if (!br.get(widths[last], idx)) return finish(Status::ShortInput, msg::BadBlock);
                 if (idx >= n) return finish(Status::BadData, msg::CorruptInput);
                 c = followers[last][idx];
             }
@@ -95,12 +106,7 @@ Result unreduce(InputSource& in, OutputWindow& out, int factor) {
             case 3: {
                 uint64_t distance = ((uint64_t(v) >> distShift) << 8) + c + 1;
                 // Bytes before the start of the entry read as zeros.
-                for (unsigned k = 0; k < len + 3 && !out.atLimit() && s == Status::Ok; ++k) {
-                    s = out.makeRoom();
-                    if (s != Status::Ok) break;
-                    *out.pos = distance <= uint64_t(out.pos - out.start()) ? *(out.pos - distance) : 0;
-                    ++out.pos;
-                }
+                s = copyMatch(out, size_t(distance), len + 3, 0);
                 state = 0;
                 break;
             }

@@ -1,6 +1,7 @@
 #include "archive/codec/unshrink.h"
 
 #include "archive/codec/bit_reader.h"
+#include "archive/codec/window_write.h"
 
 #include <vector>
 
@@ -86,9 +87,12 @@ Result unshrink(InputSource& in, OutputWindow& out) {
             stack[0] = first;
             ++depth;
         }
-        for (size_t i = depth; i > 0 && !out.atLimit(); --i) {
-            if (Status s = out.makeRoom(); s != Status::Ok) return finish(s, defaultMessageId(s));
-            *out.pos++ = stack[i - 1];
+        if (size_t(out.end - out.pos) >= depth) {
+            for (size_t i = depth; i > 0; --i) *out.pos++ = stack[i - 1];
+        } else {
+            for (size_t i = depth; i > 0 && !out.atLimit(); --i)
+                if (Status s = putByte(out, stack[i - 1]); s != Status::Ok)
+                    return finish(s, defaultMessageId(s));
         }
 
         if (prev >= 0 && nextFree < kCodes) {

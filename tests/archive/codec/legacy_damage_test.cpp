@@ -121,6 +121,14 @@ std::vector<Damage> table() {
         // "1 0": a match of three bytes; "0" + nine bits: distance 1, at the start.
         {"ARJ fastest match before the start", arj(4), Bits().put(2, 2).put(0, 10).zeros(30).bytes(), 100,
          Status::BadData, msg::CorruptInput},
+        // The same and a literal followed by distance 2, with room for the unchecked loop.
+        {"ARJ fastest match before the start, large entry", arj(4),
+         Bits().put(2, 2).put(0, 10).zeros(400).bytes(), 100000, Status::BadData, msg::CorruptInput},
+        {"ARJ fastest match reaching past the first byte", arj(4),
+         Bits().put(0, 1).put('A', 8).put(2, 2).put(1, 10).zeros(400).bytes(), 100000, Status::BadData,
+         msg::CorruptInput},
+        {"ARJ match before the start, large entry", arj(1), singleSymbolBlock(256, 0, 5, 64), 100000,
+         Status::BadData, msg::CorruptInput},
         {"ARJ fastest cut", arj(4), Bits().put(0, 1).put('A', 8).bytes(), 100, Status::ShortInput,
          msg::BadBlock},
         {"ARJ unknown method", arj(5), {1, 2, 3}, 10, Status::BadData, kUnsupportedMethodId},
@@ -150,6 +158,15 @@ std::vector<Damage> table() {
          10, Status::BadData, msg::InvalidCode},
         {"squash first code not a byte", arc(9), Bits(false).put(260, 9).zeros(60).bytes(), 10,
          Status::BadData, msg::InvalidCode},
+        // 256 codes of 9 bits widen the codes to 10; the input then ends one byte into
+        // the next group, shorter than a code.
+        {"squash cut inside a wider group", arc(9),
+         [] {
+             Bits b(false);
+             for (int i = 0; i < 256; ++i) b.put('A', 9);
+             return b.put('A', 8).bytes();
+         }(),
+         10000, Status::ShortInput, msg::BadBlock},
         {"squash cut", arc(9), Bits(false).put('A', 9).put('B', 9).bytes(), 10, Status::ShortInput,
          msg::BadBlock},
         // Slot 1 holds no byte under the old hash.

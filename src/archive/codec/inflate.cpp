@@ -345,25 +345,26 @@ template <bool kBmi>
                 break;
             }
         }
-        // At most 20 bits for the length, then the distance entry's 8 in the same bits.
+        // The buffer holds at least 56 bits here. A length takes at most 16 of them from
+        // the primary table or 20 through a sub-table, a distance at most 21 or 28, and
+        // the next lookup 11: only a sub-table distance needs a refill in between, so
+        // the common match runs on one refill.
         uint64_t saved = bb;
         uint64_t d = dist[extract<kBmi>(saved, e)];
         KV_CONSUME(e);
         size_t len = (e >> 21) + extraValue(saved, e);
-        KV_REFILL();
         if (__builtin_expect(d & kDExc, 0)) {
             if (!(d & kDSub)) {
                 exit = FastExit::BadCode;
                 break;
             }
+            KV_REFILL();
             d = dist[subOffsetDist(d) + extract<kBmi>(bb, d)];
             if (d & kDExc) {
                 exit = FastExit::BadCode;
                 break;
             }
         }
-        // At most 28 bits for the distance, then the next entry's 11: the refill above
-        // left at least 56.
         saved = bb;
         e = lit[extract<kBmi>(saved, d)];
         KV_CONSUME(d);

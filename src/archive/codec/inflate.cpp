@@ -321,9 +321,9 @@ template <bool kBmi>
                     KV_REFILL();
                     continue;
                 }
+                KV_REFILL();
             }
-            // A length needs up to 48 bits with its distance.
-            KV_REFILL();
+            // After one literal (at most 11 bits) a match needs no refill; see below.
         }
         if (__builtin_expect(e & kExc, 0)) {
             if (e & kSub) {
@@ -345,10 +345,12 @@ template <bool kBmi>
                 break;
             }
         }
-        // The buffer holds at least 56 bits here. A length takes at most 16 of them from
-        // the primary table or 20 through a sub-table, a distance at most 21 or 28, and
-        // the next lookup 11: only a sub-table distance needs a refill in between, so
-        // the common match runs on one refill.
+        // A refill counts 56 to 63 bits, but all 64 bits of the buffer are then stream
+        // data; here at most one literal (11 bits) has been taken since the last refill,
+        // so at least 45 bits are counted and 53 are data. A length takes at most 16
+        // bits from the primary table or 20 through a sub-table, a distance at most 21,
+        // and the next lookup 11: 52 bits of data, 41 counted. A sub-table distance (28
+        // bits) refills first, so the common match runs on one refill.
         uint64_t saved = bb;
         uint64_t d = dist[extract<kBmi>(saved, e)];
         KV_CONSUME(e);

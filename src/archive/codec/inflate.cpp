@@ -3,11 +3,14 @@
 // The fast loop runs while at least kInMargin input bytes and kOutMargin output bytes
 // remain, so it checks bounds once per iteration and never per symbol. Its 64-bit bit
 // buffer is refilled with one unaligned load; the literal/length table resolves 11 bits
-// in one lookup. Length and distance entries carry their base and extra-bit count, so one lookup
-// and one shift decode a symbol with its extra bits. Matches are copied 16 or 8 bytes at
-// a time, overrunning into the margin. Every path of the loop ends by looking up the next
-// symbol's entry, so that load overlaps the copy and the loop checks. Near the end of the
-// input or of the output room a slow path decodes one symbol at a time with full checks.
+// in one lookup. Length and distance entries carry their base and code length, so one lookup
+// and one shift decode a symbol with its extra bits. The low 16 bits of every entry are a
+// bit-field control word: the bits the symbol takes and the width of the next lookup, so
+// the next index is one bit-field extract (BEXTR where the CPU has it) from the buffer as
+// it was before the symbol, and the lookups chain through one instruction each. Matches are copied 16 or 8
+// bytes at a time, overrunning into the margin. Every path of the loop ends by looking up the next symbol's
+// entry, so that load overlaps the copy and the loop checks. Near the end of the input or of the output room
+// a slow path decodes one symbol at a time with full checks.
 //
 // Error ids: a code-length set that is over-subscribed or a repeat that runs past the
 // end or has nothing to repeat -> "Bad lengths"; a set with unused codes (other than the
@@ -19,6 +22,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <type_traits>
 
 namespace kv::codec {
 namespace {
@@ -28,19 +32,24 @@ constexpr unsigned kDistBits = 8;
 constexpr unsigned kClBits = 7;
 static_assert(5 * kLitBits <= 56, "four literal entries and the next lookup fit in one refill");
 
-// Literal/length entries. Bits 0-7: bits to consume (code plus extra bits, or the primary
-// bits of a sub-table pointer).
-//   literal:  kLit | byte << 8 | consume
-//   length:   base << 16 | code length << 8 | consume
+// Literal/length entries (32 bits). Bits 0-7: bits the symbol takes (its whole code plus
+// extra bits; for a sub-table pointer the primary bits); bits 8-15: index bits of the
+// lookup that follows (literal table after a literal, distance table after a length, the
+// sub-table for a pointer). Entries found in a sub-table count the primary bits too.
+//   literal:  kLit | byte << 16 | 11 << 8 | consume
+//   length:   base << 21 | code length << 16 | 8 << 8 | consume   (kLit and kExc clear)
 //   end:      kExc | kEob | consume
 //   bad code: kExc
-//   sub-table pointer: kExc | kSub | offset << 12 | index bits << 8 | primary bits
+//   sub-table pointer: kExc | kSub | offset << 16 | index bits << 8 | primary bits
+// kEob and kSub mean something only with kExc: a length's base reaches bits 28 and 29.
 constexpr uint32_t kLit = 1u << 31;
 constexpr uint32_t kExc = 1u << 30;
 constexpr uint32_t kEob = 1u << 29;
 constexpr uint32_t kSub = 1u << 28;
-// Distance and code-length entries: value << 16 | code length << 8 | consume; bad codes
-// are kDExc, sub-table pointers kDExc | kDSub | offset << 16 | index bits << 8 | primary.
+// Distance entries (64 bits): base << 32 | code length << 16 | 11 << 8 | consume; bad
+// codes are kDExc, sub-table pointers kDExc | kDSub | offset << 16 | index bits << 8 |
+// primary bits. Code-length entries (32 bits): symbol << 16 | length << 8 | length, bad
+// codes kDExc.
 constexpr uint32_t kDExc = 1u << 31;
 constexpr uint32_t kDSub = 1u << 30;
 
@@ -59,23 +68,35 @@ enum class Kind { LitLen, Dist, CodeLen };
 
 // The entry for `sym` when `len` bits of its code remain to be read at this table level.
 template <Kind kind>
-uint32_t leafEntry(unsigned sym, unsigned len) {
+using EntryOf = std::conditional_t<kind == Kind::Dist, uint64_t, uint32_t>;
+
+// The entry for `sym`, whose whole code is `len` bits long.
+template <Kind kind>
+EntryOf<kind> leafEntry(unsigned sym, unsigned len) {
     if constexpr (kind == Kind::LitLen) {
-        if (sym < 256) return kLit | (sym << 8) | len;
+        if (sym < 256) return kLit | (sym << 16) | (kLitBits << 8) | len;
         if (sym == 256) return kExc | kEob | len;
         if (sym < 286)
-            return (uint32_t(kLenBase[sym - 257]) << 16) | (len << 8) | (len + kLenExtra[sym - 257]);
+            return (uint32_t(kLenBase[sym - 257]) << 21) | (len << 16) | (kDistBits << 8) |
+                   (len + kLenExtra[sym - 257]);
         return kExc;
     } else if constexpr (kind == Kind::Dist) {
-        if (sym < 30) return (uint32_t(kDistBase[sym]) << 16) | (len << 8) | (len + kDistExtra[sym]);
+        if (sym < 30)
+            return (uint64_t(kDistBase[sym]) << 32) | (len << 16) | (kLitBits << 8) | (len + kDistExtra[sym]);
         return kDExc;
     } else {
         return (sym << 16) | (len << 8) | len;
     }
 }
 
-inline unsigned subOffset(uint32_t e) { return (e >> 12) & 0xffff; }
-inline unsigned subOffsetDist(uint32_t e) { return (e >> 16) & 0x3fff; }
+inline unsigned subOffset(uint32_t e) { return (e >> 16) & 0xfff; }
+inline unsigned subOffsetDist(uint64_t d) { return (d >> 16) & 0x3fff; }
+
+// The bit field of `x` that control word `c` names: bits 0-7 its start, bits 8-15 its
+// width (both below 64 for every control word the tables hold).
+[[gnu::always_inline]] inline uint64_t bitField(uint64_t x, uint64_t c) {
+    return (x >> (c & 63)) & ((uint64_t(1) << ((c >> 8) & 63)) - 1);
+}
 
 // The next code of `len` bits in canonical order, both kept bit-reversed (the stream
 // sends codes first bit first, so a reversed code is the table index): the highest zero
@@ -90,7 +111,8 @@ inline unsigned nextReversed(unsigned rev, unsigned len) {
 // Builds a lookup table for `n` code lengths: a primary table of `primary` index bits,
 // then sub-tables for longer codes. Answers 0 or the message id of the fault.
 template <Kind kind>
-int buildTable(const uint8_t* lens, unsigned n, unsigned primary, uint32_t* table, size_t tableSize) {
+int buildTable(const uint8_t* lens, unsigned n, unsigned primary, EntryOf<kind>* table, size_t tableSize) {
+    using Entry = EntryOf<kind>;
     unsigned count[16] = {};
     for (unsigned i = 0; i < n; ++i) ++count[lens[i]];
     count[0] = 0;
@@ -118,13 +140,13 @@ int buildTable(const uint8_t* lens, unsigned n, unsigned primary, uint32_t* tabl
 
     // Codes of up to `primary` bits: the table grows by doubling, so each code is written
     // once at its reversed value and the copy repeats it for every longer index.
-    const uint32_t bad = kind == Kind::LitLen ? kExc : kDExc;
+    const Entry bad = kind == Kind::LitLen ? kExc : kDExc;
     table[0] = bad;
     unsigned rev = 0;
     unsigned k = 0;
     for (unsigned len = 1; len <= primary; ++len) {
         size_t half = size_t(1) << (len - 1);
-        std::memcpy(table + half, table, half * sizeof(uint32_t));
+        std::memcpy(table + half, table, half * sizeof(Entry));
         for (unsigned c = count[len]; c > 0; --c, ++k) {
             table[rev] = leafEntry<kind>(sorted[k], len);
             rev = nextReversed(rev, len);
@@ -159,12 +181,14 @@ int buildTable(const uint8_t* lens, unsigned n, unsigned primary, uint32_t* tabl
                 if (next > tableSize)
                     return msg::BadLengths;  // cannot happen for valid sizes; guards the table
                 std::fill(table + subStart, table + next, bad);
-                uint32_t pointer = kind == Kind::LitLen ? kExc | kSub | (uint32_t(subStart) << 12)
-                                                        : kDExc | kDSub | (uint32_t(subStart) << 16);
+                // Offsets stay below 4096 (literal/length) and 16384 (distance): the
+                // tables are sized so, and the check above holds them to it.
+                Entry pointer =
+                    (kind == Kind::LitLen ? kExc | kSub : kDExc | kDSub) | (Entry(subStart) << 16);
                 table[prefix] = pointer | (subBits << 8) | primary;
             }
             unsigned rest = len - primary;
-            uint32_t e = leafEntry<kind>(sorted[k], rest);
+            Entry e = leafEntry<kind>(sorted[k], len);
             for (size_t i = rev >> primary; i < (size_t(1) << subBits); i += size_t(1) << rest)
                 table[subStart + i] = e;
             rev = nextReversed(rev, len);
@@ -173,10 +197,14 @@ int buildTable(const uint8_t* lens, unsigned n, unsigned primary, uint32_t* tabl
     return 0;
 }
 
+// Complete codes need at most 294 literal/length and 146 distance sub-table entries with
+// these primary widths; the room beyond that is a margin the builder still checks.
 struct Tables {
-    uint32_t lit[(1u << kLitBits) + 288 * 16];
-    uint32_t dist[(1u << kDistBits) + 32 * 128];
+    uint32_t lit[(1u << kLitBits) + 2048];
+    uint64_t dist[(1u << kDistBits) + 1024];
 };
+static_assert(sizeof(Tables::lit) / 4 <= 4096 && sizeof(Tables::dist) / 8 <= 16384,
+              "offsets fit their fields");
 
 void buildFixed(Tables& t) {
     uint8_t lens[320];
@@ -197,8 +225,8 @@ inline uint64_t load64(const uint8_t* p) {
 
 // The extra bits of a length or distance entry from the bit buffer as it was before the
 // entry's code and extra bits were dropped in one shift.
-inline size_t extraValue(uint64_t saved, uint32_t e) {
-    return size_t((saved & ((uint64_t(1) << (e & 63)) - 1)) >> ((e >> 8) & 63));
+inline size_t extraValue(uint64_t saved, uint64_t e) {
+    return size_t((saved & ((uint64_t(1) << (e & 63)) - 1)) >> ((e >> 16) & 31));
 }
 
 // Bytes the fast loop needs: three 8-byte refills per iteration, each advancing at most 7
@@ -216,16 +244,30 @@ struct FastState {
     uint8_t* opLast;       // an iteration may start at most here
     const uint8_t* start;  // matches may not reach before this
     const uint32_t* lit;
-    const uint32_t* dist;
+    const uint64_t* dist;
 };
 
 enum class FastExit { Room, EndOfBlock, BadCode, BadDistance };
 
+// bitField in one instruction. Inline assembly, as the intrinsic would need the whole
+// loop template compiled for BMI.
+template <bool kBmi>
+[[gnu::always_inline]] inline uint64_t extract(uint64_t x, uint64_t c) {
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+    if constexpr (kBmi) {
+        uint64_t r;
+        asm("bextrq %2, %1, %0" : "=r"(r) : "r"(x), "r"(c));
+        return r;
+    }
+#endif
+    return bitField(x, c);
+}
+
 // The fast loop, written once and compiled for the baseline CPU and, where the CPU has
 // them, for BMI2's shifts and bit extraction, which take fewer instructions.
+template <bool kBmi>
 [[gnu::always_inline]] inline FastExit fastLoop(FastState& s) {
     constexpr uint64_t litMask = (uint64_t(1) << kLitBits) - 1;
-    constexpr uint64_t distMask = (uint64_t(1) << kDistBits) - 1;
     // Locals: stores through `op` may alias anything, so the state lives in registers.
     uint64_t bb = s.bb;
     unsigned bc = s.bc;
@@ -235,7 +277,7 @@ enum class FastExit { Room, EndOfBlock, BadCode, BadDistance };
     uint8_t* const opLast = s.opLast;
     const uint8_t* const start = s.start;
     const uint32_t* const lit = s.lit;
-    const uint32_t* const dist = s.dist;
+    const uint64_t* const dist = s.dist;
     FastExit exit = FastExit::Room;
 
     // Macros, not lambdas: a lambda holding references to the locals made GCC keep them
@@ -248,15 +290,18 @@ enum class FastExit { Room, EndOfBlock, BadCode, BadDistance };
         ip += 7 - ((bc >> 3) & 7);     \
         bc |= 56;                      \
     } while (0)
-#define KV_CONSUME(e)  \
-    do {               \
-        bb >>= (e)&63; \
-        bc -= (e);     \
+#define KV_CONSUME(e)      \
+    do {                   \
+        bb >>= (e)&63;     \
+        bc -= unsigned(e); \
     } while (0)
-#define KV_LITERAL(e)              \
-    do {                           \
-        KV_CONSUME(e);             \
-        *op++ = uint8_t((e) >> 8); \
+    // The next entry comes straight from the buffer before this literal is dropped.
+#define KV_LITERAL()                     \
+    do {                                 \
+        const uint32_t cur = e;          \
+        e = lit[extract<kBmi>(bb, cur)]; \
+        KV_CONSUME(cur);                 \
+        *op++ = uint8_t(cur >> 16);      \
     } while (0)
 
     // Each path ends with a refill and the entry of the next symbol already looked up,
@@ -267,33 +312,25 @@ enum class FastExit { Room, EndOfBlock, BadCode, BadDistance };
         if (e & kLit) {
             // Up to four literals fit in the 56 bits after a refill, with at least 12
             // bits left to look up the next entry.
-            KV_LITERAL(e);
-            e = lit[bb & litMask];
+            KV_LITERAL();
             if (e & kLit) {
-                KV_LITERAL(e);
-                e = lit[bb & litMask];
+                KV_LITERAL();
                 if (e & kLit) {
-                    KV_LITERAL(e);
-                    e = lit[bb & litMask];
-                    if (e & kLit) {
-                        KV_LITERAL(e);
-                        e = lit[bb & litMask];
-                    }
+                    KV_LITERAL();
+                    if (e & kLit) KV_LITERAL();
                     KV_REFILL();
                     continue;
                 }
+                KV_REFILL();
             }
-            // A length needs up to 48 bits with its distance.
-            KV_REFILL();
+            // After one literal (at most 11 bits) a match needs no refill; see below.
         }
         if (__builtin_expect(e & kExc, 0)) {
             if (e & kSub) {
-                bb >>= kLitBits;
-                bc -= kLitBits;
-                e = lit[subOffset(e) + (bb & ((uint64_t(1) << ((e >> 8) & 15)) - 1))];
+                // Sub-table entries count the primary bits too: nothing is dropped yet.
+                e = lit[subOffset(e) + extract<kBmi>(bb, e)];
                 if (e & kLit) {
-                    KV_LITERAL(e);
-                    e = lit[bb & litMask];
+                    KV_LITERAL();
                     KV_REFILL();
                     continue;
                 }
@@ -308,36 +345,36 @@ enum class FastExit { Room, EndOfBlock, BadCode, BadDistance };
                 break;
             }
         }
+        // A refill counts 56 to 63 bits, but all 64 bits of the buffer are then stream
+        // data; here at most one literal (11 bits) has been taken since the last refill,
+        // so at least 45 bits are counted and 53 are data. A length takes at most 16
+        // bits from the primary table or 20 through a sub-table, a distance at most 21,
+        // and the next lookup 11: 52 bits of data, 41 counted. A sub-table distance (28
+        // bits) refills first, so the common match runs on one refill.
         uint64_t saved = bb;
+        uint64_t d = dist[extract<kBmi>(saved, e)];
         KV_CONSUME(e);
-        size_t len = (e >> 16) + extraValue(saved, e);
-
-        // At least 36 bits remain after a length: the distance entry is looked up in them
-        // while the refill for the distance and the next symbol runs beside the load.
-        uint32_t d = dist[bb & distMask];
-        KV_REFILL();
+        size_t len = (e >> 21) + extraValue(saved, e);
         if (__builtin_expect(d & kDExc, 0)) {
             if (!(d & kDSub)) {
                 exit = FastExit::BadCode;
                 break;
             }
-            bb >>= kDistBits;
-            bc -= kDistBits;
-            d = dist[subOffsetDist(d) + (bb & ((uint64_t(1) << ((d >> 8) & 15)) - 1))];
+            KV_REFILL();
+            d = dist[subOffsetDist(d) + extract<kBmi>(bb, d)];
             if (d & kDExc) {
                 exit = FastExit::BadCode;
                 break;
             }
         }
         saved = bb;
+        e = lit[extract<kBmi>(saved, d)];
         KV_CONSUME(d);
-        size_t distance = (d >> 16) + extraValue(saved, d);
+        size_t distance = size_t(d >> 32) + extraValue(saved, d);
         if (__builtin_expect(distance > size_t(op - start), 0)) {
             exit = FastExit::BadDistance;
             break;
         }
-        // At least 28 bits remain: the next entry does not wait for the refill.
-        e = lit[bb & litMask];
         KV_REFILL();
 
         // Copies in whole words may run up to 29 bytes past the match (into the margin).
@@ -390,10 +427,10 @@ enum class FastExit { Room, EndOfBlock, BadCode, BadDistance };
     return exit;
 }
 
-FastExit fastLoopBaseline(FastState& s) { return fastLoop(s); }
+FastExit fastLoopBaseline(FastState& s) { return fastLoop<false>(s); }
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
-[[gnu::target("bmi,bmi2")]] FastExit fastLoopBmi2(FastState& s) { return fastLoop(s); }
+[[gnu::target("bmi,bmi2")]] FastExit fastLoopBmi2(FastState& s) { return fastLoop<true>(s); }
 
 FastExit runFastLoop(FastState& s) {
     static const auto fn = [] {
@@ -471,7 +508,7 @@ private:
     Result huffmanBlock();
     bool slowSymbol(Result& r);
     uint32_t decodeLitLen();
-    uint32_t decodeDist();
+    uint64_t decodeDist();
 
     InputSource& in_;
     OutputWindow& out_;
@@ -483,21 +520,16 @@ private:
     Tables* tables_ = nullptr;
 };
 
+// Both answer the entry without dropping anything: its low byte counts every bit of the code.
 uint32_t Inflater::decodeLitLen() {
     uint32_t e = tables_->lit[bits(kLitBits)];
-    if ((e & (kLit | kSub)) == kSub) {
-        drop(kLitBits);
-        e = tables_->lit[subOffset(e) + bits((e >> 8) & 15)];
-    }
+    if ((e & (kLit | kExc | kSub)) == (kExc | kSub)) e = tables_->lit[subOffset(e) + bitField(bitbuf_, e)];
     return e;
 }
 
-uint32_t Inflater::decodeDist() {
-    uint32_t d = tables_->dist[bits(kDistBits)];
-    if ((d & (kDExc | kDSub)) == (kDExc | kDSub)) {
-        drop(kDistBits);
-        d = tables_->dist[subOffsetDist(d) + bits((d >> 8) & 15)];
-    }
+uint64_t Inflater::decodeDist() {
+    uint64_t d = tables_->dist[bits(kDistBits)];
+    if ((d & (kDExc | kDSub)) == (kDExc | kDSub)) d = tables_->dist[subOffsetDist(d) + bitField(bitbuf_, d)];
     return d;
 }
 
@@ -606,35 +638,33 @@ bool Inflater::slowSymbol(Result& r) {
         r = fail(Status::BadData, msg::BadHuffmanCode);
         return false;
     }
-    if (e & (kLit | kEob)) {
+    if (e & (kLit | kExc)) {  // a literal or the end of the block
         drop(e & 0xff);
         if (pastEnd()) {
             r = fail(Status::ShortInput, msg::BadBlock);
             return false;
         }
-    }
-    if (e & kEob) {
-        r = finish(Status::Ok, 0);
-        return false;
-    }
-    if (e & kLit) {
+        if (!(e & kLit)) {
+            r = finish(Status::Ok, 0);
+            return false;
+        }
         Status s = out_.makeRoom();
         if (s != Status::Ok) {
             r = fail(s, defaultMessageId(s));
             return false;
         }
-        *out_.pos++ = uint8_t(e >> 8);
+        *out_.pos++ = uint8_t(e >> 16);
         return true;
     }
-    size_t len = (e >> 16) + extraValue(bitbuf_, e);
+    size_t len = (e >> 21) + extraValue(bitbuf_, e);
     drop(e & 0xff);
     refill();
-    uint32_t d = decodeDist();
+    uint64_t d = decodeDist();
     if (d & kDExc) {
         r = fail(Status::BadData, msg::BadHuffmanCode);
         return false;
     }
-    size_t distance = (d >> 16) + extraValue(bitbuf_, d);
+    size_t distance = size_t(d >> 32) + extraValue(bitbuf_, d);
     drop(d & 0xff);
     if (pastEnd()) {
         r = fail(Status::ShortInput, msg::BadBlock);

@@ -506,6 +506,116 @@ TEST(Inflate, AMatchOfTheLongestDistanceRightAfterTheWindowSlides) {
     EXPECT_TRUE(flat == want);
 }
 
+// Canonical codes for `lens`, as a deflate encoder assigns them.
+std::vector<uint32_t> canonicalCodes(const std::vector<uint8_t>& lens) {
+    unsigned count[16] = {};
+    for (uint8_t l : lens) ++count[l];
+    count[0] = 0;
+    uint32_t next[16] = {};
+    for (unsigned bits = 1, code = 0; bits < 16; ++bits) {
+        code = (code + count[bits - 1]) << 1;
+        next[bits] = code;
+    }
+    std::vector<uint32_t> codes(lens.size());
+    for (size_t i = 0; i < lens.size(); ++i)
+        if (lens[i]) codes[i] = next[lens[i]]++;
+    return codes;
+}
+
+// The longest literal/length codes belong to the lengths with the most extra bits (20
+// bits with them, through a sub-table), and the distances with 13 extra bits get either
+// the longest codes (28 bits, through a sub-table) or the longest that still fit the
+// primary table (21 bits). Literals of every code length before each match, one 11-bit
+// literal among them, move the matches across every alignment of the bit buffer: in the
+// fast loop each match must still find all its bits in the buffer.
+TEST(Inflate, LongestLengthAndDistanceCodesBackToBack) {
+    struct Layout {
+        const char* name;
+        std::vector<std::pair<unsigned, uint8_t>> distLens;  // symbol, code length
+    };
+    const Layout layouts[] = {
+        {"sub-table distances",
+         {{0, 1},
+          {1, 2},
+          {2, 3},
+          {3, 4},
+          {4, 5},
+          {5, 6},
+          {6, 7},
+          {7, 8},
+          {8, 9},
+          {9, 10},
+          {10, 11},
+          {11, 12},
+          {12, 13},
+          {13, 14},
+          {28, 15},
+          {29, 15}}},
+        {"primary distances", {{0, 1}, {1, 2}, {2, 3}, {3, 4}, {4, 5}, {5, 6}, {6, 7}, {28, 8}, {29, 8}}},
+    };
+    for (const Layout& layout : layouts) {
+        std::vector<uint8_t> litLens(286, 0), distLens(30, 0);
+        for (unsigned i = 0; i < 12; ++i) litLens['a' + i] = uint8_t(i + 1);  // 1..12 bits
+        litLens[257] = 13;                                                    // length 3
+        litLens[256] = 14;
+        litLens[283] = 15;  // lengths 195-226
+        litLens[284] = 15;  // lengths 227-257
+        std::vector<unsigned> distSyms;
+        for (auto [sym, len] : layout.distLens) {
+            distLens[sym] = len;
+            distSyms.push_back(sym);
+        }
+        const auto litCodes = canonicalCodes(litLens), distCodes = canonicalCodes(distLens);
+
+        BitWriter w;
+        std::vector<uint8_t> clLens(19, 0);
+        std::fill(clLens.begin(), clLens.begin() + 16, 4);  // code-length symbol v is code v
+        dynamicHeader(286, 30, clLens, w);
+        for (uint8_t l : litLens) w.code(l, 4);
+        for (uint8_t l : distLens) w.code(l, 4);
+
+        uint32_t x = 7;
+        auto next = [&x](uint32_t n) {
+            x = x * 1103515245u + 12345u;
+            return (x >> 8) % n;
+        };
+        std::vector<uint8_t> want;
+        auto literal = [&](unsigned sym) {
+            w.code(litCodes[sym], litLens[sym]);
+            want.push_back(uint8_t(sym));
+        };
+        while (want.size() < 33000) literal('a' + next(12));
+        for (int i = 0; i < 4000; ++i) {
+            if (next(2)) {
+                literal('k');  // 11 bits, the longest literal of the primary table
+            } else {
+                for (uint32_t k = next(4); k > 0; --k) literal('a' + next(12));
+            }
+            const unsigned lsym = next(3) == 0 ? 257 : 283 + next(2);
+            const uint32_t lextra = lsym == 257 ? 0 : next(30);
+            const size_t len = lsym == 257 ? 3 : (lsym == 283 ? 195 : 227) + lextra;
+            w.code(litCodes[lsym], litLens[lsym]);
+            if (lsym != 257) w.bits(lextra, 5);
+            const unsigned dsym = next(2) ? 28 + next(2) : distSyms[next(unsigned(distSyms.size()))];
+            static const uint16_t base[14] = {1, 2, 3, 4, 5, 7, 9, 13, 17, 25, 33, 49, 65, 97};
+            const unsigned dextraBits = dsym >= 28 ? 13 : dsym < 4 ? 0 : (dsym - 2) / 2;
+            const uint32_t dextra = next(1u << dextraBits);
+            const size_t distance = (dsym == 28 ? 16385 : dsym == 29 ? 24577 : base[dsym]) + dextra;
+            w.code(distCodes[dsym], distLens[dsym]);
+            w.bits(dextra, dextraBits);
+            for (size_t j = 0; j < len; ++j) want.push_back(want[want.size() - distance]);
+        }
+        w.code(litCodes[256], litLens[256]);
+        const auto stream = w.done();
+
+        std::vector<uint8_t> out(want.size());
+        Result r = kv::codec::inflate(stream, out);
+        ASSERT_TRUE(r.ok()) << layout.name << " id " << r.messageId;
+        EXPECT_EQ(r.inputUsed, stream.size()) << layout.name;
+        EXPECT_TRUE(out == want) << layout.name;
+    }
+}
+
 TEST(Inflate, HandMadeBlocksDecode) {
     // Stored block "hello" then a fixed block with "a" and a match of length 4, distance 1.
     BitWriter w;

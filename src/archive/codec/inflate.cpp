@@ -435,7 +435,9 @@ FastExit fastLoopBaseline(FastState& s) { return fastLoop<false>(s); }
 FastExit runFastLoop(FastState& s) {
     static const auto fn = [] {
         __builtin_cpu_init();
-        return __builtin_cpu_supports("bmi2") ? fastLoopBmi2 : fastLoopBaseline;
+        // The fast variant uses BMI's bit extraction as well as BMI2's shifts.
+        return __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2") ? fastLoopBmi2
+                                                                               : fastLoopBaseline;
     }();
     return fn(s);
 }

@@ -331,6 +331,7 @@ void TFPanel::startRead(ReadMode mode) {
         FL = std::move(placeholder);
         FilesCount = FL.FilesCount();
         ListingPending = true;
+        UpdateFreeSpace();  // the status strip shows it while the entries come in
     }
     job->start([this, generation] {
         QMetaObject::invokeMethod(
@@ -515,7 +516,8 @@ QRect TFPanel::cellRect(int cell) const {
 QString TFPanel::SizeText(const TDirEntry& e, const QFont& font, int room) const {
     if (e.isParent()) return QStringLiteral("<UP>");
     if (const std::string_view word = kindSizeWord(e); !word.empty()) return QString::fromUtf8(word);
-    if (e.isDir()) return e.Size > 0 || e.SizeCounted ? qs(FormatSize(e.Size, groupSep())) : QStringLiteral("<Folder>");
+    if (e.isDir())
+        return e.Size > 0 || e.SizeCounted ? qs(FormatSize(e.Size, groupSep())) : QStringLiteral("<Folder>");
     const QString bytes = QString::number(e.Size);
     // A clipped number would read as a smaller size: too long for the column, it is
     // shown in Kb or Mb instead.
@@ -672,7 +674,9 @@ TFPanel::StatusStrip TFPanel::StatusTexts(const QFontMetrics& fm) const {
         else if (!CurIsDir)
             st.size = qs(formatThousands(CurSize, sep, true));
         else
-            st.size = FL.size(CurIndex) > 0 || FL.entry(CurIndex).SizeCounted ? qs(formatThousands(FL.size(CurIndex), sep)) : qs(Texts.Folder);
+            st.size = FL.size(CurIndex) > 0 || FL.entry(CurIndex).SizeCounted
+                          ? qs(formatThousands(FL.size(CurIndex), sep))
+                          : qs(Texts.Folder);
     }
     // A long name gives way to the size and the date rather than running under them; its
     // middle goes, so the start and the extension stay.

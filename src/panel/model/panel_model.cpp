@@ -99,6 +99,11 @@ void TFPanelModel::InstallListing(TDirectory&& listing) {
     FL = std::move(listing);
     FilesCount = FL.FilesCount();
     ListingPending = false;
+    UpdateFreeSpace();
+}
+
+void TFPanelModel::UpdateFreeSpace() {
+    // Asked on a worker with a time limit, so a dead network mount cannot freeze us.
     const auto space = platform::diskSpace(DiskFolder());
     FreeSpace = space ? static_cast<std::int64_t>(space->free) : 0;
 }
@@ -113,9 +118,7 @@ void TFPanelModel::ReadDirNow() {
     FL.ShowHidden = Show_FileHide != 0;
     FL.Read(CurDir);  // an unreadable folder lists ".." alone, without a message
     FilesCount = FL.FilesCount();
-    // Asked on a worker with a time limit, so a dead network mount cannot freeze us.
-    const auto space = platform::diskSpace(CurDir);
-    FreeSpace = space ? static_cast<std::int64_t>(space->free) : 0;
+    UpdateFreeSpace();
 }
 
 void TFPanelModel::putCursorOn(int index) {

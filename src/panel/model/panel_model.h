@@ -88,6 +88,8 @@ public:
     void ReadDirNow();
     // Takes a listing read elsewhere (for CurDir) as FL; updates FilesCount and FreeSpace.
     void InstallListing(TDirectory&& listing);
+    // Asks the panel's file system for its free space (on a worker, with a time limit).
+    void UpdateFreeSpace();
     // A listing of CurDir is being read: FL holds ".." alone (or the previous listing of
     // the same folder) and clampCursor leaves the cursor where the caller put it, so it
     // can land there when the entries are in.

@@ -65,8 +65,10 @@ TEST_F(BigFolder, IsReadOnAWorkerAndTheCursorLandsWhereTheCallerPutIt) {
     // Back to the parent: its cursor was saved on entry 2 ("sub") at depth 1.
     panel->SavedBarPos[1] = 1;
     panel->SavedPosList[1] = 0;
+    panel->FreeSpace = 0;  // as in a panel that never showed a folder
     panel->TFPanelModel::GoParent();
     ASSERT_TRUE(panel->Reading());
+    const std::int64_t freeWhileReading = panel->FreeSpace;
     EXPECT_TRUE(panel->ListingPending);
     EXPECT_EQ(panel->FilesCount, 1) << "\"..\" alone until the entries are in";
     EXPECT_TRUE(panel->StatusTexts(QFontMetrics(panel->CanvasFont())).name.startsWith("Reading... "));
@@ -78,6 +80,9 @@ TEST_F(BigFolder, IsReadOnAWorkerAndTheCursorLandsWhereTheCallerPutIt) {
     EXPECT_FALSE(panel->ListingPending);
     EXPECT_EQ(listing(panel->FL), listing(fullRead(dir / "big")));
     EXPECT_EQ(panel->CurFile, "sub") << "the saved position survived the wait";
+    if (panel->FreeSpace > 0) {
+        EXPECT_GT(freeWhileReading, 0) << "the free space is shown while reading, not 0";
+    }
 }
 
 TEST_F(BigFolder, EscCancelsAndLeavesOnlyTheParentEntry) {

@@ -60,7 +60,7 @@ TEST_F(MainWindowTest, AltF7SearchesFromThePanelsFolderAndEnterGoesToTheResult) 
               (std::set<std::string>{(work / "notes.txt").string(), (work / "alpha/inner.txt").string(),
                                      (work / "alpha/deep/target.txt").string()}));
     EXPECT_TRUE(w->Status->text().contains(QLatin1String("3 found"))) << w->Status->text().toStdString();
-    // A names-only search leaves size and time to the window, which fills in every row.
+    // Every row shows the file's size and time, looked up by the search's worker.
     QTRY_VERIFY_WITH_TIMEOUT(!w->Results->topLevelItem(2)->text(2).isEmpty(), 5000);
     for (int i = 0; i < w->Results->topLevelItemCount(); ++i) {
         const QTreeWidgetItem* row = w->Results->topLevelItem(i);

@@ -160,8 +160,6 @@ TFormFind::TFormFind(TForm1& main) : QDialog(&main), main_(main) {
     });
     tick_.setInterval(100);
     connect(&tick_, &QTimer::timeout, this, &TFormFind::updateStatus);
-    fill_.setInterval(0);
-    connect(&fill_, &QTimer::timeout, this, &TFormFind::fillSizes);
 }
 
 TFormFind::~TFormFind() {
@@ -212,12 +210,10 @@ void TFormFind::start() {
         QMessageBox::warning(this, windowTitle(), QString::fromUtf8(e.what()));
         return;
     }
-    // Sizes are looked up row by row as the results come, unless duplicates need them all.
-    query.withSizes = DuplicatesBox->isChecked();
+    // Sizes and times come with the results, looked up on the search's worker: a slow file
+    // system never holds the window.
+    query.withSizes = true;
     startDir_ = query.startDir;
-    fill_.stop();
-    unfilled_.clear();
-    filledUpTo_ = 0;
     Results->clear();
     results_.clear();
     Results->setRootIsDecorated(DuplicatesBox->isChecked());
@@ -277,39 +273,14 @@ QTreeWidgetItem* TFormFind::makeRow(search::TFindResult&& r) {
     auto* it = new QTreeWidgetItem;
     it->setText(0, q(r.path));
     it->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
-    if (r.mtime >= 0) {
-        it->setText(1, r.isDir ? QStringLiteral("<DIR>") : locale.toString(static_cast<qlonglong>(r.size)));
-        it->setText(2, when(r.mtime));
-    } else {
-        it->setText(1, r.isDir ? QStringLiteral("<DIR>") : QString());
-        unfilled_.push_back(it);
-        if (!fill_.isActive()) fill_.start();
-    }
+    // A size or time the search could not learn (the entry went meanwhile) stays blank.
+    it->setText(1, r.isDir       ? QStringLiteral("<DIR>")
+                   : r.size >= 0 ? locale.toString(static_cast<qlonglong>(r.size))
+                                 : QString());
+    if (r.mtime >= 0) it->setText(2, when(r.mtime));
     it->setData(0, Qt::UserRole, static_cast<int>(results_.size()));
     results_.push_back(std::move(r));
     return it;
-}
-
-void TFormFind::fillSizes() {
-    const QLocale locale;
-    constexpr std::size_t kRowsPerTurn = 128;
-    const std::size_t end = std::min(unfilled_.size(), filledUpTo_ + kRowsPerTurn);
-    for (; filledUpTo_ < end; ++filledUpTo_) {
-        QTreeWidgetItem* it = unfilled_[filledUpTo_];
-        const int i = it->data(0, Qt::UserRole).toInt();
-        if (i < 0 || static_cast<std::size_t>(i) >= results_.size()) continue;
-        search::TFindResult& r = results_[static_cast<std::size_t>(i)];
-        struct stat st {};
-        if (::lstat(r.path.c_str(), &st) != 0) {
-            it->setText(2, QStringLiteral("(gone)"));
-            continue;
-        }
-        r.size = r.isDir ? 0 : st.st_size;
-        r.mtime = st.st_mtim.tv_sec;
-        if (!r.isDir) it->setText(1, locale.toString(static_cast<qlonglong>(r.size)));
-        it->setText(2, when(r.mtime));
-    }
-    if (filledUpTo_ >= unfilled_.size()) fill_.stop();
 }
 
 void TFormFind::addBatch(std::vector<search::TFindResult>&& batch) {

@@ -80,7 +80,6 @@ private:
     void updateStatus();
     // Size and time of rows a names-only search left unknown, a few rows per turn of the
     // event loop so the window stays responsive.
-    void fillSizes();
     void joinWorker();
 
     TForm1& main_;
@@ -94,9 +93,6 @@ private:
     std::string startDir_;
     std::vector<search::TFindResult> results_;
     QTimer tick_;
-    QTimer fill_;
-    std::vector<QTreeWidgetItem*> unfilled_;  // rows of the current search, in list order
-    std::size_t filledUpTo_ = 0;
     // Private copies of archive entries for F3 and F4, gone with the window.
     std::unique_ptr<TArchiveFolders> copies_;
 };

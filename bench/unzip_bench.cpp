@@ -3,7 +3,10 @@
 // goal is to be faster than 7zz. kvarc runs twice: serial (KV_EXTRACT_THREADS=1) and with
 // its workers decoding entries ahead on the other cores. Wall time and the tools' CPU time
 // are both printed: on a shared machine the CPU figure is the steadier one, but only wall
-// time shows what the workers gain. Run by hand: ./unzip_bench [MB of input]
+// time shows what the workers gain. Run by hand: ./unzip_bench [MB of input] [folder to
+// extract into]. The folder's file system matters: on ext4 the creation of ten thousand
+// files costs more, and varies more, right after many files were deleted there; a fresh
+// file system (or /dev/shm, which has no such cost) gives steadier figures.
 #include <sys/resource.h>
 #include <sys/wait.h>
 
@@ -86,7 +89,7 @@ int main(int argc, char** argv) {
         std::puts("zip and unzip are needed");
         return 0;
     }
-    fs::path work = fs::temp_directory_path() / "kv-unzip-bench";
+    fs::path work = (argc > 2 ? fs::path(argv[2]) : fs::temp_directory_path()) / "kv-unzip-bench";
     fs::remove_all(work);
     fs::create_directories(work);
     // Half text (/usr/share), half binaries (/usr/lib): real files, as a user would pack them.

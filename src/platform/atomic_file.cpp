@@ -12,15 +12,29 @@
 namespace kv::platform {
 namespace {
 
-// Twelve hex digits from the kernel's random source; a clock-and-counter fallback where it
-// is not available still gives a name O_EXCL tests.
-std::string randomSuffix() {
+std::uint64_t kernelRandom() {
     std::uint64_t r = 0;
     if (::getrandom(&r, sizeof r, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof r)) {
         static std::uint64_t counter = 0;
         r = static_cast<std::uint64_t>(::getpid()) * 0x9E3779B97F4A7C15ULL ^
             static_cast<std::uint64_t>(::time(nullptr)) ^ (++counter << 20);
     }
+    return r;
+}
+
+// Twelve hex digits. Each thread seeds a mixer from the kernel's random source once, so an
+// extraction of ten thousand files does not ask the kernel ten thousand times; a name found
+// taken (fresh) is replaced by one straight from the kernel, so names someone learnt to
+// predict and made in advance cannot hold a write off. A clock-and-counter fallback where
+// the kernel's source is not available still gives a name O_EXCL tests.
+std::string randomSuffix(bool fresh) {
+    thread_local std::uint64_t state = kernelRandom();
+    if (fresh) state ^= kernelRandom();
+    state += 0x9E3779B97F4A7C15ULL;
+    std::uint64_t r = state;
+    r = (r ^ (r >> 30)) * 0xBF58476D1CE4E5B9ULL;
+    r = (r ^ (r >> 27)) * 0x94D049BB133111EBULL;
+    r ^= r >> 31;
     static constexpr char kHex[] = "0123456789abcdef";
     std::string s(12, '0');
     for (char& c : s) {
@@ -53,7 +67,7 @@ bool AtomicFile::fail(int err) {
     return false;
 }
 
-bool AtomicFile::begin(int dirFd, const std::string& name, mode_t newMode) {
+bool AtomicFile::begin(int dirFd, const std::string& name, mode_t newMode, bool keepTargetMode) {
     abandon();
     error_ = 0;
     writeFailed_ = false;
@@ -63,11 +77,11 @@ bool AtomicFile::begin(int dirFd, const std::string& name, mode_t newMode) {
     name_ = name;
     struct stat old {};
     const bool keepMode =
-        ::fstatat(dirFd, name.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(old.st_mode);
+        keepTargetMode && ::fstatat(dirFd, name.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(old.st_mode);
     // Hidden, and short enough that a long target name still leaves room within NAME_MAX.
     const std::string stem = folder + "." + base.substr(0, 200) + ".";
     for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string temp = stem + randomSuffix() + ".tmp";
+        std::string temp = stem + randomSuffix(attempt > 0) + ".tmp";
         const int fd = ::openat(dirFd, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, newMode);
         if (fd < 0) {
             if (errno == EEXIST || errno == EINTR) continue;

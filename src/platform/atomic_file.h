@@ -20,8 +20,9 @@ public:
     // Creates the temporary in the target's folder: `name` is taken relative to dirFd, which
     // may be AT_FDCWD with a path. The temporary is made with O_CREAT|O_EXCL under a random
     // name (tried again on EEXIST), so an existing file is never opened or replaced. Its mode
-    // is newMode less the umask, or the mode of the target when a regular file is there.
-    bool begin(int dirFd, const std::string& name, mode_t newMode = 0666);
+    // is newMode less the umask, or the mode of the target when a regular file is there and
+    // keepTargetMode is set (a caller that sets the mode itself needs no look at the target).
+    bool begin(int dirFd, const std::string& name, mode_t newMode = 0666, bool keepTargetMode = true);
 
     int fd() const { return fd_; }
     // Writes all n bytes (short writes and EINTR are continued). After a failed write the

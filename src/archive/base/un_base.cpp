@@ -5,14 +5,45 @@
 #include <sys/statvfs.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <vector>
 
 #include "archive/base/crc.h"
 #include "archive/base/util.h"
-#include "platform/atomic_file.h"
 
 namespace kv {
+
+namespace {
+
+// The process's umask, read without changing it: setting it to read it back would let a
+// file another thread creates meanwhile get the wrong mode.
+mode_t currentUmask() {
+    if (std::FILE* f = std::fopen("/proc/self/status", "re")) {
+        char line[256];
+        unsigned mask = 0;
+        bool found = false;
+        while (!found && std::fgets(line, sizeof line, f)) found = std::sscanf(line, "Umask: %o", &mask) == 1;
+        std::fclose(f);
+        if (found) return mode_t(mask & 0777);
+    }
+    const mode_t mask = ::umask(0);  // kernels before 4.7 do not show it
+    ::umask(mask);
+    return mask;
+}
+
+// Names compared as a file system that ignores case would: an entry waits for a file being
+// placed under a name that differs only in case, since it may be the same file there.
+std::string foldedKey(std::string_view rel) {
+    std::string k(rel);
+    for (char& c : k)
+        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+    return k;
+}
+
+}  // namespace
 
 void TUnBase::setExtractDir(const std::string& dir) {
     if (!dir.empty()) {
@@ -65,6 +96,9 @@ void TUnBase::runJob() {
             if (!target_.open(root_))
                 reportAndRaise(msg::CreateDirError,
                                root_.size() > 1 ? root_.substr(0, root_.size() - 1) : root_);
+            placer_ = std::make_unique<FilePlacer>(PlacerThreads < 0 ? FilePlacer::threadsForThisMachine()
+                                                                     : unsigned(std::min(PlacerThreads, 8)));
+            umask_ = currentUmask();
             // Never start what the disk cannot hold: the whole job's declared bytes, at once.
             struct statvfs vfs;
             if (::fstatvfs(target_.rootFd(), &vfs) == 0) {
@@ -92,6 +126,11 @@ void TUnBase::runJob() {
     } catch (const E_RAISE&) {
         // reported already; the job ends here
     }
+    // Files handed over are good ones: they are placed whatever ended the job.
+    settlePlaced(true);
+    placeFolder_.reset();
+    placeFolderRel_.clear();
+    placer_.reset();
     if (Cancel() && LastError == 0) LastError = msg::UserAborted;
     if (OnElaspedTime) OnElaspedTime(*this, elapsedSeconds());
     target_.close();
@@ -119,6 +158,33 @@ bool TUnBase::linkToWritten(const std::string& of, const std::string& rel, const
     ::close(fd);
     if (made) written_[name] = src;
     return made;
+}
+
+void TUnBase::settlePlaced(bool wait) {
+    FilePlacer::Outcome o;
+    while (placer_ && !placed_.empty() && placer_->next(o, wait)) {
+        if (o.ticket != placed_.front().ticket) continue;  // a file abandoned before it was handed over
+        const Placed p = std::move(placed_.front());
+        placed_.pop_front();
+        placedKeys_.erase(p.key);
+        if (o.kept) {
+            if (p.good) ++ExtractedCount;
+            if (p.identify) written_[p.name] = {p.rel, o.dev, o.ino};
+        } else if (p.keep) {
+            const int id = o.err == ENOSPC ? msg::DiskFull : !o.opened ? msg::OpenError : msg::WriteError;
+            report(id, p.outPath);
+            // A damaged entry kept on request counted as failed already.
+            if (p.good) noteFailure(p.name, id);
+        }
+    }
+}
+
+bool TUnBase::waitsForPlaced(const std::string& rel) const {
+    if (placedKeys_.empty()) return false;
+    const std::string key = foldedKey(rel);
+    for (size_t slash = key.find('/'); slash != std::string::npos; slash = key.find('/', slash + 1))
+        if (placedKeys_.count(key.substr(0, slash))) return true;
+    return placedKeys_.count(key) > 0;
 }
 
 bool TUnBase::visit(TArcEntry& e, bool wildcard) {
@@ -159,6 +225,7 @@ bool TUnBase::visit(TArcEntry& e, bool wildcard) {
                 dirName.find("..") == std::string::npos)
                 return true;  // "./": the target folder itself, there already
             ExtractTarget::Failure why = ExtractTarget::Failure::None;
+            if (waitsForPlaced(dirName)) settlePlaced(true);
             if (refusedEntryName(dirName))
                 refuse(msg::InvalidFileName, e.name);
             else if (target_.folder(dirName, true, why) < 0)
@@ -202,6 +269,9 @@ bool TUnBase::extract(TArcEntry& e, const std::string& outPath, const std::strin
     const std::string leaf(fileNamePart(rel));
     bool exists = false;
     if (toFile) {
+        // A file of this name (or of a folder on its way) still being placed must be on disk
+        // before this entry looks at what is there.
+        if (waitsForPlaced(rel)) settlePlaced(true);
         ExtractTarget::Failure why = ExtractTarget::Failure::None;
         dirFd = target_.folder(folderPart(rel), true, why);
         if (dirFd < 0) {
@@ -222,6 +292,7 @@ bool TUnBase::extract(TArcEntry& e, const std::string& outPath, const std::strin
     }
 
     if (linkFirst) {
+        settlePlaced(true);  // the file it names may still be on its way
         if (linkToWritten(e.hardLinkOf, rel, e.name)) {
             ++ExtractedCount;
             if (OnEnd) OnEnd(*this, outPath, true);
@@ -240,8 +311,42 @@ bool TUnBase::extract(TArcEntry& e, const std::string& outPath, const std::strin
         }
     }
 
-    platform::AtomicFile out;
-    if (toFile && !e.isSymlink() && !out.begin(dirFd, leaf, 0600)) return fail(msg::OpenError);
+    // A file's bytes go to the placer (on its own thread where the machine has cores to
+    // spare), in chunks, so that writing overlaps decoding even within a big entry.
+    const bool toPlacer = toFile && !e.isSymlink();
+    uint64_t ticket = 0;
+    if (toPlacer) {
+        const std::string_view folderRel = folderPart(rel);
+        if (!placeFolder_ || placeFolderRel_ != folderRel) {
+            placeFolder_ = FilePlacer::shareFolder(dirFd);
+            placeFolderRel_ = std::string(folderRel);
+        }
+        ticket = placer_->open(placeFolder_, leaf);
+        if (!placer_->threaded() && placer_->error(ticket)) {
+            // Nothing is decoded for a file that cannot be made.
+            placer_->finish(ticket, {});
+            FilePlacer::Outcome o;
+            placer_->next(o, false);
+            return fail(msg::OpenError);
+        }
+    }
+    // A job ended by an exception inside the decoder still finishes (removes) its file, so
+    // that nothing waits for it.
+    struct Unfinished {
+        FilePlacer* placer;
+        uint64_t ticket;
+        ~Unfinished() {
+            if (placer && ticket) placer->finish(ticket, {});
+        }
+    } unfinished{toPlacer ? placer_.get() : nullptr, ticket};
+    // Bytes not yet handed over, in a buffer never bigger than the entry still needs.
+    constexpr size_t kChunk = size_t(1) << 20;
+    FilePlacer::Chunk chunk;
+    size_t chunkCap = 0;
+    auto handOver = [&]() {
+        placer_->append(ticket, std::move(chunk));
+        chunk = {};
+    };
 
     // Every decoded byte passes here: the CRC, the count, and never past the declared size.
     uint32_t crc = 0;
@@ -255,7 +360,8 @@ bool TUnBase::extract(TArcEntry& e, const std::string& outPath, const std::strin
     constexpr uint64_t kCancelPollBytes = uint64_t(1) << 20;
     uint64_t nextCancelPoll = kCancelPollBytes;
     bool cancelledWhileWriting = false;
-    const Emit emit = [&](const uint8_t* p, size_t n) {
+    // Every byte is counted and checked here, whichever way it comes; false: take no more.
+    auto account = [&](const uint8_t* p, size_t& n) {
         if (written >= nextCancelPoll) {
             nextCancelPoll = written + kCancelPollBytes;
             processMessages();
@@ -271,21 +377,59 @@ bool TUnBase::extract(TArcEntry& e, const std::string& outPath, const std::strin
         crc = crc16 ? crc16Update(uint16_t(crc), std::span<const uint8_t>(p, n))
                     : crc32Update(crc, std::span<const uint8_t>(p, n));
         written += n;
-        if (overrun) return false;
+        return !overrun;
+    };
+    const Emit emit = [&](const uint8_t* p, size_t n) {
+        if (!account(p, n)) return false;
         if (e.isSymlink()) {
             if (linkTarget.size() + n > 4096) return false;
             linkTarget.append(reinterpret_cast<const char*>(p), n);
             return true;
         }
-        if (toFile) return out.write(p, n);
+        if (toPlacer) {
+            for (size_t at = 0; at < n;) {
+                if (!chunk.data) {
+                    // What the entry still declares bounds the buffer: no more can come.
+                    chunkCap = size_t(std::min<uint64_t>(kChunk, e.size - (written - n + at)));
+                    chunk.data.reset(new uint8_t[chunkCap]);
+                }
+                const size_t take = std::min(n - at, chunkCap - chunk.size);
+                std::memcpy(chunk.data.get() + chunk.size, p + at, take);
+                chunk.size += take;
+                at += take;
+                // The last chunk waits for the finish, so that a small file is one hand-over
+                // (a full chunk at the entry's declared end holds the piece's last byte).
+                if (chunk.size == chunkCap && written - n + at < e.size) handOver();
+            }
+            return placer_->error(ticket) == 0;
+        }
         if (Sink.selector != TOutputSink::TestOnly) return Sink.write(std::span<const uint8_t>(p, n));
         return true;
     };
+    // An extractor holding the entry whole in a buffer of its own hands the buffer over.
+    ownedEmit_ = [&](std::unique_ptr<uint8_t[]>& data, size_t n) {
+        if (!toPlacer || e.isSymlink()) {
+            // In the pieces an output window would have handed out.
+            for (size_t at = 0; at < n; at += kChunk)
+                if (!emit(data.get() + at, std::min(kChunk, n - at))) return false;
+            return true;
+        }
+        if (!account(data.get(), n)) return false;
+        if (chunk.size) handOver();
+        chunk = {std::move(data), n};
+        chunkCap = n;
+        if (written < e.size) handOver();
+        return placer_->error(ticket) == 0;
+    };
+    struct ResetOwned {
+        std::function<bool(std::unique_ptr<uint8_t[]>&, size_t)>& f;
+        ~ResetOwned() { f = nullptr; }
+    } resetOwned{ownedEmit_};
     bool endJob = false;
     int errorId = decodeEntry(e, outPath, emit, endJob);
     if (overrun) errorId = msg::SizeDifferent;
     if (cancelledWhileWriting || (errorId && Cancel())) errorId = msg::UserAborted;
-    if (errorId && toFile && out.error() == ENOSPC) errorId = msg::DiskFull;
+    if (errorId && toPlacer && placer_->error(ticket) == ENOSPC) errorId = msg::DiskFull;
     const bool cancelled = errorId == msg::UserAborted;
     const bool ok = errorId == 0;
     bool good = ok && crc == e.crc && written == e.size;
@@ -296,6 +440,7 @@ bool TUnBase::extract(TArcEntry& e, const std::string& outPath, const std::strin
         report(msg::SizeDifferent, outPath);
     // Why a decoded entry still failed after decoding: its link, closing or renaming it.
     int placeError = 0;
+    bool countedLater = false;  // its file is still being placed: counted when it is
 
     if (toFile) {
         bool keep = good || (KeepDamaged && !Cancel() && errorId != msg::PasswordProtected &&
@@ -308,38 +453,42 @@ bool TUnBase::extract(TArcEntry& e, const std::string& outPath, const std::strin
                 keep = good = false;
                 placeError = msg::InvalidFileName;
             }
-        } else if (keep) {
-            mode_t mode;
+        } else if (toPlacer) {
+            FilePlacer::Finish how;
+            how.keep = keep;
             if (e.unixMode >= 0) {
-                mode = mode_t(e.unixMode & 0777);
+                how.mode = mode_t(e.unixMode & 0777);
             } else {
-                const mode_t mask = ::umask(0);
-                ::umask(mask);
-                mode = mode_t(0666 & ~mask);
-                if (e.extAttr & 0x01) mode &= mode_t(~0222);  // DOS read-only
+                how.mode = mode_t(0666 & ~umask_);
+                if (e.extAttr & 0x01) how.mode &= mode_t(~0222);  // DOS read-only
             }
-            ::fchmod(out.fd(), mode);
-            if (SetDateTo() != TSetDate::sdSysDate) {
-                int64_t t =
+            if (SetDateTo() != TSetDate::sdSysDate)
+                how.mtime =
                     e.unixMtime >= 0 ? e.unixMtime : dateTimeToUnixTime(dosDateTimeToDateTime(e.dosDateTime));
-                if (t >= 0) {
-                    struct timespec ts[2] = {{time_t(t), 0}, {time_t(t), 0}};
-                    ::futimens(out.fd(), ts);
-                }
-            }
-            struct stat made {};
-            const bool trackIt = mayHardLink() && ::fstat(out.fd(), &made) == 0;
             // Replacing a file puts its old content at stake: that one is flushed first.
-            if (out.commit(exists)) {
-                if (trackIt) written_[e.name] = {rel, made.st_dev, made.st_ino};
+            how.sync = exists;
+            how.identify = keep && mayHardLink();
+            unfinished.ticket = 0;
+            placer_->finish(ticket, how, std::move(chunk));
+            if (!placer_->threaded() || placer_->error(ticket)) {
+                // Known now (or failing already): settled here, as part of this entry.
+                settlePlaced(true);
+                FilePlacer::Outcome o;
+                placer_->next(o, true);
+                if (keep && !o.kept) {
+                    placeError = o.err == ENOSPC ? msg::DiskFull : !o.opened ? msg::OpenError : msg::WriteError;
+                    report(placeError, outPath);
+                    keep = good = false;
+                } else if (o.kept && how.identify) {
+                    written_[e.name] = {rel, o.dev, o.ino};
+                }
             } else {
-                const int err = out.error();
-                placeError = err == ENOSPC ? msg::DiskFull : msg::WriteError;
-                report(placeError, outPath);
-                keep = good = false;
+                placed_.push_back({ticket, e.name, outPath, rel, foldedKey(rel), how.identify, keep, good});
+                placedKeys_.insert(placed_.back().key);
+                countedLater = true;
+                settlePlaced(false);
             }
         }
-        if (!keep) out.abandon();
     }
 
     const bool crcFailed = ok && written == e.size && crc != e.crc;
@@ -347,14 +496,18 @@ bool TUnBase::extract(TArcEntry& e, const std::string& outPath, const std::strin
         OnEnd(*this, outPath, good);
     else if (crcFailed)
         report(msg::CrcFailed, outPath);
-    if (good)
-        ++ExtractedCount;
-    else if (!cancelled)  // a cancelled entry is no failure: the job simply ends
+    if (good) {
+        if (!countedLater) ++ExtractedCount;
+    } else if (!cancelled)  // a cancelled entry is no failure: the job simply ends
         noteFailure(e.name, !ok                 ? errorId
                             : written != e.size ? msg::SizeDifferent
                             : crcFailed         ? msg::CrcFailed
                                                 : placeError);
     return !endJob;
+}
+
+bool TUnBase::emitOwned(std::unique_ptr<uint8_t[]> data, size_t n) {
+    return ownedEmit_ ? ownedEmit_(data, n) : false;
 }
 
 bool TUnBase::storedCopy(const ArcFile& file, uint64_t pos, uint64_t size, bool useCrc16, uint32_t& crc) {

@@ -7,12 +7,16 @@
 #include <sys/types.h>
 
 #include <cstdint>
+#include <deque>
 #include <functional>
+#include <memory>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "archive/base/extract_target.h"
+#include "archive/base/file_placer.h"
 #include "archive/base/output_sink.h"
 #include "archive/base/zip_common.h"
 
@@ -62,6 +66,12 @@ public:
     // the entry by unseen (not counted, not reported). It may rewrite the name (to take off
     // a folder inside the archive); the refusal rules below apply to the new name.
     std::function<bool(std::string& name)> SelectEntry;
+
+    // Threads that create and fill the files while the next entries decode: -1 as many as
+    // the machine suggests (FilePlacer::threadsForThisMachine), 0 none. With threads, an
+    // entry whose file then cannot be written has had its OnEnd already (its bytes were
+    // good); the failure is reported and counted as soon as it is known.
+    int PlacerThreads = -1;
 
     // Every decoder writes through this sink (ToFile while extracting, TestOnly for a test).
     TOutputSink Sink;
@@ -130,6 +140,10 @@ protected:
     // Set endJob when no further entry should be tried (the password question was given up).
     using Emit = std::function<bool(const uint8_t*, size_t)>;
     virtual int decodeEntry(TArcEntry& e, const std::string& outPath, const Emit& emit, bool& endJob) = 0;
+    // Within decodeEntry, for an extractor that holds the entry's bytes whole in a buffer of
+    // its own: gives the first n of them as emit would, taking the buffer over instead of
+    // copying it when the bytes go to a file. Answers as emit would.
+    bool emitOwned(std::unique_ptr<uint8_t[]> data, size_t n);
     // Called once the job ends, opened or not.
     virtual void closeArchive() {}
 
@@ -157,6 +171,29 @@ private:
         ino_t ino = 0;
     };
     std::unordered_map<std::string, WrittenFile> written_;
+
+    // Files handed to the placer whose outcome is not known yet, in the order given, and
+    // their names (folded to lower case) so that a later entry of the same name, or one
+    // beneath it, waits for them: it must find them on disk as the serial job would.
+    struct Placed {
+        uint64_t ticket;
+        std::string name, outPath, rel, key;
+        bool identify;
+        bool keep;  // meant to be kept: a failure to place it is reported
+        bool good;  // decoded and checked: counted as extracted once placed
+    };
+    std::unique_ptr<FilePlacer> placer_;
+    std::function<bool(std::unique_ptr<uint8_t[]>&, size_t)> ownedEmit_;  // set within extract
+    std::deque<Placed> placed_;
+    std::unordered_set<std::string> placedKeys_;
+    std::shared_ptr<const FilePlacer::Folder> placeFolder_;  // the folder of placeFolderRel_
+    std::string placeFolderRel_;
+    mode_t umask_ = 022;  // read once per job
+    // Takes the outcomes known (all, waiting for them, when wait is set): reports and counts
+    // the files that could not be placed, counts and records those that were.
+    void settlePlaced(bool wait);
+    // Whether rel, or a folder on its way, is a file still being placed.
+    bool waitsForPlaced(const std::string& rel) const;
 
     std::string extractDir_;
     TSetDate setDateTo_ = TSetDate::sdOrigDate;

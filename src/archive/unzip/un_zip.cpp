@@ -140,7 +140,7 @@ int TUnZIP::decodeEntry(TArcEntry& e, const std::string& outPath, const Emit& em
     } else if (ahead_ && e.method == 8) {
         // Decoded by a worker from the same directory record and found at the same place.
         ZipDecodeAhead::Decoded d;
-        if (ahead_->take(entryIndex_, d) && d.dataPos == dataPos) return emitDecoded(e, d, emit);
+        if (ahead_->take(entryIndex_, d) && d.dataPos == dataPos) return emitDecoded(e, d);
     }
     return decode(e, dataPos, packed, encrypted ? &password : nullptr, header, emit);
 }
@@ -179,13 +179,10 @@ bool TUnZIP::findPassword(const std::string& outPath, const uint8_t* header12, b
     return false;
 }
 
-int TUnZIP::emitDecoded(const TArcEntry& e, const ZipDecodeAhead::Decoded& d, const Emit& emit) {
+int TUnZIP::emitDecoded(const TArcEntry& e, ZipDecodeAhead::Decoded& d) {
     if (Cancel()) return msg::UserAborted;
-    // In the pieces the output window would have handed out.
-    const size_t n = size_t(d.result.output), piece = 1u << 20;
-    for (size_t at = 0; at < n; at += piece)
-        if (!emit(d.bytes.data() + at, std::min(piece, n - at)))
-            return codec::defaultMessageId(codec::Status::SinkFailed);
+    if (!emitOwned(std::move(d.bytes), size_t(d.result.output)))
+        return codec::defaultMessageId(codec::Status::SinkFailed);
     if (!d.result.ok())
         return d.result.status == codec::Status::Aborted ? msg::UserAborted : d.result.messageId;
     reportProgress(e.packed, e.packed);

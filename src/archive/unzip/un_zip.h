@@ -36,7 +36,7 @@ private:
                       std::string& fitting);
     int decode(const TArcEntry& e, uint64_t dataPos, uint64_t packed, const std::string* password,
                const uint8_t* header12, const Emit& emit);
-    int emitDecoded(const TArcEntry& e, const ZipDecodeAhead::Decoded& d, const Emit& emit);
+    int emitDecoded(const TArcEntry& e, ZipDecodeAhead::Decoded& d);
 
     ArcFile file_;
     bool opened_ = false;

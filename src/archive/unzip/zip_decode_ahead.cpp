@@ -125,7 +125,7 @@ void ZipDecodeAhead::decode(uint64_t localOffset, uint64_t packed, uint64_t size
         !zipLocalDataStart(file_, localPos, dataPos, header))
         return;
     if ((header[6] & 1) || !checkedAdd(dataPos, packed, dataEnd) || dataEnd > file_.size()) return;
-    out.bytes.resize(size_t(size));
+    out.bytes.reset(new uint8_t[size_t(size)]);
     uint64_t pos = dataPos, remaining = packed;
     codec::InputSource in(
         [&](uint8_t* dst, size_t cap) -> long {
@@ -138,7 +138,7 @@ void ZipDecodeAhead::decode(uint64_t localOffset, uint64_t packed, uint64_t size
             return long(got);
         },
         codec::InputSource::chunkFor(packed));
-    codec::OutputWindow window{std::span<uint8_t>(out.bytes)};
+    codec::OutputWindow window{std::span<uint8_t>(out.bytes.get(), size_t(size))};
     out.result = codec::inflate(in, window);
     out.dataPos = dataPos;
 }

@@ -35,7 +35,7 @@ public:
 
     struct Decoded {
         uint64_t dataPos = 0;  // where the worker found the entry's data
-        std::vector<uint8_t> bytes;
+        std::unique_ptr<uint8_t[]> bytes;  // not zeroed first: result.output of them are set
         codec::Result result;
     };
 

@@ -1,0 +1,216 @@
+#include "archive/base/file_placer.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+
+#include "platform/atomic_file.h"
+
+namespace kv {
+
+FilePlacer::Folder::~Folder() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+std::shared_ptr<const FilePlacer::Folder> FilePlacer::shareFolder(int dirFd) {
+    const int fd = ::fcntl(dirFd, F_DUPFD_CLOEXEC, 0);
+    if (fd < 0) return nullptr;
+    return std::make_shared<const Folder>(fd);
+}
+
+unsigned FilePlacer::threadsForThisMachine() {
+    unsigned cores = std::thread::hardware_concurrency();
+    if (const char* cap = std::getenv("KV_EXTRACT_THREADS"); cap && *cap) {
+        const long n = std::strtol(cap, nullptr, 10);
+        if (n >= 1 && n < long(cores)) cores = unsigned(n);
+    }
+    return cores > 1 ? std::min(cores, 4u) : 0;
+}
+
+struct FilePlacer::Current {
+    uint64_t ticket = 0;
+    std::shared_ptr<const Folder> folder;
+    platform::AtomicFile file;
+    bool opened = false;
+    int err = 0;
+};
+
+FilePlacer::FilePlacer(unsigned threads) : inline_(std::make_unique<Current>()) {
+    for (unsigned i = 0; i < threads; ++i) {
+        auto w = std::make_unique<Worker>();
+        w->current = std::make_unique<Current>();
+        workers_.push_back(std::move(w));
+    }
+    for (auto& w : workers_) w->thread = std::thread([this, p = w.get()] { work(*p); });
+}
+
+FilePlacer::~FilePlacer() {
+    {
+        std::lock_guard lock(mutex_);
+        stop_ = true;
+    }
+    for (auto& w : workers_) {
+        w->wake.notify_all();
+        w->thread.join();
+    }
+}
+
+uint64_t FilePlacer::open(std::shared_ptr<const Folder> folder, const std::string& leaf) {
+    uint64_t ticket;
+    {
+        std::lock_guard lock(mutex_);
+        ticket = ++lastTicket_;
+        if (!workers_.empty() && folder.get() != lastFolder_) {
+            worker_ = (worker_ + 1) % workers_.size();
+            lastFolder_ = folder.get();
+        }
+    }
+    give({Step::Open, ticket, std::move(folder), leaf, {}, {}});
+    return ticket;
+}
+
+void FilePlacer::append(uint64_t ticket, Chunk&& bytes) {
+    if (bytes.size == 0) return;
+    give({Step::Append, ticket, nullptr, {}, std::move(bytes), {}});
+}
+
+void FilePlacer::finish(uint64_t ticket, const Finish& how) { finish(ticket, how, Chunk{}); }
+
+void FilePlacer::finish(uint64_t ticket, const Finish& how, Chunk&& last) {
+    give({Step::Finish, ticket, nullptr, {}, std::move(last), how});
+}
+
+int FilePlacer::error(uint64_t ticket) const {
+    std::lock_guard lock(mutex_);
+    const auto it = failed_.find(ticket);
+    return it == failed_.end() ? 0 : it->second;
+}
+
+void FilePlacer::give(Step&& s) {
+    if (workers_.empty()) {
+        run(s, *inline_);
+        return;
+    }
+    if (s.kind == Step::Open) {
+        std::lock_guard lock(mutex_);
+        opening_ = std::move(s);
+        openingHeld_ = true;
+        return;
+    }
+    Worker* w;
+    {
+        std::unique_lock lock(mutex_);
+        // Everything queued is written in turn, so the wait always ends; a step bigger than
+        // the bound alone is let in once nothing else is held.
+        const uint64_t n = s.bytes.size;
+        room_.wait(lock, [&] { return held_ == 0 || held_ + n <= kMaxHeld; });
+        held_ += n;
+        w = workers_[worker_].get();
+        if (openingHeld_) {
+            w->steps.push_back(std::move(opening_));
+            openingHeld_ = false;
+        }
+        w->steps.push_back(std::move(s));
+    }
+    w->wake.notify_one();
+}
+
+void FilePlacer::work(Worker& w) {
+    for (;;) {
+        Step s;
+        {
+            std::unique_lock lock(mutex_);
+            w.wake.wait(lock, [&] { return stop_ || !w.steps.empty(); });
+            if (w.steps.empty()) return;  // stopping, and everything given is done
+            s = std::move(w.steps.front());
+            w.steps.pop_front();
+        }
+        const uint64_t n = s.bytes.size;
+        run(s, *w.current);
+        if (n) {
+            s.bytes.data.reset();  // freed before the room is given back
+            {
+                std::lock_guard lock(mutex_);
+                held_ -= n;
+            }
+            room_.notify_all();
+        }
+    }
+}
+
+void FilePlacer::run(Step& s, Current& c) {
+    auto failWith = [&](int err) {
+        if (!c.err) c.err = err ? err : EIO;
+        std::lock_guard lock(mutex_);
+        failed_[c.ticket] = c.err;
+    };
+    switch (s.kind) {
+        case Step::Open:
+            c.file.abandon();
+            c.ticket = s.ticket;
+            c.folder = std::move(s.folder);
+            c.err = 0;
+            // Private while it is written; its own mode comes with finish.
+            c.opened = c.folder && c.file.begin(c.folder->fd(), s.leaf, 0600, false);
+            if (!c.opened) failWith(c.folder ? c.file.error() : EMFILE);
+            return;
+        case Step::Append:
+        case Step::Finish:
+            if (s.bytes.size && (s.kind == Step::Append || s.how.keep) && c.opened && !c.err &&
+                !c.file.write(s.bytes.data.get(), s.bytes.size))
+                failWith(c.file.error());
+            if (s.kind == Step::Append) return;
+            break;
+    }
+    Outcome o;
+    o.ticket = c.ticket;
+    o.opened = c.opened;
+    const Finish& how = s.how;
+    if (c.opened && !c.err && how.keep) {
+        const int fd = c.file.fd();
+        // File systems without Unix modes refuse this; the file is as good without it.
+        ::fchmod(fd, how.mode);
+        if (how.mtime >= 0) {
+            const struct timespec ts[2] = {{time_t(how.mtime), 0}, {time_t(how.mtime), 0}};
+            ::futimens(fd, ts);  // a time that cannot be set leaves the file as good
+        }
+        struct stat st {};
+        if (how.identify && ::fstat(fd, &st) == 0) {
+            o.dev = st.st_dev;
+            o.ino = st.st_ino;
+        }
+        if (!c.file.commit(how.sync)) failWith(c.file.error());
+        o.kept = !c.err;
+    }
+    if (!o.kept) c.file.abandon();
+    o.err = c.err;
+    c.folder.reset();
+    {
+        std::lock_guard lock(mutex_);
+        outcomes_.emplace(o.ticket, o);
+    }
+    settled_.notify_all();
+}
+
+bool FilePlacer::next(Outcome& out, bool wait) {
+    std::unique_lock lock(mutex_);
+    const uint64_t want = lastTaken_ + 1;
+    if (want > lastTicket_) return false;
+    auto known = [&] { return outcomes_.count(want) > 0; };
+    if (wait)
+        settled_.wait(lock, known);
+    else if (!known())
+        return false;
+    const auto it = outcomes_.find(want);
+    out = it->second;
+    outcomes_.erase(it);
+    failed_.erase(want);
+    lastTaken_ = want;
+    return true;
+}
+
+}  // namespace kv

@@ -1,0 +1,139 @@
+#pragma once
+// Writes the extraction's files: creates each under a temporary name, fills it, gives it its
+// mode and time, and moves it onto its name (or removes it when the entry turned out bad).
+// On a machine of more than one core this runs on threads of its own, so that the job
+// decodes the next entries while the kernel creates and fills the files of the last ones
+// (on the archives we measured, creating and filling files took half of an extraction's
+// time, and more on a file system that had just freed many files). With no threads (one
+// core, or KV_EXTRACT_THREADS=1) every step runs at once on the caller's thread and each
+// outcome is known when finish() returns.
+//
+// The caller keeps every rule about names, links and overwriting; the placer only does the
+// system calls, each file's in the order given. The files of one folder go to one thread
+// while the folder stays the same, and a new folder goes to the next thread: creating files
+// in one folder from several threads only makes them queue for the folder's lock in the
+// kernel. Memory is bounded: appending waits while more than kMaxHeld bytes are queued.
+#include <sys/types.h>
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <unordered_map>
+#include <vector>
+
+namespace kv {
+
+class FilePlacer {
+public:
+    static constexpr uint64_t kMaxHeld = 32u << 20;
+
+    // A folder descriptor shared by the files placed into it; closed with the last of them.
+    class Folder {
+    public:
+        explicit Folder(int fd) : fd_(fd) {}
+        ~Folder();
+        Folder(const Folder&) = delete;
+        Folder& operator=(const Folder&) = delete;
+        int fd() const { return fd_; }
+
+    private:
+        int fd_;
+    };
+    // A descriptor of its own for dirFd (which stays the caller's); null when none is left.
+    static std::shared_ptr<const Folder> shareFolder(int dirFd);
+
+    // Bytes for a file: a buffer of its own (not zeroed first) and how much of it is used.
+    struct Chunk {
+        std::unique_ptr<uint8_t[]> data;
+        size_t size = 0;
+    };
+
+    // What becomes of a file once its bytes are all given.
+    struct Finish {
+        bool keep = false;      // false: the temporary is removed, the name untouched
+        mode_t mode = 0600;     // set exactly, whatever the umask
+        int64_t mtime = -1;     // seconds since 1970; -1 leaves the time of writing
+        bool sync = false;      // flushed before the move (it replaces an existing file)
+        bool identify = false;  // report the device and inode of the placed file
+    };
+    struct Outcome {
+        uint64_t ticket = 0;
+        bool kept = false;   // the file is in place under its name
+        int err = 0;         // errno of the step that failed (0: none failed)
+        bool opened = true;  // false: the temporary could not even be created
+        dev_t dev = 0;
+        ino_t ino = 0;
+    };
+
+    // Threads for this machine: as many as it has cores, at most four; none on one core.
+    // KV_EXTRACT_THREADS caps them (1: none, every step on the job's thread).
+    static unsigned threadsForThisMachine();
+
+    explicit FilePlacer(unsigned threads);
+    ~FilePlacer();  // waits for everything given
+    FilePlacer(const FilePlacer&) = delete;
+    FilePlacer& operator=(const FilePlacer&) = delete;
+
+    bool threaded() const { return !workers_.empty(); }
+
+    // Starts a file named leaf in folder; answers its ticket (1, 2, ... in the order given).
+    // Only the latest file takes bytes and its finish, so one file is started at a time.
+    uint64_t open(std::shared_ptr<const Folder> folder, const std::string& leaf);
+    // Bytes for the file of ticket, written in the order given. Waits while too much is held.
+    void append(uint64_t ticket, Chunk&& bytes);
+    // errno of a step of ticket's file that failed already (its further bytes are of no
+    // use), or 0 while none has.
+    int error(uint64_t ticket) const;
+    // The file's last bytes (may be empty) and what becomes of it.
+    void finish(uint64_t ticket, const Finish& how, Chunk&& last);
+    void finish(uint64_t ticket, const Finish& how);
+
+    // The outcome of the next file in the order of the tickets; with wait, waits for it
+    // while files are still being placed (every file started must be finished first). False
+    // when it is not known yet.
+    bool next(Outcome& out, bool wait);
+
+private:
+    struct Step {
+        enum Kind { Open, Append, Finish } kind;
+        uint64_t ticket;
+        std::shared_ptr<const Folder> folder;
+        std::string leaf;
+        Chunk bytes;
+        FilePlacer::Finish how;
+    };
+    struct Current;  // the file a thread is placing
+    struct Worker {
+        std::deque<Step> steps;
+        std::condition_variable wake;
+        std::unique_ptr<Current> current;
+        std::thread thread;
+    };
+    // Queues s (after the latest file's open, which waits for its first bytes or its finish
+    // so that a small file costs the thread one wake-up), or runs it when there are no threads.
+    void give(Step&& s);
+    void run(Step& s, Current& c);
+    void work(Worker& w);
+
+    mutable std::mutex mutex_;
+    std::condition_variable room_;     // append waits here while too much is held
+    std::condition_variable settled_;  // next(wait) waits here for an outcome
+    std::vector<std::unique_ptr<Worker>> workers_;
+    std::unique_ptr<Current> inline_;  // the file placed on the caller's thread
+    std::map<uint64_t, Outcome> outcomes_;       // finished, not yet taken, by ticket
+    std::unordered_map<uint64_t, int> failed_;  // errno by ticket, until taken
+    uint64_t held_ = 0;
+    uint64_t lastTicket_ = 0, lastTaken_ = 0;
+    Step opening_{};                   // the latest file's open, not yet queued
+    bool openingHeld_ = false;
+    size_t worker_ = 0;                // the thread of the latest file
+    const Folder* lastFolder_ = nullptr;  // and its folder
+    bool stop_ = false;
+};
+
+}  // namespace kv

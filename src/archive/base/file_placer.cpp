@@ -35,6 +35,7 @@ struct FilePlacer::Current {
     uint64_t ticket = 0;
     std::shared_ptr<const Folder> folder;
     platform::AtomicFile file;
+    mode_t createMode = 0600;
     bool opened = false;
     int err = 0;
 };
@@ -59,7 +60,7 @@ FilePlacer::~FilePlacer() {
     }
 }
 
-uint64_t FilePlacer::open(std::shared_ptr<const Folder> folder, const std::string& leaf) {
+uint64_t FilePlacer::open(std::shared_ptr<const Folder> folder, const std::string& leaf, mode_t createMode) {
     uint64_t ticket;
     {
         std::lock_guard lock(mutex_);
@@ -69,19 +70,19 @@ uint64_t FilePlacer::open(std::shared_ptr<const Folder> folder, const std::strin
             lastFolder_ = folder.get();
         }
     }
-    give({Step::Open, ticket, std::move(folder), leaf, {}, {}});
+    give({Step::Open, ticket, std::move(folder), leaf, createMode, {}, {}});
     return ticket;
 }
 
 void FilePlacer::append(uint64_t ticket, Chunk&& bytes) {
     if (bytes.size == 0) return;
-    give({Step::Append, ticket, nullptr, {}, std::move(bytes), {}});
+    give({Step::Append, ticket, nullptr, {}, 0, std::move(bytes), {}});
 }
 
 void FilePlacer::finish(uint64_t ticket, const Finish& how) { finish(ticket, how, Chunk{}); }
 
 void FilePlacer::finish(uint64_t ticket, const Finish& how, Chunk&& last) {
-    give({Step::Finish, ticket, nullptr, {}, std::move(last), how});
+    give({Step::Finish, ticket, nullptr, {}, 0, std::move(last), how});
 }
 
 int FilePlacer::error(uint64_t ticket) const {
@@ -154,8 +155,8 @@ void FilePlacer::run(Step& s, Current& c) {
             c.ticket = s.ticket;
             c.folder = std::move(s.folder);
             c.err = 0;
-            // Private while it is written; its own mode comes with finish.
-            c.opened = c.folder && c.file.begin(c.folder->fd(), s.leaf, 0600, false);
+            c.createMode = s.createMode;
+            c.opened = c.folder && c.file.begin(c.folder->fd(), s.leaf, s.createMode, false);
             if (!c.opened) failWith(c.folder ? c.file.error() : EMFILE);
             return;
         case Step::Append:
@@ -173,7 +174,7 @@ void FilePlacer::run(Step& s, Current& c) {
     if (c.opened && !c.err && how.keep) {
         const int fd = c.file.fd();
         // File systems without Unix modes refuse this; the file is as good without it.
-        ::fchmod(fd, how.mode);
+        if (how.mode != c.createMode) ::fchmod(fd, how.mode);
         if (how.mtime >= 0) {
             const struct timespec ts[2] = {{time_t(how.mtime), 0}, {time_t(how.mtime), 0}};
             ::futimens(fd, ts);  // a time that cannot be set leaves the file as good

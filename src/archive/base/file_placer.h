@@ -81,9 +81,11 @@ public:
 
     bool threaded() const { return !workers_.empty(); }
 
-    // Starts a file named leaf in folder; answers its ticket (1, 2, ... in the order given).
-    // Only the latest file takes bytes and its finish, so one file is started at a time.
-    uint64_t open(std::shared_ptr<const Folder> folder, const std::string& leaf);
+    // Starts a file named leaf in folder, created with createMode (less the umask); answers
+    // its ticket (1, 2, ... in the order given). Only the latest file takes bytes and its
+    // finish, so one file is started at a time. A finish that keeps the file with the very
+    // mode it was created with (the umask took nothing from it) sets no mode again.
+    uint64_t open(std::shared_ptr<const Folder> folder, const std::string& leaf, mode_t createMode = 0600);
     // Bytes for the file of ticket, written in the order given. Waits while too much is held.
     void append(uint64_t ticket, Chunk&& bytes);
     // errno of a step of ticket's file that failed already (its further bytes are of no
@@ -104,6 +106,7 @@ private:
         uint64_t ticket;
         std::shared_ptr<const Folder> folder;
         std::string leaf;
+        mode_t createMode;
         Chunk bytes;
         FilePlacer::Finish how;
     };

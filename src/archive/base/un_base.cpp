@@ -314,6 +314,13 @@ bool TUnBase::extract(TArcEntry& e, const std::string& outPath, const std::strin
     // A file's bytes go to the placer (on its own thread where the machine has cores to
     // spare), in chunks, so that writing overlaps decoding even within a big entry.
     const bool toPlacer = toFile && !e.isSymlink();
+    mode_t fileMode;
+    if (e.unixMode >= 0) {
+        fileMode = mode_t(e.unixMode & 0777);
+    } else {
+        fileMode = mode_t(0666 & ~umask_);
+        if (e.extAttr & 0x01) fileMode &= mode_t(~0222);  // DOS read-only
+    }
     uint64_t ticket = 0;
     if (toPlacer) {
         const std::string_view folderRel = folderPart(rel);
@@ -321,7 +328,9 @@ bool TUnBase::extract(TArcEntry& e, const std::string& outPath, const std::strin
             placeFolder_ = FilePlacer::shareFolder(dirFd);
             placeFolderRel_ = std::string(folderRel);
         }
-        ticket = placer_->open(placeFolder_, leaf);
+        // Made with its own mode at once where the umask takes nothing from it (one call
+        // fewer per file); privately otherwise, and given its mode once written.
+        ticket = placer_->open(placeFolder_, leaf, (fileMode & ~umask_) == fileMode ? fileMode : 0600);
         if (!placer_->threaded() && placer_->error(ticket)) {
             // Nothing is decoded for a file that cannot be made.
             placer_->finish(ticket, {});
@@ -456,12 +465,7 @@ bool TUnBase::extract(TArcEntry& e, const std::string& outPath, const std::strin
         } else if (toPlacer) {
             FilePlacer::Finish how;
             how.keep = keep;
-            if (e.unixMode >= 0) {
-                how.mode = mode_t(e.unixMode & 0777);
-            } else {
-                how.mode = mode_t(0666 & ~umask_);
-                if (e.extAttr & 0x01) how.mode &= mode_t(~0222);  // DOS read-only
-            }
+            how.mode = fileMode;
             if (SetDateTo() != TSetDate::sdSysDate)
                 how.mtime =
                     e.unixMtime >= 0 ? e.unixMtime : dateTimeToUnixTime(dosDateTimeToDateTime(e.dosDateTime));

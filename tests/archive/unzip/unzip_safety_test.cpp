@@ -207,6 +207,32 @@ TEST(UnzipSafety, ModesAndDatesAreRestored) {
     int64_t expected = dateTimeToUnixTime(dosDateTimeToDateTime(0x5A2B6400));
     EXPECT_EQ(int64_t(st.st_mtime), expected);
 
+    // Modes are set exactly, whatever the umask takes from them, on the job's thread and on
+    // placing threads alike; DOS entries get the umask's default.
+    auto modes = writeZip(t,
+                          {{"private", bytes("p"), 8, 0100600},
+                           {"shared", bytes("s"), 8, 0100666},
+                           {"exec", bytes("e"), 0, 0100777},
+                           {"group", bytes("g"), 8, 0100750},
+                           {"dos.txt", bytes("d"), 8}},
+                          "modes.zip");
+    for (const mode_t mask : {mode_t(022), mode_t(077)})
+        for (const int placers : {0, 2}) {
+            SCOPED_TRACE(std::to_string(mask) + " " + std::to_string(placers));
+            const fs::path dir = t.path() / ("modes" + std::to_string(mask) + "-" + std::to_string(placers));
+            Job m(modes, dir);
+            m.zip.PlacerThreads = placers;
+            const mode_t saved = ::umask(mask);
+            m.zip.Activate();
+            ::umask(saved);
+            const std::pair<const char*, mode_t> want[] = {
+                {"private", 0600}, {"shared", 0666}, {"exec", 0777}, {"group", 0750}, {"dos.txt", 0666 & ~mask}};
+            for (const auto& [name, mode] : want) {
+                ASSERT_EQ(::stat((dir / name).c_str(), &st), 0) << name;
+                EXPECT_EQ(st.st_mode & 07777, mode) << name;
+            }
+        }
+
     Job now(p, t.path() / "now");
     now.zip.setSetDateTo(TSetDate::sdSysDate);
     now.zip.Activate();

@@ -156,25 +156,31 @@ int ExtractTarget::folder(std::string_view relView, bool create, Failure& why) {
     };
     int fd = openBeneath(rel, false);
     if (fd < 0 && errno == ENOENT && create) {
-        // Make the missing parts one by one, each inside a folder that was itself resolved
-        // beneath the root.
-        for (size_t n = 1; n <= parts.size(); ++n) {
-            const std::string prefix = joinParts(parts, n);
-            int probe = openBeneath(prefix, false);
-            if (probe >= 0) {
-                ::close(probe);
-                continue;
-            }
+        // The deepest folder on the way that is there (entries come in tree order, so mostly
+        // the parent), then the missing parts one by one, each made inside a folder that was
+        // itself resolved beneath the root, and resolved beneath the root again once made.
+        size_t have = parts.size();
+        int parent = -1;
+        while (have > 0) {
+            parent = openBeneath(joinParts(parts, --have), false);
+            if (parent >= 0) break;
             if (errno != ENOENT) return classify(errno);
-            int parent = openBeneath(joinParts(parts, n - 1), false);
-            if (parent < 0) return classify(errno);
-            const std::string leaf(parts[n - 1]);
-            int rc = ::mkdirat(parent, leaf.c_str(), 0777);
-            int saved = errno;
-            ::close(parent);
-            if (rc != 0 && saved != EEXIST) return classify(saved);
         }
-        fd = openBeneath(rel, false);
+        if (parent < 0) return classify(errno);
+        for (size_t n = have + 1; n <= parts.size(); ++n) {
+            const std::string leaf(parts[n - 1]);
+            if (::mkdirat(parent, leaf.c_str(), 0777) != 0 && errno != EEXIST) {
+                const int saved = errno;
+                ::close(parent);
+                return classify(saved);
+            }
+            const int made = openBeneath(joinParts(parts, n), false);
+            const int saved = errno;
+            ::close(parent);
+            if (made < 0) return classify(saved);
+            parent = made;
+        }
+        fd = parent;
     }
     if (fd < 0) return classify(errno);
     if (cachedFd_ >= 0) ::close(cachedFd_);

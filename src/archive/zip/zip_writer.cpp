@@ -17,6 +17,9 @@
 #include "archive/base/names.h"
 #include "archive/base/util.h"
 #include "archive/codec/deflate.h"
+#include "archive/codec/inflate.h"
+#include "archive/codec/input_source.h"
+#include "archive/codec/output_window.h"
 #include "archive/codec/pkware_crypt.h"
 #include "archive/formats/zip/zip_directory.h"
 #include "archive/formats/zip/zip_end.h"
@@ -607,7 +610,42 @@ bool TZip::Impl::passwordFits(const OldEntry& e, const std::string& pw) {
     if (!old.readExact(e.dataPos, head)) return false;
     const uint8_t check = (e.fields.flags & kZipFlagDescriptor) ? uint8_t(e.fields.dosDateTime >> 8)
                                                                 : uint8_t(e.fields.crc >> 24);
-    return codec::pkwareHeaderFits(std::span<const uint8_t, 12>(head, 12), pw, check);
+    if (!codec::pkwareHeaderFits(std::span<const uint8_t, 12>(head, 12), pw, check)) return false;
+    // The check byte lets one wrong password in 256 through: stored and deflated entries are
+    // decrypted whole, and the password is taken only when their CRC comes out right.
+    if ((e.fields.method != 0 && e.fields.method != 8) || e.fields.packed < 12) return true;
+    codec::PkwareKeys keys(pw);
+    keys.decrypt(head, sizeof head);
+    uint64_t pos = e.dataPos + 12, left = e.fields.packed - 12;
+    auto pull = [&](uint8_t* dst, size_t cap) -> long {
+        const size_t n = size_t(std::min<uint64_t>(cap, left));
+        if (n == 0) return 0;
+        if (!old.readExact(pos, std::span<uint8_t>(dst, n))) return -1;
+        keys.decrypt(dst, n);
+        pos += n;
+        left -= n;
+        return long(n);
+    };
+    uint32_t crc = 0;
+    uint64_t got = 0;
+    auto take = [&](const uint8_t* p, size_t n) {
+        crc = crc32Update(crc, std::span<const uint8_t>(p, n));
+        got += n;
+        return true;
+    };
+    if (e.fields.method == 0) {
+        std::vector<uint8_t> buf(size_t(std::min<uint64_t>(left, 1u << 16)));
+        while (left > 0) {
+            const long n = pull(buf.data(), buf.size());
+            if (n <= 0) return false;
+            take(buf.data(), size_t(n));
+        }
+    } else {
+        codec::InputSource in(pull, codec::InputSource::chunkFor(left));
+        codec::OutputWindow window(take, e.fields.size);
+        if (!codec::inflate(in, window).ok()) return false;
+    }
+    return got == e.fields.size && crc == e.fields.crc;
 }
 
 bool TZip::Impl::findDeletePassword(const OldEntry& e) {

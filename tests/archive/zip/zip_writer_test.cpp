@@ -3,6 +3,8 @@
 // deletes only what was written; an interrupted job leaves the old archive alone.
 #include "archive/zip/zip_writer.h"
 
+#include "archive/codec/pkware_crypt.h"
+
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -241,13 +243,33 @@ TEST(ZipWriter, DeletingAnEncryptedEntryNeedsItsPassword) {
     ASSERT_TRUE(w.Activate());
     const std::string before = t.read("e.zip");
 
+    // One wrong password in 256 passes the encryption header's check byte: the wrong one
+    // given here is such a one, and it must still be refused.
+    auto le = [&](size_t at, int n) {
+        uint32_t v = 0;
+        for (int i = n - 1; i >= 0; --i) v = v << 8 | uint8_t(before[at + i]);
+        return v;
+    };
+    ASSERT_EQ(le(0, 4), 0x04034b50u);
+    const size_t headerAt = 30 + le(26, 2) + le(28, 2);
+    const uint8_t check = (le(6, 2) & 8) ? uint8_t(le(10, 2) >> 8) : uint8_t(le(14, 4) >> 24);
+    std::string lucky;
+    for (int i = 0; lucky.empty() && i < 100000; ++i) {
+        const std::string pw = "wrong" + std::to_string(i);
+        if (kv::codec::pkwareHeaderFits(
+                std::span<const uint8_t, 12>(reinterpret_cast<const uint8_t*>(before.data() + headerAt), 12), pw,
+                check))
+            lucky = pw;
+    }
+    ASSERT_FALSE(lucky.empty());
+
     kv::TZip wrong;
     setUp(wrong, zip, {"a.txt"});
     wrong.Switch = kv::TSwitch::swDelete;
     int asked = 0;
     wrong.OnGetPassword = [&](kv::TZipCommon&, const std::string&, std::string& pw, bool& again) {
         ++asked;
-        pw = "wrong";
+        pw = lucky;
         again = true;
     };
     EXPECT_FALSE(wrong.Activate());

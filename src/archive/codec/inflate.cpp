@@ -70,16 +70,34 @@ enum class Kind { LitLen, Dist, CodeLen };
 template <Kind kind>
 using EntryOf = std::conditional_t<kind == Kind::Dist, uint64_t, uint32_t>;
 
+// Literal/length entries less their code length: the low half is the entry of a code of
+// length 0, the high half what each bit of code length adds (1 for the bits consumed,
+// and for a length 1 << 16 as well for the field that locates its extra bits). One load
+// and a multiply-add, so the builder takes no branch on the kind of symbol.
+struct LitLenTemplates {
+    uint64_t t[288];
+    constexpr LitLenTemplates() : t{} {
+        for (unsigned sym = 0; sym < 288; ++sym) {
+            if (sym < 256)
+                t[sym] = kLit | (sym << 16) | (kLitBits << 8) | (uint64_t(1) << 32);
+            else if (sym == 256)
+                t[sym] = kExc | kEob | (uint64_t(1) << 32);
+            else if (sym < 286)
+                t[sym] = (uint32_t(kLenBase[sym - 257]) << 21) | (kDistBits << 8) | kLenExtra[sym - 257] |
+                         (uint64_t(0x10001) << 32);
+            else
+                t[sym] = kExc;
+        }
+    }
+};
+constexpr LitLenTemplates kLitLenTemplates;
+
 // The entry for `sym`, whose whole code is `len` bits long.
 template <Kind kind>
 EntryOf<kind> leafEntry(unsigned sym, unsigned len) {
     if constexpr (kind == Kind::LitLen) {
-        if (sym < 256) return kLit | (sym << 16) | (kLitBits << 8) | len;
-        if (sym == 256) return kExc | kEob | len;
-        if (sym < 286)
-            return (uint32_t(kLenBase[sym - 257]) << 21) | (len << 16) | (kDistBits << 8) |
-                   (len + kLenExtra[sym - 257]);
-        return kExc;
+        const uint64_t t = kLitLenTemplates.t[sym];
+        return uint32_t(t) + len * uint32_t(t >> 32);
     } else if constexpr (kind == Kind::Dist) {
         if (sym < 30)
             return (uint64_t(kDistBase[sym]) << 32) | (len << 16) | (kLitBits << 8) | (len + kDistExtra[sym]);
@@ -98,14 +116,23 @@ inline unsigned subOffsetDist(uint64_t d) { return (d >> 16) & 0x3fff; }
     return (x >> (c & 63)) & ((uint64_t(1) << ((c >> 8) & 63)) - 1);
 }
 
-// The next code of `len` bits in canonical order, both kept bit-reversed (the stream
-// sends codes first bit first, so a reversed code is the table index): the highest zero
-// bit becomes one and the ones above it zeros. Appending a zero to a code, which moves
-// to the next length, leaves its reversed value unchanged.
-inline unsigned nextReversed(unsigned rev, unsigned len) {
-    unsigned zeros = ~rev & ((1u << len) - 1);
-    unsigned bit = 1u << (31 - __builtin_clz(zeros | 1));  // no zero: the codes are used up
-    return (rev & (bit - 1)) | bit;
+// Bytes with their bits in reverse order.
+struct ByteReversal {
+    uint8_t r[256];
+    constexpr ByteReversal() : r{} {
+        for (unsigned i = 0; i < 256; ++i)
+            for (unsigned b = 0; b < 8; ++b)
+                if (i & (1u << b)) r[i] |= uint8_t(0x80u >> b);
+    }
+};
+constexpr ByteReversal kByteReversal;
+
+// Canonical code `code` of `len` bits reversed: the stream sends codes first bit first,
+// so the reversed code is the table index. The codes themselves count up one by one, so
+// successive codes do not wait on each other's reversal.
+inline unsigned reversed(unsigned code, unsigned len) {
+    unsigned r16 = (unsigned(kByteReversal.r[code & 0xff]) << 8) | kByteReversal.r[(code >> 8) & 0xff];
+    return r16 >> (16 - len);
 }
 
 // Builds a lookup table for `n` code lengths: a primary table of `primary` index bits,
@@ -113,8 +140,17 @@ inline unsigned nextReversed(unsigned rev, unsigned len) {
 template <Kind kind>
 int buildTable(const uint8_t* lens, unsigned n, unsigned primary, EntryOf<kind>* table, size_t tableSize) {
     using Entry = EntryOf<kind>;
-    unsigned count[16] = {};
-    for (unsigned i = 0; i < n; ++i) ++count[lens[i]];
+    // Two sets of counters: runs of equal lengths are common, and one set would make each
+    // increment wait for the one before.
+    unsigned counts[2][16] = {};
+    unsigned i = 0;
+    for (; i + 1 < n; i += 2) {
+        ++counts[0][lens[i]];
+        ++counts[1][lens[i + 1]];
+    }
+    if (i < n) ++counts[0][lens[i]];
+    unsigned count[16];
+    for (unsigned len = 0; len < 16; ++len) count[len] = counts[0][len] + counts[1][len];
     count[0] = 0;
     int left = 1;
     unsigned used = 0;
@@ -131,26 +167,30 @@ int buildTable(const uint8_t* lens, unsigned n, unsigned primary, EntryOf<kind>*
         if (kind == Kind::CodeLen || !(single || none)) return msg::IncompleteCodeSet;
     }
 
-    unsigned offs[17];
+    // Symbols sorted by code length; unused ones (length 0) go to a slot past the end, so
+    // the loop takes no branch on them.
+    unsigned offs[16];
     offs[1] = 0;
-    for (unsigned len = 1; len < 16; ++len) offs[len + 1] = offs[len] + count[len];
-    uint16_t sorted[288];
-    for (unsigned i = 0; i < n; ++i)
-        if (lens[i]) sorted[offs[lens[i]]++] = uint16_t(i);
+    for (unsigned len = 1; len < 15; ++len) offs[len + 1] = offs[len] + count[len];
+    offs[0] = 288;
+    uint16_t sorted[288 + 1];
+    for (unsigned j = 0; j < n; ++j) {
+        const unsigned len = lens[j];
+        sorted[offs[len]] = uint16_t(j);
+        offs[len] += len != 0;
+    }
 
     // Codes of up to `primary` bits: the table grows by doubling, so each code is written
     // once at its reversed value and the copy repeats it for every longer index.
     const Entry bad = kind == Kind::LitLen ? kExc : kDExc;
     table[0] = bad;
-    unsigned rev = 0;
+    unsigned code = 0;  // the next canonical code, not reversed
     unsigned k = 0;
-    for (unsigned len = 1; len <= primary; ++len) {
+    for (unsigned len = 1; len <= primary; ++len, code <<= 1) {
         size_t half = size_t(1) << (len - 1);
         std::memcpy(table + half, table, half * sizeof(Entry));
-        for (unsigned c = count[len]; c > 0; --c, ++k) {
-            table[rev] = leafEntry<kind>(sorted[k], len);
-            rev = nextReversed(rev, len);
-        }
+        for (unsigned c = count[len]; c > 0; --c, ++k, ++code)
+            table[reversed(code, len)] = leafEntry<kind>(sorted[k], len);
     }
 
     // Longer codes: every run of codes sharing their first `primary` bits gets a
@@ -162,8 +202,9 @@ int buildTable(const uint8_t* lens, unsigned n, unsigned primary, EntryOf<kind>*
     unsigned subBits = 0;
     unsigned remaining[16];
     std::copy(count, count + 16, remaining);
-    for (unsigned len = primary + 1; len <= 15; ++len) {
-        for (; remaining[len] > 0; --remaining[len], ++k) {
+    for (unsigned len = primary + 1; len <= 15; ++len, code <<= 1) {
+        for (; remaining[len] > 0; --remaining[len], ++k, ++code) {
+            const unsigned rev = reversed(code, len);
             if ((rev & primaryMask) != prefix) {
                 prefix = rev & primaryMask;
                 // Grow the sub-table until the codes left from this length on fill it.
@@ -189,9 +230,8 @@ int buildTable(const uint8_t* lens, unsigned n, unsigned primary, EntryOf<kind>*
             }
             unsigned rest = len - primary;
             Entry e = leafEntry<kind>(sorted[k], len);
-            for (size_t i = rev >> primary; i < (size_t(1) << subBits); i += size_t(1) << rest)
-                table[subStart + i] = e;
-            rev = nextReversed(rev, len);
+            for (size_t j = rev >> primary; j < (size_t(1) << subBits); j += size_t(1) << rest)
+                table[subStart + j] = e;
         }
     }
     return 0;
@@ -553,35 +593,61 @@ int Inflater::readDynamic() {
     uint32_t clTable[1u << kClBits];
     if (int err = buildTable<Kind::CodeLen>(clLens, 19, kClBits, clTable, std::size(clTable))) return err;
     uint8_t lens[286 + 30];
-    unsigned total = hlit + hdist;
+    const unsigned total = hlit + hdist;
+    // The bit buffer lives in locals here: the stores into `lens` may alias the members,
+    // which would otherwise go to memory and back for every code length. The members are
+    // brought up to date only around the careful refill near the end of the input.
+    uint64_t bb = bitbuf_;
+    unsigned bc = bitcnt_;
+    const uint8_t* ip = ip_;
+    int err = 0;
     for (unsigned i = 0; i < total;) {
-        refill();
-        uint32_t e = clTable[bits(kClBits)];
-        if (e & kDExc) return msg::BadHuffmanCode;
-        drop(e & 0xff);
-        unsigned sym = e >> 16;
+        if (iend_ - ip >= 8) {
+            bb |= load64(ip) << bc;
+            ip += (63 - bc) >> 3;
+            bc |= 56;
+        } else {
+            bitbuf_ = bb;
+            bitcnt_ = bc;
+            ip_ = ip;
+            refillSlow();
+            bb = bitbuf_;
+            bc = bitcnt_;
+            ip = ip_;
+        }
+        // At least 57 bits: a code (up to 7 bits) and its repeat count (up to 7).
+        const uint32_t e = clTable[bb & ((1u << kClBits) - 1)];
+        if (e & kDExc) {
+            err = msg::BadHuffmanCode;
+            break;
+        }
+        bb >>= e & 0xff;
+        bc -= e & 0xff;
+        const unsigned sym = e >> 16;
         if (sym < 16) {
             lens[i++] = uint8_t(sym);
             continue;
         }
-        unsigned rep;
-        uint8_t val = 0;
-        if (sym == 16) {
-            if (i == 0) return msg::BadLengths;
-            val = lens[i - 1];
-            rep = 3 + bits(2);
-            drop(2);
-        } else if (sym == 17) {
-            rep = 3 + bits(3);
-            drop(3);
-        } else {
-            rep = 11 + bits(7);
-            drop(7);
+        // 16: 2 bits + 3 repeats of the previous length; 17: 3 bits + 3 zeros; 18: 7 bits + 11 zeros.
+        const unsigned extra = sym == 16 ? 2 : sym == 17 ? 3 : 7;
+        const unsigned rep = (sym == 18 ? 11 : 3) + unsigned(bb & ((1u << extra) - 1));
+        bb >>= extra;
+        bc -= extra;
+        if (sym == 16 && i == 0) {
+            err = msg::BadLengths;
+            break;
         }
-        if (i + rep > total) return msg::BadLengths;
-        std::fill(lens + i, lens + i + rep, val);
+        if (i + rep > total) {
+            err = msg::BadLengths;
+            break;
+        }
+        std::memset(lens + i, sym == 16 ? lens[i - 1] : 0, rep);
         i += rep;
     }
+    bitbuf_ = bb;
+    bitcnt_ = bc;
+    ip_ = ip;
+    if (err) return err;
     if (pastEnd()) return -1;
     if (lens[256] == 0) return msg::IncompleteCodeSet;  // no end-of-block code: the block could never end
     if (int err = buildTable<Kind::LitLen>(lens, hlit, kLitBits, tables_->lit, std::size(tables_->lit)))

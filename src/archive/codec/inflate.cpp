@@ -751,9 +751,14 @@ bool Inflater::slowSymbol(Result& r) {
             return false;
         }
         const size_t n = std::min(len, size_t(out_.end - out_.pos));
-        const uint8_t* src = out_.pos - distance;
-        for (size_t i = 0; i < n; ++i) out_.pos[i] = src[i];  // forwards: an overlap repeats
-        out_.pos += n;
+        // Through locals: the byte stores could alias `out_.pos` and make it reload each time.
+        uint8_t* dst = out_.pos;
+        const uint8_t* src = dst - distance;
+        if (distance >= n)
+            std::memcpy(dst, src, n);
+        else
+            for (size_t i = 0; i < n; ++i) dst[i] = src[i];  // forwards: an overlap repeats
+        out_.pos = dst + n;
         len -= n;
     }
     return true;

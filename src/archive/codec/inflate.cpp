@@ -140,15 +140,16 @@ inline unsigned reversed(unsigned code, unsigned len) {
 template <Kind kind>
 int buildTable(const uint8_t* lens, unsigned n, unsigned primary, EntryOf<kind>* table, size_t tableSize) {
     using Entry = EntryOf<kind>;
-    // Two sets of counters: runs of equal lengths are common, and one set would make each
+    // The lengths in two halves, each with its own counters and (below) its own sorting
+    // offsets, taken in turn: runs of equal lengths are common, and one set would make each
     // increment wait for the one before.
+    const unsigned mid = n / 2;
     unsigned counts[2][16] = {};
-    unsigned i = 0;
-    for (; i + 1 < n; i += 2) {
-        ++counts[0][lens[i]];
-        ++counts[1][lens[i + 1]];
+    for (unsigned j = 0; j < mid; ++j) {
+        ++counts[0][lens[j]];
+        ++counts[1][lens[mid + j]];
     }
-    if (i < n) ++counts[0][lens[i]];
+    if (n & 1) ++counts[1][lens[n - 1]];
     unsigned count[16];
     for (unsigned len = 0; len < 16; ++len) count[len] = counts[0][len] + counts[1][len];
     count[0] = 0;
@@ -167,18 +168,24 @@ int buildTable(const uint8_t* lens, unsigned n, unsigned primary, EntryOf<kind>*
         if (kind == Kind::CodeLen || !(single || none)) return msg::IncompleteCodeSet;
     }
 
-    // Symbols sorted by code length; unused ones (length 0) go to a slot past the end, so
-    // the loop takes no branch on them.
-    unsigned offs[16];
-    offs[1] = 0;
-    for (unsigned len = 1; len < 15; ++len) offs[len + 1] = offs[len] + count[len];
-    offs[0] = 288;
-    uint16_t sorted[288 + 1];
-    for (unsigned j = 0; j < n; ++j) {
-        const unsigned len = lens[j];
-        sorted[offs[len]] = uint16_t(j);
-        offs[len] += len != 0;
+    // Symbols sorted by code length, in symbol order within a length: the second half's
+    // symbols of each length follow the first half's. Unused ones (length 0) go to slots
+    // past the end, so the loop takes no branch on them.
+    unsigned offs[2][16];
+    offs[0][1] = 0;
+    for (unsigned len = 1; len < 15; ++len) offs[0][len + 1] = offs[0][len] + count[len];
+    for (unsigned len = 1; len < 16; ++len) offs[1][len] = offs[0][len] + counts[0][len];
+    offs[0][0] = 288;
+    offs[1][0] = 289;
+    uint16_t sorted[288 + 2];
+    for (unsigned j = 0; j < mid; ++j) {
+        const unsigned a = lens[j], b = lens[mid + j];
+        sorted[offs[0][a]] = uint16_t(j);
+        sorted[offs[1][b]] = uint16_t(mid + j);
+        offs[0][a] += a != 0;
+        offs[1][b] += b != 0;
     }
+    if (n & 1) sorted[offs[1][lens[n - 1]]] = uint16_t(n - 1);
 
     // Codes of up to `primary` bits: the table grows by doubling, so each code is written
     // once at its reversed value and the copy repeats it for every longer index.

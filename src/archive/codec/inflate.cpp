@@ -351,6 +351,24 @@ template <bool kBmi>
         *op++ = uint8_t(cur >> 16);      \
     } while (0)
 
+    // The same without a branch: takes the entry as a literal only if it is one. A
+    // literal or a match after a literal is as likely as not, so the branch on it would
+    // often be mispredicted; this costs the extra lookup instead. Any entry's control word
+    // indexes the primary table (a length's 8 bits, a sub-table pointer's at most 4, 0 for
+    // the end of the block and for bad codes), and the byte stored at `op` when the entry
+    // is no literal lies in the margin and is overwritten by what follows.
+#define KV_MAYBE_LITERAL()                                \
+    do {                                                  \
+        const uint32_t cur = e;                           \
+        const uint32_t nxt = lit[extract<kBmi>(bb, cur)]; \
+        const uint32_t isLit = cur >> 31;                 \
+        const uint32_t take = cur & (0u - isLit);         \
+        bb >>= take & 63;                                 \
+        bc -= take;                                       \
+        *op = uint8_t(cur >> 16);                         \
+        op += isLit;                                      \
+        e = cur ^ ((cur ^ nxt) & (0u - isLit));           \
+    } while (0)
     // Each path ends with a refill and the entry of the next symbol already looked up,
     // so that lookup overlaps the copy and the checks at the top of the loop.
     KV_REFILL();
@@ -358,19 +376,16 @@ template <bool kBmi>
     while (ip <= ipLast && op <= opLast) {
         if (e & kLit) {
             // Up to four literals fit in the 56 bits after a refill, with at least 12
-            // bits left to look up the next entry.
+            // bits left to look up the next entry. The second is taken without a branch.
             KV_LITERAL();
+            KV_MAYBE_LITERAL();
             if (e & kLit) {
                 KV_LITERAL();
-                if (e & kLit) {
-                    KV_LITERAL();
-                    if (e & kLit) KV_LITERAL();
-                    KV_REFILL();
-                    continue;
-                }
+                if (e & kLit) KV_LITERAL();
                 KV_REFILL();
+                continue;
             }
-            // After one literal (at most 11 bits) a match needs no refill; see below.
+            KV_REFILL();
         }
         if (__builtin_expect(e & kExc, 0)) {
             if (e & kSub) {
@@ -393,11 +408,11 @@ template <bool kBmi>
             }
         }
         // A refill counts 56 to 63 bits, but all 64 bits of the buffer are then stream
-        // data; here at most one literal (11 bits) has been taken since the last refill,
-        // so at least 45 bits are counted and 53 are data. A length takes at most 16
-        // bits from the primary table or 20 through a sub-table, a distance at most 21,
-        // and the next lookup 11: 52 bits of data, 41 counted. A sub-table distance (28
-        // bits) refills first, so the common match runs on one refill.
+        // data; every path here comes straight from a refill, so at least 56 bits are
+        // counted. A length takes at most 16 bits from the primary table or 20 through a
+        // sub-table, a distance at most 21, and the next lookup 11: 52 bits of data, 41
+        // counted. A sub-table distance (28 bits) refills first, so the common match runs
+        // on one refill.
         uint64_t saved = bb;
         uint64_t d = dist[extract<kBmi>(saved, e)];
         KV_CONSUME(e);
@@ -465,6 +480,7 @@ template <bool kBmi>
         }
     }
 #undef KV_LITERAL
+#undef KV_MAYBE_LITERAL
 #undef KV_CONSUME
 #undef KV_REFILL
     s.bb = bb;

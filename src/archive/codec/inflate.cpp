@@ -70,16 +70,34 @@ enum class Kind { LitLen, Dist, CodeLen };
 template <Kind kind>
 using EntryOf = std::conditional_t<kind == Kind::Dist, uint64_t, uint32_t>;
 
+// Literal/length entries less their code length: the low half is the entry of a code of
+// length 0, the high half what each bit of code length adds (1 for the bits consumed,
+// and for a length 1 << 16 as well for the field that locates its extra bits). One load
+// and a multiply-add, so the builder takes no branch on the kind of symbol.
+struct LitLenTemplates {
+    uint64_t t[288];
+    constexpr LitLenTemplates() : t{} {
+        for (unsigned sym = 0; sym < 288; ++sym) {
+            if (sym < 256)
+                t[sym] = kLit | (sym << 16) | (kLitBits << 8) | (uint64_t(1) << 32);
+            else if (sym == 256)
+                t[sym] = kExc | kEob | (uint64_t(1) << 32);
+            else if (sym < 286)
+                t[sym] = (uint32_t(kLenBase[sym - 257]) << 21) | (kDistBits << 8) | kLenExtra[sym - 257] |
+                         (uint64_t(0x10001) << 32);
+            else
+                t[sym] = kExc;
+        }
+    }
+};
+constexpr LitLenTemplates kLitLenTemplates;
+
 // The entry for `sym`, whose whole code is `len` bits long.
 template <Kind kind>
 EntryOf<kind> leafEntry(unsigned sym, unsigned len) {
     if constexpr (kind == Kind::LitLen) {
-        if (sym < 256) return kLit | (sym << 16) | (kLitBits << 8) | len;
-        if (sym == 256) return kExc | kEob | len;
-        if (sym < 286)
-            return (uint32_t(kLenBase[sym - 257]) << 21) | (len << 16) | (kDistBits << 8) |
-                   (len + kLenExtra[sym - 257]);
-        return kExc;
+        const uint64_t t = kLitLenTemplates.t[sym];
+        return uint32_t(t) + len * uint32_t(t >> 32);
     } else if constexpr (kind == Kind::Dist) {
         if (sym < 30)
             return (uint64_t(kDistBase[sym]) << 32) | (len << 16) | (kLitBits << 8) | (len + kDistExtra[sym]);
@@ -98,14 +116,23 @@ inline unsigned subOffsetDist(uint64_t d) { return (d >> 16) & 0x3fff; }
     return (x >> (c & 63)) & ((uint64_t(1) << ((c >> 8) & 63)) - 1);
 }
 
-// The next code of `len` bits in canonical order, both kept bit-reversed (the stream
-// sends codes first bit first, so a reversed code is the table index): the highest zero
-// bit becomes one and the ones above it zeros. Appending a zero to a code, which moves
-// to the next length, leaves its reversed value unchanged.
-inline unsigned nextReversed(unsigned rev, unsigned len) {
-    unsigned zeros = ~rev & ((1u << len) - 1);
-    unsigned bit = 1u << (31 - __builtin_clz(zeros | 1));  // no zero: the codes are used up
-    return (rev & (bit - 1)) | bit;
+// Bytes with their bits in reverse order.
+struct ByteReversal {
+    uint8_t r[256];
+    constexpr ByteReversal() : r{} {
+        for (unsigned i = 0; i < 256; ++i)
+            for (unsigned b = 0; b < 8; ++b)
+                if (i & (1u << b)) r[i] |= uint8_t(0x80u >> b);
+    }
+};
+constexpr ByteReversal kByteReversal;
+
+// Canonical code `code` of `len` bits reversed: the stream sends codes first bit first,
+// so the reversed code is the table index. The codes themselves count up one by one, so
+// successive codes do not wait on each other's reversal.
+inline unsigned reversed(unsigned code, unsigned len) {
+    unsigned r16 = (unsigned(kByteReversal.r[code & 0xff]) << 8) | kByteReversal.r[(code >> 8) & 0xff];
+    return r16 >> (16 - len);
 }
 
 // Builds a lookup table for `n` code lengths: a primary table of `primary` index bits,
@@ -113,8 +140,18 @@ inline unsigned nextReversed(unsigned rev, unsigned len) {
 template <Kind kind>
 int buildTable(const uint8_t* lens, unsigned n, unsigned primary, EntryOf<kind>* table, size_t tableSize) {
     using Entry = EntryOf<kind>;
-    unsigned count[16] = {};
-    for (unsigned i = 0; i < n; ++i) ++count[lens[i]];
+    // The lengths in two halves, each with its own counters and (below) its own sorting
+    // offsets, taken in turn: runs of equal lengths are common, and one set would make each
+    // increment wait for the one before.
+    const unsigned mid = n / 2;
+    unsigned counts[2][16] = {};
+    for (unsigned j = 0; j < mid; ++j) {
+        ++counts[0][lens[j]];
+        ++counts[1][lens[mid + j]];
+    }
+    if (n & 1) ++counts[1][lens[n - 1]];
+    unsigned count[16];
+    for (unsigned len = 0; len < 16; ++len) count[len] = counts[0][len] + counts[1][len];
     count[0] = 0;
     int left = 1;
     unsigned used = 0;
@@ -131,26 +168,36 @@ int buildTable(const uint8_t* lens, unsigned n, unsigned primary, EntryOf<kind>*
         if (kind == Kind::CodeLen || !(single || none)) return msg::IncompleteCodeSet;
     }
 
-    unsigned offs[17];
-    offs[1] = 0;
-    for (unsigned len = 1; len < 16; ++len) offs[len + 1] = offs[len] + count[len];
-    uint16_t sorted[288];
-    for (unsigned i = 0; i < n; ++i)
-        if (lens[i]) sorted[offs[lens[i]]++] = uint16_t(i);
+    // Symbols sorted by code length, in symbol order within a length: the second half's
+    // symbols of each length follow the first half's. Unused ones (length 0) go to slots
+    // past the end, so the loop takes no branch on them.
+    unsigned offs[2][16];
+    offs[0][1] = 0;
+    for (unsigned len = 1; len < 15; ++len) offs[0][len + 1] = offs[0][len] + count[len];
+    for (unsigned len = 1; len < 16; ++len) offs[1][len] = offs[0][len] + counts[0][len];
+    offs[0][0] = 288;
+    offs[1][0] = 289;
+    uint16_t sorted[288 + 2];
+    for (unsigned j = 0; j < mid; ++j) {
+        const unsigned a = lens[j], b = lens[mid + j];
+        sorted[offs[0][a]] = uint16_t(j);
+        sorted[offs[1][b]] = uint16_t(mid + j);
+        offs[0][a] += a != 0;
+        offs[1][b] += b != 0;
+    }
+    if (n & 1) sorted[offs[1][lens[n - 1]]] = uint16_t(n - 1);
 
     // Codes of up to `primary` bits: the table grows by doubling, so each code is written
     // once at its reversed value and the copy repeats it for every longer index.
     const Entry bad = kind == Kind::LitLen ? kExc : kDExc;
     table[0] = bad;
-    unsigned rev = 0;
+    unsigned code = 0;  // the next canonical code, not reversed
     unsigned k = 0;
-    for (unsigned len = 1; len <= primary; ++len) {
+    for (unsigned len = 1; len <= primary; ++len, code <<= 1) {
         size_t half = size_t(1) << (len - 1);
         std::memcpy(table + half, table, half * sizeof(Entry));
-        for (unsigned c = count[len]; c > 0; --c, ++k) {
-            table[rev] = leafEntry<kind>(sorted[k], len);
-            rev = nextReversed(rev, len);
-        }
+        for (unsigned c = count[len]; c > 0; --c, ++k, ++code)
+            table[reversed(code, len)] = leafEntry<kind>(sorted[k], len);
     }
 
     // Longer codes: every run of codes sharing their first `primary` bits gets a
@@ -162,8 +209,9 @@ int buildTable(const uint8_t* lens, unsigned n, unsigned primary, EntryOf<kind>*
     unsigned subBits = 0;
     unsigned remaining[16];
     std::copy(count, count + 16, remaining);
-    for (unsigned len = primary + 1; len <= 15; ++len) {
-        for (; remaining[len] > 0; --remaining[len], ++k) {
+    for (unsigned len = primary + 1; len <= 15; ++len, code <<= 1) {
+        for (; remaining[len] > 0; --remaining[len], ++k, ++code) {
+            const unsigned rev = reversed(code, len);
             if ((rev & primaryMask) != prefix) {
                 prefix = rev & primaryMask;
                 // Grow the sub-table until the codes left from this length on fill it.
@@ -189,9 +237,8 @@ int buildTable(const uint8_t* lens, unsigned n, unsigned primary, EntryOf<kind>*
             }
             unsigned rest = len - primary;
             Entry e = leafEntry<kind>(sorted[k], len);
-            for (size_t i = rev >> primary; i < (size_t(1) << subBits); i += size_t(1) << rest)
-                table[subStart + i] = e;
-            rev = nextReversed(rev, len);
+            for (size_t j = rev >> primary; j < (size_t(1) << subBits); j += size_t(1) << rest)
+                table[subStart + j] = e;
         }
     }
     return 0;
@@ -304,6 +351,24 @@ template <bool kBmi>
         *op++ = uint8_t(cur >> 16);      \
     } while (0)
 
+    // The same without a branch: takes the entry as a literal only if it is one. A
+    // literal or a match after a literal is as likely as not, so the branch on it would
+    // often be mispredicted; this costs the extra lookup instead. Any entry's control word
+    // indexes the primary table (a length's 8 bits, a sub-table pointer's at most 4, 0 for
+    // the end of the block and for bad codes), and the byte stored at `op` when the entry
+    // is no literal lies in the margin and is overwritten by what follows.
+#define KV_MAYBE_LITERAL()                                \
+    do {                                                  \
+        const uint32_t cur = e;                           \
+        const uint32_t nxt = lit[extract<kBmi>(bb, cur)]; \
+        const uint32_t isLit = cur >> 31;                 \
+        const uint32_t take = cur & (0u - isLit);         \
+        bb >>= take & 63;                                 \
+        bc -= take;                                       \
+        *op = uint8_t(cur >> 16);                         \
+        op += isLit;                                      \
+        e = cur ^ ((cur ^ nxt) & (0u - isLit));           \
+    } while (0)
     // Each path ends with a refill and the entry of the next symbol already looked up,
     // so that lookup overlaps the copy and the checks at the top of the loop.
     KV_REFILL();
@@ -311,19 +376,16 @@ template <bool kBmi>
     while (ip <= ipLast && op <= opLast) {
         if (e & kLit) {
             // Up to four literals fit in the 56 bits after a refill, with at least 12
-            // bits left to look up the next entry.
+            // bits left to look up the next entry. The second is taken without a branch.
             KV_LITERAL();
+            KV_MAYBE_LITERAL();
             if (e & kLit) {
                 KV_LITERAL();
-                if (e & kLit) {
-                    KV_LITERAL();
-                    if (e & kLit) KV_LITERAL();
-                    KV_REFILL();
-                    continue;
-                }
+                if (e & kLit) KV_LITERAL();
                 KV_REFILL();
+                continue;
             }
-            // After one literal (at most 11 bits) a match needs no refill; see below.
+            KV_REFILL();
         }
         if (__builtin_expect(e & kExc, 0)) {
             if (e & kSub) {
@@ -346,11 +408,11 @@ template <bool kBmi>
             }
         }
         // A refill counts 56 to 63 bits, but all 64 bits of the buffer are then stream
-        // data; here at most one literal (11 bits) has been taken since the last refill,
-        // so at least 45 bits are counted and 53 are data. A length takes at most 16
-        // bits from the primary table or 20 through a sub-table, a distance at most 21,
-        // and the next lookup 11: 52 bits of data, 41 counted. A sub-table distance (28
-        // bits) refills first, so the common match runs on one refill.
+        // data; every path here comes straight from a refill, so at least 56 bits are
+        // counted. A length takes at most 16 bits from the primary table or 20 through a
+        // sub-table, a distance at most 21, and the next lookup 11: 52 bits of data, 41
+        // counted. A sub-table distance (28 bits) refills first, so the common match runs
+        // on one refill.
         uint64_t saved = bb;
         uint64_t d = dist[extract<kBmi>(saved, e)];
         KV_CONSUME(e);
@@ -418,6 +480,7 @@ template <bool kBmi>
         }
     }
 #undef KV_LITERAL
+#undef KV_MAYBE_LITERAL
 #undef KV_CONSUME
 #undef KV_REFILL
     s.bb = bb;
@@ -553,35 +616,61 @@ int Inflater::readDynamic() {
     uint32_t clTable[1u << kClBits];
     if (int err = buildTable<Kind::CodeLen>(clLens, 19, kClBits, clTable, std::size(clTable))) return err;
     uint8_t lens[286 + 30];
-    unsigned total = hlit + hdist;
+    const unsigned total = hlit + hdist;
+    // The bit buffer lives in locals here: the stores into `lens` may alias the members,
+    // which would otherwise go to memory and back for every code length. The members are
+    // brought up to date only around the careful refill near the end of the input.
+    uint64_t bb = bitbuf_;
+    unsigned bc = bitcnt_;
+    const uint8_t* ip = ip_;
+    int err = 0;
     for (unsigned i = 0; i < total;) {
-        refill();
-        uint32_t e = clTable[bits(kClBits)];
-        if (e & kDExc) return msg::BadHuffmanCode;
-        drop(e & 0xff);
-        unsigned sym = e >> 16;
+        if (iend_ - ip >= 8) {
+            bb |= load64(ip) << bc;
+            ip += (63 - bc) >> 3;
+            bc |= 56;
+        } else {
+            bitbuf_ = bb;
+            bitcnt_ = bc;
+            ip_ = ip;
+            refillSlow();
+            bb = bitbuf_;
+            bc = bitcnt_;
+            ip = ip_;
+        }
+        // At least 57 bits: a code (up to 7 bits) and its repeat count (up to 7).
+        const uint32_t e = clTable[bb & ((1u << kClBits) - 1)];
+        if (e & kDExc) {
+            err = msg::BadHuffmanCode;
+            break;
+        }
+        bb >>= e & 0xff;
+        bc -= e & 0xff;
+        const unsigned sym = e >> 16;
         if (sym < 16) {
             lens[i++] = uint8_t(sym);
             continue;
         }
-        unsigned rep;
-        uint8_t val = 0;
-        if (sym == 16) {
-            if (i == 0) return msg::BadLengths;
-            val = lens[i - 1];
-            rep = 3 + bits(2);
-            drop(2);
-        } else if (sym == 17) {
-            rep = 3 + bits(3);
-            drop(3);
-        } else {
-            rep = 11 + bits(7);
-            drop(7);
+        // 16: 2 bits + 3 repeats of the previous length; 17: 3 bits + 3 zeros; 18: 7 bits + 11 zeros.
+        const unsigned extra = sym == 16 ? 2 : sym == 17 ? 3 : 7;
+        const unsigned rep = (sym == 18 ? 11 : 3) + unsigned(bb & ((1u << extra) - 1));
+        bb >>= extra;
+        bc -= extra;
+        if (sym == 16 && i == 0) {
+            err = msg::BadLengths;
+            break;
         }
-        if (i + rep > total) return msg::BadLengths;
-        std::fill(lens + i, lens + i + rep, val);
+        if (i + rep > total) {
+            err = msg::BadLengths;
+            break;
+        }
+        std::memset(lens + i, sym == 16 ? lens[i - 1] : 0, rep);
         i += rep;
     }
+    bitbuf_ = bb;
+    bitcnt_ = bc;
+    ip_ = ip;
+    if (err) return err;
     if (pastEnd()) return -1;
     if (lens[256] == 0) return msg::IncompleteCodeSet;  // no end-of-block code: the block could never end
     if (int err = buildTable<Kind::LitLen>(lens, hlit, kLitBits, tables_->lit, std::size(tables_->lit)))
@@ -685,9 +774,14 @@ bool Inflater::slowSymbol(Result& r) {
             return false;
         }
         const size_t n = std::min(len, size_t(out_.end - out_.pos));
-        const uint8_t* src = out_.pos - distance;
-        for (size_t i = 0; i < n; ++i) out_.pos[i] = src[i];  // forwards: an overlap repeats
-        out_.pos += n;
+        // Through locals: the byte stores could alias `out_.pos` and make it reload each time.
+        uint8_t* dst = out_.pos;
+        const uint8_t* src = dst - distance;
+        if (distance >= n)
+            std::memcpy(dst, src, n);
+        else
+            for (size_t i = 0; i < n; ++i) dst[i] = src[i];  // forwards: an overlap repeats
+        out_.pos = dst + n;
         len -= n;
     }
     return true;

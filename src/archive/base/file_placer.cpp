@@ -28,7 +28,8 @@ unsigned FilePlacer::threadsForThisMachine() {
         const long n = std::strtol(cap, nullptr, 10);
         if (n >= 1 && n < long(cores)) cores = unsigned(n);
     }
-    return cores > 1 ? std::min(cores, 4u) : 0;
+    // The job's own thread decodes; the others place files.
+    return cores > 1 ? std::min(cores - 1, 3u) : 0;
 }
 
 struct FilePlacer::Current {
@@ -40,7 +41,7 @@ struct FilePlacer::Current {
     int err = 0;
 };
 
-FilePlacer::FilePlacer(unsigned threads) : inline_(std::make_unique<Current>()) {
+FilePlacer::FilePlacer(unsigned threads, BufferPool& pool) : pool_(pool), inline_(std::make_unique<Current>()) {
     for (unsigned i = 0; i < threads; ++i) {
         auto w = std::make_unique<Worker>();
         w->current = std::make_unique<Current>();
@@ -66,6 +67,11 @@ uint64_t FilePlacer::open(std::shared_ptr<const Folder> folder, const std::strin
         std::lock_guard lock(mutex_);
         ticket = ++lastTicket_;
         if (!workers_.empty() && folder.get() != lastFolder_) {
+            // The last folder's batch is handed over as it stands.
+            if (!workers_[worker_]->steps.empty()) {
+                workers_[worker_]->bytes = 0;
+                workers_[worker_]->wake.notify_one();
+            }
             worker_ = (worker_ + 1) % workers_.size();
             lastFolder_ = folder.get();
         }
@@ -94,6 +100,7 @@ int FilePlacer::error(uint64_t ticket) const {
 void FilePlacer::give(Step&& s) {
     if (workers_.empty()) {
         run(s, *inline_);
+        pool_.give(std::move(s.bytes.buffer));
         return;
     }
     if (s.kind == Step::Open) {
@@ -103,12 +110,16 @@ void FilePlacer::give(Step&& s) {
         return;
     }
     Worker* w;
+    bool wake;
     {
         std::unique_lock lock(mutex_);
         // Everything queued is written in turn, so the wait always ends; a step bigger than
         // the bound alone is let in once nothing else is held.
         const uint64_t n = s.bytes.size;
-        room_.wait(lock, [&] { return held_ == 0 || held_ + n <= kMaxHeld; });
+        if (held_ != 0 && held_ + n > kMaxHeld) {
+            wakeAll(lock);
+            room_.wait(lock, [&] { return held_ == 0 || held_ + n <= kMaxHeld; });
+        }
         held_ += n;
         w = workers_[worker_].get();
         if (openingHeld_) {
@@ -116,8 +127,20 @@ void FilePlacer::give(Step&& s) {
             openingHeld_ = false;
         }
         w->steps.push_back(std::move(s));
+        // A thread is woken for a batch of steps, not for each: waking it per file cost
+        // about as much as the calls it then made. Whoever waits for it wakes it first.
+        w->bytes += n;
+        wake = w->steps.size() >= kBatchSteps || w->bytes >= kBatchBytes;
+        if (wake) w->bytes = 0;
     }
-    w->wake.notify_one();
+    if (wake) w->wake.notify_one();
+}
+
+void FilePlacer::wakeAll(std::unique_lock<std::mutex>&) {
+    for (auto& w : workers_) {
+        w->bytes = 0;
+        if (!w->steps.empty()) w->wake.notify_one();
+    }
 }
 
 void FilePlacer::work(Worker& w) {
@@ -133,7 +156,7 @@ void FilePlacer::work(Worker& w) {
         const uint64_t n = s.bytes.size;
         run(s, *w.current);
         if (n) {
-            s.bytes.data.reset();  // freed before the room is given back
+            pool_.give(std::move(s.bytes.buffer));  // back before the room is given back
             {
                 std::lock_guard lock(mutex_);
                 held_ -= n;
@@ -162,7 +185,7 @@ void FilePlacer::run(Step& s, Current& c) {
         case Step::Append:
         case Step::Finish:
             if (s.bytes.size && (s.kind == Step::Append || s.how.keep) && c.opened && !c.err &&
-                !c.file.write(s.bytes.data.get(), s.bytes.size))
+                !c.file.write(s.bytes.data(), s.bytes.size))
                 failWith(c.file.error());
             if (s.kind == Step::Append) return;
             break;
@@ -202,8 +225,10 @@ bool FilePlacer::next(Outcome& out, bool wait) {
     const uint64_t want = lastTaken_ + 1;
     if (want > lastTicket_) return false;
     auto known = [&] { return outcomes_.count(want) > 0; };
-    if (wait)
+    if (wait && !known()) {
+        wakeAll(lock);
         settled_.wait(lock, known);
+    }
     else if (!known())
         return false;
     const auto it = outcomes_.find(want);

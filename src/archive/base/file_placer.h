@@ -26,6 +26,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "archive/base/buffer_pool.h"
+
 namespace kv {
 
 class FilePlacer {
@@ -47,10 +49,12 @@ public:
     // A descriptor of its own for dirFd (which stays the caller's); null when none is left.
     static std::shared_ptr<const Folder> shareFolder(int dirFd);
 
-    // Bytes for a file: a buffer of its own (not zeroed first) and how much of it is used.
+    // Bytes for a file: a buffer from the job's pool and how much of it is used. The buffer
+    // goes back to the pool once written.
     struct Chunk {
-        std::unique_ptr<uint8_t[]> data;
+        BufferPool::Buffer buffer;
         size_t size = 0;
+        uint8_t* data() const { return buffer.data.get(); }
     };
 
     // What becomes of a file once its bytes are all given.
@@ -70,11 +74,12 @@ public:
         ino_t ino = 0;
     };
 
-    // Threads for this machine: as many as it has cores, at most four; none on one core.
-    // KV_EXTRACT_THREADS caps them (1: none, every step on the job's thread).
+    // Threads for this machine: one per core beside the job's own, at most three; none on one
+    // core. KV_EXTRACT_THREADS caps the job's threads, its own included (1: no placing
+    // thread, every step on the job's thread).
     static unsigned threadsForThisMachine();
 
-    explicit FilePlacer(unsigned threads);
+    FilePlacer(unsigned threads, BufferPool& pool);
     ~FilePlacer();  // waits for everything given
     FilePlacer(const FilePlacer&) = delete;
     FilePlacer& operator=(const FilePlacer&) = delete;
@@ -111,8 +116,11 @@ private:
         FilePlacer::Finish how;
     };
     struct Current;  // the file a thread is placing
+    static constexpr size_t kBatchSteps = 24;
+    static constexpr uint64_t kBatchBytes = 4u << 20;
     struct Worker {
         std::deque<Step> steps;
+        uint64_t bytes = 0;  // queued since it was last woken
         std::condition_variable wake;
         std::unique_ptr<Current> current;
         std::thread thread;
@@ -122,7 +130,10 @@ private:
     void give(Step&& s);
     void run(Step& s, Current& c);
     void work(Worker& w);
+    // Wakes every thread that has steps queued (the caller holds the lock and will wait).
+    void wakeAll(std::unique_lock<std::mutex>& lock);
 
+    BufferPool& pool_;
     mutable std::mutex mutex_;
     std::condition_variable room_;     // append waits here while too much is held
     std::condition_variable settled_;  // next(wait) waits here for an outcome

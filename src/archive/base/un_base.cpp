@@ -96,8 +96,8 @@ void TUnBase::runJob() {
             if (!target_.open(root_))
                 reportAndRaise(msg::CreateDirError,
                                root_.size() > 1 ? root_.substr(0, root_.size() - 1) : root_);
-            placer_ = std::make_unique<FilePlacer>(PlacerThreads < 0 ? FilePlacer::threadsForThisMachine()
-                                                                     : unsigned(std::min(PlacerThreads, 8)));
+            placer_ = std::make_unique<FilePlacer>(
+                PlacerThreads < 0 ? FilePlacer::threadsForThisMachine() : unsigned(std::min(PlacerThreads, 8)), pool_);
             umask_ = currentUmask();
             // Never start what the disk cannot hold: the whole job's declared bytes, at once.
             struct statvfs vfs;
@@ -131,6 +131,7 @@ void TUnBase::runJob() {
     placeFolder_.reset();
     placeFolderRel_.clear();
     placer_.reset();
+    pool_.clear();
     if (Cancel() && LastError == 0) LastError = msg::UserAborted;
     if (OnElaspedTime) OnElaspedTime(*this, elapsedSeconds());
     target_.close();
@@ -397,13 +398,13 @@ bool TUnBase::extract(TArcEntry& e, const std::string& outPath, const std::strin
         }
         if (toPlacer) {
             for (size_t at = 0; at < n;) {
-                if (!chunk.data) {
+                if (!chunk.data()) {
                     // What the entry still declares bounds the buffer: no more can come.
                     chunkCap = size_t(std::min<uint64_t>(kChunk, e.size - (written - n + at)));
-                    chunk.data.reset(new uint8_t[chunkCap]);
+                    chunk.buffer = pool_.take(chunkCap);
                 }
                 const size_t take = std::min(n - at, chunkCap - chunk.size);
-                std::memcpy(chunk.data.get() + chunk.size, p + at, take);
+                std::memcpy(chunk.data() + chunk.size, p + at, take);
                 chunk.size += take;
                 at += take;
                 // The last chunk waits for the finish, so that a small file is one hand-over
@@ -416,14 +417,15 @@ bool TUnBase::extract(TArcEntry& e, const std::string& outPath, const std::strin
         return true;
     };
     // An extractor holding the entry whole in a buffer of its own hands the buffer over.
-    ownedEmit_ = [&](std::unique_ptr<uint8_t[]>& data, size_t n) {
+    ownedEmit_ = [&](BufferPool::Buffer& data, size_t n) {
+        n = std::min(n, data.capacity);
         if (!toPlacer || e.isSymlink()) {
             // In the pieces an output window would have handed out.
             for (size_t at = 0; at < n; at += kChunk)
-                if (!emit(data.get() + at, std::min(kChunk, n - at))) return false;
+                if (!emit(data.data.get() + at, std::min(kChunk, n - at))) return false;
             return true;
         }
-        if (!account(data.get(), n)) return false;
+        if (!account(data.data.get(), n)) return false;
         if (chunk.size) handOver();
         chunk = {std::move(data), n};
         chunkCap = n;
@@ -431,7 +433,7 @@ bool TUnBase::extract(TArcEntry& e, const std::string& outPath, const std::strin
         return placer_->error(ticket) == 0;
     };
     struct ResetOwned {
-        std::function<bool(std::unique_ptr<uint8_t[]>&, size_t)>& f;
+        std::function<bool(BufferPool::Buffer&, size_t)>& f;
         ~ResetOwned() { f = nullptr; }
     } resetOwned{ownedEmit_};
     bool endJob = false;
@@ -510,8 +512,10 @@ bool TUnBase::extract(TArcEntry& e, const std::string& outPath, const std::strin
     return !endJob;
 }
 
-bool TUnBase::emitOwned(std::unique_ptr<uint8_t[]> data, size_t n) {
-    return ownedEmit_ ? ownedEmit_(data, n) : false;
+bool TUnBase::emitOwned(BufferPool::Buffer&& data, size_t n) {
+    const bool ok = ownedEmit_ ? ownedEmit_(data, n) : false;
+    pool_.give(std::move(data));  // when it was not taken over
+    return ok;
 }
 
 bool TUnBase::storedCopy(const ArcFile& file, uint64_t pos, uint64_t size, bool useCrc16, uint32_t& crc) {

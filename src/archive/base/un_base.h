@@ -143,7 +143,9 @@ protected:
     // Within decodeEntry, for an extractor that holds the entry's bytes whole in a buffer of
     // its own: gives the first n of them as emit would, taking the buffer over instead of
     // copying it when the bytes go to a file. Answers as emit would.
-    bool emitOwned(std::unique_ptr<uint8_t[]> data, size_t n);
+    bool emitOwned(BufferPool::Buffer&& data, size_t n);
+    // The job's buffers, for an extractor that holds entries whole (given back once written).
+    BufferPool& bufferPool() { return pool_; }
     // Called once the job ends, opened or not.
     virtual void closeArchive() {}
 
@@ -183,7 +185,8 @@ private:
         bool good;  // decoded and checked: counted as extracted once placed
     };
     std::unique_ptr<FilePlacer> placer_;
-    std::function<bool(std::unique_ptr<uint8_t[]>&, size_t)> ownedEmit_;  // set within extract
+    std::function<bool(BufferPool::Buffer&, size_t)> ownedEmit_;  // set within extract
+    BufferPool pool_;
     std::deque<Placed> placed_;
     std::unordered_set<std::string> placedKeys_;
     std::shared_ptr<const FilePlacer::Folder> placeFolder_;  // the folder of placeFolderRel_

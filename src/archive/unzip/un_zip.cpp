@@ -43,7 +43,8 @@ void TUnZIP::openArchive() {
         const TNameCodePage cp = NameCodePage;
         ahead_ = std::make_unique<ZipDecodeAhead>(
             file_, dir_, FileSpec(),
-            [cp](const ZipCentralRecord& rec) { return presentName(rec.rawName, cp, rec.utf8()); }, workers);
+            [cp](const ZipCentralRecord& rec) { return presentName(rec.rawName, cp, rec.utf8()); }, workers,
+            bufferPool());
     }
 }
 

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "archive/base/arc_file.h"
+#include "archive/base/buffer_pool.h"
 #include "archive/codec/codec_result.h"
 #include "archive/formats/zip/zip_directory.h"
 #include "archive/kelmo/block_reader.h"
@@ -35,19 +36,19 @@ public:
 
     struct Decoded {
         uint64_t dataPos = 0;  // where the worker found the entry's data
-        std::unique_ptr<uint8_t[]> bytes;  // not zeroed first: result.output of them are set
+        BufferPool::Buffer bytes;  // from the job's pool, not zeroed: result.output of them are set
         codec::Result result;
     };
 
-    // Workers for the cores beside the job's own (at most three); none on a single core or
-    // when KV_EXTRACT_THREADS is 1.
+    // Workers for this machine: from four cores, half of them less one (at most three), the
+    // rest placing files; none below four cores or when KV_EXTRACT_THREADS is 1.
     static unsigned workersForThisMachine();
 
     // The entry's name as the job presents it, to skip the entries `fileSpec` leaves out.
     using NameOf = std::function<std::string(const ZipCentralRecord&)>;
 
     ZipDecodeAhead(const ArcFile& file, const ZipDirectory& dir, std::string fileSpec, NameOf nameOf,
-                   unsigned workers);
+                   unsigned workers, BufferPool& pool);
     ~ZipDecodeAhead();
     ZipDecodeAhead(const ZipDecodeAhead&) = delete;
     ZipDecodeAhead& operator=(const ZipDecodeAhead&) = delete;
@@ -73,6 +74,7 @@ private:
 
     const ArcFile& file_;
     const ZipDirectory& dir_;
+    BufferPool& pool_;
     const std::string fileSpec_;
     const NameOf nameOf_;
     std::mutex mutex_;

@@ -93,9 +93,9 @@ void TUnBase::runJob() {
             // error: one message, instead of the same failure for every entry.
             std::string probe = outputName("x");
             root_ = probe.substr(0, probe.size() - 1);
-            if (!target_.open(root_))
-                reportAndRaise(msg::CreateDirError,
-                               root_.size() > 1 ? root_.substr(0, root_.size() - 1) : root_);
+            // The target named as a folder, not as "folder/" (whose file name part is empty).
+            const std::string targetName = root_.size() > 1 ? root_.substr(0, root_.size() - 1) : root_;
+            if (!target_.open(root_)) reportAndRaise(msg::CreateDirError, targetName);
             placer_ = std::make_unique<FilePlacer>(
                 PlacerThreads < 0 ? FilePlacer::threadsForThisMachine() : unsigned(std::min(PlacerThreads, 8)), pool_);
             umask_ = currentUmask();
@@ -103,7 +103,7 @@ void TUnBase::runJob() {
             struct statvfs vfs;
             if (::fstatvfs(target_.rootFd(), &vfs) == 0) {
                 const uint64_t need = declaredBytes(wildcard);
-                if (need > uint64_t(vfs.f_bavail) * vfs.f_frsize) reportAndRaise(msg::DiskFull, root_);
+                if (need > uint64_t(vfs.f_bavail) * vfs.f_frsize) reportAndRaise(msg::DiskFull, targetName);
             }
         }
         if (OnActivate) OnActivate(*this);

@@ -46,13 +46,15 @@ struct Outcome {
     int extracted = 0, failed = 0, lastError = 0;
     bool incomplete = false;
     std::vector<int> errors;
+    std::vector<std::string> errorNames;  // the name each error was given with
 };
 
 Outcome extract(const fs::path& archive, const fs::path& dir, std::function<void(TUnZIP&)> tune = {}) {
     TUnZIP zip;
     Outcome o;
-    zip.OnError = [&](TZipCommon&, const std::string&, const std::string&, const std::string&, int id) {
+    zip.OnError = [&](TZipCommon&, const std::string& fn, const std::string&, const std::string&, int id) {
         o.errors.push_back(id);
+        o.errorNames.push_back(fn);
     };
     zip.setArchiveFile(archive.string());
     zip.setExtractDir(dir.string());
@@ -113,6 +115,7 @@ TEST(UnzipHostile, SizesNearTwoToTheSixtyFourNeitherWrapNorAmplify) {
     writeFile(t.path() / "huge.zip", wrappingBomb(8, uint64_t(1) << 60));
     Outcome h = extract(t.path() / "huge.zip", t.path() / "out2");
     EXPECT_EQ(h.lastError, msg::DiskFull);
+    EXPECT_EQ(h.errorNames, std::vector<std::string>{"out2"});  // the folder that lacks room
     EXPECT_EQ(h.extracted + h.failed, 0);
     EXPECT_TRUE(fs::is_empty(t.path() / "out2"));
 }

@@ -371,7 +371,8 @@ bool TUnBase::extract(TArcEntry& e, const std::string& outPath, const std::strin
     uint64_t nextCancelPoll = kCancelPollBytes;
     bool cancelledWhileWriting = false;
     // Every byte is counted and checked here, whichever way it comes; false: take no more.
-    auto account = [&](const uint8_t* p, size_t& n) {
+    // knownCrc: the CRC-32 of exactly these bytes, worked out where they were decoded.
+    auto account = [&](const uint8_t* p, size_t& n, const uint32_t* knownCrc = nullptr) {
         if (written >= nextCancelPoll) {
             nextCancelPoll = written + kCancelPollBytes;
             processMessages();
@@ -384,8 +385,11 @@ bool TUnBase::extract(TArcEntry& e, const std::string& outPath, const std::strin
             overrun = true;
             n = size_t(e.size - written);
         }
-        crc = crc16 ? crc16Update(uint16_t(crc), std::span<const uint8_t>(p, n))
-                    : crc32Update(crc, std::span<const uint8_t>(p, n));
+        if (knownCrc && !crc16 && !overrun && written == 0)
+            crc = *knownCrc;
+        else
+            crc = crc16 ? crc16Update(uint16_t(crc), std::span<const uint8_t>(p, n))
+                        : crc32Update(crc, std::span<const uint8_t>(p, n));
         written += n;
         return !overrun;
     };
@@ -417,7 +421,7 @@ bool TUnBase::extract(TArcEntry& e, const std::string& outPath, const std::strin
         return true;
     };
     // An extractor holding the entry whole in a buffer of its own hands the buffer over.
-    ownedEmit_ = [&](BufferPool::Buffer& data, size_t n) {
+    ownedEmit_ = [&](BufferPool::Buffer& data, size_t n, const uint32_t* knownCrc) {
         n = std::min(n, data.capacity);
         if (!toPlacer || e.isSymlink()) {
             // In the pieces an output window would have handed out.
@@ -425,7 +429,7 @@ bool TUnBase::extract(TArcEntry& e, const std::string& outPath, const std::strin
                 if (!emit(data.data.get() + at, std::min(kChunk, n - at))) return false;
             return true;
         }
-        if (!account(data.data.get(), n)) return false;
+        if (!account(data.data.get(), n, knownCrc)) return false;
         if (chunk.size) handOver();
         chunk = {std::move(data), n};
         chunkCap = n;
@@ -433,7 +437,7 @@ bool TUnBase::extract(TArcEntry& e, const std::string& outPath, const std::strin
         return placer_->error(ticket) == 0;
     };
     struct ResetOwned {
-        std::function<bool(BufferPool::Buffer&, size_t)>& f;
+        std::function<bool(BufferPool::Buffer&, size_t, const uint32_t*)>& f;
         ~ResetOwned() { f = nullptr; }
     } resetOwned{ownedEmit_};
     bool endJob = false;
@@ -512,8 +516,8 @@ bool TUnBase::extract(TArcEntry& e, const std::string& outPath, const std::strin
     return !endJob;
 }
 
-bool TUnBase::emitOwned(BufferPool::Buffer&& data, size_t n) {
-    const bool ok = ownedEmit_ ? ownedEmit_(data, n) : false;
+bool TUnBase::emitOwned(BufferPool::Buffer&& data, size_t n, const uint32_t* crcOfThem) {
+    const bool ok = ownedEmit_ ? ownedEmit_(data, n, crcOfThem) : false;
     pool_.give(std::move(data));  // when it was not taken over
     return ok;
 }

@@ -142,8 +142,10 @@ protected:
     virtual int decodeEntry(TArcEntry& e, const std::string& outPath, const Emit& emit, bool& endJob) = 0;
     // Within decodeEntry, for an extractor that holds the entry's bytes whole in a buffer of
     // its own: gives the first n of them as emit would, taking the buffer over instead of
-    // copying it when the bytes go to a file. Answers as emit would.
-    bool emitOwned(BufferPool::Buffer&& data, size_t n);
+    // copying it when the bytes go to a file. crcOfThem, when given, is the CRC-32 of those
+    // n bytes, worked out by the thread that decoded them (while they were in its cache), so
+    // the job need not read them again. Answers as emit would.
+    bool emitOwned(BufferPool::Buffer&& data, size_t n, const uint32_t* crcOfThem = nullptr);
     // The job's buffers, for an extractor that holds entries whole (given back once written).
     BufferPool& bufferPool() { return pool_; }
     // Called once the job ends, opened or not.
@@ -185,7 +187,7 @@ private:
         bool good;  // decoded and checked: counted as extracted once placed
     };
     std::unique_ptr<FilePlacer> placer_;
-    std::function<bool(BufferPool::Buffer&, size_t)> ownedEmit_;  // set within extract
+    std::function<bool(BufferPool::Buffer&, size_t, const uint32_t*)> ownedEmit_;  // set within extract
     BufferPool pool_;
     std::deque<Placed> placed_;
     std::unordered_set<std::string> placedKeys_;

@@ -182,7 +182,7 @@ bool TUnZIP::findPassword(const std::string& outPath, const uint8_t* header12, b
 
 int TUnZIP::emitDecoded(const TArcEntry& e, ZipDecodeAhead::Decoded& d) {
     if (Cancel()) return msg::UserAborted;
-    if (!emitOwned(std::move(d.bytes), size_t(d.result.output)))
+    if (!emitOwned(std::move(d.bytes), size_t(d.result.output), &d.crc))
         return codec::defaultMessageId(codec::Status::SinkFailed);
     if (!d.result.ok())
         return d.result.status == codec::Status::Aborted ? msg::UserAborted : d.result.messageId;

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <span>
 
+#include "archive/base/crc.h"
 #include "archive/base/util.h"
 #include "archive/codec/inflate.h"
 #include "archive/codec/input_source.h"
@@ -143,6 +144,8 @@ void ZipDecodeAhead::decode(uint64_t localOffset, uint64_t packed, uint64_t size
         codec::InputSource::chunkFor(packed));
     codec::OutputWindow window{std::span<uint8_t>(out.bytes.data.get(), size_t(size))};
     out.result = codec::inflate(in, window);
+    // Here, while the bytes are still in this core's cache.
+    out.crc = crc32Update(0, std::span<const uint8_t>(out.bytes.data.get(), size_t(out.result.output)));
     out.dataPos = dataPos;
 }
 

@@ -37,6 +37,7 @@ public:
     struct Decoded {
         uint64_t dataPos = 0;  // where the worker found the entry's data
         BufferPool::Buffer bytes;  // from the job's pool, not zeroed: result.output of them are set
+        uint32_t crc = 0;          // of those bytes
         codec::Result result;
     };
 

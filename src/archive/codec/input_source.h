@@ -17,7 +17,18 @@ public:
 
     explicit InputSource(std::span<const uint8_t> whole)
         : pos_(whole.data()), end_(whole.data() + whole.size()) {}
-    explicit InputSource(Pull pull, size_t chunk = 256 * 1024) : pull_(std::move(pull)), buf_(chunk) {}
+    explicit InputSource(Pull pull, size_t chunk = 256 * 1024)
+        : pull_(std::move(pull)), own_(chunk), buf_(own_.data()), bufSize_(chunk) {}
+    // The same, in the caller's scratch buffer (grown to chunk, never cleared again), for a
+    // job that reads many entries one after another.
+    InputSource(Pull pull, std::vector<uint8_t>& scratch, size_t chunk) : pull_(std::move(pull)) {
+        if (scratch.size() < chunk) scratch.resize(chunk);
+        buf_ = scratch.data();
+        bufSize_ = chunk;
+    }
+
+    InputSource(const InputSource&) = delete;  // the chunk pointer must stay with its owner
+    InputSource& operator=(const InputSource&) = delete;
 
     // The chunk for `total` bytes of input: no larger than the input, so a small entry
     // does not allocate and clear a buffer many times its size.
@@ -37,17 +48,19 @@ public:
         delivered_ += static_cast<uint64_t>(end_ - chunkStart_);
         chunkStart_ = pos_ = end_;
         if (!pull_ || aborted_) return false;
-        long n = pull_(buf_.data(), buf_.size());
+        long n = pull_(buf_, bufSize_);
         if (n < 0) aborted_ = true;
         if (n <= 0) return false;
-        chunkStart_ = pos_ = buf_.data();
-        end_ = buf_.data() + n;
+        chunkStart_ = pos_ = buf_;
+        end_ = buf_ + n;
         return true;
     }
 
 private:
     Pull pull_;
-    std::vector<uint8_t> buf_;
+    std::vector<uint8_t> own_;
+    uint8_t* buf_ = nullptr;
+    size_t bufSize_ = 0;
     const uint8_t* pos_ = nullptr;
     const uint8_t* end_ = nullptr;
     const uint8_t* chunkStart_ = pos_;

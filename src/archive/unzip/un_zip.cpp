@@ -218,7 +218,7 @@ int TUnZIP::decode(const TArcEntry& e, uint64_t dataPos, uint64_t packed, const 
             }
             return long(got);
         },
-        codec::InputSource::chunkFor(packed));
+        input_, codec::InputSource::chunkFor(packed));
     uint64_t written = 0;
     auto sink = [&](const uint8_t* p, size_t n) {
         written += n;

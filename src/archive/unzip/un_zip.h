@@ -50,6 +50,7 @@ private:
     uint64_t localPos_ = 0, dataPos_ = 0;
     std::map<uint64_t, uint64_t> usedRanges_;   // local header start -> data end, for overlaps
     std::vector<uint8_t> window_;               // the decoders' output window, kept for the job
+    std::vector<uint8_t> input_;                // their input chunk, kept for the job too
     uint64_t entryIndex_ = 0, entriesMet_ = 0;  // the current entry's directory position
     // Declared last: its workers read file_ and dir_, so it goes before them.
     std::unique_ptr<ZipDecodeAhead> ahead_;

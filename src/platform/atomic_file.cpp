@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>  // renameat2
 #include <cstdint>
 #include <ctime>
 #include <utility>
@@ -115,7 +116,7 @@ bool AtomicFile::write(const void* p, std::size_t n) {
     return true;
 }
 
-bool AtomicFile::commit(bool sync) {
+bool AtomicFile::commit(bool sync, bool noReplace) {
     if (fd_ < 0) return fail(EBADF);
     if (writeFailed_) {
         const int err = error_;
@@ -135,7 +136,20 @@ bool AtomicFile::commit(bool sync) {
         abandon();
         return fail(err);
     }
-    if (::renameat(dirFd_, temp_.c_str(), dirFd_, name_.c_str()) != 0) {
+    int moved = -1;
+    if (noReplace) {
+        moved = ::renameat2(dirFd_, temp_.c_str(), dirFd_, name_.c_str(), RENAME_NOREPLACE);
+        if (moved != 0 && (errno == EINVAL || errno == ENOSYS)) {
+            struct stat st;
+            if (::fstatat(dirFd_, name_.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0)
+                errno = EEXIST;
+            else
+                moved = ::renameat(dirFd_, temp_.c_str(), dirFd_, name_.c_str());
+        }
+    } else {
+        moved = ::renameat(dirFd_, temp_.c_str(), dirFd_, name_.c_str());
+    }
+    if (moved != 0) {
         const int err = errno;
         abandon();
         return fail(err);

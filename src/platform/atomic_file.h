@@ -31,7 +31,10 @@ public:
     // Flushes to disk (when sync), closes and renames the temporary onto the target; on
     // failure the temporary is removed and the target is untouched. With sync the folder is
     // flushed too, so the rename itself survives a crash.
-    bool commit(bool sync = true);
+    // With noReplace, a target that exists by then (made by someone else since the caller
+    // looked) is left alone and the commit fails with EEXIST; where the file system cannot
+    // promise that, the target is looked at just before the move.
+    bool commit(bool sync = true, bool noReplace = false);
     // Closes and removes the temporary; the target is untouched.
     void abandon();
 

@@ -207,7 +207,7 @@ void FilePlacer::run(Step& s, Current& c) {
             o.dev = st.st_dev;
             o.ino = st.st_ino;
         }
-        if (!c.file.commit(how.sync)) failWith(c.file.error());
+        if (!c.file.commit(how.sync, how.noReplace)) failWith(c.file.error());
         o.kept = !c.err;
     }
     if (!o.kept) c.file.abandon();

@@ -62,7 +62,8 @@ public:
         bool keep = false;      // false: the temporary is removed, the name untouched
         mode_t mode = 0600;     // set exactly, whatever the umask
         int64_t mtime = -1;     // seconds since 1970; -1 leaves the time of writing
-        bool sync = false;      // flushed before the move (it replaces an existing file)
+        bool sync = false;       // flushed before the move (it replaces an existing file)
+        bool noReplace = false;  // nothing was there: a file that appeared since is kept
         bool identify = false;  // report the device and inode of the placed file
     };
     struct Outcome {

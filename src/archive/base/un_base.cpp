@@ -477,6 +477,9 @@ bool TUnBase::extract(TArcEntry& e, const std::string& outPath, const std::strin
                     e.unixMtime >= 0 ? e.unixMtime : dateTimeToUnixTime(dosDateTimeToDateTime(e.dosDateTime));
             // Replacing a file puts its old content at stake: that one is flushed first.
             how.sync = exists;
+            // Found free when the entry began: a file someone made there since (while the
+            // question was open, or while this one queued) is never replaced unasked.
+            how.noReplace = !exists;
             how.identify = keep && mayHardLink();
             unfinished.ticket = 0;
             placer_->finish(ticket, how, std::move(chunk));

@@ -196,6 +196,32 @@ TEST(UnzipSafety, EventsDecideWhatIsWritten) {
     EXPECT_EQ(topLevel(t.path() / "one"), (std::vector<std::string>{"a.txt"}));
 }
 
+// A file that appears under an entry's name after the entry found the name free (here made
+// by the OnBegin handler, as another program could) is never replaced unasked: that entry
+// fails, the file stays, the other entries are written.
+TEST(UnzipSafety, AFileThatAppearsMeanwhileIsNotReplaced) {
+    TempDir t;
+    auto p = writeZip(t, {{"a.txt", bytes("alpha"), 8}, {"late.txt", bytes("from the archive"), 8},
+                          {"c.txt", bytes("gamma"), 0}});
+    for (const int placers : {0, 2}) {
+        SCOPED_TRACE(placers);
+        const fs::path dir = t.path() / ("out" + std::to_string(placers));
+        Job job(p, dir);
+        job.zip.PlacerThreads = placers;
+        job.zip.OnBegin = [&](TZipCommon&, const std::string& fn, int, bool&) {
+            if (fs::path(fn).filename() == "late.txt") writeFile(dir / "late.txt", bytes("someone else's"));
+        };
+        job.zip.Activate();
+        EXPECT_EQ(readAll(dir / "late.txt"), bytes("someone else's"));
+        EXPECT_EQ(readAll(dir / "a.txt"), bytes("alpha"));
+        EXPECT_EQ(readAll(dir / "c.txt"), bytes("gamma"));
+        EXPECT_EQ(job.zip.ExtractedCount, 2);
+        ASSERT_EQ(job.zip.Failures.size(), 1u);
+        EXPECT_EQ(job.zip.Failures[0].name, "late.txt");
+        EXPECT_EQ(topLevel(dir), (std::vector<std::string>{"a.txt", "c.txt", "late.txt"}));  // no temporary left
+    }
+}
+
 TEST(UnzipSafety, ModesAndDatesAreRestored) {
     TempDir t;
     auto p = writeZip(t, {{"tool.sh", bytes("#!/bin/sh\n"), 0, 0100750}, {"doc.txt", bytes("doc"), 8}});

@@ -136,6 +136,11 @@ void FilePlacer::give(Step&& s) {
     if (wake) w->wake.notify_one();
 }
 
+void FilePlacer::flush() {
+    std::unique_lock lock(mutex_);
+    wakeAll(lock);
+}
+
 void FilePlacer::wakeAll(std::unique_lock<std::mutex>&) {
     for (auto& w : workers_) {
         w->bytes = 0;

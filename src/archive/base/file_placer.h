@@ -101,6 +101,10 @@ public:
     void finish(uint64_t ticket, const Finish& how, Chunk&& last);
     void finish(uint64_t ticket, const Finish& how);
 
+    // Sets every thread to the steps queued for it, without waiting (before the job stops
+    // for a question, so the files before it are on disk while the user looks).
+    void flush();
+
     // The outcome of the next file in the order of the tickets; with wait, waits for it
     // while files are still being placed (every file started must be finished first). False
     // when it is not known yet.

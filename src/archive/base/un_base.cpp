@@ -283,6 +283,7 @@ bool TUnBase::extract(TArcEntry& e, const std::string& outPath, const std::strin
         exists = ::fstatat(dirFd, leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
     }
     bool accept = true;
+    if (exists && OnFileExists && placer_) placer_->flush();
     if (exists && OnFileExists)
         OnFileExists(*this, outPath, convertDate(e.localDosDateTime ? e.localDosDateTime : e.dosDateTime),
                      accept);

@@ -91,6 +91,11 @@ void FilePlacer::finish(uint64_t ticket, const Finish& how, Chunk&& last) {
     give({Step::Finish, ticket, nullptr, {}, 0, std::move(last), how});
 }
 
+bool FilePlacer::openFailed(uint64_t ticket) const {
+    std::lock_guard lock(mutex_);
+    return unopened_.count(ticket) > 0;
+}
+
 int FilePlacer::error(uint64_t ticket) const {
     std::lock_guard lock(mutex_);
     const auto it = failed_.find(ticket);
@@ -176,6 +181,7 @@ void FilePlacer::run(Step& s, Current& c) {
         if (!c.err) c.err = err ? err : EIO;
         std::lock_guard lock(mutex_);
         failed_[c.ticket] = c.err;
+        if (!c.opened) unopened_[c.ticket] = true;
     };
     switch (s.kind) {
         case Step::Open:
@@ -240,6 +246,7 @@ bool FilePlacer::next(Outcome& out, bool wait) {
     out = it->second;
     outcomes_.erase(it);
     failed_.erase(want);
+    unopened_.erase(want);
     lastTaken_ = want;
     return true;
 }

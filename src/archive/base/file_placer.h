@@ -97,6 +97,8 @@ public:
     // errno of a step of ticket's file that failed already (its further bytes are of no
     // use), or 0 while none has.
     int error(uint64_t ticket) const;
+    // Whether that failed step was the creation of ticket's file.
+    bool openFailed(uint64_t ticket) const;
     // The file's last bytes (may be empty) and what becomes of it.
     void finish(uint64_t ticket, const Finish& how, Chunk&& last);
     void finish(uint64_t ticket, const Finish& how);
@@ -146,6 +148,7 @@ private:
     std::unique_ptr<Current> inline_;  // the file placed on the caller's thread
     std::map<uint64_t, Outcome> outcomes_;       // finished, not yet taken, by ticket
     std::unordered_map<uint64_t, int> failed_;  // errno by ticket, until taken
+    std::unordered_map<uint64_t, bool> unopened_;  // and whether it failed to be created
     uint64_t held_ = 0;
     uint64_t lastTicket_ = 0, lastTaken_ = 0;
     Step opening_{};                   // the latest file's open, not yet queued

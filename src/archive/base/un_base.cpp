@@ -446,6 +446,8 @@ bool TUnBase::extract(TArcEntry& e, const std::string& outPath, const std::strin
     if (overrun) errorId = msg::SizeDifferent;
     if (cancelledWhileWriting || (errorId && Cancel())) errorId = msg::UserAborted;
     if (errorId && toPlacer && placer_->error(ticket) == ENOSPC) errorId = msg::DiskFull;
+    // A file its thread could not create stopped the decoder: said as the serial job says it.
+    if (errorId && !cancelledWhileWriting && toPlacer && placer_->openFailed(ticket)) errorId = msg::OpenError;
     const bool cancelled = errorId == msg::UserAborted;
     const bool ok = errorId == 0;
     bool good = ok && crc == e.crc && written == e.size;

@@ -222,6 +222,36 @@ TEST(UnzipSafety, AFileThatAppearsMeanwhileIsNotReplaced) {
     }
 }
 
+// A file that cannot be created (its folder went away after the entry began) fails with
+// the same message whether files are placed on the job's thread or on their own, small or
+// big (a big one is created while it is still being decoded, and its failure stops the
+// decoding).
+TEST(UnzipSafety, AFileThatCannotBeCreatedSaysSoTheSameWayEverywhere) {
+    TempDir t;
+    std::vector<uint8_t> big(24u << 20);
+    for (size_t i = 0; i < big.size(); ++i) big[i] = uint8_t(i * 7 / 5);
+    auto p = writeZip(t, {{"gone/small.txt", bytes("small"), 8}, {"kept.txt", bytes("kept"), 8},
+                          {"lost/big.bin", big, 8}, {"last.txt", bytes("last"), 0}});
+    for (const int placers : {0, 2}) {
+        SCOPED_TRACE(placers);
+        const fs::path dir = t.path() / ("out" + std::to_string(placers));
+        Job job(p, dir);
+        job.zip.PlacerThreads = placers;
+        job.zip.OnBegin = [&](TZipCommon&, const std::string& fn, int, bool&) {
+            const fs::path f(fn);
+            if (f.filename() == "small.txt" || f.filename() == "big.bin") fs::remove(f.parent_path());
+        };
+        job.zip.Activate();
+        EXPECT_EQ(job.zip.ExtractedCount, 2);
+        ASSERT_EQ(job.zip.Failures.size(), 2u);
+        EXPECT_EQ(job.zip.Failures[0].name, "gone/small.txt");
+        EXPECT_EQ(job.zip.Failures[0].id, msg::OpenError);
+        EXPECT_EQ(job.zip.Failures[1].name, "lost/big.bin");
+        EXPECT_EQ(job.zip.Failures[1].id, msg::OpenError);
+        EXPECT_EQ(topLevel(dir), (std::vector<std::string>{"kept.txt", "last.txt"}));
+    }
+}
+
 TEST(UnzipSafety, ModesAndDatesAreRestored) {
     TempDir t;
     auto p = writeZip(t, {{"tool.sh", bytes("#!/bin/sh\n"), 0, 0100750}, {"doc.txt", bytes("doc"), 8}});

@@ -22,14 +22,14 @@ std::shared_ptr<const FilePlacer::Folder> FilePlacer::shareFolder(int dirFd) {
     return std::make_shared<const Folder>(fd);
 }
 
-unsigned FilePlacer::threadsForThisMachine() {
+unsigned FilePlacer::threadsForThisMachine(unsigned othersBusy) {
     unsigned cores = std::thread::hardware_concurrency();
     if (const char* cap = std::getenv("KV_EXTRACT_THREADS"); cap && *cap) {
         const long n = std::strtol(cap, nullptr, 10);
         if (n >= 1 && n < long(cores)) cores = unsigned(n);
     }
-    // The job's own thread decodes; the others place files.
-    return cores > 1 ? std::min(cores - 1, 3u) : 0;
+    // The job's own thread decodes (with the extractor's own threads); the others place files.
+    return cores > 1 + othersBusy ? std::min(cores - 1 - othersBusy, 3u) : 0;
 }
 
 struct FilePlacer::Current {

@@ -75,10 +75,11 @@ public:
         ino_t ino = 0;
     };
 
-    // Threads for this machine: one per core beside the job's own, at most three; none on one
-    // core. KV_EXTRACT_THREADS caps the job's threads, its own included (1: no placing
-    // thread, every step on the job's thread).
-    static unsigned threadsForThisMachine();
+    // Threads for this machine: one per core beside the job's own and the `othersBusy`
+    // threads the extractor runs beside it (decoding ahead), at most three; none on one core.
+    // KV_EXTRACT_THREADS caps the job's threads, its own included (1: no placing thread,
+    // every step on the job's thread).
+    static unsigned threadsForThisMachine(unsigned othersBusy = 0);
 
     FilePlacer(unsigned threads, BufferPool& pool);
     ~FilePlacer();  // waits for everything given

@@ -97,7 +97,7 @@ void TUnBase::runJob() {
             const std::string targetName = root_.size() > 1 ? root_.substr(0, root_.size() - 1) : root_;
             if (!target_.open(root_)) reportAndRaise(msg::CreateDirError, targetName);
             placer_ = std::make_unique<FilePlacer>(
-                PlacerThreads < 0 ? FilePlacer::threadsForThisMachine() : unsigned(std::min(PlacerThreads, 8)), pool_);
+                PlacerThreads < 0 ? FilePlacer::threadsForThisMachine(threadsOfItsOwn()) : unsigned(std::min(PlacerThreads, 8)), pool_);
             umask_ = currentUmask();
             // Never start what the disk cannot hold: the whole job's declared bytes, at once.
             struct statvfs vfs;

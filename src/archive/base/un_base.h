@@ -68,7 +68,8 @@ public:
     std::function<bool(std::string& name)> SelectEntry;
 
     // Threads that create and fill the files while the next entries decode: -1 as many as
-    // the machine suggests (FilePlacer::threadsForThisMachine), 0 none. With threads, an
+    // the machine suggests (FilePlacer::threadsForThisMachine, the cores that the extractor's
+    // own threads leave), 0 none. With threads, an
     // entry whose file then cannot be written has had its OnEnd already (its bytes were
     // good); the failure is reported and counted as soon as it is known.
     int PlacerThreads = -1;
@@ -148,6 +149,9 @@ protected:
     bool emitOwned(BufferPool::Buffer&& data, size_t n, const uint32_t* crcOfThem = nullptr);
     // The job's buffers, for an extractor that holds entries whole (given back once written).
     BufferPool& bufferPool() { return pool_; }
+    // Threads the extractor runs beside the job's own once the archive is open (decoding
+    // ahead): the files are then placed on the cores those leave.
+    virtual unsigned threadsOfItsOwn() const { return 0; }
     // Called once the job ends, opened or not.
     virtual void closeArchive() {}
 

@@ -29,6 +29,7 @@ protected:
     int locateEntry(TArcEntry& e) override;
     int decodeEntry(TArcEntry& e, const std::string& outPath, const Emit& emit, bool& endJob) override;
     void closeArchive() override;
+    unsigned threadsOfItsOwn() const override { return ahead_ ? ahead_->workers() : 0; }
 
 private:
     void fillEntry(const ZipCentralRecord& rec, TArcEntry& e) const;

@@ -2,9 +2,10 @@
 // writes one entry, the workers decode the next ones into memory in directory order. The
 // job still takes every entry in its own order and through its own checks; an entry the
 // workers did not decode (encrypted, not deflated, too large, or simply not reached yet)
-// is decoded by the job as before. Memory is bounded: each entry held ahead declares at
-// most kMaxEntry bytes (and no more than deflate can give from its packed size), and all
-// of them together at most kMaxHeld.
+// is decoded by the job as before. A job that would wait for a worker still on its entry
+// decodes the next entry the workers would take instead. Memory is bounded: each entry
+// held ahead declares at most kMaxEntry bytes (and no more than deflate can give from its
+// packed size), and all of them together at most kMaxHeld (plus one entry the job took).
 #pragma once
 
 #include <atomic>
@@ -31,7 +32,7 @@ class ZipDecodeAhead {
 public:
     static constexpr uint64_t kMaxEntry = 8u << 20;
     static constexpr uint64_t kMaxHeld = 32u << 20;
-    static constexpr uint64_t kMaxAhead = 64;  // entries past the one being taken
+    static constexpr uint64_t kMaxAhead = 1024;  // entries past the one being taken
     static_assert(kMaxEntry <= kMaxHeld / 2, "an entry fits once half the window is free");
 
     struct Decoded {
@@ -41,9 +42,10 @@ public:
         codec::Result result;
     };
 
-    // Workers for this machine: from four cores, half of them less one (at most three), the
-    // rest placing files; none below four cores or when KV_EXTRACT_THREADS is 1.
+    // Workers for this machine: half the cores (at least one beside the job, at most four),
+    // the rest placing files; none on one core or when KV_EXTRACT_THREADS is 1.
     static unsigned workersForThisMachine();
+    unsigned workers() const { return unsigned(workers_.size()); }
 
     // The entry's name as the job presents it, to skip the entries `fileSpec` leaves out.
     using NameOf = std::function<std::string(const ZipCentralRecord&)>;
@@ -65,7 +67,16 @@ private:
         uint64_t declared = 0;
         Decoded decoded;
     };
+    // An entry claimed for decoding ahead, by a worker or by the job while it would wait.
+    struct Claim {
+        uint64_t index = 0, localOffset = 0, packed = 0, size = 0;
+    };
     void work();
+    // The next entry to decode ahead: false when there is none, or at stop. A worker
+    // (mayWait) waits for room in the window; the job does not.
+    bool claim(std::unique_lock<std::mutex>& lock, bool mayWait, Claim& c);
+    // Decodes it outside the lock and hands it to its slot.
+    void decodeClaimed(std::unique_lock<std::mutex>& lock, const Claim& c);
     // A worker that finds the window full waits until the job has taken half of it, so it
     // is woken once per stretch of entries rather than once per entry.
     bool roomy() const;

@@ -74,7 +74,7 @@ Outcome expectSameAsSerial(const fs::path& archive, const fs::path& root, const 
     // with and without workers decoding ahead.
     const struct {
         int workers, placers;
-    } choices[] = {{-1, -1}, {3, 1}, {0, 3}};
+    } choices[] = {{-1, -1}, {1, 0}, {3, 1}, {0, 3}};
     for (const auto& c : choices) {
         SCOPED_TRACE(std::to_string(c.workers) + " workers, " + std::to_string(c.placers) + " placers");
         const std::string dir = "parallel-" + tag + std::to_string(c.workers) + "-" + std::to_string(c.placers);

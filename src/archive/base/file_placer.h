@@ -75,13 +75,25 @@ public:
         ino_t ino = 0;
     };
 
-    // Threads for this machine: one per core beside the job's own and the `othersBusy`
-    // threads the extractor runs beside it (decoding ahead), at most three; none on one core.
+    // Files of at least this many bytes are the ones worth a thread when no core is spare:
+    // written while the job still decodes them, instead of after.
+    static constexpr uint64_t kLargeFile = 4u << 20;
+
+    // The threads for this machine, and from which size a file goes to them.
+    struct Threads {
+        unsigned count = 0;
+        uint64_t from = 0;  // smaller files are placed on the caller's thread
+    };
+    // One thread per core beside the job's own and the `othersBusy` threads the extractor
+    // runs beside it (decoding ahead), at most three, for every file. With no core spare
+    // (but more than one core), one thread for large files only: the small ones would only
+    // take turns with the decoders, and a file's own calls are cheap next to its decoding;
+    // a large file is written while its decoding goes on. None on one core.
     // KV_EXTRACT_THREADS caps the job's threads, its own included (1: no placing thread,
     // every step on the job's thread).
-    static unsigned threadsForThisMachine(unsigned othersBusy = 0);
+    static Threads threadsForThisMachine(unsigned othersBusy = 0);
 
-    FilePlacer(unsigned threads, BufferPool& pool);
+    FilePlacer(Threads threads, BufferPool& pool);
     ~FilePlacer();  // waits for everything given
     FilePlacer(const FilePlacer&) = delete;
     FilePlacer& operator=(const FilePlacer&) = delete;
@@ -92,7 +104,12 @@ public:
     // its ticket (1, 2, ... in the order given). Only the latest file takes bytes and its
     // finish, so one file is started at a time. A finish that keeps the file with the very
     // mode it was created with (the umask took nothing from it) sets no mode again.
-    uint64_t open(std::shared_ptr<const Folder> folder, const std::string& leaf, mode_t createMode = 0600);
+    // declaredSize, the bytes the file is expected to take, chooses where it is placed.
+    uint64_t open(std::shared_ptr<const Folder> folder, const std::string& leaf, mode_t createMode = 0600,
+                  uint64_t declaredSize = 0);
+    // Whether ticket's file is placed on the caller's thread, each step as it is given, its
+    // outcome known once finished (it is the next one once the files before it are known).
+    bool placedHere(uint64_t ticket) const;
     // Bytes for the file of ticket, written in the order given. Waits while too much is held.
     void append(uint64_t ticket, Chunk&& bytes);
     // errno of a step of ticket's file that failed already (its further bytes are of no
@@ -147,6 +164,8 @@ private:
     std::condition_variable settled_;  // next(wait) waits here for an outcome
     std::vector<std::unique_ptr<Worker>> workers_;
     std::unique_ptr<Current> inline_;  // the file placed on the caller's thread
+    uint64_t threadedFrom_ = 0;        // files declared smaller are placed there
+    uint64_t hereTicket_ = 0;          // the latest file, when it is placed there
     std::map<uint64_t, Outcome> outcomes_;       // finished, not yet taken, by ticket
     std::unordered_map<uint64_t, int> failed_;  // errno by ticket, until taken
     std::unordered_map<uint64_t, bool> unopened_;  // and whether it failed to be created

@@ -97,7 +97,9 @@ void TUnBase::runJob() {
             const std::string targetName = root_.size() > 1 ? root_.substr(0, root_.size() - 1) : root_;
             if (!target_.open(root_)) reportAndRaise(msg::CreateDirError, targetName);
             placer_ = std::make_unique<FilePlacer>(
-                PlacerThreads < 0 ? FilePlacer::threadsForThisMachine(threadsOfItsOwn()) : unsigned(std::min(PlacerThreads, 8)), pool_);
+                PlacerThreads < 0 ? FilePlacer::threadsForThisMachine(threadsOfItsOwn())
+                                  : FilePlacer::Threads{unsigned(std::min(PlacerThreads, 8)), PlacerThreadsFrom},
+                pool_);
             umask_ = currentUmask();
             // Never start what the disk cannot hold: the whole job's declared bytes, at once.
             struct statvfs vfs;
@@ -332,12 +334,13 @@ bool TUnBase::extract(TArcEntry& e, const std::string& outPath, const std::strin
         }
         // Made with its own mode at once where the umask takes nothing from it (one call
         // fewer per file); privately otherwise, and given its mode once written.
-        ticket = placer_->open(placeFolder_, leaf, (fileMode & ~umask_) == fileMode ? fileMode : 0600);
-        if (!placer_->threaded() && placer_->error(ticket)) {
+        ticket = placer_->open(placeFolder_, leaf, (fileMode & ~umask_) == fileMode ? fileMode : 0600, e.size);
+        if (placer_->placedHere(ticket) && placer_->error(ticket)) {
             // Nothing is decoded for a file that cannot be made.
             placer_->finish(ticket, {});
+            settlePlaced(true);  // the files before it, still on their way
             FilePlacer::Outcome o;
-            placer_->next(o, false);
+            placer_->next(o, true);
             return fail(msg::OpenError);
         }
     }
@@ -486,7 +489,7 @@ bool TUnBase::extract(TArcEntry& e, const std::string& outPath, const std::strin
             how.identify = keep && mayHardLink();
             unfinished.ticket = 0;
             placer_->finish(ticket, how, std::move(chunk));
-            if (!placer_->threaded() || placer_->error(ticket)) {
+            if (placer_->placedHere(ticket) || placer_->error(ticket)) {
                 // Known now (or failing already): settled here, as part of this entry.
                 settlePlaced(true);
                 FilePlacer::Outcome o;

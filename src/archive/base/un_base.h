@@ -73,6 +73,9 @@ public:
     // entry whose file then cannot be written has had its OnEnd already (its bytes were
     // good); the failure is reported and counted as soon as it is known.
     int PlacerThreads = -1;
+    // With PlacerThreads set: files declared smaller than this are placed on the job's thread
+    // (as the machine's own choice does for all but large files when no core is spare).
+    uint64_t PlacerThreadsFrom = 0;
 
     // Every decoder writes through this sink (ToFile while extracting, TestOnly for a test).
     TOutputSink Sink;

@@ -28,7 +28,7 @@ struct Outcome {
 };
 
 Outcome extract(const fs::path& archive, const fs::path& dir, const char* threads, const std::string& mask,
-                int workers = -1, int placers = -1) {
+                int workers = -1, int placers = -1, uint64_t placedOnThreadsFrom = 0) {
     if (threads)
         ::setenv("KV_EXTRACT_THREADS", threads, 1);
     else
@@ -37,6 +37,7 @@ Outcome extract(const fs::path& archive, const fs::path& dir, const char* thread
     TUnZIP zip;
     zip.DecodeAheadWorkers = workers;
     zip.PlacerThreads = placers;
+    zip.PlacerThreadsFrom = placedOnThreadsFrom;
     // Every name met again is replaced, and said so.
     zip.OnFileExists = [&](TZipCommon&, const std::string& fn, const TDateTime&, bool& accept) {
         o.events.push_back("exists " + fs::path(fn).filename().string());
@@ -71,14 +72,17 @@ Outcome expectSameAsSerial(const fs::path& archive, const fs::path& root, const 
                            const std::string& tag) {
     Outcome serial = extract(archive, root / ("serial-" + tag), "1", mask);
     // The machine's own choice of threads, and more than a machine of fewer cores would get,
-    // with and without workers decoding ahead.
+    // with and without workers decoding ahead, and with only the larger files placed on a
+    // thread (the others on the job's, their outcomes taken in turn with the threaded ones).
     const struct {
         int workers, placers;
-    } choices[] = {{-1, -1}, {1, 0}, {3, 1}, {0, 3}};
+        uint64_t from;
+    } choices[] = {{-1, -1, 0}, {1, 0, 0}, {1, 1, 200000}, {3, 1, 0}, {0, 3, 0}};
     for (const auto& c : choices) {
-        SCOPED_TRACE(std::to_string(c.workers) + " workers, " + std::to_string(c.placers) + " placers");
-        const std::string dir = "parallel-" + tag + std::to_string(c.workers) + "-" + std::to_string(c.placers);
-        Outcome parallel = extract(archive, root / dir, nullptr, mask, c.workers, c.placers);
+        const std::string name = std::to_string(c.workers) + "-" + std::to_string(c.placers) + "-" + std::to_string(c.from);
+        SCOPED_TRACE(name + " (workers, placers, placed on threads from)");
+        const std::string dir = "parallel-" + tag + name;
+        Outcome parallel = extract(archive, root / dir, nullptr, mask, c.workers, c.placers, c.from);
         EXPECT_EQ(parallel.events, serial.events);
         EXPECT_EQ(parallel.tree, serial.tree);
         EXPECT_EQ(parallel.extracted, serial.extracted);

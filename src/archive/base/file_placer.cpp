@@ -106,13 +106,14 @@ bool FilePlacer::placedHere(uint64_t ticket) const {
 
 bool FilePlacer::openFailed(uint64_t ticket) const {
     std::lock_guard lock(mutex_);
-    return unopened_.count(ticket) > 0;
+    const auto it = failed_.find(ticket);
+    return it != failed_.end() && it->second.unopened;
 }
 
 int FilePlacer::error(uint64_t ticket) const {
     std::lock_guard lock(mutex_);
     const auto it = failed_.find(ticket);
-    return it == failed_.end() ? 0 : it->second;
+    return it == failed_.end() ? 0 : it->second.err;
 }
 
 void FilePlacer::give(Step&& s) {
@@ -194,8 +195,7 @@ void FilePlacer::run(Step& s, Current& c) {
     auto failWith = [&](int err) {
         if (!c.err) c.err = err ? err : EIO;
         std::lock_guard lock(mutex_);
-        failed_[c.ticket] = c.err;
-        if (!c.opened) unopened_[c.ticket] = true;
+        failed_[c.ticket] = {c.err, !c.opened};
     };
     switch (s.kind) {
         case Step::Open:
@@ -260,7 +260,6 @@ bool FilePlacer::next(Outcome& out, bool wait) {
     out = it->second;
     outcomes_.erase(it);
     failed_.erase(want);
-    unopened_.erase(want);
     lastTaken_ = want;
     return true;
 }

@@ -167,8 +167,11 @@ private:
     uint64_t threadedFrom_ = 0;        // files declared smaller are placed there
     uint64_t hereTicket_ = 0;          // the latest file, when it is placed there
     std::map<uint64_t, Outcome> outcomes_;       // finished, not yet taken, by ticket
-    std::unordered_map<uint64_t, int> failed_;  // errno by ticket, until taken
-    std::unordered_map<uint64_t, bool> unopened_;  // and whether it failed to be created
+    struct Failed {
+        int err = 0;
+        bool unopened = false;  // the temporary could not be created
+    };
+    std::unordered_map<uint64_t, Failed> failed_;  // by ticket, until its outcome is taken
     uint64_t held_ = 0;
     uint64_t lastTicket_ = 0, lastTaken_ = 0;
     Step opening_{};                   // the latest file's open, not yet queued

@@ -166,7 +166,9 @@ bool TUnBase::linkToWritten(const std::string& of, const std::string& rel, const
 void TUnBase::settlePlaced(bool wait) {
     FilePlacer::Outcome o;
     while (placer_ && !placed_.empty() && placer_->next(o, wait)) {
-        if (o.ticket != placed_.front().ticket) continue;  // a file abandoned before it was handed over
+        // A file given up before it was handed over (the decoder left by an exception, or a
+        // file placed on this thread whose outcome was not taken): nothing to count.
+        if (o.ticket != placed_.front().ticket) continue;
         const Placed p = std::move(placed_.front());
         placed_.pop_front();
         placedKeys_.erase(p.key);

@@ -62,7 +62,7 @@ bool ZipDecodeAhead::take(uint64_t index, Decoded& out) {
     while (!it->second.done) {
         Claim c;
         if (claim(lock, false, c))
-            decodeClaimed(lock, c);
+            decodeClaimed(lock, c, jobInput_);
         else
             done_.wait(lock, [&] { return it->second.done; });
     }
@@ -90,7 +90,8 @@ void ZipDecodeAhead::waitForRoom(std::unique_lock<std::mutex>& lock) {
 void ZipDecodeAhead::work() {
     std::unique_lock lock(mutex_);
     Claim c;
-    while (claim(lock, true, c)) decodeClaimed(lock, c);
+    std::vector<uint8_t> input;  // this worker's input chunk, kept from entry to entry
+    while (claim(lock, true, c)) decodeClaimed(lock, c, input);
 }
 
 bool ZipDecodeAhead::claim(std::unique_lock<std::mutex>& lock, bool mayWait, Claim& c) {
@@ -132,10 +133,11 @@ bool ZipDecodeAhead::claim(std::unique_lock<std::mutex>& lock, bool mayWait, Cla
     }
 }
 
-void ZipDecodeAhead::decodeClaimed(std::unique_lock<std::mutex>& lock, const Claim& c) {
+void ZipDecodeAhead::decodeClaimed(std::unique_lock<std::mutex>& lock, const Claim& c,
+                                   std::vector<uint8_t>& input) {
     lock.unlock();
     Decoded d;
-    decode(c.localOffset, c.packed, c.size, d);
+    decode(c.localOffset, c.packed, c.size, input, d);
     lock.lock();
     if (auto it = slots_.find(c.index); it != slots_.end()) {
         it->second.decoded = std::move(d);
@@ -144,7 +146,8 @@ void ZipDecodeAhead::decodeClaimed(std::unique_lock<std::mutex>& lock, const Cla
     done_.notify_all();
 }
 
-void ZipDecodeAhead::decode(uint64_t localOffset, uint64_t packed, uint64_t size, Decoded& out) const {
+void ZipDecodeAhead::decode(uint64_t localOffset, uint64_t packed, uint64_t size, std::vector<uint8_t>& input,
+                            Decoded& out) const {
     out.dataPos = UINT64_MAX;  // not usable unless the data is found below
     out.result.status = codec::Status::BadData;
     uint64_t localPos = 0, dataPos = 0, dataEnd = 0;
@@ -165,7 +168,7 @@ void ZipDecodeAhead::decode(uint64_t localOffset, uint64_t packed, uint64_t size
             remaining -= got;
             return long(got);
         },
-        codec::InputSource::chunkFor(packed));
+        input, codec::InputSource::chunkFor(packed));
     codec::OutputWindow window{std::span<uint8_t>(out.bytes.data.get(), size_t(size))};
     out.result = codec::inflate(in, window);
     // Here, while the bytes are still in this core's cache.

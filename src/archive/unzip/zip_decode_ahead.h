@@ -75,14 +75,16 @@ private:
     // The next entry to decode ahead: false when there is none, or at stop. A worker
     // (mayWait) waits for room in the window; the job does not.
     bool claim(std::unique_lock<std::mutex>& lock, bool mayWait, Claim& c);
-    // Decodes it outside the lock and hands it to its slot.
-    void decodeClaimed(std::unique_lock<std::mutex>& lock, const Claim& c);
+    // Decodes it outside the lock, reading through the caller's input chunk, and hands it to
+    // its slot.
+    void decodeClaimed(std::unique_lock<std::mutex>& lock, const Claim& c, std::vector<uint8_t>& input);
     // A worker that finds the window full waits until the job has taken half of it, so it
     // is woken once per stretch of entries rather than once per entry.
     bool roomy() const;
     void wakeIfRoomy();
     void waitForRoom(std::unique_lock<std::mutex>& lock);
-    void decode(uint64_t localOffset, uint64_t packed, uint64_t size, Decoded& out) const;
+    void decode(uint64_t localOffset, uint64_t packed, uint64_t size, std::vector<uint8_t>& input,
+                Decoded& out) const;
 
     const ArcFile& file_;
     const ZipDirectory& dir_;
@@ -103,6 +105,7 @@ private:
     std::unique_ptr<BlockReader> reader_;
     std::optional<ZipDirectoryCursor> cursor_;
     std::vector<std::thread> workers_;
+    std::vector<uint8_t> jobInput_;  // the job's input chunk when it decodes ahead itself
 };
 
 }  // namespace kv

@@ -196,6 +196,19 @@ TEST(UnzipSafety, EventsDecideWhatIsWritten) {
     EXPECT_EQ(topLevel(t.path() / "one"), (std::vector<std::string>{"a.txt"}));
 }
 
+// Files placed on the job's thread, on threads of their own, and only the large ones on a
+// thread (the small ones on the job's, in turn with them).
+struct PlacerChoice {
+    std::string name;
+    int threads;
+    uint64_t from;
+    void applyTo(TUnZIP& zip) const {
+        zip.PlacerThreads = threads;
+        zip.PlacerThreadsFrom = from;
+    }
+};
+const PlacerChoice kPlacerChoices[] = {{"here", 0, 0}, {"threads", 2, 0}, {"large-on-a-thread", 1, 1u << 20}};
+
 // A file that appears under an entry's name after the entry found the name free (here made
 // by the OnBegin handler, as another program could) is never replaced unasked: that entry
 // fails, the file stays, the other entries are written.
@@ -203,11 +216,11 @@ TEST(UnzipSafety, AFileThatAppearsMeanwhileIsNotReplaced) {
     TempDir t;
     auto p = writeZip(t, {{"a.txt", bytes("alpha"), 8}, {"late.txt", bytes("from the archive"), 8},
                           {"c.txt", bytes("gamma"), 0}});
-    for (const int placers : {0, 2}) {
-        SCOPED_TRACE(placers);
-        const fs::path dir = t.path() / ("out" + std::to_string(placers));
+    for (const PlacerChoice& c : kPlacerChoices) {
+        SCOPED_TRACE(c.name);
+        const fs::path dir = t.path() / ("out-" + c.name);
         Job job(p, dir);
-        job.zip.PlacerThreads = placers;
+        c.applyTo(job.zip);
         job.zip.OnBegin = [&](TZipCommon&, const std::string& fn, int, bool&) {
             if (fs::path(fn).filename() == "late.txt") writeFile(dir / "late.txt", bytes("someone else's"));
         };
@@ -230,25 +243,28 @@ TEST(UnzipSafety, AFileThatCannotBeCreatedSaysSoTheSameWayEverywhere) {
     TempDir t;
     std::vector<uint8_t> big(24u << 20);
     for (size_t i = 0; i < big.size(); ++i) big[i] = uint8_t(i * 7 / 5);
-    auto p = writeZip(t, {{"gone/small.txt", bytes("small"), 8}, {"kept.txt", bytes("kept"), 8},
-                          {"lost/big.bin", big, 8}, {"last.txt", bytes("last"), 0}});
-    for (const int placers : {0, 2}) {
-        SCOPED_TRACE(placers);
-        const fs::path dir = t.path() / ("out" + std::to_string(placers));
+    // The small one right after a big one that is good: its failure is known while that
+    // one may still be on its way.
+    auto p = writeZip(t, {{"lost/big.bin", big, 8}, {"big-kept.bin", big, 8}, {"gone/small.txt", bytes("small"), 8},
+                          {"kept.txt", bytes("kept"), 8}, {"last.txt", bytes("last"), 0}});
+    for (const PlacerChoice& c : kPlacerChoices) {
+        SCOPED_TRACE(c.name);
+        const fs::path dir = t.path() / ("out-" + c.name);
         Job job(p, dir);
-        job.zip.PlacerThreads = placers;
+        c.applyTo(job.zip);
         job.zip.OnBegin = [&](TZipCommon&, const std::string& fn, int, bool&) {
             const fs::path f(fn);
             if (f.filename() == "small.txt" || f.filename() == "big.bin") fs::remove(f.parent_path());
         };
         job.zip.Activate();
-        EXPECT_EQ(job.zip.ExtractedCount, 2);
+        EXPECT_EQ(job.zip.ExtractedCount, 3);
         ASSERT_EQ(job.zip.Failures.size(), 2u);
-        EXPECT_EQ(job.zip.Failures[0].name, "gone/small.txt");
+        EXPECT_EQ(job.zip.Failures[0].name, "lost/big.bin");
         EXPECT_EQ(job.zip.Failures[0].id, msg::OpenError);
-        EXPECT_EQ(job.zip.Failures[1].name, "lost/big.bin");
+        EXPECT_EQ(job.zip.Failures[1].name, "gone/small.txt");
         EXPECT_EQ(job.zip.Failures[1].id, msg::OpenError);
-        EXPECT_EQ(topLevel(dir), (std::vector<std::string>{"kept.txt", "last.txt"}));
+        EXPECT_EQ(topLevel(dir), (std::vector<std::string>{"big-kept.bin", "kept.txt", "last.txt"}));
+        EXPECT_EQ(readAll(dir / "big-kept.bin"), big);
     }
 }
 

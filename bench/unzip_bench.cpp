@@ -1,10 +1,11 @@
 // Extracting a ~200 MB deflated ZIP of real text and binaries: kvarc x against unzip and
 // 7zz x, each into a fresh folder, best of three runs. Prints seconds and ratios; the
 // goal is to be faster than 7zz. kvarc runs twice: serial (KV_EXTRACT_THREADS=1) and with
-// the threads it takes on this machine (files placed on the other cores, and from four
-// cores entries decoded ahead). Wall time and the tools' CPU time are both printed: on a
-// shared machine the CPU figure is the steadier one, but only wall time shows what the
-// threads gain. Run by hand: ./unzip_bench [MB of input] [folder to
+// the threads it takes on this machine (half the cores decode entries ahead, the job itself
+// decoding ahead whenever it would wait for them; the cores left place files, and on two
+// cores one thread writes the large files). Wall time and the tools' CPU time are both
+// printed: on a shared machine the CPU figure is the steadier one, but only wall time shows
+// what the threads gain. Run by hand: ./unzip_bench [MB of input] [folder to
 // extract into]. The folder's file system matters: on ext4 the creation of ten thousand
 // files costs more, and varies more, right after many files were deleted there; a fresh
 // file system (or /dev/shm, which has no such cost) gives steadier figures.

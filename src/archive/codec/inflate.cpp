@@ -7,10 +7,12 @@
 // and one shift decode a symbol with its extra bits. The low 16 bits of every entry are a
 // bit-field control word: the bits the symbol takes and the width of the next lookup, so
 // the next index is one bit-field extract (BEXTR where the CPU has it) from the buffer as
-// it was before the symbol, and the lookups chain through one instruction each. Matches are copied 16 or 8
-// bytes at a time, overrunning into the margin. Every path of the loop ends by looking up the next symbol's
-// entry, so that load overlaps the copy and the loop checks. Near the end of the input or of the output room
-// a slow path decodes one symbol at a time with full checks.
+// it was before the symbol, and the lookups chain through one instruction each. Matches are copied a word
+// at a time, five words before the length is even looked at, overrunning into the margin; a distance below
+// 8 repeats its pattern through a word. A literal right after a match is taken without a branch. Every
+// path of the loop ends by looking up the next symbol's entry, so that load overlaps the copy and the loop
+// checks. Near the end of the input or of the output room a slow path decodes one symbol at a time with
+// full checks.
 //
 // Error ids: a code-length set that is over-subscribed or a repeat that runs past the
 // end or has nothing to repeat -> "Bad lengths"; a set with unused codes (other than the
@@ -264,6 +266,20 @@ void buildFixed(Tables& t) {
     buildTable<Kind::Dist>(lens + 288, 32, kDistBits, t.dist, std::size(t.dist));
 }
 
+// For a distance d below 8: the multiplier that repeats d bytes through a word, and the
+// most bytes of whole patterns a word holds.
+struct Repeat {
+    uint64_t mul[8];
+    uint8_t step[8];
+    constexpr Repeat() : mul{}, step{} {
+        for (unsigned d = 1; d < 8; ++d) {
+            for (unsigned k = 0; k * d < 8; ++k) mul[d] |= uint64_t(1) << (8 * d * k);
+            step[d] = uint8_t(8 - 8 % d);
+        }
+    }
+};
+constexpr Repeat kRepeat;
+
 inline uint64_t load64(const uint8_t* p) {
     uint64_t v;
     std::memcpy(&v, p, 8);
@@ -277,8 +293,8 @@ inline size_t extraValue(uint64_t saved, uint64_t e) {
 }
 
 // Bytes the fast loop needs: three 8-byte refills per iteration, each advancing at most 7
-// bytes; four literal bytes, then a match of up to 258
-// bytes whose word copies run up to 29 bytes past it.
+// bytes; up to two literal bytes, a match of up to 258 bytes whose word copies run up to 37
+// bytes past it (the five words of a 3-byte match), and one more literal byte.
 constexpr ptrdiff_t kInMargin = 24;
 constexpr ptrdiff_t kOutMargin = 320;
 
@@ -410,9 +426,9 @@ template <bool kBmi>
         // A refill counts 56 to 63 bits, but all 64 bits of the buffer are then stream
         // data; every path here comes straight from a refill, so at least 56 bits are
         // counted. A length takes at most 16 bits from the primary table or 20 through a
-        // sub-table, a distance at most 21, and the next lookup 11: 52 bits of data, 41
-        // counted. A sub-table distance (28 bits) refills first, so the common match runs
-        // on one refill.
+        // sub-table, a distance at most 21, the literal after the match 11 and the lookup
+        // after that 11: 63 bits of data, 52 counted. A sub-table distance (28 bits)
+        // refills first, so the common match runs on one refill.
         uint64_t saved = bb;
         uint64_t d = dist[extract<kBmi>(saved, e)];
         KV_CONSUME(e);
@@ -437,47 +453,41 @@ template <bool kBmi>
             exit = FastExit::BadDistance;
             break;
         }
-        KV_REFILL();
 
-        // Copies in whole words may run up to 29 bytes past the match (into the margin).
+        // Copies in whole words may run up to 37 bytes past the match (into the margin).
         const uint8_t* src = op - distance;
         uint8_t* dst = op;
         op += len;
-        if (__builtin_expect(distance >= 16, 1)) {
-            std::memcpy(dst, src, 16);
-            std::memcpy(dst + 16, src + 16, 16);
-            if (__builtin_expect(len > 32, 0)) {
-                dst += 32;
-                src += 32;
-                do {
-                    std::memcpy(dst, src, 16);
-                    dst += 16;
-                    src += 16;
-                } while (dst < op);
-            }
-        } else if (distance >= 8) {
+        if (__builtin_expect(distance >= 8, 1)) {
             std::memcpy(dst, src, 8);
             std::memcpy(dst + 8, src + 8, 8);
-            if (len > 16) {
-                dst += 16;
-                src += 16;
+            std::memcpy(dst + 16, src + 16, 8);
+            std::memcpy(dst + 24, src + 24, 8);
+            std::memcpy(dst + 32, src + 32, 8);
+            if (__builtin_expect(len > 40, 0)) {
+                dst += 40;
+                src += 40;
                 do {
                     std::memcpy(dst, src, 8);
                     dst += 8;
                     src += 8;
                 } while (dst < op);
             }
-        } else if (distance == 1) {
-            uint64_t v = uint64_t(*src) * 0x0101010101010101u;
+        } else {
+            // A distance below 8: the pattern of its `distance` bytes fills a word, which
+            // then repeats every whole number of patterns.
+            uint64_t v = (load64(src) & ((uint64_t(1) << (8 * distance)) - 1)) * kRepeat.mul[distance];
+            const unsigned step = kRepeat.step[distance];
             do {
                 std::memcpy(dst, &v, 8);
-                dst += 8;
-            } while (dst < op);
-        } else {
-            do {
-                *dst++ = *src++;
+                dst += step;
             } while (dst < op);
         }
+        // A literal follows a match more often than not in binary data, less often in text.
+        // Taking it without a branch costs a lookup when it is not one, which is cheaper than
+        // the mispredictions the branch would bring. Its byte lands after the copy's overrun.
+        KV_MAYBE_LITERAL();
+        KV_REFILL();
     }
 #undef KV_LITERAL
 #undef KV_MAYBE_LITERAL

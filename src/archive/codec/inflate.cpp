@@ -7,12 +7,13 @@
 // and one shift decode a symbol with its extra bits. The low 16 bits of every entry are a
 // bit-field control word: the bits the symbol takes and the width of the next lookup, so
 // the next index is one bit-field extract (BEXTR where the CPU has it) from the buffer as
-// it was before the symbol, and the lookups chain through one instruction each. Matches are copied a word
-// at a time, five words before the length is even looked at, overrunning into the margin; a distance below
-// 8 repeats its pattern through a word. A literal right after a match is taken without a branch. Every
-// path of the loop ends by looking up the next symbol's entry, so that load overlaps the copy and the loop
-// checks. Near the end of the input or of the output room a slow path decodes one symbol at a time with
-// full checks.
+// it was before the symbol, and the lookups chain through one instruction each. Matches
+// are copied a word at a time, five words (in blocks with many long matches, four 16-byte
+// pieces) before the length is even looked at, overrunning into the margin; a distance
+// below 8 repeats its pattern through a word. A literal right after a match is taken
+// without a branch. Every path of the loop ends by looking up the next symbol's entry, so
+// that load overlaps the copy and the loop checks. Near the end of the input or of the
+// output room a slow path decodes one symbol at a time with full checks.
 //
 // Error ids: a code-length set that is over-subscribed or a repeat that runs past the
 // end or has nothing to repeat -> "Bad lengths"; a set with unused codes (other than the
@@ -293,8 +294,8 @@ inline size_t extraValue(uint64_t saved, uint64_t e) {
 }
 
 // Bytes the fast loop needs: three 8-byte refills per iteration, each advancing at most 7
-// bytes; up to two literal bytes, a match of up to 258 bytes whose word copies run up to 37
-// bytes past it (the five words of a 3-byte match), and one more literal byte.
+// bytes; up to two literal bytes, a match of up to 258 bytes whose copies run up to 61 bytes
+// past it (the four 16-byte pieces of a 3-byte match), and one more literal byte.
 constexpr ptrdiff_t kInMargin = 24;
 constexpr ptrdiff_t kOutMargin = 320;
 
@@ -328,7 +329,7 @@ template <bool kBmi>
 
 // The fast loop, written once and compiled for the baseline CPU and, where the CPU has
 // them, for BMI2's shifts and bit extraction, which take fewer instructions.
-template <bool kBmi>
+template <bool kBmi, bool kWide>
 [[gnu::always_inline]] inline FastExit fastLoop(FastState& s) {
     constexpr uint64_t litMask = (uint64_t(1) << kLitBits) - 1;
     // Locals: stores through `op` may alias anything, so the state lives in registers.
@@ -454,11 +455,28 @@ template <bool kBmi>
             break;
         }
 
-        // Copies in whole words may run up to 37 bytes past the match (into the margin).
+        // Copies in whole pieces may run up to 61 bytes past the match (into the margin).
+        // Where long matches are common (kWide), distances of 16 and more copy 64 bytes
+        // before the length is looked at; elsewhere the extra stores cost more than the
+        // mispredicted branches they save.
         const uint8_t* src = op - distance;
         uint8_t* dst = op;
         op += len;
-        if (__builtin_expect(distance >= 8, 1)) {
+        if (kWide && distance >= 16) {
+            std::memcpy(dst, src, 16);
+            std::memcpy(dst + 16, src + 16, 16);
+            std::memcpy(dst + 32, src + 32, 16);
+            std::memcpy(dst + 48, src + 48, 16);
+            if (__builtin_expect(len > 64, 0)) {
+                dst += 64;
+                src += 64;
+                do {
+                    std::memcpy(dst, src, 16);
+                    dst += 16;
+                    src += 16;
+                } while (dst < op);
+            }
+        } else if (__builtin_expect(distance >= 8, 1)) {
             std::memcpy(dst, src, 8);
             std::memcpy(dst + 8, src + 8, 8);
             std::memcpy(dst + 16, src + 16, 8);
@@ -500,22 +518,24 @@ template <bool kBmi>
     return exit;
 }
 
-FastExit fastLoopBaseline(FastState& s) { return fastLoop<false>(s); }
+using FastLoopFn = FastExit (*)(FastState&);
+FastExit fastLoopBaseline(FastState& s) { return fastLoop<false, false>(s); }
+FastExit fastLoopBaselineWide(FastState& s) { return fastLoop<false, true>(s); }
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
-[[gnu::target("bmi,bmi2")]] FastExit fastLoopBmi2(FastState& s) { return fastLoop<true>(s); }
+[[gnu::target("bmi,bmi2")]] FastExit fastLoopBmi2(FastState& s) { return fastLoop<true, false>(s); }
+[[gnu::target("bmi,bmi2")]] FastExit fastLoopBmi2Wide(FastState& s) { return fastLoop<true, true>(s); }
 
-FastExit runFastLoop(FastState& s) {
-    static const auto fn = [] {
+FastExit runFastLoop(FastState& s, bool wide) {
+    static const bool bmi = [] {
         __builtin_cpu_init();
         // The fast variant uses BMI's bit extraction as well as BMI2's shifts.
-        return __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2") ? fastLoopBmi2
-                                                                               : fastLoopBaseline;
+        return __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2");
     }();
-    return fn(s);
+    return bmi ? (wide ? fastLoopBmi2Wide : fastLoopBmi2)(s) : (wide ? fastLoopBaselineWide : fastLoopBaseline)(s);
 }
 #else
-FastExit runFastLoop(FastState& s) { return fastLoopBaseline(s); }
+FastExit runFastLoop(FastState& s, bool wide) { return (wide ? fastLoopBaselineWide : fastLoopBaseline)(s); }
 #endif
 
 class Inflater {
@@ -593,6 +613,7 @@ private:
     unsigned bitcnt_ = 0;
     unsigned overrun_ = 0;
     Tables* tables_ = nullptr;
+    bool wide_ = false;  // matches longer than 40 bytes are common in this block
 };
 
 // Both answer the entry without dropping anything: its low byte counts every bit of the code.
@@ -682,7 +703,16 @@ int Inflater::readDynamic() {
     ip_ = ip;
     if (err) return err;
     if (pastEnd()) return -1;
-    if (lens[256] == 0) return msg::IncompleteCodeSet;  // no end-of-block code: the block could never end
+    if (lens[256] == 0) return msg::IncompleteCodeSet;
+    // A symbol with an n-bit code stands for about 2^-n of the symbols: the lengths tell how
+    // often a match is 43 bytes or longer (length codes 274 and up).
+    uint32_t matches = 0, longMatches = 0;
+    for (unsigned sym = 257; sym < hlit; ++sym) {
+        const uint32_t w = (uint32_t(1) << 15) >> lens[sym];
+        matches += lens[sym] ? w : 0;
+        longMatches += lens[sym] && sym >= 274 ? w : 0;
+    }
+    wide_ = longMatches * 32 > matches;  // no end-of-block code: the block could never end
     if (int err = buildTable<Kind::LitLen>(lens, hlit, kLitBits, tables_->lit, std::size(tables_->lit)))
         return err;
     return buildTable<Kind::Dist>(lens + hlit, hdist, kDistBits, tables_->dist, std::size(tables_->dist));
@@ -803,7 +833,7 @@ Result Inflater::huffmanBlock() {
             FastState s{ip_,          iend_ - kInMargin, bitbuf_,
                         bitcnt_,      out_.pos,          out_.end - kOutMargin,
                         out_.start(), tables_->lit,      tables_->dist};
-            FastExit x = runFastLoop(s);
+            FastExit x = runFastLoop(s, wide_);
             ip_ = s.ip;
             bitbuf_ = s.bb;
             bitcnt_ = s.bc;
@@ -837,6 +867,7 @@ Result Inflater::run() {
             r = storedBlock();
         } else if (type == 1) {
             if (!fixedBuilt) buildFixed(tables);
+            wide_ = false;
             fixedBuilt = true;
             r = huffmanBlock();
         } else if (type == 2) {

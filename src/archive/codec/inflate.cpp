@@ -703,7 +703,7 @@ int Inflater::readDynamic() {
     ip_ = ip;
     if (err) return err;
     if (pastEnd()) return -1;
-    if (lens[256] == 0) return msg::IncompleteCodeSet;
+    if (lens[256] == 0) return msg::IncompleteCodeSet;  // no end-of-block code: the block could never end
     // A symbol with an n-bit code stands for about 2^-n of the symbols: the lengths tell how
     // often a match is 43 bytes or longer (length codes 274 and up).
     uint32_t matches = 0, longMatches = 0;
@@ -712,7 +712,7 @@ int Inflater::readDynamic() {
         matches += lens[sym] ? w : 0;
         longMatches += lens[sym] && sym >= 274 ? w : 0;
     }
-    wide_ = longMatches * 32 > matches;  // no end-of-block code: the block could never end
+    wide_ = longMatches * 32 > matches;
     if (int err = buildTable<Kind::LitLen>(lens, hlit, kLitBits, tables_->lit, std::size(tables_->lit)))
         return err;
     return buildTable<Kind::Dist>(lens + hlit, hdist, kDistBits, tables_->dist, std::size(tables_->dist));

@@ -68,10 +68,10 @@ public:
     std::function<bool(std::string& name)> SelectEntry;
 
     // Threads that create and fill the files while the next entries decode: -1 as many as
-    // the machine suggests (FilePlacer::threadsForThisMachine, the cores that the extractor's
-    // own threads leave), 0 none. With threads, an
-    // entry whose file then cannot be written has had its OnEnd already (its bytes were
-    // good); the failure is reported and counted as soon as it is known.
+    // the machine suggests (FilePlacer::threadsForThisMachine, on the cores the extractor's
+    // own threads leave), 0 none. With threads, an entry whose file then cannot be written
+    // has had its OnEnd already (its bytes were good); the failure is reported and counted
+    // as soon as it is known.
     int PlacerThreads = -1;
     // With PlacerThreads set: files declared smaller than this are placed on the job's thread
     // (as the machine's own choice does for all but large files when no core is spare).

@@ -196,18 +196,25 @@ TEST(UnzipSafety, EventsDecideWhatIsWritten) {
     EXPECT_EQ(topLevel(t.path() / "one"), (std::vector<std::string>{"a.txt"}));
 }
 
-// Files placed on the job's thread, on threads of their own, and only the large ones on a
-// thread (the small ones on the job's, in turn with them).
-struct PlacerChoice {
-    std::string name;
-    int threads;
-    uint64_t from;
-    void applyTo(TUnZIP& zip) const {
-        zip.PlacerThreads = threads;
-        zip.PlacerThreadsFrom = from;
+// Runs body(job, dir) once in each way of placing files: on the job's thread, on threads of
+// their own, and only the large ones on a thread (the small ones on the job's, in turn with
+// them); each time with a job on the archive p, extracting into a folder of its own.
+template <class Body>
+void inEachPlacingMode(const TempDir& t, const fs::path& p, Body body) {
+    const struct {
+        std::string name;
+        int threads;
+        uint64_t from;
+    } modes[] = {{"here", 0, 0}, {"threads", 2, 0}, {"large-on-a-thread", 1, 1u << 20}};
+    for (const auto& m : modes) {
+        SCOPED_TRACE(m.name);
+        const fs::path dir = t.path() / ("out-" + m.name);
+        Job job(p, dir);
+        job.zip.PlacerThreads = m.threads;
+        job.zip.PlacerThreadsFrom = m.from;
+        body(job, dir);
     }
-};
-const PlacerChoice kPlacerChoices[] = {{"here", 0, 0}, {"threads", 2, 0}, {"large-on-a-thread", 1, 1u << 20}};
+}
 
 // A file that appears under an entry's name after the entry found the name free (here made
 // by the OnBegin handler, as another program could) is never replaced unasked: that entry
@@ -216,11 +223,7 @@ TEST(UnzipSafety, AFileThatAppearsMeanwhileIsNotReplaced) {
     TempDir t;
     auto p = writeZip(t, {{"a.txt", bytes("alpha"), 8}, {"late.txt", bytes("from the archive"), 8},
                           {"c.txt", bytes("gamma"), 0}});
-    for (const PlacerChoice& c : kPlacerChoices) {
-        SCOPED_TRACE(c.name);
-        const fs::path dir = t.path() / ("out-" + c.name);
-        Job job(p, dir);
-        c.applyTo(job.zip);
+    inEachPlacingMode(t, p, [&](Job& job, const fs::path& dir) {
         job.zip.OnBegin = [&](TZipCommon&, const std::string& fn, int, bool&) {
             if (fs::path(fn).filename() == "late.txt") writeFile(dir / "late.txt", bytes("someone else's"));
         };
@@ -232,7 +235,7 @@ TEST(UnzipSafety, AFileThatAppearsMeanwhileIsNotReplaced) {
         ASSERT_EQ(job.zip.Failures.size(), 1u);
         EXPECT_EQ(job.zip.Failures[0].name, "late.txt");
         EXPECT_EQ(topLevel(dir), (std::vector<std::string>{"a.txt", "c.txt", "late.txt"}));  // no temporary left
-    }
+    });
 }
 
 // A file that cannot be created (its folder went away after the entry began) fails with
@@ -247,11 +250,7 @@ TEST(UnzipSafety, AFileThatCannotBeCreatedSaysSoTheSameWayEverywhere) {
     // one may still be on its way.
     auto p = writeZip(t, {{"lost/big.bin", big, 8}, {"big-kept.bin", big, 8}, {"gone/small.txt", bytes("small"), 8},
                           {"kept.txt", bytes("kept"), 8}, {"last.txt", bytes("last"), 0}});
-    for (const PlacerChoice& c : kPlacerChoices) {
-        SCOPED_TRACE(c.name);
-        const fs::path dir = t.path() / ("out-" + c.name);
-        Job job(p, dir);
-        c.applyTo(job.zip);
+    inEachPlacingMode(t, p, [&](Job& job, const fs::path& dir) {
         job.zip.OnBegin = [&](TZipCommon&, const std::string& fn, int, bool&) {
             const fs::path f(fn);
             if (f.filename() == "small.txt" || f.filename() == "big.bin") fs::remove(f.parent_path());
@@ -265,7 +264,7 @@ TEST(UnzipSafety, AFileThatCannotBeCreatedSaysSoTheSameWayEverywhere) {
         EXPECT_EQ(job.zip.Failures[1].id, msg::OpenError);
         EXPECT_EQ(topLevel(dir), (std::vector<std::string>{"big-kept.bin", "kept.txt", "last.txt"}));
         EXPECT_EQ(readAll(dir / "big-kept.bin"), big);
-    }
+    });
 }
 
 TEST(UnzipSafety, ModesAndDatesAreRestored) {

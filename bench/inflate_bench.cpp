@@ -2,7 +2,8 @@
 // memory, on ~64 MB of real text and binaries packed the way a ZIP packs them (one raw
 // deflate stream per file, zlib level 6). Prints MB/s and the ratios for the whole
 // corpus and for its text and binary halves. Run by hand: ./inflate_bench [MB] [RUNS]
-// (defaults 64 and 5). Under callgrind, `inflate_bench 16 1` decodes the corpus once
+// [plain|bmi2|bextr] (defaults 64, 5 and the fast loop picked for this CPU; the third
+// compares our loop's instruction choices on one machine). Under callgrind, `inflate_bench 16 1` decodes the corpus once
 // with each decoder, so the inclusive instruction counts of kv::codec::inflate and zlib's
 // inflate compare the two without any dependence on the machine's load.
 #include "archive/codec/inflate.h"
@@ -66,6 +67,19 @@ int main(int argc, char** argv) {
 #else
     size_t mb = argc > 1 ? size_t(std::atoi(argv[1])) : 64;
     int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
+    if (argc > 3) {
+        const std::string name = argv[3];
+        const auto loop = name == "plain" ? kv::codec::FastLoop::Plain
+                          : name == "bmi2" ? kv::codec::FastLoop::Bmi2
+                          : name == "bextr" ? kv::codec::FastLoop::Bextr
+                                            : kv::codec::FastLoop::Auto;
+        if (loop == kv::codec::FastLoop::Auto || !kv::codec::fastLoopRunsHere(loop)) {
+            std::printf("%s: not a fast loop this CPU runs (plain, bmi2, bextr)\n", argv[3]);
+            return 2;
+        }
+        kv::codec::useFastLoop(loop);
+        std::printf("our fast loop: %s\n", argv[3]);
+    }
     std::vector<std::vector<uint8_t>> files;
     gather(
         "/usr/share", mb << 19,

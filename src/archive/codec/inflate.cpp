@@ -6,8 +6,8 @@
 // in one lookup. Length and distance entries carry their base and code length, so one lookup
 // and one shift decode a symbol with its extra bits. The low 16 bits of every entry are a
 // bit-field control word: the bits the symbol takes and the width of the next lookup, so
-// the next index is one bit-field extract (BEXTR where the CPU has it) from the buffer as
-// it was before the symbol, and the lookups chain through one instruction each. Matches
+// the next index comes from the buffer as it was before the symbol by one shift and one
+// BZHI, or on AMD's cores by one BEXTR, and the lookups chain through few cycles. Matches
 // are copied a word at a time, five words (in blocks with many long matches, four 16-byte
 // pieces) before the length is even looked at, overrunning into the margin; a distance
 // below 8 repeats its pattern through a word. A literal right after a match is taken
@@ -24,6 +24,7 @@
 #include "archive/codec/inflate.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <type_traits>
 
@@ -313,12 +314,35 @@ struct FastState {
 
 enum class FastExit { Room, EndOfBlock, BadCode, BadDistance };
 
-// bitField in one instruction. Inline assembly, as the intrinsic would need the whole
-// loop template compiled for BMI.
-template <bool kBmi>
-[[gnu::always_inline]] inline uint64_t extract(uint64_t x, uint64_t c) {
+// The instructions the fast loop is compiled for. Bmi2: BMI2's shifts and BZHI, so the
+// lookup after a symbol is one shift and one BZHI; these are one cycle each everywhere.
+// Bextr: the same, but that lookup is one BEXTR driven by the entry's control word. BEXTR
+// is a single one-cycle instruction on AMD's cores and two on Intel's, where the shift and
+// BZHI are faster; Plain: the baseline x86-64 or another CPU.
+enum class Isa { Plain, Bmi2, Bextr };
+
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
-    if constexpr (kBmi) {
+#define KV_X86_ASM 1
+#endif
+
+// Inline assembly, as the intrinsics would need the whole loop template compiled for BMI.
+template <Isa kIsa>
+[[gnu::always_inline]] inline uint64_t lowBits(uint64_t x, uint64_t n) {
+#ifdef KV_X86_ASM
+    if constexpr (kIsa != Isa::Plain) {
+        uint64_t r;
+        asm("bzhiq %2, %1, %0" : "=r"(r) : "r"(x), "r"(n));
+        return r;
+    }
+#endif
+    return x & ((uint64_t(1) << (n & 63)) - 1);
+}
+
+// bitField, in one instruction where the CPU has BEXTR.
+template <Isa kIsa>
+[[gnu::always_inline]] inline uint64_t extract(uint64_t x, uint64_t c) {
+#ifdef KV_X86_ASM
+    if constexpr (kIsa != Isa::Plain) {
         uint64_t r;
         asm("bextrq %2, %1, %0" : "=r"(r) : "r"(x), "r"(c));
         return r;
@@ -327,9 +351,25 @@ template <bool kBmi>
     return bitField(x, c);
 }
 
-// The fast loop, written once and compiled for the baseline CPU and, where the CPU has
-// them, for BMI2's shifts and bit extraction, which take fewer instructions.
-template <bool kBmi, bool kWide>
+// The index of the lookup that follows an entry with control word `c` in the primary
+// table of `width` index bits (the width the control word names too).
+template <Isa kIsa, unsigned width>
+[[gnu::always_inline]] inline uint64_t nextIndex(uint64_t x, uint64_t c) {
+    if constexpr (kIsa == Isa::Bextr) return extract<kIsa>(x, c);
+    // Eight bits take a zero-extending byte move, which beats BZHI there.
+    if constexpr (width == 8) return (x >> (c & 63)) & 0xff;
+    return lowBits<kIsa>(x >> (c & 63), width);
+}
+
+// extraValue, with BZHI for the mask. `fieldMask` covers the entry's code-length field:
+// 63 where nothing lies above it below bit 32 (distances), so the shift needs no mask.
+template <Isa kIsa, unsigned fieldMask>
+[[gnu::always_inline]] inline size_t extraBits(uint64_t saved, uint64_t e) {
+    return size_t(lowBits<kIsa>(saved, e & 0xff) >> ((e >> 16) & fieldMask));
+}
+
+// The fast loop, written once and compiled for each instruction choice.
+template <Isa kIsa, bool kWide>
 [[gnu::always_inline]] inline FastExit fastLoop(FastState& s) {
     constexpr uint64_t litMask = (uint64_t(1) << kLitBits) - 1;
     // Locals: stores through `op` may alias anything, so the state lives in registers.
@@ -363,7 +403,7 @@ template <bool kBmi, bool kWide>
 #define KV_LITERAL()                     \
     do {                                 \
         const uint32_t cur = e;          \
-        e = lit[extract<kBmi>(bb, cur)]; \
+        e = lit[nextIndex<kIsa, kLitBits>(bb, cur)]; \
         KV_CONSUME(cur);                 \
         *op++ = uint8_t(cur >> 16);      \
     } while (0)
@@ -377,7 +417,7 @@ template <bool kBmi, bool kWide>
 #define KV_MAYBE_LITERAL()                                \
     do {                                                  \
         const uint32_t cur = e;                           \
-        const uint32_t nxt = lit[extract<kBmi>(bb, cur)]; \
+        const uint32_t nxt = lit[nextIndex<kIsa, kLitBits>(bb, cur)]; \
         const uint32_t isLit = cur >> 31;                 \
         const uint32_t take = cur & (0u - isLit);         \
         bb >>= take & 63;                                 \
@@ -407,7 +447,7 @@ template <bool kBmi, bool kWide>
         if (__builtin_expect(e & kExc, 0)) {
             if (e & kSub) {
                 // Sub-table entries count the primary bits too: nothing is dropped yet.
-                e = lit[subOffset(e) + extract<kBmi>(bb, e)];
+                e = lit[subOffset(e) + extract<kIsa>(bb, e)];
                 if (e & kLit) {
                     KV_LITERAL();
                     KV_REFILL();
@@ -431,25 +471,25 @@ template <bool kBmi, bool kWide>
         // after that 11: 63 bits of data, 52 counted. A sub-table distance (28 bits)
         // refills first, so the common match runs on one refill.
         uint64_t saved = bb;
-        uint64_t d = dist[extract<kBmi>(saved, e)];
+        uint64_t d = dist[nextIndex<kIsa, kDistBits>(saved, e)];
         KV_CONSUME(e);
-        size_t len = (e >> 21) + extraValue(saved, e);
+        size_t len = (e >> 21) + extraBits<kIsa, 31>(saved, e);
         if (__builtin_expect(d & kDExc, 0)) {
             if (!(d & kDSub)) {
                 exit = FastExit::BadCode;
                 break;
             }
             KV_REFILL();
-            d = dist[subOffsetDist(d) + extract<kBmi>(bb, d)];
+            d = dist[subOffsetDist(d) + extract<kIsa>(bb, d)];
             if (d & kDExc) {
                 exit = FastExit::BadCode;
                 break;
             }
         }
         saved = bb;
-        e = lit[extract<kBmi>(saved, d)];
+        e = lit[nextIndex<kIsa, kLitBits>(saved, d)];
         KV_CONSUME(d);
-        size_t distance = size_t(d >> 32) + extraValue(saved, d);
+        size_t distance = size_t(d >> 32) + extraBits<kIsa, 63>(saved, d);
         if (__builtin_expect(distance > size_t(op - start), 0)) {
             exit = FastExit::BadDistance;
             break;
@@ -519,24 +559,55 @@ template <bool kBmi, bool kWide>
 }
 
 using FastLoopFn = FastExit (*)(FastState&);
-FastExit fastLoopBaseline(FastState& s) { return fastLoop<false, false>(s); }
-FastExit fastLoopBaselineWide(FastState& s) { return fastLoop<false, true>(s); }
+FastExit fastLoopPlain(FastState& s) { return fastLoop<Isa::Plain, false>(s); }
+FastExit fastLoopPlainWide(FastState& s) { return fastLoop<Isa::Plain, true>(s); }
 
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
-[[gnu::target("bmi,bmi2")]] FastExit fastLoopBmi2(FastState& s) { return fastLoop<true, false>(s); }
-[[gnu::target("bmi,bmi2")]] FastExit fastLoopBmi2Wide(FastState& s) { return fastLoop<true, true>(s); }
+#ifdef KV_X86_ASM
+[[gnu::target("bmi,bmi2")]] FastExit fastLoopBmi2(FastState& s) { return fastLoop<Isa::Bmi2, false>(s); }
+[[gnu::target("bmi,bmi2")]] FastExit fastLoopBmi2Wide(FastState& s) { return fastLoop<Isa::Bmi2, true>(s); }
+[[gnu::target("bmi,bmi2")]] FastExit fastLoopBextr(FastState& s) { return fastLoop<Isa::Bextr, false>(s); }
+[[gnu::target("bmi,bmi2")]] FastExit fastLoopBextrWide(FastState& s) { return fastLoop<Isa::Bextr, true>(s); }
+#endif
+
+struct FastLoops {
+    FastLoopFn narrow, wide;
+};
+
+FastLoops loopsFor(FastLoop choice) {
+    switch (choice) {
+#ifdef KV_X86_ASM
+        case FastLoop::Bmi2: return {fastLoopBmi2, fastLoopBmi2Wide};
+        case FastLoop::Bextr: return {fastLoopBextr, fastLoopBextrWide};
+#endif
+        default: return {fastLoopPlain, fastLoopPlainWide};
+    }
+}
+
+FastLoop bestForThisCpu() {
+#ifdef KV_X86_ASM
+    __builtin_cpu_init();
+    // Both variants use BMI's BEXTR (for sub-tables at least) as well as BMI2.
+    if (__builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2"))
+        return __builtin_cpu_is("amd") ? FastLoop::Bextr : FastLoop::Bmi2;
+#endif
+    return FastLoop::Plain;
+}
+
+// Picked for this CPU on first use (not at static initialisation, which another file's
+// static objects might precede); tests may pick another variant the CPU runs.
+std::atomic<FastLoopFn> gNarrowLoop{nullptr};
+std::atomic<FastLoopFn> gWideLoop{nullptr};
+
+void installFastLoops(FastLoop choice) {
+    const FastLoops loops = loopsFor(choice == FastLoop::Auto ? bestForThisCpu() : choice);
+    gWideLoop.store(loops.wide, std::memory_order_relaxed);
+    gNarrowLoop.store(loops.narrow, std::memory_order_release);
+}
 
 FastExit runFastLoop(FastState& s, bool wide) {
-    static const bool bmi = [] {
-        __builtin_cpu_init();
-        // The fast variant uses BMI's bit extraction as well as BMI2's shifts.
-        return __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2");
-    }();
-    return bmi ? (wide ? fastLoopBmi2Wide : fastLoopBmi2)(s) : (wide ? fastLoopBaselineWide : fastLoopBaseline)(s);
+    if (!gNarrowLoop.load(std::memory_order_acquire)) installFastLoops(FastLoop::Auto);
+    return (wide ? gWideLoop : gNarrowLoop).load(std::memory_order_relaxed)(s);
 }
-#else
-FastExit runFastLoop(FastState& s, bool wide) { return (wide ? fastLoopBaselineWide : fastLoopBaseline)(s); }
-#endif
 
 class Inflater {
 public:
@@ -897,5 +968,13 @@ Result inflate(std::span<const uint8_t> in, std::span<uint8_t> out) {
     OutputWindow win(out);
     return inflate(src, win);
 }
+
+bool fastLoopRunsHere(FastLoop choice) {
+    if (choice == FastLoop::Auto || choice == FastLoop::Plain) return true;
+    const FastLoop best = bestForThisCpu();
+    return best == FastLoop::Bmi2 || best == FastLoop::Bextr;
+}
+
+void useFastLoop(FastLoop choice) { installFastLoops(choice); }
 
 }  // namespace kv::codec

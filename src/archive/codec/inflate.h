@@ -19,4 +19,11 @@ Result inflate(InputSource& in, OutputWindow& out);
 // Convenience for whole buffers: `out.size()` is the output limit.
 Result inflate(std::span<const uint8_t> in, std::span<uint8_t> out);
 
+// The instruction choices the decoder's fast loop is built in; Auto is the one picked for
+// this CPU at start. For tests and benchmarks: useFastLoop switches every later decode in
+// the process, so call it only while no other thread inflates.
+enum class FastLoop { Auto, Plain, Bmi2, Bextr };
+bool fastLoopRunsHere(FastLoop choice);
+void useFastLoop(FastLoop choice);
+
 }  // namespace kv::codec

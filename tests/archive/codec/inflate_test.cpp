@@ -13,6 +13,27 @@
 namespace kv::codec {
 namespace {
 
+// Every test runs once for each instruction choice of the fast loop that this CPU runs:
+// the variants share their source but not their code, and only one is ever picked here.
+class Inflate : public testing::TestWithParam<FastLoop> {
+protected:
+    void SetUp() override {
+        if (!fastLoopRunsHere(GetParam())) GTEST_SKIP() << "this CPU lacks the instructions";
+        useFastLoop(GetParam());
+    }
+    void TearDown() override { useFastLoop(FastLoop::Auto); }
+};
+
+INSTANTIATE_TEST_SUITE_P(FastLoops, Inflate, testing::Values(FastLoop::Plain, FastLoop::Bmi2, FastLoop::Bextr),
+                         [](const testing::TestParamInfo<FastLoop>& info) {
+                             switch (info.param) {
+                                 case FastLoop::Plain: return "Plain";
+                                 case FastLoop::Bmi2: return "Bmi2";
+                                 case FastLoop::Bextr: return "Bextr";
+                                 default: return "Auto";
+                             }
+                         });
+
 using test::randomData;
 using test::textData;
 
@@ -53,7 +74,7 @@ std::vector<Sample> samples() {
             {"runs", runs}};
 }
 
-TEST(Inflate, MatchesZlibAtEveryLevelAndStrategy) {
+TEST_P(Inflate, MatchesZlibAtEveryLevelAndStrategy) {
     const int strategies[] = {Z_DEFAULT_STRATEGY, Z_FIXED, Z_HUFFMAN_ONLY, Z_RLE, Z_FILTERED};
     for (const auto& s : samples()) {
         for (int level = 0; level <= 9; ++level) {
@@ -74,7 +95,7 @@ TEST(Inflate, MatchesZlibAtEveryLevelAndStrategy) {
 
 // The same streams through the window and small input chunks, which exercise every
 // slow path: refills across chunk edges, window slides and the flush to the sink.
-TEST(Inflate, StreamsThroughWindowAndSmallChunks) {
+TEST_P(Inflate, StreamsThroughWindowAndSmallChunks) {
     for (const auto& s : samples()) {
         for (int level : {0, 1, 6, 9}) {
             auto packed = zlibDeflate(s.data, level);
@@ -127,7 +148,7 @@ std::vector<uint8_t> shortRepeats(size_t size) {
 // finishes; each length below puts that hand-over at another place in the stream, with
 // literal pairs and short-distance matches crossing it. One byte less than the stream
 // holds must be the output limit, never a silent cut.
-TEST(Inflate, EveryOutputEndAroundTheFastLoopMargin) {
+TEST_P(Inflate, EveryOutputEndAroundTheFastLoopMargin) {
     const auto data = shortRepeats(2400);
     for (size_t n = 1500; n <= data.size(); ++n) {
         const std::vector<uint8_t> part(data.begin(), data.begin() + long(n));
@@ -147,7 +168,7 @@ TEST(Inflate, EveryOutputEndAroundTheFastLoopMargin) {
 // With two literals only, their one- and two-bit codes make nearly every table entry a
 // pair: a pair whose second byte is one past the limit must stop at the limit, in the
 // slow path (short outputs) and after the fast loop (long ones).
-TEST(Inflate, LiteralPairsStopAtTheLimit) {
+TEST_P(Inflate, LiteralPairsStopAtTheLimit) {
     for (size_t n : {1, 2, 3, 4, 5, 6, 7, 333, 334, 335, 1001, 1002}) {
         std::vector<uint8_t> data(n);
         uint32_t x = uint32_t(n);
@@ -170,7 +191,7 @@ TEST(Inflate, LiteralPairsStopAtTheLimit) {
 // Byte frequencies in a Fibonacci series give the rarest bytes 15-bit codes, longer
 // than the tables index in one lookup: they are read through sub-tables, in the fast
 // loop and, near the end and in small chunks, in the slow path.
-TEST(Inflate, CodesLongerThanTheTableIndex) {
+TEST_P(Inflate, CodesLongerThanTheTableIndex) {
     std::vector<uint8_t> data;
     uint32_t a = 1, b = 1;
     for (uint8_t sym = 0; sym < 24; ++sym) {
@@ -212,7 +233,7 @@ TEST(Inflate, CodesLongerThanTheTableIndex) {
     }
 }
 
-TEST(Inflate, StopsAtTheDeclaredSize) {
+TEST_P(Inflate, StopsAtTheDeclaredSize) {
     // A bomb: 64 MiB of zeros packs to about 64 KiB; the entry claims 1000 bytes.
     std::vector<uint8_t> zeros(64u << 20);
     auto packed = zlibDeflate(zeros, 9);
@@ -235,7 +256,7 @@ TEST(Inflate, StopsAtTheDeclaredSize) {
     EXPECT_EQ(kv::codec::inflate(packed, std::span<uint8_t>()).status, Status::OutputLimit);
 }
 
-TEST(Inflate, RefusedWriteIsReported) {
+TEST_P(Inflate, RefusedWriteIsReported) {
     auto data = textData(200000);
     auto packed = zlibDeflate(data, 6);
     OutputWindow out([](const uint8_t*, size_t) { return false; }, data.size());
@@ -245,7 +266,7 @@ TEST(Inflate, RefusedWriteIsReported) {
     EXPECT_EQ(r.messageId, msg::WriteError);
 }
 
-TEST(Inflate, EveryTruncationIsShortInput) {
+TEST_P(Inflate, EveryTruncationIsShortInput) {
     auto data = textData(5000, 9);
     for (int level : {0, 1, 9}) {
         auto packed = zlibDeflate(data, level);
@@ -259,7 +280,7 @@ TEST(Inflate, EveryTruncationIsShortInput) {
     }
 }
 
-TEST(Inflate, TrailingBytesAreNotConsumed) {
+TEST_P(Inflate, TrailingBytesAreNotConsumed) {
     auto data = textData(3000);
     auto packed = zlibDeflate(data, 6);
     size_t streamSize = packed.size();
@@ -453,7 +474,7 @@ std::vector<BrokenCase> brokenStreams() {
     return cases;
 }
 
-TEST(Inflate, DamagedStreamsGiveTheirIds) {
+TEST_P(Inflate, DamagedStreamsGiveTheirIds) {
     for (const auto& c : brokenStreams()) {
         std::vector<uint8_t> out(1 << 16);
         Result r = kv::codec::inflate(c.stream, out);
@@ -465,7 +486,7 @@ TEST(Inflate, DamagedStreamsGiveTheirIds) {
 // The window holds the whole of the 32 KiB a match may reach back: the output fills the
 // window exactly (two stored blocks), so the slide comes right before a match of the
 // longest distance, which needs every byte the slide kept.
-TEST(Inflate, AMatchOfTheLongestDistanceRightAfterTheWindowSlides) {
+TEST_P(Inflate, AMatchOfTheLongestDistanceRightAfterTheWindowSlides) {
     const size_t capacity = 2 * 32768 + 4096;  // the smallest window OutputWindow makes
     const auto data = test::randomData(capacity, 11);
     std::vector<uint8_t> s;
@@ -528,7 +549,7 @@ std::vector<uint32_t> canonicalCodes(const std::vector<uint8_t>& lens) {
 // primary table (21 bits). Literals of every code length before each match, one 11-bit
 // literal among them, move the matches across every alignment of the bit buffer: in the
 // fast loop each match must still find all its bits in the buffer.
-TEST(Inflate, LongestLengthAndDistanceCodesBackToBack) {
+TEST_P(Inflate, LongestLengthAndDistanceCodesBackToBack) {
     struct Layout {
         const char* name;
         std::vector<std::pair<unsigned, uint8_t>> distLens;  // symbol, code length
@@ -616,7 +637,7 @@ TEST(Inflate, LongestLengthAndDistanceCodesBackToBack) {
     }
 }
 
-TEST(Inflate, HandMadeBlocksDecode) {
+TEST_P(Inflate, HandMadeBlocksDecode) {
     // Stored block "hello" then a fixed block with "a" and a match of length 4, distance 1.
     BitWriter w;
     w.bits(0, 1);

@@ -1,6 +1,7 @@
 // Feeds arbitrary bytes to every ZIP decoder. The first byte picks the decoder and its
 // options, the next two the declared size; inflate also runs through the sliding window
-// with small input chunks and must give the same result as the whole-buffer decode.
+// with small input chunks and must give the same result as the whole-buffer decode, and
+// each instruction choice of its fast loop that the CPU runs must give the same result.
 #include "archive/codec/explode.h"
 #include "archive/codec/inflate.h"
 #include "archive/codec/unreduce.h"
@@ -44,6 +45,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 (whole.inputUsed != streamed.inputUsed || !std::equal(got.begin(), got.end(), out.begin()) ||
                  got.size() != whole.output))
                 abort();
+            for (FastLoop loop : {FastLoop::Plain, FastLoop::Bmi2, FastLoop::Bextr}) {
+                if (!fastLoopRunsHere(loop)) continue;
+                useFastLoop(loop);
+                std::vector<uint8_t> again(declared);
+                Result r = inflate(in, again);
+                useFastLoop(FastLoop::Auto);
+                if (r.status != whole.status || r.messageId != whole.messageId || r.output != whole.output ||
+                    r.inputUsed != whole.inputUsed || !std::equal(again.begin(), again.begin() + r.output, out.begin()))
+                    abort();
+            }
             break;
         }
         case 1: {

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <condition_variable>
 #include <fstream>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <sstream>
@@ -130,29 +131,58 @@ std::vector<DriveInfo> listDrives() {
 }
 
 std::optional<DiskSpace> diskSpace(const std::string& path, std::chrono::milliseconds limit) {
-    struct Shared {
+    return diskSpace(path, limit, [](const std::string& p) -> std::optional<DiskSpace> {
+        struct statvfs st {};
+        if (::statvfs(p.c_str(), &st) != 0) return std::nullopt;
+        std::uint64_t unit = st.f_frsize ? st.f_frsize : st.f_bsize;
+        return DiskSpace{std::uint64_t(st.f_blocks) * unit, std::uint64_t(st.f_bavail) * unit};
+    });
+}
+
+std::optional<DiskSpace> diskSpace(const std::string& path, std::chrono::milliseconds limit,
+                                   const SpaceProbe& probe) {
+    struct Ask {
         std::mutex m;
         std::condition_variable cv;
         bool done = false;
         std::optional<DiskSpace> result;
+        std::chrono::steady_clock::time_point givenUp;  // when its first asker stopped waiting
     };
-    auto shared = std::make_shared<Shared>();
-    // The worker is detached: a hung network mount keeps only its own thread waiting.
-    std::thread([shared, path] {
-        struct statvfs st {};
-        std::optional<DiskSpace> r;
-        if (::statvfs(path.c_str(), &st) == 0) {
-            std::uint64_t unit = st.f_frsize ? st.f_frsize : st.f_bsize;
-            r = DiskSpace{std::uint64_t(st.f_blocks) * unit, std::uint64_t(st.f_bavail) * unit};
+    // Asks that have not answered yet, by path; each lives until its worker ends. Never
+    // destroyed, as a hung worker may still end after the program's statics are gone.
+    static auto* pendingLock = new std::mutex;
+    static auto* pending = new std::map<std::string, std::shared_ptr<Ask>>;
+    const auto now = std::chrono::steady_clock::now();
+    std::shared_ptr<Ask> ask;
+    {
+        std::lock_guard lock(*pendingLock);
+        auto it = pending->find(path);
+        if (it != pending->end()) {
+            // Another ask of this path is under way: share its answer, unless it has
+            // already outlasted its limit, which means the file system is stuck.
+            if (now >= it->second->givenUp) return std::nullopt;
+            ask = it->second;
+        } else {
+            ask = std::make_shared<Ask>();
+            ask->givenUp = now + limit;
+            pending->emplace(path, ask);
+            // The worker is detached: a hung network mount keeps only its own thread waiting.
+            std::thread([ask, path, probe] {
+                std::optional<DiskSpace> r = probe(path);
+                {
+                    std::lock_guard lock(*pendingLock);
+                    pending->erase(path);
+                }
+                std::lock_guard lock(ask->m);
+                ask->result = r;
+                ask->done = true;
+                ask->cv.notify_all();
+            }).detach();
         }
-        std::lock_guard lock(shared->m);
-        shared->result = r;
-        shared->done = true;
-        shared->cv.notify_all();
-    }).detach();
-    std::unique_lock lock(shared->m);
-    if (!shared->cv.wait_for(lock, limit, [&] { return shared->done; })) return std::nullopt;
-    return shared->result;
+    }
+    std::unique_lock lock(ask->m);
+    if (!ask->cv.wait_for(lock, limit, [&] { return ask->done; })) return std::nullopt;
+    return ask->result;
 }
 
 const DriveInfo* driveOf(const std::vector<DriveInfo>& drives, std::string_view path) {

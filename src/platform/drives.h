@@ -40,9 +40,17 @@ std::vector<DriveInfo> parseMountTable(std::string_view text, const RemovablePro
 std::vector<DriveInfo> listDrives();
 
 // Total and free bytes of the file system holding path, by statvfs on a worker thread.
-// Empty when statvfs fails or does not answer within the limit ("not ready").
+// Empty when statvfs fails or does not answer within the limit ("not ready"). Asks of
+// one path at the same time share one statvfs. Once an ask has outlasted its limit
+// without an answer (a hung network mount), later asks of that path are "not ready" at
+// once until it answers: they would only wait again and leave more threads stuck.
 std::optional<DiskSpace> diskSpace(const std::string& path,
                                    std::chrono::milliseconds limit = std::chrono::seconds(2));
+
+// The same with the call that reads the figures given (statvfs in diskSpace); for tests.
+using SpaceProbe = std::function<std::optional<DiskSpace>(const std::string& path)>;
+std::optional<DiskSpace> diskSpace(const std::string& path, std::chrono::milliseconds limit,
+                                   const SpaceProbe& probe);
 
 // The drive whose mount point is the longest prefix of path (by whole path components);
 // nullptr when none matches.

@@ -2,8 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <filesystem>
+#include <mutex>
+#include <thread>
 
 using namespace kv::platform;
 
@@ -94,4 +98,84 @@ TEST(Drives, SpaceOfAMissingFolderIsNotReadyAndReturnsPromptly) {
     auto start = std::chrono::steady_clock::now();
     EXPECT_FALSE(diskSpace("/no/such/folder/here").has_value());
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+}
+
+// A network mount that stopped answering: the first ask waits its limit, and while that
+// ask is still stuck a second one is "not ready" at once instead of waiting again (a
+// folder asks when its reading starts and again when its listing is in). Once the mount
+// answers, the path is asked as before.
+TEST(Drives, AStuckAskIsNotWaitedForAgain) {
+    struct Gate {
+        std::mutex m;
+        std::condition_variable cv;
+        bool open = false;
+        std::atomic<int> calls{0};
+    };
+    auto gate = std::make_shared<Gate>();
+    const SpaceProbe probe = [gate](const std::string&) -> std::optional<DiskSpace> {
+        ++gate->calls;
+        std::unique_lock lock(gate->m);
+        gate->cv.wait(lock, [&] { return gate->open; });
+        return DiskSpace{1000, 400};
+    };
+    const std::string path = "/mnt/stuck-share";
+    using namespace std::chrono_literals;
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(diskSpace(path, 300ms, probe).has_value());
+    EXPECT_GE(std::chrono::steady_clock::now() - start, 300ms);
+
+    start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(diskSpace(path, 10s, probe).has_value());
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
+    EXPECT_EQ(gate->calls.load(), 1);
+    EXPECT_TRUE(diskSpace("/", 10s).has_value()) << "other paths are asked as usual";
+
+    {
+        std::lock_guard lock(gate->m);
+        gate->open = true;
+    }
+    gate->cv.notify_all();
+    // The stuck worker ends and lets go of the path; the next asks run the probe again.
+    std::optional<DiskSpace> space;
+    for (int i = 0; i < 100 && !space; ++i) {
+        space = diskSpace(path, 10s, probe);
+        if (!space) std::this_thread::sleep_for(20ms);
+    }
+    ASSERT_TRUE(space.has_value());
+    EXPECT_EQ(space->free, 400u);
+    EXPECT_GE(gate->calls.load(), 2);
+}
+
+TEST(Drives, AsksOfOnePathAtOnceShareOneAnswer) {
+    struct Gate {
+        std::mutex m;
+        std::condition_variable cv;
+        bool open = false;
+        std::atomic<int> calls{0};
+    };
+    auto gate = std::make_shared<Gate>();
+    const SpaceProbe probe = [gate](const std::string&) -> std::optional<DiskSpace> {
+        ++gate->calls;
+        std::unique_lock lock(gate->m);
+        gate->cv.wait(lock, [&] { return gate->open; });
+        return DiskSpace{1000, 300};
+    };
+    using namespace std::chrono_literals;
+    const std::string path = "/mnt/slow-share";
+    std::optional<DiskSpace> first;
+    std::thread asker([&] { first = diskSpace(path, 10s, probe); });
+    while (gate->calls.load() == 0) std::this_thread::sleep_for(5ms);
+    std::thread opener([gate] {
+        std::this_thread::sleep_for(100ms);
+        std::lock_guard lock(gate->m);
+        gate->open = true;
+        gate->cv.notify_all();
+    });
+    const auto second = diskSpace(path, 10s, probe);
+    asker.join();
+    opener.join();
+    ASSERT_TRUE(first.has_value());
+    ASSERT_TRUE(second.has_value());
+    EXPECT_EQ(second->free, 300u);
+    EXPECT_EQ(gate->calls.load(), 1);
 }

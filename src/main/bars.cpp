@@ -5,11 +5,8 @@
 #include <QMouseEvent>
 #include <QTimer>
 
-#include <unistd.h>
-
 #include <atomic>
 #include <chrono>
-#include <filesystem>
 #include <memory>
 #include <thread>
 
@@ -77,11 +74,7 @@ void TForm1::DriveBarClick(const std::string& side, const std::string& mountPoin
     auto check = std::make_shared<DriveCheck>();
     // Detached: a hung network mount keeps only this thread waiting.
     std::thread([check, mountPoint] {
-        std::error_code ec;
-        const bool ready = platform::diskSpace(mountPoint).has_value() &&
-                           std::filesystem::is_directory(mountPoint, ec) &&
-                           ::access(mountPoint.c_str(), R_OK | X_OK) == 0;
-        check->ready = ready;
+        check->ready = platform::driveAnswers(mountPoint);
         check->done = true;
     }).detach();
     auto* poll = new QTimer(this);

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <condition_variable>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <memory>
@@ -183,6 +184,12 @@ std::optional<DiskSpace> diskSpace(const std::string& path, std::chrono::millise
     std::unique_lock lock(ask->m);
     if (!ask->cv.wait_for(lock, limit, [&] { return ask->done; })) return std::nullopt;
     return ask->result;
+}
+
+bool driveAnswers(const std::string& mountPoint) {
+    std::error_code ec;
+    return diskSpace(mountPoint).has_value() && std::filesystem::is_directory(mountPoint, ec) &&
+           ::access(mountPoint.c_str(), R_OK | X_OK) == 0;
 }
 
 const DriveInfo* driveOf(const std::vector<DriveInfo>& drives, std::string_view path) {

@@ -52,6 +52,11 @@ using SpaceProbe = std::function<std::optional<DiskSpace>(const std::string& pat
 std::optional<DiskSpace> diskSpace(const std::string& path, std::chrono::milliseconds limit,
                                    const SpaceProbe& probe);
 
+// Whether the drive at mountPoint may be listed: it answers statvfs within the limit, and
+// its mount point is a folder this user can read and enter. The folder checks may block
+// on a hung mount: call it off the GUI thread.
+bool driveAnswers(const std::string& mountPoint);
+
 // The drive whose mount point is the longest prefix of path (by whole path components);
 // nullptr when none matches.
 const DriveInfo* driveOf(const std::vector<DriveInfo>& drives, std::string_view path);

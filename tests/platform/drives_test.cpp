@@ -6,6 +6,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <filesystem>
+#include <fstream>
 #include <mutex>
 #include <thread>
 
@@ -178,4 +179,16 @@ TEST(Drives, AsksOfOnePathAtOnceShareOneAnswer) {
     ASSERT_TRUE(second.has_value());
     EXPECT_EQ(second->free, 300u);
     EXPECT_EQ(gate->calls.load(), 1);
+}
+
+TEST(Drives, ADriveAnswersWhenItsFolderCanBeEntered) {
+    EXPECT_TRUE(driveAnswers("/"));
+    EXPECT_FALSE(driveAnswers("/no/such/mount/point"));
+    // A mount point that is a file is not listed.
+    const auto dir = std::filesystem::temp_directory_path() / "kv_drive_answers";
+    std::filesystem::create_directories(dir);
+    const auto file = dir / "plain-file";
+    { std::ofstream(file) << "x"; }
+    EXPECT_FALSE(driveAnswers(file.string()));
+    std::filesystem::remove_all(dir);
 }

@@ -11,12 +11,9 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
 #include <cctype>
-#include <filesystem>
 #include <thread>
 
 #include "main/main_form.h"
@@ -28,13 +25,6 @@ namespace {
 
 constexpr int kRowHeight = 20;
 constexpr int kMinWidth = 146;
-
-// Whether a drive may be listed: it answers statvfs and its mount point can be read.
-bool driveAnswers(const std::string& mountPoint) {
-    std::error_code ec;
-    return platform::diskSpace(mountPoint).has_value() && std::filesystem::is_directory(mountPoint, ec) &&
-           ::access(mountPoint.c_str(), R_OK | X_OK) == 0;
-}
 
 struct Answer {
     std::atomic<bool> done{false};
@@ -63,7 +53,7 @@ TFormDrive::TFormDrive(TForm1& form) : QDialog(&form), form_(form) {
     setObjectName(QStringLiteral("FormDrive"));
     setWindowTitle(QStringLiteral("Change drive"));
     Drives = [] { return platform::listDrives(); };
-    Probe = driveAnswers;
+    Probe = platform::driveAnswers;
     DriveList = new QTableWidget(this);
     DriveList->setObjectName(QStringLiteral("DriveList"));
     DriveList->setColumnCount(1);

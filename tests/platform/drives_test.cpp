@@ -5,8 +5,10 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -101,24 +103,39 @@ TEST(Drives, SpaceOfAMissingFolderIsNotReadyAndReturnsPromptly) {
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
 }
 
+// A stand-in for statvfs on a mount that answers only when opened: counts its calls and
+// answers 1000 bytes in all with `free` free. Shared with the detached workers, which may
+// outlive a failed test.
+struct ProbeGate {
+    std::mutex m;
+    std::condition_variable cv;
+    bool isOpen = false;
+    std::atomic<int> calls{0};
+
+    void open() {
+        {
+            std::lock_guard lock(m);
+            isOpen = true;
+        }
+        cv.notify_all();
+    }
+    static SpaceProbe probe(const std::shared_ptr<ProbeGate>& gate, std::uint64_t free) {
+        return [gate, free](const std::string&) -> std::optional<DiskSpace> {
+            ++gate->calls;
+            std::unique_lock lock(gate->m);
+            gate->cv.wait(lock, [&] { return gate->isOpen; });
+            return DiskSpace{1000, free};
+        };
+    }
+};
+
 // A network mount that stopped answering: the first ask waits its limit, and while that
 // ask is still stuck a second one is "not ready" at once instead of waiting again (a
 // folder asks when its reading starts and again when its listing is in). Once the mount
 // answers, the path is asked as before.
 TEST(Drives, AStuckAskIsNotWaitedForAgain) {
-    struct Gate {
-        std::mutex m;
-        std::condition_variable cv;
-        bool open = false;
-        std::atomic<int> calls{0};
-    };
-    auto gate = std::make_shared<Gate>();
-    const SpaceProbe probe = [gate](const std::string&) -> std::optional<DiskSpace> {
-        ++gate->calls;
-        std::unique_lock lock(gate->m);
-        gate->cv.wait(lock, [&] { return gate->open; });
-        return DiskSpace{1000, 400};
-    };
+    auto gate = std::make_shared<ProbeGate>();
+    const SpaceProbe probe = ProbeGate::probe(gate, 400);
     const std::string path = "/mnt/stuck-share";
     using namespace std::chrono_literals;
     auto start = std::chrono::steady_clock::now();
@@ -131,11 +148,7 @@ TEST(Drives, AStuckAskIsNotWaitedForAgain) {
     EXPECT_EQ(gate->calls.load(), 1);
     EXPECT_TRUE(diskSpace("/", 10s).has_value()) << "other paths are asked as usual";
 
-    {
-        std::lock_guard lock(gate->m);
-        gate->open = true;
-    }
-    gate->cv.notify_all();
+    gate->open();
     // The stuck worker ends and lets go of the path; the next asks run the probe again.
     std::optional<DiskSpace> space;
     for (int i = 0; i < 100 && !space; ++i) {
@@ -148,19 +161,8 @@ TEST(Drives, AStuckAskIsNotWaitedForAgain) {
 }
 
 TEST(Drives, AsksOfOnePathAtOnceShareOneAnswer) {
-    struct Gate {
-        std::mutex m;
-        std::condition_variable cv;
-        bool open = false;
-        std::atomic<int> calls{0};
-    };
-    auto gate = std::make_shared<Gate>();
-    const SpaceProbe probe = [gate](const std::string&) -> std::optional<DiskSpace> {
-        ++gate->calls;
-        std::unique_lock lock(gate->m);
-        gate->cv.wait(lock, [&] { return gate->open; });
-        return DiskSpace{1000, 300};
-    };
+    auto gate = std::make_shared<ProbeGate>();
+    const SpaceProbe probe = ProbeGate::probe(gate, 300);
     using namespace std::chrono_literals;
     const std::string path = "/mnt/slow-share";
     std::optional<DiskSpace> first;
@@ -168,9 +170,7 @@ TEST(Drives, AsksOfOnePathAtOnceShareOneAnswer) {
     while (gate->calls.load() == 0) std::this_thread::sleep_for(5ms);
     std::thread opener([gate] {
         std::this_thread::sleep_for(100ms);
-        std::lock_guard lock(gate->m);
-        gate->open = true;
-        gate->cv.notify_all();
+        gate->open();
     });
     const auto second = diskSpace(path, 10s, probe);
     asker.join();

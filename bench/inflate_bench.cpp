@@ -3,9 +3,9 @@
 // deflate stream per file, zlib level 6). Prints MB/s and the ratios for the whole
 // corpus and for its text and binary halves. Run by hand: ./inflate_bench [MB] [RUNS]
 // [plain|bmi2|bextr] (defaults 64, 5 and the fast loop picked for this CPU; the third
-// compares our loop's instruction choices on one machine). Under callgrind, `inflate_bench 16 1` decodes the corpus once
-// with each decoder, so the inclusive instruction counts of kv::codec::inflate and zlib's
-// inflate compare the two without any dependence on the machine's load.
+// compares our loop's instruction choices on one machine). Under callgrind, `inflate_bench 16 1` decodes the
+// corpus once with each decoder, so the inclusive instruction counts of kv::codec::inflate and zlib's inflate
+// compare the two without any dependence on the machine's load.
 #include "archive/codec/inflate.h"
 
 #include <algorithm>
@@ -69,8 +69,8 @@ int main(int argc, char** argv) {
     int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
     if (argc > 3) {
         const std::string name = argv[3];
-        const auto loop = name == "plain" ? kv::codec::FastLoop::Plain
-                          : name == "bmi2" ? kv::codec::FastLoop::Bmi2
+        const auto loop = name == "plain"   ? kv::codec::FastLoop::Plain
+                          : name == "bmi2"  ? kv::codec::FastLoop::Bmi2
                           : name == "bextr" ? kv::codec::FastLoop::Bextr
                                             : kv::codec::FastLoop::Auto;
         if (loop == kv::codec::FastLoop::Auto || !kv::codec::fastLoopRunsHere(loop)) {

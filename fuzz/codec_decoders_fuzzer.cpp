@@ -52,7 +52,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 Result r = inflate(in, again);
                 useFastLoop(FastLoop::Auto);
                 if (r.status != whole.status || r.messageId != whole.messageId || r.output != whole.output ||
-                    r.inputUsed != whole.inputUsed || !std::equal(again.begin(), again.begin() + r.output, out.begin()))
+                    r.inputUsed != whole.inputUsed ||
+                    !std::equal(again.begin(), again.begin() + r.output, out.begin()))
                     abort();
             }
             break;

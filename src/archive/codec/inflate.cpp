@@ -400,31 +400,32 @@ template <Isa kIsa, bool kWide>
         bc -= unsigned(e); \
     } while (0)
     // The next entry comes straight from the buffer before this literal is dropped.
-#define KV_LITERAL()                     \
-    do {                                 \
-        const uint32_t cur = e;          \
+#define KV_LITERAL()                                 \
+    do {                                             \
+        const uint32_t cur = e;                      \
         e = lit[nextIndex<kIsa, kLitBits>(bb, cur)]; \
-        KV_CONSUME(cur);                 \
-        *op++ = uint8_t(cur >> 16);      \
+        KV_CONSUME(cur);                             \
+        *op++ = uint8_t(cur >> 16);                  \
     } while (0)
 
     // The same without a branch: takes the entry as a literal only if it is one. A
     // literal or a match after a literal is as likely as not, so the branch on it would
-    // often be mispredicted; this costs the extra lookup instead. Any entry's control word
-    // indexes the primary table (a length's 8 bits, a sub-table pointer's at most 4, 0 for
-    // the end of the block and for bad codes), and the byte stored at `op` when the entry
+    // often be mispredicted; this costs the extra lookup instead. The index stays inside
+    // the primary table whatever the entry: 11 bits where the index is masked, and with
+    // BEXTR the entry's own width (a length's 8 bits, a sub-table pointer's at most 4, 0
+    // for the end of the block and for bad codes). The byte stored at `op` when the entry
     // is no literal lies in the margin and is overwritten by what follows.
-#define KV_MAYBE_LITERAL()                                \
-    do {                                                  \
-        const uint32_t cur = e;                           \
+#define KV_MAYBE_LITERAL()                                            \
+    do {                                                              \
+        const uint32_t cur = e;                                       \
         const uint32_t nxt = lit[nextIndex<kIsa, kLitBits>(bb, cur)]; \
-        const uint32_t isLit = cur >> 31;                 \
-        const uint32_t take = cur & (0u - isLit);         \
-        bb >>= take & 63;                                 \
-        bc -= take;                                       \
-        *op = uint8_t(cur >> 16);                         \
-        op += isLit;                                      \
-        e = cur ^ ((cur ^ nxt) & (0u - isLit));           \
+        const uint32_t isLit = cur >> 31;                             \
+        const uint32_t take = cur & (0u - isLit);                     \
+        bb >>= take & 63;                                             \
+        bc -= take;                                                   \
+        *op = uint8_t(cur >> 16);                                     \
+        op += isLit;                                                  \
+        e = cur ^ ((cur ^ nxt) & (0u - isLit));                       \
     } while (0)
     // Each path ends with a refill and the entry of the next symbol already looked up,
     // so that lookup overlaps the copy and the checks at the top of the loop.

@@ -24,7 +24,8 @@ protected:
     void TearDown() override { useFastLoop(FastLoop::Auto); }
 };
 
-INSTANTIATE_TEST_SUITE_P(FastLoops, Inflate, testing::Values(FastLoop::Plain, FastLoop::Bmi2, FastLoop::Bextr),
+INSTANTIATE_TEST_SUITE_P(FastLoops, Inflate,
+                         testing::Values(FastLoop::Plain, FastLoop::Bmi2, FastLoop::Bextr),
                          [](const testing::TestParamInfo<FastLoop>& info) {
                              switch (info.param) {
                                  case FastLoop::Plain: return "Plain";

@@ -3,9 +3,10 @@
 // deflate stream per file, zlib level 6). Prints MB/s and the ratios for the whole
 // corpus and for its text and binary halves. Run by hand: ./inflate_bench [MB] [RUNS]
 // [plain|bmi2|bextr] (defaults 64, 5 and the fast loop picked for this CPU; the third
-// compares our loop's instruction choices on one machine). Under callgrind, `inflate_bench 16 1` decodes the
-// corpus once with each decoder, so the inclusive instruction counts of kv::codec::inflate and zlib's inflate
-// compare the two without any dependence on the machine's load.
+// compares our loop's instruction choices on one machine). Under callgrind,
+// `inflate_bench 16 1` decodes the corpus once with each decoder, so the inclusive
+// instruction counts of kv::codec::inflate and zlib's inflate compare the two without
+// any dependence on the machine's load.
 #include "archive/codec/inflate.h"
 
 #include <algorithm>

@@ -288,12 +288,6 @@ inline uint64_t load64(const uint8_t* p) {
     return v;  // little-endian hosts only (x86-64, arm64)
 }
 
-// The extra bits of a length or distance entry from the bit buffer as it was before the
-// entry's code and extra bits were dropped in one shift.
-inline size_t extraValue(uint64_t saved, uint64_t e) {
-    return size_t((saved & ((uint64_t(1) << (e & 63)) - 1)) >> ((e >> 16) & 31));
-}
-
 // Bytes the fast loop needs: three 8-byte refills per iteration, each advancing at most 7
 // bytes; up to two literal bytes, a match of up to 258 bytes whose copies run up to 61 bytes
 // past it (the four 16-byte pieces of a 3-byte match), and one more literal byte.
@@ -361,8 +355,11 @@ template <Isa kIsa, unsigned width>
     return lowBits<kIsa>(x >> (c & 63), width);
 }
 
-// extraValue, with BZHI for the mask. `fieldMask` covers the entry's code-length field:
-// 63 where nothing lies above it below bit 32 (distances), so the shift needs no mask.
+// The extra bits of a length or distance entry from the bit buffer as it was before the
+// entry's code and extra bits were dropped in one shift; BZHI makes the mask where the CPU
+// has it. `fieldMask` covers the entry's code-length field: 31 for lengths (their base
+// lies above it), 63 for distances, where nothing does below bit 32 and the shift needs no
+// mask.
 template <Isa kIsa, unsigned fieldMask>
 [[gnu::always_inline]] inline size_t extraBits(uint64_t saved, uint64_t e) {
     return size_t(lowBits<kIsa>(saved, e & 0xff) >> ((e >> 16) & fieldMask));
@@ -859,7 +856,7 @@ bool Inflater::slowSymbol(Result& r) {
         *out_.pos++ = uint8_t(e >> 16);
         return true;
     }
-    size_t len = (e >> 21) + extraValue(bitbuf_, e);
+    size_t len = (e >> 21) + extraBits<Isa::Plain, 31>(bitbuf_, e);
     drop(e & 0xff);
     refill();
     uint64_t d = decodeDist();
@@ -867,7 +864,7 @@ bool Inflater::slowSymbol(Result& r) {
         r = fail(Status::BadData, msg::BadHuffmanCode);
         return false;
     }
-    size_t distance = size_t(d >> 32) + extraValue(bitbuf_, d);
+    size_t distance = size_t(d >> 32) + extraBits<Isa::Plain, 63>(bitbuf_, d);
     drop(d & 0xff);
     if (pastEnd()) {
         r = fail(Status::ShortInput, msg::BadBlock);

@@ -630,7 +630,8 @@ void TFPanel::paintCell(QPainter& p, int cell, bool bar) {
     }
     p.setPen(Style == 3 && e.Selected ? toQColor(FileSelectColor, palette()) : colour);
     const QRect nameClip(QPoint(x - 1, y), QPoint(nameRight, y + LineHeight - 1));
-    const QRect nameRect = nameClip.adjusted(1 + indent, 0, 0, 0);
+    QRect nameRect = nameClip.adjusted(1 + indent, 0, 0, 0);
+    if (e.isParent()) nameRect.setLeft(nameRect.left() + paintParentMark(p, nameRect));
     bool shortened = false;
     const QString name = CellName(e, QFontMetrics(f), nameRect.width(), &shortened);
     p.drawText(nameRect, Qt::AlignLeft | Qt::AlignTop, name);
@@ -647,6 +648,23 @@ void TFPanel::paintCell(QPainter& p, int cell, bool bar) {
     if (X1 - timeLeft > 1)
         p.drawText(QRect(QPoint(timeLeft + 5, y), QPoint(X1 - 2, y + LineHeight - 1)),
                    Qt::AlignLeft | Qt::AlignTop, qs(formatTime(e.Written)));
+}
+
+// The real parent entry carries a drawn arrow that no name can spell: a folder named
+// "\u2025", ".. " or ".." with a zero-width character looks like ".." in text, never like this.
+int TFPanel::paintParentMark(QPainter& p, const QRect& nameRect) const {
+    const int h = std::max(6, std::min(LineHeight - 4, nameRect.height() - 2));
+    const int w = h - h / 4;
+    const int left = nameRect.left(), top = nameRect.top() + (nameRect.height() - h) / 2;
+    const int mid = left + w / 2;
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing, false);
+    p.setBrush(p.pen().color());
+    const QPoint head[] = {{mid, top}, {left, top + h / 2}, {left + w, top + h / 2}};
+    p.drawPolygon(head, 3);
+    p.fillRect(QRect(mid - std::max(1, w / 6), top + h / 2, std::max(2, w / 3), h - h / 2), p.pen().color());
+    p.restore();
+    return w + 3;
 }
 
 TFPanel::StatusStrip TFPanel::StatusTexts(const QFontMetrics& fm) const {

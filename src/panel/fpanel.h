@@ -217,6 +217,8 @@ private:
     };
     std::vector<ShortenedName> shortened_;
     void noteName(int cell, int index, const QRect& rect, bool shortened);
+    // Draws the parent entry's arrow at the left of its name; returns the width it took.
+    int paintParentMark(QPainter& p, const QRect& nameRect) const;
 };
 
 // NameColor: the colour of a name by its extension (DirectoryColor when colours are off

@@ -68,10 +68,23 @@ Bytes storedZip(const std::vector<StoredEntry>& entries, const std::string& comm
     return zip;
 }
 
+// A direction control or a line separator in UTF-8 (U+061C, U+200E/200F, U+2028..202E,
+// U+2066..2069): the text after it is drawn reordered, so "invoice<RLO>txt.exe" reads as
+// "invoiceexe.txt".
+bool directionControlAt(const std::string& s, size_t i) {
+    const auto b = [&](size_t k) { return i + k < s.size() ? uint8_t(s[i + k]) : 0; };
+    if (b(0) == 0xD8 && b(1) == 0x9C) return true;
+    if (b(0) != 0xE2) return false;
+    return (b(1) == 0x80 && (b(2) == 0x8E || b(2) == 0x8F || (b(2) >= 0xA8 && b(2) <= 0xAE))) ||
+           (b(1) == 0x81 && b(2) >= 0xA6 && b(2) <= 0xA9);
+}
+
 // The first byte a terminal would act on: a C0 control other than the line ends kept
-// between lines (and TAB where it separates --tsv fields), DEL, or a C1 control in UTF-8.
+// between lines (and TAB where it separates --tsv fields), DEL, a C1 control in UTF-8, or
+// a direction control.
 std::string firstRawControl(const std::string& out, bool tabsAllowed) {
     for (size_t i = 0; i < out.size(); ++i) {
+        if (directionControlAt(out, i)) return "direction control at " + std::to_string(i) + " in: " + out;
         const auto c = uint8_t(out[i]);
         if (c == '\n' || (tabsAllowed && c == '\t')) continue;
         if (c < 0x20 || c == 0x7F ||
@@ -101,7 +114,9 @@ protected:
                                       {"c1\xC2\x9B"
                                        "2J del\x7F",
                                        "three"},
-                                      {"Копия.txt", "four"}},
+                                      {"Копия.txt", "four"},
+                                      {"invoice\u202Etxt.exe", "five"},
+                                      {"a\u2067b\u2028c\u200Fd\u061C", "six"}},
                                      "first line\r\nsecond\x1b[2J C:\\x1b\n"));
     }
     std::string kvarc(const std::string& args, int* st) {
@@ -117,13 +132,15 @@ TEST_F(KvarcEscape, TsvKeepsOneRowPerEntryAndNoRawControls) {
     EXPECT_EQ(st, 0) << out;
     EXPECT_EQ(firstRawControl(out, true), "");
     const std::vector<std::string> rows = lines(out);
-    ASSERT_EQ(rows.size(), 5u) << out;  // the type line and one row an entry
+    ASSERT_EQ(rows.size(), 7u) << out;  // the type line and one row an entry
     for (size_t i = 1; i < rows.size(); ++i)
         EXPECT_EQ(std::count(rows[i].begin(), rows[i].end(), '\t'), 6) << rows[i];
     EXPECT_EQ(rows[1].substr(0, rows[1].find('\t')), "\\x1b]0;pwned\\x07.txt");
     EXPECT_EQ(rows[2].substr(0, rows[2].find('\t')), "a\\x09b\\x0ac");
     EXPECT_EQ(rows[3].substr(0, rows[3].find('\t')), "c1\\xc2\\x9b2J del\\x7f");
     EXPECT_EQ(rows[4].substr(0, rows[4].find('\t')), "Копия.txt");
+    EXPECT_EQ(rows[5].substr(0, rows[5].find('\t')), "invoice\\xe2\\x80\\xaetxt.exe");
+    EXPECT_EQ(rows[6].substr(0, rows[6].find('\t')), "a\\xe2\\x81\\xa7b\\xe2\\x80\\xa8c\\xe2\\x80\\x8fd\\xd8\\x9c");
 }
 
 TEST_F(KvarcEscape, TableHeaderNamesAndCommentAreEscaped) {
@@ -145,7 +162,8 @@ TEST_F(KvarcEscape, TestAndExtractLinesAreEscaped) {
     EXPECT_EQ(st, 0) << out;
     EXPECT_EQ(firstRawControl(out, false), "");
     EXPECT_NE(out.find("OK      \\x1b]0;pwned\\x07.txt\n"), std::string::npos) << out;
-    EXPECT_NE(out.find("4 tested, 0 failed"), std::string::npos) << out;
+    EXPECT_NE(out.find("OK      invoice\\xe2\\x80\\xaetxt.exe\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("6 tested, 0 failed"), std::string::npos) << out;
 
     // Whatever the extractor makes of such names, neither what it writes nor the second run's
     // skipped or failed lines carry a raw control.

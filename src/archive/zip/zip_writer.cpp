@@ -454,7 +454,8 @@ Take TZip::Impl::takeFile(const std::string& base, const std::string& rel, const
     const int mask = z.FileAttribute.Attr();
     if ((attrs & 0x06) & ~uint32_t(mask)) return Take::Filtered;  // hidden or system not asked for
     if (attrs == 0x20 && !(mask & 0x20)) return Take::Filtered;
-    if (!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) return Take::Filtered;  // fifos and devices are never read
+    if (!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode))
+        return Take::Filtered;  // fifos and devices are never read
     Source s;
     s.path = joinPath(base, rel);
     s.storedName = storedName(base, rel);

@@ -77,7 +77,8 @@ void expectUnzipAccepts(const std::string& zip) {
 // kvarc in `cwd`; a writer that reads its own output must fail the test, not fill the disk,
 // so each run has a file size limit (about 20 MB) and a time limit.
 std::string kvarc(const std::string& cwd, const std::string& args, int& status) {
-    return sh("cd " + q(cwd) + " && ulimit -f 40000 && timeout 60 " + std::string(KVARC) + " " + args, &status);
+    return sh("cd " + q(cwd) + " && ulimit -f 40000 && timeout 60 " + std::string(KVARC) + " " + args,
+              &status);
 }
 
 // One tree per case: t/tree/a.txt, t/tree/sub/b.txt, t/tree/.hidden. a.txt does not
@@ -106,32 +107,71 @@ TEST(ZipWriterSources, TheArchiveAndItsTemporaryAreNeverSources) {
     };
     const Case cases[] = {
         {"a new archive named relative to the folder scanned (its temporary is made there too)",
-         nullptr, "tree", "a -r a.zip .", "tree/a.zip", {".hidden", "a.txt", "sub/b.txt"}, 0, ""},
+         nullptr,
+         "tree",
+         "a -r a.zip .",
+         "tree/a.zip",
+         {".hidden", "a.txt", "sub/b.txt"},
+         0,
+         ""},
         {"an archive updated inside the tree it is made of",
-         [](const TempDir& t) { sh(std::string(KVARC) + " a " + q(t / "tree/a.zip") + " " + q(t / "tree/sub/b.txt")); },
-         "", "a -r tree/a.zip tree", "tree/a.zip",
-         {"b.txt", "tree/.hidden", "tree/a.txt", "tree/sub/b.txt"}, 0, ""},
+         [](const TempDir& t) {
+             sh(std::string(KVARC) + " a " + q(t / "tree/a.zip") + " " + q(t / "tree/sub/b.txt"));
+         },
+         "",
+         "a -r tree/a.zip tree",
+         "tree/a.zip",
+         {"b.txt", "tree/.hidden", "tree/a.txt", "tree/sub/b.txt"},
+         0,
+         ""},
         {"the archive's folder reached through a symbolic link",
          [](const TempDir& t) { fs::create_symlink("tree/sub", t / "alias"); },
-         "", "a -r alias/a.zip tree", "tree/sub/a.zip", {"tree/.hidden", "tree/a.txt", "tree/sub/b.txt"}, 0, ""},
+         "",
+         "a -r alias/a.zip tree",
+         "tree/sub/a.zip",
+         {"tree/.hidden", "tree/a.txt", "tree/sub/b.txt"},
+         0,
+         ""},
         {"the tree scanned through a symbolic link to it",
          [](const TempDir& t) { fs::create_symlink("tree", t / "view"); },
-         "", "a -r tree/a.zip view", "tree/a.zip", {"view/.hidden", "view/a.txt", "view/sub/b.txt"}, 0, ""},
+         "",
+         "a -r tree/a.zip view",
+         "tree/a.zip",
+         {"view/.hidden", "view/a.txt", "view/sub/b.txt"},
+         0,
+         ""},
         {"the archive named by a symbolic link inside the tree to an archive inside it",
          [](const TempDir& t) {
              sh(std::string(KVARC) + " a " + q(t / "tree/sub/real.zip") + " " + q(t / "tree/a.txt"));
              fs::create_symlink("sub/real.zip", t / "tree/link.zip");
          },
-         "tree", "a -r link.zip .", "tree/link.zip", {".hidden", "a.txt", "sub/b.txt"}, 0, ""},
+         "tree",
+         "a -r link.zip .",
+         "tree/link.zip",
+         {".hidden", "a.txt", "sub/b.txt"},
+         0,
+         ""},
         {"a hard link to the archive elsewhere in the tree",
          [](const TempDir& t) {
              sh(std::string(KVARC) + " a " + q(t / "tree/a.zip") + " " + q(t / "tree/sub/b.txt"));
              fs::create_hard_link(t / "tree/a.zip", t / "tree/sub/copy.zip");
          },
-         "tree", "a -r a.zip .", "tree/a.zip", {".hidden", "a.txt", "b.txt", "sub/b.txt"}, 0, ""},
+         "tree",
+         "a -r a.zip .",
+         "tree/a.zip",
+         {".hidden", "a.txt", "b.txt", "sub/b.txt"},
+         0,
+         ""},
         {"the archive named as a source",
-         [](const TempDir& t) { sh(std::string(KVARC) + " a " + q(t / "tree/a.zip") + " " + q(t / "tree/a.txt")); },
-         "tree", "a a.zip a.zip sub/b.txt", "tree/a.zip", {"a.txt", "b.txt"}, 1, "Same input and output"},
+         [](const TempDir& t) {
+             sh(std::string(KVARC) + " a " + q(t / "tree/a.zip") + " " + q(t / "tree/a.txt"));
+         },
+         "tree",
+         "a a.zip a.zip sub/b.txt",
+         "tree/a.zip",
+         {"a.txt", "b.txt"},
+         1,
+         "Same input and output"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -170,22 +210,39 @@ TEST(ZipWriterSources, MoveNeverDeletesTheArchive) {
         Names left;  // files still there below t/tree afterwards
     };
     const Case cases[] = {
-        {"the archive inside the folder moved", nullptr, "tree", "a -r -m a.zip .", "tree/a.zip",
-         {".hidden", "a.txt", "sub/b.txt"}, {"a.zip"}},
+        {"the archive inside the folder moved",
+         nullptr,
+         "tree",
+         "a -r -m a.zip .",
+         "tree/a.zip",
+         {".hidden", "a.txt", "sub/b.txt"},
+         {"a.zip"}},
         {"an existing archive inside the folder moved",
-         [](const TempDir& t) { sh(std::string(KVARC) + " a " + q(t / "tree/a.zip") + " " + q(t / "tree/sub/b.txt")); },
-         "", "a -r -m tree/a.zip tree", "tree/a.zip",
-         {"b.txt", "tree/.hidden", "tree/a.txt", "tree/sub/b.txt"}, {"a.zip"}},
+         [](const TempDir& t) {
+             sh(std::string(KVARC) + " a " + q(t / "tree/a.zip") + " " + q(t / "tree/sub/b.txt"));
+         },
+         "",
+         "a -r -m tree/a.zip tree",
+         "tree/a.zip",
+         {"b.txt", "tree/.hidden", "tree/a.txt", "tree/sub/b.txt"},
+         {"a.zip"}},
         {"the archive given by a symbolic link in the folder moved",
          [](const TempDir& t) {
              sh(std::string(KVARC) + " a " + q(t / "tree/sub/real.zip") + " " + q(t / "tree/sub/b.txt"));
              fs::create_symlink("sub/real.zip", t / "tree/link.zip");
          },
-         "tree", "a -r -m link.zip .", "tree/link.zip", {".hidden", "a.txt", "b.txt", "sub/b.txt"},
+         "tree",
+         "a -r -m link.zip .",
+         "tree/link.zip",
+         {".hidden", "a.txt", "b.txt", "sub/b.txt"},
          {"link.zip", "sub/real.zip"}},
         {"a file whose name the archive refuses stays",
-         [](const TempDir& t) { t.file("tree/sub/back\\slash", "kept\n"); }, "tree", "a -r -m a.zip .",
-         "tree/a.zip", {".hidden", "a.txt", "sub/b.txt"}, {"a.zip", "sub/back\\slash"}},
+         [](const TempDir& t) { t.file("tree/sub/back\\slash", "kept\n"); },
+         "tree",
+         "a -r -m a.zip .",
+         "tree/a.zip",
+         {".hidden", "a.txt", "sub/b.txt"},
+         {"a.zip", "sub/back\\slash"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -219,30 +276,75 @@ TEST(ZipWriterSources, StoredNamesArePlainRelativePaths) {
         const char* said;
     };
     const Case cases[] = {
-        {"the parent folder: what it holds, by its path below it", "top/work", "a -r ../../out.zip ..",
-         {"f.txt", "work/sub/s.txt", "work/w.txt"}, 0, ""},
-        {"a folder through \"..\" that comes back to the working folder", "top/work",
-         "a -r ../../out.zip ./sub/..", {"sub/s.txt", "w.txt"}, 0, ""},
+        {"the parent folder: what it holds, by its path below it",
+         "top/work",
+         "a -r ../../out.zip ..",
+         {"f.txt", "work/sub/s.txt", "work/w.txt"},
+         0,
+         ""},
+        {"a folder through \"..\" that comes back to the working folder",
+         "top/work",
+         "a -r ../../out.zip ./sub/..",
+         {"sub/s.txt", "w.txt"},
+         0,
+         ""},
         {"the working folder itself", "top/work", "a -r ../../out.zip .", {"sub/s.txt", "w.txt"}, 0, ""},
-        {"the working folder with a trailing slash", "top/work", "a -r ../../out.zip ./", {"sub/s.txt", "w.txt"},
-         0, ""},
-        {"two levels up and down again", "top/work", "a -r ../../out.zip ../../top/work/sub", {"sub/s.txt"}, 0,
+        {"the working folder with a trailing slash",
+         "top/work",
+         "a -r ../../out.zip ./",
+         {"sub/s.txt", "w.txt"},
+         0,
+         ""},
+        {"two levels up and down again",
+         "top/work",
+         "a -r ../../out.zip ../../top/work/sub",
+         {"sub/s.txt"},
+         0,
          ""},
         {"a file through \"..\"", "top/work", "a ../../out.zip ../f.txt", {"f.txt"}, 0, ""},
-        {"a folder through \"..\" keeps its own name", "top/work/sub", "a -r ../../../out.zip ../../work",
-         {"work/sub/s.txt", "work/w.txt"}, 0, ""},
+        {"a folder through \"..\" keeps its own name",
+         "top/work/sub",
+         "a -r ../../../out.zip ../../work",
+         {"work/sub/s.txt", "work/w.txt"},
+         0,
+         ""},
         {"a mask in the parent folder", "top/work", "a ../../out.zip '../*.txt'", {"f.txt"}, 0, ""},
         {"an absolute path", "", "a -r out.zip \"$PWD/top/work/sub\"", {"sub/s.txt"}, 0, ""},
-        {"a named file is that file, not its case variants", "names", "a ../out.zip Readme", {"Readme"}, 0, ""},
-        {"a name with a line break is stored as it is", "names", "a ../out.zip 'line\nbreak'", {"line\nbreak"},
-         0, ""},
-        {"a backslash name met in a folder is refused and named", "names", "a -r ../out.zip odd",
-         {"odd/fine.txt", "odd/inner/c:drive"}, 1, "evil: Invalid file name"},
-        {"a backslash name given itself is refused and named", "names",
-         "a ../out.zip 'odd/..\\..\\evil' Readme", {"Readme"}, 1, "evil: Invalid file name"},
-        {"a name an extractor takes for a drive is refused", "names", "a ../out.zip c:drive Readme", {"Readme"},
-         1, "c:drive: Invalid file name"},
-        {"the same name below a folder is no drive", "names", "a -r ../out.zip odd/inner", {"inner/c:drive"}, 0,
+        {"a named file is that file, not its case variants",
+         "names",
+         "a ../out.zip Readme",
+         {"Readme"},
+         0,
+         ""},
+        {"a name with a line break is stored as it is",
+         "names",
+         "a ../out.zip 'line\nbreak'",
+         {"line\nbreak"},
+         0,
+         ""},
+        {"a backslash name met in a folder is refused and named",
+         "names",
+         "a -r ../out.zip odd",
+         {"odd/fine.txt", "odd/inner/c:drive"},
+         1,
+         "evil: Invalid file name"},
+        {"a backslash name given itself is refused and named",
+         "names",
+         "a ../out.zip 'odd/..\\..\\evil' Readme",
+         {"Readme"},
+         1,
+         "evil: Invalid file name"},
+        {"a name an extractor takes for a drive is refused",
+         "names",
+         "a ../out.zip c:drive Readme",
+         {"Readme"},
+         1,
+         "c:drive: Invalid file name"},
+        {"the same name below a folder is no drive",
+         "names",
+         "a -r ../out.zip odd/inner",
+         {"inner/c:drive"},
+         0,
          ""},
     };
     for (const Case& c : cases) {
@@ -290,31 +392,37 @@ TEST(ZipWriterSources, NamesTheProgramGivesAreCheckedToo) {
              z.StoredDirNames = kv::TStoredDirNames::sdAbsolute;
              z.FileSpecList = {t / "top/work/../f.txt"};
          },
-         {"*/top/f.txt"}, false},
+         {"*/top/f.txt"},
+         false},
         {"a folder to make that climbs",
          [](kv::TZip& z, const TempDir& t) {
              z.FileSpecList = {t / "top/f.txt"};
              z.NewFolders = {"../up/"};
          },
-         {"f.txt"}, true},
+         {"f.txt"},
+         true},
         {"a folder to make with a \".\" part",
          [](kv::TZip& z, const TempDir& t) {
              z.FileSpecList = {t / "top/f.txt"};
              z.NewFolders = {"docs/./new"};
          },
-         {"f.txt"}, true},
+         {"f.txt"},
+         true},
         {"a folder inside the archive that climbs",
          [](kv::TZip& z, const TempDir& t) {
              z.FileSpecList = {t / "top/f.txt"};
              z.StoredPrefix = "docs/../../";
          },
-         {}, true},
-        {"a plain folder inside the archive", [](kv::TZip& z, const TempDir& t) {
+         {},
+         true},
+        {"a plain folder inside the archive",
+         [](kv::TZip& z, const TempDir& t) {
              z.FileSpecList = {t / "top/f.txt"};
              z.StoredPrefix = "docs/";
              z.NewFolders = {"docs/new"};
          },
-         {"docs/f.txt", "docs/new/"}, false},
+         {"docs/f.txt", "docs/new/"},
+         false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -377,7 +485,8 @@ TEST(ZipWriterSources, AFileGrowingWhileReadIsTakenAsItWasWhenOpened) {
         // Each progress step appends to the file being read, as a log written meanwhile would.
         int appended = 0;
         z.OnProgress = [&](kv::TZipCommon&, const std::string&, uint8_t) {
-            if (appended++ < 40) std::ofstream(path, std::ios::app | std::ios::binary) << std::string(1 << 18, 'x');
+            if (appended++ < 40)
+                std::ofstream(path, std::ios::app | std::ios::binary) << std::string(1 << 18, 'x');
         };
         ASSERT_TRUE(z.Activate());
         EXPECT_GT(appended, 0);

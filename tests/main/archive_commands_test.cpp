@@ -7,6 +7,10 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include <signal.h>
+#include <sys/resource.h>
+
+#include <algorithm>
 #include <set>
 
 #include "archive/base/extractor_factory.h"
@@ -247,6 +251,49 @@ TEST_F(MainWindowTest, AddToArchiveCanDeleteTheFilesItArchived) {
     const fs::path back = root / "back";
     EXPECT_EQ(extractAll(work / "notes.txt.zip", back, ""), 1);
     EXPECT_EQ(readFile(back / "notes.txt"), "notes\n");
+}
+
+// A file size limit for this process while it lives: a writer that reads its own output fails
+// with EFBIG instead of filling the disk.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        ::getrlimit(RLIMIT_FSIZE, &saved_);
+        oldHandler_ = ::signal(SIGXFSZ, SIG_IGN);
+        rlimit lower = saved_;
+        lower.rlim_cur = std::min(bytes, saved_.rlim_max);
+        ::setrlimit(RLIMIT_FSIZE, &lower);
+    }
+    ~FileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &saved_);
+        ::signal(SIGXFSZ, oldHandler_);
+    }
+
+private:
+    rlimit saved_{};
+    sighandler_t oldHandler_ = SIG_DFL;
+};
+
+// The archive made inside the folder being packed, with the files deleted after: it never
+// takes itself or its temporary in, and it is never deleted.
+TEST_F(MainWindowTest, AddToArchiveInsideTheFolderPackedNeverTakesOrDeletesItself) {
+    const FileSizeLimit limit(64 << 20);
+    auto& f = start();
+    kv::TFPanel* p = f.activePanel();
+    placeCursor(p, "alpha");
+    onNextDialog<kv::TFormAdding>([&](kv::TFormAdding* d) {
+        d->ComboBox1->setEditText(QString::fromStdString((work / "alpha" / "self.zip").string()));
+        d->CheckBox1->setChecked(true);
+        d->Button1->click();
+    });
+    key(Qt::Key_F1, Qt::ShiftModifier);
+    ASSERT_TRUE(fs::exists(work / "alpha" / "self.zip"));
+    EXPECT_FALSE(fs::exists(work / "alpha" / "inner.txt")) << "what went in is deleted";
+    const fs::path back = root / "back";
+    EXPECT_EQ(extractAll(work / "alpha" / "self.zip", back, ""), 1);
+    EXPECT_EQ(readFile(back / "alpha" / "inner.txt"), "inner\n");
+    EXPECT_EQ(std::distance(fs::directory_iterator(work / "alpha"), fs::directory_iterator()), 1)
+        << "no temporary is left";
 }
 
 namespace {

@@ -14,6 +14,7 @@
 #include <unordered_set>
 
 #include "archive/base/crc.h"
+#include "archive/base/extract_target.h"
 #include "archive/base/names.h"
 #include "archive/base/util.h"
 #include "archive/codec/deflate.h"
@@ -54,6 +55,39 @@ std::string currentDir() {
 std::string joinPath(const std::string& dir, const std::string& name) {
     if (dir.empty()) return name;
     return dir.back() == '/' ? dir + name : dir + "/" + name;
+}
+
+// Paths on the disk split at "/" only: a backslash is part of a Linux file's name.
+std::string_view lastPart(std::string_view path) {
+    const size_t p = path.rfind('/');
+    return p == std::string_view::npos ? path : path.substr(p + 1);
+}
+std::string_view parentPart(std::string_view path) {
+    const size_t p = path.rfind('/');
+    return p == std::string_view::npos ? std::string_view{} : path.substr(0, p + 1);
+}
+
+// Why a new entry's name cannot go into the archive (nullptr: it can). A stored name must be
+// a relative path of plain names that every extractor takes back as the same path, so
+// nothing it would refuse or read otherwise is written ("/" ends a folder's name).
+const char* unstorableBecause(std::string_view name) {
+    std::string_view body = name;
+    if (!body.empty() && body.back() == '/') body.remove_suffix(1);
+    if (name.size() > kMaxNameBytes) return "the name is longer than archive readers take";
+    for (size_t start = 0;;) {
+        const size_t end = std::min(body.find('/', start), body.size());
+        const std::string_view part = body.substr(start, end - start);
+        if (part.empty() || part == "." || part == "..") return "a stored name must be a plain relative path";
+        if (end == body.size()) break;
+        start = end + 1;
+    }
+    // Readers take a backslash for a folder separator: ..\..\x would climb, a\b land in a.
+    if (body.find('\\') != std::string_view::npos)
+        return "archive readers take its backslash for a folder separator; rename the file to add it";
+    if (body.size() >= 2 && body[1] == ':')
+        return "archive readers take its start for a drive; rename the file to add it";
+    if (refusedEntryName(body)) return "archive readers would refuse the name";
+    return nullptr;
 }
 
 // The DOS attributes a Linux file stands for.
@@ -120,6 +154,7 @@ public:
     bool ok() const { return ok_; }
     bool commit() { return flush() && file_.commit(); }
     const std::string& tempName() const { return file_.tempName(); }
+    int fd() const { return file_.fd(); }
 
 private:
     platform::AtomicFile file_;
@@ -145,6 +180,9 @@ struct Source {
     uint32_t dosTime = 0, extAttr = 0;
     int replaces = -1;  // index of the old entry it replaces
 };
+
+// What became of a file the scan met.
+enum class Take { Added, Duplicate, Filtered, Refused, JobFile };
 
 // The length of the data descriptor after an entry's data (0 when there is none).
 uint64_t descriptorLength(const ArcFile& f, const ZipCentralRecord& rec, uint64_t dataEnd) {
@@ -177,6 +215,14 @@ struct TZip::Impl {
         time_t mtime;
     };
     std::vector<Written> written;
+    // The files this job writes or replaces: the archive (by the name given, which may be a
+    // link, and as opened) and its temporary. The scan never takes them, by any name.
+    struct FileId {
+        uint64_t dev, ino;
+    };
+    std::vector<FileId> jobFiles;
+    // The real path of the last folder a name was made absolute from (sdAbsolute).
+    std::string realFor, realOf;
     bool passwordFailed = false;
     std::vector<uint8_t> readBuf = std::vector<uint8_t>(kReadChunk);
     std::vector<uint8_t> packedBuf;
@@ -187,13 +233,16 @@ struct TZip::Impl {
 
     bool readOldArchive();
     bool copyOld(const OldEntry& e);
+    void noteJobFiles();
+    bool isJobFile(const struct stat& st) const;
     void scanItem(const std::string& item);
     void scanFolder(const std::string& base, const std::string& rel, const std::string& mask, bool recurse);
-    void takeFile(const std::string& base, const std::string& rel, const struct stat& st);
-    std::string storedName(const std::string& base, const std::string& rel) const;
+    Take takeFile(const std::string& base, const std::string& rel, const struct stat& st);
+    Take admit(Source&& s, const std::string& shown);
+    std::string storedName(const std::string& base, const std::string& rel);
     bool addSource(Source& s);
     bool writeEntry(Source& s, int fd, const std::string& linkTarget, ZipEntryFields& e, bool zip64,
-                    bool store, bool& tooBig, bool& grew);
+                    bool store, bool& tooBig, bool& grew, bool& changed);
     bool passwordFits(const OldEntry& e, const std::string& pw);
     bool findDeletePassword(const OldEntry& e);
     bool finish(bool deleting, size_t keptCount);
@@ -217,7 +266,7 @@ void TZip::setArchiveFile(const std::string& name) {
         arcType_ = atNA;
         return;
     }
-    const std::string_view base = fileNamePart(n);
+    const std::string_view base = lastPart(n);
     if (!base.empty() && base.find('.') == std::string_view::npos) {
         std::string ext = defaultExt_;
         for (char& c : ext) c = char(std::tolower(uint8_t(c)));
@@ -344,15 +393,40 @@ bool TZip::Impl::copyOld(const OldEntry& e) {
     return true;
 }
 
-std::string TZip::Impl::storedName(const std::string& base, const std::string& rel) const {
+void TZip::Impl::noteJobFiles() {
+    auto note = [&](int fd) {
+        struct stat st {};
+        if (fd >= 0 && ::fstat(fd, &st) == 0) jobFiles.push_back({uint64_t(st.st_dev), uint64_t(st.st_ino)});
+    };
+    note(out.fd());
+    if (old.isOpen()) jobFiles.push_back({old.device(), old.inode()});
+    // The archive's own name: a link to the archive is no source either.
+    const int self = ::open(archive.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
+    note(self);
+    if (self >= 0) ::close(self);
+}
+
+bool TZip::Impl::isJobFile(const struct stat& st) const {
+    return std::any_of(jobFiles.begin(), jobFiles.end(), [&](const FileId& f) {
+        return f.dev == uint64_t(st.st_dev) && f.ino == uint64_t(st.st_ino);
+    });
+}
+
+std::string TZip::Impl::storedName(const std::string& base, const std::string& rel) {
     switch (z.StoredDirNames) {
-        case TStoredDirNames::sdNone: return z.StoredPrefix + std::string(fileNamePart(rel));
+        case TStoredDirNames::sdNone: return z.StoredPrefix + std::string(lastPart(rel));
         case TStoredDirNames::sdRelative: return z.StoredPrefix + rel;
         case TStoredDirNames::sdAbsolute:
         case TStoredDirNames::sdAbsoluteNoDrv: {
-            // Linux has no drive; a stored name never starts with "/" (it would extract anywhere).
-            std::string full = joinPath(base, rel);
-            if (!full.empty() && full[0] != '/') full = joinPath(currentDir(), full);
+            // The folder's real path, so no "." or ".." of the spelling given is stored; Linux
+            // has no drive, and a stored name never starts with "/" (it would extract anywhere).
+            if (realFor != base) {
+                char* real = ::realpath(base.c_str(), nullptr);
+                realOf = real ? real : base;
+                std::free(real);
+                realFor = base;
+            }
+            const std::string full = joinPath(realOf, rel);
             const size_t b = full.find_first_not_of('/');
             return b == std::string::npos ? std::string() : z.StoredPrefix + full.substr(b);
         }
@@ -360,22 +434,36 @@ std::string TZip::Impl::storedName(const std::string& base, const std::string& r
     return rel;
 }
 
-void TZip::Impl::takeFile(const std::string& base, const std::string& rel, const struct stat& st) {
-    const uint32_t attrs = dosAttributes(st, fileNamePart(rel));
+// The one gate for every new entry's name: names that are not plain relative paths, or
+// that an extractor would refuse or read as another path, are refused and said.
+Take TZip::Impl::admit(Source&& s, const std::string& shown) {
+    if (const char* why = unstorableBecause(s.storedName)) {
+        z.report(msg::InvalidFileName, shown, why);
+        return Take::Refused;
+    }
+    // One name once per job (sdNone through subfolders meets names again).
+    if (!sourceNames.insert(s.storedName).second) return Take::Duplicate;
+    sources.push_back(std::move(s));
+    return Take::Added;
+}
+
+Take TZip::Impl::takeFile(const std::string& base, const std::string& rel, const struct stat& st) {
+    // The archive and its temporary are never read into themselves, whatever name leads there.
+    if (isJobFile(st)) return Take::JobFile;
+    const uint32_t attrs = dosAttributes(st, lastPart(rel));
     const int mask = z.FileAttribute.Attr();
-    if ((attrs & 0x06) & ~uint32_t(mask)) return;  // hidden or system not asked for
-    if (attrs == 0x20 && !(mask & 0x20)) return;
-    if (!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) return;  // fifos and devices are never read
+    if ((attrs & 0x06) & ~uint32_t(mask)) return Take::Filtered;  // hidden or system not asked for
+    if (attrs == 0x20 && !(mask & 0x20)) return Take::Filtered;
+    if (!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode))
+        return Take::Filtered;  // fifos and devices are never read
     Source s;
     s.path = joinPath(base, rel);
     s.storedName = storedName(base, rel);
-    if (s.storedName.empty()) return;
     s.st = st;
     s.dosTime = dosTimeOf(st);
     s.extAttr = uint32_t(st.st_mode & 0xFFFF) << 16 | attrs;
-    // One name once per job (sdNone through subfolders meets names again).
-    if (!sourceNames.insert(s.storedName).second) return;
-    sources.push_back(std::move(s));
+    const std::string shown = s.path;
+    return admit(std::move(s), shown);
 }
 
 void TZip::Impl::scanFolder(const std::string& base, const std::string& rel, const std::string& mask,
@@ -414,25 +502,39 @@ void TZip::Impl::scanItem(const std::string& rawItem) {
     if (item.empty()) return;
     if (item[0] != '/') item = joinPath(z.DefaultDir(), item);
     while (item.size() > 1 && item.back() == '/') item.pop_back();
-    struct stat st {};
-    const bool wild = item.find_first_of("*?") != std::string::npos;
-    if (!wild && ::stat(item.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
-        // A folder named by itself goes in under its own name, with what it holds.
-        const std::string parent = std::string(folderPart(item));
-        const std::string name = std::string(fileNamePart(item));
-        if (z.OnRecurseDir) z.OnRecurseDir(z, item);
-        scanFolder(parent.empty() ? "/" : parent, name, "*", z.RecurseDirs);
+    const std::string last(lastPart(item));
+    std::string folder(parentPart(item));
+    if (folder.empty()) folder = "/";
+    if (last.find_first_of("*?") != std::string::npos) {
+        // A mask: the matching names in its folder, stored by their path below that folder.
+        scanFolder(folder, "", last, z.RecurseDirs);
         return;
     }
-    const std::string folder(folderPart(item)), mask(fileNamePart(item));
-    const size_t before = sources.size();
-    scanFolder(folder.empty() ? "/" : folder, "", mask, z.RecurseDirs);
-    if (!wild && sources.size() == before && !z.Cancel()) z.report(msg::FileNotFound, item);
+    struct stat st {};
+    if (::stat(item.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+        if (z.OnRecurseDir) z.OnRecurseDir(z, item);
+        if (last.empty() || last == "." || last == "..")
+            // "/", ".", "..", "x/..": a folder with no name of its own here gives what it
+            // holds, by its path below it.
+            scanFolder(item, "", "*", z.RecurseDirs);
+        else
+            // A folder named by itself goes in under its own name, with what it holds.
+            scanFolder(folder, last, "*", z.RecurseDirs);
+        return;
+    }
+    // A file named by itself is that very file: no mask, so no other spelling of its name.
+    if (::lstat(item.c_str(), &st) != 0) {
+        z.report(msg::FileNotFound, item);
+        return;
+    }
+    const Take took = takeFile(folder, last, st);
+    if (took == Take::JobFile) z.report(msg::SameInOut, item, "the archive is not added to itself");
+    if (took == Take::Filtered) z.report(msg::FileNotFound, item);
 }
 
 bool TZip::Impl::writeEntry(Source& s, int fd, const std::string& linkTarget, ZipEntryFields& e, bool zip64,
-                            bool store, bool& tooBig, bool& grew) {
-    tooBig = grew = false;
+                            bool store, bool& tooBig, bool& grew, bool& changed) {
+    tooBig = grew = changed = false;
     const uint64_t headerPos = out.offset();
     e.localOffset = headerPos;
     e.method = store ? 0 : 8;
@@ -451,8 +553,13 @@ bool TZip::Impl::writeEntry(Source& s, int fd, const std::string& linkTarget, Zi
     appendZipLocalHeader(header, e, zip64);
     out.put(header);
 
-    // The source, read from the file or (for a link) from its target text.
+    // The source, read from the file or (for a link) from its target text, never past the
+    // size it had when opened: a file that grows meanwhile (a log, or output of this very job
+    // under a name the scan could not know) cannot make the archive grow with it.
+    const uint64_t expected = fd < 0 ? linkTarget.size() : uint64_t(s.st.st_size);
     auto readAt = [&](uint64_t pos, uint8_t* dst, size_t n) -> ssize_t {
+        if (pos >= expected) return 0;
+        n = size_t(std::min<uint64_t>(n, expected - pos));
         if (fd < 0) {
             if (pos >= linkTarget.size()) return 0;
             const size_t k = std::min<size_t>(n, linkTarget.size() - size_t(pos));
@@ -465,7 +572,6 @@ bool TZip::Impl::writeEntry(Source& s, int fd, const std::string& linkTarget, Zi
             return r;
         }
     };
-    const uint64_t expected = fd < 0 ? linkTarget.size() : uint64_t(s.st.st_size);
 
     uint32_t crc = 0;
     std::optional<codec::PkwareKeys> keys;
@@ -527,6 +633,15 @@ bool TZip::Impl::writeEntry(Source& s, int fd, const std::string& linkTarget, Zi
         if (n == 0) break;
     }
     if (encrypt && crc2 != crc) return false;  // the file changed between the two reads
+    if (fd >= 0) {
+        // Shorter or longer now than when it was opened, or written to meanwhile: what went
+        // in is what was read up to that size, and the caller says so.
+        struct stat now {};
+        uint8_t more;
+        changed = pos != expected || ::pread(fd, &more, 1, off_t(expected)) > 0 || ::fstat(fd, &now) != 0 ||
+                  now.st_size != s.st.st_size || now.st_mtim.tv_sec != s.st.st_mtim.tv_sec ||
+                  now.st_mtim.tv_nsec != s.st.st_mtim.tv_nsec;
+    }
     e.crc = crc2;
     e.size = pos;
     e.packed = out.offset() - headerPos - header.size();
@@ -566,6 +681,12 @@ bool TZip::Impl::addSource(Source& s) {
             z.report(msg::OpenError, s.path);
             return false;
         }
+        // Only the file the scan took (and found not to be the archive) is read.
+        if (now.st_dev != s.st.st_dev || now.st_ino != s.st.st_ino) {
+            ::close(fd);
+            z.report(msg::OpenError, s.path, "the file was replaced after its folder was read");
+            return false;
+        }
         s.st = now;
     }
     ZipEntryFields e;
@@ -579,10 +700,10 @@ bool TZip::Impl::addSource(Source& s) {
     const std::string password = z.Password;
     if (S_ISDIR(s.st.st_mode)) z.Password.clear();
     const uint64_t start = out.offset();
-    bool ok = false;
+    bool ok = false, changed = false;
     for (int attempt = 0; attempt < 3; ++attempt) {
         bool tooBig = false, grew = false;
-        ok = writeEntry(s, fd, linkTarget, e, zip64, store, tooBig, grew);
+        ok = writeEntry(s, fd, linkTarget, e, zip64, store, tooBig, grew, changed);
         if (ok) break;
         out.truncate(start);
         if (tooBig && !zip64)
@@ -600,6 +721,13 @@ bool TZip::Impl::addSource(Source& s) {
     }
     if (size == 0) e.flags &= uint16_t(~6u);  // empty: stored, no level bits
     central.push_back(e);
+    if (changed) {
+        // In the archive as it was read; a move keeps the file, which now holds more.
+        z.report(msg::SizeDifferent, s.path,
+                 "the file changed while it was read; the archive holds the " + std::to_string(e.size) +
+                     " bytes read, no more than it had when opened");
+        return true;
+    }
     if (!S_ISDIR(s.st.st_mode))
         written.push_back({s.path, s.st.st_dev, s.st.st_ino, s.st.st_size, s.st.st_mtime});
     return true;
@@ -795,6 +923,7 @@ bool TZip::mainJob() {
         report(msg::StreamError, m.archive);
         return false;
     }
+    m.noteJobFiles();
     if (OnActivate) OnActivate(*this);
     bool done = false;
     size_t kept = 0;
@@ -848,14 +977,14 @@ bool TZip::mainJob() {
             while (!name.empty() && name[0] == '/') name.erase(0, 1);
             if (name.empty()) continue;
             if (name.back() != '/') name.push_back('/');
-            if (m.oldByName.count(name) || !m.sourceNames.insert(name).second) continue;
+            if (m.oldByName.count(name)) continue;
             Source s;
             s.storedName = name;
             s.st.st_mode = S_IFDIR | 0755;
             s.st.st_mtime = ::time(nullptr);
             s.dosTime = dosTimeOf(s.st);
             s.extAttr = uint32_t(s.st.st_mode & 0xFFFF) << 16 | 0x10;
-            m.sources.push_back(std::move(s));
+            m.admit(std::move(s), name);
         }
         // Replace test against the existing entries.
         std::vector<Source> toAdd;

@@ -4,6 +4,12 @@
 // deflated with our own deflate, optionally with the traditional PKWARE encryption. The new
 // archive is built in a temporary file beside the old one and renamed over it in one step,
 // so every failure before that leaves the old archive as it was.
+// What goes in: never the archive itself or its temporary (told apart by device and inode,
+// whatever path leads there), and no file past the size it had when opened (a file that
+// changed while read is reported). Under which names: the path below the folder a source
+// was named in ("docs" gives "docs/a.txt"; ".", ".." and "x/.." give what they hold by its
+// path below them), always a plain relative path; a name an extractor would refuse or read
+// as another path (a backslash, a drive prefix) is refused with InvalidFileName.
 #include <cstdint>
 #include <functional>
 #include <string>

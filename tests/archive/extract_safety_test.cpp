@@ -309,12 +309,9 @@ TYPED_TEST(ExtractSafety, DamagedEntryNeverReplacesAnExistingFile) {
 // says, never in another folder.
 TEST(ArcFolderRecords, ClosingAFolderGoesBackToWhereItOpened) {
     const std::vector<HandEntry> entries = {
-        {"a\\b/f.txt", bytes("in a\\b")},
-        {"g.txt", bytes("at the top")},
-        {"p/q\\r/s/h.txt", bytes("three deep")},
-        {"i.txt", bytes("at the top too")},
-        {"x\\/j.txt", bytes("in x\\")},
-        {"k.txt", bytes("at the top again")},
+        {"a\\b/f.txt", bytes("in a\\b")},        {"g.txt", bytes("at the top")},
+        {"p/q\\r/s/h.txt", bytes("three deep")}, {"i.txt", bytes("at the top too")},
+        {"x\\/j.txt", bytes("in x\\")},          {"k.txt", bytes("at the top again")},
     };
     TempDir t;
     writeFile(t.path() / "a.arc", makeArc(entries));
@@ -323,14 +320,17 @@ TEST(ArcFolderRecords, ClosingAFolderGoesBackToWhereItOpened) {
     k.OnRead = [&](TZipCommon& z, int64_t, int) { listed.push_back(z.FileName); };
     k.setArchiveFile((t.path() / "a.arc").string());
     ASSERT_TRUE(k.Activate());
-    EXPECT_EQ(listed, (std::vector<std::string>{"a/b/f.txt", "g.txt", "p/q/r/s/h.txt", "i.txt", "x//j.txt", "k.txt"}));
+    EXPECT_EQ(listed, (std::vector<std::string>{"a/b/f.txt", "g.txt", "p/q/r/s/h.txt", "i.txt", "x//j.txt",
+                                                "k.txt"}));
     Outcome o = extract<ArcFormat>(t.path() / "a.arc", t.path() / "out");
     EXPECT_EQ(o.failed, 0);
     EXPECT_EQ(readAll(t.path() / "out" / "a" / "b" / "f.txt"), bytes("in a\\b"));
     EXPECT_EQ(readAll(t.path() / "out" / "p" / "q" / "r" / "s" / "h.txt"), bytes("three deep"));
     EXPECT_EQ(readAll(t.path() / "out" / "x" / "j.txt"), bytes("in x\\"));
-    for (const char* top : {"g.txt", "i.txt", "k.txt"}) EXPECT_TRUE(fs::is_regular_file(t.path() / "out" / top)) << top;
-    EXPECT_EQ(namesIn(t.path() / "out"), (std::vector<std::string>{"a", "g.txt", "i.txt", "k.txt", "p", "x"}));
+    for (const char* top : {"g.txt", "i.txt", "k.txt"})
+        EXPECT_TRUE(fs::is_regular_file(t.path() / "out" / top)) << top;
+    EXPECT_EQ(namesIn(t.path() / "out"),
+              (std::vector<std::string>{"a", "g.txt", "i.txt", "k.txt", "p", "x"}));
 }
 
 // Replacing files costs no flush per entry: the job makes what it replaced of the user's
@@ -348,8 +348,7 @@ TYPED_TEST(ExtractSafety, ReplacingFilesCostsOneFlushForTheWholeJob) {
     const std::vector<Case> cases = {
         {"entries of one name", [](int) { return std::string("same.txt"); }, {"same.txt"}},
         {"entries of one name in a folder", [](int) { return std::string("sub/same.txt"); }, {}},
-        {"entries that each replace a file of the user",
-         [](int i) { return "f" + std::to_string(i); },
+        {"entries that each replace a file of the user", [](int i) { return "f" + std::to_string(i); },
          [] {
              std::vector<std::string> v;
              for (int i = 0; i < kEntries; ++i) v.push_back("f" + std::to_string(i));
@@ -366,7 +365,8 @@ TYPED_TEST(ExtractSafety, ReplacingFilesCostsOneFlushForTheWholeJob) {
             const fs::path p = t.path() / ("a" + std::string(TypeParam::kExt));
             writeFile(p, TypeParam::make(entries));
             const uint64_t flushes0 = kvtest::flushCalls();
-            Outcome o = extract<TypeParam>(p, t.path() / "out", [&](TUnBase& x) { x.PlacerThreads = threads; });
+            Outcome o =
+                extract<TypeParam>(p, t.path() / "out", [&](TUnBase& x) { x.PlacerThreads = threads; });
             const uint64_t flushes = kvtest::flushCalls() - flushes0;
             EXPECT_EQ(o.failed, 0);
             EXPECT_EQ(o.extracted, kEntries);

@@ -233,12 +233,13 @@ TEST(TarExtract, ImpossibleHeadersStopTheWalk) {
     const std::vector<Case> cases = {
         {"a base-256 size near 2^64", file("big", "", {{124, base256(~0ull - 100)}}), msg::BadFileHeader},
         {"a base-256 size of -1", file("big", "", {{124, Bytes(12, 0xFF)}}), msg::BadFileHeader},
-        {"a base-256 size below zero", file("big", "x", {{124, Bytes{0xFF, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1}}}),
-         msg::BadFileHeader},
+        {"a base-256 size below zero",
+         file("big", "x", {{124, Bytes{0xFF, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1}}}), msg::BadFileHeader},
         {"a base-256 size past 2^63", file("big", "", {{124, base256(1ull << 63)}}), msg::BadFileHeader},
         {"a hard link whose size is larger than the archive",
          link('1', "h", "first.txt", base256(1ull << 40)), msg::BadFileHeader},
-        {"a symbolic link whose size is below zero", link('2', "s", "t", Bytes(12, 0xFF)), msg::BadFileHeader},
+        {"a symbolic link whose size is below zero", link('2', "s", "t", Bytes(12, 0xFF)),
+         msg::BadFileHeader},
         {"a base-256 size just past the file", file("big", "", {{124, base256(1 << 20)}}), msg::ReadError},
         {"an octal size past the file", record('0', "abc", 077777777777, "big"), msg::ReadError},
         {"a GNU long name that says it is 2^40 bytes long", cat({hugeName, file("x", "x")}), msg::ReadError},
@@ -267,7 +268,8 @@ TEST(TarExtract, ImpossibleHeadersStopTheWalk) {
         EXPECT_EQ(r.lastError, c.id);
 
         TempDir t;
-        writeFile(t.path() / "a.tar", cat({file("first.txt", "first"), c.records, file("after.txt", "after"), end()}));
+        writeFile(t.path() / "a.tar",
+                  cat({file("first.txt", "first"), c.records, file("after.txt", "after"), end()}));
         TKelmo k;
         std::vector<std::pair<std::string, uint64_t>> listed;
         k.OnRead = [&](TZipCommon& z, int64_t, int) { listed.emplace_back(z.FileName, z.UnpackedSize); };
@@ -584,7 +586,8 @@ TEST(TarExtract, EntriesThatAreNoFilesAreNamed) {
         Bytes entry;
         appendTarRecord(entry, tarHeader("node", c.type, c.data.size()), bytes(c.data));
         TempDir t;
-        writeFile(t.path() / "a.tar", cat({file("first.txt", "first"), entry, file("after.txt", "after"), end()}));
+        writeFile(t.path() / "a.tar",
+                  cat({file("first.txt", "first"), entry, file("after.txt", "after"), end()}));
         TUnTAR x;
         x.setArchiveFile((t.path() / "a.tar").string());
         x.setExtractDir((t.path() / "out").string());
@@ -609,9 +612,10 @@ TEST(TarExtract, EntriesThatAreNoFilesAreNamed) {
         EXPECT_EQ(tester.FailedCount, 0);
 #ifdef KVARC
         int status = -1;
-        const std::string said = kvtest::run(std::string(KVARC) + " x " + kvtest::shellQuote((t.path() / "a.tar").string()) +
-                                             " " + kvtest::shellQuote((t.path() / "cli").string()) + " 2>&1",
-                                             &status);
+        const std::string said =
+            kvtest::run(std::string(KVARC) + " x " + kvtest::shellQuote((t.path() / "a.tar").string()) + " " +
+                            kvtest::shellQuote((t.path() / "cli").string()) + " 2>&1",
+                        &status);
         EXPECT_EQ(status, c.kvarcStatus) << said;
         // Each is named in the summary, whatever becomes of it.
         const char* named = c.failure ? "failed: node: " : c.skipped ? "skipped: node: " : nullptr;
@@ -632,7 +636,8 @@ TEST(TarExtract, LinksNeverWriteMoreThanTheListingDeclares) {
     auto links = [](const std::string& prefix, const std::string& to, int n, bool chain = false) {
         Bytes out;
         for (int i = 0; i < n; ++i) {
-            const Bytes l = link('1', prefix + std::to_string(i), chain && i ? prefix + std::to_string(i - 1) : to);
+            const Bytes l =
+                link('1', prefix + std::to_string(i), chain && i ? prefix + std::to_string(i - 1) : to);
             out.insert(out.end(), l.begin(), l.end());
         }
         return out;
@@ -682,12 +687,15 @@ TEST(TarExtract, LinksNeverWriteMoreThanTheListingDeclares) {
         TUnTAR x;
         x.setArchiveFile((t.path() / "a.tar").string());
         x.setExtractDir(out.string());
-        x.OnFileExists = [](TZipCommon&, const std::string&, const TDateTime&, bool& accept) { accept = false; };
+        x.OnFileExists = [](TZipCommon&, const std::string&, const TDateTime&, bool& accept) {
+            accept = false;
+        };
         x.Activate();
         EXPECT_EQ(x.Failures.size(), c.failures);
         // Bytes of the files the job made, each file once however many names it has.
         std::map<std::pair<dev_t, ino_t>, uint64_t> made;
-        for (auto it = fs::recursive_directory_iterator(out); it != fs::recursive_directory_iterator(); ++it) {
+        for (auto it = fs::recursive_directory_iterator(out); it != fs::recursive_directory_iterator();
+             ++it) {
             const std::string rel = it->path().lexically_relative(out).string();
             if (!it->is_regular_file() || rel == "blocked" || rel == "kept") continue;
             struct stat st {};

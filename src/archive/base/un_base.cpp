@@ -567,8 +567,8 @@ bool TUnBase::extract(TArcEntry& e, const std::string& outPath, const std::strin
                 }
             } else {
                 const uint64_t linkData = e.hardLinkOf.empty() ? 0 : e.hardLinkData;
-                placed_.push_back(
-                    {ticket, e.name, outPath, rel, foldedKey(rel), linkData, keep && mayHardLink(), keep, good});
+                placed_.push_back({ticket, e.name, outPath, rel, foldedKey(rel), linkData,
+                                   keep && mayHardLink(), keep, good});
                 placedKeys_.insert(placed_.back().key);
                 countedLater = true;
                 settlePlaced(false);

@@ -2,5 +2,5 @@
 #include "extract_fuzz_job.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    return kvfuzz::extractJob(data, size, ".arc");
+    return kvfuzz::extractJob(data, size, ".arc", kvfuzz::ListingBounds::Always, true);
 }

@@ -2,5 +2,5 @@
 #include "extract_fuzz_job.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    return kvfuzz::extractJob(data, size, ".tar");
+    return kvfuzz::extractJob(data, size, ".tar", kvfuzz::ListingBounds::Always, true);
 }

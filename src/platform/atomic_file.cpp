@@ -159,6 +159,37 @@ bool AtomicFile::commit(bool sync, bool noReplace) {
     return true;
 }
 
+bool AtomicFile::commitOver(dev_t dev, ino_t ino) {
+    struct stat st {};
+    if (fd_ < 0 || writeFailed_ || ::fstatat(dirFd_, name_.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 ||
+        !S_ISREG(st.st_mode) || st.st_dev != dev || st.st_ino != ino)
+        return commit(false);
+    const int closed = ::close(fd_);
+    fd_ = -1;
+    if (closed != 0) {
+        const int err = errno;
+        abandon();
+        return fail(err);
+    }
+    if (::renameat2(dirFd_, temp_.c_str(), dirFd_, name_.c_str(), RENAME_EXCHANGE) != 0) {
+        if (errno != EINVAL && errno != ENOSYS && errno != EXDEV) {
+            const int err = errno;
+            abandon();
+            return fail(err);
+        }
+        const int moved = ::renameat(dirFd_, temp_.c_str(), dirFd_, name_.c_str());
+        if (moved != 0) {
+            const int err = errno;
+            abandon();
+            return fail(err);
+        }
+    } else {
+        ::unlinkat(dirFd_, temp_.c_str(), 0);  // the old file, now under the temporary's name
+    }
+    temp_.clear();
+    return true;
+}
+
 void AtomicFile::abandon() {
     if (fd_ >= 0) {
         ::close(fd_);

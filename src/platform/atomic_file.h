@@ -35,6 +35,13 @@ public:
     // looked) is left alone and the commit fails with EEXIST; where the file system cannot
     // promise that, the target is looked at just before the move.
     bool commit(bool sync = true, bool noReplace = false);
+    // Without flushing: moves the temporary onto a target that is the file (dev, ino) by
+    // exchanging the two names in one step, then removes the old file under the temporary's
+    // name. A file renamed over another is flushed by some file systems on the way (ext4's
+    // replace-by-rename guard); an exchange is not, which matters to a caller that replaces
+    // its own files of a moment before. A target that is no longer that file, or a file
+    // system that cannot exchange names, gets commit(false).
+    bool commitOver(dev_t dev, ino_t ino);
     // Closes and removes the temporary; the target is untouched.
     void abandon();
 

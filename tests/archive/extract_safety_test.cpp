@@ -10,12 +10,14 @@
 
 #include "archive/base/extract_target.h"
 #include "archive/base/messages.h"
+#include "archive/kelmo/kelmo.h"
 #include "archive/unarc/un_arc.h"
 #include "archive/unarj/un_arj.h"
 #include "archive/unlha/un_lha.h"
 #include "archive/unrar/un_rar.h"
 #include "archive/untar/un_tar.h"
 #include "archive/unzip/un_zip.h"
+#include "flush_counter.h"
 #include "hand_archives.h"
 #include "unzip/test_unzip_util.h"
 
@@ -298,6 +300,87 @@ TYPED_TEST(ExtractSafety, DamagedEntryNeverReplacesAnExistingFile) {
         EXPECT_EQ(o.failures[0].id, msg::CrcFailed);
         Outcome silent = extract<TypeParam>(p, t.path() / "silent", [](TUnBase& x) { x.OnEnd = nullptr; });
         EXPECT_EQ(std::count(silent.errors.begin(), silent.errors.end(), msg::CrcFailed), 1);
+    }
+}
+
+// ARC folders are records of their own (one opens a folder, one closes it); a folder's
+// name may hold a "\" that is shown as a separator, but closing it goes back exactly to
+// where the archive was before it opened, so the entries after it land where the listing
+// says, never in another folder.
+TEST(ArcFolderRecords, ClosingAFolderGoesBackToWhereItOpened) {
+    const std::vector<HandEntry> entries = {
+        {"a\\b/f.txt", bytes("in a\\b")},        {"g.txt", bytes("at the top")},
+        {"p/q\\r/s/h.txt", bytes("three deep")}, {"i.txt", bytes("at the top too")},
+        {"x\\/j.txt", bytes("in x\\")},          {"k.txt", bytes("at the top again")},
+    };
+    TempDir t;
+    writeFile(t.path() / "a.arc", makeArc(entries));
+    TKelmo k;
+    std::vector<std::string> listed;
+    k.OnRead = [&](TZipCommon& z, int64_t, int) { listed.push_back(z.FileName); };
+    k.setArchiveFile((t.path() / "a.arc").string());
+    ASSERT_TRUE(k.Activate());
+    EXPECT_EQ(listed, (std::vector<std::string>{"a/b/f.txt", "g.txt", "p/q/r/s/h.txt", "i.txt", "x//j.txt",
+                                                "k.txt"}));
+    Outcome o = extract<ArcFormat>(t.path() / "a.arc", t.path() / "out");
+    EXPECT_EQ(o.failed, 0);
+    EXPECT_EQ(readAll(t.path() / "out" / "a" / "b" / "f.txt"), bytes("in a\\b"));
+    EXPECT_EQ(readAll(t.path() / "out" / "p" / "q" / "r" / "s" / "h.txt"), bytes("three deep"));
+    EXPECT_EQ(readAll(t.path() / "out" / "x" / "j.txt"), bytes("in x\\"));
+    for (const char* top : {"g.txt", "i.txt", "k.txt"})
+        EXPECT_TRUE(fs::is_regular_file(t.path() / "out" / top)) << top;
+    EXPECT_EQ(namesIn(t.path() / "out"),
+              (std::vector<std::string>{"a", "g.txt", "i.txt", "k.txt", "p", "x"}));
+}
+
+// Replacing files costs no flush per entry: the job makes what it replaced of the user's
+// durable in one step at its end, so many entries of one name take no longer than as many
+// of different names.
+// Each replacement still goes through a temporary file and a rename: the last entry wins
+// and nothing is left beside it.
+TYPED_TEST(ExtractSafety, ReplacingFilesCostsOneFlushForTheWholeJob) {
+    constexpr int kEntries = 300;
+    struct Case {
+        const char* what;
+        std::function<std::string(int)> name;  // of entry i
+        std::vector<std::string> before;       // files there before the job
+    };
+    const std::vector<Case> cases = {
+        {"entries of one name", [](int) { return std::string("same.txt"); }, {"same.txt"}},
+        {"entries of one name in a folder", [](int) { return std::string("sub/same.txt"); }, {}},
+        {"entries that each replace a file of the user", [](int i) { return "f" + std::to_string(i); },
+         [] {
+             std::vector<std::string> v;
+             for (int i = 0; i < kEntries; ++i) v.push_back("f" + std::to_string(i));
+             return v;
+         }()},
+    };
+    for (const Case& c : cases) {
+        for (int threads : {0, -1}) {
+            SCOPED_TRACE(std::string(c.what) + (threads ? ", placing threads" : ", no placing thread"));
+            TempDir t;
+            for (const std::string& b : c.before) writeFile(t.path() / "out" / b, bytes("the user's"));
+            std::vector<HandEntry> entries;
+            for (int i = 0; i < kEntries; ++i) entries.push_back({c.name(i), bytes("v" + std::to_string(i))});
+            const fs::path p = t.path() / ("a" + std::string(TypeParam::kExt));
+            writeFile(p, TypeParam::make(entries));
+            const uint64_t flushes0 = kvtest::flushCalls();
+            Outcome o =
+                extract<TypeParam>(p, t.path() / "out", [&](TUnBase& x) { x.PlacerThreads = threads; });
+            const uint64_t flushes = kvtest::flushCalls() - flushes0;
+            EXPECT_EQ(o.failed, 0);
+            EXPECT_EQ(o.extracted, kEntries);
+            // One step for the job where the user's files were replaced; none where the job
+            // replaced only what it wrote itself (as where it makes new files).
+            EXPECT_EQ(flushes, c.before.empty() ? 0u : 1u);
+            const fs::path last = t.path() / "out" / c.name(kEntries - 1);
+            EXPECT_EQ(readAll(last), bytes("v" + std::to_string(kEntries - 1)));
+            size_t files = 0;
+            for (auto it = fs::recursive_directory_iterator(t.path() / "out");
+                 it != fs::recursive_directory_iterator(); ++it)
+                files += it->is_regular_file();
+            EXPECT_EQ(files, c.before.empty() ? 1u : c.before.size()) << "no temporary is left";
+        }
     }
 }
 

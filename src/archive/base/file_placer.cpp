@@ -232,7 +232,9 @@ void FilePlacer::run(Step& s, Current& c) {
             o.dev = st.st_dev;
             o.ino = st.st_ino;
         }
-        if (!c.file.commit(how.sync, how.noReplace)) failWith(c.file.error());
+        const bool committed =
+            how.overOwn ? c.file.commitOver(how.overDev, how.overIno) : c.file.commit(false, how.noReplace);
+        if (!committed) failWith(c.file.error());
         o.kept = !c.err;
     }
     if (!o.kept) c.file.abandon();

@@ -9,7 +9,8 @@
 // outcome is known when finish() returns.
 //
 // The caller keeps every rule about names, links and overwriting; the placer only does the
-// system calls, each file's in the order given. The files of one folder go to one thread
+// system calls, each file's in the order given. It never flushes a file: durability is the
+// job's one step at its end. The files of one folder go to one thread
 // while the folder stays the same, and a new folder goes to the next thread: creating files
 // in one folder from several threads only makes them queue for the folder's lock in the
 // kernel. Memory is bounded: appending waits while more than kMaxHeld bytes are queued.
@@ -62,8 +63,12 @@ public:
         bool keep = false;      // false: the temporary is removed, the name untouched
         mode_t mode = 0600;     // set exactly, whatever the umask
         int64_t mtime = -1;     // seconds since 1970; -1 leaves the time of writing
-        bool sync = false;       // flushed before the move (it replaces an existing file)
         bool noReplace = false;  // nothing was there: a file that appeared since is kept
+        // What is there is a file this job placed, (overDev, overIno): replaced without the
+        // flush some file systems give a file renamed over another.
+        bool overOwn = false;
+        dev_t overDev = 0;
+        ino_t overIno = 0;
         bool identify = false;  // report the device and inode of the placed file
     };
     struct Outcome {

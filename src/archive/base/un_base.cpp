@@ -81,6 +81,10 @@ void TUnBase::runJob() {
     Failures.clear();
     Skipped.clear();
     written_.clear();
+    linkCopies_.clear();
+    ownFiles_.clear();
+    unwrittenDeclared_ = 0;
+    replacedFiles_ = false;
     DirectoryIncomplete = DirectoryComplete = false;
     clearErrors();
     target_.close();
@@ -130,6 +134,7 @@ void TUnBase::runJob() {
     }
     // Files handed over are good ones: they are placed whatever ended the job.
     settlePlaced(true);
+    finishDurably();
     placeFolder_.reset();
     placeFolderRel_.clear();
     placer_.reset();
@@ -138,13 +143,33 @@ void TUnBase::runJob() {
     if (OnElaspedTime) OnElaspedTime(*this, elapsedSeconds());
     target_.close();
     written_.clear();
+    linkCopies_.clear();
+    ownFiles_.clear();
     closeArchive();
 }
 
-bool TUnBase::linkToWritten(const std::string& of, const std::string& rel, const std::string& name) {
-    const auto it = written_.find(of);
-    if (it == written_.end()) return false;
-    const WrittenFile src = it->second;  // the map may grow below
+void TUnBase::finishDurably() {
+    // A replaced file's old content was at stake: once everything is in place, one flush of
+    // the target's file system makes the new files and their renames durable together.
+    // Files made where nothing was cost no flush, as in every other extractor.
+    if (replacedFiles_ && target_.isOpen()) {
+        const int fd = ::openat(target_.rootFd(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd >= 0) {
+            ::syncfs(fd);
+            ::close(fd);
+        }
+    }
+    replacedFiles_ = false;
+}
+
+bool TUnBase::linkToWritten(const TArcEntry& e, const std::string& rel) {
+    const auto it = written_.find(e.hardLinkOf);
+    if (it != written_.end() && linkToFile(it->second, rel, e.name)) return true;
+    const auto copy = e.hardLinkData ? linkCopies_.find(e.hardLinkData) : linkCopies_.end();
+    return copy != linkCopies_.end() && linkToFile(copy->second, rel, e.name);
+}
+
+bool TUnBase::linkToFile(WrittenFile src, const std::string& rel, const std::string& name) {
     ExtractTarget::Failure why = ExtractTarget::Failure::None;
     const int srcDir = target_.folder(folderPart(src.rel), false, why);
     if (srcDir < 0) return false;
@@ -159,7 +184,10 @@ bool TUnBase::linkToWritten(const std::string& of, const std::string& rel, const
         made = dirFd >= 0 && ExtractTarget::placeHardLink(dirFd, std::string(fileNamePart(rel)), fd);
     }
     ::close(fd);
-    if (made) written_[name] = src;
+    if (made) {
+        written_[name] = src;
+        ownFiles_[rel] = {src.dev, src.ino};
+    }
     return made;
 }
 
@@ -174,7 +202,9 @@ void TUnBase::settlePlaced(bool wait) {
         placedKeys_.erase(p.key);
         if (o.kept) {
             if (p.good) ++ExtractedCount;
-            if (p.identify) written_[p.name] = {p.rel, o.dev, o.ino};
+            ownFiles_[p.rel] = {o.dev, o.ino};
+            if (p.linkable) written_[p.name] = {p.rel, o.dev, o.ino};
+            if (p.linkable && p.linkData) linkCopies_[p.linkData] = {p.rel, o.dev, o.ino};
         } else if (p.keep) {
             const int id = o.err == ENOSPC ? msg::DiskFull : !o.opened ? msg::OpenError : msg::WriteError;
             report(id, p.outPath);
@@ -193,6 +223,12 @@ bool TUnBase::waitsForPlaced(const std::string& rel) const {
 }
 
 bool TUnBase::visit(TArcEntry& e, bool wildcard) {
+    // What the entry carries counts whether or not it is selected: a link selected alone
+    // may still be written from the data of the entry it names.
+    if (!e.isDir && !e.isSymlink()) {
+        const uint64_t own = e.ownBytes ? std::min(*e.ownBytes, e.size) : e.size;
+        unwrittenDeclared_ = own > UINT64_MAX - unwrittenDeclared_ ? UINT64_MAX : unwrittenDeclared_ + own;
+    }
     if (SelectEntry && !SelectEntry(e.name)) return true;
     FileName = e.name;
     FileDate = convertDate(e.dosDateTime);
@@ -273,6 +309,8 @@ bool TUnBase::extract(TArcEntry& e, const std::string& outPath, const std::strin
     int dirFd = -1;
     const std::string leaf(fileNamePart(rel));
     bool exists = false;
+    bool ownFile = false;  // what is there is a file this job placed
+    struct stat there {};
     if (toFile) {
         // A file of this name (or of a folder on its way) still being placed must be on disk
         // before this entry looks at what is there.
@@ -283,8 +321,11 @@ bool TUnBase::extract(TArcEntry& e, const std::string& outPath, const std::strin
             --RecNum;
             return fail(why == ExtractTarget::Failure::Outside ? msg::InvalidFileName : msg::CreateDirError);
         }
-        struct stat st;
-        exists = ::fstatat(dirFd, leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+        exists = ::fstatat(dirFd, leaf.c_str(), &there, AT_SYMLINK_NOFOLLOW) == 0;
+        if (exists && S_ISREG(there.st_mode)) {
+            const auto own = ownFiles_.find(rel);
+            ownFile = own != ownFiles_.end() && own->second == std::make_pair(there.st_dev, there.st_ino);
+        }
     }
     bool accept = true;
     if (exists && OnFileExists && placer_) placer_->flush();
@@ -297,13 +338,25 @@ bool TUnBase::extract(TArcEntry& e, const std::string& outPath, const std::strin
         return true;
     }
 
+    // A file's bytes go to the placer (on its own thread where the machine has cores to
+    // spare), in chunks, so that writing overlaps decoding even within a big entry.
+    const bool toPlacer = toFile && !e.isSymlink();
     if (linkFirst) {
         settlePlaced(true);  // the file it names may still be on its way
-        if (linkToWritten(e.hardLinkOf, rel, e.name)) {
+        if (linkToWritten(e, rel)) {
             ++ExtractedCount;
             if (OnEnd) OnEnd(*this, outPath, true);
             return true;
         }
+    }
+    // Whatever links point where, the job writes no more than its entries carry: a link
+    // whose file was not written is written from its data only while that holds (once;
+    // later links to the same data become names of that copy).
+    if (toPlacer && !withinDeclared(e)) {
+        --RecNum;
+        return fail(msg::FileNotFound);
+    }
+    if (linkFirst) {
         if (int id = locateEntry(e)) {
             --RecNum;
             return fail(id);
@@ -317,9 +370,6 @@ bool TUnBase::extract(TArcEntry& e, const std::string& outPath, const std::strin
         }
     }
 
-    // A file's bytes go to the placer (on its own thread where the machine has cores to
-    // spare), in chunks, so that writing overlaps decoding even within a big entry.
-    const bool toPlacer = toFile && !e.isSymlink();
     mode_t fileMode;
     if (e.unixMode >= 0) {
         fileMode = mode_t(e.unixMode & 0777);
@@ -448,6 +498,7 @@ bool TUnBase::extract(TArcEntry& e, const std::string& outPath, const std::strin
     } resetOwned{ownedEmit_};
     bool endJob = false;
     int errorId = decodeEntry(e, outPath, emit, endJob);
+    if (toPlacer) unwrittenDeclared_ -= std::min(written, unwrittenDeclared_);
     if (overrun) errorId = msg::SizeDifferent;
     if (cancelledWhileWriting || (errorId && Cancel())) errorId = msg::UserAborted;
     if (errorId && toPlacer && placer_->error(ticket) == ENOSPC) errorId = msg::DiskFull;
@@ -483,12 +534,18 @@ bool TUnBase::extract(TArcEntry& e, const std::string& outPath, const std::strin
             if (SetDateTo() != TSetDate::sdSysDate)
                 how.mtime =
                     e.unixMtime >= 0 ? e.unixMtime : dateTimeToUnixTime(dosDateTimeToDateTime(e.dosDateTime));
-            // Replacing a file puts its old content at stake: that one is flushed first.
-            how.sync = exists;
+            // Never flushed here: what the job replaced of the user's is made durable in one
+            // step at its end (finishDurably), and a file the job wrote a moment before is
+            // replaced as cheaply as a new one is made, so entries of one name cost no more
+            // than entries of many.
+            if (exists && !ownFile) replacedFiles_ = true;
+            how.overOwn = ownFile;
+            how.overDev = there.st_dev;
+            how.overIno = there.st_ino;
             // Found free when the entry began: a file someone made there since (while the
             // question was open, or while this one queued) is never replaced unasked.
             how.noReplace = !exists;
-            how.identify = keep && mayHardLink();
+            how.identify = keep;
             unfinished.ticket = 0;
             placer_->finish(ticket, how, std::move(chunk));
             if (placer_->placedHere(ticket) || placer_->error(ticket)) {
@@ -500,11 +557,18 @@ bool TUnBase::extract(TArcEntry& e, const std::string& outPath, const std::strin
                     placeError = o.err == ENOSPC ? msg::DiskFull : !o.opened ? msg::OpenError : msg::WriteError;
                     report(placeError, outPath);
                     keep = good = false;
-                } else if (o.kept && how.identify) {
-                    written_[e.name] = {rel, o.dev, o.ino};
+                } else if (o.kept) {
+                    ownFiles_[rel] = {o.dev, o.ino};
+                    if (mayHardLink()) {
+                        written_[e.name] = {rel, o.dev, o.ino};
+                        if (e.hardLinkData && !e.hardLinkOf.empty())
+                            linkCopies_[e.hardLinkData] = {rel, o.dev, o.ino};
+                    }
                 }
             } else {
-                placed_.push_back({ticket, e.name, outPath, rel, foldedKey(rel), how.identify, keep, good});
+                const uint64_t linkData = e.hardLinkOf.empty() ? 0 : e.hardLinkData;
+                placed_.push_back({ticket, e.name, outPath, rel, foldedKey(rel), linkData,
+                                   keep && mayHardLink(), keep, good});
                 placedKeys_.insert(placed_.back().key);
                 countedLater = true;
                 settlePlaced(false);

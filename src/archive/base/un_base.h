@@ -10,6 +10,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -42,6 +43,13 @@ struct TArcEntry {
     // A hard link: the name of an earlier entry whose file it shares. Made as a second name
     // of the file this job wrote for that entry; from its own data when there is none.
     std::string hardLinkOf;
+    // For such a link: which stored data it stands for (the extractor's own non-zero id), so
+    // that a copy made for one link serves every later link to the same data.
+    uint64_t hardLinkData = 0;
+    // The bytes the entry's own record carries, when fewer than size (a hard link carries
+    // none of the bytes it stands for). What a job writes never exceeds what its entries
+    // carry: see withinDeclared.
+    std::optional<uint64_t> ownBytes;
 
     bool isSymlink() const { return unixMode >= 0 && (unixMode & 0170000) == 0120000; }
 };
@@ -171,9 +179,15 @@ private:
     void runJob();
     bool visit(TArcEntry& e, bool wildcard);
     bool extract(TArcEntry& e, const std::string& outPath, const std::string& rel);
-    // Makes rel a second name of the file this job wrote for entry `of`, when that file is
-    // still the one written; false (nothing made) otherwise.
-    bool linkToWritten(const std::string& of, const std::string& rel, const std::string& name);
+    // Makes rel a second name of the file this job wrote for entry `of` (or, failing that,
+    // of the copy it made for an earlier link to the same data), when that file is still the
+    // one written; false (nothing made) otherwise.
+    bool linkToWritten(const TArcEntry& e, const std::string& rel);
+    // Whether writing e's size in bytes keeps the job within the bytes its entries carry:
+    // the one place where a link, whatever it points to, is kept from multiplying data.
+    bool withinDeclared(const TArcEntry& e) const { return e.size <= unwrittenDeclared_; }
+    // Bytes the entries met so far carry (selected or not) less the bytes the job wrote.
+    uint64_t unwrittenDeclared_ = 0;
 
     // The files this job wrote, by entry name, while mayHardLink() says links may follow.
     struct WrittenFile {
@@ -182,6 +196,14 @@ private:
         ino_t ino = 0;
     };
     std::unordered_map<std::string, WrittenFile> written_;
+    // Every file this job placed, by its path beneath the target: a later entry of that
+    // name replaces the job's own file, with nothing of the user's at stake.
+    std::unordered_map<std::string, std::pair<dev_t, ino_t>> ownFiles_;
+    // rel as a second name of src, when src is still that file (taken by value: the maps
+    // may grow meanwhile); the new name is recorded as written for entry `name`.
+    bool linkToFile(WrittenFile src, const std::string& rel, const std::string& name);
+    // Copies made for links whose entry was not written, by the data they stand for.
+    std::unordered_map<uint64_t, WrittenFile> linkCopies_;
 
     // Files handed to the placer whose outcome is not known yet, in the order given, and
     // their names (folded to lower case) so that a later entry of the same name, or one
@@ -189,7 +211,8 @@ private:
     struct Placed {
         uint64_t ticket;
         std::string name, outPath, rel, key;
-        bool identify;
+        uint64_t linkData;  // a link's copy: the data it stands for (0: none)
+        bool linkable;      // later entries may link to it
         bool keep;  // meant to be kept: a failure to place it is reported
         bool good;  // decoded and checked: counted as extracted once placed
     };
@@ -204,6 +227,9 @@ private:
     // Takes the outcomes known (all, waiting for them, when wait is set): reports and counts
     // the files that could not be placed, counts and records those that were.
     void settlePlaced(bool wait);
+    // The job's one durability step, once every file is placed.
+    void finishDurably();
+    bool replacedFiles_ = false;  // a file was placed over one that was there
     // Whether rel, or a folder on its way, is a file still being placed.
     bool waitsForPlaced(const std::string& rel) const;
 

@@ -74,16 +74,19 @@ void TKelmo::listTar() {
     // The extractor's walk: the same entries under the same names (long names included).
     TarWalker walker(file_, ArcStart - 1);
     TarEntry t;
-    for (bool cut = false; !cut;) {
+    for (;;) {
         switch (walker.next(t, [this] { return Cancel(); })) {
             case TarWalker::Step::End: return;
             case TarWalker::Step::BadChecksum: report(msg::HeaderCrcError, ArchiveFile()); return;
-            case TarWalker::Step::Truncated: report(msg::ReadError, ArchiveFile()); return;
-            case TarWalker::Step::CutEntry: cut = true; break;  // listed, then reported
+            case TarWalker::Step::Damaged: report(msg::BadFileHeader, ArchiveFile()); return;
+            // An entry whose data runs past the archive's end is not shown: its size is no
+            // size this archive holds, and nothing of it can be extracted.
+            case TarWalker::Step::Truncated:
+            case TarWalker::Step::CutEntry: report(msg::ReadError, ArchiveFile()); return;
             case TarWalker::Step::Entry: break;
         }
-        // Files and links are listed; folders and special files are not.
-        if (t.kind == TarKind::Folder || t.kind == TarKind::Other) continue;
+        // Files and links are listed; folders, labels and special files are not.
+        if (t.kind == TarKind::Folder || t.kind == TarKind::Label || t.kind == TarKind::Other) continue;
         const TarHeader& h = t.header;
         clearEntry();
         FileName = presentName(t.name.bytes, NameCodePage);
@@ -96,7 +99,6 @@ void TKelmo::listTar() {
         ExternalAttr = InternalAttr = 0;
         listEntry(int64_t(t.headerPos), !ShowBlankDirs);
     }
-    report(msg::ReadError, ArchiveFile());
 }
 
 void TKelmo::listUue() {

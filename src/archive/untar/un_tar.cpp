@@ -43,15 +43,20 @@ bool TUnTAR::nextEntry(TArcEntry& e, int& stopId) {
         switch (walker_->next(t, [this] { return Cancel(); })) {
             case TarWalker::Step::End: return false;
             case TarWalker::Step::BadChecksum: stopId = msg::HeaderCrcError; return false;
+            case TarWalker::Step::Damaged: stopId = msg::BadFileHeader; return false;
             case TarWalker::Step::Truncated:
             case TarWalker::Step::CutEntry: stopId = msg::ReadError; return false;
             case TarWalker::Step::Entry: break;
         }
-        if (t.kind != TarKind::Other) break;  // devices and fifos are not made
+        // Devices and fifos have no data to test or search; written out, they are named as
+        // not extracted.
+        if (t.kind != TarKind::Other || Sink.selector == TOutputSink::ToFile) break;
     }
     const TarHeader& h = t.header;
     const bool bad = t.badExtension;
-    refusal_ = bad ? msg::BadFileHeader : 0;  // its name, link or size record was damaged
+    // Its name, link or size record was damaged; or it is no file, folder or link (a device,
+    // a fifo, a type this reader does not know), which is never made.
+    refusal_ = bad ? msg::BadFileHeader : t.kind == TarKind::Other ? msg::UnknownFileType : 0;
     fromInline_ = false;
     inlineData_.clear();
     dataPos_ = h.dataPos;
@@ -110,8 +115,20 @@ bool TUnTAR::nextEntry(TArcEntry& e, int& stopId) {
     e.unixMode = int(kind | (symlink ? 0777u : h.mode & 0777));
     e.unixMtime = h.mtime ? std::int64_t(h.mtime) : -1;
     e.method = std::uint16_t(std::uint8_t(h.type));
-    // The frame makes it a second name of the file it wrote for that entry, if it did.
-    if (linksToFile) e.hardLinkOf = presentName(t.link.bytes, NameCodePage);
+    // Not listed, so none of its bytes count among those a job may write.
+    if (t.kind == TarKind::Other) e.ownBytes = 0;
+    // A label names the archive: the frame leaves it out, and says so.
+    if (t.kind == TarKind::Label) {
+        e.isVolumeLabel = true;
+        e.packed = e.size = 0;
+    }
+    // The frame makes it a second name of the file it wrote for that entry, if it did; the
+    // link's own record carries none of that entry's bytes.
+    if (linksToFile) {
+        e.hardLinkOf = presentName(t.link.bytes, NameCodePage);
+        e.hardLinkData = dataPos_;
+        e.ownBytes = 0;
+    }
     return true;
 }
 

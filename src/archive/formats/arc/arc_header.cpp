@@ -26,10 +26,11 @@ bool ArcCursor::next(ArcHeader& h, int& stopId) {
         const uint8_t method = p[1];
         if (method == 0) return stop(0);  // the end mark
         if (!pak_ && method == 31) {      // the end of a folder: a two-byte record
-            if (depth_ > 0) {
-                --depth_;
-                prefix_.pop_back();
-                prefix_.erase(folderPart(prefix_).size());
+            // Back to the prefix the matching folder record found: the names' own bytes
+            // (a "\\" or "/" inside one) never decide how far a folder reaches.
+            if (!opened_.empty()) {
+                prefix_.resize(opened_.back());
+                opened_.pop_back();
             }
             cursor_ += 2;
             continue;
@@ -50,12 +51,12 @@ bool ArcCursor::next(ArcHeader& h, int& stopId) {
         h.crc = le16(p + 23);
         h.size = method == 1 ? h.packed : le32(p + 25);
         if (!pak_ && method == 30) {  // a folder: its entries follow at once
-            if (depth_ >= kMaxArcDepth) return stop(msg::TooManyNestedDirs);
+            if (opened_.size() >= size_t(kMaxArcDepth)) return stop(msg::TooManyNestedDirs);
             h.packed = h.size = 0;
             h.isDir = true;
             h.name = prefix_ + name + "/";
+            opened_.push_back(prefix_.size());
             prefix_ += name + "/";
-            ++depth_;
             cursor_ += headerLen;
             return true;
         }

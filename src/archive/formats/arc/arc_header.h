@@ -4,6 +4,7 @@
 // records of the later ARC variants (30 opens a folder, 31 closes it) and the data span.
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "archive/kelmo/block_reader.h"
 
@@ -41,7 +42,7 @@ private:
     uint64_t cursor_;
     bool pak_;
     std::string prefix_;
-    int depth_ = 0;
+    std::vector<size_t> opened_;  // the prefix's length before each open folder record
     bool done_ = false;
     int pendingStop_ = 0;
 };

@@ -13,11 +13,15 @@ namespace kv {
 namespace {
 
 // An octal field (or the base-256 form of large values); ok is false when it holds no digit
-// or a negative base-256 number.
-std::uint64_t octal(const std::uint8_t* p, std::size_t len, bool& ok) {
+// or a negative base-256 number (negative is then set, when asked for).
+std::uint64_t octal(const std::uint8_t* p, std::size_t len, bool& ok, bool* negative = nullptr) {
     ok = false;
+    if (negative) *negative = false;
     if (len > 0 && (p[0] & 0x80)) {
-        if (p[0] & 0x40) return 0;  // two's complement below zero: no size, time or mode
+        if (p[0] & 0x40) {  // two's complement below zero: no size, time or mode
+            if (negative) *negative = true;
+            return 0;
+        }
         std::uint64_t v = p[0] & 0x3F;
         for (std::size_t i = 1; i < len; ++i) v = v >> 56 ? UINT64_MAX : (v << 8) | p[i];
         ok = true;
@@ -60,12 +64,18 @@ TarStep parseTarHeader(const std::uint8_t* h, std::uint64_t pos, std::uint64_t a
     // POSIX ustar keeps the start of a long path in a prefix field (GNU's own magic,
     // "ustar  ", has other fields there).
     if (std::memcmp(h + 257, "ustar\0", 6) == 0 && h[345]) out.name = field(h + 345, 155) + "/" + out.name;
-    const std::uint64_t declared = octal(h + 124, 12, ok);
+    bool negative = false;
+    const std::uint64_t declared = octal(h + 124, 12, ok, &negative);
     // Links, folders and special files carry no data but may say they do.
     const bool noData = out.type >= '1' && out.type <= '6';
     out.declaredSize = ok ? declared : 0;
     out.size = noData || !ok ? 0 : declared;
     if (sizeOverride && !noData && !isTarExtension(out.type)) out.size = *sizeOverride;
+    // A size below zero, beyond any file's, or (where no data follows to be cut short) larger
+    // than the whole archive is no size at all: the header is damaged, never shown.
+    if (negative || out.size > kMaxTarSize || out.declaredSize > kMaxTarSize ||
+        (noData && out.declaredSize > archiveSize))
+        return TarStep::Damaged;
     bool timeOk = false;
     out.mtime = octal(h + 136, 12, timeOk);
     if (!timeOk || out.mtime > std::uint64_t(INT64_MAX)) out.mtime = 0;

@@ -23,7 +23,12 @@ struct TarHeader {
     std::uint64_t dataPos = 0, next = 0;  // the data and the next header
 };
 
-enum class TarStep { Entry, End, BadChecksum, Truncated };
+// Damaged: a size that no entry can have (below zero, past 2^63, or a link's larger than
+// the archive).
+enum class TarStep { Entry, End, BadChecksum, Truncated, Damaged };
+
+// No file is larger: a size beyond it is read as damage, not as a number to show.
+inline constexpr std::uint64_t kMaxTarSize = std::uint64_t(INT64_MAX);
 
 // Records that only describe the header after them, and carry no entry of their own: pax
 // extended headers ('x' for the next entry, 'g' for all), GNU long names and link names.

@@ -42,6 +42,7 @@ TarWalker::Step TarWalker::next(TarEntry& out, const std::function<bool()>& canc
         switch (parseTarHeader(h, cursor_, size, t, paxSize)) {
             case TarStep::End: return Step::End;
             case TarStep::BadChecksum: return Step::BadChecksum;
+            case TarStep::Damaged: return Step::Damaged;
             case TarStep::Truncated:
                 if (isTarExtension(t.type)) return Step::Truncated;
                 cut = true;  // its header is whole: it is still told, with the walk's end
@@ -83,7 +84,8 @@ TarWalker::Step TarWalker::next(TarEntry& out, const std::function<bool()>& canc
         // Old archives mark a folder by a "/" at the end of a file's name alone.
         const bool file = t.type == 0 || t.type == '0' || t.type == '7';
         const std::string& n = out.name.bytes;
-        if (t.type == '5' || (file && t.size == 0 && !n.empty() && n.back() == '/'))
+        // 'D' is a GNU folder record that also lists the folder's names (of no use here).
+        if (t.type == '5' || t.type == 'D' || (file && t.size == 0 && !n.empty() && n.back() == '/'))
             out.kind = TarKind::Folder;
         else if (file)
             out.kind = TarKind::File;
@@ -91,6 +93,8 @@ TarWalker::Step TarWalker::next(TarEntry& out, const std::function<bool()>& canc
             out.kind = TarKind::HardLink;
         else if (t.type == '2')
             out.kind = TarKind::SymLink;
+        else if (t.type == 'V')
+            out.kind = TarKind::Label;
         else
             out.kind = TarKind::Other;
         out.header = std::move(t);

@@ -14,9 +14,9 @@
 
 namespace kv {
 
-// What an entry is. Other: devices, fifos, volume labels and types this reader does not
-// know; they are walked past by both the lister and the extractor.
-enum class TarKind { File, Folder, HardLink, SymLink, Other };
+// What an entry is. Label: a volume label, naming the archive, not a file. Other: devices,
+// fifos and types this reader does not know: not listed, and named as not extracted.
+enum class TarKind { File, Folder, HardLink, SymLink, Label, Other };
 
 struct TarEntry {
     TarHeader header;  // the entry's own header, its size as a pax "size" record gave it
@@ -35,9 +35,9 @@ public:
     // Truncated: an extension record runs past the end of the archive, or a partial header
     // is left at its end. CutEntry: a whole header whose data runs past the end; `out`
     // holds it (its data cannot be had). BadChecksum: a header whose checksum does not match
-    // its bytes. These end the walk; End is the end blocks, the end of the file or
-    // `cancelled`.
-    enum class Step { Entry, End, BadChecksum, Truncated, CutEntry };
+    // its bytes. Damaged: a header with a size no entry can have. These end the walk; End is
+    // the end blocks, the end of the file or `cancelled`.
+    enum class Step { Entry, End, BadChecksum, Truncated, CutEntry, Damaged };
     Step next(TarEntry& out, const std::function<bool()>& cancelled = {});
 
 private:

@@ -172,7 +172,10 @@ bool AtomicFile::beginOwnFile(const std::string& path, mode_t newMode) {
     if (where.empty()) where = ".";
     if (onPseudoFileSystem(dir.get())) return refuse(EPERM, where + ": no folder kv writes into");
     if (folderSt.st_uid != me) return refuse(EPERM, where + ": the folder belongs to another user");
-    if (!createTemp(dir.get(), base, newMode, true)) return false;
+    if (!createTemp(dir.get(), base, newMode, true)) {
+        dirFd_ = AT_FDCWD;  // the folder closes here
+        return false;
+    }
     ownDirFd_ = dir.release();
     return true;
 }

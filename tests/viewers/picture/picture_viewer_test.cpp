@@ -244,10 +244,13 @@ TEST_F(ViewerFixture, PicturesAreReadOffTheWindowsThread) {
     QTest::keyClick(viewer.get(), Qt::Key_Left);
     ASSERT_TRUE(viewer->waitLoaded());
     QTest::keyClick(viewer.get(), Qt::Key_Right);  // c.jpg again, held
+    for (int i = 0; i < 500 && *slowReads < 2; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ASSERT_EQ(*slowReads, 2);
     QTest::keyClick(viewer.get(), Qt::Key_Right);  // d.txt: closes the viewer
     EXPECT_FALSE(viewer->isVisible());
     *release = true;
-    EXPECT_EQ(*slowReads, 2);
+    QTest::qWait(200);
+    EXPECT_TRUE(viewer->picture().isNull()) << "a picture stepped past was shown";
 }
 
 TEST_F(ViewerFixture, Screenshot) {

@@ -63,7 +63,7 @@ OwnFileRead readOwnFile(const std::string& path, std::size_t limit) {
     OwnFileRead r;
     const int raw = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (raw < 0) {
-        if (errno == ENOENT) return r;
+        if (errno == ENOENT || errno == ENOTDIR) return r;  // no file there (a file in place of its folder)
         r.status = OwnFileRead::Status::Refused;
         r.error = path + ": " + std::strerror(errno);
         return r;

@@ -129,7 +129,8 @@ bool AtomicFile::beginOwnFile(const std::string& path, mode_t newMode) {
     const uid_t me = ::geteuid();
     constexpr int kMostLinks = 40;  // the kernel's own limit on a chain
     for (int hops = 0;; ++hops) {
-        if (base.empty() || base == "." || base == "..") return refuse(EISDIR, shown + ": a folder, not a file");
+        if (base.empty() || base == "." || base == "..")
+            return refuse(EISDIR, shown + ": a folder, not a file");
         struct stat st {};
         if (::fstatat(dir.get(), base.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
             const int err = errno;
@@ -141,7 +142,8 @@ bool AtomicFile::beginOwnFile(const std::string& path, mode_t newMode) {
         if (S_ISLNK(st.st_mode)) {
             if (hops == kMostLinks) return refuse(ELOOP, path + ": " + std::strerror(ELOOP));
             if (onPseudoFileSystem(dir.get()))
-                return refuse(EPERM, path + ": a symbolic link through " + shown + ", which is no file of yours");
+                return refuse(EPERM,
+                              path + ": a symbolic link through " + shown + ", which is no file of yours");
             std::string to;
             if (!readLinkAt(dir.get(), base, to)) return refuse(errno, shown + ": " + std::strerror(errno));
             if (to.empty()) return refuse(ENOENT, shown + ": an empty symbolic link");
@@ -159,8 +161,9 @@ bool AtomicFile::beginOwnFile(const std::string& path, mode_t newMode) {
             continue;
         }
         if (!S_ISREG(st.st_mode))
-            return refuse(EPERM, hops ? path + ": a symbolic link to " + shown + ", which is not a regular file"
-                                      : shown + ": not a regular file");
+            return refuse(EPERM,
+                          hops ? path + ": a symbolic link to " + shown + ", which is not a regular file"
+                               : shown + ": not a regular file");
         if (st.st_uid != me) return refuse(EPERM, shown + ": the file belongs to another user");
         break;
     }
@@ -199,8 +202,8 @@ bool AtomicFile::createTemp(int dirFd, const std::string& name, mode_t newMode, 
     dirFd_ = dirFd;
     name_ = name;
     struct stat old {};
-    const bool keepMode =
-        keepTargetMode && ::fstatat(dirFd, name.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(old.st_mode);
+    const bool keepMode = keepTargetMode && ::fstatat(dirFd, name.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0 &&
+                          S_ISREG(old.st_mode);
     // Hidden, and short enough that a long target name still leaves room within NAME_MAX.
     const std::string stem = folder + "." + base.substr(0, 200) + ".";
     for (int attempt = 0; attempt < 100; ++attempt) {

@@ -32,8 +32,8 @@ struct OwnFileRead {
 // The one way kv reads a file it keeps for itself: opened without blocking (a fifo cannot
 // hold the start), checked on the open descriptor to be a regular file (a device or a
 // directory is refused, also through links), and read whole only up to `limit` bytes. A
-// missing file (a dangling link, a file where its folder should be) is Missing with no error; every other failure is
-// Refused with a message that names the file.
+// missing file (a dangling link, a file where its folder should be) is Missing with no
+// error; every other failure is Refused with a message that names the file.
 OwnFileRead readOwnFile(const std::string& path, std::size_t limit);
 
 // Whether two files hold the same bytes, read side by side in blocks. False with `error`

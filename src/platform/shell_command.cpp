@@ -9,8 +9,8 @@ std::vector<std::string> shellArgv(const std::string& commandLine) { return {"sh
 namespace {
 
 bool plainByte(unsigned char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' || c == '_' ||
-           c == '-' || c == '/' || c == '+' || c == ',' || c >= 0x80;
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
+           c == '_' || c == '-' || c == '/' || c == '+' || c == ',' || c >= 0x80;
 }
 
 }  // namespace

@@ -92,7 +92,8 @@ TEST(SettingsFiles, EveryReaderRefusesWhatIsNoPlainFileOfBoundedSize) {
         {"a file past its limit",
          [](const fs::path& f, const Reader& r) { writeFile(f, r.goodText + std::string(r.limit, '\n')); },
          "larger than"},
-        {"ten million line breaks", [](const fs::path& f, const Reader&) { writeFile(f, std::string(10'000'000, '\n')); },
+        {"ten million line breaks",
+         [](const fs::path& f, const Reader&) { writeFile(f, std::string(10'000'000, '\n')); },
          "larger than"},
     };
     for (const Reader& reader : kReaders) {
@@ -134,7 +135,8 @@ TEST(SettingsFiles, TheMenuIsWrittenThroughALinkOnlyToAFileOfTheUsers) {
         SCOPED_TRACE(name);
         const kv::MenuFileWrite w = kv::WriteMenuFile(dir / name, entries);
         EXPECT_FALSE(w.ok);
-        EXPECT_NE(w.message.find("Unable to write to " + (dir / name).string()), std::string::npos) << w.message;
+        EXPECT_NE(w.message.find("Unable to write to " + (dir / name).string()), std::string::npos)
+            << w.message;
     }
     EXPECT_TRUE(fs::is_fifo(dir / "pipe"));
     EXPECT_TRUE(fs::is_symlink(dir / "to_stdin.mnu"));

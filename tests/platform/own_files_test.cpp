@@ -59,7 +59,9 @@ private:
     std::thread thread_;
 };
 
-bool canChown(const fs::path& p) { return ::geteuid() == 0 && ::chown(p.c_str(), kOtherUser, kOtherUser) == 0; }
+bool canChown(const fs::path& p) {
+    return ::geteuid() == 0 && ::chown(p.c_str(), kOtherUser, kOtherUser) == 0;
+}
 
 struct ReadCase {
     const char* what;
@@ -80,14 +82,17 @@ TEST(OwnFiles, OnlyARegularFileOfBoundedSizeIsRead) {
         {"no file", [](const fs::path&, const fs::path&) {}, false, ""},
         {"a dangling link", [](const fs::path& ini, const fs::path&) { fs::create_symlink("gone.ini", ini); },
          false, ""},
-        {"a fifo", [](const fs::path& ini, const fs::path&) { ASSERT_EQ(::mkfifo(ini.c_str(), 0600), 0); }, false,
-         "not a regular file"},
-        {"a link to /dev/zero", [](const fs::path& ini, const fs::path&) { fs::create_symlink("/dev/zero", ini); },
+        {"a fifo", [](const fs::path& ini, const fs::path&) { ASSERT_EQ(::mkfifo(ini.c_str(), 0600), 0); },
          false, "not a regular file"},
+        {"a link to /dev/zero",
+         [](const fs::path& ini, const fs::path&) { fs::create_symlink("/dev/zero", ini); }, false,
+         "not a regular file"},
         {"a folder", [](const fs::path& ini, const fs::path&) { fs::create_directory(ini); }, false,
          "not a regular file"},
         {"a file one byte over the limit",
-         [](const fs::path& ini, const fs::path&) { put(ini, "[A]\nx=1\n" + std::string(kSettingsFileLimit, ';')); },
+         [](const fs::path& ini, const fs::path&) {
+             put(ini, "[A]\nx=1\n" + std::string(kSettingsFileLimit, ';'));
+         },
          false, "larger than"},
     };
     for (const ReadCase& c : cases) {

@@ -40,9 +40,9 @@ TEST(ShellWords, EachNameReachesTheProgramAsThatFile) {
         "$(touch pwned)",
         "`touch pwned`;touch pwned",
         "~home",
-        "caf\xe9.txt",            // Latin-1, no UTF-8
-        "\xff\xfe",               // no UTF-8 at all
-        "-\x80 it's \xc3",        // option dash, a stray continuation byte, a quote, a cut sequence
+        "caf\xe9.txt",             // Latin-1, no UTF-8
+        "\xff\xfe",                // no UTF-8 at all
+        "-\x80 it's \xc3",         // option dash, a stray continuation byte, a quote, a cut sequence
         "gr\xc3\xbc\xc3\x9f.txt",  // valid UTF-8 stays as it is
         "tab\there",
     };

@@ -199,7 +199,8 @@ TEST_F(ViewerFixture, StepsOntoAFifoOrADeviceReturnAtOnceAndReadNothing) {
         EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(2));
         EXPECT_TRUE(viewer->isVisible());
         EXPECT_TRUE(viewer->picture().isNull());
-        EXPECT_TRUE(viewer->message().contains(QStringLiteral("not a regular file"))) << viewer->message().toStdString();
+        EXPECT_TRUE(viewer->message().contains(QStringLiteral("not a regular file")))
+            << viewer->message().toStdString();
     }
     done = true;
     guard.join();

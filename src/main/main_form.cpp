@@ -119,7 +119,8 @@ void TForm1::FormCreate() {
     Global_Init(cfg_, options_.programFolder);
     Default_Init(cfg_);
     cfg_.MainForm = outerBounds();
-    Load_INI(iniPath_, cfg_, *LeftPanel, *RightPanel);
+    if (std::string why = Load_INI(iniPath_, cfg_, *LeftPanel, *RightPanel); !why.empty())
+        startNotices_.push_back("The settings were not read: " + why);
     applyWindowBounds();
     if (RxTrayIcon1)
         RxTrayIcon1->setVisible(cfg_.Main.SysTrayIcon && QSystemTrayIcon::isSystemTrayAvailable());
@@ -145,6 +146,13 @@ void TForm1::FormCreate() {
     mainMenu_->refreshEnabled();
     ComLine->setFocus();
     qApp->installEventFilter(this);
+    // Said once the window is up; the start goes on with the defaults meanwhile.
+    if (!startNotices_.empty())
+        QTimer::singleShot(0, this, [this] {
+            std::string text;
+            for (const std::string& n : startNotices_) text += (text.empty() ? "" : "\n\n") + n;
+            QMessageBox::warning(this, QStringLiteral("Korvalen"), QString::fromStdString(text));
+        });
 }
 
 void TForm1::loadPlugins() {
@@ -175,7 +183,8 @@ void TForm1::Super_Global() {
     qApp->setApplicationName(QStringLiteral("Korvalen"));
     qApp->setWindowIcon(windowIcon());
     // kv.ini and kv_rus.ini: found once, kept as paths for the whole run.
-    kvLanguage().Open(FindKvRusIni(iniPath_));
+    if (std::string why = kvLanguage().Open(FindKvRusIni(iniPath_)); !why.empty())
+        startNotices_.push_back("The language file was not read: " + why);
 }
 
 void TForm1::FilePanels_Init() {
@@ -665,7 +674,8 @@ void TForm1::FormClose() {
         auto r = Save_INI(iniPath_, cfg_, *LeftPanel, *RightPanel);
         if (r) break;
         // The old file is untouched; the user may free the folder and retry.
-        auto answer = QMessageBox::critical(this, QStringLiteral("Error"), QString::fromStdString(r.message),
+        const std::string text = r.detail.empty() ? r.message : r.message + "\n" + r.detail;
+        auto answer = QMessageBox::critical(this, QStringLiteral("Error"), QString::fromStdString(text),
                                             QMessageBox::Retry | QMessageBox::Close, QMessageBox::Retry);
         if (answer != QMessageBox::Retry) break;
     }

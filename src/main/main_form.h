@@ -231,6 +231,7 @@ private:
     MainLayout layout_;
     std::vector<std::unique_ptr<TTestPlugIn>> plugins_;
     std::vector<std::string> pluginErrors_;
+    std::vector<std::string> startNotices_;  // settings or language files that were not read
     CommandTable commands_;
     std::unique_ptr<TMainMenu> mainMenu_;
     QString promptText_;

@@ -1,14 +1,18 @@
 #include "platform/atomic_file.h"
 
+#include <linux/magic.h>
 #include <sys/random.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>  // renameat2
 #include <cstdint>
+#include <cstring>
 #include <ctime>
 #include <utility>
+#include <vector>
 
 namespace kv::platform {
 namespace {
@@ -59,26 +63,147 @@ void syncFolder(int dirFd, const std::string& folder) {
     ::close(fd);
 }
 
+// /proc and /sys hold links that are no paths (/proc/self/fd/0 is whatever standard input
+// is) and files that are no files: nothing kv keeps is ever replaced through them.
+bool onPseudoFileSystem(int fd) {
+    struct statfs fs {};
+    if (::fstatfs(fd, &fs) != 0) return true;
+    return fs.f_type == PROC_SUPER_MAGIC || fs.f_type == SYSFS_MAGIC;
+}
+
+bool readLinkAt(int dirFd, const std::string& name, std::string& to) {
+    std::vector<char> buf(256);
+    for (;;) {
+        const ssize_t n = ::readlinkat(dirFd, name.c_str(), buf.data(), buf.size());
+        if (n < 0) return false;
+        if (static_cast<std::size_t>(n) < buf.size()) {
+            to.assign(buf.data(), static_cast<std::size_t>(n));
+            return true;
+        }
+        if (buf.size() >= 65536) {
+            errno = ENAMETOOLONG;
+            return false;
+        }
+        buf.resize(buf.size() * 2);
+    }
+}
+
+class HeldFd {
+public:
+    explicit HeldFd(int fd) : fd_(fd) {}
+    ~HeldFd() { reset(-1); }
+    HeldFd(const HeldFd&) = delete;
+    HeldFd& operator=(const HeldFd&) = delete;
+    int get() const { return fd_; }
+    void reset(int fd) {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = fd;
+    }
+    int release() { return std::exchange(fd_, -1); }
+
+private:
+    int fd_;
+};
+
+int openFolder(int at, const std::string& folder) {
+    return ::openat(at, folder.empty() ? "." : folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+}
+
 }  // namespace
 
 AtomicFile::~AtomicFile() { abandon(); }
+
+bool AtomicFile::refuse(int err, std::string why) {
+    refusal_ = std::move(why);
+    return fail(err);
+}
+
+bool AtomicFile::beginOwnFile(const std::string& path, mode_t newMode) {
+    abandon();
+    error_ = 0;
+    refusal_.clear();
+    auto [folder, base] = splitFolder(path);
+    std::string shown = path;  // the file being looked at, for the messages
+    HeldFd dir(openFolder(AT_FDCWD, folder));
+    if (dir.get() < 0) return refuse(errno, folder + ": " + std::strerror(errno));
+    const uid_t me = ::geteuid();
+    constexpr int kMostLinks = 40;  // the kernel's own limit on a chain
+    for (int hops = 0;; ++hops) {
+        if (base.empty() || base == "." || base == "..")
+            return refuse(EISDIR, shown + ": a folder, not a file");
+        struct stat st {};
+        if (::fstatat(dir.get(), base.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+            const int err = errno;
+            if (err == ENOENT && hops == 0) break;  // a new file
+            if (err == ENOENT)
+                return refuse(err, path + ": a symbolic link to " + shown + ", which does not exist");
+            return refuse(err, shown + ": " + std::strerror(err));
+        }
+        if (S_ISLNK(st.st_mode)) {
+            if (hops == kMostLinks) return refuse(ELOOP, path + ": " + std::strerror(ELOOP));
+            if (onPseudoFileSystem(dir.get()))
+                return refuse(EPERM,
+                              path + ": a symbolic link through " + shown + ", which is no file of yours");
+            std::string to;
+            if (!readLinkAt(dir.get(), base, to)) return refuse(errno, shown + ": " + std::strerror(errno));
+            if (to.empty()) return refuse(ENOENT, shown + ": an empty symbolic link");
+            shown = (to.front() == '/' ? std::string() : splitFolder(shown).first) + to;
+            auto [toFolder, toBase] = splitFolder(to);
+            const int next = openFolder(dir.get(), toFolder);
+            if (next < 0) {
+                const int err = errno;
+                if (err == ENOENT)
+                    return refuse(err, path + ": a symbolic link to " + shown + ", which does not exist");
+                return refuse(err, shown + ": " + std::strerror(err));
+            }
+            dir.reset(next);
+            base = std::move(toBase);
+            continue;
+        }
+        if (!S_ISREG(st.st_mode))
+            return refuse(EPERM,
+                          hops ? path + ": a symbolic link to " + shown + ", which is not a regular file"
+                               : shown + ": not a regular file");
+        if (st.st_uid != me) return refuse(EPERM, shown + ": the file belongs to another user");
+        break;
+    }
+    // The rename writes into the target's folder: it must be the user's, and a real one.
+    struct stat folderSt {};
+    if (::fstat(dir.get(), &folderSt) != 0) return refuse(errno, shown + ": " + std::strerror(errno));
+    std::string where = splitFolder(shown).first;
+    if (where.size() > 1) where.pop_back();  // "dir/" -> "dir"; "/" stays
+    if (where.empty()) where = ".";
+    if (onPseudoFileSystem(dir.get())) return refuse(EPERM, where + ": no folder kv writes into");
+    if (folderSt.st_uid != me) return refuse(EPERM, where + ": the folder belongs to another user");
+    if (!createTemp(dir.get(), base, newMode, true)) {
+        dirFd_ = AT_FDCWD;  // the folder closes here
+        return false;
+    }
+    ownDirFd_ = dir.release();
+    return true;
+}
+
+bool AtomicFile::begin(int dirFd, const std::string& name, mode_t newMode, bool keepTargetMode) {
+    abandon();
+    error_ = 0;
+    refusal_.clear();
+    return createTemp(dirFd, name, newMode, keepTargetMode);
+}
 
 bool AtomicFile::fail(int err) {
     error_ = err;
     return false;
 }
 
-bool AtomicFile::begin(int dirFd, const std::string& name, mode_t newMode, bool keepTargetMode) {
-    abandon();
-    error_ = 0;
+bool AtomicFile::createTemp(int dirFd, const std::string& name, mode_t newMode, bool keepTargetMode) {
     writeFailed_ = false;
     const auto [folder, base] = splitFolder(name);
     if (base.empty()) return fail(EISDIR);
     dirFd_ = dirFd;
     name_ = name;
     struct stat old {};
-    const bool keepMode =
-        keepTargetMode && ::fstatat(dirFd, name.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(old.st_mode);
+    const bool keepMode = keepTargetMode && ::fstatat(dirFd, name.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0 &&
+                          S_ISREG(old.st_mode);
     // Hidden, and short enough that a long target name still leaves room within NAME_MAX.
     const std::string stem = folder + "." + base.substr(0, 200) + ".";
     for (int attempt = 0; attempt < 100; ++attempt) {
@@ -156,6 +281,7 @@ bool AtomicFile::commit(bool sync, bool noReplace) {
     }
     temp_.clear();
     if (sync) syncFolder(dirFd_, splitFolder(name_).first);
+    abandon();  // lets the held folder go
     return true;
 }
 
@@ -198,6 +324,11 @@ void AtomicFile::abandon() {
     if (!temp_.empty()) {
         ::unlinkat(dirFd_, temp_.c_str(), 0);
         temp_.clear();
+    }
+    if (ownDirFd_ >= 0) {
+        ::close(ownDirFd_);
+        ownDirFd_ = -1;
+        dirFd_ = AT_FDCWD;
     }
 }
 

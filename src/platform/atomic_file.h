@@ -24,6 +24,17 @@ public:
     // keepTargetMode is set (a caller that sets the mode itself needs no look at the target).
     bool begin(int dirFd, const std::string& name, mode_t newMode = 0666, bool keepTargetMode = true);
 
+    // begin for a file kv keeps for itself (settings, user menu, lists). `path` may be a
+    // symbolic link, or a chain of them: the final target is replaced and the links stay, as
+    // a user who keeps kv.ini in a dotfiles folder expects. What is replaced must be a regular
+    // file the user owns, in a folder the user owns, reached through no /proc or /sys entry;
+    // a missing path is made, in a folder the user owns. Anything else (a device, a fifo, a
+    // folder, another user's file or folder, a dangling link, a link through
+    // /proc/self/fd/...) is refused: false, with refusal() saying what and why.
+    bool beginOwnFile(const std::string& path, mode_t newMode = 0666);
+    // Why beginOwnFile refused ("" after any other failure): names the file and the reason.
+    const std::string& refusal() const { return refusal_; }
+
     int fd() const { return fd_; }
     // Writes all n bytes (short writes and EINTR are continued). After a failed write the
     // file can no longer be committed.
@@ -52,12 +63,15 @@ public:
 
 private:
     bool fail(int err);
+    bool refuse(int err, std::string why);
+    bool createTemp(int dirFd, const std::string& name, mode_t newMode, bool keepTargetMode);
 
     int dirFd_ = AT_FDCWD;
+    int ownDirFd_ = -1;  // the target's folder, held open by beginOwnFile until the end
     int fd_ = -1;
     int error_ = 0;
     bool writeFailed_ = false;
-    std::string name_, temp_;
+    std::string name_, temp_, refusal_;
 };
 
 }  // namespace kv::platform

@@ -14,6 +14,8 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/shell_command.h"
+
 namespace kv::platform {
 
 namespace {
@@ -93,7 +95,10 @@ LaunchResult CommandRunner::start(const std::string& command, const std::string&
         script = scriptInMemory(command);
         if (script < 0) return failed("sh", errno);
     }
-    const char* argv[] = {"sh", "-c", script < 0 ? command.c_str() : ". /dev/fd/3", nullptr};
+    const std::vector<std::string> args = shellArgv(script < 0 ? command : std::string(". /dev/fd/3"));
+    std::vector<const char*> argv;
+    for (const std::string& a : args) argv.push_back(a.c_str());
+    argv.push_back(nullptr);
     int out[2] = {-1, -1};
     int err[2] = {-1, -1};
     if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0) {
@@ -138,7 +143,7 @@ LaunchResult CommandRunner::start(const std::string& command, const std::string&
         if (!workDir.empty() && ::chdir(workDir.c_str()) != 0) {
             e = errno;
         } else {
-            ::execv("/bin/sh", const_cast<char* const*>(argv));
+            ::execv("/bin/sh", const_cast<char* const*>(argv.data()));
             e = errno;
         }
         (void)!::write(err[1], &e, sizeof e);

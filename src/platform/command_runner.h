@@ -1,5 +1,5 @@
 #pragma once
-// Runs a typed command line through /bin/sh -c in a folder and collects what it prints.
+// Runs a typed command line through /bin/sh (shellArgv) in a folder and collects what it prints.
 // The command gets its own session (no terminal, no signals of kv's), /dev/null as input
 // and nothing of kv's open descriptors; its standard output and error share one pipe, so
 // messages keep their order. A worker thread reads the pipe and notices the exit; only
@@ -34,7 +34,7 @@ public:
     CommandRunner(const CommandRunner&) = delete;
     CommandRunner& operator=(const CommandRunner&) = delete;
 
-    // Starts `sh -c command` in workDir. The events run on the worker thread.
+    // Starts `sh -c -- command` in workDir. The events run on the worker thread.
     LaunchResult start(const std::string& command, const std::string& workDir, Events events);
 
     // The output gathered since the last take; `skipped` (when given) gets the number of

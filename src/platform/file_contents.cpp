@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <vector>
@@ -56,6 +57,57 @@ int openRegularFile(const std::string& path, std::string& error) {
         return -1;
     }
     return fd;
+}
+
+OwnFileRead readOwnFile(const std::string& path, std::size_t limit) {
+    OwnFileRead r;
+    const int raw = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (raw < 0) {
+        if (errno == ENOENT || errno == ENOTDIR) return r;  // no file there (a file in place of its folder)
+        r.status = OwnFileRead::Status::Refused;
+        r.error = path + ": " + std::strerror(errno);
+        return r;
+    }
+    Fd fd(raw);
+    r.status = OwnFileRead::Status::Refused;
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0) {
+        r.error = path + ": " + std::strerror(errno);
+        return r;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        r.error = path + ": not a regular file";
+        return r;
+    }
+    auto tooLarge = [&] {
+        r.error = path + ": larger than " + std::to_string(limit / 1024) + " KiB, not read";
+        r.bytes.clear();
+        return r;
+    };
+    if (static_cast<std::uint64_t>(st.st_size) > limit) return tooLarge();
+    // The size is only a hint (the file may grow while it is read): one byte past the limit
+    // is asked for, and getting it refuses the file.
+    r.bytes.resize(static_cast<std::size_t>(st.st_size) + 1);
+    std::size_t have = 0;
+    for (;;) {
+        if (have == r.bytes.size()) {
+            if (have > limit) return tooLarge();
+            r.bytes.resize(std::min(limit + 1, have * 2 + 4096));
+        }
+        const ssize_t n = ::read(fd.get(), r.bytes.data() + have, r.bytes.size() - have);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            r.error = path + ": " + std::strerror(errno);
+            r.bytes.clear();
+            return r;
+        }
+        if (n == 0) break;
+        have += static_cast<std::size_t>(n);
+    }
+    if (have > limit) return tooLarge();
+    r.bytes.resize(have);
+    r.status = OwnFileRead::Status::Read;
+    return r;
 }
 
 bool sameFileContents(const std::string& a, const std::string& b, std::string& error,

@@ -4,12 +4,10 @@
 
 #include <cerrno>
 #include <cstring>
-#include <fstream>
 #include <limits>
-#include <sstream>
-#include <system_error>
 
 #include "platform/atomic_file.h"
+#include "platform/file_contents.h"
 
 namespace kv::platform {
 namespace {
@@ -116,16 +114,9 @@ std::optional<int> ParseProfileInt(std::string_view text) {
 }
 
 PrivateProfileFile::PrivateProfileFile(std::filesystem::path path) : path_(std::move(path)) {
-    std::error_code ec;
-    if (!std::filesystem::exists(path_, ec)) return;
-    std::ifstream in(path_, std::ios::binary);
-    std::ostringstream text;
-    if (in) text << in.rdbuf();
-    if (!in || in.bad()) {
-        readError_ = systemError("cannot read", errno);
-        return;
-    }
-    parse(text.str());
+    OwnFileRead file = readOwnFile(path_.string(), kSettingsFileLimit);
+    if (file.status == OwnFileRead::Status::Refused) readError_ = std::move(file.error);
+    if (file.read()) parse(file.bytes);
 }
 
 PrivateProfileFile PrivateProfileFile::FromText(std::string_view text) {
@@ -253,18 +244,11 @@ ProfileWriteResult PrivateProfileFile::Commit() {
 }
 
 ProfileWriteResult ReplaceFileAtomically(const std::filesystem::path& file, std::string_view contents) {
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    fs::path target = file;
-    // Replace what a link points to, not the link itself.
-    for (int hops = 0; hops < 40 && fs::is_symlink(target, ec); ++hops) {
-        const fs::path to = fs::read_symlink(target, ec);
-        if (ec) break;
-        target = to.is_absolute() ? to : target.parent_path() / to;
-    }
     AtomicFile out;
-    if (!out.begin(AT_FDCWD, target.string()))
+    if (!out.beginOwnFile(file.string())) {
+        if (!out.refusal().empty()) return {false, out.refusal()};
         return {false, systemError("cannot create a file in the folder", out.error())};
+    }
     if (!out.write(contents.data(), contents.size()))
         return {false, systemError("cannot write", out.error())};
     if (!out.commit(true)) return {false, systemError("cannot replace the file", out.error())};

@@ -36,7 +36,9 @@ std::optional<int> ParseProfileInt(std::string_view text);
 class PrivateProfileFile {
 public:
     PrivateProfileFile() = default;
-    // Reads the file when it exists; a missing file is an empty profile.
+    // Reads the file when it exists; a missing file is an empty profile. A file that is no
+    // regular file or is larger than kSettingsFileLimit is not read: readFailed(), with
+    // readError() saying why.
     explicit PrivateProfileFile(std::filesystem::path path);
     // A profile parsed from text, with no file behind it (Commit() then fails).
     static PrivateProfileFile FromText(std::string_view text);
@@ -44,6 +46,7 @@ public:
     const std::filesystem::path& path() const { return path_; }
     // The file exists but could not be read; Commit() refuses to replace it.
     bool readFailed() const { return !readError_.empty(); }
+    const std::string& readError() const { return readError_; }
 
     std::string ReadString(std::string_view section, std::string_view key, std::string_view def) const;
     int ReadInteger(std::string_view section, std::string_view key, int def) const;
@@ -59,8 +62,9 @@ public:
 
     bool dirty() const { return dirty_; }
     // Writes the profile to its file when it changed: temporary file in the same folder, flushed
-    // to disk, then renamed over the old one (a symbolic link is followed, not replaced). On failure
-    // the old file is untouched and no temporary file is left.
+    // to disk, then renamed over the old one (a symbolic link is followed, not replaced, under
+    // AtomicFile::beginOwnFile's rules). On failure the old file is untouched and no temporary
+    // file is left.
     ProfileWriteResult Commit();
     // The file's text as Commit() would write it.
     std::string Text() const;
@@ -90,7 +94,8 @@ int GetPrivateProfileInt(std::string_view section, std::string_view key, int def
 ProfileWriteResult WritePrivateProfileString(std::string_view section, std::string_view key,
                                              std::string_view value, const std::filesystem::path& file);
 
-// Replaces `file` with `contents` atomically (temporary file beside it, fsync, rename).
+// Replaces `file` with `contents` atomically (temporary file beside it, fsync, rename), by
+// AtomicFile::beginOwnFile: only a regular file of the user's, through links that lead to one.
 ProfileWriteResult ReplaceFileAtomically(const std::filesystem::path& file, std::string_view contents);
 
 }  // namespace kv::platform

@@ -28,8 +28,8 @@ ClearResult clearRecentDocs(const std::string& file) {
         ">\n"
         "</xbel>\n";
     AtomicFile out;
-    if (!out.begin(AT_FDCWD, file, 0600) || !out.write(kEmpty.data(), kEmpty.size()) || !out.commit())
-        return {false, file + ": " + std::strerror(out.error())};
+    if (!out.beginOwnFile(file, 0600) || !out.write(kEmpty.data(), kEmpty.size()) || !out.commit())
+        return {false, out.refusal().empty() ? file + ": " + std::strerror(out.error()) : out.refusal()};
     return {};
 }
 

@@ -4,8 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QBuffer>
 #include <QFile>
-#include <QFileInfo>
 #include <QImageReader>
 
 #include <algorithm>
@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/file_contents.h"
 #include "viewers/picture_decode.h"
 
 namespace kv::viewers {
@@ -27,23 +28,14 @@ constexpr off_t kMaxJpegFileBytes = 256L * 1024 * 1024;
 
 QString errnoText(int err) { return QString::fromLocal8Bit(std::strerror(err)); }
 
-// The whole file, or the reason it could not be read. Only regular files are opened, and
-// without blocking, so a fifo named "x.jpg" cannot hang the viewer.
-bool readWholeFile(const QString& path, std::vector<std::uint8_t>& bytes, QString& why) {
-    const QByteArray name = QFile::encodeName(path);
-    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
+// The whole of an open regular file, up to kMaxJpegFileBytes.
+bool readWholeFile(int fd, std::vector<std::uint8_t>& bytes, QString& why) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
         why = errnoText(errno);
         return false;
     }
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        why = QStringLiteral("Not a regular file");
-        return false;
-    }
     if (st.st_size > kMaxJpegFileBytes) {
-        ::close(fd);
         why = QStringLiteral("The file is too large to show");
         return false;
     }
@@ -54,19 +46,17 @@ bool readWholeFile(const QString& path, std::vector<std::uint8_t>& bytes, QStrin
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) {
             why = errnoText(errno);
-            ::close(fd);
             return false;
         }
         if (n == 0) break;  // shrank while we read: decode what is there
         have += static_cast<std::size_t>(n);
     }
     bytes.resize(have);
-    ::close(fd);
     return true;
 }
 
-bool looksLikeJpeg(const QString& path) {
-    const std::string ext = lowerExtensionOf(path.toStdString());
+bool looksLikeJpeg(const std::string& path) {
+    const std::string ext = lowerExtensionOf(path);
     return ext == ".jpg" || ext == ".jpeg" || ext == ".jpe" || ext == ".jfif";
 }
 
@@ -77,14 +67,8 @@ QImage scaledForScreen(QImage image, QSize room) {
     return image.scaled(r.width, r.height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
 
-LoadedPicture loadJpeg(const QString& path, QSize room) {
+LoadedPicture loadJpeg(const std::vector<std::uint8_t>& bytes, QSize room) {
     LoadedPicture out;
-    std::vector<std::uint8_t> bytes;
-    QString why;
-    if (!readWholeFile(path, bytes, why)) {
-        out.message = QStringLiteral("Cannot read the picture: ") + why;
-        return out;
-    }
     DecodedPicture d = decodeJpeg(bytes, room.width(), room.height());
     if (d.naturalWidth > 0) out.natural = QSize(d.naturalWidth, d.naturalHeight);
     if (!d.pixels.empty()) {
@@ -109,16 +93,15 @@ LoadedPicture loadJpeg(const QString& path, QSize room) {
     return out;
 }
 
-LoadedPicture loadThroughQt(const QString& path, QSize room) {
+// Qt's readers see only the device, never the name: what they read is the file checked when
+// it was opened.
+LoadedPicture loadThroughQt(QIODevice& device, const std::string& ext, QSize room) {
     LoadedPicture out;
-    QImageReader reader(path);
+    QImageReader reader(&device);
     reader.setDecideFormatFromContent(true);
     reader.setAutoTransform(true);
     if (!reader.canRead()) {
-        const std::string ext = lowerExtensionOf(path.toStdString());
-        if (!QFileInfo::exists(path) || !QFileInfo(path).isReadable())
-            out.message = QStringLiteral("Cannot read the picture: ") + reader.errorString();
-        else if (ext == ".emf" || ext == ".wmf")
+        if (ext == ".emf" || ext == ".wmf")
             out.message =
                 QStringLiteral("Cannot show this picture: no reader for Windows metafiles is installed");
         else
@@ -166,15 +149,46 @@ bool isPictureExtension(std::string_view lowerExtension) {
     return known.count(lowerExtension) != 0;
 }
 
-LoadedPicture loadPicture(const QString& path, QSize room) {
-    if (!looksLikeJpeg(path)) return loadThroughQt(path, room);
-    LoadedPicture out = loadJpeg(path, room);
+LoadedPicture loadPicture(const std::string& path, QSize room) {
+    LoadedPicture out;
+    std::string why;
+    // The one open of the file: without blocking, refused unless the open file is a regular
+    // one, so a fifo or a device under a picture's name is never waited on nor read.
+    const int fd = platform::openRegularFile(path, why);
+    if (fd < 0) {
+        if (why.rfind(path + ": ", 0) == 0) why.erase(0, path.size() + 2);
+        out.message = QStringLiteral("Cannot read the picture: ") + QString::fromLocal8Bit(why.c_str());
+        return out;
+    }
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        out.message = QStringLiteral("Cannot read the picture: ") + file.errorString();
+        return out;
+    }
+    const std::string ext = lowerExtensionOf(path);
+    if (!looksLikeJpeg(path)) return loadThroughQt(file, ext, room);
+    std::vector<std::uint8_t> bytes;
+    QString failure;
+    if (!readWholeFile(fd, bytes, failure)) {
+        out.message = QStringLiteral("Cannot read the picture: ") + failure;
+        return out;
+    }
+    out = loadJpeg(bytes, room);
     // A picture of another kind under a JPEG name still shows when a reader knows it.
-    if (out.image.isNull() && !out.natural.isValid() && QFileInfo(path).isReadable()) {
-        LoadedPicture other = loadThroughQt(path, room);
+    if (out.image.isNull() && !out.natural.isValid()) {
+        QBuffer buffer;
+        buffer.setData(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size()));
+        buffer.open(QIODevice::ReadOnly);
+        LoadedPicture other = loadThroughQt(buffer, ext, room);
         if (!other.image.isNull()) return other;
     }
     return out;
+}
+
+LoadedPicture loadPicture(const QString& path, QSize room) {
+    const QByteArray name = QFile::encodeName(path);
+    return loadPicture(std::string(name.constData(), static_cast<std::size_t>(name.size())), room);
 }
 
 }  // namespace kv::viewers

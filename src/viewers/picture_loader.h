@@ -6,6 +6,7 @@
 #include <QSize>
 #include <QString>
 
+#include <string>
 #include <string_view>
 
 namespace kv::viewers {
@@ -17,6 +18,10 @@ struct LoadedPicture {
 };
 
 // `room` is the screen the picture is shown on: a bigger picture arrives scaled down to fit.
+// Only a regular file is read (opened without blocking, checked on the open descriptor), so
+// this may be called for any entry; it can take a while on a large picture, so windows call
+// it off their thread. `path` is the file system's bytes.
+LoadedPicture loadPicture(const std::string& path, QSize room);
 LoadedPicture loadPicture(const QString& path, QSize room);
 
 // Extensions (lower case, with the dot) that go to the picture viewer: the old list with

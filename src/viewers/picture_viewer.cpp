@@ -1,17 +1,41 @@
 #include "viewers/picture_viewer.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QScreen>
-#include <QFileInfo>
+#include <QThread>
+#include <QTimer>
+
+#include <atomic>
+#include <thread>
 
 #include "panel/fpanel.h"
 #include "viewers/picture_decode.h"
 #include "viewers/picture_loader.h"
 
 namespace kv {
+
+// One picture read on a worker thread. The worker owns a share of it, so a reading the
+// viewer no longer wants (the user stepped on, the viewer closed) ends in its own time.
+struct TViewerForm::Reading {
+    std::string file;
+    QSize room;
+    viewers::LoadedPicture result;
+    std::atomic<bool> done{false};
+    std::thread worker;
+};
+
+TViewerForm::~TViewerForm() {
+    // A reading still under way (a slow disk) must not hold the window's end.
+    for (auto& r : readers_)
+        if (r->worker.joinable()) r->done.load() ? r->worker.join() : r->worker.detach();
+}
 
 TViewerForm::TViewerForm(QWidget* owner) : QDialog(owner) {
     setWindowTitle(QStringLiteral("Win_Pictavo  v1.0"));
@@ -32,6 +56,10 @@ TViewerForm::TViewerForm(QWidget* owner) : QDialog(owner) {
     Label5->setPalette(lp);
     Label5->move(16, 16);
     Label5->hide();
+
+    poll_ = new QTimer(this);
+    poll_->setInterval(10);
+    connect(poll_, &QTimer::timeout, this, [this] { takeLoaded(); });
 }
 
 TViewerForm* TViewerForm::of(QWidget* mainWindow) {
@@ -66,8 +94,47 @@ void TViewerForm::activate() {
     }
     Label5->setText(QString::fromStdString(active_->CurFile));
     Label5->adjustSize();
-    shownPath_ = QString::fromStdString(EntryFile ? EntryFile(active_) : path);
-    viewers::LoadedPicture p = viewers::loadPicture(shownPath_, size());
+    const std::string file = EntryFile ? EntryFile(active_) : path;
+    shownPath_ = QFile::decodeName(QByteArray(file.data(), static_cast<qsizetype>(file.size())));
+    // Read on a worker: a large picture or a slow disk never holds the window, and the
+    // picture before stays on the screen until this one is ready.
+    auto reading = std::make_shared<Reading>();
+    reading->file = file;
+    reading->room = size();
+    std::function<viewers::LoadedPicture(const std::string&, QSize)> load = Load;
+    if (!load) load = [](const std::string& f, QSize room) { return viewers::loadPicture(f, room); };
+    reading->worker = std::thread([reading, load] {
+        reading->result = load(reading->file, reading->room);
+        reading->done.store(true);
+    });
+    readers_.push_back(reading);
+    loading_ = std::move(reading);
+    poll_->start();
+    // The press that opened the viewer must not become a drag in a panel afterwards.
+    for (TFPanel* panel : panels_)
+        if (panel) panel->Controller().mouseRelease();
+    update();
+}
+
+bool TViewerForm::takeLoaded() {
+    // Workers that have ended are joined, the wanted one's picture shown.
+    for (auto it = readers_.begin(); it != readers_.end();) {
+        if ((*it)->done.load() && *it != loading_) {
+            (*it)->worker.join();
+            it = readers_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    if (!loading_) {
+        if (readers_.empty()) poll_->stop();
+        return false;
+    }
+    if (!loading_->done.load()) return false;
+    loading_->worker.join();
+    std::erase(readers_, loading_);
+    viewers::LoadedPicture p = std::move(loading_->result);
+    loading_.reset();
     picture_ = std::move(p.image);
     message_ = p.message;
     if (!picture_.isNull()) {
@@ -77,10 +144,20 @@ void TViewerForm::activate() {
     } else {
         rect_ = QRect();
     }
-    // The press that opened the viewer must not become a drag in a panel afterwards.
-    for (TFPanel* panel : panels_)
-        if (panel) panel->Controller().mouseRelease();
+    if (readers_.empty()) poll_->stop();
     update();
+    return true;
+}
+
+bool TViewerForm::waitLoaded(int ms) {
+    QElapsedTimer clock;
+    clock.start();
+    while (loading_ && !takeLoaded()) {
+        if (clock.elapsed() >= ms) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QThread::msleep(1);
+    }
+    return true;
 }
 
 void TViewerForm::NextEntry() {
@@ -99,6 +176,7 @@ void TViewerForm::finish() {
     for (TFPanel* panel : panels_)
         if (panel) panel->Controller().mouseRelease();
     picture_ = QImage();  // a screenful of pixels is not kept while hidden
+    loading_.reset();     // a reading under way ends unseen
     done(QDialog::Accepted);
     hide();
 }

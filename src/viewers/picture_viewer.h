@@ -12,9 +12,14 @@
 
 #include <array>
 #include <functional>
+#include <memory>
 #include <string>
+#include <vector>
+
+#include "viewers/picture_loader.h"
 
 class QLabel;
+class QTimer;
 
 namespace kv {
 
@@ -24,6 +29,7 @@ class TViewerForm : public QDialog {
     Q_OBJECT
 public:
     explicit TViewerForm(QWidget* owner = nullptr);
+    ~TViewerForm() override;
 
     // The viewer of this main window (made on first use, kept for the program's life).
     static TViewerForm* of(QWidget* mainWindow);
@@ -36,6 +42,8 @@ public:
     // The file that holds the bytes of `panel`'s cursor entry; unset, the entry itself. A
     // panel inside an archive has its entries extracted to temporary copies this way.
     std::function<std::string(TFPanel* panel)> EntryFile;
+    // How a picture is read, on a worker thread; unset, viewers::loadPicture. Tests replace it.
+    std::function<viewers::LoadedPicture(const std::string& file, QSize room)> Load;
 
     // What the viewer shows, for the tests.
     const QImage& picture() const { return picture_; }
@@ -43,6 +51,10 @@ public:
     const QString& message() const { return message_; }
     QString shownPath() const { return shownPath_; }
     bool nameShown() const;
+    // A picture is being read: the screen still shows the one before it.
+    bool loading() const { return loading_ != nullptr; }
+    // Lets events run until the picture being read is shown, at most `ms`; true when it is.
+    bool waitLoaded(int ms = 10000);
 
     // Next / previous entry of the active panel (Right/Down/PgDn/Space, Left/Up/PgUp/Bksp).
     void NextEntry();
@@ -60,6 +72,13 @@ private:
     // Loads and lays out the entry under the cursor; closes the viewer on a non-picture.
     void activate();
     void finish();
+    // Shows the picture the worker has read, once it has; true when it did.
+    bool takeLoaded();
+
+    struct Reading;
+    std::shared_ptr<Reading> loading_;
+    std::vector<std::shared_ptr<Reading>> readers_;  // every worker not yet joined
+    QTimer* poll_ = nullptr;
 
     TFPanel* active_ = nullptr;
     std::array<TFPanel*, 2> panels_{};

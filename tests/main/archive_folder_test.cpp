@@ -627,6 +627,7 @@ TEST_F(MainWindowTest, F3OnAPictureInAnArchiveShowsItFromACopyThatGoesWithTheVie
     QSize size;
     answerNext<kv::TViewerForm>([&](kv::TViewerForm* v) {
         shown = v->shownPath().toStdString();
+        EXPECT_TRUE(v->waitLoaded());
         size = v->picture().size();
         EXPECT_TRUE(fs::exists(shown));
         v->close();

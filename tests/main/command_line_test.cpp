@@ -5,6 +5,9 @@
 #include <QPlainTextEdit>
 #include <QSignalSpy>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <map>
 
 #include "main/file_work.h"
@@ -106,6 +109,7 @@ TEST(OutputLines, CarriageReturnsLongLinesAndBursts) {
 TEST_F(MainWindowTest, CtrlEnterTakesNamesAsTheyAreAndCtrlBackspaceWords) {
     writeFile(work / "README.TXT", "x");
     writeFile(work / "two words.txt", "x");
+    writeFile(work / "-oProxyCommand=touch x", "x");
     fs::create_directories(work / "WINDOWS");
     auto& f = start();
     struct Case {
@@ -116,6 +120,7 @@ TEST_F(MainWindowTest, CtrlEnterTakesNamesAsTheyAreAndCtrlBackspaceWords) {
         {"README.TXT", "", "README.TXT"},
         {"WINDOWS", "ls", "ls WINDOWS"},
         {"two words.txt", "cat", "cat 'two words.txt'"},
+        {"-oProxyCommand=touch x", "ssh", "ssh './-oProxyCommand=touch x'"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.entry);
@@ -137,6 +142,33 @@ TEST_F(MainWindowTest, CtrlEnterTakesNamesAsTheyAreAndCtrlBackspaceWords) {
             EXPECT_EQ(f.ComLine->text(), QString::fromUtf8(a));
         }
     }
+}
+
+// The line Ctrl+Enter builds, run as it stands, reaches the entry under the cursor: a name
+// that starts with "-" is no option of the program, and bytes that are no UTF-8 survive
+// the line editor. Each file is made old; "touch" must make it new and nothing else.
+TEST_F(MainWindowTest, CtrlEnterNamesTheVeryEntryWhateverItsBytes) {
+    const std::string names[] = {"-r", "caf\xe9.txt", "\xff-\xfe it's"};
+    for (const std::string& n : names) {
+        writeFile(work / n, "x");
+        const timespec old[2] = {{978307200, 0}, {978307200, 0}};  // 2001-01-01
+        ASSERT_EQ(::utimensat(AT_FDCWD, (work / n).c_str(), old, 0), 0);
+    }
+    const auto entries = std::distance(fs::directory_iterator(work), fs::directory_iterator());
+    auto& f = start();
+    for (const std::string& n : names) {
+        SCOPED_TRACE(n);
+        f.ComLine->setText(QStringLiteral("touch"));
+        placeCursor(f.LeftPanel, n);
+        key(Qt::Key_Return, Qt::ControlModifier);
+        const QString line = f.ComLine->text();
+        ASSERT_TRUE(runTyped(*this, f, line)) << line.toStdString();
+        struct stat st {};
+        ASSERT_EQ(::stat((work / n).c_str(), &st), 0);
+        EXPECT_GT(st.st_mtime, 978307200) << "not touched by: " << line.toStdString();
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator(work), fs::directory_iterator()), entries)
+        << "a line named another file";
 }
 
 TEST_F(MainWindowTest, HistoryKeepsCommandsAndLaunchedFilesInOrder) {

@@ -121,9 +121,9 @@ TEST(MenuLaunchPlan, DocumentsOpenOnTheDesktopEverythingElseRunsInTheShell) {
         {doc, Way::Open, {"xdg-open", doc}, dir.path()},
         {batch, Way::Open, {"xdg-open", batch}, dir.path()},
         {"~/report.pdf", Way::Open, {"xdg-open", doc}, dir.path()},
-        {script, Way::Shell, {"sh", "-c", script}, ""},
-        {"ls -l /tmp", Way::Shell, {"sh", "-c", "ls -l /tmp"}, ""},
-        {doc + " --page 2", Way::Shell, {"sh", "-c", doc + " --page 2"}, ""},
+        {script, Way::Shell, {"sh", "-c", "--", script}, ""},
+        {"ls -l /tmp", Way::Shell, {"sh", "-c", "--", "ls -l /tmp"}, ""},
+        {doc + " --page 2", Way::Shell, {"sh", "-c", "--", doc + " --page 2"}, ""},
         {"   ", Way::Nothing, {}, ""},
     };
     for (const Case& c : cases) {
@@ -135,15 +135,19 @@ TEST(MenuLaunchPlan, DocumentsOpenOnTheDesktopEverythingElseRunsInTheShell) {
     }
 }
 
+// Also a command that begins with "-": the shell runs it instead of taking it for its options.
 TEST(MenuLaunchPlan, AShellCommandReallyRuns) {
-    kv::test::TempDir dir("kv_launch");
-    const std::string made = dir / "made by the menu";
-    const auto r = kv::StartMenuCommand(kv::PlanMenuCommand("echo hi > '" + made + "'"));
-    ASSERT_TRUE(r.ok) << r.message;
-    // The shell makes the file before it writes into it: wait for the text, not the name.
-    for (int i = 0; i < 200 && !(fs::exists(made) && readFile(made) == "hi\n"); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    EXPECT_EQ(readFile(made), "hi\n");
+    for (const std::string first : {"", "-x; "}) {
+        SCOPED_TRACE(first);
+        kv::test::TempDir dir("kv_launch");
+        const std::string made = dir / "made by the menu";
+        const auto r = kv::StartMenuCommand(kv::PlanMenuCommand(first + "echo hi > '" + made + "'"));
+        ASSERT_TRUE(r.ok) << r.message;
+        // The shell makes the file before it writes into it: wait for the text, not the name.
+        for (int i = 0; i < 200 && !(fs::exists(made) && readFile(made) == "hi\n"); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        EXPECT_EQ(readFile(made), "hi\n");
+    }
 }
 
 class UserMenuTest : public MainWindowTest {
@@ -247,7 +251,7 @@ TEST_F(UserMenuTest, EnterStartsTheSelectedCommandAndCloses) {
         EXPECT_FALSE(d->isVisible());
     });
     ASSERT_EQ(started.size(), 1u);
-    EXPECT_EQ(started[0].argv, (std::vector<std::string>{"sh", "-c", "ls -l"}));
+    EXPECT_EQ(started[0].argv, (std::vector<std::string>{"sh", "-c", "--", "ls -l"}));
     // Without Options nothing is written, not even in CR LF form.
     EXPECT_EQ(readFile(menuFile()), before);
 

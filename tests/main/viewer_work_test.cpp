@@ -34,6 +34,7 @@ TEST_F(MainWindowTest, F3ShowsPicturesAndStepsThroughThePanel) {
     onNextDialog<kv::TViewerForm>([&](kv::TViewerForm* v) {
         first = v->shownPath();
         QTest::keyClick(v, Qt::Key_Right);
+        EXPECT_TRUE(v->waitLoaded());
         second = v->shownPath();
         secondSize = v->picture().size();
         QTest::keyClick(v, Qt::Key_Escape);

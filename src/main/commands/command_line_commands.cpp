@@ -2,29 +2,15 @@
 #include <QLabel>
 #include <QLineEdit>
 
-#include <cctype>
-
 #include "main/commands/command_table.h"
 #include "main/commands/registrars.h"
 #include "main/main_form.h"
 #include "main/output_form.h"
+#include "platform/shell_command.h"
 
 namespace kv {
 
 namespace {
-
-// A name as a shell word: quoted when it holds anything a shell would act on.
-std::string shellWord(const std::string& name) {
-    bool plain = !name.empty();
-    for (unsigned char c : name)
-        if (!(std::isalnum(c) || c == '.' || c == '_' || c == '-' || c == '/' || c == '+' || c == ',' ||
-              c >= 0x80))
-            plain = false;
-    if (plain) return name;
-    std::string out = "'";
-    for (char c : name) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return out + "'";
-}
 
 void runCommandLine(TForm1& f) {
     const std::string text = f.ComLine->text().toStdString();
@@ -42,7 +28,9 @@ void appendCurrent(TForm1& f) {
     if (p->CurFile.empty()) return;
     QString line = f.ComLine->text();
     if (!line.isEmpty()) line += QLatin1Char(' ');
-    line += QString::fromStdString(shellWord(p->CurFile));
+    // Commands run in this panel's folder, so the name as the panel lists it names the entry;
+    // the word is plain text whatever bytes the name holds.
+    line += QString::fromStdString(platform::shellWordForName(p->CurFile));
     f.ComLine->setText(line);
     f.ComLine->end(false);
 }

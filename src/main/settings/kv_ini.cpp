@@ -23,9 +23,11 @@ void Load_INI(const PrivateProfileFile& ini, KvConfig& cfg, TFPanelSettings& lef
         if (p->Style == 3) p->Columns = 1;  // the full view has one column
 }
 
-void Load_INI(const std::filesystem::path& iniPath, KvConfig& cfg, TFPanelSettings& left,
-              TFPanelSettings& right) {
-    Load_INI(PrivateProfileFile(iniPath), cfg, left, right);
+std::string Load_INI(const std::filesystem::path& iniPath, KvConfig& cfg, TFPanelSettings& left,
+                     TFPanelSettings& right) {
+    const PrivateProfileFile ini(iniPath);
+    Load_INI(ini, cfg, left, right);
+    return ini.readError();
 }
 
 void Save_INI(PrivateProfileFile& ini, KvConfig& cfg, const TFPanelSettings& left,

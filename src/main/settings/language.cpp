@@ -1,23 +1,18 @@
 #include "main/settings/language.h"
 
-#include <fstream>
-#include <sstream>
-#include <system_error>
-
+#include "platform/file_contents.h"
 #include "platform/text_codec.h"
 
 namespace kv {
 
-void TLanguage::Open(const std::filesystem::path& rusIni) {
+std::string TLanguage::Open(const std::filesystem::path& rusIni) {
     path_ = rusIni;
     texts_ = platform::PrivateProfileFile{};
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(rusIni, ec)) return;
-    std::ifstream in(rusIni, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
+    platform::OwnFileRead file = platform::readOwnFile(rusIni.string(), platform::kLanguageFileLimit);
+    if (!file.read()) return file.error;
     // Old installations carry the file in Windows-1251; ours is UTF-8.
-    texts_ = platform::PrivateProfileFile::FromText(platform::DecodeUtf8OrCp1251(bytes.str()));
+    texts_ = platform::PrivateProfileFile::FromText(platform::DecodeUtf8OrCp1251(file.bytes));
+    return {};
 }
 
 std::string TLanguage::Read(std::string_view section, std::string_view key, std::string_view def) const {

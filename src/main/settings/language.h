@@ -24,8 +24,9 @@ public:
     TLanguage() = default;  // no file: every lookup gives its default
     explicit TLanguage(const std::filesystem::path& rusIni) { Open(rusIni); }
 
-    // Reads kv_rus.ini; a missing or unreadable file leaves the lookup empty.
-    void Open(const std::filesystem::path& rusIni);
+    // Reads kv_rus.ini; a missing or unreadable file leaves the lookup empty. The answer says
+    // why a file that is there was not read (not a regular file, too large); "" otherwise.
+    std::string Open(const std::filesystem::path& rusIni);
     const std::filesystem::path& path() const { return path_; }
 
     // The file's text, or `def` when the section or key is missing.

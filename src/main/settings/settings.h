@@ -55,8 +55,10 @@ void Default_Init(KvConfig& cfg);
 // `left` gets section "Panel_Left" and "Left_Style", `right` "Panel_Right" and "Right_Style".
 void Load_INI(const platform::PrivateProfileFile& ini, KvConfig& cfg, TFPanelSettings& left,
               TFPanelSettings& right);
-void Load_INI(const std::filesystem::path& iniPath, KvConfig& cfg, TFPanelSettings& left,
-              TFPanelSettings& right);
+// The answer says why a kv.ini that is there was not read (no regular file, too large; the
+// defaults stay); "" when it was read or is missing.
+std::string Load_INI(const std::filesystem::path& iniPath, KvConfig& cfg, TFPanelSettings& left,
+                     TFPanelSettings& right);
 
 // Writes every key in the order kv.ini has always had (Global, MainForm, Form_Clipboard, Interface,
 // DialUp, Confirm, Panel_Left, Panel_Right) into `ini` (in memory). An empty Main.Language

@@ -1,22 +1,18 @@
 #include "main/user_menu/menu_file.h"
 
-#include <fcntl.h>
-
-#include <cerrno>
 #include <charconv>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 #include <system_error>
 
 #include "platform/atomic_file.h"
+#include "platform/file_contents.h"
 
 namespace kv {
 
 namespace {
 
-std::vector<std::string> splitLines(std::string_view text) {
-    std::vector<std::string> lines;
+std::vector<std::string_view> splitLines(std::string_view text) {
+    std::vector<std::string_view> lines;
     std::size_t start = 0;
     while (start < text.size()) {
         std::size_t end = text.find('\n', start);
@@ -50,7 +46,7 @@ std::string oneLine(std::string s) {
 MenuFileRead ParseMenuText(std::string_view text, const std::string& where) {
     MenuFileRead r;
     r.exists = true;
-    const std::vector<std::string> lines = splitLines(text);
+    const std::vector<std::string_view> lines = splitLines(text);
     long long announced = 0;
     const bool counted = !lines.empty() && parseCount(lines[0], announced);
     // Entry i has its caption on line 2 + 3i and its command on the line after.
@@ -77,18 +73,15 @@ MenuFileRead ParseMenuText(std::string_view text, const std::string& where) {
 }
 
 MenuFileRead ReadMenuFile(const std::filesystem::path& file) {
-    std::error_code ec;
-    if (!std::filesystem::exists(file, ec)) return {};
-    std::ifstream in(file, std::ios::binary);
-    if (!in) {
+    platform::OwnFileRead read = platform::readOwnFile(file.string(), platform::kMenuFileLimit);
+    if (read.status == platform::OwnFileRead::Status::Missing) return {};
+    if (!read.read()) {
         MenuFileRead r;
         r.exists = true;
-        r.error = "Unable to read " + file.string() + ": " + std::strerror(errno);
+        r.error = "Unable to read " + read.error;
         return r;
     }
-    std::ostringstream s;
-    s << in.rdbuf();
-    return ParseMenuText(s.str(), file.string());
+    return ParseMenuText(read.bytes, file.string());
 }
 
 std::string MenuFileText(const std::vector<MenuEntry>& entries) {
@@ -108,8 +101,8 @@ MenuFileWrite WriteMenuFile(const std::filesystem::path& file, const std::vector
     }
     const std::string text = MenuFileText(entries);
     platform::AtomicFile out;
-    if (!out.begin(AT_FDCWD, file.string()) || !out.write(text.data(), text.size()) || !out.commit())
-        return failed(std::strerror(out.error()));
+    if (!out.beginOwnFile(file.string()) || !out.write(text.data(), text.size()) || !out.commit())
+        return failed(out.refusal().empty() ? std::strerror(out.error()) : out.refusal());
     return {};
 }
 

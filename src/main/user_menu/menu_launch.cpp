@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "platform/shell_command.h"
+
 namespace kv {
 
 MenuLaunch PlanMenuCommand(const std::string& command, const std::string& home) {
@@ -29,7 +31,7 @@ MenuLaunch PlanMenuCommand(const std::string& command, const std::string& home) 
         return plan;
     }
     plan.way = MenuLaunch::Way::Shell;
-    plan.argv = {"sh", "-c", command};
+    plan.argv = platform::shellArgv(command);
     return plan;
 }
 

@@ -3,7 +3,7 @@
 //
 // A command that names an existing file without an execute bit (a document) is opened by the
 // desktop (xdg-open) in that file's folder; anything else (a program, a script with its execute
-// bit, a whole command line) runs through `sh -c` in kv's own working folder.
+// bit, a whole command line) runs through `sh -c --` in kv's own working folder.
 #include <string>
 #include <vector>
 

@@ -5,9 +5,8 @@
 #include <signal.h>
 
 #include <algorithm>
-#include <fstream>
-#include <iterator>
 
+#include "platform/file_contents.h"
 #include "tools/dialer/pppd_reports.h"
 
 namespace kv::dialer {
@@ -69,8 +68,7 @@ public:
         }
         // In the background now: its pid file names it.
         if (!reached_ || interface_.empty()) return;
-        std::ifstream pidFile(run_ + "/" + interface_ + ".pid");
-        const std::string text((std::istreambuf_iterator<char>(pidFile)), std::istreambuf_iterator<char>());
+        const std::string text = platform::readOwnFile(run_ + "/" + interface_ + ".pid", 4096).bytes;
         if (const int pid = pppdPid(text); pid && ::kill(pid, SIGTERM) == 0 && progress_)
             progress_(DialReport{kDisconnected, 0});
         reached_ = false;

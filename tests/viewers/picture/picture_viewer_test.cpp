@@ -3,10 +3,18 @@
 // a picture closes the viewer with the cursor left on it.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QDir>
 #include <QTest>
 
+#include <atomic>
+#include <chrono>
 #include <memory>
+#include <thread>
 
 #include "panel/fpanel.h"
 #include "picture_fixtures.h"
@@ -51,12 +59,15 @@ struct ViewerFixture : ::testing::Test {
         placeCursor(name);
         viewer->Start(panel.get(), {panel.get(), nullptr});
         ASSERT_TRUE(viewer->isVisible());
+        ASSERT_TRUE(viewer->waitLoaded());
     }
     std::string shown() const {
         return QDir(QString::fromStdString(dir.path())).relativeFilePath(viewer->shownPath()).toStdString();
     }
+    // Presses a key and lets the picture it steps to arrive.
     void key(int k, Qt::KeyboardModifiers m = Qt::NoModifier) {
         QTest::keyClick(viewer.get(), Qt::Key(k), m);
+        ASSERT_TRUE(viewer->waitLoaded());
     }
 };
 
@@ -110,6 +121,7 @@ TEST_F(ViewerFixture, MouseButtonsStepAndLeftClickCloses) {
     QTest::mousePress(viewer.get(), Qt::RightButton, {}, QPoint(5, 5));
     QTest::mouseRelease(viewer.get(), Qt::RightButton, {}, QPoint(5, 5));
     EXPECT_EQ(panel->CurFile, "b.png");
+    ASSERT_TRUE(viewer->waitLoaded());
     QTest::mousePress(viewer.get(), Qt::MiddleButton, {}, QPoint(5, 5));
     QTest::mouseRelease(viewer.get(), Qt::MiddleButton, {}, QPoint(5, 5));
     EXPECT_EQ(panel->CurFile, "a.bmp");
@@ -147,6 +159,99 @@ TEST_F(ViewerFixture, KeysThatKeepTheViewerOpenAndKeysThatCloseIt) {
     }
     start("a.bmp");
     EXPECT_TRUE(viewer->nameShown()) << "the name label keeps its visibility between showings";
+}
+
+// Entries under a picture's name that are no files: a fifo (read through our JPEG decoder
+// and through Qt's readers) and a link to a terminal device holding input. Each step returns
+// at once, says what the entry is, and nothing is read: the terminal's input is still
+// there afterwards. A guard plays the fifo's writer and hangs up the terminal after a few
+// seconds, so a viewer that opens them fails by its time instead of hanging the test.
+TEST_F(ViewerFixture, StepsOntoAFifoOrADeviceReturnAtOnceAndReadNothing) {
+    ASSERT_EQ(::mkfifo((dir / "b1.jpg").c_str(), 0600), 0);
+    ASSERT_EQ(::mkfifo((dir / "b2.png").c_str(), 0600), 0);
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(::grantpt(master), 0);
+    ASSERT_EQ(::unlockpt(master), 0);
+    const std::string terminal = ::ptsname(master);
+    ASSERT_EQ(::symlink(terminal.c_str(), (dir / "b3.gif").c_str()), 0);
+    const std::string input = "not a picture\n";
+    ASSERT_EQ(::write(master, input.data(), input.size()), static_cast<ssize_t>(input.size()));
+    std::atomic<bool> done{false};
+    std::atomic<int> masterFd{master};
+    std::thread guard([&] {
+        for (int i = 0; i < 60 && !done; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        if (done) return;
+        for (const char* fifo : {"b1.jpg", "b2.png"})
+            if (const int fd = ::open((dir / fifo).c_str(), O_WRONLY | O_NONBLOCK); fd >= 0) ::close(fd);
+        ::close(masterFd.exchange(-1));
+    });
+    panel->ReadDir();
+
+    start("b.png");
+    for (const std::string name : {"b1.jpg", "b2.png", "b3.gif"}) {
+        SCOPED_TRACE(name);
+        const auto t0 = std::chrono::steady_clock::now();
+        QTest::keyClick(viewer.get(), Qt::Key_Space);
+        EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(500)) << "the step waited";
+        ASSERT_EQ(panel->CurFile, name);
+        ASSERT_TRUE(viewer->waitLoaded(5000));
+        EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(2));
+        EXPECT_TRUE(viewer->isVisible());
+        EXPECT_TRUE(viewer->picture().isNull());
+        EXPECT_TRUE(viewer->message().contains(QStringLiteral("not a regular file")))
+            << viewer->message().toStdString();
+    }
+    done = true;
+    guard.join();
+    const int slave = ::open(terminal.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY);
+    ASSERT_GE(slave, 0);
+    char back[64] = {};
+    EXPECT_EQ(::read(slave, back, sizeof back), static_cast<ssize_t>(input.size())) << "the device was read";
+    ::close(slave);
+    if (masterFd >= 0) ::close(masterFd);
+}
+
+// The picture is read on a worker: a step returns while a slow read is still under way, the
+// picture before stays on the screen, and the new one shows once it is read. A step on
+// before that drops the slow one unseen.
+TEST_F(ViewerFixture, PicturesAreReadOffTheWindowsThread) {
+    // Shared with the reads, which may outlive this test's frame.
+    auto release = std::make_shared<std::atomic<bool>>(false);
+    auto slowReads = std::make_shared<std::atomic<int>>(0);
+    viewer->Load = [release, slowReads](const std::string& file, QSize room) {
+        if (file.ends_with("c.jpg")) {
+            ++*slowReads;
+            while (!*release) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        return viewers::loadPicture(file, room);
+    };
+    start("a.bmp");
+    QTest::keyClick(viewer.get(), Qt::Key_Right);  // b.png, damaged, read at once
+    ASSERT_TRUE(viewer->waitLoaded());
+    const auto t0 = std::chrono::steady_clock::now();
+    QTest::keyClick(viewer.get(), Qt::Key_Right);  // c.jpg, held by the slow read
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(500));
+    EXPECT_TRUE(viewer->loading());
+    EXPECT_FALSE(viewer->waitLoaded(200));
+    EXPECT_FALSE(viewer->message().isEmpty()) << "the damaged picture's message stays until c.jpg is read";
+    *release = true;
+    ASSERT_TRUE(viewer->waitLoaded());
+    EXPECT_TRUE(viewer->message().isEmpty()) << viewer->message().toStdString();
+    EXPECT_FALSE(viewer->picture().isNull());
+
+    // Stepped past before it arrives: the slow picture never shows.
+    *release = false;
+    QTest::keyClick(viewer.get(), Qt::Key_Left);
+    ASSERT_TRUE(viewer->waitLoaded());
+    QTest::keyClick(viewer.get(), Qt::Key_Right);  // c.jpg again, held
+    for (int i = 0; i < 500 && *slowReads < 2; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ASSERT_EQ(*slowReads, 2);
+    QTest::keyClick(viewer.get(), Qt::Key_Right);  // d.txt: closes the viewer
+    EXPECT_FALSE(viewer->isVisible());
+    *release = true;
+    QTest::qWait(200);
+    EXPECT_TRUE(viewer->picture().isNull()) << "a picture stepped past was shown";
 }
 
 TEST_F(ViewerFixture, Screenshot) {

@@ -5,9 +5,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <memory>
+#include <system_error>
+#include <thread>
 
+#include "fileops/engine/leftovers.h"
 #include "fileops/engine/paths.h"
 #include "platform/atomic_file.h"
 
@@ -16,6 +21,15 @@ namespace kv::fileops {
 namespace {
 
 using Step = Asker::Step;
+
+// Past this much, the sources of a move across file systems are removed before more is copied:
+// a crash leaves at most this much twice on disk.
+constexpr std::size_t kPendingEntries = 50000;
+// Files of a fresh folder are made on several threads when there are this many of them,
+// each under this size (a big one is copied by the kernel at full speed on its own).
+constexpr std::size_t kTogetherFrom = 16;
+constexpr off_t kTogetherBelow = 1 << 20;
+constexpr std::uint64_t kPendingBytes = 4ull << 30;
 
 struct DirCloser {
     void operator()(DIR* d) const { ::closedir(d); }
@@ -50,9 +64,21 @@ bool listNames(const std::string& dir, std::vector<std::string>& names, int& err
     return true;
 }
 
+bool readFolder(const std::string& dir, std::vector<std::string>& names, OpError& e) {
+    int err = 0;
+    if (listNames(dir, names, err)) return true;
+    e = {dir, "read folder", err, {}};
+    return false;
+}
+
 void keepTimes(const std::string& path, const struct stat& st) {
     const timespec times[2] = {st.st_atim, st.st_mtim};
     ::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW);
+}
+
+void keepFolderAttributes(const std::string& dst, const struct stat& st) {
+    ::chmod(dst.c_str(), st.st_mode & 07777);
+    keepTimes(dst, st);
 }
 
 // "Copy of x", "Copy (2) of x", ... that does not exist yet.
@@ -67,6 +93,10 @@ std::string freeCopyName(const std::string& dst) {
 }
 
 }  // namespace
+
+TransferJob::Status TransferJob::statusOf(Asker::Step s) {
+    return s == Step::Cancel ? Status::Cancelled : s == Step::Skip ? Status::Skipped : Status::Done;
+}
 
 JobResult TransferJob::run(Decider& decider, Progress& progress) {
     JobResult result;
@@ -89,16 +119,20 @@ JobResult TransferJob::run(Decider& decider, Progress& progress) {
         return result;
     }
     if (intoFolder && !targetExists) {
-        while (::mkdir(target.c_str(), 0777) != 0 && errno != EEXIST) {
-            const Step s = ask.error({target, "make folder", errno, {}});
-            if (s != Step::Retry) {
-                if (s == Step::Skip)
-                    for (const auto& src : sources) ask.refuse(src, "not copied: no target folder");
-                ask.finish();
-                return result;
-            }
+        const Step s = ask.until([&](OpError& e) {
+            return succeeded(::mkdir(target.c_str(), 0777) != 0 && errno != EEXIST ? -1 : 0, e, target,
+                             "make folder");
+        });
+        if (s != Step::Go) {
+            if (s == Step::Skip)
+                for (const auto& src : sources) ask.refuse(src, "not copied: no target folder");
+            ask.finish();
+            return result;
         }
     }
+
+    // What a killed job left in the target folder goes before this one adds its own.
+    removeLeftoverTemporaries(intoFolder ? target : parentPath(target));
 
     // Totals first, so the bars mean something.
     std::vector<struct stat> stats(sources.size());
@@ -122,6 +156,8 @@ JobResult TransferJob::run(Decider& decider, Progress& progress) {
         const std::string dst = intoFolder ? joinPath(target, baseName(src)) : target;
         if (transfer(src, dst, stats[i], true) == Status::Cancelled) ask.setCancelled();
     }
+    // What was moved completely goes from its source also after a cancel.
+    flushAndRemoveSources();
     ask.finish();
     ask_ = nullptr;
     return result;
@@ -194,32 +230,29 @@ TransferJob::Status TransferJob::copyFolder(const std::string& src, const std::s
         bool e = false;
         const Status s = resolveConflict(src, dst, st, e, dstSt);
         if (s != Status::Done) return s;
-        while (::unlink(dst.c_str()) != 0 && errno != ENOENT) {
-            const Step step = ask_->error({dst, "replace", errno, {}});
-            if (step == Step::Skip) return Status::Skipped;
-            if (step == Step::Cancel) return Status::Cancelled;
-        }
+        const Step step = ask_->until([&](OpError& e) {
+            return succeeded(::unlink(dst.c_str()) != 0 && errno != ENOENT ? -1 : 0, e, dst, "replace");
+        });
+        if (step != Step::Go) return statusOf(step);
     }
+    if (exists && S_ISDIR(dstSt.st_mode)) removeLeftoverTemporaries(dst);  // a stopped copy's, say
     if (!exists || !S_ISDIR(dstSt.st_mode)) {
         // Owner-only until its contents are in; the source's mode comes last.
-        while (::mkdir(dst.c_str(), 0700) != 0) {
-            const Step step = ask_->error({dst, "make folder", errno, {}});
-            if (step == Step::Skip) return Status::Skipped;
-            if (step == Step::Cancel) return Status::Cancelled;
-        }
+        const Step step =
+            ask_->until([&](OpError& e) { return succeeded(::mkdir(dst.c_str(), 0700), e, dst, "make folder"); });
+        if (step != Step::Go) return statusOf(step);
     }
     progress_->beginFile(src);
     std::vector<std::string> names;
-    int err = 0;
-    while (!listNames(src, names, err)) {
-        const Step step = ask_->error({src, "read folder", err, {}});
-        if (step == Step::Skip) return Status::Skipped;
-        if (step == Step::Cancel) return Status::Cancelled;
-    }
+    const Step listed = ask_->until([&](OpError& e) { return readFolder(src, names, e); });
+    if (listed != Step::Go) return statusOf(listed);
     bool complete = true;
+    // In a folder just made nothing can be in the way: its files go together.
+    const bool fresh = !exists || !S_ISDIR(dstSt.st_mode);
+    std::vector<FileTask> together;
     for (const auto& n : names) {
         if (ask_->cancelled()) return Status::Cancelled;
-        const std::string from = joinPath(src, n), to = joinPath(dst, n);
+        std::string from = joinPath(src, n), to = joinPath(dst, n);
         struct stat child {};
         if (::lstat(from.c_str(), &child) != 0) {
             if (errno == ENOENT) continue;  // gone since the folder was read
@@ -229,17 +262,76 @@ TransferJob::Status TransferJob::copyFolder(const std::string& src, const std::s
         }
         if (request_.move && removeSource)
             progress_->addTotals(S_ISDIR(child.st_mode) ? 0 : 1, S_ISREG(child.st_mode) ? child.st_size : 0);
+        if (fresh && S_ISREG(child.st_mode) && child.st_size < kTogetherBelow) {
+            together.push_back({std::move(from), std::move(to), child, {}, {}});
+            continue;
+        }
         const Status s = copyItem(from, to, child, removeSource);
         if (s == Status::Cancelled) return s;
         if (s == Status::Skipped) complete = false;
     }
-    ::chmod(dst.c_str(), st.st_mode & 07777);
-    keepTimes(dst, st);
-    if (removeSource && complete) {
-        if (::rmdir(src.c_str()) != 0 && errno != ENOENT)
-            ask_->refuse(src, OpError{src, "remove", errno, {}}.reason());
+    if (together.size() < kTogetherFrom) {
+        for (FileTask& t : together) {
+            const Status s = copyFile(t.from, t.to, t.st, removeSource);
+            if (s == Status::Cancelled) return s;
+            if (s == Status::Skipped) complete = false;
+        }
+    } else {
+        const Status s = copyFilesTogether(together, removeSource);
+        if (s == Status::Cancelled) return s;
+        if (s == Status::Skipped) complete = false;
     }
+    keepFolderAttributes(dst, st);
+    if (removeSource && complete) removeLater(src, st, dst);
     return complete ? Status::Done : Status::Skipped;
+}
+
+TransferJob::Attempt TransferJob::copyFileOnce(FileTask& t, bool removeSource, DataCopier& data) {
+    std::uint64_t copied = 0;
+    // O_NONBLOCK: a fifo put in the file's place since it was listed must not hang us; for a
+    // regular file the flag changes nothing.
+    FdCloser in{::open(t.from.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC)};
+    platform::AtomicFile out;
+    struct stat& now = t.now;
+    if (in.fd < 0) {
+        t.failure = {t.from, "open", errno, {}};
+        return Attempt::Failed;
+    }
+    if (::fstat(in.fd, &now) != 0 || !S_ISREG(now.st_mode)) return Attempt::NotRegular;
+    // The job sets the mode itself: no look at the target is needed.
+    if (!out.begin(AT_FDCWD, t.to, 0600, false)) {
+        t.failure = {t.to, "create", out.error(), {}};
+        return Attempt::Failed;
+    }
+    int err = 0;
+    const auto size = static_cast<std::uint64_t>(now.st_size);
+    const DataStatus ds = data.copy(in.fd, out.fd(), size, *progress_, copied, err);
+    struct stat after {};
+    if (ds == DataStatus::Cancelled) {
+        out.abandon();
+        progress_->addBytes(0 - copied);
+        return Attempt::Cancelled;
+    }
+    if (ds == DataStatus::Failed) {
+        t.failure = {t.to, "write", err, {}};
+    } else if (removeSource && (copied != size || ::fstat(in.fd, &after) != 0 || after.st_size != now.st_size ||
+                                after.st_mtim.tv_sec != now.st_mtim.tv_sec ||
+                                after.st_mtim.tv_nsec != now.st_mtim.tv_nsec)) {
+        // A move removes the source only when all of it arrived as it is now.
+        t.failure = {t.from, "move", 0, "The file changed while it was moved; it is kept where it was"};
+    } else {
+        ::fchmod(out.fd(), now.st_mode & 07777);
+        const timespec times[2] = {now.st_atim, now.st_mtim};
+        ::futimens(out.fd(), times);
+        if (out.commit(false)) {
+            progress_->fileDone();
+            return Attempt::Done;
+        }
+        t.failure = {t.to, "write", out.error(), {}};
+    }
+    // `out` goes with the return, and with it the temporary.
+    progress_->addBytes(0 - copied);
+    return Attempt::Failed;
 }
 
 TransferJob::Status TransferJob::copyFile(const std::string& src, const std::string& dst,
@@ -248,55 +340,60 @@ TransferJob::Status TransferJob::copyFile(const std::string& src, const std::str
     struct stat dstSt {};
     Status s = resolveConflict(src, dst, st, exists, dstSt);
     if (s != Status::Done) return s;
-    progress_->beginFile(src);
+    progress_->beginFile(src, static_cast<std::uint64_t>(st.st_size));
+    FileTask t{src, dst, st, {}, {}};
     for (;;) {
-        OpError failure;
-        std::uint64_t copied = 0;
-        {
-            // O_NONBLOCK: a fifo put in the file's place since it was listed must not hang us;
-            // for a regular file the flag changes nothing.
-            FdCloser in{::open(src.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC)};
-            struct stat now {};
-            platform::AtomicFile out;
-            if (in.fd < 0) {
-                failure = {src, "open", errno, {}};
-            } else if (::fstat(in.fd, &now) != 0 || !S_ISREG(now.st_mode)) {
-                ask_->refuse(src, "It is no longer a regular file");
-                return Status::Skipped;
-            } else if (!out.begin(AT_FDCWD, dst, 0600)) {
-                failure = {dst, "create", out.error(), {}};
-            } else {
-                int err = 0;
-                const auto size = static_cast<std::uint64_t>(now.st_size);
-                const DataStatus ds = data_.copy(in.fd, out.fd(), size, *progress_, copied, err);
-                if (ds == DataStatus::Cancelled) {
-                    out.abandon();
-                    progress_->addBytes(0 - copied);
-                    return Status::Cancelled;
-                }
-                if (ds == DataStatus::Failed) {
-                    failure = {dst, "write", err, {}};
-                } else if (removeSource && copied != size) {
-                    // A move deletes the source only when all of it arrived.
-                    failure = {src, "move", 0, "The file changed its size while it was copied"};
-                } else {
-                    ::fchmod(out.fd(), now.st_mode & 07777);
-                    const timespec times[2] = {now.st_atim, now.st_mtim};
-                    ::futimens(out.fd(), times);
-                    if (out.commit(false)) {
-                        progress_->fileDone();
-                        return removeSource ? removeSourceFile(src) : Status::Done;
-                    }
-                    failure = {dst, "write", out.error(), {}};
-                }
-            }
-            // `out` goes here, and with it the temporary.
+        switch (copyFileOnce(t, removeSource, data_)) {
+            case Attempt::Done:
+                if (removeSource) removeLater(src, t.now, dst);
+                return Status::Done;
+            case Attempt::NotRegular: ask_->refuse(src, "It is no longer a regular file"); return Status::Skipped;
+            case Attempt::Cancelled: return Status::Cancelled;
+            case Attempt::Failed: break;
         }
-        progress_->addBytes(0 - copied);
-        const Step step = ask_->error(failure);
-        if (step == Step::Skip) return Status::Skipped;
-        if (step == Step::Cancel) return Status::Cancelled;
+        const Step step = ask_->error(t.failure);
+        if (step != Step::Retry) return statusOf(step);
     }
+}
+
+TransferJob::Status TransferJob::copyFilesTogether(std::vector<FileTask>& tasks, bool removeSource) {
+    // Making a file costs the kernel more than copying a small one: several are made at
+    // once. Nothing is asked meanwhile; what failed is tried again one by one, with questions.
+    const unsigned threads = std::clamp(std::thread::hardware_concurrency(), 2u, 4u);
+    std::atomic<std::size_t> next{0};
+    std::vector<Attempt> results(tasks.size(), Attempt::Cancelled);
+    auto work = [&] {
+        DataCopier data(calls_);
+        for (;;) {
+            const std::size_t i = next.fetch_add(1, std::memory_order_relaxed);
+            if (i >= tasks.size() || progress_->cancelled()) return;
+            progress_->beginFile(tasks[i].from, static_cast<std::uint64_t>(tasks[i].st.st_size));
+            results[i] = copyFileOnce(tasks[i], removeSource, data);
+        }
+    };
+    std::vector<std::thread> helpers;
+    for (unsigned k = 1; k < threads; ++k) {
+        try {
+            helpers.emplace_back(work);
+        } catch (const std::system_error&) {
+            break;  // fewer threads only make it slower
+        }
+    }
+    work();
+    for (auto& h : helpers) h.join();
+    bool complete = true;
+    for (std::size_t i = 0; i < tasks.size(); ++i) {
+        FileTask& t = tasks[i];
+        if (ask_->cancelled()) return Status::Cancelled;
+        if (results[i] == Attempt::Done) {
+            if (removeSource) removeLater(t.from, t.now, t.to);
+            continue;
+        }
+        const Status s = copyFile(t.from, t.to, t.st, removeSource);
+        if (s == Status::Cancelled) return s;
+        if (s == Status::Skipped) complete = false;
+    }
+    return complete ? Status::Done : Status::Skipped;
 }
 
 TransferJob::Status TransferJob::copySpecial(const std::string& src, const std::string& dst,
@@ -318,8 +415,7 @@ TransferJob::Status TransferJob::copySpecial(const std::string& src, const std::
             const ssize_t n = ::readlink(src.c_str(), target.data(), target.size());
             if (n < 0) {
                 const Step step = ask_->error({src, "read link", errno, {}});
-                if (step == Step::Skip) return Status::Skipped;
-                if (step == Step::Cancel) return Status::Cancelled;
+                if (step != Step::Retry) return statusOf(step);
                 continue;
             }
             target.resize(static_cast<std::size_t>(n));
@@ -338,25 +434,66 @@ TransferJob::Status TransferJob::copySpecial(const std::string& src, const std::
             keepTimes(temp, st);
             if (::rename(temp.c_str(), dst.c_str()) == 0) {
                 progress_->fileDone();
-                return removeSource ? removeSourceFile(src) : Status::Done;
+                if (removeSource) removeLater(src, st, dst);
+                return Status::Done;
             }
             rc = errno;
             ::unlink(temp.c_str());
             errno = rc;
         }
         const Step step = ask_->error({dst, "create", errno, {}});
-        if (step == Step::Skip) return Status::Skipped;
-        if (step == Step::Cancel) return Status::Cancelled;
+        if (step != Step::Retry) return statusOf(step);
     }
 }
 
-TransferJob::Status TransferJob::removeSourceFile(const std::string& src) {
-    while (::unlink(src.c_str()) != 0 && errno != ENOENT) {
-        const Step step = ask_->error({src, "remove", errno, {}});
-        if (step == Step::Skip) return Status::Skipped;
-        if (step == Step::Cancel) return Status::Cancelled;
+void TransferJob::removeLater(const std::string& src, const struct stat& st, const std::string& dst) {
+    pending_.push_back({src, S_ISDIR(st.st_mode)});
+    if (S_ISREG(st.st_mode)) pendingBytes_ += static_cast<std::uint64_t>(st.st_size);
+    struct stat target {};
+    const std::string folder = S_ISDIR(st.st_mode) ? dst : parentPath(dst);
+    if (::stat(folder.c_str(), &target) == 0) targetFolders_.try_emplace(target.st_dev, folder);
+    // Folders wait for their contents; a batch of files is made durable and removed as it grows.
+    if (!S_ISDIR(st.st_mode) && (pending_.size() >= kPendingEntries || pendingBytes_ >= kPendingBytes))
+        flushAndRemoveSources();
+}
+
+TransferJob::Status TransferJob::flushAndRemoveSources() {
+    if (pending_.empty()) return Status::Done;
+    std::vector<Pending> pending;
+    pending.swap(pending_);
+    pendingBytes_ = 0;
+    // The copies reach the disk, on every file system they went to, before any source goes: a
+    // power loss in between leaves both, never neither.
+    for (const auto& [dev, folder] : targetFolders_) {
+        FdCloser dir{::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
+        if (dir.fd < 0 || calls_.syncFileSystem(dir.fd) != 0) {
+            const std::string why = std::string("kept: its copy could not be written to disk: ") +
+                                    OpError{folder, "flush", errno, {}}.reason();
+            for (const Pending& p : pending) ask_->refuse(p.path, why);
+            return Status::Skipped;
+        }
     }
-    return Status::Done;
+    targetFolders_.clear();
+    bool complete = true;
+    for (const Pending& p : pending) {
+        // Never asked after a cancel: what was moved completely still leaves its source.
+        for (;;) {
+            const int rc = p.folder ? calls_.removeFolder(p.path) : calls_.unlinkFile(p.path);
+            if (rc == 0 || errno == ENOENT) break;
+            const OpError e{p.path, "remove", errno, {}};
+            if (p.folder && e.error == ENOTEMPTY && !complete) break;  // what stayed in it was reported
+            if (ask_->cancelled()) {
+                ask_->refuse(p.path, e.reason());
+                complete = false;
+                break;
+            }
+            const Step step = ask_->error(e);
+            if (step == Step::Retry) continue;
+            complete = false;
+            break;
+        }
+    }
+    return complete ? Status::Done : Status::Skipped;
 }
 
 TransferJob::Status TransferJob::moveItem(const std::string& src, const std::string& dst,
@@ -367,13 +504,10 @@ TransferJob::Status TransferJob::moveItem(const std::string& src, const std::str
     const bool exists = ::lstat(dst.c_str(), &dstSt) == 0;
     if (exists && S_ISDIR(st.st_mode) && S_ISDIR(dstSt.st_mode)) {
         // Folder onto folder: the contents are merged, each clash asked about.
+        removeLeftoverTemporaries(dst);
         std::vector<std::string> names;
-        int err = 0;
-        while (!listNames(src, names, err)) {
-            const Step step = ask_->error({src, "read folder", err, {}});
-            if (step == Step::Skip) return Status::Skipped;
-            if (step == Step::Cancel) return Status::Cancelled;
-        }
+        const Step listed = ask_->until([&](OpError& e) { return readFolder(src, names, e); });
+        if (listed != Step::Go) return statusOf(listed);
         bool complete = true;
         for (const auto& n : names) {
             const std::string from = joinPath(src, n);
@@ -383,8 +517,13 @@ TransferJob::Status TransferJob::moveItem(const std::string& src, const std::str
             if (s == Status::Cancelled) return s;
             if (s == Status::Skipped) complete = false;
         }
-        if (complete && ::rmdir(src.c_str()) != 0)
-            ask_->refuse(src, OpError{src, "remove", errno, {}}.reason());
+        if (complete) {
+            // A folder a stopped move made (private, as every folder is while it fills) gets its
+            // source's mode now that its contents are all in.
+            keepFolderAttributes(dst, st);
+            // After the contents, which a copy across file systems may still hold in it.
+            pending_.push_back({src, true});
+        }
         progress_->fileDone();
         return complete ? Status::Done : Status::Skipped;
     }
@@ -413,8 +552,7 @@ TransferJob::Status TransferJob::moveItem(const std::string& src, const std::str
             return s;
         }
         const Step step = ask_->error({src, "move", errno, {}});
-        if (step == Step::Skip) return Status::Skipped;
-        if (step == Step::Cancel) return Status::Cancelled;
+        if (step != Step::Retry) return statusOf(step);
     }
 }
 

@@ -4,10 +4,12 @@
 #include <sys/wait.h>
 
 #include <chrono>
+#include <ctime>
 #include <random>
 #include <thread>
 
 #include "engine_fixture.h"
+#include "fileops/engine/leftovers.h"
 #include "fileops/engine/transfer_job.h"
 
 using namespace kvtest;
@@ -146,6 +148,20 @@ void killAtRandomMoments(bool move) {
             ++interrupted;
         else  // the job was done before the kill: the machine is faster now than when timed
             span = span * 3 / 4;
+        // Run again once the killed job's temporaries are old: it ends the work, leaves none of
+        // them, and every folder has its source's mode.
+        const auto leftovers = temporariesIn(dst);
+        for (const auto& t : leftovers) setTimes(t, std::time(nullptr) - 2 * kLeftoverAge.count());
+        runChild(s / "src", dst, move, {}, false);
+        checkAfterKill(s.path(), dst, files, move);
+        for (const auto& f : files) EXPECT_TRUE(fs::exists(dst + "/" + f.rel)) << "not finished " << f.rel;
+        EXPECT_EQ(temporariesIn(dst), std::vector<std::string>{}) << "of " << leftovers.size() << " left over";
+        for (const char* folder : {"src", "src/d0", "src/d3"}) {
+            struct stat want {}, got {};
+            ASSERT_EQ(::stat((model / folder).c_str(), &want), 0);
+            ASSERT_EQ(::stat((dst + "/" + folder).c_str(), &got), 0);
+            EXPECT_EQ(got.st_mode & 07777, want.st_mode & 07777) << folder;
+        }
         if (move && other.ok()) fs::remove_all(dst + "/src");
     }
     // The moments must fall inside the work, or the test shows nothing.

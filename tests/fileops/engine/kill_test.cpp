@@ -52,7 +52,8 @@ std::string readAll(const std::string& p) {
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-// Runs the job in a child; kills it after `delay` (or lets it end). Answers every question with Skip.
+// Runs the job in a child; kills it after `delay` (or lets it end). Answers every error with
+// Skip and the first conflict with Overwrite all.
 void runChild(const std::string& source, const std::string& target, bool move,
               std::chrono::microseconds delay, bool kill) {
     const pid_t pid = ::fork();
@@ -60,6 +61,7 @@ void runChild(const std::string& source, const std::string& target, bool move,
     if (pid == 0) {
         ScriptedDecider d;
         for (int i = 0; i < 1000; ++i) d.errorAnswers.push_back(Decision::Skip);
+        d.conflictAnswers = {Decision::OverwriteAll};  // a run again meets what the killed one made
         TransferRequest r;
         r.sources = {source};
         r.target = target;

@@ -24,7 +24,7 @@ bool unlocked(int dirFd, const char* name) {
 }
 }  // namespace
 
-int removeLeftoverTemporaries(const std::string& folder) {
+int removeLeftoverTemporaries(const std::string& folder, std::chrono::seconds age) {
     const int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dirFd < 0) return 0;
     DIR* d = ::fdopendir(dirFd);
@@ -33,11 +33,17 @@ int removeLeftoverTemporaries(const std::string& folder) {
         return 0;
     }
     std::vector<std::string> stale;
-    const std::time_t before = std::time(nullptr) - kLeftoverAge.count();
+    timespec now {};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    const double before = static_cast<double>(now.tv_sec) + now.tv_nsec / 1e9 - static_cast<double>(age.count());
     while (const dirent* e = ::readdir(d)) {
         if (!platform::isTemporaryFileName(e->d_name)) continue;
         struct stat st {};
-        if (::fstatat(dirFd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || st.st_mtim.tv_sec > before) continue;
+        // The writer's last step before its rename sets the file's times back to the source's;
+        // the status-change time still tells it was touched just now.
+        if (::fstatat(dirFd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 ||
+            static_cast<double>(st.st_ctim.tv_sec) + st.st_ctim.tv_nsec / 1e9 > before)
+            continue;
         // Links and fifos are renamed into place the moment they are made: an old one is left over.
         if (S_ISREG(st.st_mode) && !unlocked(dirFd, e->d_name)) continue;
         if (S_ISDIR(st.st_mode)) continue;

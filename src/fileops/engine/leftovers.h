@@ -9,7 +9,8 @@ namespace kv::fileops {
 
 constexpr std::chrono::seconds kLeftoverAge{60};
 
-// Removes the stale temporaries directly in `folder`; answers how many went.
-int removeLeftoverTemporaries(const std::string& folder);
+// Removes the stale temporaries directly in `folder`: unlocked, and unchanged (by their
+// status-change time, which no one can set back) for `age`. Answers how many went.
+int removeLeftoverTemporaries(const std::string& folder, std::chrono::seconds age = kLeftoverAge);
 
 }  // namespace kv::fileops

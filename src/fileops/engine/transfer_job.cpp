@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cstdlib>
+#include <fstream>
 #include <memory>
 #include <system_error>
 #include <thread>
@@ -43,19 +45,22 @@ struct FdCloser {
     }
 };
 
-// The names in a folder, without "." and "..".
-bool listNames(const std::string& dir, std::vector<std::string>& names, int& err) {
+// The names in a folder, without "." and ".."; with `types`, the kind readdir tells (DT_*).
+bool listNames(const std::string& dir, std::vector<std::string>& names, int& err,
+               std::vector<unsigned char>* types = nullptr) {
     DirHandle d(::opendir(dir.c_str()));
     if (!d) {
         err = errno;
         return false;
     }
     names.clear();
+    if (types) types->clear();
     errno = 0;
     while (dirent* e = ::readdir(d.get())) {
         const char* n = e->d_name;
         if (n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0))) continue;
         names.emplace_back(n);
+        if (types) types->push_back(e->d_type);
     }
     if (errno != 0) {
         err = errno;
@@ -64,11 +69,25 @@ bool listNames(const std::string& dir, std::vector<std::string>& names, int& err
     return true;
 }
 
-bool readFolder(const std::string& dir, std::vector<std::string>& names, OpError& e) {
+bool readFolder(const std::string& dir, std::vector<std::string>& names, OpError& e,
+                std::vector<unsigned char>* types = nullptr) {
     int err = 0;
-    if (listNames(dir, names, err)) return true;
+    if (listNames(dir, names, err, types)) return true;
     e = {dir, "read folder", err, {}};
     return false;
+}
+
+// The process's umask, read once (umask(2) cannot be read without changing it, which would
+// race with other threads); where it cannot be read, every bit counts as masked.
+mode_t processUmask() {
+    static const mode_t mask = [] {
+        std::ifstream status("/proc/self/status");
+        std::string line;
+        while (std::getline(status, line))
+            if (line.rfind("Umask:", 0) == 0) return static_cast<mode_t>(std::strtoul(line.c_str() + 6, nullptr, 8) & 0777);
+        return static_cast<mode_t>(0777);
+    }();
+    return mask;
 }
 
 void keepTimes(const std::string& path, const struct stat& st) {
@@ -132,7 +151,7 @@ JobResult TransferJob::run(Decider& decider, Progress& progress) {
     }
 
     // What a killed job left in the target folder goes before this one adds its own.
-    removeLeftoverTemporaries(intoFolder ? target : parentPath(target));
+    removeLeftoverTemporaries(intoFolder ? target : parentPath(target), request_.leftoverAge);
 
     // Totals first, so the bars mean something.
     std::vector<struct stat> stats(sources.size());
@@ -235,7 +254,7 @@ TransferJob::Status TransferJob::copyFolder(const std::string& src, const std::s
         });
         if (step != Step::Go) return statusOf(step);
     }
-    if (exists && S_ISDIR(dstSt.st_mode)) removeLeftoverTemporaries(dst);  // a stopped copy's, say
+    if (exists && S_ISDIR(dstSt.st_mode)) removeLeftoverTemporaries(dst, request_.leftoverAge);  // a stopped copy's, say
     if (!exists || !S_ISDIR(dstSt.st_mode)) {
         // Owner-only until its contents are in; the source's mode comes last.
         const Step step =
@@ -244,16 +263,24 @@ TransferJob::Status TransferJob::copyFolder(const std::string& src, const std::s
     }
     progress_->beginFile(src);
     std::vector<std::string> names;
-    const Step listed = ask_->until([&](OpError& e) { return readFolder(src, names, e); });
+    std::vector<unsigned char> types;
+    const Step listed = ask_->until([&](OpError& e) { return readFolder(src, names, e, &types); });
     if (listed != Step::Go) return statusOf(listed);
     bool complete = true;
     // In a folder just made nothing can be in the way: its files go together.
     const bool fresh = !exists || !S_ISDIR(dstSt.st_mode);
     std::vector<FileTask> together;
-    for (const auto& n : names) {
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        const std::string& n = names[i];
         if (ask_->cancelled()) return Status::Cancelled;
         std::string from = joinPath(src, n), to = joinPath(dst, n);
         struct stat child {};
+        if (fresh && !removeSource && types[i] == DT_REG) {
+            // The copy looks at the file when it opens it: no look before.
+            child.st_mode = S_IFREG;
+            together.push_back({std::move(from), std::move(to), child, {}, {}});
+            continue;
+        }
         if (::lstat(from.c_str(), &child) != 0) {
             if (errno == ENOENT) continue;  // gone since the folder was read
             ask_->refuse(from, OpError{from, "read", errno, {}}.reason());
@@ -272,7 +299,13 @@ TransferJob::Status TransferJob::copyFolder(const std::string& src, const std::s
     }
     if (together.size() < kTogetherFrom) {
         for (FileTask& t : together) {
-            const Status s = copyFile(t.from, t.to, t.st, removeSource);
+            if (t.st.st_ino == 0 && ::lstat(t.from.c_str(), &t.st) != 0) {  // listed by name only
+                if (errno == ENOENT) continue;
+                ask_->refuse(t.from, OpError{t.from, "read", errno, {}}.reason());
+                complete = false;
+                continue;
+            }
+            const Status s = copyItem(t.from, t.to, t.st, removeSource);
             if (s == Status::Cancelled) return s;
             if (s == Status::Skipped) complete = false;
         }
@@ -298,8 +331,11 @@ TransferJob::Attempt TransferJob::copyFileOnce(FileTask& t, bool removeSource, D
         return Attempt::Failed;
     }
     if (::fstat(in.fd, &now) != 0 || !S_ISREG(now.st_mode)) return Attempt::NotRegular;
-    // The job sets the mode itself: no look at the target is needed.
-    if (!out.begin(AT_FDCWD, t.to, 0600, false)) {
+    // Made with its final permissions where the umask lets them through, so no fchmod is
+    // needed; the job sets the mode itself, so no look at the target either.
+    const mode_t mode = now.st_mode & 07777;
+    const bool modeAtCreation = (mode & 07000) == 0 && (mode & processUmask()) == 0;
+    if (!out.begin(AT_FDCWD, t.to, modeAtCreation ? mode : 0600, false)) {
         t.failure = {t.to, "create", out.error(), {}};
         return Attempt::Failed;
     }
@@ -320,7 +356,7 @@ TransferJob::Attempt TransferJob::copyFileOnce(FileTask& t, bool removeSource, D
         // A move removes the source only when all of it arrived as it is now.
         t.failure = {t.from, "move", 0, "The file changed while it was moved; it is kept where it was"};
     } else {
-        ::fchmod(out.fd(), now.st_mode & 07777);
+        if (!modeAtCreation) ::fchmod(out.fd(), mode);
         const timespec times[2] = {now.st_atim, now.st_mtim};
         ::futimens(out.fd(), times);
         if (out.commit(false)) {
@@ -367,7 +403,7 @@ TransferJob::Status TransferJob::copyFilesTogether(std::vector<FileTask>& tasks,
         for (;;) {
             const std::size_t i = next.fetch_add(1, std::memory_order_relaxed);
             if (i >= tasks.size() || progress_->cancelled()) return;
-            progress_->beginFile(tasks[i].from, static_cast<std::uint64_t>(tasks[i].st.st_size));
+            progress_->beginFile(tasks[i].from);
             results[i] = copyFileOnce(tasks[i], removeSource, data);
         }
     };
@@ -389,7 +425,14 @@ TransferJob::Status TransferJob::copyFilesTogether(std::vector<FileTask>& tasks,
             if (removeSource) removeLater(t.from, t.now, t.to);
             continue;
         }
-        const Status s = copyFile(t.from, t.to, t.st, removeSource);
+        if (t.st.st_ino == 0 && ::lstat(t.from.c_str(), &t.st) != 0) {  // listed by name only
+            if (errno == ENOENT) continue;  // gone since the folder was read
+            ask_->refuse(t.from, OpError{t.from, "read", errno, {}}.reason());
+            complete = false;
+            continue;
+        }
+        const Status s = t.st.st_mode && !S_ISREG(t.st.st_mode) ? copyItem(t.from, t.to, t.st, removeSource)
+                                                                 : copyFile(t.from, t.to, t.st, removeSource);
         if (s == Status::Cancelled) return s;
         if (s == Status::Skipped) complete = false;
     }
@@ -504,7 +547,7 @@ TransferJob::Status TransferJob::moveItem(const std::string& src, const std::str
     const bool exists = ::lstat(dst.c_str(), &dstSt) == 0;
     if (exists && S_ISDIR(st.st_mode) && S_ISDIR(dstSt.st_mode)) {
         // Folder onto folder: the contents are merged, each clash asked about.
-        removeLeftoverTemporaries(dst);
+        removeLeftoverTemporaries(dst, request_.leftoverAge);
         std::vector<std::string> names;
         const Step listed = ask_->until([&](OpError& e) { return readFolder(src, names, e); });
         if (listed != Step::Go) return statusOf(listed);

@@ -18,6 +18,7 @@
 #include "fileops/engine/file_data.h"
 #include "fileops/engine/fs_calls.h"
 #include "fileops/engine/job.h"
+#include "fileops/engine/leftovers.h"
 
 #include <sys/stat.h>
 
@@ -31,6 +32,9 @@ struct TransferRequest {
     bool move = false;
     bool noConfirm = false;          // overwrite without asking
     bool renameOnCollision = false;  // "Copy of x" instead of asking
+    // A temporary beside a target that nobody writes and that has not changed for this long
+    // was left by a killed job, and goes.
+    std::chrono::seconds leftoverAge = kLeftoverAge;
 };
 
 class TransferJob : public Job {

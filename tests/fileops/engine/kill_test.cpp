@@ -4,7 +4,6 @@
 #include <sys/wait.h>
 
 #include <chrono>
-#include <ctime>
 #include <random>
 #include <thread>
 
@@ -55,7 +54,8 @@ std::string readAll(const std::string& p) {
 // Runs the job in a child; kills it after `delay` (or lets it end). Answers every error with
 // Skip and the first conflict with Overwrite all.
 void runChild(const std::string& source, const std::string& target, bool move,
-              std::chrono::microseconds delay, bool kill) {
+              std::chrono::microseconds delay, bool kill,
+              std::chrono::seconds leftoverAge = kv::fileops::kLeftoverAge) {
     const pid_t pid = ::fork();
     ASSERT_GE(pid, 0);
     if (pid == 0) {
@@ -66,6 +66,7 @@ void runChild(const std::string& source, const std::string& target, bool move,
         r.sources = {source};
         r.target = target;
         r.move = move;
+        r.leftoverAge = leftoverAge;
         TransferJob job(r);
         Progress p;
         job.run(d, p);
@@ -150,11 +151,10 @@ void killAtRandomMoments(bool move) {
             ++interrupted;
         else  // the job was done before the kill: the machine is faster now than when timed
             span = span * 3 / 4;
-        // Run again once the killed job's temporaries are old: it ends the work, leaves none of
-        // them, and every folder has its source's mode.
+        // Run again (taking any unheld temporary as left over): it ends the work, leaves none
+        // of the killed job's temporaries, and every folder has its source's mode.
         const auto leftovers = temporariesIn(dst);
-        for (const auto& t : leftovers) setTimes(t, std::time(nullptr) - 2 * kLeftoverAge.count());
-        runChild(s / "src", dst, move, {}, false);
+        runChild(s / "src", dst, move, {}, false, std::chrono::seconds(0));
         checkAfterKill(s.path(), dst, files, move);
         for (const auto& f : files) EXPECT_TRUE(fs::exists(dst + "/" + f.rel)) << "not finished " << f.rel;
         EXPECT_EQ(temporariesIn(dst), std::vector<std::string>{}) << "of " << leftovers.size() << " left over";

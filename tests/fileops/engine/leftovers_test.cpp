@@ -4,7 +4,8 @@
 #include <sys/file.h>
 #include <unistd.h>
 
-#include <ctime>
+#include <chrono>
+#include <thread>
 
 #include "engine_fixture.h"
 #include "fileops/engine/leftovers.h"
@@ -16,14 +17,15 @@ using kv::test::TempDir;
 TEST(Leftovers, OnlyOldUnheldTemporariesGoWhenAJobStartsInTheirFolder) {
     TempDir t;
     t.dir("dst");
-    const std::time_t old = std::time(nullptr) - 2 * kLeftoverAge.count();
     const std::string stale = t.file("dst/.report.pdf.0123456789ab.tmp", "half");
     const std::string staleLink = t / "dst/.ln.abcdefabcdef.tmp";
     ::symlink("somewhere", staleLink.c_str());
-    const std::string fresh = t.file("dst/.fresh.txt.00000000beef.tmp", "being made");
     const std::string held = t.file("dst/.held.bin.111111111111.tmp", "still written");
     const std::string ordinary = t.file("dst/.notes.tmp", "mine");
-    for (const auto& p : {stale, staleLink, held, ordinary}) setTimes(p, old);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1200));
+    // Times set back do not make a file look old: its status-change time is now.
+    const std::string fresh = t.file("dst/.fresh.txt.00000000beef.tmp", "being made");
+    setTimes(fresh, 1000000000);
     // A writer that still runs holds its temporary locked, however long it takes.
     const int writer = ::open(held.c_str(), O_WRONLY | O_CLOEXEC);
     ASSERT_GE(writer, 0);
@@ -34,6 +36,7 @@ TEST(Leftovers, OnlyOldUnheldTemporariesGoWhenAJobStartsInTheirFolder) {
     TransferRequest r;
     r.sources = {t / "src.txt"};
     r.target = t / "dst";
+    r.leftoverAge = std::chrono::seconds(1);
     TransferJob job(r);
     Progress p;
     EXPECT_EQ(job.run(d, p).outcome, Outcome::Done);

@@ -88,7 +88,8 @@ void makeBigFile(const std::string& path, long megabytes) {
     std::vector<std::uint64_t> block(1 << 17);  // 1 MiB of incompressible bytes
     for (long i = 0; i < megabytes; ++i) {
         for (auto& w : block) w = rng();
-        out.write(reinterpret_cast<const char*>(block.data()), static_cast<std::streamsize>(block.size() * 8));
+        out.write(reinterpret_cast<const char*>(block.data()),
+                  static_cast<std::streamsize>(block.size() * 8));
     }
 }
 
@@ -130,7 +131,8 @@ void report(const std::string& where, const char* what, const std::vector<Conten
 std::vector<Contender> contenders() {
     auto cp = [](const char* flags) {
         return [flags](const std::string& from, const std::string& to) {
-            return std::system(("cp " + std::string(flags) + " " + quoted(from) + " " + quoted(to)).c_str()) == 0;
+            return std::system(
+                       ("cp " + std::string(flags) + " " + quoted(from) + " " + quoted(to)).c_str()) == 0;
         };
     };
     return {{"kv", ourCopy, {}}, {"cp -a", cp("-a"), {}}, {"cp -r", cp("-r"), {}}};

@@ -64,8 +64,9 @@ bool prepareTargetFolder(const FileOpsContext& ctx, const std::string& target, c
     struct stat st {};
     if (::stat(target.c_str(), &st) == 0) {
         if (S_ISDIR(st.st_mode)) return true;
-        QMessageBox::critical(ctx.owner, QStringLiteral("Error"),
-                              QStringLiteral("%1 entries cannot go onto the file <%2>").arg(count).arg(q(target)));
+        QMessageBox::critical(
+            ctx.owner, QStringLiteral("Error"),
+            QStringLiteral("%1 entries cannot go onto the file <%2>").arg(count).arg(q(target)));
         return false;
     }
     if (QMessageBox::question(ctx.owner, caption,
@@ -73,8 +74,9 @@ bool prepareTargetFolder(const FileOpsContext& ctx, const std::string& target, c
                               QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) != QMessageBox::Yes)
         return false;
     if (!makeFolderWithParents(target)) {
-        QMessageBox::critical(ctx.owner, QStringLiteral("Error"),
-                              QStringLiteral("Cannot create the folder <%1>\n%2").arg(q(target), q(std::strerror(errno))));
+        QMessageBox::critical(
+            ctx.owner, QStringLiteral("Error"),
+            QStringLiteral("Cannot create the folder <%1>\n%2").arg(q(target), q(std::strerror(errno))));
         return false;
     }
     return true;

@@ -17,7 +17,8 @@ QString bytesText(std::uint64_t n) { return QLocale::system().toString(static_ca
 
 int percent(std::uint64_t done, std::uint64_t total) {
     if (total == 0) return 0;
-    return static_cast<int>(std::min<double>(100.0, static_cast<double>(done) * 100.0 / static_cast<double>(total)));
+    return static_cast<int>(
+        std::min<double>(100.0, static_cast<double>(done) * 100.0 / static_cast<double>(total)));
 }
 }  // namespace
 
@@ -33,7 +34,11 @@ QString speedText(double bytesPerSecond) {
 
 QString durationText(std::chrono::seconds s) {
     const long long t = s.count(), h = t / 3600, m = t / 60 % 60, sec = t % 60;
-    if (h > 0) return QStringLiteral("%1:%2:%3").arg(h).arg(m, 2, 10, QLatin1Char('0')).arg(sec, 2, 10, QLatin1Char('0'));
+    if (h > 0)
+        return QStringLiteral("%1:%2:%3")
+            .arg(h)
+            .arg(m, 2, 10, QLatin1Char('0'))
+            .arg(sec, 2, 10, QLatin1Char('0'));
     return QStringLiteral("%1:%2").arg(m).arg(sec, 2, 10, QLatin1Char('0'));
 }
 
@@ -83,11 +88,12 @@ void TFormProgress::show(const fileops::ProgressSnapshot& s, fileops::RateMeter:
     FileBar->setValue(percent(s.fileBytesDone, s.fileBytesTotal));
     // Bytes tell how far a copy is, also inside its one big file; a job of renames and
     // deletions has no bytes and counts its entries.
-    TotalBar->setValue(s.bytesTotal > 0 ? percent(s.bytesDone, s.bytesTotal) : percent(s.filesDone, s.filesTotal));
+    TotalBar->setValue(s.bytesTotal > 0 ? percent(s.bytesDone, s.bytesTotal)
+                                        : percent(s.filesDone, s.filesTotal));
     rate_.sample(now, s.bytesDone);
     const auto rate = rate_.bytesPerSecond();
     const auto left = rate_.timeLeft(s.bytesTotal);
-    Speed->setText(!rate   ? QString()
+    Speed->setText(!rate  ? QString()
                    : left ? QStringLiteral("%1, %2 left").arg(speedText(*rate), durationText(*left))
                           : speedText(*rate));
     Counts->setText(QStringLiteral("%1 of %2 bytes, %3 of %4 files")

@@ -26,7 +26,7 @@ public:
     QProgressBar* FileBar = nullptr;   // the file being copied
     QProgressBar* TotalBar = nullptr;  // the whole job: by bytes where it has any, else by entries
     QLabel* Counts = nullptr;
-    QLabel* Speed = nullptr;  // "12.5 MB/s, 0:42 left"
+    QLabel* Speed = nullptr;               // "12.5 MB/s, 0:42 left"
     QPushButton* BackgroundBtn = nullptr;  // the job goes on, the window closes
     QPushButton* CancelBtn = nullptr;
 

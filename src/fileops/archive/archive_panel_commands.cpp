@@ -258,10 +258,11 @@ void ArchiveMakeFolderCommand(const FileOpsContext& ctx) {
     const std::string inner = placed ? innerPathOf(p, clean) : std::string();
     const bool taken = placed && p->Archive().innermost()->tree.find(inner) >= 0;
     if (!placed || typed.find_first_of("\\") != std::string::npos || typed[0] == '/' || taken) {
-        QMessageBox::critical(ctx.owner, QStringLiteral("Error"),
-                              QStringLiteral("Cannot create the folder <%1>\n%2")
-                                  .arg(q(typed), taken ? QStringLiteral("An entry of that name exists.")
-                                                       : QStringLiteral("The name leads outside this folder.")));
+        QMessageBox::critical(
+            ctx.owner, QStringLiteral("Error"),
+            QStringLiteral("Cannot create the folder <%1>\n%2")
+                .arg(q(typed), taken ? QStringLiteral("An entry of that name exists.")
+                                     : QStringLiteral("The name leads outside this folder.")));
         return;
     }
     fileops::EditZipJob job;

@@ -20,7 +20,8 @@ void failed(std::vector<Failure>& out, const std::string& path, const char* what
 SharedAttributes sharedAttributes(const std::vector<std::string>& paths, std::vector<Failure>& unreadable) {
     SharedAttributes s;
     for (const auto& p : paths) {
-        struct stat own {}, target {};
+        struct stat own {
+        }, target{};
         if (::lstat(p.c_str(), &own) != 0) {
             failed(unreadable, p, "Cannot read the attributes");
             continue;
@@ -49,8 +50,8 @@ SharedAttributes sharedAttributes(const std::vector<std::string>& paths, std::ve
 std::vector<Failure> applyAttributes(const std::vector<std::string>& paths, const AttributeChange& c) {
     std::vector<Failure> out;
     for (const auto& p : paths) {
-        if ((c.owner || c.group) &&
-            ::lchown(p.c_str(), c.owner ? *c.owner : static_cast<uid_t>(-1), c.group ? *c.group : static_cast<gid_t>(-1)) != 0) {
+        if ((c.owner || c.group) && ::lchown(p.c_str(), c.owner ? *c.owner : static_cast<uid_t>(-1),
+                                             c.group ? *c.group : static_cast<gid_t>(-1)) != 0) {
             failed(out, p, "Cannot change the owner or group");
             continue;
         }

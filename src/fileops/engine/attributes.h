@@ -13,8 +13,8 @@
 namespace kv::fileops {
 
 struct SharedAttributes {
-    unsigned allSet = 07777;   // mode bits every entry has
-    unsigned anySet = 0;       // mode bits at least one entry has
+    unsigned allSet = 07777;     // mode bits every entry has
+    unsigned anySet = 0;         // mode bits at least one entry has
     std::optional<uid_t> owner;  // set when all have the same
     std::optional<gid_t> group;
     std::optional<timespec> modified;

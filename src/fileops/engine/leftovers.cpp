@@ -33,9 +33,10 @@ int removeLeftoverTemporaries(const std::string& folder, std::chrono::seconds ag
         return 0;
     }
     std::vector<std::string> stale;
-    timespec now {};
+    timespec now{};
     ::clock_gettime(CLOCK_REALTIME, &now);
-    const double before = static_cast<double>(now.tv_sec) + now.tv_nsec / 1e9 - static_cast<double>(age.count());
+    const double before =
+        static_cast<double>(now.tv_sec) + now.tv_nsec / 1e9 - static_cast<double>(age.count());
     while (const dirent* e = ::readdir(d)) {
         if (!platform::isTemporaryFileName(e->d_name)) continue;
         struct stat st {};

@@ -6,7 +6,8 @@ namespace kv::fileops {
 
 void RateMeter::sample(Clock::time_point at, std::uint64_t bytesDone) {
     // A copy tried again takes its bytes back: the speed starts afresh from there.
-    if (!samples_.empty() && (bytesDone < samples_.back().second || at < samples_.back().first)) samples_.clear();
+    if (!samples_.empty() && (bytesDone < samples_.back().second || at < samples_.back().first))
+        samples_.clear();
     samples_.emplace_back(at, bytesDone);
     while (samples_.size() > 2 && at - samples_[1].first >= kWindow) samples_.pop_front();
 }

@@ -84,7 +84,8 @@ mode_t processUmask() {
         std::ifstream status("/proc/self/status");
         std::string line;
         while (std::getline(status, line))
-            if (line.rfind("Umask:", 0) == 0) return static_cast<mode_t>(std::strtoul(line.c_str() + 6, nullptr, 8) & 0777);
+            if (line.rfind("Umask:", 0) == 0)
+                return static_cast<mode_t>(std::strtoul(line.c_str() + 6, nullptr, 8) & 0777);
         return static_cast<mode_t>(0777);
     }();
     return mask;
@@ -254,11 +255,12 @@ TransferJob::Status TransferJob::copyFolder(const std::string& src, const std::s
         });
         if (step != Step::Go) return statusOf(step);
     }
-    if (exists && S_ISDIR(dstSt.st_mode)) removeLeftoverTemporaries(dst, request_.leftoverAge);  // a stopped copy's, say
+    if (exists && S_ISDIR(dstSt.st_mode))
+        removeLeftoverTemporaries(dst, request_.leftoverAge);  // a stopped copy's, say
     if (!exists || !S_ISDIR(dstSt.st_mode)) {
         // Owner-only until its contents are in; the source's mode comes last.
-        const Step step =
-            ask_->until([&](OpError& e) { return succeeded(::mkdir(dst.c_str(), 0700), e, dst, "make folder"); });
+        const Step step = ask_->until(
+            [&](OpError& e) { return succeeded(::mkdir(dst.c_str(), 0700), e, dst, "make folder"); });
         if (step != Step::Go) return statusOf(step);
     }
     progress_->beginFile(src);
@@ -350,9 +352,9 @@ TransferJob::Attempt TransferJob::copyFileOnce(FileTask& t, bool removeSource, D
     }
     if (ds == DataStatus::Failed) {
         t.failure = {t.to, "write", err, {}};
-    } else if (removeSource && (copied != size || ::fstat(in.fd, &after) != 0 || after.st_size != now.st_size ||
-                                after.st_mtim.tv_sec != now.st_mtim.tv_sec ||
-                                after.st_mtim.tv_nsec != now.st_mtim.tv_nsec)) {
+    } else if (removeSource &&
+               (copied != size || ::fstat(in.fd, &after) != 0 || after.st_size != now.st_size ||
+                after.st_mtim.tv_sec != now.st_mtim.tv_sec || after.st_mtim.tv_nsec != now.st_mtim.tv_nsec)) {
         // A move removes the source only when all of it arrived as it is now.
         t.failure = {t.from, "move", 0, "The file changed while it was moved; it is kept where it was"};
     } else {
@@ -383,7 +385,9 @@ TransferJob::Status TransferJob::copyFile(const std::string& src, const std::str
             case Attempt::Done:
                 if (removeSource) removeLater(src, t.now, dst);
                 return Status::Done;
-            case Attempt::NotRegular: ask_->refuse(src, "It is no longer a regular file"); return Status::Skipped;
+            case Attempt::NotRegular:
+                ask_->refuse(src, "It is no longer a regular file");
+                return Status::Skipped;
             case Attempt::Cancelled: return Status::Cancelled;
             case Attempt::Failed: break;
         }
@@ -426,13 +430,13 @@ TransferJob::Status TransferJob::copyFilesTogether(std::vector<FileTask>& tasks,
             continue;
         }
         if (t.st.st_ino == 0 && ::lstat(t.from.c_str(), &t.st) != 0) {  // listed by name only
-            if (errno == ENOENT) continue;  // gone since the folder was read
+            if (errno == ENOENT) continue;                              // gone since the folder was read
             ask_->refuse(t.from, OpError{t.from, "read", errno, {}}.reason());
             complete = false;
             continue;
         }
         const Status s = t.st.st_mode && !S_ISREG(t.st.st_mode) ? copyItem(t.from, t.to, t.st, removeSource)
-                                                                 : copyFile(t.from, t.to, t.st, removeSource);
+                                                                : copyFile(t.from, t.to, t.st, removeSource);
         if (s == Status::Cancelled) return s;
         if (s == Status::Skipped) complete = false;
     }

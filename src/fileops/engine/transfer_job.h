@@ -82,7 +82,7 @@ private:
         std::string path;
         bool folder = false;
     };
-    std::vector<Pending> pending_;                 // in removal order: contents before folders
+    std::vector<Pending> pending_;  // in removal order: contents before folders
     std::uint64_t pendingBytes_ = 0;
     std::map<dev_t, std::string> targetFolders_;  // a folder on each file system copied to
 };

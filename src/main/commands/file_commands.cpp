@@ -83,7 +83,8 @@ void registerFileCommands(CommandTable& t) {
     addFileOp(
         t, "file.renameInPlace", [](const FileOpsContext& c) { fileops_ui::RenameMoveCommand(c, true); },
         fileops_ui::ArchiveMoveCommand, false);
-    addFileOp(t, "file.makeFolder", fileops_ui::MakeFolderCommand, fileops_ui::ArchiveMakeFolderCommand, false);
+    addFileOp(t, "file.makeFolder", fileops_ui::MakeFolderCommand, fileops_ui::ArchiveMakeFolderCommand,
+              false);
     addFileOp(t, "file.delete", fileops_ui::DeleteCommand, fileops_ui::ArchiveDeleteCommand, false);
     addFileOp(
         t, "file.attributes", fileops_ui::AttributesCommand,

@@ -32,7 +32,8 @@ void makeTree(const TempDir& t) {
     // Enough small files in one folder for them to be made on several threads.
     t.dir("src/many");
     for (int i = 0; i < 40; ++i) {
-        const std::string f = t.file("src/many/f" + std::to_string(i), std::string(100 + i * 37, char('a' + i % 26)));
+        const std::string f =
+            t.file("src/many/f" + std::to_string(i), std::string(100 + i * 37, char('a' + i % 26)));
         ::chmod(f.c_str(), i % 2 ? 0640 : 0604);
         setTimes(f, 1000000000 + i);
     }
@@ -297,7 +298,8 @@ TEST(Copy, ManySmallFilesOntoAFullTargetArriveWholeOrAreReported) {
     if (!small.ok()) GTEST_SKIP() << "needs root to mount a tmpfs";
     TempDir t;
     t.dir("src/many");
-    for (int i = 0; i < 40; ++i) t.file("src/many/f" + std::to_string(i), std::string(20000, char('a' + i % 26)));
+    for (int i = 0; i < 40; ++i)
+        t.file("src/many/f" + std::to_string(i), std::string(20000, char('a' + i % 26)));
     ScriptedDecider d;
     d.errorAnswers = {Decision::SkipAll};
     const JobResult r = copy(d, {t / "src/many"}, small.path());

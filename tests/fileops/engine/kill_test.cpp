@@ -157,9 +157,11 @@ void killAtRandomMoments(bool move) {
         runChild(s / "src", dst, move, {}, false, std::chrono::seconds(0));
         checkAfterKill(s.path(), dst, files, move);
         for (const auto& f : files) EXPECT_TRUE(fs::exists(dst + "/" + f.rel)) << "not finished " << f.rel;
-        EXPECT_EQ(temporariesIn(dst), std::vector<std::string>{}) << "of " << leftovers.size() << " left over";
+        EXPECT_EQ(temporariesIn(dst), std::vector<std::string>{})
+            << "of " << leftovers.size() << " left over";
         for (const char* folder : {"src", "src/d0", "src/d3"}) {
-            struct stat want {}, got {};
+            struct stat want {
+            }, got{};
             ASSERT_EQ(::stat((model / folder).c_str(), &want), 0);
             ASSERT_EQ(::stat((dst + "/" + folder).c_str(), &got), 0);
             EXPECT_EQ(got.st_mode & 07777, want.st_mode & 07777) << folder;

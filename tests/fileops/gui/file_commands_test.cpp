@@ -103,8 +103,9 @@ TEST_F(FileCommandsTest, AnAllAnswerHoldsForEveryEntryOfTheCommand) {
         int key;
         bool overwriteAll;
     };
-    for (const Row& row : {Row{"F5, Overwrite all", Qt::Key_F5, true}, Row{"F5, Skip all", Qt::Key_F5, false},
-                           Row{"F6, Overwrite all", Qt::Key_F6, true}, Row{"F6, Skip all", Qt::Key_F6, false}}) {
+    for (const Row& row :
+         {Row{"F5, Overwrite all", Qt::Key_F5, true}, Row{"F5, Skip all", Qt::Key_F5, false},
+          Row{"F6, Overwrite all", Qt::Key_F6, true}, Row{"F6, Skip all", Qt::Key_F6, false}}) {
         SCOPED_TRACE(row.name);
         auto& f = open();
         const char* names[] = {"one.txt", "two.txt", "three.txt"};

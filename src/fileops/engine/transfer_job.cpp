@@ -6,13 +6,10 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <fstream>
 #include <memory>
-#include <system_error>
-#include <thread>
 
 #include "fileops/engine/leftovers.h"
 #include "fileops/engine/paths.h"
@@ -27,9 +24,8 @@ using Step = Asker::Step;
 // Past this much, the sources of a move across file systems are removed before more is copied:
 // a crash leaves at most this much twice on disk.
 constexpr std::size_t kPendingEntries = 50000;
-// Files of a fresh folder are made on several threads when there are this many of them,
-// each under this size (a big one is copied by the kernel at full speed on its own).
-constexpr std::size_t kTogetherFrom = 16;
+// Files of a fresh folder under this size are copied without a question first; a big one
+// goes the usual way, which shows its own progress.
 constexpr off_t kTogetherBelow = 1 << 20;
 constexpr std::uint64_t kPendingBytes = 4ull << 30;
 
@@ -269,7 +265,7 @@ TransferJob::Status TransferJob::copyFolder(const std::string& src, const std::s
     const Step listed = ask_->until([&](OpError& e) { return readFolder(src, names, e, &types); });
     if (listed != Step::Go) return statusOf(listed);
     bool complete = true;
-    // In a folder just made nothing can be in the way: its files go together.
+    // In a folder just made nothing can be in the way: its files need no look at the target.
     const bool fresh = !exists || !S_ISDIR(dstSt.st_mode);
     std::vector<FileTask> together;
     for (std::size_t i = 0; i < names.size(); ++i) {
@@ -299,23 +295,9 @@ TransferJob::Status TransferJob::copyFolder(const std::string& src, const std::s
         if (s == Status::Cancelled) return s;
         if (s == Status::Skipped) complete = false;
     }
-    if (together.size() < kTogetherFrom) {
-        for (FileTask& t : together) {
-            if (t.st.st_ino == 0 && ::lstat(t.from.c_str(), &t.st) != 0) {  // listed by name only
-                if (errno == ENOENT) continue;
-                ask_->refuse(t.from, OpError{t.from, "read", errno, {}}.reason());
-                complete = false;
-                continue;
-            }
-            const Status s = copyItem(t.from, t.to, t.st, removeSource);
-            if (s == Status::Cancelled) return s;
-            if (s == Status::Skipped) complete = false;
-        }
-    } else {
-        const Status s = copyFilesTogether(together, removeSource);
-        if (s == Status::Cancelled) return s;
-        if (s == Status::Skipped) complete = false;
-    }
+    const Status s = copyFreshFiles(together, removeSource);
+    if (s == Status::Cancelled) return s;
+    if (s == Status::Skipped) complete = false;
     keepFolderAttributes(dst, st);
     if (removeSource && complete) removeLater(src, st, dst);
     return complete ? Status::Done : Status::Skipped;
@@ -396,31 +378,14 @@ TransferJob::Status TransferJob::copyFile(const std::string& src, const std::str
     }
 }
 
-TransferJob::Status TransferJob::copyFilesTogether(std::vector<FileTask>& tasks, bool removeSource) {
-    // Making a file costs the kernel more than copying a small one: several are made at
-    // once. Nothing is asked meanwhile; what failed is tried again one by one, with questions.
-    const unsigned threads = std::clamp(std::thread::hardware_concurrency(), 2u, 4u);
-    std::atomic<std::size_t> next{0};
+TransferJob::Status TransferJob::copyFreshFiles(std::vector<FileTask>& tasks, bool removeSource) {
+    // One thread: files made side by side in one folder wait for each other on the folder's
+    // lock, and measured slower than one after the other.
     std::vector<Attempt> results(tasks.size(), Attempt::Cancelled);
-    auto work = [&] {
-        DataCopier data(calls_);
-        for (;;) {
-            const std::size_t i = next.fetch_add(1, std::memory_order_relaxed);
-            if (i >= tasks.size() || progress_->cancelled()) return;
-            progress_->beginFile(tasks[i].from);
-            results[i] = copyFileOnce(tasks[i], removeSource, data);
-        }
-    };
-    std::vector<std::thread> helpers;
-    for (unsigned k = 1; k < threads; ++k) {
-        try {
-            helpers.emplace_back(work);
-        } catch (const std::system_error&) {
-            break;  // fewer threads only make it slower
-        }
+    for (std::size_t i = 0; i < tasks.size() && !progress_->cancelled(); ++i) {
+        progress_->beginFile(tasks[i].from);
+        results[i] = copyFileOnce(tasks[i], removeSource, data_);
     }
-    work();
-    for (auto& h : helpers) h.join();
     bool complete = true;
     for (std::size_t i = 0; i < tasks.size(); ++i) {
         FileTask& t = tasks[i];

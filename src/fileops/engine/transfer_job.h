@@ -59,9 +59,11 @@ private:
         OpError failure;
     };
     enum class Attempt { Done, Failed, NotRegular, Cancelled };
-    // One try, asking nothing (so several may run at once, each with its own DataCopier).
+    // One try, asking nothing.
     Attempt copyFileOnce(FileTask& t, bool removeSource, DataCopier& data);
-    Status copyFilesTogether(std::vector<FileTask>& tasks, bool removeSource);
+    // The files of a folder the job has just made: each tried once without a look at the
+    // target (nothing can be there); what failed goes the usual way, with its questions.
+    Status copyFreshFiles(std::vector<FileTask>& tasks, bool removeSource);
     Status copySpecial(const std::string& src, const std::string& dst, const struct stat& st,
                        bool removeSource);
     Status moveItem(const std::string& src, const std::string& dst, const struct stat& st);

@@ -29,7 +29,7 @@ void makeTree(const TempDir& t) {
     ::symlink("/nonexistent/target", (t / "src/dangling").c_str());
     ::symlink("sub", (t / "src/dir-link").c_str());
     ::mkfifo((t / "src/pipe").c_str(), 0640);
-    // Enough small files in one folder for them to be made on several threads.
+    // A folder of many small files, made by the path that does not look at the target first.
     t.dir("src/many");
     for (int i = 0; i < 40; ++i) {
         const std::string f =
@@ -291,8 +291,8 @@ TEST(Copy, AFullTargetAsksAndLeavesTheSourceAndNoPartialFile) {
     EXPECT_TRUE(fs::exists(small.path() + "/small"));
 }
 
-// Files made together on several threads: those that find no room are asked about one by one
-// afterwards; what arrived is whole, nothing half-made stays.
+// The files of a fresh folder that find no room are asked about one by one after their first
+// try; what arrived is whole, nothing half-made stays.
 TEST(Copy, ManySmallFilesOntoAFullTargetArriveWholeOrAreReported) {
     TinyTmpfs small("256k");
     if (!small.ok()) GTEST_SKIP() << "needs root to mount a tmpfs";

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <memory>
@@ -303,12 +304,15 @@ TransferJob::Status TransferJob::copyFolder(const std::string& src, const std::s
     return complete ? Status::Done : Status::Skipped;
 }
 
-TransferJob::Attempt TransferJob::copyFileOnce(FileTask& t, bool removeSource, DataCopier& data) {
+TransferJob::Attempt TransferJob::copyFileOnce(FileTask& t, bool removeSource, DataCopier& data, int fromDir,
+                                               int toDir) {
     std::uint64_t copied = 0;
+    const bool inFolders = fromDir >= 0 && toDir >= 0;
     // O_NONBLOCK: a fifo put in the file's place since it was listed must not hang us; for a
     // regular file the flag changes nothing.
-    FdCloser in{::open(t.from.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC)};
-    platform::AtomicFile out;
+    FdCloser in{::openat(inFolders ? fromDir : AT_FDCWD,
+                         inFolders ? baseName(t.from).c_str() : t.from.c_str(),
+                         O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC)};
     struct stat& now = t.now;
     if (in.fd < 0) {
         t.failure = {t.from, "open", errno, {}};
@@ -319,13 +323,22 @@ TransferJob::Attempt TransferJob::copyFileOnce(FileTask& t, bool removeSource, D
     // needed; the job sets the mode itself, so no look at the target either.
     const mode_t mode = now.st_mode & 07777;
     const bool modeAtCreation = (mode & 07000) == 0 && (mode & processUmask()) == 0;
-    if (!out.begin(AT_FDCWD, t.to, modeAtCreation ? mode : 0600, false)) {
+    const mode_t createMode = modeAtCreation ? mode : 0600;
+    // In a folder held open the copy is made unnamed (O_TMPFILE) where the file system can,
+    // and named only once complete: one step in the folder in place of a create and a rename,
+    // and nothing left behind if the job is killed. Elsewhere a temporary beside the target.
+    FdCloser unnamed{
+        inFolders && unnamedWorks_ ? ::openat(toDir, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, createMode) : -1};
+    platform::AtomicFile out;
+    if (unnamed.fd < 0 &&
+        !out.begin(inFolders ? toDir : AT_FDCWD, inFolders ? baseName(t.to) : t.to, createMode, false)) {
         t.failure = {t.to, "create", out.error(), {}};
         return Attempt::Failed;
     }
+    const int outFd = unnamed.fd >= 0 ? unnamed.fd : out.fd();
     int err = 0;
     const auto size = static_cast<std::uint64_t>(now.st_size);
-    const DataStatus ds = data.copy(in.fd, out.fd(), size, *progress_, copied, err);
+    const DataStatus ds = data.copy(in.fd, outFd, size, *progress_, copied, err);
     struct stat after {};
     if (ds == DataStatus::Cancelled) {
         out.abandon();
@@ -340,14 +353,26 @@ TransferJob::Attempt TransferJob::copyFileOnce(FileTask& t, bool removeSource, D
         // A move removes the source only when all of it arrived as it is now.
         t.failure = {t.from, "move", 0, "The file changed while it was moved; it is kept where it was"};
     } else {
-        if (!modeAtCreation) ::fchmod(out.fd(), mode);
+        if (!modeAtCreation) ::fchmod(outFd, mode);
         const timespec times[2] = {now.st_atim, now.st_mtim};
-        ::futimens(out.fd(), times);
-        if (out.commit(false)) {
+        ::futimens(outFd, times);
+        bool placed = false;
+        if (unnamed.fd >= 0) {
+            // Never replaces: a name that appeared meanwhile fails with EEXIST and is asked about.
+            char self[48];
+            std::snprintf(self, sizeof self, "/proc/self/fd/%d", unnamed.fd);
+            placed = ::linkat(AT_FDCWD, self, toDir, baseName(t.to).c_str(), AT_SYMLINK_FOLLOW) == 0;
+            err = errno;
+            if (!placed && err == ENOENT) unnamedWorks_ = false;  // no /proc: temporaries from now on
+        } else {
+            placed = out.commit(false);
+            err = out.error();
+        }
+        if (placed) {
             progress_->fileDone();
             return Attempt::Done;
         }
-        t.failure = {t.to, "write", out.error(), {}};
+        t.failure = {t.to, "write", err, {}};
     }
     // `out` goes with the return, and with it the temporary.
     progress_->addBytes(0 - copied);
@@ -382,9 +407,16 @@ TransferJob::Status TransferJob::copyFreshFiles(std::vector<FileTask>& tasks, bo
     // One thread: files made side by side in one folder wait for each other on the folder's
     // lock, and measured slower than one after the other.
     std::vector<Attempt> results(tasks.size(), Attempt::Cancelled);
-    for (std::size_t i = 0; i < tasks.size() && !progress_->cancelled(); ++i) {
-        progress_->beginFile(tasks[i].from);
-        results[i] = copyFileOnce(tasks[i], removeSource, data_);
+    if (!tasks.empty()) {
+        // Both folders held open (not followed if a link took their place) for this loop only,
+        // so a deep tree never holds two of them per level.
+        const int flags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+        FdCloser from{::open(parentPath(tasks.front().from).c_str(), flags)};
+        FdCloser to{::open(parentPath(tasks.front().to).c_str(), flags)};
+        for (std::size_t i = 0; i < tasks.size() && !progress_->cancelled(); ++i) {
+            progress_->beginFile(tasks[i].from);
+            results[i] = copyFileOnce(tasks[i], removeSource, data_, from.fd, to.fd);
+        }
     }
     bool complete = true;
     for (std::size_t i = 0; i < tasks.size(); ++i) {

@@ -59,8 +59,9 @@ private:
         OpError failure;
     };
     enum class Attempt { Done, Failed, NotRegular, Cancelled };
-    // One try, asking nothing.
-    Attempt copyFileOnce(FileTask& t, bool removeSource, DataCopier& data);
+    // One try, asking nothing. With the folders open (fromDir, toDir), the file is reached by
+    // its name in them: the kernel does not walk the whole path again for every call.
+    Attempt copyFileOnce(FileTask& t, bool removeSource, DataCopier& data, int fromDir = -1, int toDir = -1);
     // The files of a folder the job has just made: each tried once without a look at the
     // target (nothing can be there); what failed goes the usual way, with its questions.
     Status copyFreshFiles(std::vector<FileTask>& tasks, bool removeSource);
@@ -87,6 +88,7 @@ private:
     std::vector<Pending> pending_;  // in removal order: contents before folders
     std::uint64_t pendingBytes_ = 0;
     std::map<dev_t, std::string> targetFolders_;  // a folder on each file system copied to
+    bool unnamedWorks_ = true;  // cleared once naming an unnamed file failed for want of /proc
 };
 
 }  // namespace kv::fileops

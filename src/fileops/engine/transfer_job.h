@@ -2,8 +2,8 @@
 // Copy and move of files and folders.
 //
 // Copy: folders recursively (merged into a folder of the same name), each regular file
-// written to a temporary beside its target and renamed into place only when complete, mode
-// and times kept; links copied as links; fifos and devices recreated, never opened;
+// written unnamed (O_TMPFILE, in a folder the job made) or to a temporary beside its target,
+// and named only when complete, mode and times kept; links copied as links; fifos and devices recreated, never opened;
 // sockets (and devices without the right to make them) left out with a note.
 // Move: rename(2) on the same file system; across file systems the copy above, the source's
 // size and time compared after each file (a source that changed is kept and reported), the

@@ -1,9 +1,16 @@
 #include "fileops/file_forms.h"
 
+#include <grp.h>
+#include <pwd.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDateTimeEdit>
+#include <QSignalBlocker>
 #include <QFrame>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -15,6 +22,7 @@
 #include <QShowEvent>
 #include <QVBoxLayout>
 
+#include "fileops/file_command_support.h"
 #include "fileops/fileops_context.h"
 #include "fileops/question_dialogs.h"
 #include "panel/fpanel.h"
@@ -23,7 +31,7 @@ namespace kv {
 
 namespace {
 
-QString q(const std::string& s) { return QString::fromStdString(s); }
+using fileops_ui::q;
 
 void fixedDialog(QDialog* d, const char* name, const char* caption) {
     d->setObjectName(QString::fromLatin1(name));
@@ -144,7 +152,9 @@ void TFormCopy::activate(const FileOpsContext& ctx) {
         Edit1->setText(q(ctx.active->CurPath));
     }
     Edit2->setText(q(ctx.passive->CurDir));
-    Button1->setFocus();
+    // The target is what the user most often changes: typing replaces the proposed folder.
+    Edit2->selectAll();
+    Edit2->setFocus();
 }
 
 // --- delete ------------------------------------------------------------------------------
@@ -345,14 +355,51 @@ TFormAttrib::TFormAttrib(QWidget* parent) : QDialog(parent) {
     boxes->addWidget(PermissionsBox);
     v->addLayout(boxes);
 
+    auto* more = new QGridLayout;
+    Octal = new QLineEdit(this);
+    Octal->setObjectName(QStringLiteral("Octal"));
+    Octal->setMaxLength(4);
+    Octal->setPlaceholderText(QStringLiteral("mixed"));
+    Owner = new QComboBox(this);
+    Owner->setObjectName(QStringLiteral("Owner"));
+    Group = new QComboBox(this);
+    Group->setObjectName(QStringLiteral("Group"));
+    for (QComboBox* c : {Owner, Group}) {
+        c->setEditable(true);
+        c->setInsertPolicy(QComboBox::NoInsert);
+    }
+    ModTime = new QDateTimeEdit(this);
+    ModTime->setObjectName(QStringLiteral("ModTime"));
+    ModTime->setDisplayFormat(QStringLiteral("dd.MM.yyyy hh:mm:ss"));
+    more->addWidget(new QLabel(QStringLiteral("Mode (octal):"), this), 0, 0);
+    more->addWidget(Octal, 0, 1);
+    more->addWidget(new QLabel(QStringLiteral("Owner:"), this), 1, 0);
+    more->addWidget(Owner, 1, 1);
+    more->addWidget(new QLabel(QStringLiteral("Group:"), this), 2, 0);
+    more->addWidget(Group, 2, 1);
+    more->addWidget(new QLabel(QStringLiteral("Modified:"), this), 3, 0);
+    more->addWidget(ModTime, 3, 1);
+    v->addLayout(more);
+
     // Read-only is the write bits: the boxes follow each other.
-    connect(ReadOnly, &QCheckBox::clicked, this, [this](bool on) {
-        if (on)
-            for (int i : {1, 4, 7}) Permission[i]->setChecked(false);
-        else
-            Permission[1]->setChecked(true);
+    connect(ReadOnly, &QCheckBox::clicked, this, [this] {
+        const Qt::CheckState s = ReadOnly->checkState();
+        if (s == Qt::Checked)
+            for (int i : {1, 4, 7}) Permission[i]->setCheckState(Qt::Unchecked);
+        else if (s == Qt::Unchecked)
+            Permission[1]->setCheckState(Qt::Checked);
     });
-    connect(Permission[1], &QCheckBox::toggled, this, [this](bool on) { ReadOnly->setChecked(!on); });
+    for (int i = 0; i < 9; ++i)
+        connect(Permission[i], &QCheckBox::stateChanged, this, [this, i] {
+            if (i == 1) {
+                const Qt::CheckState w = Permission[1]->checkState();
+                ReadOnly->setCheckState(w == Qt::PartiallyChecked ? Qt::PartiallyChecked
+                                        : w == Qt::Checked        ? Qt::Unchecked
+                                                                  : Qt::Checked);
+            }
+            showOctal();
+        });
+    connect(Octal, &QLineEdit::textEdited, this, &TFormAttrib::octalEdited);
 
     OKBtn = button(this, "OKBtn", "OK");
     CancelBtn = button(this, "CancelBtn", "Cancel");
@@ -360,28 +407,141 @@ TFormAttrib::TFormAttrib(QWidget* parent) : QDialog(parent) {
     centreOnScreen(this);
 }
 
-bool TFormAttrib::activate(const FileOpsContext& ctx) {
+namespace {
+QString userName(uid_t uid) {
+    if (const passwd* pw = ::getpwuid(uid)) return QString::fromLocal8Bit(pw->pw_name);
+    return QString::number(uid);
+}
+QString groupName(gid_t gid) {
+    if (const group* gr = ::getgrgid(gid)) return QString::fromLocal8Bit(gr->gr_name);
+    return QString::number(gid);
+}
+// A name, or a number, to an id.
+std::optional<uid_t> userId(const QString& text) {
+    bool number = false;
+    const uint n = text.toUInt(&number);
+    if (number) return static_cast<uid_t>(n);
+    if (const passwd* pw = ::getpwnam(text.toLocal8Bit().constData())) return pw->pw_uid;
+    return std::nullopt;
+}
+std::optional<gid_t> groupId(const QString& text) {
+    bool number = false;
+    const uint n = text.toUInt(&number);
+    if (number) return static_cast<gid_t>(n);
+    if (const group* gr = ::getgrnam(text.toLocal8Bit().constData())) return gr->gr_gid;
+    return std::nullopt;
+}
+}  // namespace
+
+bool TFormAttrib::activate(const FileOpsContext& ctx, const std::vector<std::string>& paths,
+                           std::vector<fileops::Failure>& unreadable) {
+    shared_ = fileops::sharedAttributes(paths, unreadable);
+    if (shared_.readable == 0) return false;
     const TFPanel* p = ctx.active;
-    struct stat st {};
-    if (::stat(p->CurPath.c_str(), &st) != 0 && ::lstat(p->CurPath.c_str(), &st) != 0) return false;
-    oldMode = st.st_mode;
-    FileDirName->setText(q(p->CurPath));
+    const bool one = paths.size() == 1;
+    FileDirName->setText(one ? q(paths.front()) : QStringLiteral("%1 entries").arg(paths.size()));
     FilePathName->setText(q(p->CurDir));
-    ChangeDate->setText(shortDateTime(st.st_mtim.tv_sec));
-    for (int i = 0; i < 9; ++i) Permission[i]->setChecked(st.st_mode & (0400u >> i));
-    ReadOnly->setChecked(!(st.st_mode & S_IWUSR));
+    ChangeDate->setText(shared_.modified ? shortDateTime(shared_.modified->tv_sec) : QString());
+    auto show = [](QCheckBox* box, bool all, bool any) {
+        box->setTristate(all != any);
+        box->setCheckState(all ? Qt::Checked : any ? Qt::PartiallyChecked : Qt::Unchecked);
+    };
+    for (int i = 0; i < 9; ++i) {
+        const unsigned bit = 0400u >> i;
+        show(Permission[i], shared_.allSet & bit, shared_.anySet & bit);
+    }
+    show(ReadOnly, !(shared_.anySet & S_IWUSR), !(shared_.allSet & S_IWUSR));
+    // What Linux decides by itself, shown for the entry under the cursor.
+    struct stat st {};
+    const bool cursorRead = ::lstat(p->CurPath.c_str(), &st) == 0;
     Hidden->setChecked(!p->CurFile.empty() && p->CurFile[0] == '.');
-    System->setChecked(!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode));
-    Archive->setChecked(S_ISREG(st.st_mode));
+    System->setChecked(cursorRead && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode) && !S_ISLNK(st.st_mode));
+    Archive->setChecked(cursorRead && S_ISREG(st.st_mode));
+    showOctal();
+    octalTyped_ = false;
+
+    // The owner changes only for the superuser; the group where the user owns every entry.
+    const bool super = ::geteuid() == 0;
+    Owner->clear();
+    Group->clear();
+    if (super) {
+        ::setpwent();
+        while (const passwd* pw = ::getpwent()) Owner->addItem(QString::fromLocal8Bit(pw->pw_name));
+        ::endpwent();
+        ::setgrent();
+        while (const group* gr = ::getgrent()) Group->addItem(QString::fromLocal8Bit(gr->gr_name));
+        ::endgrent();
+    } else {
+        std::vector<gid_t> groups(static_cast<std::size_t>(std::max(0, ::getgroups(0, nullptr))));
+        const int n = ::getgroups(static_cast<int>(groups.size()), groups.data());
+        groups.resize(static_cast<std::size_t>(std::max(0, n)));
+        groups.push_back(::getegid());
+        for (gid_t g : groups)
+            if (Group->findText(groupName(g)) < 0) Group->addItem(groupName(g));
+    }
+    ownerShown_ = shared_.owner ? userName(*shared_.owner) : QString();
+    groupShown_ = shared_.group ? groupName(*shared_.group) : QString();
+    Owner->setEditText(ownerShown_);
+    Group->setEditText(groupShown_);
+    Owner->setEnabled(super);
+    Group->setEnabled(super || (shared_.owner && *shared_.owner == ::geteuid()));
+    const timespec t = shared_.modified ? *shared_.modified : shared_.firstModified;
+    timeShown_ = QDateTime::fromSecsSinceEpoch(t.tv_sec);
+    ModTime->setDateTime(timeShown_);
     OKBtn->setFocus();
     return true;
 }
 
-unsigned TFormAttrib::chosenPermissions() const {
-    unsigned bits = 0;
-    for (int i = 0; i < 9; ++i)
-        if (Permission[i]->isChecked()) bits |= 0400u >> i;
-    return bits;
+void TFormAttrib::showOctal() {
+    unsigned mode = shared_.allSet & 07000u;
+    for (int i = 0; i < 9; ++i) {
+        const Qt::CheckState s = Permission[i]->checkState();
+        if (s == Qt::PartiallyChecked || (shared_.allSet & 07000u) != (shared_.anySet & 07000u)) {
+            Octal->clear();
+            return;
+        }
+        if (s == Qt::Checked) mode |= 0400u >> i;
+    }
+    Octal->setText(QStringLiteral("%1").arg(mode, 4, 8, QLatin1Char('0')));
+}
+
+void TFormAttrib::octalEdited(const QString& text) {
+    const auto mode = fileops::parseOctalMode(text.toStdString());
+    octalTyped_ = mode.has_value();
+    if (!mode) return;
+    for (int i = 0; i < 9; ++i) {
+        const QSignalBlocker quiet(Permission[i]);
+        Permission[i]->setCheckState((*mode & (0400u >> i)) ? Qt::Checked : Qt::Unchecked);
+    }
+    ReadOnly->setCheckState((*mode & S_IWUSR) ? Qt::Unchecked : Qt::Checked);
+}
+
+fileops::AttributeChange TFormAttrib::chosenChange(std::string& error) const {
+    fileops::AttributeChange c;
+    const auto typed = fileops::parseOctalMode(Octal->text().toStdString());
+    if (octalTyped_ && typed) {
+        // Typed in full: every bit is decided, the special ones too.
+        c.setBits = *typed;
+        c.clearBits = ~*typed & 07777u;
+    } else {
+        for (int i = 0; i < 9; ++i) {
+            const unsigned bit = 0400u >> i;
+            const Qt::CheckState s = Permission[i]->checkState();
+            if (s == Qt::Checked && (shared_.allSet & bit) == 0) c.setBits |= bit;
+            if (s == Qt::Unchecked && (shared_.anySet & bit) != 0) c.clearBits |= bit;
+        }
+    }
+    const QString owner = Owner->currentText().trimmed(), group = Group->currentText().trimmed();
+    if (Owner->isEnabled() && !owner.isEmpty() && owner != ownerShown_) {
+        c.owner = userId(owner);
+        if (!c.owner) error = "No such user: " + owner.toStdString();
+    }
+    if (Group->isEnabled() && !group.isEmpty() && group != groupShown_) {
+        c.group = groupId(group);
+        if (!c.group) error = "No such group: " + group.toStdString();
+    }
+    if (ModTime->dateTime() != timeShown_) c.modified = timespec{ModTime->dateTime().toSecsSinceEpoch(), 0};
+    return c;
 }
 
 }  // namespace kv

@@ -1,10 +1,17 @@
 #pragma once
 // The dialogs of the file commands, with the controls of the old forms by name. They only
 // hold controls and their texts; fileops_commands.cpp runs them and does the work.
+#include <QDateTime>
 #include <QDialog>
+
+#include <string>
+#include <vector>
+
+#include "fileops/engine/attributes.h"
 
 class QCheckBox;
 class QComboBox;
+class QDateTimeEdit;
 class QFrame;
 class QGroupBox;
 class QLabel;
@@ -98,17 +105,20 @@ public:
     QPushButton* Button2 = nullptr;
 };
 
-// Attributes of the entry under the cursor. Read-only stands for the write bits; hidden,
-// system and archive follow from the name and the kind and are shown, not changed; the
-// nine permission bits sit beside them.
+// Attributes of the chosen entries (the selection, else the entry under the cursor).
+// Read-only stands for the write bits; hidden, system and archive follow from the name and
+// the kind and are shown, not changed; the nine permission bits sit beside them, with the
+// mode in octal, the owner, the group and the modification time. Where the entries differ
+// a box shows its third state, and a box left so changes nothing.
 class TFormAttrib : public QDialog {
     Q_OBJECT
 public:
     explicit TFormAttrib(QWidget* parent = nullptr);
-    // False when the entry cannot be read (nothing to show).
-    bool activate(const FileOpsContext& ctx);
-    // The permission bits the boxes say (the other mode bits are the caller's).
-    unsigned chosenPermissions() const;
+    // False when no entry can be read (nothing to show); `unreadable` says why.
+    bool activate(const FileOpsContext& ctx, const std::vector<std::string>& paths,
+                  std::vector<fileops::Failure>& unreadable);
+    // What the user changed; owner and group names that name nobody are left in `error`.
+    fileops::AttributeChange chosenChange(std::string& error) const;
 
     QFrame* Bevel1 = nullptr;
     QLabel* FileDirName = nullptr;
@@ -123,8 +133,19 @@ public:
     QCheckBox* Hidden = nullptr;
     QGroupBox* PermissionsBox = nullptr;
     QCheckBox* Permission[9] = {};  // owner rwx, group rwx, others rwx
+    QLineEdit* Octal = nullptr;     // "0644"; empty where the entries differ
+    QComboBox* Owner = nullptr;     // changeable by the superuser only
+    QComboBox* Group = nullptr;     // the owner's own groups, or any for the superuser
+    QDateTimeEdit* ModTime = nullptr;
 
-    unsigned oldMode = 0;
+private:
+    void showOctal();
+    void octalEdited(const QString& text);
+
+    fileops::SharedAttributes shared_;
+    QString ownerShown_, groupShown_;
+    QDateTime timeShown_;
+    bool octalTyped_ = false;
 };
 
 }  // namespace kv

@@ -5,6 +5,7 @@
 #include <QPointer>
 #include <QTimer>
 
+#include "fileops/file_command_support.h"
 #include "fileops/job_queue.h"
 #include "panel/fpanel.h"
 
@@ -63,7 +64,9 @@ void runFileJob(const FileOpsContext& ctx, const QString& caption, std::unique_p
     // the folder it shows then.
     QPointer<TFPanel> active(ctx.active), passive(ctx.passive);
     QPointer<QWidget> owner(ctx.owner);
-    r.ended = [active, passive, owner, caption](const fileops::JobResult& result) {
+    // The monitors rest for as long as the request lives: the queue drops it after ended().
+    fileops_ui::MonitorHold hold = fileops_ui::holdMonitors({ctx.active, ctx.passive});
+    r.ended = [active, passive, owner, caption, hold](const fileops::JobResult& result) {
         refreshWhenNoDialog(active, passive);
         showJobSummary(owner, caption, result);
     };

@@ -1,7 +1,8 @@
 #pragma once
 // How a command runs its job: queued in JobQueue, waited for with the progress window until
-// it ends or goes to the background; when it ends, wherever the user is by then, both panels
-// are re-read and one message lists what failed or was left out.
+// it ends or goes to the background; both panels' folder monitors rest meanwhile. When it
+// ends, wherever the user is by then, both panels are re-read and one message lists what
+// failed or was left out.
 #include <QString>
 
 #include <memory>

@@ -21,7 +21,8 @@
 #include <filesystem>
 #include <unordered_set>
 
-#include "fileops/fileops_commands.h"
+#include "fileops/engine/paths.h"
+#include "fileops/file_command_support.h"
 #include "fileops/fileops_context.h"
 #include "panel/fpanel.h"
 
@@ -29,11 +30,8 @@ namespace kv {
 
 namespace {
 
-QString q(const std::string& s) { return QString::fromStdString(s); }
-
-std::string joinPath(const std::string& dir, const std::string& name) {
-    return dir.empty() || dir.back() == '/' ? dir + name : dir + "/" + name;
-}
+using fileops::joinPath;
+using fileops_ui::q;
 
 }  // namespace
 
@@ -231,7 +229,7 @@ void reread(const FileOpsContext& ctx, const std::string& folder, const std::vec
         if (!cursorOnly)
             for (const std::string& n : names)
                 if (const int i = p->FL.findByName(n)) p->FL.setSelected(i, true);
-        if (!names.empty()) PlaceCursorOn(p, names.front());
+        if (!names.empty()) p->PlaceCursorOn(names.front());
         p->DrawStatus("All");
     }
 }

@@ -26,6 +26,7 @@
 #include <filesystem>
 
 #include "fileops/job_queue.h"
+#include "fileops/jobs_indicator.h"
 #include "main/app_icon.h"
 #include "panel/model/file_kinds.h"
 #include "main/bars.h"
@@ -377,6 +378,7 @@ void TForm1::buildRegions() {
     VolBar->setRange(0, 100);
     VolBar->setValue(0);
     VolBar->setTextVisible(false);
+    JobsIndicator = new TJobsIndicator(StatusBar1);
 
     auto* searchFrame = new QFrame(client);
     PanelSearch = searchFrame;
@@ -444,7 +446,9 @@ void TForm1::FormResize() {
     Label1->setGeometry(layout_.statusBar.width() - 12 - label1W, 2, label1W, sh - 4);
     VolBar->setGeometry(Label1->x() - 9 - 150, 4, 150, sh - 8);
     Panel5->setGeometry(VolBar->x() - 12, 2, 2, sh - 4);
-    Label2->setGeometry(3, 2, std::max(0, Panel5->x() - 6), sh - 4);
+    const int jobsW = JobsIndicator->sizeHint().width();
+    JobsIndicator->setGeometry(Panel5->x() - 6 - jobsW, 1, jobsW, sh - 2);
+    Label2->setGeometry(3, 2, std::max(0, Panel5->x() - 6), sh - 4);  // the indicator lies on top
     if (quickViewHost_) followQuickView();
 
     // Drive bars: the right one follows the right panel; the left one ends before the

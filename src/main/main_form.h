@@ -43,6 +43,7 @@ class QToolButton;
 namespace kv {
 
 class TCommandConsole;
+class TJobsIndicator;
 class TQuickView;
 
 class TForm1 : public QMainWindow {
@@ -86,6 +87,7 @@ public:
     QLabel* Label1 = nullptr;  // the volume channel's name
     QFrame* Panel5 = nullptr;
     QProgressBar* VolBar = nullptr;
+    TJobsIndicator* JobsIndicator = nullptr;  // running file jobs; a click opens their window
     QWidget* PanelSearch = nullptr;  // the quick-search box, hidden until a search starts
     QLineEdit* Edit1 = nullptr;
     QListWidget* ComList = nullptr;  // command history, never shown

@@ -434,9 +434,31 @@ void TFPanel::flushChanges() {
 void TFPanel::RestartMonitor() {
     monitorStarted_ = true;
     if (Monitor->Running()) Monitor->Stop();
-    if (InArchive()) return;  // nothing on disk to watch; the archive commands re-read it
+    if (InArchive() || monitorHolds_ > 0) return;  // an archive: its commands re-read it
     Monitor->SetDirectory(CurDir);
     Monitor->Start();
+}
+
+void TFPanel::HoldMonitor() {
+    if (monitorHolds_++ == 0 && Monitor->Running()) Monitor->Stop();
+}
+
+void TFPanel::ReleaseMonitor() {
+    if (monitorHolds_ == 0 || --monitorHolds_ > 0) return;
+    try {
+        RestartMonitor();
+    } catch (const std::exception&) {
+        // A folder that cannot be watched keeps its listing; the next folder change retries.
+    }
+}
+
+void TFPanel::PlaceCursorOn(const std::string& name) {
+    int i = FL.findByName(name);
+    if (i == 0) i = 1;
+    HideCursor();
+    putCursorOn(i);
+    DrawList();
+    DrawCursor();
 }
 
 // ---- mouse ---------------------------------------------------------------------

@@ -146,8 +146,15 @@ public:
         std::size_t names = 0;  // names in them
     };
     const MonitorStats& Stats() const { return stats_; }
-    // Stop the monitor if running, point it at CurDir, start it.
+    // Stop the monitor if running, point it at CurDir, start it (not while it is held).
     void RestartMonitor();
+    // A running file job holds the monitor stopped, so the panel is not re-read file by file
+    // while the job writes; the last release starts it again on CurDir.
+    void HoldMonitor();
+    void ReleaseMonitor();
+    // After a new entry was made: the cursor on `name` (the first entry when there is none
+    // of that name), scrolled into view when it lies beyond the page.
+    void PlaceCursorOn(const std::string& name);
 
 protected:
     void paintEvent(QPaintEvent* e) override;
@@ -195,6 +202,7 @@ private:
     QFont fixedFont_;
     bool diagnostics_ = false;
     bool monitorStarted_ = false;
+    int monitorHolds_ = 0;
     // Reading on the worker.
     std::unique_ptr<TListingJob> job_;
     std::vector<std::unique_ptr<TListingJob>> retired_;  // cancelled, winding down

@@ -1,6 +1,7 @@
 #include "platform/atomic_file.h"
 
 #include <linux/magic.h>
+#include <sys/file.h>
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <sys/vfs.h>
@@ -111,6 +112,17 @@ int openFolder(int at, const std::string& folder) {
 
 }  // namespace
 
+bool isTemporaryFileName(const std::string& name) {
+    if (name.size() < 19 || name[0] != '.' || name.compare(name.size() - 4, 4, ".tmp") != 0) return false;
+    const std::size_t hexAt = name.size() - 16;
+    if (name[hexAt - 1] != '.') return false;
+    for (std::size_t i = hexAt; i < hexAt + 12; ++i) {
+        const char c = name[i];
+        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return false;
+    }
+    return true;
+}
+
 AtomicFile::~AtomicFile() { abandon(); }
 
 bool AtomicFile::refuse(int err, std::string why) {
@@ -215,6 +227,7 @@ bool AtomicFile::createTemp(int dirFd, const std::string& name, mode_t newMode, 
         }
         fd_ = fd;
         temp_ = std::move(temp);
+        ::flock(fd_, LOCK_EX | LOCK_NB);  // fresh and ours: only marks it as being written
         if (keepMode && ::fchmod(fd_, old.st_mode & 07777) != 0) {
             const int err = errno;
             abandon();

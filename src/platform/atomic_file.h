@@ -10,6 +10,12 @@
 
 namespace kv::platform {
 
+// Is `name` a temporary of AtomicFile (".<name>.<12 hex digits>.tmp")? The panels never list
+// them, and a job cleans those that a killed process left.
+bool isTemporaryFileName(const std::string& name);
+
+// While it is being written the temporary is held with an exclusive flock(2): a temporary that
+// is unlocked and not recently changed has no live writer.
 class AtomicFile {
 public:
     AtomicFile() = default;

@@ -15,6 +15,7 @@
 #include "fileops/archive/archive_forms.h"
 #include "fileops/archive/archive_jobs.h"
 #include "archive/kelmo/kelmo.h"
+#include "fileops/file_command_support.h"
 #include "fileops/file_job.h"
 #include "panel/fpanel.h"
 
@@ -34,28 +35,6 @@ std::string lastPassword(const FileOpsContext& ctx) {
 void rememberPassword(const FileOpsContext& ctx, const std::string& pw) {
     if (ctx.owner) ctx.owner->setProperty(kPasswordProperty, QString::fromStdString(pw));
 }
-
-// Both folder monitors rest while the archive's files appear, so the panels are not re-read
-// entry by entry; they watch again when the command ends.
-class MonitorsPaused {
-public:
-    explicit MonitorsPaused(const FileOpsContext& ctx) : ctx_(ctx) {
-        for (TFPanel* p : {ctx.active, ctx.passive})
-            if (p->Monitor && p->Monitor->Running()) p->Monitor->Stop();
-    }
-    ~MonitorsPaused() {
-        for (TFPanel* p : {ctx_.active, ctx_.passive}) {
-            try {
-                p->RestartMonitor();
-            } catch (const std::exception&) {
-                // A folder that cannot be watched keeps its listing; the next folder change retries.
-            }
-        }
-    }
-
-private:
-    const FileOpsContext& ctx_;
-};
 
 std::string withoutTrailingSlash(std::string s) {
     while (s.size() > 1 && s.back() == '/') s.pop_back();
@@ -102,7 +81,6 @@ bool passwordReady(const FileOpsContext& ctx, fileops::ExtractJob& job) {
 
 void runExtraction(const FileOpsContext& ctx, fileops::ExtractJob& job) {
     if (!passwordReady(ctx, job)) return;
-    MonitorsPaused paused(ctx);
     const std::vector<std::string> sources = {job.archive};
     const std::string target = job.targetDir;
     runFileJob(ctx, QStringLiteral("Extracting..."), std::make_unique<fileops::ExtractJob>(std::move(job)),
@@ -127,11 +105,10 @@ void ExtractCommand(const FileOpsContext& ctx) {
     form.Edit2->setText(QString::fromStdString(lastPassword(ctx)));
     if (form.exec() != QDialog::Accepted) return;
     form.hide();
-    std::string target = trimmed(form.Edit1->currentText());
-    if (target.empty()) return;
     // A relative folder is taken from the active panel's folder, as the file commands do.
-    if (target[0] != '/') target = withoutTrailingSlash(ctx.active->CurDir) + "/" + target;
-    job.targetDir = withoutTrailingSlash(target);
+    const std::string target = resolveTypedPath(ctx.active->CurDir, form.Edit1->currentText().toStdString());
+    if (target.empty()) return;
+    job.targetDir = target;
     job.password = form.Edit2->text().toStdString();
     rememberPassword(ctx, job.password);
     switch (form.Overwrite->currentIndex()) {
@@ -147,17 +124,10 @@ void AddToArchiveCommand(const FileOpsContext& ctx) {
     p->publishCurrent();
     const std::string dir = withoutTrailingSlash(p->CurDir);
     fileops::AddToZipJob job;
-    // The selection, in listing order; without one, the entry under the cursor.
-    for (int i = 1; i <= p->FL.FilesCount(); ++i) {
-        const TDirEntry& e = p->FL.entry(i);
-        if (e.Selected && !e.isParent()) job.sources.push_back(p->pathOf(e.FileName));
-    }
+    job.sources = chosenPaths(p);
+    if (job.sources.empty()) return;
     const int cursor = p->cursorIndex();
     const bool onEntry = p->FL.valid(cursor) && !p->FL.entry(cursor).isParent();
-    if (job.sources.empty()) {
-        if (!onEntry) return;
-        job.sources.push_back(p->CurPath);
-    }
     // The archive is named after the entry under the cursor, or the folder when on "..".
     std::string stem = onEntry ? p->FL.entry(cursor).FileName : std::string();
     if (stem.empty()) {
@@ -174,7 +144,6 @@ void AddToArchiveCommand(const FileOpsContext& ctx) {
     job.baseDir = dir;
     job.password = form.Edit1->text().toStdString();
     job.deleteAfter = form.CheckBox1->isChecked();
-    MonitorsPaused paused(ctx);
     const std::vector<std::string> sources = job.sources;
     const std::string target = job.archive;
     runFileJob(ctx, QStringLiteral("Adding files"), std::make_unique<fileops::AddToZipJob>(std::move(job)),

@@ -12,21 +12,19 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <filesystem>
 #include <functional>
 #include <memory>
 #include <set>
 #include <string>
-#include <system_error>
 #include <vector>
 
 #include "archive/base/extractor_factory.h"
 #include "archive/kelmo/kelmo.h"
 #include "fileops/archive/archive_jobs.h"
 #include "fileops/archive/entry_copies.h"
+#include "fileops/file_command_support.h"
 #include "fileops/file_forms.h"
 #include "fileops/file_job.h"
-#include "fileops/fileops_commands.h"
 #include "fileops/job_queue.h"
 #include "panel/fpanel.h"
 #include "panel/model/archive_folder.h"
@@ -35,7 +33,6 @@ namespace kv::fileops_ui {
 
 namespace {
 
-QString q(const std::string& s) { return QString::fromStdString(s); }
 QString q(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
 // One box that says why the command does nothing here.
@@ -111,65 +108,6 @@ std::string innerPathOf(const TFPanel* p, const std::string& name) {
     return base.empty() ? name : base + "/" + name;
 }
 
-// The disk panel's monitor rests while the command changes its folder.
-class MonitorPaused {
-public:
-    explicit MonitorPaused(TFPanel* p) : p_(p) {
-        if (p_->Monitor && p_->Monitor->Running()) p_->Monitor->Stop();
-    }
-    ~MonitorPaused() {
-        try {
-            p_->RestartMonitor();
-        } catch (const std::exception&) {
-            // A folder that cannot be watched keeps its listing; the next folder change retries.
-        }
-    }
-
-private:
-    TFPanel* p_;
-};
-
-// A typed target folder: "~" the home folder, a relative one from the disk folder beside the
-// archive.
-std::string resolveTarget(const TFPanel* active, std::string text) {
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.pop_back();
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.erase(0, 1);
-    if (text.empty()) return {};
-    if (text == "~" || text.rfind("~/", 0) == 0) {
-        const char* home = std::getenv("HOME");
-        text = std::string(home ? home : "/") + text.substr(1);
-    }
-    std::filesystem::path p(text);
-    if (p.is_relative()) p = std::filesystem::path(active->DiskFolder()) / p;
-    std::string out = p.lexically_normal().string();
-    while (out.size() > 1 && out.back() == '/') out.pop_back();
-    return out;
-}
-
-// The folder entries are extracted into: made after asking when it is missing.
-bool folderReady(const FileOpsContext& ctx, const std::string& target, const QString& caption) {
-    struct stat st {};
-    if (::stat(target.c_str(), &st) == 0) {
-        if (S_ISDIR(st.st_mode)) return true;
-        QMessageBox::critical(ctx.owner, QStringLiteral("Error"),
-                              QStringLiteral("Entries cannot go onto the file <%1>").arg(q(target)));
-        return false;
-    }
-    if (QMessageBox::question(ctx.owner, caption,
-                              QStringLiteral("The folder <%1> does not exist. Create it?").arg(q(target)),
-                              QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) != QMessageBox::Yes)
-        return false;
-    std::error_code ec;
-    std::filesystem::create_directories(target, ec);
-    if (ec) {
-        QMessageBox::critical(
-            ctx.owner, QStringLiteral("Error"),
-            QStringLiteral("Cannot create the folder <%1>\n%2").arg(q(target), q(ec.message())));
-        return false;
-    }
-    return true;
-}
-
 // Whether any chosen entry is encrypted; the directory alone tells, nothing is decoded.
 bool chosenEncrypted(const std::string& archive, const std::string& base,
                      const std::set<std::string>& names) {
@@ -217,8 +155,8 @@ void copyOutOfArchive(const FileOpsContext& ctx) {
     form.Edit1->setEnabled(false);  // the entries are the panel's choice, not typed names
     if (form.exec() != QDialog::Accepted) return;
     form.hide();
-    const std::string target = resolveTarget(p, form.Edit2->text().toStdString());
-    if (target.empty() || !folderReady(ctx, target, form.windowTitle())) return;
+    const std::string target = resolveTypedPath(p->DiskFolder(), form.Edit2->text().toStdString());
+    if (target.empty() || !prepareTargetFolder(ctx, target, form.windowTitle(), names.size())) return;
     fileops::ExtractJob job;
     job.archive = level.file;
     job.targetDir = target;
@@ -227,9 +165,10 @@ void copyOutOfArchive(const FileOpsContext& ctx) {
     if (chosenEncrypted(job.archive, job.innerBase, names) && !askPassword(ctx, job.password)) return;
     QPointer<TFPanel> passive(ctx.passive), active(p);
     const std::string archive = job.archive;
-    MonitorPaused paused(ctx.passive);
+    // The disk panel's monitor rests while the job writes into its folder.
+    MonitorHold hold = holdMonitors({ctx.passive});
     runArchiveJob(ctx, form.windowTitle(), std::make_unique<fileops::ExtractJob>(std::move(job)), archive,
-                  target, [passive, active] {
+                  target, [passive, active, hold] {
                       for (TFPanel* panel : {passive.data(), active.data()})
                           if (panel) panel->RefreshDir();
                   });
@@ -240,17 +179,8 @@ void copyIntoZip(const FileOpsContext& ctx) {
     TFPanel* into = ctx.passive;
     const QString why = whyNotWritable(into);
     if (!why.isEmpty()) return notPossible(ctx, QStringLiteral("Copying into the archive"), why);
-    from->publishCurrent();
-    std::vector<std::string> sources;
-    for (int i = 1; i <= from->FL.FilesCount(); ++i) {
-        const TDirEntry& e = from->FL.entry(i);
-        if (e.Selected && !e.isParent()) sources.push_back(from->pathOf(e.FileName));
-    }
-    if (sources.empty()) {
-        const int i = from->cursorIndex();
-        if (!from->FL.valid(i) || from->FL.entry(i).isParent()) return;
-        sources.push_back(from->CurPath);
-    }
+    const std::vector<std::string> sources = chosenPaths(from);
+    if (sources.empty()) return;
     // The archive itself, or a folder it lies in, would go into the new archive as a copy of
     // the old one.
     const std::string archive = into->Archive().innermost()->file;
@@ -326,10 +256,13 @@ void ArchiveMakeFolderCommand(const FileOpsContext& ctx) {
     bool isDir = false;
     const bool placed = archiveInnerPath(typed, clean, isDir);
     const std::string inner = placed ? innerPathOf(p, clean) : std::string();
-    if (!placed || typed.find_first_of("\\") != std::string::npos || typed[0] == '/' ||
-        p->Archive().innermost()->tree.find(inner) >= 0) {
-        QMessageBox::critical(ctx.owner, QStringLiteral("Error"),
-                              QStringLiteral("Cannot create the folder <%1>").arg(q(typed)));
+    const bool taken = placed && p->Archive().innermost()->tree.find(inner) >= 0;
+    if (!placed || typed.find_first_of("\\") != std::string::npos || typed[0] == '/' || taken) {
+        QMessageBox::critical(
+            ctx.owner, QStringLiteral("Error"),
+            QStringLiteral("Cannot create the folder <%1>\n%2")
+                .arg(q(typed), taken ? QStringLiteral("An entry of that name exists.")
+                                     : QStringLiteral("The name leads outside this folder.")));
         return;
     }
     fileops::EditZipJob job;
@@ -337,7 +270,7 @@ void ArchiveMakeFolderCommand(const FileOpsContext& ctx) {
     job.newFolders = {inner + "/"};
     const std::string shown = clean.substr(0, clean.find('/'));
     runEdit(ctx, std::move(job), form.windowTitle(),
-            [shown](TFPanel* panel) { PlaceCursorOn(panel, shown); });
+            [shown](TFPanel* panel) { panel->PlaceCursorOn(shown); });
 }
 
 void ArchiveDeleteCommand(const FileOpsContext& ctx) {

@@ -3,18 +3,10 @@
 #include <algorithm>
 #include <unordered_map>
 
+#include "fileops/engine/paths.h"
 #include "platform/file_contents.h"
 
 namespace kv::fileops {
-
-namespace {
-
-std::string joinPath(const std::string& dir, const std::string& name) {
-    if (dir.empty() || dir.back() == '/') return dir + name;
-    return dir + "/" + name;
-}
-
-}  // namespace
 
 CompareResult compareFolders(const std::vector<CompareItem>& left, const std::vector<CompareItem>& right,
                              const CompareOptions& options) {

@@ -28,6 +28,9 @@ std::uint64_t countEntries(const std::string& path, const struct stat& st) {
     ::closedir(d);
     return n;
 }
+DeleteJob::Status statusOf(Step s) {
+    return s == Step::Cancel ? DeleteJob::Status::Cancelled : DeleteJob::Status::Skipped;
+}
 }  // namespace
 
 JobResult DeleteJob::run(Decider& decider, Progress& progress) {
@@ -64,17 +67,15 @@ JobResult DeleteJob::run(Decider& decider, Progress& progress) {
 
 DeleteJob::Status DeleteJob::putInTrash(const std::string& path) {
     progress_->beginFile(path);
-    for (;;) {
+    // Never deleted for good instead: the user asked for the Trash.
+    const Step step = ask_->until([&](OpError& e) {
         const TrashResult r = trash_.put(path);
-        if (r.ok) {
-            progress_->fileDone();
-            return Status::Done;
-        }
-        // Never deleted for good instead: the user asked for the Trash.
-        const Step step = ask_->error({path, "move to the Trash", r.error, {}});
-        if (step == Step::Skip) return Status::Skipped;
-        if (step == Step::Cancel) return Status::Cancelled;
-    }
+        e = {path, "move to the Trash", r.error, {}};
+        return r.ok;
+    });
+    if (step != Step::Go) return statusOf(step);
+    progress_->fileDone();
+    return Status::Done;
 }
 
 DeleteJob::Status DeleteJob::remove(const std::string& path, const struct stat& st) {
@@ -83,22 +84,19 @@ DeleteJob::Status DeleteJob::remove(const std::string& path, const struct stat& 
     bool complete = true;
     if (S_ISDIR(st.st_mode)) {
         std::vector<std::string> names;
-        for (;;) {
+        const Step listed = ask_->until([&](OpError& err) {
             DIR* d = ::opendir(path.c_str());
-            if (d) {
-                names.clear();
-                while (dirent* e = ::readdir(d)) {
-                    const char* s = e->d_name;
-                    if (s[0] == '.' && (s[1] == 0 || (s[1] == '.' && s[2] == 0))) continue;
-                    names.emplace_back(s);
-                }
-                ::closedir(d);
-                break;
+            if (!d) return succeeded(-1, err, path, "read folder");
+            names.clear();
+            while (dirent* e = ::readdir(d)) {
+                const char* s = e->d_name;
+                if (s[0] == '.' && (s[1] == 0 || (s[1] == '.' && s[2] == 0))) continue;
+                names.emplace_back(s);
             }
-            const Step step = ask_->error({path, "read folder", errno, {}});
-            if (step == Step::Skip) return Status::Skipped;
-            if (step == Step::Cancel) return Status::Cancelled;
-        }
+            ::closedir(d);
+            return true;
+        });
+        if (listed != Step::Go) return statusOf(listed);
         for (const auto& n : names) {
             const std::string child = joinPath(path, n);
             struct stat cs {};
@@ -109,16 +107,13 @@ DeleteJob::Status DeleteJob::remove(const std::string& path, const struct stat& 
         }
         if (!complete) return Status::Skipped;  // what could not go keeps its folder
     }
-    for (;;) {
+    const Step step = ask_->until([&](OpError& e) {
         const int rc = S_ISDIR(st.st_mode) ? ::rmdir(path.c_str()) : ::unlink(path.c_str());
-        if (rc == 0 || errno == ENOENT) {
-            progress_->fileDone();
-            return Status::Done;
-        }
-        const Step step = ask_->error({path, "delete", errno, {}});
-        if (step == Step::Skip) return Status::Skipped;
-        if (step == Step::Cancel) return Status::Cancelled;
-    }
+        return succeeded(rc != 0 && errno == ENOENT ? 0 : rc, e, path, "delete");
+    });
+    if (step != Step::Go) return statusOf(step);
+    progress_->fileDone();
+    return Status::Done;
 }
 
 }  // namespace kv::fileops

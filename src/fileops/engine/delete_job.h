@@ -22,8 +22,9 @@ public:
         : request_(std::move(r)), trash_(std::move(trash)) {}
     JobResult run(Decider& decider, Progress& progress) override;
 
-private:
     enum class Status { Done, Skipped, Cancelled };
+
+private:
     Status remove(const std::string& path, const struct stat& st);
     Status putInTrash(const std::string& path);
 

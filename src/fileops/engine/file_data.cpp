@@ -20,7 +20,7 @@ DataStatus DataCopier::copy(int in, int out, std::uint64_t size, Progress& progr
         if (progress.cancelled()) return DataStatus::Cancelled;
         const std::size_t want =
             static_cast<std::size_t>(std::min<std::uint64_t>(size - copied, kKernelBlock));
-        const ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, want, 0);
+        const ssize_t n = calls_->copyRange(in, out, want);
         if (n < 0) {
             if (errno == EINTR) continue;
             if (copied == 0 && (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP ||
@@ -44,7 +44,7 @@ DataStatus DataCopier::readWrite(int in, int out, std::uint64_t size, Progress& 
     // Read to the end: a pseudo file says size 0 and still has contents.
     for (;;) {
         if (progress.cancelled()) return DataStatus::Cancelled;
-        const ssize_t n = ::read(in, buffer_.data(), buffer_.size());
+        const ssize_t n = calls_->readSome(in, buffer_.data(), buffer_.size());
         if (n < 0) {
             if (errno == EINTR) continue;
             error = errno;

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "fileops/engine/fs_calls.h"
 #include "fileops/engine/progress.h"
 
 namespace kv::fileops {
@@ -15,6 +16,7 @@ enum class DataStatus { Copied, Cancelled, Failed };
 
 class DataCopier {
 public:
+    explicit DataCopier(FsCalls& calls = FsCalls::system()) : calls_(&calls) {}
     // Copies `size` bytes (the source's size when it was opened). A file that ends early
     // still answers Copied, with `copied` below size: the caller compares the two.
     DataStatus copy(int in, int out, std::uint64_t size, Progress& progress, std::uint64_t& copied,
@@ -23,6 +25,7 @@ public:
 private:
     DataStatus readWrite(int in, int out, std::uint64_t size, Progress& progress, std::uint64_t& copied,
                          int& error);
+    FsCalls* calls_;
     std::vector<char> buffer_;
     bool kernelCopyWorks_ = true;  // cleared once the kernel refused between these file systems
 };

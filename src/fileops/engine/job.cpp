@@ -1,5 +1,6 @@
 #include "fileops/engine/job.h"
 
+#include <cerrno>
 #include <cstring>
 
 namespace kv::fileops {
@@ -7,6 +8,12 @@ namespace kv::fileops {
 std::string OpError::reason() const {
     if (!message.empty()) return message;
     return std::strerror(error);
+}
+
+bool succeeded(int rc, OpError& e, const std::string& path, const char* action) {
+    if (rc == 0) return true;
+    e = {path, action, errno, {}};
+    return false;
 }
 
 Asker::Step Asker::conflict(const Conflict& c, bool noConfirm) {

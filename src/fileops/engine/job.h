@@ -29,6 +29,9 @@ public:
     virtual JobResult run(Decider& decider, Progress& progress) = 0;
 };
 
+// For Asker::until: true when a call answered rc 0, else the error is filled from errno.
+bool succeeded(int rc, OpError& e, const std::string& path, const char* action);
+
 // Keeps the "all" answers of one job and turns answers into what the job does next.
 class Asker {
 public:
@@ -39,6 +42,17 @@ public:
     Step conflict(const Conflict& c, bool noConfirm);
     // Retry, Skip (recorded as a failure) or Cancel.
     Step error(const OpError& e);
+    // The retry loop of every step: runs `attempt` (which fills the OpError when it fails)
+    // until it succeeds (Go) or the user skips (recorded as a failure) or cancels.
+    template <class Attempt>
+    Step until(Attempt attempt) {
+        for (;;) {
+            OpError e;
+            if (attempt(e)) return Step::Go;
+            const Step s = error(e);
+            if (s != Step::Retry) return s;
+        }
+    }
     // A refusal that no retry can change: recorded as a failure, not asked.
     void refuse(const std::string& path, const std::string& why);
     void note(const std::string& text) { result_.notes.push_back(text); }

@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <cstdint>
 
+#include "platform/atomic_file.h"
+
 namespace kv::fileops {
 
 std::string withoutTrailingSlash(std::string p) {
@@ -85,17 +87,7 @@ std::string temporaryBeside(const std::string& path) {
                     "." + baseName(path).substr(0, 200) + "." + suffix + ".tmp");
 }
 
-bool isTemporaryName(const std::string& name) {
-    // ".<name>.<12 hex>.tmp"
-    if (name.size() < 19 || name[0] != '.' || name.compare(name.size() - 4, 4, ".tmp") != 0) return false;
-    const std::size_t hexAt = name.size() - 16;
-    if (name[hexAt - 1] != '.') return false;
-    for (std::size_t i = hexAt; i < hexAt + 12; ++i) {
-        const char c = name[i];
-        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return false;
-    }
-    return true;
-}
+bool isTemporaryName(const std::string& name) { return platform::isTemporaryFileName(name); }
 
 FileFacts factsOf(const std::string& path, const struct stat& st) {
     FileFacts f;

@@ -33,9 +33,21 @@ FileOpsContext fileOpsContext(TForm1& f) {
     return c;
 }
 
+using FileOp = void (*)(const FileOpsContext&);
+
 // A file command runs on the active panel's entries and leaves both panels re-read.
-void addFileOp(CommandTable& t, const char* id, void (*run)(const FileOpsContext&)) {
+void addFileOp(CommandTable& t, const char* id, FileOp run) {
     t.add(id, [run](TForm1& f) { run(fileOpsContext(f)); });
+}
+
+// A file command with its counterpart for archives, which runs when the active panel shows a
+// folder inside an archive, or, for copy and move (they write into the other panel), the
+// passive one does.
+void addFileOp(CommandTable& t, const char* id, FileOp onDisk, FileOp inArchive, bool intoPassive) {
+    t.add(id, [=](TForm1& f) {
+        const FileOpsContext c = fileOpsContext(f);
+        (fileops_ui::ArchiveTouched(c, intoPassive) ? inArchive : onDisk)(c);
+    });
 }
 
 // F3: an entry inside an archive is viewed from a temporary copy, as if it were on disk; the
@@ -64,14 +76,22 @@ void viewEntry(TForm1& f) {
 
 void registerFileCommands(CommandTable& t) {
     t.add("file.view", viewEntry);
-    addFileOp(t, "file.copy", fileops_ui::CopyCommand);
-    addFileOp(t, "file.rename", [](const FileOpsContext& c) { fileops_ui::RenameMoveCommand(c, false); });
-    addFileOp(t, "file.renameInPlace",
-              [](const FileOpsContext& c) { fileops_ui::RenameMoveCommand(c, true); });
-    addFileOp(t, "file.makeFolder", fileops_ui::MakeFolderCommand);
-    addFileOp(t, "file.delete", fileops_ui::DeleteCommand);
-    addFileOp(t, "file.attributes", fileops_ui::AttributesCommand);
-    addFileOp(t, "file.createFile", fileops_ui::MakeFileCommand);
+    addFileOp(t, "file.copy", fileops_ui::CopyCommand, fileops_ui::ArchiveCopyCommand, true);
+    addFileOp(
+        t, "file.rename", [](const FileOpsContext& c) { fileops_ui::RenameMoveCommand(c, false); },
+        fileops_ui::ArchiveMoveCommand, true);
+    addFileOp(
+        t, "file.renameInPlace", [](const FileOpsContext& c) { fileops_ui::RenameMoveCommand(c, true); },
+        fileops_ui::ArchiveMoveCommand, false);
+    addFileOp(t, "file.makeFolder", fileops_ui::MakeFolderCommand, fileops_ui::ArchiveMakeFolderCommand,
+              false);
+    addFileOp(t, "file.delete", fileops_ui::DeleteCommand, fileops_ui::ArchiveDeleteCommand, false);
+    addFileOp(
+        t, "file.attributes", fileops_ui::AttributesCommand,
+        [](const FileOpsContext& c) { fileops_ui::ArchiveRefusedCommand(c, "Changing attributes"); }, false);
+    addFileOp(
+        t, "file.createFile", fileops_ui::MakeFileCommand,
+        [](const FileOpsContext& c) { fileops_ui::ArchiveRefusedCommand(c, "Making a file"); }, false);
     addFileOp(t, "file.extract", fileops_ui::ExtractCommand);
     addFileOp(t, "file.quickExtract", fileops_ui::QuickExtractCommand);
     addFileOp(t, "file.addToArchive", fileops_ui::AddToArchiveCommand);

@@ -19,7 +19,6 @@
 
 #include <filesystem>
 
-#include "fileops/fileops_commands.h"
 #include "main/file_work.h"
 #include "main/main_form.h"
 #include "main/viewer_work.h"
@@ -349,11 +348,11 @@ void TFormFind::goTo(const search::TFindResult& r) {
     TFPanel* p = main_.activePanel();
     if (!r.inArchive()) {
         main_.changeFolder(p, folderOf(r.path));
-        fileops_ui::PlaceCursorOn(p, leafOf(r.path));
+        p->PlaceCursorOn(leafOf(r.path));
     } else {
         // The archive's own folder, Enter on the archive, then the folder inside it.
         main_.changeFolder(p, folderOf(r.archive));
-        fileops_ui::PlaceCursorOn(p, leafOf(r.archive));
+        p->PlaceCursorOn(leafOf(r.archive));
         if (p->FL.findByName(leafOf(r.archive)) > 0) {
             p->EnterItem();
             if (p->InArchive()) {
@@ -362,7 +361,7 @@ void TFormFind::goTo(const search::TFindResult& r) {
                     main_.changeFolder(p, r.archive + "/" + r.inner.substr(0, slash));
                 else
                     main_.changeFolder(p, p->CurDir);
-                fileops_ui::PlaceCursorOn(p, leafOf(r.inner));
+                p->PlaceCursorOn(leafOf(r.inner));
             }
         }
     }

@@ -7,6 +7,8 @@
 #include <functional>
 #include <unordered_set>
 
+#include "platform/atomic_file.h"
+
 namespace kv {
 
 std::string_view TDirEntry::Name() const {
@@ -177,7 +179,8 @@ void TDirectory::Build(const std::string& folder, std::vector<platform::DirItem>
         pool_.push_back(std::move(up));
     }
     for (auto& it : items) {
-        if (!ShowHidden && it.name[0] == '.') continue;
+        // A file being written by a job is not an entry yet.
+        if ((!ShowHidden && it.name[0] == '.') || platform::isTemporaryFileName(it.name)) continue;
         TotalSize += it.size;
         pool_.push_back(fromItem(std::move(it), static_cast<std::uint32_t>(pool_.size() + 1)));
     }
@@ -343,7 +346,7 @@ bool TDirectory::Apply(std::vector<platform::DirItem>&& present, const std::vect
         if (seen.insert(name).second) dropName(name);
     for (auto& it : present) {
         if (it.name.empty() || it.name == "." || it.name == ".." || !seen.insert(it.name).second) continue;
-        if (!ShowHidden && it.name[0] == '.') {
+        if ((!ShowHidden && it.name[0] == '.') || platform::isTemporaryFileName(it.name)) {
             dropName(it.name);
             continue;
         }

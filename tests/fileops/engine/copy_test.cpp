@@ -29,6 +29,15 @@ void makeTree(const TempDir& t) {
     ::symlink("/nonexistent/target", (t / "src/dangling").c_str());
     ::symlink("sub", (t / "src/dir-link").c_str());
     ::mkfifo((t / "src/pipe").c_str(), 0640);
+    // A folder of many small files, made by the path that does not look at the target first.
+    t.dir("src/many");
+    for (int i = 0; i < 40; ++i) {
+        const std::string f =
+            t.file("src/many/f" + std::to_string(i), std::string(100 + i * 37, char('a' + i % 26)));
+        ::chmod(f.c_str(), i % 2 ? 0640 : 0604);
+        setTimes(f, 1000000000 + i);
+    }
+    setTimes(t / "src/many", 1000000000);
     for (const char* p :
          {"src/a.txt", "src/empty", "src/sub/run.sh", "src/sub/deeper/big.bin", "src/rel-link",
           "src/dangling", "src/dir-link", "src/pipe", "src/sub/deeper", "src/sub", "src"})
@@ -280,4 +289,30 @@ TEST(Copy, AFullTargetAsksAndLeavesTheSourceAndNoPartialFile) {
     EXPECT_FALSE(fs::exists(small.path() + "/big"));
     EXPECT_EQ(t.read("small"), "s");
     EXPECT_TRUE(fs::exists(small.path() + "/small"));
+}
+
+// The files of a fresh folder that find no room are asked about one by one after their first
+// try; what arrived is whole, nothing half-made stays.
+TEST(Copy, ManySmallFilesOntoAFullTargetArriveWholeOrAreReported) {
+    TinyTmpfs small("256k");
+    if (!small.ok()) GTEST_SKIP() << "needs root to mount a tmpfs";
+    TempDir t;
+    t.dir("src/many");
+    for (int i = 0; i < 40; ++i)
+        t.file("src/many/f" + std::to_string(i), std::string(20000, char('a' + i % 26)));
+    ScriptedDecider d;
+    d.errorAnswers = {Decision::SkipAll};
+    const JobResult r = copy(d, {t / "src/many"}, small.path());
+    EXPECT_EQ(r.outcome, Outcome::Failed);
+    EXPECT_EQ(d.errors.size(), 1u) << "Skip all holds for the rest";
+    std::size_t arrived = 0;
+    for (int i = 0; i < 40; ++i) {
+        const std::string f = small.path() + "/many/f" + std::to_string(i);
+        if (!fs::exists(f)) continue;
+        ++arrived;
+        EXPECT_EQ(fs::file_size(f), 20000u) << f;
+    }
+    EXPECT_GT(arrived, 0u);
+    EXPECT_EQ(arrived + r.failures.size(), 40u);
+    EXPECT_TRUE(temporariesIn(small.path()).empty());
 }

@@ -1,10 +1,9 @@
 // The job queue's order: one device one job at a time in queue order, separate devices side
-// by side, a waiting job that is dropped never starts; and a batch of requests as one job.
+// by side, a waiting job that is dropped never starts.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include "engine_fixture.h"
-#include "fileops/engine/batch_job.h"
 #include "fileops/engine/job_schedule.h"
 
 using namespace kvtest;
@@ -69,28 +68,4 @@ TEST(JobSchedule, DevicesOfAMissingTargetAreThoseOfTheFolderItWillBeMadeIn) {
     if (::stat("/proc/self", &proc) == 0 && proc.st_dev != st.st_dev) {
         EXPECT_EQ(devicesOf({"/proc/self", dir.path()}).size(), 2u);
     }
-}
-
-TEST(BatchJob, ACancelStopsTheRequestRunningAndEveryOneAfterIt) {
-    kv::test::TempDir dir;
-    const std::string dst = dir.path() + "/out";
-    ::mkdir(dst.c_str(), 0777);
-    for (const char* n : {"a", "b", "c"}) dir.file(n, "bytes");
-    ScriptedDecider decider;
-    Progress progress;
-    int requests = 0;
-    BatchJob job([&](FileOpHost& host) {
-        for (const char* n : {"/a", "/b", "/c"}) {
-            ++requests;
-            if (requests == 2) progress.cancel();
-            if (ShellCopy(host, dir.path() + n, dst, 1, 0).aborted) break;
-        }
-    });
-    const JobResult r = job.run(decider, progress);
-    EXPECT_EQ(r.outcome, Outcome::Cancelled);
-    EXPECT_EQ(requests, 2);
-    EXPECT_TRUE(fs::exists(dst + "/a"));
-    EXPECT_FALSE(fs::exists(dst + "/b"));
-    EXPECT_FALSE(fs::exists(dst + "/c"));
-    EXPECT_EQ(std::distance(fs::directory_iterator(dst), fs::directory_iterator()), 1) << "no partial file";
 }

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "engine_fixture.h"
+#include "fileops/engine/leftovers.h"
 #include "fileops/engine/transfer_job.h"
 
 using namespace kvtest;
@@ -50,18 +51,22 @@ std::string readAll(const std::string& p) {
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-// Runs the job in a child; kills it after `delay` (or lets it end). Answers every question with Skip.
+// Runs the job in a child; kills it after `delay` (or lets it end). Answers every error with
+// Skip and the first conflict with Overwrite all.
 void runChild(const std::string& source, const std::string& target, bool move,
-              std::chrono::microseconds delay, bool kill) {
+              std::chrono::microseconds delay, bool kill,
+              std::chrono::seconds leftoverAge = kv::fileops::kLeftoverAge) {
     const pid_t pid = ::fork();
     ASSERT_GE(pid, 0);
     if (pid == 0) {
         ScriptedDecider d;
         for (int i = 0; i < 1000; ++i) d.errorAnswers.push_back(Decision::Skip);
+        d.conflictAnswers = {Decision::OverwriteAll};  // a run again meets what the killed one made
         TransferRequest r;
         r.sources = {source};
         r.target = target;
         r.move = move;
+        r.leftoverAge = leftoverAge;
         TransferJob job(r);
         Progress p;
         job.run(d, p);
@@ -146,6 +151,21 @@ void killAtRandomMoments(bool move) {
             ++interrupted;
         else  // the job was done before the kill: the machine is faster now than when timed
             span = span * 3 / 4;
+        // Run again (taking any unheld temporary as left over): it ends the work, leaves none
+        // of the killed job's temporaries, and every folder has its source's mode.
+        const auto leftovers = temporariesIn(dst);
+        runChild(s / "src", dst, move, {}, false, std::chrono::seconds(0));
+        checkAfterKill(s.path(), dst, files, move);
+        for (const auto& f : files) EXPECT_TRUE(fs::exists(dst + "/" + f.rel)) << "not finished " << f.rel;
+        EXPECT_EQ(temporariesIn(dst), std::vector<std::string>{})
+            << "of " << leftovers.size() << " left over";
+        for (const char* folder : {"src", "src/d0", "src/d3"}) {
+            struct stat want {
+            }, got{};
+            ASSERT_EQ(::stat((model / folder).c_str(), &want), 0);
+            ASSERT_EQ(::stat((dst + "/" + folder).c_str(), &got), 0);
+            EXPECT_EQ(got.st_mode & 07777, want.st_mode & 07777) << folder;
+        }
         if (move && other.ok()) fs::remove_all(dst + "/src");
     }
     // The moments must fall inside the work, or the test shows nothing.

@@ -8,6 +8,7 @@
 #include <cstdlib>
 
 #include "fileops/file_forms.h"
+#include "fileops/jobs_indicator.h"
 #include "fileops/jobs_window.h"
 #include "fileops/progress_window.h"
 #include "fileops/question_dialogs.h"
@@ -79,6 +80,14 @@ TEST_F(BackgroundJobsTest, TwoBackgroundCopiesBothFinishWhileThePanelsAreUsed) {
     copyInTheBackground();
     ASSERT_EQ(queue.count(), 3) << "both copies are queued, the command returned";
     EXPECT_FALSE(fs::exists(work / "beta/one.bin"));
+    // The status bar counts them, and a click there opens the jobs window.
+    EXPECT_FALSE(f.JobsIndicator->isHidden());
+    EXPECT_EQ(f.JobsIndicator->text(), QStringLiteral("3 jobs"));
+    f.JobsIndicator->click();
+    auto* jobs = f.findChild<kv::TFormJobs*>();
+    ASSERT_NE(jobs, nullptr);
+    EXPECT_TRUE(jobs->isVisible());
+    jobs->close();
 
     // The panels work meanwhile: the cursor moves, the left panel goes into a folder.
     cursorTo(f.LeftPanel, "alpha");
@@ -89,9 +98,16 @@ TEST_F(BackgroundJobsTest, TwoBackgroundCopiesBothFinishWhileThePanelsAreUsed) {
     EXPECT_EQ(f.LeftPanel->cursorIndex(), at);
     key(Qt::Key_Return);
     EXPECT_EQ(f.LeftPanel->CurDir, (work / "alpha").string());
+    // The monitors rest for as long as the background jobs run, also after a folder change.
+    EXPECT_FALSE(f.LeftPanel->Monitor->Running());
+    EXPECT_FALSE(f.RightPanel->Monitor->Running());
 
     busy->release = true;
     ASSERT_TRUE(waitFor([&] { return queue.count() == 0; }));
+    EXPECT_TRUE(f.JobsIndicator->isHidden());
+    EXPECT_TRUE(f.LeftPanel->Monitor->Running());
+    EXPECT_EQ(f.LeftPanel->Monitor->Directory(), (work / "alpha").string());
+    EXPECT_TRUE(f.RightPanel->Monitor->Running());
     EXPECT_TRUE(readFile(work / "beta/one.bin") == one);
     EXPECT_TRUE(readFile(work / "beta/two.bin") == two);
     EXPECT_EQ(namesIn(work / "beta"), (std::vector<std::string>{"one.bin", "two.bin"})) << "no temporaries";

@@ -1,9 +1,13 @@
 // The file commands on the real main window: F5, F6, Alt+F6, F7, F8, Shift+F4 and Ctrl+A,
 // their dialogs, the conflict question and what ends up on disk.
+#include <grp.h>
+#include <pwd.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDateTimeEdit>
 #include <QGroupBox>
 #include <QRegularExpression>
 #include <QLabel>
@@ -92,6 +96,81 @@ TEST_F(FileCommandsTest, F5WithASelectionCopiesEachEntryAndAsksAboutAnExistingTa
     EXPECT_EQ(f.LeftPanel->FL.SelectedCount, 0) << "the refresh drops the selection";
 }
 
+// One command is one job: an "... all" answer holds for every entry of the command.
+TEST_F(FileCommandsTest, AnAllAnswerHoldsForEveryEntryOfTheCommand) {
+    struct Row {
+        const char* name;
+        int key;
+        bool overwriteAll;
+    };
+    for (const Row& row :
+         {Row{"F5, Overwrite all", Qt::Key_F5, true}, Row{"F5, Skip all", Qt::Key_F5, false},
+          Row{"F6, Overwrite all", Qt::Key_F6, true}, Row{"F6, Skip all", Qt::Key_F6, false}}) {
+        SCOPED_TRACE(row.name);
+        auto& f = open();
+        const char* names[] = {"one.txt", "two.txt", "three.txt"};
+        for (const char* n : names) {
+            writeFile(work / n, std::string("new ") + n);
+            writeFile(work / "beta" / n, "old");
+        }
+        f.LeftPanel->RefreshDir();
+        select(f.LeftPanel, {"one.txt", "two.txt", "three.txt"});
+        if (row.key == Qt::Key_F5)
+            answer<kv::TFormCopy>([](kv::TFormCopy* d) { ok(d); });
+        else
+            answer<kv::TFormRenMove>([](kv::TFormRenMove* d) { ok(d); });
+        int asked = 0;
+        answer<kv::TFormConflict>([&](kv::TFormConflict* d) {
+            ++asked;
+            (row.overwriteAll ? d->OverwriteAllBtn : d->SkipAllBtn)->click();
+        });
+        key(row.key);
+        EXPECT_EQ(asked, 1);
+        for (const char* n : names) {
+            EXPECT_EQ(readFile(work / "beta" / n), row.overwriteAll ? std::string("new ") + n : "old") << n;
+            // A move keeps the sources it skipped.
+            EXPECT_EQ(fs::exists(work / n), row.key == Qt::Key_F5 || !row.overwriteAll) << n;
+        }
+        form.reset();
+        for (const char* n : names) {
+            fs::remove(work / n);
+            fs::remove(work / "beta" / n);
+        }
+    }
+}
+
+// Whatever stands in the target field at OK is the target: the field has the focus with its
+// text selected, so typing replaces the proposed folder.
+TEST_F(FileCommandsTest, ATypedTargetIsWhereTheEntriesGo) {
+    auto& f = open();
+    cursorTo(f.LeftPanel, "notes.txt");
+    answer<kv::TFormCopy>([](kv::TFormCopy* d) {
+        QWidget* field = d->focusWidget();
+        EXPECT_EQ(field, d->Edit2);
+        EXPECT_EQ(d->Edit2->selectedText(), d->Edit2->text());
+        QTest::keyClicks(field, QStringLiteral("copied"));
+        QTest::keyClick(field, Qt::Key_Return);
+    });
+    key(Qt::Key_F5);  // one entry onto a missing name takes that name
+    EXPECT_EQ(readFile(work / "copied"), "notes\n");
+    EXPECT_FALSE(fs::exists(work / "beta/notes.txt"));
+
+    fs::create_directories(work / "gamma");
+    f.LeftPanel->RefreshDir();
+    cursorTo(f.LeftPanel, "data.bin");
+    answer<kv::TFormRenMove>([](kv::TFormRenMove* d) {
+        QWidget* field = d->focusWidget();
+        EXPECT_TRUE(field == d->Edit1 || field == d->Edit1->lineEdit());
+        EXPECT_EQ(d->Edit1->lineEdit()->selectedText(), d->Edit1->currentText());
+        QTest::keyClicks(field, QStringLiteral("gamma"));
+        QTest::keyClick(field, Qt::Key_Return);
+    });
+    key(Qt::Key_F6);
+    EXPECT_EQ(readFile(work / "gamma/data.bin").size(), 1536u);
+    EXPECT_FALSE(fs::exists(work / "data.bin"));
+    EXPECT_FALSE(fs::exists(work / "beta/data.bin"));
+}
+
 TEST_F(FileCommandsTest, CancelEndsTheWholeMultiEntryCommand) {
     auto& f = open();
     for (const char* n : {"notes.txt", "data.bin"}) writeFile(work / "beta" / n, "old");
@@ -159,7 +238,7 @@ TEST_F(FileCommandsTest, F6AsksBeforeReplacingAndAltF6RenamesInPlace) {
     EXPECT_FALSE(fs::exists(work / "data.bin"));
 }
 
-TEST_F(FileCommandsTest, F7MakesOneFolderLevelAndPutsTheCursorOnIt) {
+TEST_F(FileCommandsTest, F7MakesTheFolderWithItsParentsAndNamesTheReasonOfAFailure) {
     auto& f = open();
     answer<kv::TFormNewDir>([](kv::TFormNewDir* d) {
         ok(d);  // empty: stays open
@@ -172,14 +251,27 @@ TEST_F(FileCommandsTest, F7MakesOneFolderLevelAndPutsTheCursorOnIt) {
     EXPECT_EQ(f.LeftPanel->CurFile, "made");
 
     answer<kv::TFormNewDir>([](kv::TFormNewDir* d) {
-        d->Edit1->setEditText(QStringLiteral("x/y"));
+        d->Edit1->setEditText(QStringLiteral("x/y/z"));
         ok(d);
     });
-    QString error;
-    answerNextMessageBox(QMessageBox::Ok, &error);
     key(Qt::Key_F7);
-    EXPECT_EQ(error, QStringLiteral("Cannot create the folder <x/y>"));
-    EXPECT_FALSE(fs::exists(work / "x"));
+    EXPECT_TRUE(fs::is_directory(work / "x/y/z"));
+    EXPECT_EQ(f.LeftPanel->CurFile, "x");
+
+    struct Row {
+        const char* typed;
+        const char* reason;
+    };
+    for (const Row& row : {Row{"made", "File exists"}, Row{"notes.txt/inner", "Not a directory"}}) {
+        answer<kv::TFormNewDir>([&](kv::TFormNewDir* d) {
+            d->Edit1->setEditText(QString::fromLatin1(row.typed));
+            ok(d);
+        });
+        QString error;
+        answerNextMessageBox(QMessageBox::Ok, &error);
+        key(Qt::Key_F7);
+        EXPECT_EQ(error, QStringLiteral("Cannot create the folder <%1>\n%2").arg(row.typed, row.reason));
+    }
 }
 
 TEST_F(FileCommandsTest, F8DeletesForGoodOrIntoTheTrashByDelToRecycle) {
@@ -280,4 +372,68 @@ TEST_F(FileCommandsTest, CtrlAShowsTheAttributesAndReadOnlyClearsTheWriteBits) {
     struct stat st {};
     ASSERT_EQ(::stat((work / "notes.txt").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0444u);
+}
+
+// Ctrl+A on a selection works on every selected entry: boxes where they differ show a third
+// state and change nothing; what is changed changes on all of them.
+TEST_F(FileCommandsTest, CtrlAOnASelectionChangesEverySelectedEntry) {
+    auto& f = open();
+    const struct {
+        const char* name;
+        mode_t mode;
+    } files[] = {{"one.txt", 0644}, {"two.txt", 0600}, {"three.txt", 0664}};
+    for (const auto& file : files) {
+        writeFile(work / file.name, file.name);
+        ::chmod((work / file.name).c_str(), file.mode);
+    }
+    f.LeftPanel->RefreshDir();
+    select(f.LeftPanel, {"one.txt", "two.txt", "three.txt"});
+    const bool super = ::geteuid() == 0;
+    const QDateTime when(QDate(2001, 2, 3), QTime(4, 5, 6));
+    answer<kv::TFormAttrib>([&](kv::TFormAttrib* d) {
+        EXPECT_EQ(d->FileDirName->text(), QStringLiteral("3 entries"));
+        EXPECT_EQ(d->Permission[0]->checkState(), Qt::Checked);
+        EXPECT_EQ(d->Permission[3]->checkState(), Qt::PartiallyChecked);
+        EXPECT_EQ(d->Permission[4]->checkState(), Qt::PartiallyChecked);
+        EXPECT_EQ(d->Permission[5]->checkState(), Qt::Unchecked);
+        EXPECT_EQ(d->Octal->text(), QString()) << "the modes differ";
+        d->Permission[6]->setCheckState(Qt::Checked);  // others may read
+        d->Permission[0]->setCheckState(Qt::Checked);
+        EXPECT_EQ(d->Owner->isEnabled(), super);
+        if (super) {
+            d->Owner->setEditText(QStringLiteral("nobody"));
+            d->Group->setEditText(QStringLiteral("daemon"));
+        }
+        d->ModTime->setDateTime(when);
+        d->OKBtn->click();
+    });
+    key(Qt::Key_A, Qt::ControlModifier);
+    const mode_t expected[] = {0644, 0604, 0664};
+    for (int i = 0; i < 3; ++i) {
+        SCOPED_TRACE(files[i].name);
+        struct stat st {};
+        ASSERT_EQ(::stat((work / files[i].name).c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, expected[i]) << std::oct << (st.st_mode & 07777);
+        EXPECT_EQ(st.st_mtim.tv_sec, when.toSecsSinceEpoch());
+        if (super) {
+            EXPECT_EQ(st.st_uid, ::getpwnam("nobody")->pw_uid);
+            EXPECT_EQ(st.st_gid, ::getgrnam("daemon")->gr_gid);
+        }
+    }
+
+    // A typed octal mode sets every bit, the same on all.
+    select(f.LeftPanel, {"one.txt", "two.txt", "three.txt"});
+    answer<kv::TFormAttrib>([&](kv::TFormAttrib* d) {
+        d->Octal->selectAll();
+        QTest::keyClicks(d->Octal, QStringLiteral("0750"));
+        EXPECT_EQ(d->Permission[6]->checkState(), Qt::Unchecked);
+        EXPECT_EQ(d->Permission[3]->checkState(), Qt::Checked);
+        d->OKBtn->click();
+    });
+    key(Qt::Key_A, Qt::ControlModifier);
+    for (const auto& file : files) {
+        struct stat st {};
+        ASSERT_EQ(::stat((work / file.name).c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, 0750u) << file.name;
+    }
 }

@@ -8,6 +8,7 @@
 #include "main/main_form.h"
 #include "panel/panel_colors.h"
 #include "viewers/editor/form_edit.h"
+#include "viewers/form_view.h"
 #include "viewers/picture_viewer.h"
 
 namespace kv {
@@ -53,7 +54,21 @@ void showPictureViewer(TForm1& form, const std::string&) {
 
 void openTextEditor(TForm1& form, const std::string& path) {
     bool notText = false;
-    if (!openEditor(form, path, &notText) && notText) form.fileWork().run(FileWorkKind::Desktop, form, path);
+    if (!openEditor(form, path, &notText) && notText) openFileViewer(form, path);
+}
+
+void openFileViewer(TForm1& form, const std::string& path) {
+    QString error;
+    TFormView* v = TFormView::Open(&form, path, &error);
+    if (!v) {
+        QMessageBox::critical(&form, QStringLiteral("Error"), error);
+        return;
+    }
+    v->EditFile = [&form](const std::string& file) {
+        if (!editorTakes(file)) return false;
+        bool notText = false;
+        return openEditor(form, file, &notText) != nullptr;
+    };
 }
 
 bool editInOurEditor(TForm1& form) {

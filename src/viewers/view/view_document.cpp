@@ -475,6 +475,13 @@ std::uint64_t ViewDocument::lineNumberAt(std::uint64_t offset) {
     return line;
 }
 
+ViewRow ViewDocument::row(std::uint64_t start) {
+    if (mode_ != ViewMode::Text) return byteRow(start);
+    ViewRow r;
+    textRow(start, &r);
+    return r;
+}
+
 std::vector<ViewRow> ViewDocument::page() {
     std::vector<ViewRow> out;
     const std::uint64_t size = file_.size();

@@ -78,6 +78,8 @@ public:
 
     // The rows on screen, from the top.
     std::vector<ViewRow> page();
+    // The one row that starts at `start` (a row start, such as the previous row's end).
+    ViewRow row(std::uint64_t start);
     // The first byte of the row that holds `offset`.
     std::uint64_t rowStartFor(std::uint64_t offset);
 

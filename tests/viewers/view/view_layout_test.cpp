@@ -197,3 +197,37 @@ TEST(ViewLayout, HexRows) {
 
 }  // namespace
 }  // namespace kv::view
+
+#include "viewers/view/go_to.h"
+
+namespace kv::view {
+namespace {
+
+TEST(ViewGoTo, LinesOffsetsAndPercentages) {
+    struct Case {
+        const char* text;
+        std::optional<GoTo> expected;
+    } cases[] = {
+        {"1200", GoTo{GoTo::Kind::Line, 1200}},
+        {" 0x4b0 ", GoTo{GoTo::Kind::Offset, 0x4B0}},
+        {"4B0h", GoTo{GoTo::Kind::Offset, 0x4B0}},
+        {"50%", GoTo{GoTo::Kind::Percent, 50}},
+        {"101%", std::nullopt},
+        {"0x", std::nullopt},
+        {"12a", std::nullopt},
+        {"", std::nullopt},
+        {"99999999999999999999", std::nullopt},  // past 64 bits
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        const auto g = parseGoTo(c.text);
+        ASSERT_EQ(g.has_value(), c.expected.has_value());
+        if (g) {
+            EXPECT_EQ(g->kind, c.expected->kind);
+            EXPECT_EQ(g->value, c.expected->value);
+        }
+    }
+}
+
+}  // namespace
+}  // namespace kv::view

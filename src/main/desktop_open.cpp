@@ -53,7 +53,8 @@ std::vector<std::string> splitDirs(const char* var, const char* fallback) {
 
 QString typeOf(const std::string& file) {
     const QMimeType t = QMimeDatabase().mimeTypeForFile(QString::fromStdString(file));
-    return QStringLiteral("%1 (%2)").arg(t.comment(), t.name());
+    if (!t.isValid() || t.name().isEmpty()) return QStringLiteral("a file of unknown type");
+    return QStringLiteral("%1 (%2)").arg(t.comment().isEmpty() ? t.name() : t.comment(), t.name());
 }
 
 }  // namespace

@@ -4,11 +4,14 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <optional>
+
 #include "main/main_form.h"
 #include "main_window_fixture.h"
 #include "panel/fpanel.h"
 #include "viewers/editor/form_edit.h"
 #include "viewers/form_view.h"
+#include "viewers/view_pane.h"
 
 namespace kvtest {
 namespace {
@@ -20,6 +23,23 @@ QList<W*> visible() {
         if (auto* x = qobject_cast<W*>(w); x && x->isVisible()) out << x;
     return out;
 }
+
+// Sets an environment variable for one test and puts the old value back.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const std::string& value) : name_(name) {
+        if (const char* old = std::getenv(name)) old_ = old;
+        ::setenv(name, value.c_str(), 1);
+    }
+    ~ScopedEnv() {
+        if (old_) ::setenv(name_, old_->c_str(), 1);
+        else ::unsetenv(name_);
+    }
+
+private:
+    const char* name_;
+    std::optional<std::string> old_;
+};
 
 void closeAll() {
     for (auto* v : visible<kv::TFormView>()) v->close();
@@ -81,9 +101,10 @@ TEST_F(MainWindowTest, ShiftF3AlwaysOpensTheViewer) {
 TEST_F(MainWindowTest, EnterOnAnUnknownTypeOffersTheViewer) {
     const fs::path empty = root / "no-programs";
     fs::create_directories(empty);
-    ::setenv("XDG_DATA_DIRS", empty.c_str(), 1);
-    ::setenv("XDG_CONFIG_DIRS", empty.c_str(), 1);
-    ::setenv("XDG_CONFIG_HOME", empty.c_str(), 1);
+    // The MIME database stays; the program lists (applications/) are gone.
+    fs::create_directory_symlink("/usr/share/mime", empty / "mime");
+    const ScopedEnv data("XDG_DATA_DIRS", empty.string()), config("XDG_CONFIG_DIRS", empty.string()),
+        configHome("XDG_CONFIG_HOME", empty.string());
     writeFile(work / "blob.qqz", std::string("\x01\x02\x03\0\xff\xfe", 6));
     auto& f = start();
     placeCursor(f.LeftPanel, "blob.qqz");
@@ -91,9 +112,6 @@ TEST_F(MainWindowTest, EnterOnAnUnknownTypeOffersTheViewer) {
     answerNextMessageBox(QMessageBox::Yes, &question);
     key(Qt::Key_Return);
     QApplication::processEvents();
-    ::unsetenv("XDG_DATA_DIRS");
-    ::unsetenv("XDG_CONFIG_DIRS");
-    ::unsetenv("XDG_CONFIG_HOME");
     EXPECT_TRUE(question.contains(QLatin1String("No program"))) << question.toStdString();
     EXPECT_TRUE(question.contains(QLatin1String("blob.qqz")));
     EXPECT_TRUE(question.contains(QLatin1String("application/octet-stream"))) << question.toStdString();

@@ -8,6 +8,8 @@
 #include <QTest>
 
 #include <chrono>
+#include <cstdlib>
+#include <fstream>
 #include <thread>
 
 #include "support/temp_dir.h"
@@ -120,6 +122,70 @@ TEST_F(FormViewTest, GoToEditorAndFollow) {
     v->followTick();
     EXPECT_EQ(v->pane()->rows().back().text, "four");
     v->close();
+}
+
+}  // namespace
+}  // namespace kv
+
+namespace kv {
+namespace {
+
+// Pictures of the viewer for the documentation: run under a real X server (xvfb-run) with
+// KV_SCREENSHOT_DIR set; each picture is the whole screen as `import -window root` takes it.
+TEST_F(FormViewTest, Screenshots) {
+    const char* shots = std::getenv("KV_SCREENSHOT_DIR");
+    if (!shots || !std::getenv("DISPLAY")) GTEST_SKIP() << "set KV_SCREENSHOT_DIR and run under X to keep screenshots";
+    auto snap = [&](TFormView* v, const char* name) {
+        v->move(0, 0);
+        v->raise();
+        for (int i = 0; i < 20; ++i) {
+            QApplication::processEvents();
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        const std::string cmd = std::string("import -window root '") + shots + "/" + name + "'";
+        ASSERT_EQ(std::system(cmd.c_str()), 0);
+    };
+    std::string log;
+    for (int i = 0; i < 3000; ++i)
+        log += "2026-12-11 14:" + std::to_string(10 + i % 50) + " host sshd[" + std::to_string(900 + i) +
+               "]: Accepted key for user\tfrom 10.0.0." + std::to_string(i % 250) +
+               (i % 7 == 0 ? " \x1b[31mwarning\x1b[0m Привет" : "") + "\n";
+    TFormView* text = open("auth.log", log);
+    text->resize(900, 520);
+    ASSERT_TRUE(text->startSearch({.text = "10.0.0.42"}));
+    waitForSearch(text);
+    snap(text, "kv-viewer-text.png");
+    text->close();
+
+    std::string bin = std::string("\x7f" "ELF\x02\x01\x01\0\0\0\0\0\0\0\0\0\x03\0\x3e\0", 20);
+    for (int i = 0; i < 2000; ++i) bin += static_cast<char>(i * 37 % 256);
+    bin += "GCC: (Debian 12.2.0-14) 12.2.0";
+    TFormView* hex = open("tool", bin);
+    hex->resize(900, 520);
+    snap(hex, "kv-viewer-hex.png");
+    hex->close();
+
+    // A search through 400 MB still running when the picture is taken.
+    const std::string big = dir / "big.log";
+    {
+        std::ofstream out(big, std::ios::binary);
+        const std::string block = log.substr(0, 1 << 20);
+        for (std::size_t written = 0; written < (400u << 20); written += block.size()) out << block;
+    }
+    QString error;
+    TFormView* running = TFormView::Open(nullptr, big, &error);
+    running->resize(900, 520);
+    running->move(0, 0);
+    QApplication::processEvents();
+    ASSERT_TRUE(running->startSearch({.text = "no such text anywhere"}));
+    for (int i = 0; i < 1000 && !running->statusText().contains(QLatin1String("Searching 1")); ++i) {
+        QApplication::processEvents();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    const std::string cmd = std::string("import -window root '") + shots + "/kv-viewer-search.png'";
+    ASSERT_EQ(std::system(cmd.c_str()), 0);
+    running->cancelSearch();
+    running->close();
 }
 
 }  // namespace

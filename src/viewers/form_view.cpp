@@ -98,8 +98,7 @@ void TFormView::showStatus() {
     const std::uint64_t at = pane_->selectionFrom() < pane_->selectionTo() ? pane_->selectionFrom() : doc_.top();
     if (const std::uint64_t line = doc_.lineNumberAt(doc_.top())) s += QStringLiteral("   Line %1").arg(line);
     s += QStringLiteral("   Offset %1 of %2 bytes   %3%")
-             .arg(QStringLiteral("0x%1").arg(at, 0, 16).toUpper().replace(QLatin1String("0X"), QLatin1String("0x")),
-                  grouped(size))
+             .arg(QStringLiteral("0x") + QString::number(at, 16).toUpper(), grouped(size))
              .arg(size == 0 ? 100 : static_cast<int>(doc_.atEnd() ? 100 : doc_.top() * 100 / size));
     s += QStringLiteral("   ") + qs(view::modeName(doc_.mode())) + QStringLiteral("   ") +
          qs(view::encodingName(doc_.encoding()));
@@ -188,7 +187,7 @@ void TFormView::searchTick() {
         case view::SearchResult::Outcome::Found:
             pane_->select(r.offset, r.offset + r.length);
             pane_->reveal(r.offset);
-            note(QStringLiteral("Found at 0x%1").arg(r.offset, 0, 16).toUpper().replace(QLatin1String("0X"), QLatin1String("0x")));
+            note(QStringLiteral("Found at 0x%1").arg(QString::number(r.offset, 16).toUpper()));
             break;
         case view::SearchResult::Outcome::NotFound: note(QStringLiteral("Not found")); break;
         case view::SearchResult::Outcome::Cancelled: note(QStringLiteral("Search stopped")); break;

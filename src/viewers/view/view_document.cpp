@@ -325,7 +325,9 @@ std::vector<std::uint64_t> ViewDocument::rowsBefore(std::uint64_t before, std::s
     }
     std::uint64_t limit = before;
     while (found.size() < n && limit > start) {
-        const std::uint64_t line = lineStartOf(limit - unit());
+        // The unit before `limit` (a file may end in half a unit); each round must go back.
+        const std::uint64_t line = lineStartOf(limit - std::min<std::uint64_t>(unit(), limit - start));
+        if (line >= limit) break;
         std::deque<std::uint64_t> here;
         const std::size_t need = n - found.size();
         for (std::uint64_t r = line; r < limit; r = textRow(r, nullptr)) {

@@ -107,6 +107,13 @@ TEST(ViewEncoding, InvalidUtf8IsMarkedNotHidden) {
     ViewDocument d;
     ASSERT_TRUE(d.open(dir.file("t", std::string("\xFF\xFE" "a\0\x00\xDC" "b\0c", 9)), nullptr));
     EXPECT_EQ(pageTexts(d)[0], "a\uFFFDb\uFFFD");
+    // A file of one byte read as UTF-16 is half a unit: End and a page up still end.
+    ViewDocument half;
+    ASSERT_TRUE(half.open(dir.file("h", "h"), nullptr));
+    half.setEncoding(Encoding::Utf16Be);
+    half.end();
+    half.scroll(-3);
+    EXPECT_EQ(pageTexts(half), std::vector<std::string>{"\uFFFD"});
 }
 
 // Files that cannot be shown are refused with a reason, not opened.

@@ -2,6 +2,8 @@
 
 #include <QMessageBox>
 
+#include <filesystem>
+
 #include "fileops/archive/archive_panel_commands.h"
 #include "fileops/archive/entry_copies.h"
 #include "main/file_work.h"
@@ -54,7 +56,10 @@ void showPictureViewer(TForm1& form, const std::string&) {
 
 void openTextEditor(TForm1& form, const std::string& path) {
     bool notText = false;
-    if (!openEditor(form, path, &notText) && notText) openFileViewer(form, path);
+    // What the editor refuses as no text is viewed; a folder ("..") is neither's.
+    std::error_code ec;
+    if (!openEditor(form, path, &notText) && notText && std::filesystem::is_regular_file(path, ec))
+        openFileViewer(form, path);
 }
 
 void openFileViewer(TForm1& form, const std::string& path) {

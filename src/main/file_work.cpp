@@ -11,19 +11,21 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <vector>
 
+#include "main/desktop_open.h"
 #include "main/main_form.h"
 #include "main/panel_dialogs/folder_size.h"
 #include "main/viewer_work.h"
 #include "platform/launcher.h"
 #include "viewers/picture_loader.h"
+#include "viewers/view/text_encoding.h"
 
 namespace kv {
 
 namespace {
 
 constexpr std::size_t kProbeBytes = 64 * 1024;
-constexpr std::int64_t kEditorLimit = 64LL * 1024 * 1024;
 
 std::string lowerExtension(std::string_view fileName) {
     const std::size_t slash = fileName.rfind('/');
@@ -36,28 +38,28 @@ std::string lowerExtension(std::string_view fileName) {
 
 // Binary or huge: the editor would show rubbish or hold the whole file in memory. Only
 // regular files are opened; anything else is the editor's to refuse.
-bool betterOnTheDesktop(const std::string& path) {
+bool betterInTheViewer(const std::string& path) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
     if (st.st_size > kEditorLimit) return true;
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return false;
-    char buf[kProbeBytes];
+    std::vector<std::uint8_t> buf(kProbeBytes);
     std::size_t have = 0;
-    while (have < sizeof buf) {
-        const ssize_t n = ::read(fd, buf + have, sizeof buf - have);
+    while (have < buf.size()) {
+        const ssize_t n = ::read(fd, buf.data() + have, buf.size() - have);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) break;
         have += static_cast<std::size_t>(n);
     }
     ::close(fd);
-    return std::memchr(buf, 0, have) != nullptr;
+    buf.resize(have);
+    return view::detect(buf, have < kProbeBytes).mode != view::ViewMode::Text;
 }
 
+// The old program's media player is the desktop's; without one, the viewer is offered.
 void openOnTheDesktop(TForm1& f, const std::string& path) {
-    const std::string folder = std::filesystem::path(path).parent_path().string();
-    auto r = platform::runDetached({"xdg-open", path}, folder);
-    if (!r.ok) f.Label2->setText(QString::fromStdString(r.message));
+    openWithDesktopOrOffer(f, path, std::filesystem::path(path).parent_path().string());
 }
 
 }  // namespace
@@ -84,7 +86,12 @@ FileWorkKind fileWorkKindByName(std::string_view fileName) {
 
 FileWorkKind fileWorkKindOf(const std::string& path) {
     const FileWorkKind k = fileWorkKindByName(path);
-    return k == FileWorkKind::Editor && betterOnTheDesktop(path) ? FileWorkKind::Desktop : k;
+    return k == FileWorkKind::Editor && betterInTheViewer(path) ? FileWorkKind::Viewer : k;
+}
+
+bool editorTakes(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && !betterInTheViewer(path);
 }
 
 std::string_view fileWorkKindName(FileWorkKind kind) {
@@ -96,7 +103,7 @@ std::string_view fileWorkKindName(FileWorkKind kind) {
         case FileWorkKind::MpegAudio: return "MPEG audio player";
         case FileWorkKind::TrackerMusic: return "Tracker music player";
         case FileWorkKind::Editor: return "Text editor";
-        case FileWorkKind::Desktop: return "Desktop opener";
+        case FileWorkKind::Viewer: return "File viewer";
     }
     return "Text editor";
 }
@@ -104,7 +111,7 @@ std::string_view fileWorkKindName(FileWorkKind kind) {
 FileWorkDispatch::FileWorkDispatch() {
     // The old program's system media player is the desktop's.
     set(FileWorkKind::Video, openOnTheDesktop);
-    set(FileWorkKind::Desktop, openOnTheDesktop);
+    set(FileWorkKind::Viewer, openFileViewer);
     set(FileWorkKind::Picture, showPictureViewer);
     set(FileWorkKind::Editor, openTextEditor);
     set(FileWorkKind::FolderSize, showFolderSize);

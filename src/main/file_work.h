@@ -5,6 +5,7 @@
 // window is not available yet.
 //   form.fileWork().set(FileWorkKind::Picture, [](TForm1& f, const std::string& path) { ... });
 #include <array>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -20,16 +21,20 @@ enum class FileWorkKind {
     Video,         // .avi .mov .mpg .mp1
     MpegAudio,     // .mp2 .mp3
     TrackerMusic,  // .xm .mod .s3m .itz .it .mpp .med
-    Editor,        // everything else that is text
-    Desktop,       // binary or huge files the editor would choke on
+    Editor,        // everything else that is text, up to kEditorLimit bytes
+    Viewer,        // binary, larger, or not readable as text: our viewer
 };
 inline constexpr int kFileWorkKinds = 8;
 
 // The kind by the lower-cased extension of the name (from its last dot).
 FileWorkKind fileWorkKindByName(std::string_view fileName);
-// As fileWorkKindByName, but an editor file with a NUL byte in its first 64 KiB or more
-// than 64 MiB goes to the desktop instead.
+// The largest file F3 gives to the editor (it holds the whole text); larger ones are viewed.
+inline constexpr std::int64_t kEditorLimit = 16LL * 1024 * 1024;
+// As fileWorkKindByName, but an editor file over kEditorLimit, or whose first 64 KiB are
+// no text (a NUL byte, mostly controls), goes to the viewer instead.
 FileWorkKind fileWorkKindOf(const std::string& path);
+// Whether the editor takes the file: a regular file of text up to kEditorLimit.
+bool editorTakes(const std::string& path);
 // "Picture viewer", "Text editor", ...: what the status bar names.
 std::string_view fileWorkKindName(FileWorkKind kind);
 
@@ -37,7 +42,7 @@ class FileWorkDispatch {
 public:
     using Handler = std::function<void(TForm1& form, const std::string& path)>;
 
-    // The handlers that exist today: videos and binary files go to the desktop.
+    // The handlers that exist today: videos go to the desktop, binary files to the viewer.
     FileWorkDispatch();
 
     void set(FileWorkKind kind, Handler handler) { handlers_[index(kind)] = std::move(handler); }

@@ -42,6 +42,7 @@ const std::vector<KeyRow>& mainKeyMap() {
         {Qt::Key_F1, only(kAlt), P::Either, C::Always, "drive.targetLeft", false},
         {Qt::Key_F2, only(kAlt), P::Either, C::Always, "drive.targetRight", false},
         {Qt::Key_F6, only(kAlt), P::Either, C::Always, "file.renameInPlace", false},
+        {Qt::Key_F3, only(kShift), P::Either, C::Always, "file.viewAlways", true},
         {Qt::Key_Return, only(kCtrl), P::Either, C::Always, "cmdline.appendCurrent", false},
         {Qt::Key_Return, only(kShift), P::Either, C::Always, "file.quickExtract", false},
         {Qt::Key_Backspace, kNotCtrl, P::Either, C::CommandLineEmpty, "panel.parent", true},

@@ -28,6 +28,7 @@
 #include "fileops/job_queue.h"
 #include "fileops/jobs_indicator.h"
 #include "main/app_icon.h"
+#include "main/desktop_open.h"
 #include "panel/model/file_kinds.h"
 #include "main/bars.h"
 #include "main/music_session.h"
@@ -212,6 +213,9 @@ void TForm1::FilePanels_Init() {
         p->OnAddFileHistory = [this](const std::string& text) { AddFileToHistory(text); };
         p->OnNotice = [this](const std::string& text) {
             QMessageBox::information(this, QStringLiteral("Information"), QString::fromStdString(text));
+        };
+        p->Launch = [this](const std::string& file, const std::string& dir, std::string& error) {
+            return launchFromPanel(*this, file, dir, error);
         };
         p->OnLaunchError = [this](const std::string& text) {
             QMessageBox::critical(this, QStringLiteral("Error"), QString::fromStdString(text));

@@ -2,12 +2,15 @@
 
 #include <QMessageBox>
 
+#include <filesystem>
+
 #include "fileops/archive/archive_panel_commands.h"
 #include "fileops/archive/entry_copies.h"
 #include "main/file_work.h"
 #include "main/main_form.h"
 #include "panel/panel_colors.h"
 #include "viewers/editor/form_edit.h"
+#include "viewers/form_view.h"
 #include "viewers/picture_viewer.h"
 
 namespace kv {
@@ -53,7 +56,24 @@ void showPictureViewer(TForm1& form, const std::string&) {
 
 void openTextEditor(TForm1& form, const std::string& path) {
     bool notText = false;
-    if (!openEditor(form, path, &notText) && notText) form.fileWork().run(FileWorkKind::Desktop, form, path);
+    // What the editor refuses as no text is viewed; a folder ("..") is neither's.
+    std::error_code ec;
+    if (!openEditor(form, path, &notText) && notText && std::filesystem::is_regular_file(path, ec))
+        openFileViewer(form, path);
+}
+
+void openFileViewer(TForm1& form, const std::string& path) {
+    QString error;
+    TFormView* v = TFormView::Open(&form, path, &error);
+    if (!v) {
+        QMessageBox::critical(&form, QStringLiteral("Error"), error);
+        return;
+    }
+    v->EditFile = [&form](const std::string& file) {
+        if (!editorTakes(file)) return false;
+        bool notText = false;
+        return openEditor(form, file, &notText) != nullptr;
+    };
 }
 
 bool editInOurEditor(TForm1& form) {

@@ -212,7 +212,7 @@ TEST_F(MainWindowTest, FileWorkSendsEachKindToItsHandler) {
         {K::MpegAudio, {"a.mp2", "a.Mp3"}},
         {K::TrackerMusic, {"a.xm", "a.mod", "a.s3m", "a.itz", "a.it", "a.mpp", "a.med"}},
         {K::Editor, {"page.html", "noext", "a.jpg.txt", "dir.gif/file"}},
-        {K::Desktop, {"tool.bin"}},
+        {K::Viewer, {"tool.bin"}},
     };
     placeCursor(f.LeftPanel, "notes.txt");
     for (const auto& [kind, names] : table)

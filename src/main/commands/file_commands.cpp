@@ -13,6 +13,9 @@
 #include "main/file_work.h"
 #include "main/find/find_form.h"
 #include "main/main_form.h"
+#include "main/viewer_work.h"
+#include "panel/model/file_kinds.h"
+#include "viewers/form_view.h"
 #include "viewers/editor/form_edit.h"
 
 namespace kv {
@@ -68,14 +71,41 @@ void viewEntry(TForm1& f) {
                          [&f, copy] { fileops_ui::EntryCopies(&f).release(copy); });
         return;
     }
+    for (TFormView* v : f.findChildren<TFormView*>()) {
+        if (v->path() != copy) continue;
+        QObject::connect(v, &QObject::destroyed, &f, [&f, copy] { fileops_ui::EntryCopies(&f).release(copy); });
+        return;
+    }
     // A player or a program outside may read the copy for as long as it runs: it stays until
     // the window ends.
+}
+
+// Shift+F3: the file viewer whatever the file is (an archive entry from a temporary copy
+// that goes with the viewer). Folders and special files are not viewed.
+void viewInViewer(TForm1& f) {
+    TFPanel* p = f.activePanel();
+    p->publishCurrent();
+    if (p->CurIsDir || p->CurFile.empty() || p->CurFile == "..") return;
+    if (!p->InArchive()) {
+        if (const std::string_view kind = specialKindAt(p->CurPath); !kind.empty()) return f.File_Work(p->CurPath);
+        return openFileViewer(f, p->CurPath);
+    }
+    const std::string copy = fileops_ui::ArchiveEntryCopy(&f, p);
+    if (copy.empty()) return;
+    openFileViewer(f, copy);
+    for (TFormView* v : f.findChildren<TFormView*>()) {
+        if (v->path() != copy) continue;
+        QObject::connect(v, &QObject::destroyed, &f, [&f, copy] { fileops_ui::EntryCopies(&f).release(copy); });
+        return;
+    }
+    fileops_ui::EntryCopies(&f).release(copy);  // the viewer did not open
 }
 
 }  // namespace
 
 void registerFileCommands(CommandTable& t) {
     t.add("file.view", viewEntry);
+    t.add("file.viewAlways", viewInViewer);
     addFileOp(t, "file.copy", fileops_ui::CopyCommand, fileops_ui::ArchiveCopyCommand, true);
     addFileOp(
         t, "file.rename", [](const FileOpsContext& c) { fileops_ui::RenameMoveCommand(c, false); },

@@ -1,4 +1,5 @@
 #include "viewers/quick_view/quick_view_content.h"
+#include "viewers/view/view_document.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -14,7 +15,6 @@
 #include "panel/model/files_scan.h"
 #include "platform/dir_reader.h"
 #include "platform/display_text.h"
-#include "viewers/editor/text_file.h"
 #include "viewers/exe/resource_tree_text.h"
 
 namespace kv::quickview {
@@ -92,39 +92,28 @@ std::string shownLine(std::string_view line, std::size_t maxBytes) {
     return platform::visibleControls(expanded);
 }
 
-// A prefix cut in the middle of a UTF-8 character would no longer be valid UTF-8 and be
-// taken for Windows-1251: the cut is moved back to the last whole line, or when the prefix
-// holds no line break, to the last whole character.
-std::string_view wholeTextPrefix(std::string_view bytes) {
-    const std::size_t nl = bytes.find_last_of('\n');
-    if (nl != std::string_view::npos && nl > 0) return bytes.substr(0, nl + 1);
-    std::size_t end = bytes.size();
-    std::size_t back = 0;
-    while (end > 0 && back < 4 && (static_cast<unsigned char>(bytes[end - 1]) & 0xC0) == 0x80) {
-        --end;
-        ++back;
-    }
-    if (end > 0 && static_cast<unsigned char>(bytes[end - 1]) >= 0xC0) {
-        const unsigned char lead = static_cast<unsigned char>(bytes[end - 1]);
-        const std::size_t need = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
-        if (back + 1 < need) return bytes.substr(0, end - 1);
-    }
-    return bytes;
-}
-
-void describeText(Content& c, std::string_view prefix, const Limits& limits) {
+// Text through the file viewer's reader: its encodings and marks, and rows up to the end
+// of the prefix (one row more at most, so a huge file is never read far).
+void describeText(Content& c, view::ViewDocument& doc, const Limits& limits) {
     c.kind = ContentKind::Text;
-    const std::string_view whole = c.truncated ? wholeTextPrefix(prefix) : prefix;
-    const editor::DecodedText text = editor::decodeText(whole);
-    c.heading = text.format.encoding == editor::TextEncoding::Utf8 ? "Text, UTF-8" : "Text, Windows-1251";
-    std::string_view rest = text.utf8;
-    while (!rest.empty() && c.lines.size() < limits.maxLines) {
-        const std::size_t nl = rest.find('\n');
-        c.lines.push_back(shownLine(rest.substr(0, nl), limits.maxLineBytes));
-        if (nl == std::string_view::npos) break;
-        rest.remove_prefix(nl + 1);
+    c.heading = "Text, " + std::string(view::encodingName(doc.encoding()));
+    doc.setWrap(false);
+    doc.setPageSize(static_cast<int>(limits.maxLineBytes), static_cast<int>(limits.maxLines));
+    std::uint64_t at = doc.dataStart();
+    while (at < doc.size() && at < limits.prefixBytes && c.lines.size() < limits.maxLines) {
+        view::ViewRow r = doc.row(at);
+        std::string& line = r.text;
+        if (line.size() > limits.maxLineBytes) {
+            std::size_t cut = limits.maxLineBytes;
+            while (cut > 0 && (static_cast<unsigned char>(line[cut]) & 0xC0) == 0x80) --cut;
+            line.resize(cut);
+        }
+        c.lines.push_back(std::move(line));
+        if (r.end <= at) break;
+        at = r.end;
     }
-    if (!rest.empty() && c.lines.size() >= limits.maxLines) c.truncated = true;
+    c.bytesRead = std::max<std::uint64_t>(c.bytesRead, std::min<std::uint64_t>(at, doc.size()));
+    c.truncated = at < doc.size();
 }
 
 void describeHex(Content& c, std::string_view prefix) {
@@ -324,9 +313,14 @@ Content describeEntry(const std::string& path, const Limits& limits, Progress* p
     c.lines.clear();
     if (prefix.starts_with("MZ") && describeExecutable(c, limits)) return c;
     c.lines.clear();
-    if (prefix.find('\0') == std::string::npos) {
-        describeText(c, prefix, limits);
-        return c;
+    if (const std::uint8_t* head = reinterpret_cast<const std::uint8_t*>(prefix.data());
+        view::detect({head, prefix.size()}, !c.truncated).mode == view::ViewMode::Text) {
+        view::ViewDocument doc;
+        std::string why;
+        if (doc.open(path, &why)) {
+            describeText(c, doc, limits);
+            return c;
+        }
     }
     describeHex(c, prefix);
     return c;

@@ -66,17 +66,17 @@ bool prepareTargetFolder(const FileOpsContext& ctx, const std::string& target, c
         if (S_ISDIR(st.st_mode)) return true;
         QMessageBox::critical(
             ctx.owner, QStringLiteral("Error"),
-            QStringLiteral("%1 entries cannot go onto the file <%2>").arg(count).arg(q(target)));
+            QStringLiteral("%1 entries cannot go onto the file <%2>").arg(count).arg(qName(target)));
         return false;
     }
     if (QMessageBox::question(ctx.owner, caption,
-                              QStringLiteral("The folder <%1> does not exist. Create it?").arg(q(target)),
+                              QStringLiteral("The folder <%1> does not exist. Create it?").arg(qName(target)),
                               QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) != QMessageBox::Yes)
         return false;
     if (!makeFolderWithParents(target)) {
         QMessageBox::critical(
             ctx.owner, QStringLiteral("Error"),
-            QStringLiteral("Cannot create the folder <%1>\n%2").arg(q(target), q(std::strerror(errno))));
+            QStringLiteral("Cannot create the folder <%1>\n%2").arg(qName(target), q(std::strerror(errno))));
         return false;
     }
     return true;

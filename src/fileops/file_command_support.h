@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "fileops/fileops_context.h"
+#include "platform/display_text.h"
 
 namespace kv {
 class TFPanel;
@@ -17,6 +18,10 @@ class TFPanel;
 namespace kv::fileops_ui {
 
 inline QString q(const std::string& s) { return QString::fromStdString(s); }
+// A name or path as a dialog or message shows it: controls, direction overrides and invisible
+// characters made visible, so "invoice<RLO>gpj.exe" cannot pass for a picture. Fields the
+// user edits keep the real name (q).
+inline QString qName(const std::string& s) { return QString::fromStdString(platform::visibleControls(s)); }
 
 // The selected entries' paths in listing order, else the entry under the cursor; never "..".
 // Empty when there is nothing to work on.

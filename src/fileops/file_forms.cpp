@@ -32,6 +32,7 @@ namespace kv {
 namespace {
 
 using fileops_ui::q;
+using fileops_ui::qName;
 
 void fixedDialog(QDialog* d, const char* name, const char* caption) {
     d->setObjectName(QString::fromLatin1(name));
@@ -198,7 +199,7 @@ void TFormDelete::activate(const FileOpsContext& ctx) {
             q(ctx.tr("Delete", "Label_Quest", "") + " " + ctx.tr("Delete", folder ? "Folder" : "File", "")));
     const int selected = ctx.active->FL.SelectedCount;
     Label2->setText(selected > 0 ? QStringLiteral("%1 file(s)").arg(selected)
-                                 : QStringLiteral("<%1>").arg(q(ctx.active->CurFile)));
+                                 : QStringLiteral("<%1>").arg(qName(ctx.active->CurFile)));
     Button1->setFocus();
 }
 
@@ -236,7 +237,7 @@ TFormRenMove::TFormRenMove(QWidget* parent) : QDialog(parent) {
 void TFormRenMove::activate(const FileOpsContext& ctx, bool inPlace) {
     const int selected = ctx.active->FL.SelectedCount;
     Label1->setText(selected > 0 ? QStringLiteral("Rename/Move %1 file(s) to").arg(selected)
-                                 : QStringLiteral("Rename/Move <%1> to").arg(q(ctx.active->CurPath)));
+                                 : QStringLiteral("Rename/Move <%1> to").arg(qName(ctx.active->CurPath)));
     // A relative target is taken from the active panel's folder, so the entry's own name
     // renames it where it is.
     Edit1->setEditText(inPlace ? q(ctx.active->CurFile) : q(ctx.passive->CurDir));
@@ -439,8 +440,8 @@ bool TFormAttrib::activate(const FileOpsContext& ctx, const std::vector<std::str
     if (shared_.readable == 0) return false;
     const TFPanel* p = ctx.active;
     const bool one = paths.size() == 1;
-    FileDirName->setText(one ? q(paths.front()) : QStringLiteral("%1 entries").arg(paths.size()));
-    FilePathName->setText(q(p->CurDir));
+    FileDirName->setText(one ? qName(paths.front()) : QStringLiteral("%1 entries").arg(paths.size()));
+    FilePathName->setText(qName(p->CurDir));
     ChangeDate->setText(shared_.modified ? shortDateTime(shared_.modified->tv_sec) : QString());
     auto show = [](QCheckBox* box, bool all, bool any) {
         box->setTristate(all != any);

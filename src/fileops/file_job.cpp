@@ -18,7 +18,7 @@ void showJobSummary(QWidget* owner, const QString& caption, const fileops::JobRe
         text += QStringLiteral("%1 item(s) could not be processed:\n").arg(r.failures.size());
         for (const auto& f : r.failures)
             text += QStringLiteral("%1: %2\n")
-                        .arg(QString::fromStdString(f.path), QString::fromStdString(f.reason));
+                        .arg(fileops_ui::qName(f.path), QString::fromStdString(f.reason));
     }
     for (const auto& n : r.notes) text += QString::fromStdString(n) + QStringLiteral("\n");
     QMessageBox box(r.failures.empty() ? QMessageBox::Information : QMessageBox::Warning, caption,
@@ -44,7 +44,7 @@ void refreshWhenNoDialog(QPointer<TFPanel> a, QPointer<TFPanel> b) {
 
 QString nameOf(const std::string& path) {
     const auto slash = path.find_last_of('/', path.size() > 1 ? path.size() - 2 : 0);
-    return QString::fromStdString(slash == std::string::npos || path.size() == 1 ? path
+    return fileops_ui::qName(slash == std::string::npos || path.size() == 1 ? path
                                                                                  : path.substr(slash + 1));
 }
 }  // namespace
@@ -55,7 +55,7 @@ void runFileJob(const FileOpsContext& ctx, const QString& caption, std::unique_p
     r.caption = caption;
     r.detail =
         sources.size() == 1 ? nameOf(sources.front()) : QStringLiteral("%1 entries").arg(sources.size());
-    if (!target.empty()) r.detail += QStringLiteral(" to ") + QString::fromStdString(target);
+    if (!target.empty()) r.detail += QStringLiteral(" to ") + fileops_ui::qName(target);
     r.job = std::move(job);
     r.paths = sources;
     if (!target.empty()) r.paths.push_back(target);

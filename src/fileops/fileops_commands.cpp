@@ -130,7 +130,7 @@ void MakeFolderCommand(const FileOpsContext& ctx) {
     const bool existed = ::lstat(path.c_str(), &st) == 0;
     if (existed || !makeFolderWithParents(path))
         errorBox(ctx, QStringLiteral("Cannot create the folder <%1>\n%2")
-                          .arg(q(name), q(std::strerror(existed ? EEXIST : errno))));
+                          .arg(qName(name), q(std::strerror(existed ? EEXIST : errno))));
     refreshBoth(ctx);
     ctx.passive->HideCursor();
     // The cursor on the first new part, the one this folder shows.
@@ -154,7 +154,7 @@ void MakeFileCommand(const FileOpsContext& ctx) {
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0)
         errorBox(ctx,
-                 QStringLiteral("Cannot create the file <%1>\n%2").arg(q(name), q(std::strerror(errno))));
+                 QStringLiteral("Cannot create the file <%1>\n%2").arg(qName(name), q(std::strerror(errno))));
     else
         ::close(fd);
     refreshBoth(ctx);
@@ -169,7 +169,7 @@ void AttributesCommand(const FileOpsContext& ctx) {
     std::vector<fileops::Failure> failures;
     if (!form.activate(ctx, paths, failures)) {
         errorBox(ctx, QStringLiteral("Cannot read the attributes of <%1>\n%2")
-                          .arg(q(failures.front().path), q(failures.front().reason)));
+                          .arg(qName(failures.front().path), q(failures.front().reason)));
         return;
     }
     if (form.exec() == QDialog::Accepted) {

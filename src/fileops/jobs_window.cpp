@@ -7,6 +7,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "fileops/file_command_support.h"
+
 namespace kv {
 
 namespace {
@@ -104,7 +106,7 @@ void TFormJobs::refresh() {
             file = QStringLiteral("Waiting for the other jobs on this disk");
         else
             file = QFontMetrics(r.file->font())
-                       .elidedText(QString::fromStdString(j.progress.name), Qt::ElideMiddle, r.file->width());
+                       .elidedText(fileops_ui::qName(j.progress.name), Qt::ElideMiddle, r.file->width());
         r.file->setText(file);
         r.bar->setValue(j.waiting ? 0 : percent(j.progress));
         r.cancel->setEnabled(!j.cancelling);

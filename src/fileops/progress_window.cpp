@@ -10,6 +10,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "fileops/file_command_support.h"
+
 namespace kv {
 
 namespace {
@@ -84,7 +86,7 @@ TFormProgress::TFormProgress(const QString& caption, QWidget* parent) : QDialog(
 
 void TFormProgress::show(const fileops::ProgressSnapshot& s, fileops::RateMeter::Clock::time_point now) {
     const QFontMetrics fm(FileName->font());
-    FileName->setText(fm.elidedText(QString::fromStdString(s.name), Qt::ElideMiddle, FileName->width()));
+    FileName->setText(fm.elidedText(fileops_ui::qName(s.name), Qt::ElideMiddle, FileName->width()));
     FileBar->setValue(percent(s.fileBytesDone, s.fileBytesTotal));
     // Bytes tell how far a copy is, also inside its one big file; a job of renames and
     // deletions has no bytes and counts its entries.

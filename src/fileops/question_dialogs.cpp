@@ -9,6 +9,8 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
+#include "fileops/file_command_support.h"
+
 namespace kv {
 
 QString shortDateTime(std::time_t t) {
@@ -50,7 +52,7 @@ TFormConflict::TFormConflict(const fileops::Conflict& c, QWidget* parent) : QDia
     auto* top = new QHBoxLayout;
     top->addWidget(iconLabel(this, QStyle::SP_MessageBoxQuestion));
     Question = new QLabel(QStringLiteral("The target already exists:\n%1\n\nReplace it?")
-                              .arg(QString::fromStdString(c.target.path)),
+                              .arg(fileops_ui::qName(c.target.path)),
                           this);
     Question->setObjectName(QStringLiteral("Question"));
     Question->setWordWrap(true);
@@ -101,7 +103,7 @@ TFormFileError::TFormFileError(const fileops::OpError& e, QWidget* parent) : QDi
     top->addWidget(iconLabel(this, QStyle::SP_MessageBoxCritical));
     auto* texts = new QVBoxLayout;
     FileLabel = new QLabel(
-        QStringLiteral("Cannot %1\n%2").arg(QString::fromStdString(e.action), QString::fromStdString(e.path)),
+        QStringLiteral("Cannot %1\n%2").arg(QString::fromStdString(e.action), fileops_ui::qName(e.path)),
         this);
     FileLabel->setObjectName(QStringLiteral("FileLabel"));
     FileLabel->setWordWrap(true);

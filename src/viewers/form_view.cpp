@@ -6,7 +6,6 @@
 #include <QCloseEvent>
 #include <QDialog>
 #include <QDialogButtonBox>
-#include <QFileInfo>
 #include <QInputDialog>
 #include <QKeyEvent>
 #include <QLabel>
@@ -15,6 +14,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "platform/display_text.h"
 #include "viewers/view/go_to.h"
 #include "viewers/view_pane.h"
 
@@ -23,6 +23,9 @@ namespace kv {
 namespace {
 
 QString qs(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+// A file name or path as the title and status line show it: controls and direction overrides
+// made visible.
+QString shown(std::string_view path) { return qs(platform::visibleControls(path)); }
 
 QString grouped(std::uint64_t n) {
     QString digits = QString::number(n);
@@ -38,7 +41,7 @@ TFormView* TFormView::Open(QWidget* owner, const std::string& path, QString* err
     auto* v = new TFormView(owner, path);
     std::string why;
     if (!v->doc_.open(path, &why)) {
-        if (error) *error = QStringLiteral("Cannot open %1: %2").arg(qs(path), qs(why));
+        if (error) *error = QStringLiteral("Cannot open %1: %2").arg(shown(path), qs(why));
         delete v;
         return nullptr;
     }
@@ -55,7 +58,7 @@ TFormView* TFormView::Open(QWidget* owner, const std::string& path, QString* err
 TFormView::TFormView(QWidget* owner, const std::string& path) : QMainWindow(owner, Qt::Window), path_(path) {
     setAttribute(Qt::WA_DeleteOnClose);
     setObjectName(QStringLiteral("FormView"));
-    setWindowTitle(QStringLiteral("View - ") + qs(path));
+    setWindowTitle(QStringLiteral("View - ") + shown(path));
     pane_ = new TViewPane(doc_, this);
     setCentralWidget(pane_);
     status_ = new QLabel(this);
@@ -93,7 +96,7 @@ void TFormView::note(const QString& text) {
 }
 
 void TFormView::showStatus() {
-    QString s = QFileInfo(qs(path_)).fileName();
+    QString s = shown(path_.substr(path_.rfind('/') + 1));
     const std::uint64_t size = doc_.size();
     const std::uint64_t at = pane_->selectionFrom() < pane_->selectionTo() ? pane_->selectionFrom() : doc_.top();
     if (const std::uint64_t line = doc_.lineNumberAt(doc_.top())) s += QStringLiteral("   Line %1").arg(line);

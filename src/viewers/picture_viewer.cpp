@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "panel/fpanel.h"
+#include "platform/display_text.h"
 #include "viewers/picture_decode.h"
 #include "viewers/picture_loader.h"
 
@@ -92,7 +93,7 @@ void TViewerForm::activate() {
         finish();
         return;
     }
-    Label5->setText(QString::fromStdString(active_->CurFile));
+    Label5->setText(QString::fromStdString(platform::visibleControls(active_->CurFile)));
     Label5->adjustSize();
     const std::string file = EntryFile ? EntryFile(active_) : path;
     shownPath_ = QFile::decodeName(QByteArray(file.data(), static_cast<qsizetype>(file.size())));
@@ -198,7 +199,7 @@ void TViewerForm::keyPressEvent(QKeyEvent* e) {
         case Qt::Key_Up:
         case Qt::Key_Backspace: PreviousEntry(); return;
         case Qt::Key_Insert:
-            Label5->setText(active_ ? QString::fromStdString(active_->CurFile) : QString());
+            Label5->setText(active_ ? QString::fromStdString(platform::visibleControls(active_->CurFile)) : QString());
             Label5->adjustSize();
             Label5->setVisible(!Label5->isVisible());
             return;

@@ -17,6 +17,7 @@
 #include <QTextCursor>
 #include <QTextDocument>
 
+#include "platform/display_text.h"
 #include "viewers/editor/find_dialogs.h"
 #include "viewers/editor/text_search.h"
 
@@ -38,7 +39,11 @@ QFont withEditorSize(QFont f) {
     return f;
 }
 
-QString fileNameOf(const std::string& path) { return QFileInfo(QString::fromStdString(path)).fileName(); }
+// The name as the title shows it: controls and direction overrides made visible.
+QString fileNameOf(const std::string& path) {
+    const auto slash = path.rfind('/');
+    return QString::fromStdString(platform::visibleControls(slash == std::string::npos ? path : path.substr(slash + 1)));
+}
 
 }  // namespace
 
@@ -255,7 +260,7 @@ void TFormEdit::SaveAsAsk() {
 void TFormEdit::closeEvent(QCloseEvent* e) {
     if (!modified()) return e->accept();
     const auto answer = QMessageBox::warning(
-        this, QStringLiteral("Editor"), QStringLiteral("Save File %1 ?").arg(QString::fromStdString(path_)),
+        this, QStringLiteral("Editor"), QStringLiteral("Save File %1 ?").arg(QString::fromStdString(platform::visibleControls(path_))),
         QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
     // A save that failed keeps the window, so the text is not lost with it.
     if (answer == QMessageBox::No || (answer == QMessageBox::Yes && Save()))

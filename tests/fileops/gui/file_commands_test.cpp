@@ -300,6 +300,23 @@ TEST_F(FileCommandsTest, F8DeletesForGoodOrIntoTheTrashByDelToRecycle) {
     }
 }
 
+// A name with a direction override or a zero-width space: the question shows what it hides,
+// and the answer still deletes that very file.
+TEST_F(FileCommandsTest, F8AsksAboutANameThatHidesItsExtensionWithTheHiddenPartShown) {
+    const std::string spoof = "invoice\u202Egpj.exe";
+    writeFile(work / spoof, "x");
+    auto& f = open();
+    cursorTo(f.LeftPanel, spoof);
+    QString object;
+    answer<kv::TFormDelete>([&](kv::TFormDelete* d) {
+        object = d->Label2->text();
+        ok(d);
+    });
+    key(Qt::Key_F8);
+    EXPECT_EQ(object, QString::fromUtf8("<invoice<U+202E>gpj.exe>"));
+    EXPECT_FALSE(fs::exists(work / spoof));
+}
+
 TEST_F(FileCommandsTest, F8OnAFolderWithTwoFilesSelectedAsksAboutTheFolderAndDeletesTheFiles) {
     auto& f = open();
     cursorTo(f.LeftPanel, "alpha");

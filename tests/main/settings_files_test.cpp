@@ -16,32 +16,12 @@
 #include "main/user_menu/menu_file.h"
 #include "main_window_fixture.h"
 #include "platform/file_contents.h"
+#include "support/fifo_guard.h"
 
 namespace kvtest {
 namespace {
 
-// Plays the writer of a fifo after a few seconds, so a reader that opened it for reading
-// fails the test by its time instead of hanging it.
-class FifoGuard {
-public:
-    explicit FifoGuard(fs::path fifo) : fifo_(std::move(fifo)) {
-        thread_ = std::thread([this] {
-            for (int i = 0; i < 60 && !done_; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
-            if (done_) return;
-            const int fd = ::open(fifo_.c_str(), O_WRONLY | O_NONBLOCK);
-            if (fd >= 0) ::close(fd);
-        });
-    }
-    ~FifoGuard() {
-        done_ = true;
-        thread_.join();
-    }
-
-private:
-    fs::path fifo_;
-    std::atomic<bool> done_{false};
-    std::thread thread_;
-};
+using kv::test::FifoGuard;
 
 // What one of kv's readers made of a file: whether it took anything, and its message.
 struct Outcome {

@@ -19,6 +19,7 @@
 
 #include "platform/file_contents.h"
 #include "platform/private_profile.h"
+#include "support/fifo_guard.h"
 #include "support/temp_dir.h"
 
 namespace fs = std::filesystem;
@@ -36,28 +37,7 @@ std::string get(const fs::path& p) {
 }
 void put(const fs::path& p, const std::string& text) { std::ofstream(p, std::ios::binary) << text; }
 
-// A fifo opened for reading blocks until a writer comes. This plays that writer after a few
-// seconds, so a reader that opens the fifo fails the test by its time instead of hanging it.
-class FifoGuard {
-public:
-    explicit FifoGuard(fs::path fifo) : fifo_(std::move(fifo)) {
-        thread_ = std::thread([this] {
-            for (int i = 0; i < 60 && !done_; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
-            if (done_) return;
-            const int fd = ::open(fifo_.c_str(), O_WRONLY | O_NONBLOCK);
-            if (fd >= 0) ::close(fd);
-        });
-    }
-    ~FifoGuard() {
-        done_ = true;
-        thread_.join();
-    }
-
-private:
-    fs::path fifo_;
-    std::atomic<bool> done_{false};
-    std::thread thread_;
-};
+using kv::test::FifoGuard;
 
 bool canChown(const fs::path& p) {
     return ::geteuid() == 0 && ::chown(p.c_str(), kOtherUser, kOtherUser) == 0;

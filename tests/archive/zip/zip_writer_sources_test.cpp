@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "../fixture_util.h"
 #include "archive/base/messages.h"
 #include "support/temp_dir.h"
 
@@ -27,16 +28,7 @@ namespace fs = std::filesystem;
 using kv::test::TempDir;
 using Names = std::vector<std::string>;
 
-std::string sh(const std::string& cmd, int* status = nullptr) {
-    std::string out;
-    FILE* p = popen((cmd + " 2>&1").c_str(), "r");
-    char buf[65536];
-    size_t n;
-    while (p && (n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-    const int rc = p ? pclose(p) : -1;
-    if (status) *status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
-    return out;
-}
+std::string sh(const std::string& cmd, int* status = nullptr) { return kvtest::run(cmd + " 2>&1", status); }
 std::string q(const std::string& s) { return "'" + s + "'"; }
 bool haveUnzip() {
     int st = 1;

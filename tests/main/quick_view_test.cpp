@@ -6,12 +6,15 @@
 #include <QImage>
 #include <QLinearGradient>
 #include <QPainter>
+#include <QScrollBar>
 #include <QSignalSpy>
 
 #include <cstdlib>
+#include <fstream>
 
 #include "main_window_fixture.h"
 #include "viewers/quick_view/quick_view_panel.h"
+#include "viewers/view_pane.h"
 
 namespace {
 
@@ -123,6 +126,33 @@ TEST_F(QuickViewTest, PreviewFollowsTheCursorAndEachKindShows) {
     EXPECT_TRUE(shown().empty());
 }
 
+// A binary of a gigabyte: the hex preview reads it through the viewer's reader, so its end
+// is reached at once and shows the file's last bytes, not those of a prefix.
+TEST_F(QuickViewTest, TheHexPreviewReachesTheEndOfAHugeBinary) {
+    const fs::path huge = work / "huge.bin";
+    {
+        std::ofstream out(huge, std::ios::binary);
+        out << std::string("\x7f" "ELF\0\0", 6);
+        out.seekp((1LL << 30) - 8);
+        out << "LASTBYTE";
+    }
+    auto& f = start();
+    placeCursor(f.LeftPanel, "huge.bin");
+    key(Qt::Key_4, Qt::AltModifier);
+    QTRY_COMPARE(shown(), huge.string());
+    ASSERT_EQ(view()->content().kind, ContentKind::Hex);
+    auto* pane = view()->findChild<kv::TViewPane*>();
+    ASSERT_NE(pane, nullptr);
+    QTRY_VERIFY(pane->isVisible());
+    ASSERT_FALSE(pane->rows().empty());
+    EXPECT_EQ(pane->rows().front().offset, 0u);
+    pane->verticalScrollBar()->setValue(pane->verticalScrollBar()->maximum());  // dragged to the end
+    ASSERT_FALSE(pane->rows().empty());
+    EXPECT_EQ(pane->rows().back().end, std::uint64_t(1) << 30);
+    EXPECT_NE(pane->rows().back().text.find("LASTBYTE"), std::string::npos) << pane->rows().back().text;
+    key(Qt::Key_4, Qt::AltModifier);
+}
+
 // Running the cursor over many entries (a fifo among them) shows the last one only, and
 // nothing it passed turns up after it.
 TEST_F(QuickViewTest, ARunOfTheCursorEndsOnItsLastEntry) {
@@ -206,6 +236,12 @@ TEST_F(QuickViewTest, Screenshots) {
     QTRY_COMPARE(shown(), (work / "pack.zip").string());
     QTest::qWait(50);
     EXPECT_TRUE(f.grab().save(dir + QStringLiteral("/kv-quick-view-archive.png")));
+    writeFile(work / "data.bin", std::string("\x7f" "ELF\x02\x01\x01\0\0\0\0", 12) + std::string(3000, '\x90'));
+    f.LeftPanel->RefreshDir();
+    placeCursor(f.LeftPanel, "data.bin");
+    QTRY_COMPARE(shown(), (work / "data.bin").string());
+    QTest::qWait(50);
+    EXPECT_TRUE(f.grab().save(dir + QStringLiteral("/kv-quick-view-hex.png")));
 }
 
 }  // namespace

@@ -11,7 +11,8 @@
 #include <chrono>
 #include <thread>
 
-#include "viewers/hex_dump.h"
+#include "viewers/view/view_document.h"
+#include "viewers/view_pane.h"
 #include "viewers/picture_loader.h"
 
 namespace kv {
@@ -60,7 +61,8 @@ TQuickView::TQuickView(QWidget* parent) : QWidget(parent) {
         wantedStarted_ = false;  // the same picture again, at the new size
         startWanted();
     });
-    hex_ = new THexDump(this);
+    hexDoc_ = std::make_unique<view::ViewDocument>();
+    hex_ = new TViewPane(*hexDoc_, this);
     hex_->setFocusPolicy(Qt::NoFocus);
     hex_->hide();
     // The readers' list of picture kinds is built once, here, not first on a worker.
@@ -117,8 +119,7 @@ void TQuickView::clear() {
     shown_ = {};
     picture_ = {};
     pictureMessage_.clear();
-    hex_->setData({});
-    hex_->hide();
+    hideHex();
     update();
 }
 
@@ -187,13 +188,14 @@ void TQuickView::take(Job& job) {
         shown_.heading =
             "Picture, " + std::to_string(job.natural.width()) + " x " + std::to_string(job.natural.height());
     shownName_ = wantedName_;
-    if (shown_.kind == quickview::ContentKind::Hex) {
-        hex_->setData(shown_.bytes);
+    std::string error;
+    if (shown_.kind == quickview::ContentKind::Hex && hexDoc_->open(shown_.path, &error)) {
+        hexDoc_->setMode(view::ViewMode::Hex);
         placeHex();
+        hex_->relayout();
         hex_->show();
     } else {
-        hex_->setData({});
-        hex_->hide();
+        hideHex();
     }
     update();
     emit previewShown(QString::fromStdString(shown_.path));
@@ -206,12 +208,10 @@ void TQuickView::setLook(const QColor& back, const QColor& text, const QColor& t
     title_ = title;
     line_ = line;
     setFont(font);
-    QPalette p = hex_->viewport()->palette();
+    QPalette p = hex_->palette();
     p.setColor(QPalette::Base, back);
-    hex_->viewport()->setPalette(p);
-    hex_->setAddressColor(title);
-    hex_->setHexDataColor(text);
-    hex_->setAnsiCharColor(text);
+    p.setColor(QPalette::Text, text);
+    hex_->setPalette(p);
     QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     fixed.setPointSize(std::max(7, font.pointSize()));
     hex_->setFont(fixed);
@@ -225,6 +225,12 @@ QRect TQuickView::bodyRect() const {
 }
 
 void TQuickView::placeHex() { hex_->setGeometry(bodyRect()); }
+
+void TQuickView::hideHex() {
+    hex_->hide();
+    hexDoc_->file().close();  // the previewed file is let go (a stick can be unmounted)
+    hex_->relayout();
+}
 
 void TQuickView::resizeEvent(QResizeEvent*) {
     placeHex();

@@ -2,7 +2,7 @@
 // TQuickView: the preview that takes the place of a file panel while the quick view is on.
 // It shows the entry it is given (the other panel's cursor entry) as describeEntry
 // classifies it: lines of text, a picture scaled to fit, an archive's first names with
-// their sizes, a hex dump, a folder's totals. The work is done on a worker thread, one
+// their sizes, a hex view of the whole file, a folder's totals. The work is done on a worker thread, one
 // entry at a time: a new entry cancels the one being made, and only the latest is shown,
 // so a cursor running over a folder of big files never waits for the files it passed.
 //   auto* q = new TQuickView(parent);
@@ -23,7 +23,10 @@ class QTimer;
 
 namespace kv {
 
-class THexDump;
+class TViewPane;
+namespace view {
+class ViewDocument;
+}
 
 class TQuickView : public QWidget {
     Q_OBJECT
@@ -81,7 +84,11 @@ private:
     std::vector<std::shared_ptr<Job>> retired_;  // cancelled, still winding down
     QTimer* poll_ = nullptr;
     QTimer* resizePicture_ = nullptr;
-    THexDump* hex_ = nullptr;
+    // The hex preview reads the file through the viewer's reader, so it scrolls through the
+    // whole file however big, not a prefix.
+    std::unique_ptr<view::ViewDocument> hexDoc_;
+    TViewPane* hex_ = nullptr;
+    void hideHex();
     QColor back_ = QColor(0, 0, 128), text_ = Qt::white, title_ = Qt::yellow, line_ = Qt::white;
 };
 

@@ -202,6 +202,11 @@ bool AtomicFile::begin(int dirFd, const std::string& name, mode_t newMode, bool 
     return createTemp(dirFd, name, newMode, keepTargetMode);
 }
 
+bool AtomicFile::abandonWith(int err) {
+    abandon();
+    return fail(err);
+}
+
 bool AtomicFile::fail(int err) {
     error_ = err;
     return false;
@@ -229,9 +234,7 @@ bool AtomicFile::createTemp(int dirFd, const std::string& name, mode_t newMode, 
         temp_ = std::move(temp);
         ::flock(fd_, LOCK_EX | LOCK_NB);  // fresh and ours: only marks it as being written
         if (keepMode && ::fchmod(fd_, old.st_mode & 07777) != 0) {
-            const int err = errno;
-            abandon();
-            return fail(err);
+            return abandonWith(errno);
         }
         return true;
     }
@@ -257,22 +260,16 @@ bool AtomicFile::write(const void* p, std::size_t n) {
 bool AtomicFile::commit(bool sync, bool noReplace) {
     if (fd_ < 0) return fail(EBADF);
     if (writeFailed_) {
-        const int err = error_;
-        abandon();
-        return fail(err ? err : EIO);
+        return abandonWith(error_ ? error_ : EIO);
     }
     if (sync && ::fsync(fd_) != 0) {
-        const int err = errno;
-        abandon();
-        return fail(err);
+        return abandonWith(errno);
     }
     // A close error can be a delayed write error (NFS): the file may be incomplete.
     const int closed = ::close(fd_);
     fd_ = -1;
     if (closed != 0) {
-        const int err = errno;
-        abandon();
-        return fail(err);
+        return abandonWith(errno);
     }
     int moved = -1;
     if (noReplace) {
@@ -288,9 +285,7 @@ bool AtomicFile::commit(bool sync, bool noReplace) {
         moved = ::renameat(dirFd_, temp_.c_str(), dirFd_, name_.c_str());
     }
     if (moved != 0) {
-        const int err = errno;
-        abandon();
-        return fail(err);
+        return abandonWith(errno);
     }
     temp_.clear();
     if (sync) syncFolder(dirFd_, splitFolder(name_).first);
@@ -306,26 +301,21 @@ bool AtomicFile::commitOver(dev_t dev, ino_t ino) {
     const int closed = ::close(fd_);
     fd_ = -1;
     if (closed != 0) {
-        const int err = errno;
-        abandon();
-        return fail(err);
+        return abandonWith(errno);
     }
     if (::renameat2(dirFd_, temp_.c_str(), dirFd_, name_.c_str(), RENAME_EXCHANGE) != 0) {
         if (errno != EINVAL && errno != ENOSYS && errno != EXDEV) {
-            const int err = errno;
-            abandon();
-            return fail(err);
+            return abandonWith(errno);
         }
         const int moved = ::renameat(dirFd_, temp_.c_str(), dirFd_, name_.c_str());
         if (moved != 0) {
-            const int err = errno;
-            abandon();
-            return fail(err);
+            return abandonWith(errno);
         }
     } else {
         ::unlinkat(dirFd_, temp_.c_str(), 0);  // the old file, now under the temporary's name
     }
     temp_.clear();
+    abandon();  // lets the held folder go, as commit does
     return true;
 }
 

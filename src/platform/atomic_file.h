@@ -69,6 +69,9 @@ public:
 
 private:
     bool fail(int err);
+    // Drops the temporary and the held folder, then fails with err (taken before abandon
+    // can change errno).
+    bool abandonWith(int err);
     bool refuse(int err, std::string why);
     bool createTemp(int dirFd, const std::string& name, mode_t newMode, bool keepTargetMode);
 
